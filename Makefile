@@ -1,0 +1,28 @@
+# Front door of the project: every target installs what is missing first.
+BUILD_DIR ?= build
+JOBS ?= $(shell nproc)
+BUILD_TYPE ?= RelWithDebInfo
+
+.PHONY: build run test setup bench clean format
+
+build: setup
+	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE)
+	cmake --build $(BUILD_DIR) -j $(JOBS)
+
+setup:
+	@bash tools/setup.sh
+
+run: build
+	cd $(BUILD_DIR) && ../tools/run.sh ./marrowvale $(ARGS)
+
+test: build
+	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
+
+bench: build
+	cd $(BUILD_DIR) && ./bench/marrowvale_bench
+
+clean:
+	rm -rf $(BUILD_DIR)
+
+format:
+	clang-format -i $$(git ls-files 'src/*.cpp' 'src/*.h' 'tests/*.cpp' 'tests/*.h' 'bench/*.cpp')

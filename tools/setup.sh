@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# Installs what the engine needs to build, run and test on Debian 12, then
+# places the console font. Safe to run again: it only touches what is missing.
+set -euo pipefail
+
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+
+packages=(
+  cmake make g++ pkg-config
+  libmozjs-102-dev
+  libsfml-dev libopenal-dev
+  libglew-dev libglu1-mesa-dev libgl1-mesa-dri
+  libbullet-dev
+  libimgui-dev libstb-dev
+  libglm-dev
+  googletest libgtest-dev libgmock-dev libbenchmark-dev
+  xvfb xauth xdotool x11-utils
+  fonts-liberation2
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "setup: installing ${missing[*]}"
+  if [ "$(id -u)" -ne 0 ]; then
+    if command -v sudo >/dev/null 2>&1; then
+      SUDO=sudo
+    else
+      echo "setup: these Debian packages are missing; as root run:" >&2
+      echo "  apt-get update && apt-get install -y --no-install-recommends ${missing[*]}" >&2
+      exit 1
+    fi
+  else
+    SUDO=
+  fi
+  export DEBIAN_FRONTEND=noninteractive
+  $SUDO apt-get update -q
+  $SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
+
+font_src=/usr/share/fonts/truetype/liberation2/LiberationMono-Regular.ttf
+font_dst="$here/resource/Fonts/courierNew.ttf"
+if [ ! -f "$font_dst" ] && [ -f "$font_src" ]; then
+  mkdir -p "$(dirname "$font_dst")"
+  cp "$font_src" "$font_dst"
+fi
