@@ -13,10 +13,12 @@ struct JSContext;
 // directly (bindings, callbacks) gets it from here; nothing else creates one.
 class ScriptHost {
   public:
-    // Enough for the live data of an ordinary game with a wide margin: the
-    // engine's nursery is switched off for good when the tenured heap comes
-    // near this limit, and every frame becomes several times slower.
-    static constexpr size_t kDefaultHeapLimitBytes = size_t(64) << 20;
+    // The engine switches its nursery off for good when the tenured heap
+    // comes near the limit, and every frame becomes many times slower; frame
+    // time starts to climb at about 60% of the limit. 128 MiB keeps a game
+    // with tens of MiB of live script data well clear of that, and costs
+    // nothing until used (see BM_ScriptFrameTime).
+    static constexpr size_t kDefaultHeapLimitBytes = size_t(128) << 20;
     // Keeps minor collections short and frequent; larger nurseries make the
     // engine give up on the nursery earlier under a small limit.
     static constexpr size_t kNurseryLimitBytes = size_t(1) << 20;
