@@ -1,0 +1,3 @@
+#include "core/System.h"
+
+JSObject* Core::System::GetJSInstance() { return nullptr; }
