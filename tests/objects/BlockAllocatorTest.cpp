@@ -13,15 +13,17 @@ TEST(BlockAllocator, OneSharedPoolPerBlockSize) {
     const std::size_t sizes[] = {4, 16, 32, 64, 96};
     for (int i = 0; i < 5; ++i) {
         EXPECT_EQ(pools[i]->GetBlockSize(), sizes[i]);
-        EXPECT_EQ(pools[i]->GetStatistics()->PagesInUse, 1u);
+        EXPECT_GE(pools[i]->GetStatistics()->PagesInUse, 1u) << "a pool starts with a page";
     }
     EXPECT_EQ(&BlockAllocator<32>::Instance(), pools[2]);
 
     ObjectAllocator& pool = BlockAllocator<16>::Instance().GetAllocator();
+    const std::size_t before = pool.GetStats().ObjectsInUse;
     void* block = pool.Allocate();
-    EXPECT_EQ(pools[1]->GetStatistics()->ObjectsInUse, 1u);
-    EXPECT_EQ(pools[1]->DumpMemoryInUse([&](const void* b, std::size_t) { EXPECT_EQ(b, block); }),
-              1u);
+    EXPECT_EQ(pools[1]->GetStatistics()->ObjectsInUse, before + 1);
+    bool listed = false;
+    pools[1]->DumpMemoryInUse([&](const void* b, std::size_t) { listed = listed || b == block; });
+    EXPECT_TRUE(listed);
     pool.Free(block);
 }
 

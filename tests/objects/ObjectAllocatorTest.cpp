@@ -84,7 +84,7 @@ TEST(ObjectAllocator, AlignmentFillersFollowTheLayoutRules) {
 }
 
 TEST(ObjectAllocator, BlocksSmallerThanAPointerDoNotOverlap) {
-    ObjectAllocator pool(4, DebugConfig(2, 0));
+    ObjectAllocator pool(4, DebugConfig(4, 0));
     EXPECT_EQ(pool.GetStats().ObjectSize, 4u);
     std::vector<std::uint32_t*> blocks;
     for (std::uint32_t i = 0; i < 10; ++i) {
