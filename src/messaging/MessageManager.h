@@ -24,7 +24,9 @@ class MessageManager {
     static constexpr unsigned kGroupCount = 3;
     static constexpr unsigned kAllGroups = 3;
 
-    MessageManager() = default;
+    // Creating the message pool first makes it outlive the manager, even a
+    // static one, so pending messages released at exit have a pool to go to.
+    MessageManager() { MessagePool::Instance(); }
     ~MessageManager() = default; // pending delayed messages are released with the list
     MessageManager(const MessageManager&) = delete;
     MessageManager& operator=(const MessageManager&) = delete;
