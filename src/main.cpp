@@ -11,7 +11,8 @@
 
 int main(int argc, char** argv) {
     const std::string program = argc > 0 ? argv[0] : "marrowvale";
-    const CommandLineOptions options = ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+    const CommandLineOptions options =
+        ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
     if (!options.error.empty()) {
         std::fprintf(stderr, "%s: %s\n%s", program.c_str(), options.error.c_str(),
                      CommandLineUsage(program).c_str());

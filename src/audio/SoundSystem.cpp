@@ -2,6 +2,8 @@
 
 #include "core/ListeningSystem.h"
 
-SoundSystem::SoundSystem(MessageManager& messages) { StartListening(messages, this); }
+SoundSystem::SoundSystem(MessageManager& messages) {
+    StartListening(messages, this);
+}
 
 void SoundSystem::HandleMessage(const MessagePointer&) {}

@@ -7,7 +7,7 @@ class MessageManager;
 
 // Sound effects and streamed music.
 class SoundSystem : public Core::System, public MessageListener {
-public:
+  public:
     explicit SoundSystem(MessageManager& messages);
     virtual void HandleMessage(const MessagePointer& message);
 };

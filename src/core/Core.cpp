@@ -26,7 +26,9 @@ float FrameClock::GetElapsedSeconds() const {
     return std::chrono::duration<float>(std::chrono::steady_clock::now() - start).count();
 }
 
-void FrameClock::Restart() { start = std::chrono::steady_clock::now(); }
+void FrameClock::Restart() {
+    start = std::chrono::steady_clock::now();
+}
 
 Core& Core::Instance() {
     static Core core;
@@ -80,9 +82,9 @@ void Core::CreateProfileBar() {
         {"SoundSystem", &systemTimes[kSound]},
     };
     for (const Entry& entry : entries)
-        BroadcastMessage(CreateMessage<AddVarMessage>(profileBarName, static_cast<void*>(entry.value),
-                                                      kTweakTypeFloat, std::string(entry.name),
-                                                      std::string()));
+        BroadcastMessage(
+            CreateMessage<AddVarMessage>(profileBarName, static_cast<void*>(entry.value),
+                                         kTweakTypeFloat, std::string(entry.name), std::string()));
     BroadcastMessage(CreateMessage<TWDefineMessage>(profileBarName, std::string("refresh=.5")));
     BroadcastMessage(CreateMessage<SetBarVisibleMessage>(profileBarName, false));
 }
@@ -110,8 +112,14 @@ void Core::UpdateSystems(float dt) {
     // The order is fixed: input from the previous frame reaches logic before
     // physics, and everything is drawn before the window presents it.
     System* const order[] = {
-        AntBarSystem_, GameLogicSystem_, PhysicsSystem_, GraphicsSystem_,
-        DevConsoleSystem_, WindowSystem_, JSGarbageCollectorSystem_, SoundSystem_,
+        AntBarSystem_,
+        GameLogicSystem_,
+        PhysicsSystem_,
+        GraphicsSystem_,
+        DevConsoleSystem_,
+        WindowSystem_,
+        JSGarbageCollectorSystem_,
+        SoundSystem_,
     };
     const SystemSlot slots[] = {
         kAntBar, kGameLogic, kPhysics, kGraphics, kDevConsole, kWindow, kJSGarbageCollector, kSound,
@@ -169,7 +177,9 @@ bool Core::ShowErrorBox(int line, const char* file, const char* format, ...) {
     return Platform::ShowErrorBox("Error", text);
 }
 
-std::string Core::GetResourcePath(const std::string& relative) const { return resourceDir + relative; }
+std::string Core::GetResourcePath(const std::string& relative) const {
+    return resourceDir + relative;
+}
 
 void Core::SetResourceDir(const std::string& dir) {
     resourceDir = dir;

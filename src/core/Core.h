@@ -22,18 +22,18 @@ class SoundSystem;
 
 // A wall clock in seconds; restarted once per frame and once per timed system.
 class FrameClock {
-public:
+  public:
     float GetElapsedSeconds() const;
     void Restart();
 
-private:
+  private:
     std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
 };
 
 // The one object that owns the managers and the eight systems and drives them
 // once per frame in a fixed order.
 class Core {
-public:
+  public:
     class System;
 
     // Slots of systemTimes; the order is the one the profile bar documents.
@@ -100,7 +100,7 @@ public:
     std::string profileBarName = "systems profile";
     std::array<float, kSystemCount> systemTimes{};
 
-private:
+  private:
     Core();
     ~Core() = default;
     Core(const Core&) = delete;

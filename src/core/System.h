@@ -7,7 +7,7 @@ class JSObject;
 // What Core knows of every engine system: initialised once, updated every
 // frame, and reachable from scripts through its own script object.
 class Core::System {
-public:
+  public:
     virtual void Initialize() {}
     virtual void Update(float /*dt*/) {}
     // A new script wrapper on every call; null when the system has none.

@@ -2,6 +2,8 @@
 
 #include "core/ListeningSystem.h"
 
-GraphicsSystem::GraphicsSystem(MessageManager& messages) { StartListening(messages, this); }
+GraphicsSystem::GraphicsSystem(MessageManager& messages) {
+    StartListening(messages, this);
+}
 
 void GraphicsSystem::HandleMessage(const MessagePointer&) {}

@@ -7,7 +7,7 @@ class MessageManager;
 
 // The renderer: draws every frame's voxels, sprites and overlays.
 class GraphicsSystem : public Core::System, public MessageListener {
-public:
+  public:
     explicit GraphicsSystem(MessageManager& messages);
     virtual void HandleMessage(const MessagePointer& message);
 };

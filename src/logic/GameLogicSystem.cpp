@@ -2,6 +2,8 @@
 
 #include "core/ListeningSystem.h"
 
-GameLogicSystem::GameLogicSystem(MessageManager& messages) { StartListening(messages, this); }
+GameLogicSystem::GameLogicSystem(MessageManager& messages) {
+    StartListening(messages, this);
+}
 
 void GameLogicSystem::HandleMessage(const MessagePointer&) {}

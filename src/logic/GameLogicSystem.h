@@ -7,7 +7,7 @@ class MessageManager;
 
 // Runs the game's per-frame script, component families and game states.
 class GameLogicSystem : public Core::System, public MessageListener {
-public:
+  public:
     explicit GameLogicSystem(MessageManager& messages);
     virtual void HandleMessage(const MessagePointer& message);
 };

@@ -2,6 +2,8 @@
 
 #include "core/ListeningSystem.h"
 
-PhysicsSystem::PhysicsSystem(MessageManager& messages) { StartListening(messages, this); }
+PhysicsSystem::PhysicsSystem(MessageManager& messages) {
+    StartListening(messages, this);
+}
 
 void PhysicsSystem::HandleMessage(const MessagePointer&) {}

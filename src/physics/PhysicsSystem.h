@@ -7,7 +7,7 @@ class MessageManager;
 
 // The rigid-body world, stepped at a fixed rate.
 class PhysicsSystem : public Core::System, public MessageListener {
-public:
+  public:
     explicit PhysicsSystem(MessageManager& messages);
     virtual void HandleMessage(const MessagePointer& message);
 };

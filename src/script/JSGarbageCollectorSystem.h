@@ -7,7 +7,7 @@
 // Scripts allocate a new array or wrapper for every value they read from the
 // engine; collecting on a fixed frame interval keeps that garbage bounded.
 class JSGarbageCollectorSystem : public Core::System {
-public:
+  public:
     void Update(float dt) override;
 
     uint32_t garbageCollectEveryXFrames = 50;

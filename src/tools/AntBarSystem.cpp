@@ -2,6 +2,8 @@
 
 #include "core/ListeningSystem.h"
 
-AntBarSystem::AntBarSystem(MessageManager& messages) { StartListening(messages, this); }
+AntBarSystem::AntBarSystem(MessageManager& messages) {
+    StartListening(messages, this);
+}
 
 void AntBarSystem::HandleMessage(const MessagePointer&) {}

@@ -7,7 +7,7 @@ class MessageManager;
 
 // Live tweak panels, driven entirely by messages.
 class AntBarSystem : public Core::System, public MessageListener {
-public:
+  public:
     explicit AntBarSystem(MessageManager& messages);
     virtual void HandleMessage(const MessagePointer& message);
 };

@@ -2,6 +2,8 @@
 
 #include "core/ListeningSystem.h"
 
-DevConsoleSystem::DevConsoleSystem(MessageManager& messages) { StartListening(messages, this); }
+DevConsoleSystem::DevConsoleSystem(MessageManager& messages) {
+    StartListening(messages, this);
+}
 
 void DevConsoleSystem::HandleMessage(const MessagePointer&) {}

@@ -7,7 +7,7 @@ class MessageManager;
 
 // The in-game developer console.
 class DevConsoleSystem : public Core::System, public MessageListener {
-public:
+  public:
     explicit DevConsoleSystem(MessageManager& messages);
     virtual void HandleMessage(const MessagePointer& message);
 };

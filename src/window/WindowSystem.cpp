@@ -2,6 +2,8 @@
 
 #include "core/ListeningSystem.h"
 
-WindowSystem::WindowSystem(MessageManager& messages) { StartListening(messages, this); }
+WindowSystem::WindowSystem(MessageManager& messages) {
+    StartListening(messages, this);
+}
 
 void WindowSystem::HandleMessage(const MessagePointer&) {}

@@ -7,7 +7,7 @@ class MessageManager;
 
 // The render window, the input event pump and presenting the frame.
 class WindowSystem : public Core::System, public MessageListener {
-public:
+  public:
     explicit WindowSystem(MessageManager& messages);
     virtual void HandleMessage(const MessagePointer& message);
 };

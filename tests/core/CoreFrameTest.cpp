@@ -26,7 +26,7 @@ std::vector<std::string> updates;
 std::function<void(const std::string&)> onUpdate;
 
 template <class Base> class Recorder : public Base {
-public:
+  public:
     template <class... A>
     Recorder(const char* name, A&&... args) : Base(std::forward<A>(args)...), name(name) {}
     void Update(float) override {
@@ -39,7 +39,7 @@ public:
 
 // Watches the broadcasts the core makes.
 class Watcher : public MessageListener {
-public:
+  public:
     explicit Watcher(MessageManager& messages) {
         listener = new MessageListener::MessageListenerDerived<Watcher>(this);
         messages.AddListener(*this, 0);
@@ -49,7 +49,7 @@ public:
 };
 
 class CoreFrame : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         updates.clear();
         onUpdate = nullptr;
@@ -59,7 +59,8 @@ protected:
         core.GraphicsSystem_ = new Recorder<GraphicsSystem>("Graphics", m);
         core.GameLogicSystem_ = new Recorder<GameLogicSystem>("GameLogic", m);
         core.PhysicsSystem_ = new Recorder<PhysicsSystem>("Physics", m);
-        core.JSGarbageCollectorSystem_ = new Recorder<JSGarbageCollectorSystem>("JSGarbageCollector");
+        core.JSGarbageCollectorSystem_ =
+            new Recorder<JSGarbageCollectorSystem>("JSGarbageCollector");
         core.DevConsoleSystem_ = new Recorder<DevConsoleSystem>("DevConsole", m);
         core.SoundSystem_ = new Recorder<SoundSystem>("Sound", m);
         watcher = new Watcher(m);
@@ -70,9 +71,9 @@ protected:
     Watcher* watcher = nullptr;
 };
 
-const std::vector<std::string> kFrameOrder = {"AntBar",    "GameLogic", "Physics",
-                                              "Graphics",  "DevConsole", "Window",
-                                              "JSGarbageCollector", "Sound"};
+const std::vector<std::string> kFrameOrder = {
+    "AntBar", "GameLogic",          "Physics", "Graphics", "DevConsole",
+    "Window", "JSGarbageCollector", "Sound"};
 
 TEST_F(CoreFrame, UpdatesEverySystemOnceInTheFixedOrder) {
     core.RunFrame();
@@ -110,8 +111,9 @@ TEST_F(CoreFrame, FrameLimitStopsAfterExactlyThatManyFrames) {
 
 TEST_F(CoreFrame, DelayedMessagesArriveAfterTheSystemsOfTheirFrame) {
     onUpdate = [&](const std::string& name) {
-        if (name == "Sound")
+        if (name == "Sound") {
             EXPECT_TRUE(watcher->ids.empty()) << "delivered before the frame's systems finished";
+        }
     };
     core.BroadcastMessageDelayed(CreateMessage<QuittingMessage>(), -1.0f);
     core.RunFrame();
@@ -119,7 +121,9 @@ TEST_F(CoreFrame, DelayedMessagesArriveAfterTheSystemsOfTheirFrame) {
 }
 
 TEST_F(CoreFrame, ProfilingTimesEachSystemOnlyWhileSwitchedOn) {
-    onUpdate = [](const std::string&) { std::this_thread::sleep_for(std::chrono::milliseconds(2)); };
+    onUpdate = [](const std::string&) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    };
     core.RunFrame();
     for (float t : core.systemTimes)
         EXPECT_EQ(t, 0.0f);
@@ -138,7 +142,8 @@ TEST_F(CoreFrame, ProfilingTimesEachSystemOnlyWhileSwitchedOn) {
     for (float t : core.systemTimes)
         EXPECT_EQ(t, 0.0f);
     // Two toggles: shown, then hidden again.
-    EXPECT_EQ(watcher->ids, (std::vector<uint32_t>{MID_SetBarVisibleMessage, MID_SetBarVisibleMessage}));
+    EXPECT_EQ(watcher->ids,
+              (std::vector<uint32_t>{MID_SetBarVisibleMessage, MID_SetBarVisibleMessage}));
 }
 
 TEST_F(CoreFrame, FpsIsTheInverseOfTheFrameTime) {

@@ -1,5 +1,8 @@
 #include "objects/ComponentMessageListener.h"
 
+#include "messaging/Message.h"
+#include "messaging/MessagePointer.h"
+
 #include "objects/ObjectTestSupport.h"
 
 namespace {
@@ -11,9 +14,7 @@ struct ListeningComponent : Component {
 
 TEST_F(Objects, ComponentListenerReachesOnlyAnAttachedComponentOfALiveObject) {
     ComponentRegistry::Instance().Register(ComponentFactory<ListeningComponent>::Instance());
-    // The adapter only passes the reference on; nothing reads the record.
-    alignas(16) unsigned char storage[64] = {};
-    const auto& message = *reinterpret_cast<const MessagePointer*>(storage);
+    const MessagePointer message = MakeMessage<QuittingMessage>();
     auto deliveredTo = [&](ComponentMessageListener<ListeningComponent>& holder,
                            ListeningComponent* target) {
         target->last = nullptr;
