@@ -1,1 +1,40 @@
-int main() { return 0; }
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <string>
+#include <vector>
+
+#include "core/CommandLine.h"
+#include "core/Core.h"
+#include "messaging/MessageManager.h"
+#include "objects/ObjectManager.h"
+
+int main(int argc, char** argv) {
+    const std::string program = argc > 0 ? argv[0] : "marrowvale";
+    const CommandLineOptions options =
+        ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+    if (!options.error.empty()) {
+        std::fprintf(stderr, "%s: %s\n%s", program.c_str(), options.error.c_str(),
+                     CommandLineUsage(program).c_str());
+        return 2;
+    }
+    if (options.help) {
+        std::fputs(CommandLineUsage(program).c_str(), stdout);
+        return 0;
+    }
+
+    std::srand(static_cast<unsigned>(std::time(nullptr)));
+    Core& core = Core::Instance();
+    if (!options.resourceDir.empty())
+        core.SetResourceDir(options.resourceDir);
+    core.SetFrameLimit(options.frames);
+
+    core.Init();
+    core.MainLoop();
+
+    delete core.objectManager;
+    core.objectManager = nullptr;
+    delete core.messageManager;
+    core.messageManager = nullptr;
+    return 0;
+}

@@ -1,0 +1,57 @@
+#include "core/CommandLine.h"
+
+#include <cerrno>
+#include <cstdlib>
+
+namespace {
+
+bool ParseCount(const std::string& text, uint64_t& value) {
+    if (text.empty() || text[0] == '-' || text[0] == '+')
+        return false;
+    char* end = nullptr;
+    errno = 0;
+    const unsigned long long parsed = std::strtoull(text.c_str(), &end, 10);
+    if (errno != 0 || *end != '\0')
+        return false;
+    value = parsed;
+    return true;
+}
+
+} // namespace
+
+CommandLineOptions ParseCommandLine(const std::vector<std::string>& args) {
+    CommandLineOptions options;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        const bool hasValue = i + 1 < args.size();
+        if (arg == "--help" || arg == "-h") {
+            options.help = true;
+        } else if (arg == "--frames") {
+            if (!hasValue || !ParseCount(args[i + 1], options.frames) || options.frames == 0) {
+                options.error = "--frames needs a whole number of frames above 0, got '" +
+                                (hasValue ? args[i + 1] : std::string()) + "'";
+                return options;
+            }
+            ++i;
+        } else if (arg == "--resource") {
+            if (!hasValue || args[i + 1].empty()) {
+                options.error = "--resource needs a folder";
+                return options;
+            }
+            options.resourceDir = args[++i];
+        } else {
+            options.error = "unknown option '" + arg + "'";
+            return options;
+        }
+    }
+    return options;
+}
+
+std::string CommandLineUsage(const std::string& program) {
+    return "usage: " + program +
+           " [--frames N] [--resource DIR] [--help]\n"
+           "  --frames N      stop after N frames, as if a script had stopped the game\n"
+           "  --resource DIR  load scripts, shaders, models and sounds from DIR\n"
+           "                  instead of ../resource/\n"
+           "  --help          show this text\n";
+}

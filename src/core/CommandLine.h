@@ -1,0 +1,16 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// What the engine was asked to do from its command line.
+struct CommandLineOptions {
+    uint64_t frames = 0;     // 0: run until quit
+    std::string resourceDir; // empty: the default resource folder
+    bool help = false;
+    std::string error; // non-empty when the command line cannot be used
+};
+
+CommandLineOptions ParseCommandLine(const std::vector<std::string>& args);
+std::string CommandLineUsage(const std::string& program);

@@ -1,0 +1,188 @@
+#include "core/Core.h"
+
+#include <cstdarg>
+#include <cstdio>
+
+#include "audio/SoundSystem.h"
+#include "core/Platform.h"
+#include "graphics/GraphicsSystem.h"
+#include "logic/GameLogicSystem.h"
+#include "messaging/Message.h"
+#include "messaging/MessageManager.h"
+#include "messaging/MessagePointer.h"
+#include "objects/ObjectManager.h"
+#include "physics/PhysicsSystem.h"
+#include "script/JSGarbageCollectorSystem.h"
+#include "tools/AntBarSystem.h"
+#include "tools/DevConsoleSystem.h"
+#include "window/WindowSystem.h"
+
+namespace {
+constexpr unsigned kAllGroups = 3;
+constexpr int kTweakTypeFloat = 12;
+} // namespace
+
+float FrameClock::GetElapsedSeconds() const {
+    return std::chrono::duration<float>(std::chrono::steady_clock::now() - start).count();
+}
+
+void FrameClock::Restart() {
+    start = std::chrono::steady_clock::now();
+}
+
+Core& Core::Instance() {
+    static Core core;
+    return core;
+}
+
+// The message manager comes first: every listening system registers with it
+// from its constructor.
+Core::Core() {
+    messageManager = new MessageManager();
+    objectManager = new ObjectManager();
+    AntBarSystem_ = new AntBarSystem(*messageManager);
+    WindowSystem_ = new WindowSystem(*messageManager);
+    GraphicsSystem_ = new GraphicsSystem(*messageManager);
+    GameLogicSystem_ = new GameLogicSystem(*messageManager);
+    PhysicsSystem_ = new PhysicsSystem(*messageManager);
+    JSGarbageCollectorSystem_ = new JSGarbageCollectorSystem();
+    DevConsoleSystem_ = new DevConsoleSystem(*messageManager);
+    SoundSystem_ = new SoundSystem(*messageManager);
+}
+
+void Core::Init() {
+    running = true;
+    objectManager->numGameObjects = 0;
+    AntBarSystem_->Initialize();
+    WindowSystem_->Initialize();
+    GraphicsSystem_->Initialize();
+    GameLogicSystem_->Initialize();
+    PhysicsSystem_->Initialize();
+    DevConsoleSystem_->Initialize();
+    JSGarbageCollectorSystem_->Initialize();
+    SoundSystem_->Initialize();
+    CreateProfileBar();
+}
+
+void Core::CreateProfileBar() {
+    BroadcastMessage(CreateMessage<RegisterAntBarMessage>(profileBarName, 200u, 400u, 211u, 10u));
+    struct Entry {
+        const char* name;
+        float* value;
+    };
+    const Entry entries[] = {
+        {"frame rate", &fps},
+        {"AntBarSystem", &systemTimes[kAntBar]},
+        {"GameLogicSystem", &systemTimes[kGameLogic]},
+        {"PhysicsSystem", &systemTimes[kPhysics]},
+        {"GraphicsSystem", &systemTimes[kGraphics]},
+        {"DevConsoleSystem", &systemTimes[kDevConsole]},
+        {"WindowSystem", &systemTimes[kWindow]},
+        {"JSGarbageCollectorSystem", &systemTimes[kJSGarbageCollector]},
+        {"SoundSystem", &systemTimes[kSound]},
+    };
+    for (const Entry& entry : entries)
+        BroadcastMessage(
+            CreateMessage<AddVarMessage>(profileBarName, static_cast<void*>(entry.value),
+                                         kTweakTypeFloat, std::string(entry.name), std::string()));
+    BroadcastMessage(CreateMessage<TWDefineMessage>(profileBarName, std::string("refresh=.5")));
+    BroadcastMessage(CreateMessage<SetBarVisibleMessage>(profileBarName, false));
+}
+
+void Core::MainLoop() {
+    while (running)
+        RunFrame();
+}
+
+void Core::RunFrame() {
+    const float dt = frameClock.GetElapsedSeconds();
+    fps = 1.0f / dt; // a zero dt gives infinity, and that is what the read-out shows
+    frameClock.Restart();
+
+    UpdateSystems(dt);
+    messageManager->Update(dt);
+    objectManager->Update();
+
+    ++frameCount;
+    if (frameLimit != 0 && frameCount >= frameLimit)
+        running = false;
+}
+
+void Core::UpdateSystems(float dt) {
+    // The order is fixed: input from the previous frame reaches logic before
+    // physics, and everything is drawn before the window presents it.
+    System* const order[] = {
+        AntBarSystem_,
+        GameLogicSystem_,
+        PhysicsSystem_,
+        GraphicsSystem_,
+        DevConsoleSystem_,
+        WindowSystem_,
+        JSGarbageCollectorSystem_,
+        SoundSystem_,
+    };
+    const SystemSlot slots[] = {
+        kAntBar, kGameLogic, kPhysics, kGraphics, kDevConsole, kWindow, kJSGarbageCollector, kSound,
+    };
+
+    if (!profiling) {
+        for (System* system : order)
+            system->Update(dt);
+        systemTimes.fill(0.0f);
+        return;
+    }
+    profileClock.Restart();
+    for (int i = 0; i < kSystemCount; ++i) {
+        order[i]->Update(dt);
+        systemTimes[slots[i]] = profileClock.GetElapsedSeconds() * 1000.0f;
+        profileClock.Restart();
+    }
+}
+
+void Core::Quit() {
+    BroadcastMessage(CreateMessage<QuittingMessage>());
+    running = false;
+}
+
+void Core::BroadcastMessage(Message* message) {
+    MessagePointer pointer(message);
+    messageManager->Broadcast(kAllGroups, pointer, 0.0f);
+}
+
+void Core::BroadcastMessageDelayed(Message* message, float delaySeconds) {
+    MessagePointer pointer(message);
+    messageManager->Broadcast(kAllGroups, pointer, delaySeconds);
+}
+
+void Core::ToggleProfileWindow() {
+    BroadcastMessage(CreateMessage<SetBarVisibleMessage>(profileBarName, !profiling));
+    profiling = !profiling;
+}
+
+bool Core::ShowErrorBox(int line, const char* file, const char* format, ...) {
+    char text[1024];
+    int used = std::snprintf(text, sizeof text, "%s(%d) : ", file ? file : "", line);
+    if (used < 0)
+        used = 0;
+    if (used < static_cast<int>(sizeof text)) {
+        if (format == nullptr) {
+            std::snprintf(text + used, sizeof text - used, "%s", "No Error Message");
+        } else {
+            va_list args;
+            va_start(args, format);
+            std::vsnprintf(text + used, sizeof text - used, format, args);
+            va_end(args);
+        }
+    }
+    return Platform::ShowErrorBox("Error", text);
+}
+
+std::string Core::GetResourcePath(const std::string& relative) const {
+    return resourceDir + relative;
+}
+
+void Core::SetResourceDir(const std::string& dir) {
+    resourceDir = dir;
+    if (!resourceDir.empty() && resourceDir.back() != '/' && resourceDir.back() != '\\')
+        resourceDir += '/';
+}

@@ -1,0 +1,115 @@
+#pragma once
+
+#include <array>
+#include <chrono>
+#include <cstdint>
+#include <string>
+
+#include <glm/glm.hpp>
+#include <glm/gtc/quaternion.hpp>
+
+class Message;
+class MessageManager;
+class ObjectManager;
+class AntBarSystem;
+class WindowSystem;
+class GraphicsSystem;
+class GameLogicSystem;
+class PhysicsSystem;
+class JSGarbageCollectorSystem;
+class DevConsoleSystem;
+class SoundSystem;
+
+// A wall clock in seconds; restarted once per frame and once per timed system.
+class FrameClock {
+  public:
+    float GetElapsedSeconds() const;
+    void Restart();
+
+  private:
+    std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
+};
+
+// The one object that owns the managers and the eight systems and drives them
+// once per frame in a fixed order.
+class Core {
+  public:
+    class System;
+
+    // Slots of systemTimes; the order is the one the profile bar documents.
+    enum SystemSlot {
+        kAntBar,
+        kWindow,
+        kGraphics,
+        kGameLogic,
+        kPhysics,
+        kJSGarbageCollector,
+        kDevConsole,
+        kSound,
+        kSystemCount
+    };
+
+    static Core& Instance();
+
+    void Init();
+    void MainLoop();
+    void Quit();
+    void BroadcastMessage(Message* message);
+    void BroadcastMessageDelayed(Message* message, float delaySeconds);
+    void ToggleProfileWindow();
+
+    // Shows the fatal-error box; the caller decides what happens next.
+    static bool ShowErrorBox(int line, const char* file, const char* format, ...);
+
+    // Every engine file path starts here; "--resource DIR" replaces the default.
+    std::string GetResourcePath(const std::string& relative) const;
+    void SetResourceDir(const std::string& dir);
+    const std::string& GetResourceDir() const { return resourceDir; }
+
+    // Stops the main loop after this many frames (0: no limit), exactly as if
+    // a script had cleared `running` at the end of that frame.
+    void SetFrameLimit(uint64_t frames) { frameLimit = frames; }
+    uint64_t GetFrameCount() const { return frameCount; }
+
+    // One pass of the frame loop body; MainLoop calls it while running.
+    void RunFrame();
+
+    ObjectManager* objectManager = nullptr;
+    MessageManager* messageManager = nullptr;
+    float fps = 0.0f;
+    AntBarSystem* AntBarSystem_ = nullptr;
+    WindowSystem* WindowSystem_ = nullptr;
+    GraphicsSystem* GraphicsSystem_ = nullptr;
+    GameLogicSystem* GameLogicSystem_ = nullptr;
+    PhysicsSystem* PhysicsSystem_ = nullptr;
+    JSGarbageCollectorSystem* JSGarbageCollectorSystem_ = nullptr;
+    DevConsoleSystem* DevConsoleSystem_ = nullptr;
+    SoundSystem* SoundSystem_ = nullptr;
+    bool running = false;
+    std::string stringTest;
+    glm::vec2 vec2Test{0.0f};
+    glm::vec3 vec3Test{0.0f};
+    glm::vec4 vec4Test{0.0f};
+    glm::mat2 mat2Test{1.0f};
+    glm::mat3 mat3Test{1.0f};
+    glm::mat4 mat4Test{1.0f};
+    glm::quat quatTest{1.0f, 0.0f, 0.0f, 0.0f}; // w first in glm's constructor: identity
+    FrameClock frameClock;
+    bool profiling = false;
+    FrameClock profileClock;
+    std::string profileBarName = "systems profile";
+    std::array<float, kSystemCount> systemTimes{};
+
+  private:
+    Core();
+    ~Core() = default;
+    Core(const Core&) = delete;
+    Core& operator=(const Core&) = delete;
+
+    void CreateProfileBar();
+    void UpdateSystems(float dt);
+
+    std::string resourceDir = "../resource/";
+    uint64_t frameLimit = 0;
+    uint64_t frameCount = 0;
+};

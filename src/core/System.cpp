@@ -1,0 +1,5 @@
+#include "core/System.h"
+
+JSObject* Core::System::GetJSInstance() {
+    return nullptr;
+}

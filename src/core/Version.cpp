@@ -1,2 +1,0 @@
-// Keeps the engine library non-empty while the skeleton grows.
-const char* MarrowvaleVersion() { return "0.1"; }

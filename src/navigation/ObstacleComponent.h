@@ -1,0 +1,6 @@
+#pragma once
+
+#include "objects/Component.h"
+
+// Marks the grid nodes its object covers as walls for path searches.
+class ObstacleComponent : public Component {};

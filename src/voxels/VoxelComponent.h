@@ -1,0 +1,6 @@
+#pragma once
+
+#include "objects/Component.h"
+
+// Shows a single voxel at the object's transform.
+class VoxelComponent : public Component {};

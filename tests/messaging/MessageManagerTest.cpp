@@ -1,0 +1,201 @@
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "messaging/MessageManager.h"
+
+namespace {
+
+using Log = std::vector<std::string>;
+
+std::size_t MessagesInUse() {
+    return MessagePool::Instance().GetStatistics()->ObjectsInUse;
+}
+
+// Wheel messages serve as numbered test messages: "w<delta>"; others log their id.
+std::string Label(const MessagePointer& message) {
+    if (auto* wheel = message.As<MouseWheelMessage>())
+        return "w" + std::to_string(wheel->delta);
+    return std::to_string(message->id);
+}
+
+// Logs "name:label" for every message, then runs its optional hook.
+struct LoggingListener : MessageListener {
+    LoggingListener(std::string name, Log& log) : name(std::move(name)), log(log) {
+        listener = new MessageListenerDerived<LoggingListener>(this);
+    }
+    void HandleMessage(const MessagePointer& message) {
+        log.push_back(name + ":" + Label(message));
+        if (onMessage)
+            onMessage(message);
+    }
+    std::string name;
+    Log& log;
+    std::function<void(const MessagePointer&)> onMessage;
+};
+
+class MessageManagerTest : public testing::Test {
+  protected:
+    void Post(std::int32_t tag, float delay) {
+        manager.Broadcast(MessageManager::kAllGroups, MakeMessage<MouseWheelMessage>(tag), delay);
+    }
+    Log Take() { return std::exchange(log, {}); }
+
+    MessageManager manager;
+    Log log;
+    LoggingListener a{"a", log}, b{"b", log}, c{"c", log}, d{"d", log};
+};
+
+TEST_F(MessageManagerTest, BroadcastReachesGroupsInOrder) {
+    manager.AddListener(b, 2);
+    manager.AddListener(c, 1);
+    manager.AddListener(a, 0);
+    manager.AddListener(d, 0);
+    manager.AddListener(d, MessageManager::kAllGroups); // not a group: ignored
+    Post(1, 0.0f);
+    EXPECT_EQ(Take(), (Log{"a:w1", "d:w1", "c:w1", "b:w1"}));
+
+    Post(2, 0.0f);
+    manager.Broadcast(1, MakeMessage<QuittingMessage>(), 0.0f);
+    manager.Broadcast(4, MakeMessage<QuittingMessage>(), 0.0f);
+    manager.Broadcast(4, MakeMessage<QuittingMessage>(), 1.0f);
+    manager.Broadcast(0, MessagePointer(), 0.0f);
+    EXPECT_EQ(Take(), (Log{"a:w2", "d:w2", "c:w2", "b:w2", "c:16"}));
+    EXPECT_EQ(manager.PendingCount(), 0u);
+}
+
+TEST_F(MessageManagerTest, HandlersMayBroadcastRegisterAndRemoveDuringDelivery) {
+    for (LoggingListener* listener : {&a, &b, &c})
+        manager.AddListener(*listener, 0);
+    a.onMessage = [&](const MessagePointer& m) {
+        if (m->id != MID_KeyboardMessage)
+            return;
+        manager.RemoveListener(c.listener);
+        manager.AddListener(d, 0);
+        Post(1, 0.0f);
+    };
+    b.onMessage = [&](const MessagePointer& m) {
+        if (m->id == MID_KeyboardMessage)
+            manager.RemoveListener(b.listener);
+    };
+    manager.Broadcast(MessageManager::kAllGroups,
+                      MakeMessage<KeyboardMessage>(KS_PRESSED, 'q', false, false, false), 0.0f);
+    // The nested message is delivered in full before the outer one goes on;
+    // the newcomer gets only the nested one, the removed ones nothing after.
+    EXPECT_EQ(Take(), (Log{"a:0", "a:w1", "b:w1", "d:w1", "b:0"}));
+    EXPECT_EQ(manager.GroupSize(0), 4u) << "removed entries stay until the next update";
+
+    manager.Update(0.016f);
+    EXPECT_EQ(manager.GroupSize(0), 2u);
+    Post(2, 0.0f);
+    EXPECT_EQ(Take(), (Log{"a:w2", "d:w2"}));
+}
+
+TEST_F(MessageManagerTest, RemoveListenerClearsEveryRegistration) {
+    manager.AddListener(a, 0);
+    manager.AddListener(a, 1);
+    manager.AddListener(b, 0);
+    manager.RemoveListener(c.listener); // never registered
+    manager.RemoveListener(a.listener);
+    Post(1, 0.0f);
+    EXPECT_EQ(Take(), (Log{"b:w1"}));
+}
+
+TEST_F(MessageManagerTest, DelayedMessagesWaitForTheSumOfFrameTimes) {
+    manager.AddListener(a, 0);
+    Post(1, 0.5f);
+    manager.Update(0.2f);
+    manager.Update(0.2f);
+    EXPECT_TRUE(log.empty());
+    manager.Update(0.2f);
+    EXPECT_EQ(Take(), (Log{"a:w1"}));
+
+    Post(2, -1.0f);
+    EXPECT_TRUE(log.empty()) << "only a delay of exactly 0 is immediate";
+    manager.Update(0.0f);
+    EXPECT_EQ(Take(), (Log{"a:w2"}));
+    EXPECT_EQ(manager.PendingCount(), 0u);
+}
+
+TEST_F(MessageManagerTest, DueMessagesComeInPostingOrder) {
+    manager.AddListener(a, 0);
+    Post(10, 1.0f);
+    Post(5, 0.5f);
+    std::vector<Log> perUpdate;
+    for (int i = 0; i < 4; ++i) {
+        manager.Update(0.25f);
+        perUpdate.push_back(Take());
+    }
+    EXPECT_EQ(perUpdate, (std::vector<Log>{{}, {"a:w5"}, {}, {"a:w10"}}));
+
+    Post(10, 1.0f);
+    Post(5, 0.5f);
+    manager.Update(2.0f);
+    EXPECT_EQ(Take(), (Log{"a:w10", "a:w5"}));
+}
+
+TEST_F(MessageManagerTest, MessagesPostedDuringUpdateJoinTheSameWalk) {
+    manager.AddListener(a, 0);
+    a.onMessage = [&](const MessagePointer& m) {
+        if (Label(m) == "w1") {
+            Post(2, 0.1f); // already due with this update's dt
+            Post(3, 0.3f); // needs another frame
+        }
+    };
+    Post(1, 0.2f);
+    manager.Update(0.2f);
+    EXPECT_EQ(Take(), (Log{"a:w1", "a:w2"}));
+    manager.Update(0.2f);
+    EXPECT_EQ(Take(), (Log{"a:w3"}));
+}
+
+TEST_F(MessageManagerTest, KeptPointerKeepsTheRecordAlive) {
+    const std::size_t before = MessagesInUse();
+    MessagePointer kept;
+    manager.AddListener(a, 0);
+    a.onMessage = [&](const MessagePointer& m) { kept = m; };
+    Post(7, 0.0f);
+    EXPECT_EQ(kept.UseCount(), 1);
+    EXPECT_EQ(MessagesInUse(), before + 1);
+    kept.Reset();
+    EXPECT_EQ(MessagesInUse(), before);
+}
+
+TEST_F(MessageManagerTest, LongBarNameSurvivesTheDelayedList) {
+    const std::string name = "a bar name far longer than any short-string buffer";
+    std::string received;
+    manager.AddListener(a, 0);
+    a.onMessage = [&](const MessagePointer& m) {
+        if (auto* bar = m.As<RegisterAntBarMessage>())
+            received = bar->barName + "/" + std::to_string(bar->posY);
+    };
+    manager.Broadcast(2, MakeMessage<RegisterAntBarMessage>(name, 200u, 100u, 30u, 40u), 0.1f);
+    manager.Broadcast(0, MakeMessage<RegisterAntBarMessage>(name, 200u, 100u, 30u, 40u), 0.1f);
+    Post(1, 5.0f); // a neighbouring block in use while they wait
+    manager.Update(0.1f);
+    EXPECT_EQ(received, name + "/40");
+}
+
+TEST(MessageManager, PoolsReturnToTheirStartAfterTraffic) {
+    const OAStats& messages = *MessagePool::Instance().GetStatistics();
+    // Delayed-list nodes (two links and a DelayedMessage, 56 bytes) live in the 64-byte pool.
+    const OAStats& nodes = *BlockAllocator<64>::Instance().GetStatistics();
+    const std::size_t messagesBefore = messages.ObjectsInUse, nodesBefore = nodes.ObjectsInUse;
+    {
+        MessageManager manager;
+        for (int i = 0; i < 600; ++i)
+            manager.Broadcast(MessageManager::kAllGroups,
+                              MakeMessage<TWDefineMessage>("a long bar name to defeat SSO", "x"),
+                              static_cast<float>(i % 3));
+        EXPECT_EQ(nodes.ObjectsInUse, nodesBefore + 400);
+        manager.Update(1.0f);
+        EXPECT_EQ(messages.ObjectsInUse, messagesBefore + 200);
+        // The rest are still pending when the manager goes away.
+    }
+    EXPECT_EQ(messages.ObjectsInUse, messagesBefore);
+    EXPECT_EQ(nodes.ObjectsInUse, nodesBefore);
+}
+
+} // namespace

@@ -1,0 +1,179 @@
+#include <gtest/gtest.h>
+
+#include <set>
+#include <sstream>
+#include <vector>
+
+#include "objects/BlockAllocator.h"
+
+namespace {
+
+OAConfig DebugConfig(std::uint32_t padBytes, std::uint32_t headerSize) {
+    OAConfig config;
+    config.DebugOn = true;
+    config.PadBytes = padBytes;
+    config.HeaderSize = headerSize;
+    return config;
+}
+
+// The code of the OAException `action` throws (its text into *message), or -1.
+template <class F> int CodeOf(F&& action, std::string* message = nullptr) {
+    try {
+        action();
+    } catch (const OAException& e) {
+        if (message)
+            *message = e.what();
+        return e.code;
+    }
+    return -1;
+}
+
+TEST(ObjectAllocator, HandsOutLastSlotFirstAndGrowsByWholePages) {
+    ObjectAllocator pool(96, DefaultMMConfig());
+    const auto* page = static_cast<const std::byte*>(pool.GetPageList());
+    std::vector<void*> blocks{pool.Allocate()};
+    EXPECT_EQ(blocks[0], page + pool.GetFirstBlockOffset() + 249 * pool.GetBlockStride());
+    for (int i = 1; i < 251; ++i)
+        blocks.push_back(pool.Allocate());
+    EXPECT_EQ(pool.GetStats().PagesInUse, 2u);
+    EXPECT_EQ(pool.GetStats().FreeObjects, 249u);
+
+    for (void* block : blocks)
+        pool.Free(block);
+    EXPECT_EQ(pool.GetStats().FreeObjects, 500u);
+}
+
+TEST(ObjectAllocator, AlignmentFillersFollowTheLayoutRules) {
+    OAConfig config;
+    config.Alignment = 16;
+    config.HeaderSize = 4;
+    ObjectAllocator pool(20, config);
+    // Link 8 + header 4 = 12 -> 4 of filler; slot 24 -> 8 of filler.
+    EXPECT_EQ(pool.GetConfig().LeftAlignSize, 4u);
+    EXPECT_EQ(pool.GetConfig().InterAlignSize, 8u);
+    EXPECT_EQ(pool.GetStats().PageSize, 8u + 4u + 4u * 32u);
+    for (int i = 0; i < 9; ++i)
+        EXPECT_EQ(reinterpret_cast<std::uintptr_t>(pool.Allocate()) % 16, 0u);
+
+    config.HeaderSize = 0; // a slot that is already a larger multiple gets a whole alignment
+    EXPECT_EQ(ObjectAllocator(32, config).GetConfig().InterAlignSize, 16u);
+}
+
+TEST(ObjectAllocator, BlocksSmallerThanAPointerDoNotOverlap) {
+    ObjectAllocator pool(4, DebugConfig(4, 0));
+    std::vector<std::uint32_t*> blocks;
+    for (std::uint32_t i = 0; i < 10; ++i) {
+        blocks.push_back(static_cast<std::uint32_t*>(pool.Allocate()));
+        *blocks.back() = 0xFFFFFFFFu - i;
+    }
+    // Freeing writes a pointer-sized link into a block; its neighbours and
+    // guard bytes must survive that.
+    for (std::size_t i = 0; i < blocks.size(); i += 2)
+        pool.Free(blocks[i]);
+    for (std::size_t i = 1; i < blocks.size(); i += 2)
+        EXPECT_EQ(*blocks[i], 0xFFFFFFFFu - i);
+    EXPECT_EQ(pool.ValidatePages(nullptr), 0u);
+}
+
+TEST(ObjectAllocator, DebugModeRejectsBadFreesAndLeavesThePoolAlone) {
+    for (std::uint32_t header : {0u, 4u}) { // double frees are found by flag or by list
+        SCOPED_TRACE(header);
+        ObjectAllocator pool(16, DebugConfig(4, header));
+        auto* block = static_cast<char*>(pool.Allocate());
+        int local = 0;
+        std::string message;
+
+        EXPECT_EQ(CodeOf([&] { pool.Free(&local); }, &message), OAException::E_BAD_ADDRESS);
+        EXPECT_EQ(message, "validate_object: Object not on a page.");
+        EXPECT_EQ(CodeOf([&] { pool.Free(block + 1); }, &message), OAException::E_BAD_BOUNDARY);
+        EXPECT_EQ(message, "validate_object: Object on bad boundary in page.");
+        block[-3] = 0;
+        EXPECT_EQ(CodeOf([&] { pool.Free(block); }, &message), OAException::E_CORRUPTED_BLOCK);
+        EXPECT_EQ(message, "check_padbytes: Memory corrupted before block.");
+        block[-3] = static_cast<char>(0xDD);
+        block[16 + 3] = 0;
+        EXPECT_EQ(CodeOf([&] { pool.Free(block); }, &message), OAException::E_CORRUPTED_BLOCK);
+        EXPECT_EQ(message, "check_padbytes: Memory corrupted after block.");
+        block[16 + 3] = static_cast<char>(0xDD);
+        EXPECT_EQ(pool.GetStats().ObjectsInUse, 1u);
+
+        pool.Free(block);
+        EXPECT_EQ(CodeOf([&] { pool.Free(block); }, &message), OAException::E_MULTIPLE_FREE);
+        EXPECT_EQ(message, "FreeObject: Object has already been freed.");
+        EXPECT_EQ(pool.GetStats().FreeObjects, 4u);
+    }
+
+    OAConfig limited;
+    limited.MaxPages = 1;
+    limited.ObjectsPerPage = 4;
+    ObjectAllocator pool(32, limited);
+    for (int i = 0; i < 4; ++i)
+        pool.Allocate();
+    std::string message;
+    EXPECT_EQ(CodeOf([&] { pool.Allocate(); }, &message), OAException::E_NO_PAGES);
+    EXPECT_EQ(message, "allocate_new_page: The maximum number of pages has been allocated.");
+}
+
+TEST(ObjectAllocator, ListsBlocksInUseAndFindsDamagedGuards) {
+    for (std::uint32_t header : {0u, 4u}) {
+        SCOPED_TRACE(header);
+        ObjectAllocator pool(24, DebugConfig(1, header));
+        std::set<const void*> kept, listed;
+        for (int i = 0; i < 6; ++i) {
+            void* block = pool.Allocate();
+            if (i % 2)
+                pool.Free(block);
+            else
+                kept.insert(block);
+        }
+        EXPECT_EQ(pool.DumpMemoryInUse([&](const void* b, std::size_t) { listed.insert(b); }), 3u);
+        EXPECT_EQ(listed, kept);
+
+        auto* damaged = static_cast<unsigned char*>(const_cast<void*>(*kept.begin()));
+        damaged[24] = 0;
+        const void* reported = nullptr;
+        EXPECT_EQ(
+            CodeOf([&] { pool.ValidatePages([&](const void* b, std::size_t) { reported = b; }); }),
+            OAException::E_CORRUPTED_BLOCK);
+        EXPECT_EQ(reported, damaged);
+    }
+}
+
+TEST(ObjectAllocator, StatisticsReport) {
+    ObjectAllocator pool(96, DefaultMMConfig());
+    pool.Free(pool.Allocate());
+    pool.Allocate();
+    std::ostringstream report;
+    report << std::hex; // the caller's formatting must not leak into the report
+    pool.DumpStatistics(report);
+    EXPECT_EQ(report.str(), "Object Allocator for object size 96: \n"
+                            "----------------------------------------\n"
+                            "Statistics:\n"
+                            "\tAllocations:                2\n"
+                            "\tDeallocations:              1\n"
+                            "\tThreadAllocations:          0\n"
+                            "\tThreadDeallocations:        0\n"
+                            "\tObjects in use:             1\n"
+                            "\tObjects free:               249\n"
+                            "\tThread objects in use:      0\n"
+                            "\tThread objects free:        0\n"
+                            "\tPages in use:               1\n"
+                            "\tPage size (bytes):          26012\n"
+                            "\tMost Objects in use:        1\n"
+                            "\tMost thread objects in use: 0\n"
+                            "Configuration:\n"
+                            "\tDebug mode:       false\n"
+                            "\tThread Safe mode  true\n"
+                            "\tMin thread blocks 10\n"
+                            "\tMax thread blocks 30\n"
+                            "\tObjects per page: 250\n"
+                            "\tMax Pages:        2000\n"
+                            "\tPad Bytes:        0\n"
+                            "\tHeader Blocks:    4\n"
+                            "\tAlignment:        8\n"
+                            "\tLeft Align:       4\n"
+                            "\tRight Align:      4\n");
+    EXPECT_TRUE(report.flags() & std::ios_base::hex);
+}
+
+} // namespace
