@@ -5,6 +5,8 @@
 #include <memory>
 #include <string>
 #include <type_traits>
+
+#include "objects/GameObject.h"
 #include <typeinfo>
 
 namespace script {
@@ -15,7 +17,7 @@ template <class T, class Enable> struct Convert;
 // value only when the call happens.
 class ScriptArg {
   public:
-    enum class Kind { Null, Boolean, Int32, Uint32, Number, String, Wrapper };
+    enum class Kind { Null, Boolean, Int32, Uint32, Number, String, GameObject, Wrapper };
 
     ScriptArg() = default;
     ScriptArg(std::nullptr_t) {}
@@ -26,6 +28,7 @@ class ScriptArg {
     ScriptArg(double value) : kind(Kind::Number), number(value) {}
     ScriptArg(std::string value) : kind(Kind::String), string(std::move(value)) {}
     ScriptArg(const char* value) : kind(Kind::String), string(value) {}
+    ScriptArg(const ::GameObject& value) : kind(Kind::GameObject), handle(value) {}
     // Engine objects go through Wrapper(); a pointer must never turn into a bool.
     template <class T> ScriptArg(T*) = delete;
 
@@ -44,6 +47,7 @@ class ScriptArg {
     uint32_t uint32 = 0;
     double number = 0.0;
     std::string string;
+    ::GameObject handle;
     const std::type_info* type = nullptr;
     void* object = nullptr;
 };

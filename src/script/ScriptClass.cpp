@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include <js/Id.h>
 #include <js/PropertyAndElement.h>
 #include <js/Realm.h>
 
@@ -26,15 +27,23 @@ bool IsPropertyKind(MemberKind kind) {
 
 } // namespace
 
-ScriptClassBase::ScriptClassBase(const char* name, unsigned reservedSlots, bool byIndex,
-                                 const char* goneText, std::initializer_list<Member> members,
-                                 const std::type_info& type, void (*registration)())
-    : clasp{name,    JSCLASS_HAS_RESERVED_SLOTS(reservedSlots < 1 ? 1 : reservedSlots),
-            nullptr, nullptr,
-            nullptr, nullptr},
-      name(name), byIndex(byIndex), goneText(goneText), type(&type), members(members) {
+// Classes whose wrappers may own their object release it when collected.
+const JSClassOps kOwningClassOps = {
+    nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &ScriptClassBase::Finalize,
+    nullptr, nullptr, nullptr};
+
+ScriptClassBase::ScriptClassBase(const ClassDescription& description, std::vector<Member> members)
+    : clasp{description.name,
+            JSCLASS_HAS_RESERVED_SLOTS(description.reservedSlots < 1 ? 1
+                                                                     : description.reservedSlots) |
+                (description.release ? JSCLASS_FOREGROUND_FINALIZE : 0),
+            description.release ? &kOwningClassOps : nullptr,
+            nullptr,
+            nullptr,
+            nullptr},
+      d(description), members(std::move(members)) {
     Registry().push_back(this);
-    ScriptHost::AddClassRegistration(registration);
+    ScriptHost::AddClassRegistration(d.registration);
 }
 
 void ScriptClassBase::FailDeclaredTwice(const char* name) {
@@ -55,9 +64,63 @@ const ScriptClassBase* ScriptClassBase::FromClasp(const JSClass* clasp) {
 
 const ScriptClassBase* ScriptClassBase::FromType(const std::type_info& type) {
     for (const ScriptClassBase* cls : Registry())
-        if (*cls->type == type)
+        if (*cls->d.type == type)
             return cls;
     return nullptr;
+}
+
+std::string ScriptClassBase::NameOfType(const std::type_info& type) {
+    if (const ScriptClassBase* cls = FromType(type))
+        return cls->Name();
+    for (const ScriptClassBase* cls : Registry())
+        if (cls->d.baseType && *cls->d.baseType == type && cls->d.baseName)
+            return cls->d.baseName;
+    return "engine object";
+}
+
+bool ScriptClassBase::HoldsIndex(JSObject* obj) const {
+    return d.byIndex && JS::GetReservedSlot(obj, kPrivateSlot).isNumber();
+}
+
+void* ScriptClassBase::UnwrapAs(JSContext* cx, JS::HandleValue value, const std::type_info& type,
+                                bool take) {
+    if (!value.isObject())
+        return nullptr;
+    JSObject* obj = &value.toObject();
+    const ScriptClassBase* cls = FromClasp(JS::GetClass(obj));
+    if (!cls)
+        return nullptr;
+    const bool exact = *cls->d.type == type;
+    if (!exact && !(cls->d.baseType && *cls->d.baseType == type && cls->d.upcast))
+        return nullptr;
+    void* object = cls->d.resolve(obj);
+    if (!object) {
+        if (cls->HoldsIndex(obj))
+            cls->FailGone(cx, nullptr, obj);
+        return nullptr; // the class object, or a wrapper that gave its object up
+    }
+    if (take) {
+        // Handing over an object the engine owns would free it twice.
+        if (!JS::GetReservedSlot(obj, kOwnedSlot).isTrue()) {
+            JS_ReportErrorLatin1(cx,
+                                 "Error, this %s belongs to the engine and cannot be handed over; "
+                                 "create a new one.",
+                                 cls->Name());
+            return nullptr;
+        }
+        JS::SetReservedSlot(obj, kPrivateSlot, JS::UndefinedValue());
+        JS::SetReservedSlot(obj, kOwnedSlot, JS::UndefinedValue());
+    }
+    return exact ? object : cls->d.upcast(object);
+}
+
+void ScriptClassBase::Finalize(JS::GCContext*, JSObject* obj) {
+    if (!JS::GetReservedSlot(obj, kOwnedSlot).isTrue())
+        return;
+    const ScriptClassBase* cls = FromClasp(JS::GetClass(obj));
+    void* object = JS::GetMaybePtrFromReservedSlot<void>(obj, kPrivateSlot);
+    if (cls && cls->d.release && object)
+        cls->d.release(object);
 }
 
 void ScriptClassBase::ReleaseAll() {
@@ -95,8 +158,13 @@ void ScriptClassBase::RegisterWithHost() {
         return;
     JS::RootedObject proto(cx, JS_NewObjectWithGivenProto(cx, &clasp, objectPrototype));
     if (!proto || !JS_DefineProperties(cx, proto, propertySpecs.data()) ||
-        !JS_DefineFunctions(cx, proto, functionSpecs.data()) ||
-        !JS_DefineProperty(cx, global, name, proto, 0))
+        !JS_DefineFunctions(cx, proto, functionSpecs.data()))
+        return;
+    // String(wrapper) names the class: "[object TransformComponent]".
+    JS::RootedId tag(cx, JS::GetWellKnownSymbolKey(cx, JS::SymbolCode::toStringTag));
+    JS::RootedString className(cx, JS_NewStringCopyZ(cx, d.name));
+    if (!className || !JS_DefinePropertyById(cx, proto, tag, className, JSPROP_READONLY) ||
+        !JS_DefineProperty(cx, global, d.name, proto, 0))
         return;
     if (prototype.initialized())
         prototype = proto;
@@ -112,11 +180,11 @@ JSObject* ScriptClassBase::NewObject(JSContext* cx) const {
 }
 
 JSObject* ScriptClassBase::WrapPointer(JSContext* cx, void* object) const {
-    if (!object || byIndex)
+    if (!object || d.byIndex)
         return nullptr;
     JSObject* obj = NewObject(cx);
     if (obj)
-        JS::SetReservedSlot(obj, 0, JS::PrivateValue(object));
+        JS::SetReservedSlot(obj, kPrivateSlot, JS::PrivateValue(object));
     return obj;
 }
 
@@ -137,10 +205,10 @@ const Member* ScriptClassBase::FindMember(JSNative native, bool* isSetter) const
 
 std::string ScriptClassBase::MemberLabel(const Member* member, bool isSetter) const {
     if (!member)
-        return name;
+        return d.name;
     if (IsPropertyKind(member->kind))
         return std::string(isSetter ? "JSSet_" : "JSGet_") + member->name;
-    return std::string(name) + "." + member->name;
+    return std::string(d.name) + "." + member->name;
 }
 
 bool ScriptClassBase::FailNoPrivate(JSContext* cx, JS::HandleValue thisValue,
@@ -155,9 +223,9 @@ bool ScriptClassBase::FailNoPrivate(JSContext* cx, JS::HandleValue thisValue,
     }
     std::string why;
     if (thisValue.isObject() && JS::GetClass(&thisValue.toObject()) == &clasp)
-        why = std::string("call it on a ") + name + " object, not on the class object";
+        why = std::string("call it on a ") + d.name + " object, not on the class object";
     else
-        why = "'this' is " + DescribeValue(cx, thisValue) + ", not a " + name + " object";
+        why = "'this' is " + DescribeValue(cx, thisValue) + ", not a " + d.name + " object";
     JS_ReportErrorLatin1(cx, "Error, Private data could not be retrieved in %s: %s.", label.c_str(),
                          why.c_str());
     return false;
@@ -167,7 +235,7 @@ bool ScriptClassBase::FailArgument(JSContext* cx, JSNative native, int index,
                                    const std::string& expected, JS::HandleValue got) const {
     bool isSetter = false;
     const Member* member = FindMember(native, &isSetter);
-    const std::string where = std::string(name) + "." + (member ? member->name : "?");
+    const std::string where = std::string(d.name) + "." + (member ? member->name : "?");
     const std::string what =
         index < 0 ? std::string("the value") : "argument " + std::to_string(index + 1);
     JS_ReportErrorLatin1(cx, "Error in %s: %s must be %s, got %s.", where.c_str(), what.c_str(),
@@ -178,20 +246,25 @@ bool ScriptClassBase::FailArgument(JSContext* cx, JSNative native, int index,
 bool ScriptClassBase::FailEngineException(JSContext* cx, JSNative native, const char* what) const {
     bool isSetter = false;
     const Member* member = FindMember(native, &isSetter);
-    JS_ReportErrorLatin1(cx, "Error in %s.%s: %s", name, member ? member->name : "?", what);
+    JS_ReportErrorLatin1(cx, "Error in %s.%s: %s", d.name, member ? member->name : "?", what);
     return false;
 }
 
-bool ScriptClassBase::FailGone(JSContext* cx, JSNative native, uint32_t index) const {
+bool ScriptClassBase::FailGone(JSContext* cx, JSNative native, JSObject* obj) const {
+    const JS::Value& slot = JS::GetReservedSlot(obj, kPrivateSlot);
+    const uint32_t index = slot.isInt32() ? static_cast<uint32_t>(slot.toInt32())
+                                          : static_cast<uint32_t>(slot.toNumber());
     bool isSetter = false;
     const Member* member = FindMember(native, &isSetter);
     if (member)
         JS_ReportErrorLatin1(cx,
-                             "Error, Private data could not be retrieved in %s: the %s at index "
-                             "%u is gone (%s).",
-                             MemberLabel(member, isSetter).c_str(), name, index, goneText);
+                             "Error, Private data could not be retrieved in %s: the %s at %s %u "
+                             "is gone (%s).",
+                             MemberLabel(member, isSetter).c_str(), d.name, d.indexName, index,
+                             d.goneText);
     else
-        JS_ReportErrorLatin1(cx, "Error, the %s at index %u is gone (%s).", name, index, goneText);
+        JS_ReportErrorLatin1(cx, "Error, the %s at %s %u is gone (%s).", d.name, d.indexName, index,
+                             d.goneText);
     return false;
 }
 

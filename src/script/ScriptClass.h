@@ -65,23 +65,64 @@ struct Member {
     std::string (*describe)(); // type of a property, value of a constant, signature of a function
 };
 
-// How a class's wrappers find their engine object.
+// How a class's wrappers find their engine object, and what they may own.
 template <class T> struct ClassOptions {
-    // Slots of each script object; the first holds the private data.
+    // Slots of each script object; slot 0 holds the private data.
     unsigned reservedSlots = 1;
+
     // When set, wrappers hold an index instead of a pointer and find their
-    // object through this at every access; null means the object is gone,
-    // and `goneText` tells scripts why ("its store was released").
+    // object through this at every access; null means the object is gone
+    // and `goneText` tells scripts why.
     T* (*lookup)(uint32_t index) = nullptr;
+    const char* indexName = "index";
     const char* goneText = "it no longer exists";
+
+    // When set, a wrapper made through Owned<T> owns its object: if the
+    // script drops it without handing the object over (Taken<T>), the
+    // garbage collector releases the object with this.
+    void (*release)(T* object) = nullptr;
+
+    // Wrappers of this class also convert to Base* (every message object is
+    // a Message); `baseName` names such arguments in error messages.
+    template <class Base> ClassOptions& Derives(const char* name) {
+        static_assert(std::is_base_of_v<Base, T>);
+        baseType = &typeid(Base);
+        baseName = name;
+        upcast = [](void* object) -> void* { return static_cast<Base*>(static_cast<T*>(object)); };
+        return *this;
+    }
+    const std::type_info* baseType = nullptr;
+    const char* baseName = nullptr;
+    void* (*upcast)(void*) = nullptr;
+};
+
+// What the framework needs of a class without its C++ type.
+struct ClassDescription {
+    const char* name;
+    unsigned reservedSlots;
+    const std::type_info* type;
+    bool byIndex;
+    const char* indexName;
+    const char* goneText;
+    const std::type_info* baseType;
+    const char* baseName;
+    void* (*upcast)(void*);
+    void* (*resolve)(JSObject* obj); // the live object behind a wrapper, or null
+    void (*release)(void* object);
+    void (*registration)();
 };
 
 class ScriptClassBase {
   public:
+    // Slots of every wrapper. A wrapper holding an index keeps it in
+    // kPrivateSlot; kOwnedSlot is true while the wrapper owns its object.
+    static constexpr unsigned kPrivateSlot = 0;
+    static constexpr unsigned kOwnedSlot = 1;
+
     ScriptClassBase(const ScriptClassBase&) = delete;
     ScriptClassBase& operator=(const ScriptClassBase&) = delete;
 
-    const char* Name() const { return name; }
+    const char* Name() const { return d.name; }
     const JSClass* Clasp() const { return &clasp; }
     const std::vector<Member>& Members() const { return members; }
     bool IsRegistered() const { return prototype.initialized() && prototype.get() != nullptr; }
@@ -95,6 +136,9 @@ class ScriptClassBase {
     static const std::vector<ScriptClassBase*>& All();
     static const ScriptClassBase* FromClasp(const JSClass* clasp);
     static const ScriptClassBase* FromType(const std::type_info& type);
+    // How error messages name a C++ type: its class, or the base name that
+    // classes deriving from it gave.
+    static std::string NameOfType(const std::type_info& type);
     // Drops every prototype root; the host calls it before the context goes.
     static void ReleaseAll();
 
@@ -102,17 +146,26 @@ class ScriptClassBase {
     // class template. Null for classes that wrap by index.
     JSObject* WrapPointer(JSContext* cx, void* object) const;
 
+    // The engine object behind `value` as a `type`: from a wrapper of the
+    // class bound to `type` or of a class deriving from it. Null without an
+    // exception when `value` is no such wrapper; null with one when it is
+    // but its object is gone. With `take`, the object must be owned by the
+    // wrapper, and the wrapper gives it up.
+    static void* UnwrapAs(JSContext* cx, JS::HandleValue value, const std::type_info& type,
+                          bool take);
+
     // Slow paths of the natives: each raises a script error and returns false.
     bool FailNoPrivate(JSContext* cx, JS::HandleValue thisValue, JSNative native) const;
     bool FailArgument(JSContext* cx, JSNative native, int index, const std::string& expected,
                       JS::HandleValue got) const;
     bool FailEngineException(JSContext* cx, JSNative native, const char* what) const;
-    bool FailGone(JSContext* cx, JSNative native, uint32_t index) const;
+    bool FailGone(JSContext* cx, JSNative native, JSObject* obj) const;
+
+    // Releases what an owning wrapper still owns when it is collected.
+    static void Finalize(JS::GCContext* gcx, JSObject* obj);
 
   protected:
-    ScriptClassBase(const char* name, unsigned reservedSlots, bool byIndex, const char* goneText,
-                    std::initializer_list<Member> members, const std::type_info& type,
-                    void (*registration)());
+    ScriptClassBase(const ClassDescription& description, std::vector<Member> members);
     ~ScriptClassBase() = default;
 
     // Defines the prototype and binds it on the global object of the host
@@ -125,11 +178,9 @@ class ScriptClassBase {
   private:
     const Member* FindMember(JSNative native, bool* isSetter) const;
     std::string MemberLabel(const Member* member, bool isSetter) const;
+    bool HoldsIndex(JSObject* obj) const;
 
-    const char* name;
-    bool byIndex;
-    const char* goneText;
-    const std::type_info* type;
+    ClassDescription d;
     std::vector<Member> members;
     std::vector<JSPropertySpec> propertySpecs;
     std::vector<JSFunctionSpec> functionSpecs;
@@ -203,17 +254,23 @@ template <class V> std::string FieldType() {
 template <class T> class ScriptClass final : public ScriptClassBase {
   public:
     ScriptClass(const char* name, std::initializer_list<Member> members,
-                ClassOptions<T> options = ClassOptions<T>())
-        : ScriptClassBase(name, options.reservedSlots, options.lookup != nullptr, options.goneText,
-                          members, typeid(T), &RegisterDeclared),
-          lookup(options.lookup) {
+                const ClassOptions<T>& options = ClassOptions<T>())
+        : ScriptClass(name, std::vector<Member>(members), options) {}
+
+    // For tables partly generated, e.g. one entry per component type.
+    ScriptClass(const char* name, std::vector<Member> members,
+                const ClassOptions<T>& options = ClassOptions<T>())
+        : ScriptClassBase(Describe(name, options), std::move(members)), lookup(options.lookup),
+          releaseTyped(options.release) {
         if (instance)
             FailDeclaredTwice(name);
         instance = this;
     }
 
-    // The class's script name, or a generic word when it was never declared.
-    static std::string ScriptName() { return instance ? instance->Name() : "engine object"; }
+    // The class's script name, or how error messages name T otherwise.
+    static std::string ScriptName() {
+        return instance ? std::string(instance->Name()) : NameOfType(typeid(T));
+    }
     static const ScriptClass* Declared() { return instance; }
 
     // ---- Table entries -------------------------------------------------
@@ -268,7 +325,17 @@ template <class T> class ScriptClass final : public ScriptClassBase {
                                 instance->Name());
             return false;
         }
-        return Finish(cx, JS::PrivateValue(object), out);
+        return Finish(cx, JS::PrivateValue(object), false, out);
+    }
+
+    // A new wrapper that owns `object` until the object is handed over.
+    static bool WrapOwned(JSContext* cx, T* object, JS::MutableHandleValue out) {
+        if (!object || !instance || !instance->releaseTyped || instance->lookup) {
+            JS_ReportErrorASCII(cx, "Error, %s objects cannot own what they wrap.",
+                                ScriptName().c_str());
+            return false;
+        }
+        return Finish(cx, JS::PrivateValue(object), true, out);
     }
 
     static bool WrapIndex(JSContext* cx, uint32_t index, JS::MutableHandleValue out) {
@@ -276,45 +343,70 @@ template <class T> class ScriptClass final : public ScriptClassBase {
             out.setNull();
             return true;
         }
-        return Finish(cx, JS::NumberValue(index), out);
+        return Finish(cx, JS::NumberValue(index), false, out);
     }
 
-    // The live engine object behind a wrapper of this class. False without
-    // an exception for a value of another kind; false with one for a
-    // wrapper whose object is gone.
-    static bool Unwrap(JSContext* cx, JS::HandleValue value, T*& out) {
-        JSObject* obj = OwnObject(value);
-        if (!obj)
-            return false;
-        out = Resolve(obj);
-        if (out)
-            return true;
-        if (instance->lookup && JS::GetReservedSlot(obj, 0).isNumber())
-            return instance->FailGone(cx, nullptr, IndexOf(obj));
-        return false;
+    // The live engine object behind a wrapper of this class, or of a class
+    // deriving from T. False without an exception for a value of another
+    // kind; false with one for a wrapper whose object is gone. With `take`
+    // the wrapper must own the object and gives it up.
+    static bool Unwrap(JSContext* cx, JS::HandleValue value, T*& out, bool take = false) {
+        if (!take) {
+            if (JSObject* obj = OwnObject(value)) {
+                if ((out = Resolve(obj)))
+                    return true;
+            }
+        }
+        out = static_cast<T*>(UnwrapAs(cx, value, typeid(T), take));
+        return out != nullptr;
     }
 
     static bool UnwrapIndex(JSContext*, JS::HandleValue value, uint32_t& index) {
         JSObject* obj = OwnObject(value);
-        if (!obj || !JS::GetReservedSlot(obj, 0).isNumber())
+        if (!obj || !JS::GetReservedSlot(obj, kPrivateSlot).isNumber())
             return false;
         index = IndexOf(obj);
         return true;
     }
 
   private:
+    static ClassDescription Describe(const char* name, const ClassOptions<T>& options) {
+        ClassDescription d{};
+        d.name = name;
+        d.reservedSlots = options.release && options.reservedSlots < 2 ? 2 : options.reservedSlots;
+        d.type = &typeid(T);
+        d.byIndex = options.lookup != nullptr;
+        d.indexName = options.indexName;
+        d.goneText = options.goneText;
+        d.baseType = options.baseType;
+        d.baseName = options.baseName;
+        d.upcast = options.upcast;
+        d.resolve = [](JSObject* obj) -> void* { return Resolve(obj); };
+        d.release = options.release ? &ReleaseErased : nullptr;
+        d.registration = &RegisterDeclared;
+        return d;
+    }
+
+    static void ReleaseErased(void* object) {
+        if (instance && instance->releaseTyped)
+            instance->releaseTyped(static_cast<T*>(object));
+    }
+
     static void RegisterDeclared() {
         if (instance)
             instance->RegisterWithHost();
     }
 
-    static bool Finish(JSContext* cx, const JS::Value& slot, JS::MutableHandleValue out) {
+    static bool Finish(JSContext* cx, const JS::Value& slot, bool owned,
+                       JS::MutableHandleValue out) {
         JSObject* obj = instance->NewObject(cx);
         if (!obj) {
             out.setNull();
             return !JS_IsExceptionPending(cx);
         }
-        JS::SetReservedSlot(obj, 0, slot);
+        JS::SetReservedSlot(obj, kPrivateSlot, slot);
+        if (owned)
+            JS::SetReservedSlot(obj, kOwnedSlot, JS::TrueValue());
         out.setObject(*obj);
         return true;
     }
@@ -327,7 +419,7 @@ template <class T> class ScriptClass final : public ScriptClassBase {
     }
 
     static uint32_t IndexOf(JSObject* obj) {
-        const JS::Value& slot = JS::GetReservedSlot(obj, 0);
+        const JS::Value& slot = JS::GetReservedSlot(obj, kPrivateSlot);
         return slot.isInt32() ? static_cast<uint32_t>(slot.toInt32())
                               : static_cast<uint32_t>(slot.toDouble());
     }
@@ -335,8 +427,9 @@ template <class T> class ScriptClass final : public ScriptClassBase {
     // Null for the prototype (empty slot) and for objects that are gone.
     static T* Resolve(JSObject* obj) {
         if (!instance->lookup)
-            return JS::GetMaybePtrFromReservedSlot<T>(obj, 0);
-        return JS::GetReservedSlot(obj, 0).isNumber() ? instance->lookup(IndexOf(obj)) : nullptr;
+            return JS::GetMaybePtrFromReservedSlot<T>(obj, kPrivateSlot);
+        return JS::GetReservedSlot(obj, kPrivateSlot).isNumber() ? instance->lookup(IndexOf(obj))
+                                                                 : nullptr;
     }
 
     // The object a property or method acts on, or a script error.
@@ -344,8 +437,8 @@ template <class T> class ScriptClass final : public ScriptClassBase {
         if (JSObject* obj = OwnObject(args.thisv())) {
             if (T* self = Resolve(obj))
                 return self;
-            if (instance->lookup && JS::GetReservedSlot(obj, 0).isNumber()) {
-                instance->FailGone(cx, native, IndexOf(obj));
+            if (instance->lookup && JS::GetReservedSlot(obj, kPrivateSlot).isNumber()) {
+                instance->FailGone(cx, native, obj);
                 return nullptr;
             }
         }
@@ -491,6 +584,7 @@ template <class T> class ScriptClass final : public ScriptClassBase {
     }
 
     T* (*lookup)(uint32_t);
+    void (*releaseTyped)(T*);
     static inline ScriptClass* instance = nullptr;
 };
 

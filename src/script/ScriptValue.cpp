@@ -224,6 +224,35 @@ template struct Convert<glm::mat2>;
 template struct Convert<glm::mat3>;
 template struct Convert<glm::mat4>;
 
+bool Convert<GameObject>::ToScript(JSContext* cx, const GameObject& value,
+                                   JS::MutableHandleValue out) {
+    const ScriptClass<GameObject>* cls = ScriptClass<GameObject>::Declared();
+    JSObject* obj = cls ? cls->NewObject(cx) : nullptr;
+    if (!obj) {
+        out.setNull();
+        return !JS_IsExceptionPending(cx);
+    }
+    JS::SetReservedSlot(obj, 0, JS::NumberValue(value.id));
+    JS::SetReservedSlot(obj, 1, JS::NumberValue(value.generation));
+    out.setObject(*obj);
+    return true;
+}
+
+bool Convert<GameObject>::FromScript(JSContext*, JS::HandleValue value, GameObject& out) {
+    const ScriptClass<GameObject>* cls = ScriptClass<GameObject>::Declared();
+    if (!cls || !value.isObject() || JS::GetClass(&value.toObject()) != cls->Clasp())
+        return false;
+    const JS::Value& id = JS::GetReservedSlot(&value.toObject(), 0);
+    const JS::Value& generation = JS::GetReservedSlot(&value.toObject(), 1);
+    if (!id.isNumber() || !generation.isNumber())
+        return false; // the class object itself
+    auto toUint32 = [](const JS::Value& v) {
+        return v.isInt32() ? static_cast<uint32_t>(v.toInt32()) : JS::ToUint32(v.toDouble());
+    };
+    out = GameObject(toUint32(id), toUint32(generation));
+    return true;
+}
+
 bool Convert<ScriptCallback>::ToScript(JSContext*, const ScriptCallback& value,
                                        JS::MutableHandleValue out) {
     if (value.root)
@@ -258,6 +287,8 @@ bool Convert<ScriptArg>::ToScript(JSContext* cx, const ScriptArg& value,
         return Convert<double>::ToScript(cx, value.number, out);
     case ScriptArg::Kind::String:
         return Convert<std::string>::ToScript(cx, value.string, out);
+    case ScriptArg::Kind::GameObject:
+        return Convert<GameObject>::ToScript(cx, value.handle, out);
     case ScriptArg::Kind::Wrapper: {
         JSObject* wrapper = value.object ? NewWrapper(*value.type, value.object) : nullptr;
         if (!wrapper && JS_IsExceptionPending(cx))

@@ -16,6 +16,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <type_traits>
 #include <utility>
@@ -26,6 +27,7 @@
 #include <js/Object.h>
 #include <jsapi.h>
 
+#include "objects/GameObject.h"
 #include "script/ScriptCallback.h"
 
 namespace script {
@@ -35,6 +37,21 @@ template <class T> class ScriptClass;
 // An engine object named by its index in a store that may be released; its
 // class (see ClassOptions::lookup) finds the object again at every access.
 template <class T> struct IndexedRef { uint32_t index = 0; };
+
+// A new object the script owns until it hands it back (Taken<T>); if the
+// script drops it first, its class releases it. Message records made by
+// scripts work this way.
+template <class T> struct Owned { T* object = nullptr; };
+
+// An object a script hands over to the engine: the script's wrapper must own
+// it, and is emptied by the conversion, so the script cannot reach the
+// object again (a broadcast message is freed once delivered).
+template <class T> struct Taken { T* object = nullptr; };
+
+// Any value, as String(value) makes it.
+struct StringOf {
+    std::string text;
+};
 
 // "a number", "null", "an array", "a Core object": for error messages.
 std::string DescribeValue(JSContext* cx, JS::HandleValue value);
@@ -260,6 +277,58 @@ template <class T> struct Convert<IndexedRef<T>> {
     }
     static bool FromScript(JSContext* cx, JS::HandleValue value, IndexedRef<T>& out) {
         return ScriptClass<T>::UnwrapIndex(cx, value, out.index);
+    }
+};
+
+template <class T> struct Convert<Owned<T>> {
+    static std::string Name() { return ScriptClass<T>::ScriptName(); }
+    static bool ToScript(JSContext* cx, const Owned<T>& value, JS::MutableHandleValue out) {
+        return ScriptClass<T>::WrapOwned(cx, value.object, out);
+    }
+};
+
+template <class T> struct Convert<Taken<T>> {
+    static std::string Name() { return ScriptClass<T>::ScriptName(); }
+    static bool FromScript(JSContext* cx, JS::HandleValue value, Taken<T>& out) {
+        return ScriptClass<T>::Unwrap(cx, value, out.object, true);
+    }
+};
+
+template <> struct Convert<StringOf> {
+    static std::string Name() { return "any value"; }
+    static bool FromScript(JSContext* cx, JS::HandleValue value, StringOf& out) {
+        return Stringify(cx, value, out.text);
+    }
+};
+
+// A "GameObject" object: id in reserved slot 0, generation in slot 1, each an
+// integer up to 2147483647 and a double above, so every handle round-trips.
+template <> struct Convert<GameObject> {
+    static std::string Name() { return "GameObject"; }
+    static bool ToScript(JSContext* cx, const GameObject& value, JS::MutableHandleValue out);
+    static bool FromScript(JSContext* cx, JS::HandleValue value, GameObject& out);
+};
+
+// Null for nothing.
+template <class T> struct Convert<std::optional<T>> {
+    static std::string Name() { return Convert<T>::Name() + " or null"; }
+    static bool ToScript(JSContext* cx, const std::optional<T>& value, JS::MutableHandleValue out) {
+        if (!value) {
+            out.setNull();
+            return true;
+        }
+        return Convert<T>::ToScript(cx, *value, out);
+    }
+    static bool FromScript(JSContext* cx, JS::HandleValue value, std::optional<T>& out) {
+        if (value.isNull()) {
+            out.reset();
+            return true;
+        }
+        T inner{};
+        if (!Convert<T>::FromScript(cx, value, inner))
+            return false;
+        out = std::move(inner);
+        return true;
     }
 };
 
