@@ -10,4 +10,5 @@ class GraphicsSystem : public Core::System, public MessageListener {
   public:
     explicit GraphicsSystem(MessageManager& messages);
     virtual void HandleMessage(const MessagePointer& message);
+    JSObject* GetJSInstance() override;
 };

@@ -10,4 +10,5 @@ class WindowSystem : public Core::System, public MessageListener {
   public:
     explicit WindowSystem(MessageManager& messages);
     virtual void HandleMessage(const MessagePointer& message);
+    JSObject* GetJSInstance() override;
 };
