@@ -3,7 +3,7 @@ BUILD_DIR ?= build
 JOBS ?= $(shell nproc)
 BUILD_TYPE ?= RelWithDebInfo
 
-.PHONY: build run test setup bench clean format
+.PHONY: build run test setup bench clean format docs
 
 build: setup
 	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE)
@@ -20,6 +20,10 @@ test: build
 
 bench: build
 	cd $(BUILD_DIR) && ./bench/marrowvale_bench
+
+# The script API reference, generated from the engine's binding tables.
+docs: build
+	$(BUILD_DIR)/marrowvale --api-reference > docs/scripting-api.md
 
 clean:
 	rm -rf $(BUILD_DIR)

@@ -50,9 +50,9 @@ void SetMessageManager(Core& core, MessageManager* manager) {
 }
 
 // A new wrapper on every read, from the system itself.
-template <class T, T* Core::*Slot> JSObject* GetSystem(const Core& core) {
+template <class T, T* Core::*Slot> script::WrapperOf<T> GetSystem(const Core& core) {
     T* system = core.*Slot;
-    return system ? static_cast<Core::System*>(system)->GetJSInstance() : nullptr;
+    return {system ? static_cast<Core::System*>(system)->GetJSInstance() : nullptr};
 }
 template <class T, T* Core::*Slot> void SetSystem(Core& core, T* system) {
     core.*Slot = system;

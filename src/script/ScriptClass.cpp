@@ -236,8 +236,10 @@ bool ScriptClassBase::FailArgument(JSContext* cx, JSNative native, int index,
     bool isSetter = false;
     const Member* member = FindMember(native, &isSetter);
     const std::string where = std::string(d.name) + "." + (member ? member->name : "?");
+    // A setter's one argument is the value being assigned.
+    const bool assigned = index < 0 || (member && IsPropertyKind(member->kind));
     const std::string what =
-        index < 0 ? std::string("the value") : "argument " + std::to_string(index + 1);
+        assigned ? std::string("the value") : "argument " + std::to_string(index + 1);
     JS_ReportErrorLatin1(cx, "Error in %s: %s must be %s, got %s.", where.c_str(), what.c_str(),
                          expected.c_str(), DescribeValue(cx, got).c_str());
     return false;

@@ -48,6 +48,10 @@ template <class T> struct Owned { T* object = nullptr; };
 // object again (a broadcast message is freed once delivered).
 template <class T> struct Taken { T* object = nullptr; };
 
+// A wrapper the engine made itself for a T, such as a system's own
+// GetJSInstance(); null when there is none.
+template <class T> struct WrapperOf { JSObject* object = nullptr; };
+
 // Any value, as String(value) makes it.
 struct StringOf {
     std::string text;
@@ -291,6 +295,14 @@ template <class T> struct Convert<Taken<T>> {
     static std::string Name() { return ScriptClass<T>::ScriptName(); }
     static bool FromScript(JSContext* cx, JS::HandleValue value, Taken<T>& out) {
         return ScriptClass<T>::Unwrap(cx, value, out.object, true);
+    }
+};
+
+template <class T> struct Convert<WrapperOf<T>> {
+    static std::string Name() { return ScriptClass<T>::ScriptName() + " or null"; }
+    static bool ToScript(JSContext*, const WrapperOf<T>& value, JS::MutableHandleValue out) {
+        out.setObjectOrNull(value.object);
+        return true;
     }
 };
 
