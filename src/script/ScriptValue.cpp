@@ -114,15 +114,6 @@ bool Convert<std::string>::FromScript(JSContext* cx, JS::HandleValue value, std:
 }
 
 template <glm::length_t N>
-bool Convert<glm::vec<N, float, glm::defaultp>>::ToScript(JSContext* cx, const Vec& value,
-                                                          JS::MutableHandleValue out) {
-    float values[N];
-    for (glm::length_t i = 0; i < N; ++i)
-        values[i] = value[i];
-    return NumbersToArray(cx, values, N, out);
-}
-
-template <glm::length_t N>
 bool Convert<glm::vec<N, float, glm::defaultp>>::FromScript(JSContext* cx, JS::HandleValue value,
                                                             Vec& out) {
     float values[N];

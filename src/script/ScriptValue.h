@@ -23,8 +23,10 @@
 
 #include <glm/glm.hpp>
 #include <glm/gtc/quaternion.hpp>
+#include <js/Array.h>
 #include <js/Conversions.h>
 #include <js/Object.h>
+#include <js/ValueArray.h>
 #include <jsapi.h>
 
 #include "objects/GameObject.h"
@@ -186,7 +188,19 @@ template <glm::length_t N> struct Convert<glm::vec<N, float, glm::defaultp>> {
         return "vec" + std::to_string(N) + " [x, y" + (N > 2 ? ", z" : "") + (N > 3 ? ", w" : "") +
                "]";
     }
-    static bool ToScript(JSContext* cx, const Vec& value, JS::MutableHandleValue out);
+    // Inline: reading a position is the commonest call scripts make.
+    static bool ToScript(JSContext* cx, const Vec& value, JS::MutableHandleValue out) {
+        JS::Value elements[N];
+        for (glm::length_t i = 0; i < N; ++i)
+            elements[i] = NumberToScript(value[i]);
+        // Numbers need no rooting, so the local array can back the new one.
+        JSObject* array =
+            JS::NewArrayObject(cx, JS::HandleValueArray::fromMarkedLocation(N, elements));
+        if (!array)
+            return false;
+        out.setObject(*array);
+        return true;
+    }
     static bool FromScript(JSContext* cx, JS::HandleValue value, Vec& out);
 };
 
