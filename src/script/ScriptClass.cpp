@@ -21,6 +21,11 @@ std::vector<ScriptClassBase*>& Registry() {
     return classes;
 }
 
+// Off while the context is torn down: the last collection then finalizes
+// every wrapper, possibly after the pools their objects came from are gone
+// (at exit), and the process gives the memory back anyway.
+bool releaseOnFinalize = true;
+
 bool IsPropertyKind(MemberKind kind) {
     return kind == MemberKind::Property || kind == MemberKind::Constant;
 }
@@ -115,7 +120,7 @@ void* ScriptClassBase::UnwrapAs(JSContext* cx, JS::HandleValue value, const std:
 }
 
 void ScriptClassBase::Finalize(JS::GCContext*, JSObject* obj) {
-    if (!JS::GetReservedSlot(obj, kOwnedSlot).isTrue())
+    if (!releaseOnFinalize || !JS::GetReservedSlot(obj, kOwnedSlot).isTrue())
         return;
     const ScriptClassBase* cls = FromClasp(JS::GetClass(obj));
     void* object = JS::GetMaybePtrFromReservedSlot<void>(obj, kPrivateSlot);
@@ -124,6 +129,7 @@ void ScriptClassBase::Finalize(JS::GCContext*, JSObject* obj) {
 }
 
 void ScriptClassBase::ReleaseAll() {
+    releaseOnFinalize = false;
     for (ScriptClassBase* cls : Registry())
         cls->prototype.reset();
 }
