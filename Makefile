@@ -15,8 +15,12 @@ setup:
 run: build
 	cd $(BUILD_DIR) && ../tools/run.sh ./marrowvale $(ARGS)
 
+# Tests that draw need a display; without one they get a virtual one. -noreset
+# keeps Xvfb from dropping connections made while its last client leaves.
+XVFB = $(if $(DISPLAY),,xvfb-run -a -s "-noreset -screen 0 1280x800x24")
+
 test: build
-	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
+	cd $(BUILD_DIR) && $(XVFB) ctest --output-on-failure -j $(JOBS)
 
 bench: build
 	cd $(BUILD_DIR) && ./bench/marrowvale_bench

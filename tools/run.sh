@@ -5,4 +5,4 @@ if [ -n "${DISPLAY:-}" ]; then
   exec "$@"
 fi
 echo "run: no DISPLAY, running under Xvfb"
-exec xvfb-run -a -s "-screen 0 1280x800x24" "$@"
+exec xvfb-run -a -s "-noreset -screen 0 1280x800x24" "$@"

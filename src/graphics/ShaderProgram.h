@@ -1,0 +1,67 @@
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <glm/mat4x4.hpp>
+
+// A single shader file could not be used (unknown stage or missing file).
+class ShaderException {
+  public:
+    explicit ShaderException(std::string message) : message(std::move(message)) {}
+    std::string message;
+};
+
+// The program could not be built (a file failed to compile, or linking failed).
+class ShaderProgramException {
+  public:
+    explicit ShaderProgramException(std::string message) : message(std::move(message)) {}
+    std::string message;
+};
+
+// A GL program built once from GLSL files on disk. Compile and link progress and GL info
+// logs go to standard output; failures throw. Needs a current GL context with GLEW
+// initialised from Link() on.
+class ShaderProgram {
+  public:
+    ShaderProgram() = default;
+    ShaderProgram(const ShaderProgram&) = delete;
+    ShaderProgram& operator=(const ShaderProgram&) = delete;
+    ~ShaderProgram();
+
+    // Queues a file for Link(). Its stage comes from the name: ".vs" anywhere makes it a
+    // vertex shader, otherwise ".fs" anywhere a fragment shader.
+    void AddShader(const std::string& fileName);
+
+    // Compiles every queued file in order, stopping at the first failure, then links.
+    void Link();
+
+    // Looks up and remembers a uniform's location (-1 when the program does not use it).
+    void AddUniform(const std::string& name);
+
+    // The setters act on the current program. A name never registered with AddUniform is
+    // ignored rather than written to whatever uniform sits at location 0.
+    void SetUniformMatrix4(const std::string& name, const glm::mat4& matrix);
+    void SetTextureUnit(const std::string& name); // sampler -> texture unit 0
+    void SetAlpha(float alpha);                   // "u_alpha"
+
+    std::uint32_t GetProgram() const { return program; }
+    std::int32_t GetUniformLocation(const std::string& name) const;
+
+  private:
+    struct ShaderFile {
+        std::string fileName;
+        std::uint32_t shader = 0;
+        bool compiled = false;
+    };
+
+    static void Compile(ShaderFile& file);
+
+    std::vector<std::unique_ptr<ShaderFile>> shaders;
+    std::uint32_t program = 0;
+    std::map<std::string, std::int32_t> uniforms;
+};

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include <glm/vec3.hpp>
+#include <glm/vec4.hpp>
+
+#include "voxels/VoxelInstance.h"
+
+// A list of coloured unit cubes in model space, stored in .vxm files: a little-endian
+// unsigned 32-bit count, then per voxel eight little-endian floats (colour r, g, b, a and
+// position x, y, z, w). Orientations are not stored; loaded voxels get the identity.
+class VoxelModel {
+  public:
+    // Replaces the voxels with the file's contents. False when the file cannot be opened
+    // or is too short to hold the count; the model is then unchanged. A file shorter than
+    // its count claims yields only the records it holds (a record cut off by the end of
+    // the file is completed with zero bytes) and is reported on standard error.
+    bool LoadFromFile(const std::string& fileName);
+
+    // Writes the voxels to a temporary file next to the target and renames it over the
+    // target, so a failed save leaves any previous file intact. False (with a report on
+    // standard error) when anything fails.
+    bool SaveToFile(const std::string& fileName) const;
+
+    // Gives every voxel the hue and saturation of color (r, g, b in [0, 1]) and a random
+    // brightness drawn with rand() in [min, max) on a 0-255 scale; voxels become opaque.
+    void RandomizeSaturation(const glm::vec3& color, int min, int max);
+
+    // Half the size of the box enclosing all voxel cubes, per axis. An empty model gives
+    // -3.4028235e38 on every axis.
+    glm::vec3 GetHalfExtents() const;
+
+    std::vector<VoxelInstance> voxels;
+};
+
+// The colour rule of RandomizeSaturation, shared with the single-voxel component: the
+// hue and saturation of one colour, with a fresh random brightness for every draw.
+class RandomBrightness {
+  public:
+    RandomBrightness(const glm::vec3& color, int min, int max);
+
+    // One rand() draw; the result is opaque.
+    glm::vec4 Next() const;
+
+  private:
+    float hue = 0.0f;        // degrees in [0, 360)
+    float saturation = 0.0f; // [0, 1]
+    int min = 0;
+    int max = 0;
+};

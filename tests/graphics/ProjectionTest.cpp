@@ -1,0 +1,88 @@
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+
+#include <glm/ext/matrix_clip_space.hpp>
+#include <glm/ext/matrix_transform.hpp>
+#include <glm/gtc/type_ptr.hpp>
+#include <gtest/gtest.h>
+
+#include "graphics/MatrixStack.h"
+#include "graphics/Projection.h"
+
+namespace {
+
+template <class Vector>
+void ExpectNear(const Vector& actual, const glm::vec3& expected, float tolerance) {
+    for (int i = 0; i < 3; ++i)
+        EXPECT_NEAR(actual[i], expected[i], tolerance) << "component " << i;
+}
+
+const float kTan30 = 0.57735026f;
+// The rounded depth constants put the far plane at 499.33 rather than 500.
+const float kFar = 499.3319f;
+const float kQuarter = std::sqrt(0.5f); // (0, kQuarter, 0, kQuarter): a quarter turn about +y
+
+} // namespace
+
+TEST(MatrixStack, PushesProductsAndResetsToIdentity) {
+    MatrixStack stack;
+    const glm::mat4 a = glm::translate(glm::mat4(1.0f), glm::vec3(1, 2, 3));
+    const glm::mat4 b = glm::rotate(glm::mat4(1.0f), 0.5f, glm::vec3(0, 1, 0));
+    stack.MultiplyPush(a);
+    stack.MultiplyPush(b);
+    EXPECT_EQ(stack.Top(), a * b);
+    stack.Reset();
+    EXPECT_EQ(stack.Top(), glm::mat4(1.0f));
+}
+
+TEST(Projection, PerspectiveHasTheFixedConstants) {
+    const glm::mat4 m = PerspectiveMatrix(1.6f);
+    const float* e = glm::value_ptr(m);
+    std::uint32_t bits10, bits14;
+    std::memcpy(&bits10, &e[10], 4);
+    std::memcpy(&bits14, &e[14], 4);
+    EXPECT_EQ(bits10, 0xBF800150u);
+    EXPECT_EQ(bits14, 0xBCA3D7E1u);
+    EXPECT_NEAR(e[5], 1.0f / kTan30, 1e-6f);
+    EXPECT_EQ(e[0], e[5] / 1.6f);
+    // Otherwise a textbook 60-degree projection with near 0.01 and far 500.
+    const glm::mat4 reference = glm::perspectiveRH_NO(glm::radians(60.0f), 1.6f, 0.01f, 500.0f);
+    for (int i = 0; i < 16; ++i)
+        EXPECT_NEAR(e[i], glm::value_ptr(reference)[i], 1e-6f) << "element " << i;
+}
+
+TEST(Projection, RotationAndViewFollowTheEngineQuaternionOrder) {
+    // Not of unit length on purpose: the engine never normalizes.
+    const float x = 0.3f, y = -0.5f, z = 0.7f, w = 1.2f;
+    const glm::mat4 r = RotationMatrix(QuatFromXYZW(glm::vec4(x, y, z, w)));
+    ExpectNear(r[0], {1 - 2 * (y * y + z * z), 2 * (x * y + z * w), 2 * (x * z - y * w)}, 1e-6f);
+    ExpectNear(r[1], {2 * (x * y - z * w), 1 - 2 * (x * x + z * z), 2 * (y * z + x * w)}, 1e-6f);
+    ExpectNear(r[2], {2 * (x * z + y * w), 2 * (y * z - x * w), 1 - 2 * (x * x + y * y)}, 1e-6f);
+    EXPECT_EQ(r[3], glm::vec4(0, 0, 0, 1));
+
+    // View = R * T: the camera's position moves to the origin, then world +x turns to -z.
+    const glm::mat4 view = ViewMatrix({10, 2, 0}, QuatFromXYZW(0, kQuarter, 0, kQuarter));
+    ExpectNear(view * glm::vec4(15, 3, 0, 1), {0, 1, -5}, 1e-5f);
+}
+
+TEST(MouseRay, MatchesTheHandComputedRays) {
+    const glm::mat4 projection = PerspectiveMatrix(1.6f);
+    const glm::ivec4 viewport(0, 0, 1280, 800);
+    MouseRay ray = ComputeMouseClickRay(640, 400, glm::mat4(1.0f), projection, viewport, 800);
+    ExpectNear(ray.start, {0, 0, -0.01f}, 1e-6f);
+    ExpectNear(ray.end, {0, 0, -kFar}, 0.01f);
+
+    // Mouse (0, 0) is the top-left corner of the window.
+    ray = ComputeMouseClickRay(0, 0, glm::mat4(1.0f), projection, viewport, 800);
+    ExpectNear(ray.start, {-0.01f * 1.6f * kTan30, 0.01f * kTan30, -0.01f}, 1e-6f);
+    ExpectNear(ray.end, {-kFar * 1.6f * kTan30, kFar * kTan30, -kFar}, 0.02f);
+
+    // A camera at (10, 0, 0) looking along +x; below the centre the ray goes down.
+    const glm::mat4 view = ViewMatrix({10, 0, 0}, QuatFromXYZW(0, kQuarter, 0, kQuarter));
+    ray = ComputeMouseClickRay(640, 400, view, projection, viewport, 800);
+    ExpectNear(ray.start, {10.01f, 0, 0}, 1e-5f);
+    ExpectNear(ray.end, {10 + kFar, 0, 0}, 0.02f);
+    ray = ComputeMouseClickRay(640, 600, view, projection, viewport, 800);
+    ExpectNear(ray.end, {10 + kFar, -kFar * 0.5f * kTan30, 0}, 0.02f);
+}

@@ -1,0 +1,132 @@
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "graphics/GlContext.h"
+#include "graphics/ShaderProgram.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string kShaders = std::string(MARROWVALE_SOURCE_DIR) + "/resource/Shaders/";
+const char* const kVertex = "#version 330\nlayout(location = 0) in vec3 p;\n"
+                            "void main() { gl_Position = vec4(p, 1.0); }\n";
+const char* const kFragment = "#version 330\nout vec4 c;\nvoid main() { c = vec4(1.0); }\n";
+
+class ShaderFiles : public GlTest {
+  protected:
+    void SetUp() override {
+        GlTest::SetUp();
+        if (IsSkipped() || HasFatalFailure())
+            return;
+        std::string pattern = (fs::temp_directory_path() / "shadertest-XXXXXX").string();
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        dir = pattern;
+    }
+    void TearDown() override {
+        if (!dir.empty())
+            fs::remove_all(dir);
+        GlTest::TearDown();
+    }
+    std::string Write(const std::string& name, const std::string& text) {
+        fs::create_directories((dir / name).parent_path());
+        std::ofstream(dir / name) << text;
+        return (dir / name).string();
+    }
+    // Links the files, returning what went to standard output and the exception message.
+    std::string Link(ShaderProgram& program, std::string* error = nullptr) {
+        std::string ignored;
+        if (!error)
+            error = &ignored;
+        testing::internal::CaptureStdout();
+        try {
+            program.Link();
+        } catch (const ShaderException& e) {
+            *error = e.message;
+        } catch (const ShaderProgramException& e) {
+            *error = e.message;
+        }
+        return testing::internal::GetCapturedStdout();
+    }
+
+    fs::path dir;
+};
+
+} // namespace
+
+TEST_F(ShaderFiles, EngineShadersLinkAndUseTheEngineInputs) {
+    ShaderProgram voxel, sprite;
+    const std::string vs = kShaders + "voxelShader.vs", fs = kShaders + "constAmbient.fs";
+    voxel.AddShader(vs);
+    voxel.AddShader(fs);
+    EXPECT_EQ(Link(voxel), vs + " compiled successfully.\n" + fs +
+                               " compiled successfully.\nShaders linked successfully.\n");
+    sprite.AddShader(kShaders + "sprite.vs");
+    sprite.AddShader(kShaders + "sprite.fs");
+    Link(sprite);
+
+    auto uses = [](ShaderProgram& program, std::initializer_list<const char*> names) {
+        for (const char* name : names) {
+            program.AddUniform(name);
+            EXPECT_NE(program.GetUniformLocation(name), -1) << name;
+        }
+        EXPECT_EQ(glGetAttribLocation(program.GetProgram(), "position"), 0);
+    };
+    uses(voxel, {"modelViewMatrix", "perspectiveMatrix", "voxelDataBuffer"});
+    uses(sprite, {"u_model_view_projection", "u_texture", "u_alpha"});
+    EXPECT_EQ(glGetAttribLocation(voxel.GetProgram(), "normal"), 1);
+    EXPECT_EQ(glGetAttribLocation(sprite.GetProgram(), "texCoord"), 1);
+}
+
+TEST_F(ShaderFiles, StageComesFromVsOrFsAnywhereInTheName) {
+    // Each program links only if its first file is taken as the vertex stage.
+    ShaderProgram both, folder, neither;
+    std::string error;
+    both.AddShader(Write("x.vs.fs", kVertex));
+    both.AddShader(Write("y.fs", kFragment));
+    Link(both, &error);
+    folder.AddShader(Write("stages.vs/a.glsl", kVertex));
+    folder.AddShader(Write("b.fs", kFragment));
+    Link(folder, &error);
+    EXPECT_EQ(error, "");
+
+    neither.AddShader(Write("shader.glsl", kVertex));
+    EXPECT_EQ(Link(neither, &error), "");
+    EXPECT_EQ(error, "Shader file must have extension .fs or .vs");
+}
+
+TEST_F(ShaderFiles, MissingSecondFileThrowsAfterTheFirstIsCompiled) {
+    ShaderProgram program;
+    const std::string first = Write("ok.vs", kVertex), missing = (dir / "missing.fs").string();
+    program.AddShader(first);
+    program.AddShader(missing);
+    std::string error;
+    EXPECT_EQ(Link(program, &error), first + " compiled successfully.\n");
+    EXPECT_EQ(error, "Cannot find file" + missing);
+}
+
+TEST_F(ShaderFiles, FailuresDumpTheInfoLog) {
+    ShaderProgram broken;
+    const std::string bad = Write("bad.vs", "#version 330\nvoid main() { gl_Position = oops; }\n");
+    broken.AddShader(bad);
+    broken.AddShader(Write("never.fs", kFragment));
+    std::string error;
+    std::string out = Link(broken, &error);
+    EXPECT_EQ(error, "Could not compile" + bad);
+    const std::string head = bad + " failed to compile\nDumping info log.\n";
+    EXPECT_EQ(out.compare(0, head.size(), head), 0) << out;
+    EXPECT_NE(out.find("oops", head.size()), std::string::npos) << out;
+    EXPECT_EQ(out.find("never.fs"), std::string::npos) << "compilation stops at the failure";
+
+    // Calls a function nothing defines: compiles, cannot link.
+    ShaderProgram unlinkable;
+    unlinkable.AddShader(
+        Write("a.vs", "#version 330\nvec4 F();\nvoid main() { gl_Position = F(); }\n"));
+    unlinkable.AddShader(Write("b.fs", kFragment));
+    out = Link(unlinkable, &error);
+    EXPECT_EQ(error, "Could not link shader program");
+    EXPECT_NE(out.find("compiled successfully.\nFailed to link.\n"), std::string::npos) << out;
+}

@@ -1,0 +1,199 @@
+#include <chrono>
+#include <csignal>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include "voxels/VoxelModel.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using Bytes = std::vector<unsigned char>;
+
+std::uint32_t Bits(float f) {
+    std::uint32_t bits;
+    std::memcpy(&bits, &f, 4);
+    return bits;
+}
+
+// A count, then the floats, all little-endian.
+Bytes Encode(std::uint32_t count, const std::vector<float>& floats) {
+    Bytes bytes;
+    auto put = [&](std::uint32_t v) {
+        for (int i = 0; i < 4; ++i)
+            bytes.push_back(static_cast<unsigned char>(v >> (8 * i)));
+    };
+    put(count);
+    for (float f : floats)
+        put(Bits(f));
+    return bytes;
+}
+
+class VoxelModelFiles : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        std::string pattern = (fs::temp_directory_path() / "vxmtest-XXXXXX").string();
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        dir = pattern;
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    Bytes Read(const std::string& name) {
+        std::ifstream in(dir / name, std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    }
+    std::string Write(const std::string& name, const Bytes& bytes) {
+        std::ofstream(dir / name, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+        return (dir / name).string();
+    }
+    long FilesInDir() {
+        return std::distance(fs::directory_iterator(dir), fs::directory_iterator());
+    }
+
+    fs::path dir;
+};
+
+} // namespace
+
+TEST_F(VoxelModelFiles, RoundTripIsBitExactAndWritesExactlyTheFormat) {
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const std::vector<float> floats = {1.0f, 0.5f,  0.25f,  1.0f, 0.0f,   -0.0f,  3.0f, 1.0f,
+                                       nan,  -0.0f, 1e-45f, 0.3f, -1e30f, 1e-30f, 0.1f, 7.5f};
+    VoxelModel model;
+    model.voxels.resize(2);
+    for (int i = 0; i < 16; ++i)
+        (i % 8 < 4 ? model.voxels[i / 8].color : model.voxels[i / 8].position)[i % 4] = floats[i];
+    model.voxels[0].orientation = glm::vec4(0.3f, 0.1f, 0.2f, 0.9f);
+
+    // A backslash path, as scripts write them, lands in the folder.
+    ASSERT_TRUE(model.SaveToFile(dir.string() + "\\m.vxm"));
+    EXPECT_EQ(Read("m.vxm"), Encode(2, floats));
+    EXPECT_EQ(FilesInDir(), 1) << "no temporary file left behind";
+
+    VoxelModel loaded;
+    ASSERT_TRUE(loaded.LoadFromFile((dir / "m.vxm").string()));
+    ASSERT_EQ(loaded.voxels.size(), 2u);
+    for (int i = 0; i < 16; ++i) {
+        const VoxelInstance& v = loaded.voxels[i / 8];
+        EXPECT_EQ(Bits((i % 8 < 4 ? v.color : v.position)[i % 4]), Bits(floats[i])) << i;
+    }
+    EXPECT_EQ(loaded.voxels[0].orientation, glm::vec4(0, 0, 0, 1));
+
+    // Empty model <-> the four-byte file 00 00 00 00.
+    ASSERT_TRUE(VoxelModel().SaveToFile((dir / "m.vxm").string()));
+    EXPECT_EQ(Read("m.vxm"), Bytes(4, 0));
+    ASSERT_TRUE(loaded.LoadFromFile((dir / "m.vxm").string()));
+    EXPECT_TRUE(loaded.voxels.empty());
+}
+
+TEST_F(VoxelModelFiles, ShortFilesLoadOnlyTheRecordsTheyHoldAndSaySo) {
+    // Announces 5, holds 2 whole records and 12 bytes of a third.
+    std::vector<float> floats;
+    for (int i = 1; i <= 19; ++i)
+        floats.push_back(float(i));
+    const std::string truncated = Write("short.vxm", Encode(5, floats));
+    VoxelModel model;
+    testing::internal::CaptureStderr();
+    ASSERT_TRUE(model.LoadFromFile(truncated));
+    std::string report = testing::internal::GetCapturedStderr();
+    EXPECT_NE(report.find(truncated), std::string::npos) << report;
+    EXPECT_NE(report.find("announces 5 voxels but holds data for 2"), std::string::npos) << report;
+    ASSERT_EQ(model.voxels.size(), 3u);
+    EXPECT_EQ(model.voxels[2].color, glm::vec4(17, 18, 19, 0));
+    EXPECT_EQ(model.voxels[2].position, glm::vec4(0));
+
+    // A hostile count must neither allocate for it nor take time over it.
+    const std::string hostile =
+        Write("hostile.vxm", Encode(0xFFFFFFFFu, {1, 2, 3, 4, 5, 6, 7, 8, 9}));
+    testing::internal::CaptureStderr();
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_TRUE(model.LoadFromFile(hostile));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
+    report = testing::internal::GetCapturedStderr();
+    EXPECT_NE(report.find("4294967295"), std::string::npos) << report;
+    EXPECT_EQ(model.voxels.size(), 2u);
+    EXPECT_LT(model.voxels.capacity(), 100u);
+}
+
+TEST_F(VoxelModelFiles, UnreadableFilesLeaveTheModelUnchanged) {
+    VoxelModel model;
+    model.voxels.resize(1);
+    model.voxels[0].color = glm::vec4(1, 2, 3, 4);
+    EXPECT_FALSE(model.LoadFromFile((dir / "missing.vxm").string()));
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(model.LoadFromFile(Write("tiny.vxm", {1, 0})));
+    testing::internal::GetCapturedStderr();
+    ASSERT_EQ(model.voxels.size(), 1u);
+    EXPECT_EQ(model.voxels[0].color, glm::vec4(1, 2, 3, 4));
+}
+
+TEST_F(VoxelModelFiles, FailedSavesReportAndKeepThePreviousFile) {
+    VoxelModel model;
+    model.voxels.resize(10); // 324 bytes
+    const std::string inMissingFolder = (dir / "nowhere" / "m.vxm").string();
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(model.SaveToFile(inMissingFolder));
+    EXPECT_NE(testing::internal::GetCapturedStderr().find(inMissingFolder), std::string::npos);
+    EXPECT_EQ(FilesInDir(), 0);
+
+    // A write that stops part way: cap the size of files this process may write.
+    const std::string target = Write("m.vxm", Encode(0, {}));
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    rlimit capped = saved;
+    capped.rlim_cur = 100;
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &capped), 0);
+    testing::internal::CaptureStderr();
+    const bool savedOk = model.SaveToFile(target);
+    testing::internal::GetCapturedStderr();
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_FALSE(savedOk);
+    EXPECT_EQ(Read("m.vxm"), Bytes(4, 0));
+    EXPECT_EQ(FilesInDir(), 1);
+}
+
+TEST(VoxelModel, RandomizeSaturation) {
+    VoxelModel model;
+    model.voxels.resize(20);
+    model.RandomizeSaturation({1.0f, 0.0f, 0.0f}, 128, 128);
+    for (const VoxelInstance& v : model.voxels)
+        EXPECT_EQ(v.color, glm::vec4(128 * 0.003921569f, 0, 0, 1));
+
+    // k = min + trunc(draw * (max - min) / 32768), one draw in 0 ... 32767 per voxel; the
+    // hue and saturation of orange (30 degrees, 0.5) are kept.
+    std::srand(42);
+    std::vector<int> draws;
+    for (int i = 0; i < 20; ++i)
+        draws.push_back(std::rand() % 32768);
+    std::srand(42);
+    model.RandomizeSaturation({1.0f, 0.75f, 0.5f}, 20, 240);
+    for (int i = 0; i < 20; ++i) {
+        const float value = float(20 + draws[i] * 220LL / 32768) * 0.003921569f;
+        const glm::vec4 expected(value, value * 0.75f, value * 0.5f, 1.0f);
+        for (int c = 0; c < 4; ++c)
+            EXPECT_NEAR(model.voxels[i].color[c], expected[c], 1e-6f) << i;
+    }
+}
+
+TEST(VoxelModel, HalfExtents) {
+    VoxelModel model;
+    EXPECT_EQ(model.GetHalfExtents(), glm::vec3(-3.4028235e38f));
+    model.voxels.resize(2);
+    model.voxels[0].position = glm::vec4(0, 5, -1, 1);
+    model.voxels[1].position = glm::vec4(3, 5, 2, 1);
+    EXPECT_EQ(model.GetHalfExtents(), glm::vec3(2.0f, 0.5f, 2.0f));
+}
