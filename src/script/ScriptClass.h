@@ -34,6 +34,17 @@
 // first parameter by reference: `void SetManager(Core& core, ObjectManager*)`.
 // Engine code that raises a script error (ScriptHost::ReportError) from a
 // bound function makes that call fail in the script.
+//
+// The C++ types of fields, arguments and results choose the conversion (see
+// ScriptValue.h): numbers, bool, std::string, glm vectors, matrices and
+// quaternions, GameObject, ScriptCallback, engine-object pointers (a new
+// wrapper each time, null for null), IndexedRef<T> for objects found by index
+// (components: ComponentRef<T>(owner)), Owned<T>/Taken<T> for objects a
+// script creates and later hands over, std::optional<T> for "or null".
+//
+// ClassOptions<T> (the third argument) sets reserved slots for value classes,
+// a lookup for index-based wrappers, a release for owned objects and a base
+// class (Derives<Base>) that any of the class's wrappers converts to.
 
 #include <cstdint>
 #include <functional>
