@@ -4,6 +4,7 @@
 #include <jsapi.h>
 
 #include "script/ScriptCallbackRoot.h"
+#include "script/ScriptClass.h"
 #include "script/ScriptHost.h"
 #include "script/ScriptValue.h"
 
@@ -61,7 +62,14 @@ bool ScriptCallback::Call(std::initializer_list<ScriptArg> args) const {
     }
     JS::RootedObject global(cx, host.GetGlobal());
     JS::RootedValue result(cx);
-    if (!JS_CallFunctionValue(cx, global, function, argv, &result)) {
+    const bool ok = JS_CallFunctionValue(cx, global, function, argv, &result);
+    size_t i = 0;
+    for (const ScriptArg& value : args) {
+        if (value.borrowed && argv[i].isObject())
+            script::ScriptClassBase::Detach(&argv[i].toObject());
+        ++i;
+    }
+    if (!ok) {
         if (!host.ReportPendingException())
             host.Report(nullptr, 0, "a script callback was stopped (out of memory or terminated)");
         return false;

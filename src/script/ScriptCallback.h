@@ -41,6 +41,15 @@ class ScriptArg {
         return arg;
     }
 
+    // As Wrapper(), for an object that lives only while the callback runs
+    // (a message being delivered): the wrapper is emptied when the call
+    // returns, so a script that keeps it gets an error instead of freed memory.
+    template <class T> static ScriptArg Borrowed(T* object) {
+        ScriptArg arg = Wrapper(object);
+        arg.borrowed = true;
+        return arg;
+    }
+
     Kind kind = Kind::Null;
     bool boolean = false;
     int32_t int32 = 0;
@@ -50,6 +59,7 @@ class ScriptArg {
     ::GameObject handle;
     const std::type_info* type = nullptr;
     void* object = nullptr;
+    bool borrowed = false;
 };
 
 // A script value the engine keeps in a field and calls later: per-frame

@@ -119,6 +119,15 @@ void* ScriptClassBase::UnwrapAs(JSContext* cx, JS::HandleValue value, const std:
     return exact ? object : cls->d.upcast(object);
 }
 
+void ScriptClassBase::Detach(JSObject* obj) {
+    const ScriptClassBase* cls = FromClasp(JS::GetClass(obj));
+    if (!cls || cls->d.byIndex)
+        return;
+    JS::SetReservedSlot(obj, kPrivateSlot, JS::UndefinedValue());
+    if (JSCLASS_RESERVED_SLOTS(&cls->clasp) > kOwnedSlot)
+        JS::SetReservedSlot(obj, kOwnedSlot, JS::UndefinedValue());
+}
+
 void ScriptClassBase::Finalize(JS::GCContext*, JSObject* obj) {
     if (!releaseOnFinalize || !JS::GetReservedSlot(obj, kOwnedSlot).isTrue())
         return;

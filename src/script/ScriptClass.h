@@ -166,6 +166,10 @@ class ScriptClassBase {
     static void* UnwrapAs(JSContext* cx, JS::HandleValue value, const std::type_info& type,
                           bool take);
 
+    // Empties a wrapper of an engine class: from now on it reports missing
+    // private data. For objects lent to a script for one call.
+    static void Detach(JSObject* obj);
+
     // Slow paths of the natives: each raises a script error and returns false.
     bool FailNoPrivate(JSContext* cx, JS::HandleValue thisValue, JSNative native) const;
     bool FailArgument(JSContext* cx, JSNative native, int index, const std::string& expected,

@@ -215,18 +215,23 @@ TEST_F(CoreScript, BroadcastHandsTheRecordOverAndEmptiesTheScriptObject) {
     EXPECT_EQ(watcher.received[1]->id, static_cast<uint32_t>(MID_DeleteBarMessage));
 }
 
-TEST_F(CoreScript, RecordsTheEngineHandsOverCannotBeBroadcastAgain) {
+TEST_F(CoreScript, RecordsTheEngineLendsAreReadOnlyDuringTheCall) {
     Watcher watcher(*core.messageManager);
     MessagePointer record(CreateMessage<KeyboardMessage>(KS_PRESSED, 97u, false, true, false));
     Eval("Hook.Instance().callback = function(m) {"
+         "  globalThis.kept = m;"
          "  globalThis.seen = [m.key, m.ctrl, KeyboardMessage.Type(m)].join();"
          "  try { Core.BroadcastMessage(m); } catch (e) { globalThis.refused = e.message; } };");
-    EXPECT_TRUE(
-        TheHook().callback.Call({ScriptArg::Wrapper(static_cast<KeyboardMessage*>(record.Get()))}));
+    auto* keyboard = static_cast<KeyboardMessage*>(record.Get());
+    EXPECT_TRUE(TheHook().callback.Call({ScriptArg::Borrowed(keyboard)}));
     EXPECT_EQ(Eval("seen"), "97,true,0");
+    // Broadcasting it again would free it twice.
     EXPECT_EQ(Eval("refused"), "Error, this KeyboardMessage belongs to the engine and cannot be "
                                "handed over; create a new one.");
     EXPECT_TRUE(watcher.received.empty());
+    // Once the call is over the record may be gone: the kept object says so.
+    EXPECT_EQ(ErrorOf("kept.key"),
+              "test.js:0:Error, Private data could not be retrieved in JSGet_key.");
 }
 
 TEST_F(CoreScript, RecordsAScriptDropsGoBackToThePool) {
