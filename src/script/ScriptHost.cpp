@@ -15,6 +15,7 @@
 #include <js/Warnings.h>
 #include <jsapi.h>
 
+#include "core/Path.h"
 #include "script/ScriptClass.h"
 #include "script/ScriptValue.h"
 
@@ -71,15 +72,6 @@ bool RunFileNative(JSContext* cx, unsigned argc, JS::Value* vp) {
 
 void WarningReporter(JSContext*, JSErrorReport* report) {
     ScriptHost::Instance().Report(report->filename, report->lineno, report->message().c_str());
-}
-
-// Engine files may name paths with backslashes; they are separators here.
-std::string NativePath(const std::string& path) {
-    std::string native = path;
-    for (char& c : native)
-        if (c == '\\')
-            c = '/';
-    return native;
 }
 
 // The whole file as bytes; a folder, a missing or unreadable file is a
@@ -259,7 +251,7 @@ void ScriptHost::CollectGarbage() {
 bool ScriptHost::RunFile(const std::string& path) {
     std::string source;
     std::string problem;
-    if (!ReadFile(NativePath(path), source, problem)) {
+    if (!ReadFile(NormalizePath(path), source, problem)) {
         Report(path.c_str(), 0, problem);
         return false;
     }
