@@ -6,11 +6,10 @@
 
 #include "script/ScriptHost.h"
 
-// Runs JavaScript through the engine's own host.
-class ScriptTest : public ::testing::Test {
+// Runs JavaScript through the engine's own host; fixtures of other suites
+// (window tests, say) mix it in and initialise the host themselves.
+class ScriptRunner {
   protected:
-    void SetUp() override { ASSERT_TRUE(host().Initialize()); }
-
     static ScriptHost& host() { return ScriptHost::Instance(); }
 
     // String(completion value), or "error: " and the reported error.
@@ -25,4 +24,9 @@ class ScriptTest : public ::testing::Test {
     static std::string ErrorOf(const std::string& source) {
         return host().Evaluate(source, "test.js") ? std::string() : host().GetLastError();
     }
+};
+
+class ScriptTest : public ::testing::Test, protected ScriptRunner {
+  protected:
+    void SetUp() override { ASSERT_TRUE(host().Initialize()); }
 };

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "messaging/Message.h"
+#include "script/ScriptTestSupport.h"
 #include "window/KeyCodes.h"
 #include "window/WindowTestSupport.h"
 
@@ -17,7 +18,7 @@
 
 namespace {
 
-class WindowInput : public WindowTest {
+class WindowInput : public WindowTest, protected ScriptRunner {
   protected:
     void SetUp() override {
         WindowTest::SetUp();
@@ -125,6 +126,29 @@ TEST_F(WindowInput, MouseMotionButtonsAndWheel) {
     ASSERT_EQ(wheel.size(), 2u) << "one message per step";
     EXPECT_EQ(wheel[0].delta, 1);
     EXPECT_EQ(wheel[1].delta, -1);
+}
+
+// What a game script does: poll the window system with the named codes.
+TEST_F(WindowInput, ScriptsPollKeysButtonsAndThePointer) {
+    ASSERT_TRUE(host().Initialize());
+    Eval("var ws = Core.Instance().WindowSystem_;");
+    auto scriptSees = [&](const std::string& expression, const std::string& expected) {
+        return PumpUntil([&] { return Eval(expression) == expected; });
+    };
+    EXPECT_EQ(Eval("ws.IsKeyDown(Code.A)"), "false");
+    Xdotool("keydown --window $W a");
+    EXPECT_TRUE(scriptSees("ws.IsKeyDown(Code.A)", "true"));
+    EXPECT_EQ(Eval("ws.IsKeyDown(Code.B) || ws.IsKeyDown(Code.Count)"), "false");
+    Xdotool("keyup --window $W a");
+    EXPECT_TRUE(scriptSees("ws.IsKeyDown(Code.A)", "false"));
+
+    Xdotool("mousemove --window $W 100 50");
+    EXPECT_TRUE(scriptSees("ws.GetMousePos().join()", "100,50"));
+    Xdotool("mousedown 3");
+    EXPECT_TRUE(scriptSees("ws.IsMouseButtonDown(Button.Right)", "true"));
+    EXPECT_EQ(Eval("ws.IsMouseButtonDown(Button.Left)"), "false");
+    Xdotool("mouseup 3");
+    EXPECT_TRUE(scriptSees("ws.IsMouseButtonDown(Button.Right)", "false"));
 }
 
 TEST_F(WindowInput, TweakBarsConsumeTheEventsTheyClaim) {
