@@ -46,5 +46,5 @@ int main(int argc, char** argv) {
     core.messageManager = nullptr;
     // Last: clearing the objects above may still run script callbacks.
     ScriptHost::Instance().Shutdown();
-    return 0;
+    return core.startupFailed ? 1 : 0;
 }

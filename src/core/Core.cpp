@@ -62,7 +62,10 @@ void Core::Init() {
     objectManager->numGameObjects = 0;
     AntBarSystem_->Initialize();
     WindowSystem_->Initialize();
-    GraphicsSystem_->Initialize();
+    // Without a window there is no OpenGL context for the renderer to set up;
+    // the window system has already said why.
+    if (WindowSystem_->IsOpen())
+        GraphicsSystem_->Initialize();
     GameLogicSystem_->Initialize();
     PhysicsSystem_->Initialize();
     DevConsoleSystem_->Initialize();
@@ -150,6 +153,11 @@ void Core::UpdateSystems(float dt) {
 void Core::Quit() {
     BroadcastMessage(CreateMessage<QuittingMessage>());
     running = false;
+}
+
+void Core::FailStartup() {
+    startupFailed = true;
+    Quit();
 }
 
 void Core::BroadcastMessage(Message* message) {

@@ -54,6 +54,9 @@ class Core {
     void Init();
     void MainLoop();
     void Quit();
+    // For an error the engine cannot start past (no display for its window):
+    // quits, and the program then exits with a failure status.
+    void FailStartup();
     void BroadcastMessage(Message* message);
     void BroadcastMessageDelayed(Message* message, float delaySeconds);
     void ToggleProfileWindow();
@@ -86,6 +89,7 @@ class Core {
     DevConsoleSystem* DevConsoleSystem_ = nullptr;
     SoundSystem* SoundSystem_ = nullptr;
     bool running = false;
+    bool startupFailed = false; // set by FailStartup
     std::string stringTest;
     glm::vec2 vec2Test{0.0f};
     glm::vec3 vec3Test{0.0f};

@@ -60,6 +60,10 @@ bool ShowErrorBox(const char* title, const char* text) {
     return true;
 }
 
+bool HasDisplay() {
+    return GetDisplay() != nullptr;
+}
+
 bool MinimizeWindow(sf::WindowHandle window) {
     Display* display = GetDisplay();
     if (!display || window == 0)

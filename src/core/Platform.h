@@ -10,6 +10,11 @@ namespace Platform {
 // running the engine from a terminal or a test sees it.
 bool ShowErrorBox(const char* title, const char* text);
 
+// Whether the display server (the X display named by DISPLAY) can be reached.
+// The windowing library ends the process when it needs a display and has
+// none, so nothing may create a window or query input before this holds.
+bool HasDisplay();
+
 // Asks the window manager to iconify the window. Without a window manager
 // nothing can iconify it and the request changes nothing. Returns false only
 // when the request could not be made at all.

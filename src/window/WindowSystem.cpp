@@ -1,6 +1,7 @@
 #include "window/WindowSystem.h"
 
 #include <cmath>
+#include <cstdlib>
 #include <iostream>
 
 #include <SFML/Graphics/Texture.hpp>
@@ -53,6 +54,11 @@ bool WindowSystem::IsOpen() const {
 }
 
 void WindowSystem::Initialize() {
+    if (!Platform::HasDisplay()) {
+        ReportMissingDisplay();
+        Core::Instance().FailStartup();
+        return;
+    }
     style = kWindowedStyle;
     const sf::VideoMode mode = ChooseStartupMode();
     if (fullScreen)
@@ -72,6 +78,25 @@ void WindowSystem::Initialize() {
             videoModes.push_back(offered);
     }
     GetWindow().setPosition(sf::Vector2i(0, 0));
+}
+
+// The windowing library would end the process with a terse note; say what to
+// do instead.
+void WindowSystem::ReportMissingDisplay() {
+    const char* display = std::getenv("DISPLAY");
+    const char* advice =
+        "Start it under a virtual display with `xvfb-run -a ./marrowvale`, or with `make run`, "
+        "which does that by itself when DISPLAY is not set.";
+    if (display == nullptr || *display == '\0')
+        Core::ShowErrorBox(0, "",
+                           "Cannot open the window: DISPLAY is not set, so there is no X "
+                           "display to show it on. %s",
+                           advice);
+    else
+        Core::ShowErrorBox(0, "",
+                           "Cannot open the window: the X display \"%s\" (DISPLAY) cannot be "
+                           "opened. %s",
+                           display, advice);
 }
 
 sf::VideoMode WindowSystem::ChooseStartupMode() {
@@ -233,7 +258,7 @@ void WindowSystem::OnGainedFocus() {
 }
 
 void WindowSystem::HandleMessage(const MessagePointer& message) {
-    if (message->id == MID_DebugDrawMessage && debugDraw)
+    if (message->id == MID_DebugDrawMessage && debugDraw && IsOpen())
         DrawClickBoxOutlines();
 }
 
@@ -245,7 +270,7 @@ void WindowSystem::DrawClickBoxOutlines() {
 }
 
 void WindowSystem::SetVideoMode(unsigned modeWidth, unsigned modeHeight, unsigned bitsPerPixel) {
-    if (!IsCreatableSize(modeWidth, modeHeight))
+    if (!Platform::HasDisplay() || !IsCreatableSize(modeWidth, modeHeight))
         return;
     CreateRenderWindow(sf::VideoMode(modeWidth, modeHeight, bitsPerPixel));
     // A new window starts without vertical sync; keep it as the flag says.
@@ -255,7 +280,8 @@ void WindowSystem::SetVideoMode(unsigned modeWidth, unsigned modeHeight, unsigne
 }
 
 void WindowSystem::PrintAvailableVideoModes() const {
-    const std::vector<sf::VideoMode>& modes = sf::VideoMode::getFullscreenModes();
+    const std::vector<sf::VideoMode> modes =
+        Platform::HasDisplay() ? sf::VideoMode::getFullscreenModes() : std::vector<sf::VideoMode>();
     for (std::size_t i = 0; i < modes.size(); ++i)
         std::cout << "mode " << i << ": " << modes[i].width << " x " << modes[i].height << " "
                   << modes[i].bitsPerPixel << "bit\n";
@@ -264,14 +290,20 @@ void WindowSystem::PrintAvailableVideoModes() const {
 
 void WindowSystem::ToggleVSync() {
     vsync = !vsync;
-    GetWindow().setVerticalSyncEnabled(vsync);
+    if (IsOpen())
+        window->setVerticalSyncEnabled(vsync);
 }
 
+// These act on an open window only: without a display even a closed window
+// cannot be made.
 void WindowSystem::HideWindow() {
-    GetWindow().setVisible(false);
+    if (IsOpen())
+        window->setVisible(false);
 }
 
 void WindowSystem::ToggleFullScreen() {
+    if (!Platform::HasDisplay())
+        return;
     style ^= kFullScreenBit;
     CreateRenderWindow(currentMode);
     GetWindow().setVerticalSyncEnabled(vsync);
@@ -282,15 +314,19 @@ void WindowSystem::ToggleFullScreen() {
 }
 
 void WindowSystem::CloseWindow() {
-    GetWindow().close();
+    if (IsOpen())
+        window->close();
 }
 
 void WindowSystem::MinimizeWindow() {
-    Platform::MinimizeWindow(GetWindow().getSystemHandle());
+    if (IsOpen())
+        Platform::MinimizeWindow(window->getSystemHandle());
 }
 
 void WindowSystem::MaximizeWindow() {
-    const sf::WindowHandle handle = GetWindow().getSystemHandle();
+    if (!IsOpen())
+        return;
+    const sf::WindowHandle handle = window->getSystemHandle();
     if (!Platform::MaximizeWindow(handle))
         return;
     unsigned clientWidth = 0;
@@ -326,11 +362,12 @@ sf::Image WindowSystem::CaptureFrame() {
 
 bool WindowSystem::IsKeyDown(std::uint32_t keyCode) const {
     const sf::Keyboard::Key key = SfmlFromKeyCode(keyCode);
-    return key != sf::Keyboard::Unknown && sf::Keyboard::isKeyPressed(key);
+    return key != sf::Keyboard::Unknown && Platform::HasDisplay() &&
+           sf::Keyboard::isKeyPressed(key);
 }
 
 bool WindowSystem::IsMouseButtonDown(std::uint32_t button) const {
-    return button < sf::Mouse::ButtonCount &&
+    return button < sf::Mouse::ButtonCount && Platform::HasDisplay() &&
            sf::Mouse::isButtonPressed(static_cast<sf::Mouse::Button>(button));
 }
 
@@ -342,12 +379,13 @@ sf::VideoMode WindowSystem::GetVideoMode(std::uint32_t index) const {
     return index < videoModes.size() ? videoModes[index] : sf::VideoMode(0, 0, 0);
 }
 
+// Zero without a display.
 std::uint32_t WindowSystem::DesktopWidth() const {
-    return sf::VideoMode::getDesktopMode().width;
+    return Platform::HasDisplay() ? sf::VideoMode::getDesktopMode().width : 0;
 }
 
 std::uint32_t WindowSystem::DesktopHeight() const {
-    return sf::VideoMode::getDesktopMode().height;
+    return Platform::HasDisplay() ? sf::VideoMode::getDesktopMode().height : 0;
 }
 
 // Fonts are rasterised per character size when glyphs are drawn, so the size

@@ -36,6 +36,9 @@ class WindowSystem : public Core::System, public MessageListener {
 
     explicit WindowSystem(MessageManager& messages);
 
+    // Opens the window. Without a display it shows the error box, fails the
+    // start-up and leaves the window closed; every operation below is then
+    // harmless (queries answer zero or false).
     void Initialize() override;
     void Update(float dt) override;
     virtual void HandleMessage(const MessagePointer& message);
@@ -75,7 +78,8 @@ class WindowSystem : public Core::System, public MessageListener {
     bool IsFontLoaded(const std::string& path) const;
 
     // The graphics system draws into this window's OpenGL context. Before
-    // Initialize it is a closed window.
+    // Initialize it is a closed window. Needs a display (Platform::HasDisplay):
+    // the windowing library cannot make even a closed window without one.
     sf::RenderWindow& GetWindow();
     bool IsOpen() const;
     // What has been drawn into the frame so far (the back buffer).
@@ -104,6 +108,7 @@ class WindowSystem : public Core::System, public MessageListener {
     std::uint32_t initialWidth = 0;
 
   private:
+    void ReportMissingDisplay();
     sf::VideoMode ChooseStartupMode();
     sf::VideoMode DefaultWindowedMode(const std::vector<sf::VideoMode>& modes);
     void CreateRenderWindow(const sf::VideoMode& mode);
