@@ -187,7 +187,7 @@ int main() {
         int frames;
     };
     // Few frames for the large scenes: software GL needs over a second for each.
-    const Plan plans[] = {{1000, 40}, {100000, 9}, {GraphicsSystem::kVoxelCapacity, 5}};
+    const Plan plans[] = {{1000, 40}, {100000, 9}, {GraphicsSystem::kVoxelCapacity, 7}};
     std::vector<Result> results;
     for (const Plan& plan : plans) {
         VoxelModel model = Block(plan.voxels);
