@@ -8,6 +8,8 @@
 #include "core/Core.h"
 #include "messaging/MessageManager.h"
 #include "objects/ObjectManager.h"
+#include "script/ScriptApiReference.h"
+#include "script/ScriptHost.h"
 
 int main(int argc, char** argv) {
     const std::string program = argc > 0 ? argv[0] : "marrowvale";
@@ -22,12 +24,18 @@ int main(int argc, char** argv) {
         std::fputs(CommandLineUsage(program).c_str(), stdout);
         return 0;
     }
+    if (options.apiReference) {
+        std::fputs(script::ApiReferenceMarkdown().c_str(), stdout);
+        return 0;
+    }
 
     std::srand(static_cast<unsigned>(std::time(nullptr)));
     Core& core = Core::Instance();
     if (!options.resourceDir.empty())
         core.SetResourceDir(options.resourceDir);
     core.SetFrameLimit(options.frames);
+    if (options.scriptHeapMiB != 0)
+        ScriptHost::Instance().SetHeapLimitBytes(static_cast<size_t>(options.scriptHeapMiB) << 20);
 
     core.Init();
     core.MainLoop();
@@ -36,5 +44,7 @@ int main(int argc, char** argv) {
     core.objectManager = nullptr;
     delete core.messageManager;
     core.messageManager = nullptr;
+    // Last: clearing the objects above may still run script callbacks.
+    ScriptHost::Instance().Shutdown();
     return 0;
 }

@@ -10,4 +10,5 @@ class SoundSystem : public Core::System, public MessageListener {
   public:
     explicit SoundSystem(MessageManager& messages);
     virtual void HandleMessage(const MessagePointer& message);
+    JSObject* GetJSInstance() override;
 };

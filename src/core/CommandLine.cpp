@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include "script/ScriptHost.h"
+
 namespace {
 
 bool ParseCount(const std::string& text, uint64_t& value) {
@@ -33,6 +35,17 @@ CommandLineOptions ParseCommandLine(const std::vector<std::string>& args) {
                 return options;
             }
             ++i;
+        } else if (arg == "--script-heap-mb") {
+            // The engine takes its heap limit as a 32-bit byte count.
+            if (!hasValue || !ParseCount(args[i + 1], options.scriptHeapMiB) ||
+                options.scriptHeapMiB == 0 || options.scriptHeapMiB > 4095) {
+                options.error = "--script-heap-mb needs a size in MiB from 1 to 4095, got '" +
+                                (hasValue ? args[i + 1] : std::string()) + "'";
+                return options;
+            }
+            ++i;
+        } else if (arg == "--api-reference") {
+            options.apiReference = true;
         } else if (arg == "--resource") {
             if (!hasValue || args[i + 1].empty()) {
                 options.error = "--resource needs a folder";
@@ -49,9 +62,14 @@ CommandLineOptions ParseCommandLine(const std::vector<std::string>& args) {
 
 std::string CommandLineUsage(const std::string& program) {
     return "usage: " + program +
-           " [--frames N] [--resource DIR] [--help]\n"
-           "  --frames N      stop after N frames, as if a script had stopped the game\n"
-           "  --resource DIR  load scripts, shaders, models and sounds from DIR\n"
-           "                  instead of ../resource/\n"
-           "  --help          show this text\n";
+           " [--frames N] [--resource DIR] [--script-heap-mb N] [--api-reference] [--help]\n"
+           "  --frames N          stop after N frames, as if a script had stopped the game\n"
+           "  --resource DIR      load scripts, shaders, models and sounds from DIR\n"
+           "                      instead of ../resource/\n"
+           "  --script-heap-mb N  limit the script heap to N MiB (default " +
+           std::to_string(ScriptHost::kDefaultHeapLimitBytes >> 20) +
+           "); frames slow down\n"
+           "                      sharply when live script data nears the limit\n"
+           "  --api-reference     print the script API as Markdown and exit\n"
+           "  --help              show this text\n";
 }

@@ -6,8 +6,10 @@
 
 // What the engine was asked to do from its command line.
 struct CommandLineOptions {
-    uint64_t frames = 0;     // 0: run until quit
-    std::string resourceDir; // empty: the default resource folder
+    uint64_t frames = 0;        // 0: run until quit
+    std::string resourceDir;    // empty: the default resource folder
+    uint64_t scriptHeapMiB = 0; // 0: the script host's default limit
+    bool apiReference = false;  // print the script API as Markdown and exit
     bool help = false;
     std::string error; // non-empty when the command line cannot be used
 };

@@ -13,6 +13,7 @@
 #include "objects/ObjectManager.h"
 #include "physics/PhysicsSystem.h"
 #include "script/JSGarbageCollectorSystem.h"
+#include "script/ScriptHost.h"
 #include "tools/AntBarSystem.h"
 #include "tools/DevConsoleSystem.h"
 #include "window/WindowSystem.h"
@@ -52,6 +53,12 @@ Core::Core() {
 
 void Core::Init() {
     running = true;
+    // Scripts run before the systems initialise, so startup.js can set what
+    // they read (window size and the like). A missing or failing script is
+    // reported by the host and start-up goes on.
+    ScriptHost& scripts = ScriptHost::Instance();
+    scripts.Initialize();
+    scripts.RunFile(GetResourcePath("Scripts/startup.js"));
     objectManager->numGameObjects = 0;
     AntBarSystem_->Initialize();
     WindowSystem_->Initialize();
@@ -62,6 +69,7 @@ void Core::Init() {
     JSGarbageCollectorSystem_->Initialize();
     SoundSystem_->Initialize();
     CreateProfileBar();
+    scripts.RunFile(GetResourcePath("Scripts/postInit.js"));
 }
 
 void Core::CreateProfileBar() {

@@ -1,12 +1,97 @@
 #include "core/Platform.h"
 
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+
 #include <cstdio>
 
 namespace Platform {
 
+namespace {
+
+// The windowing library keeps its display connection to itself; window ids
+// are valid on any connection to the same server, so we keep our own.
+Display* GetDisplay() {
+    static Display* display = XOpenDisplay(nullptr);
+    return display;
+}
+
+bool HasWindowManager(Display* display) {
+    // A running EWMH window manager announces itself with a check window on
+    // the root window.
+    const Atom check = XInternAtom(display, "_NET_SUPPORTING_WM_CHECK", True);
+    if (check == 0)
+        return false;
+    Atom type = 0;
+    int format = 0;
+    unsigned long count = 0;
+    unsigned long remaining = 0;
+    unsigned char* data = nullptr;
+    const int status = XGetWindowProperty(display, DefaultRootWindow(display), check, 0, 1, False,
+                                          XA_WINDOW, &type, &format, &count, &remaining, &data);
+    const bool found = status == Success && type == XA_WINDOW && count == 1;
+    if (data)
+        XFree(data);
+    return found;
+}
+
+bool RequestMaximizedState(Display* display, Window window) {
+    const Atom state = XInternAtom(display, "_NET_WM_STATE", False);
+    const Atom vertical = XInternAtom(display, "_NET_WM_STATE_MAXIMIZED_VERT", False);
+    const Atom horizontal = XInternAtom(display, "_NET_WM_STATE_MAXIMIZED_HORZ", False);
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = state;
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = 1; // _NET_WM_STATE_ADD
+    event.xclient.data.l[1] = static_cast<long>(vertical);
+    event.xclient.data.l[2] = static_cast<long>(horizontal);
+    event.xclient.data.l[3] = 1; // sent by a normal application
+    return XSendEvent(display, DefaultRootWindow(display), False,
+                      SubstructureRedirectMask | SubstructureNotifyMask, &event) != 0;
+}
+
+} // namespace
+
 bool ShowErrorBox(const char* title, const char* text) {
     std::fprintf(stderr, "[%s] %s\n", title, text);
     std::fflush(stderr);
+    return true;
+}
+
+bool MinimizeWindow(sf::WindowHandle window) {
+    Display* display = GetDisplay();
+    if (!display || window == 0)
+        return false;
+    const bool sent = XIconifyWindow(display, window, DefaultScreen(display)) != 0;
+    XSync(display, False);
+    return sent;
+}
+
+bool MaximizeWindow(sf::WindowHandle window) {
+    Display* display = GetDisplay();
+    if (!display || window == 0)
+        return false;
+    bool done = HasWindowManager(display) && RequestMaximizedState(display, window);
+    if (!done) {
+        const int screen = DefaultScreen(display);
+        done = XMoveResizeWindow(display, window, 0, 0, DisplayWidth(display, screen),
+                                 DisplayHeight(display, screen)) != 0;
+    }
+    XSync(display, False);
+    return done;
+}
+
+bool GetClientSize(sf::WindowHandle window, unsigned& width, unsigned& height) {
+    Display* display = GetDisplay();
+    if (!display || window == 0)
+        return false;
+    XWindowAttributes attributes{};
+    if (!XGetWindowAttributes(display, window, &attributes))
+        return false;
+    width = static_cast<unsigned>(attributes.width);
+    height = static_cast<unsigned>(attributes.height);
     return true;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <SFML/Window/WindowHandle.hpp>
+
 // The few operating-system services the engine needs, kept in one place so
 // that a port only touches this layer.
 namespace Platform {
@@ -7,5 +9,19 @@ namespace Platform {
 // A modal error report. Here it goes to standard error, where a developer
 // running the engine from a terminal or a test sees it.
 bool ShowErrorBox(const char* title, const char* text);
+
+// Asks the window manager to iconify the window. Without a window manager
+// nothing can iconify it and the request changes nothing. Returns false only
+// when the request could not be made at all.
+bool MinimizeWindow(sf::WindowHandle window);
+
+// Asks the window manager to maximize the window. Without one (or one that
+// cannot maximize) the window is placed at (0, 0) with the screen's size
+// instead, which is what maximizing means on a bare display.
+bool MaximizeWindow(sf::WindowHandle window);
+
+// Size of the window's drawable area as the display server knows it now. A
+// window manager may apply a requested change later than this call.
+bool GetClientSize(sf::WindowHandle window, unsigned& width, unsigned& height);
 
 } // namespace Platform

@@ -38,6 +38,7 @@ class GraphicsSystem : public Core::System, public MessageListener {
     // not build, shows the error box and quits the engine.
     void Initialize() override;
     void Update(float dt) override;
+    JSObject* GetJSInstance() override;
     virtual void HandleMessage(const MessagePointer& message);
 
     // Cache look-ups by the name exactly as given. A file that fails to load is cached

@@ -10,4 +10,5 @@ class GameLogicSystem : public Core::System, public MessageListener {
   public:
     explicit GameLogicSystem(MessageManager& messages);
     virtual void HandleMessage(const MessagePointer& message);
+    JSObject* GetJSInstance() override;
 };

@@ -10,4 +10,5 @@ class PhysicsSystem : public Core::System, public MessageListener {
   public:
     explicit PhysicsSystem(MessageManager& messages);
     virtual void HandleMessage(const MessagePointer& message);
+    JSObject* GetJSInstance() override;
 };

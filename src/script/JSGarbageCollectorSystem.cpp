@@ -1,7 +1,8 @@
 #include "script/JSGarbageCollectorSystem.h"
 
+#include "script/ScriptHost.h"
+
 void JSGarbageCollectorSystem::Update(float) {
-    // A zero interval would divide by zero; it means "every frame".
-    const uint32_t interval = garbageCollectEveryXFrames == 0 ? 1 : garbageCollectEveryXFrames;
-    frameCounter = (frameCounter + 1) % interval;
+    if (Advance())
+        ScriptHost::Instance().CollectGarbage();
 }

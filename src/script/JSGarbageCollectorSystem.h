@@ -1,15 +1,12 @@
 #pragma once
 
-#include <cstdint>
-
 #include "core/System.h"
+#include "script/GarbageCollectionSchedule.h"
 
-// Scripts allocate a new array or wrapper for every value they read from the
-// engine; collecting on a fixed frame interval keeps that garbage bounded.
-class JSGarbageCollectorSystem : public Core::System {
+// Collects the script heap in full on a fixed frame interval (the first
+// frame, then every garbageCollectEveryXFrames-th), which scripts may change.
+class JSGarbageCollectorSystem : public Core::System, public GarbageCollectionSchedule {
   public:
     void Update(float dt) override;
-
-    uint32_t garbageCollectEveryXFrames = 50;
-    uint32_t frameCounter = 0;
+    JSObject* GetJSInstance() override;
 };

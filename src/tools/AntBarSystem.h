@@ -10,4 +10,5 @@ class AntBarSystem : public Core::System, public MessageListener {
   public:
     explicit AntBarSystem(MessageManager& messages);
     virtual void HandleMessage(const MessagePointer& message);
+    JSObject* GetJSInstance() override;
 };

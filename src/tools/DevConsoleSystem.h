@@ -10,4 +10,5 @@ class DevConsoleSystem : public Core::System, public MessageListener {
   public:
     explicit DevConsoleSystem(MessageManager& messages);
     virtual void HandleMessage(const MessagePointer& message);
+    JSObject* GetJSInstance() override;
 };

@@ -1,9 +1,366 @@
 #include "window/WindowSystem.h"
 
+#include <cmath>
+#include <iostream>
+
+#include <SFML/Graphics/Texture.hpp>
+#include <SFML/Window/ContextSettings.hpp>
+#include <SFML/Window/Keyboard.hpp>
+#include <SFML/Window/Mouse.hpp>
+
+#include "core/Core.h"
 #include "core/ListeningSystem.h"
+#include "core/Path.h"
+#include "core/Platform.h"
+#include "graphics/DrawTextComponent.h"
+#include "messaging/Message.h"
+#include "messaging/MessagePointer.h"
+#include "objects/ComponentFactory.h"
+#include "picking/ClickBoxComponent.h"
+#include "window/KeyCodes.h"
+
+namespace {
+
+// Depth 24, stencil 8, no antialiasing, and no version: the default context
+// is a compatibility one, which the renderer's fixed-function calls and the
+// windowing library's own drawing both need.
+sf::ContextSettings WindowContextSettings() {
+    return sf::ContextSettings(24, 8, 0);
+}
+
+// The engine's button numbers are the windowing library's.
+static_assert(sf::Mouse::Left == 0 && sf::Mouse::Right == 1 && sf::Mouse::Middle == 2 &&
+              sf::Mouse::XButton1 == 3 && sf::Mouse::XButton2 == 4 && sf::Mouse::ButtonCount == 5);
+
+bool IsCreatableSize(unsigned w, unsigned h) {
+    return w > 0 && h > 0 && w <= WindowSystem::kMaxWindowSide && h <= WindowSystem::kMaxWindowSide;
+}
+
+} // namespace
 
 WindowSystem::WindowSystem(MessageManager& messages) {
     StartListening(messages, this);
 }
 
-void WindowSystem::HandleMessage(const MessagePointer&) {}
+sf::RenderWindow& WindowSystem::GetWindow() {
+    if (!window)
+        window = std::make_unique<sf::RenderWindow>();
+    return *window;
+}
+
+bool WindowSystem::IsOpen() const {
+    return window && window->isOpen();
+}
+
+void WindowSystem::Initialize() {
+    style = kWindowedStyle;
+    const sf::VideoMode mode = ChooseStartupMode();
+    if (fullScreen)
+        style |= kFullScreenBit;
+    CreateRenderWindow(mode);
+    // Vertical sync is only wanted in full screen at start-up.
+    if (fullScreen)
+        GetWindow().setVerticalSyncEnabled(vsync);
+    debugDraw = false;
+    BroadcastSize(width, height);
+
+    const sf::VideoMode desktop = sf::VideoMode::getDesktopMode();
+    videoModes.clear();
+    for (const sf::VideoMode& offered : sf::VideoMode::getFullscreenModes()) {
+        if (offered.bitsPerPixel == 32 && offered.width <= desktop.width &&
+            offered.height <= desktop.height)
+            videoModes.push_back(offered);
+    }
+    GetWindow().setPosition(sf::Vector2i(0, 0));
+}
+
+sf::VideoMode WindowSystem::ChooseStartupMode() {
+    if (initialWidth != 0 && initialHeight != 0 && IsCreatableSize(initialWidth, initialHeight))
+        return sf::VideoMode(initialWidth, initialHeight, 32);
+    const std::vector<sf::VideoMode>& modes = sf::VideoMode::getFullscreenModes();
+    if (modes.empty()) // a display that lists no modes: take it as it is
+        return sf::VideoMode::getDesktopMode();
+    if (fullScreen)
+        return modes[0];
+    return DefaultWindowedMode(modes);
+}
+
+// The first 32-bit mode after the best one with the same shape as the best
+// one, so that a windowed game keeps the screen's aspect ratio.
+sf::VideoMode WindowSystem::DefaultWindowedMode(const std::vector<sf::VideoMode>& modes) {
+    const float ratio = static_cast<float>(modes[0].width) / static_cast<float>(modes[0].height);
+    for (std::size_t i = 1; i < modes.size(); ++i) {
+        const sf::VideoMode& mode = modes[i];
+        if (mode.bitsPerPixel != 32)
+            continue;
+        const float r = static_cast<float>(mode.width) / static_cast<float>(mode.height);
+        if (r - 0.000001f <= ratio && ratio <= r + 0.000001f) {
+            BroadcastSize(mode.width, mode.height);
+            return mode;
+        }
+    }
+    return modes[0];
+}
+
+// Width and height follow the window actually created: a full-screen mode the
+// display lacks is replaced by one it has, and the renderer must know which.
+void WindowSystem::CreateRenderWindow(const sf::VideoMode& mode) {
+    GetWindow().create(mode, title, style, WindowContextSettings());
+    GetWindow().setActive(true);
+    const sf::Vector2u size = GetWindow().getSize();
+    width = size.x;
+    height = size.y;
+    currentMode = sf::VideoMode(width, height, mode.bitsPerPixel);
+}
+
+void WindowSystem::BroadcastSize(std::uint32_t newWidth, std::uint32_t newHeight) {
+    Core::Instance().BroadcastMessage(CreateMessage<VideoSizeChangeMessage>(newWidth, newHeight));
+}
+
+void WindowSystem::Update(float) {
+    DrawTextComponents();
+    // Captured before any event can re-create the window and lose the frame.
+    if (screenshotRequested)
+        SaveScreenshot();
+    PumpEvents();
+    if (IsOpen())
+        window->display();
+}
+
+void WindowSystem::DrawTextComponents() {
+    // Text components carry no font, string or colour yet. When they do, each
+    // one is drawn here with the font from GetFont, its text rectangle centred
+    // on the owner's position measured from the window centre with y up, plus
+    // textOffset; the SFML drawing is wrapped according to preserveOpenGLStates.
+    ComponentFactory<DrawTextComponent>::Instance().ForEachAttached([](DrawTextComponent&) {});
+}
+
+void WindowSystem::PumpEvents() {
+    sf::Event event;
+    // Handling an event may close or re-create the window.
+    while (IsOpen() && window->pollEvent(event)) {
+        if (handleTweakBarMessages && OfferToTweakBars(event))
+            continue;
+        ProcessEvent(event);
+    }
+}
+
+bool WindowSystem::OfferToTweakBars(const sf::Event& event) {
+    // Until the tweak panels install a handler nothing claims any event.
+    return tweakBarEventHandler && tweakBarEventHandler(event);
+}
+
+void WindowSystem::SetTweakBarEventHandler(TweakBarEventHandler handler) {
+    tweakBarEventHandler = std::move(handler);
+}
+
+void WindowSystem::ProcessEvent(const sf::Event& event) {
+    Core& core = Core::Instance();
+    switch (event.type) {
+    case sf::Event::Closed:
+        core.Quit();
+        break;
+    case sf::Event::Resized:
+        // Only announced: width and height keep the size the mode was set to.
+        BroadcastSize(event.size.width, event.size.height);
+        break;
+    case sf::Event::LostFocus:
+        OnLostFocus();
+        break;
+    case sf::Event::GainedFocus:
+        OnGainedFocus();
+        break;
+    case sf::Event::TextEntered:
+        core.BroadcastMessage(CreateMessage<TextEnteredMessage>(event.text.unicode));
+        break;
+    case sf::Event::KeyPressed:
+    case sf::Event::KeyReleased: {
+        const std::uint32_t state = event.type == sf::Event::KeyPressed ? KS_PRESSED : KS_RELEASED;
+        core.BroadcastMessage(CreateMessage<KeyboardMessage>(state, KeyCodeFromSfml(event.key.code),
+                                                             event.key.alt, event.key.control,
+                                                             event.key.shift));
+        break;
+    }
+    case sf::Event::MouseWheelScrolled:
+        // The deprecated wheel event duplicates this one; sideways scrolling
+        // has no message.
+        if (event.mouseWheelScroll.wheel == sf::Mouse::VerticalWheel)
+            core.BroadcastMessage(CreateMessage<MouseWheelMessage>(
+                static_cast<std::int32_t>(event.mouseWheelScroll.delta)));
+        break;
+    case sf::Event::MouseButtonPressed:
+    case sf::Event::MouseButtonReleased: {
+        const std::uint32_t state =
+            event.type == sf::Event::MouseButtonPressed ? KS_PRESSED : KS_RELEASED;
+        core.BroadcastMessage(CreateMessage<MouseButtonMessage>(
+            event.mouseButton.x, event.mouseButton.y, state,
+            static_cast<std::uint32_t>(event.mouseButton.button)));
+        break;
+    }
+    case sf::Event::MouseMoved: {
+        const std::int32_t x = event.mouseMove.x;
+        const std::int32_t y = event.mouseMove.y;
+        const std::int32_t xRel = x - lastMouseX;
+        const std::int32_t yRel = y - lastMouseY;
+        lastMouseX = x;
+        lastMouseY = y;
+        core.BroadcastMessage(CreateMessage<MouseMotionMessage>(x, y, xRel, yRel));
+        break;
+    }
+    default: // mouse entering or leaving, joysticks, touch, sensors
+        break;
+    }
+}
+
+// A full-screen window gives the screen back while it is not in use. Every
+// window the library creates reports a focus loss and gain of its own, and
+// leaving or entering full screen creates a window; acting on such a stale
+// report would toggle back and forth for ever. So only a focus change that is
+// still true when the event is handled counts.
+void WindowSystem::OnLostFocus() {
+    if (!fullScreen || GetWindow().hasFocus())
+        return;
+    ToggleFullScreen();
+    Platform::MinimizeWindow(GetWindow().getSystemHandle());
+    minimizedFromFullScreen = true;
+}
+
+void WindowSystem::OnGainedFocus() {
+    if (!minimizedFromFullScreen || fullScreen || !GetWindow().hasFocus())
+        return;
+    ToggleFullScreen();
+    minimizedFromFullScreen = false;
+}
+
+void WindowSystem::HandleMessage(const MessagePointer& message) {
+    if (message->id == MID_DebugDrawMessage && debugDraw)
+        DrawClickBoxOutlines();
+}
+
+void WindowSystem::DrawClickBoxOutlines() {
+    // Click boxes carry no extents yet. When they do, each one is outlined
+    // here: a white, unfilled rectangle with a 1-pixel border around the
+    // owner's position (window centre, y up) plus and minus its half extents.
+    ComponentFactory<ClickBoxComponent>::Instance().ForEachAttached([](ClickBoxComponent&) {});
+}
+
+void WindowSystem::SetVideoMode(unsigned modeWidth, unsigned modeHeight, unsigned bitsPerPixel) {
+    if (!IsCreatableSize(modeWidth, modeHeight))
+        return;
+    CreateRenderWindow(sf::VideoMode(modeWidth, modeHeight, bitsPerPixel));
+    // A new window starts without vertical sync; keep it as the flag says.
+    GetWindow().setVerticalSyncEnabled(vsync);
+    BroadcastSize(width, height);
+    textOffset = sf::Vector2f(0.0f, 0.0f);
+}
+
+void WindowSystem::PrintAvailableVideoModes() const {
+    const std::vector<sf::VideoMode>& modes = sf::VideoMode::getFullscreenModes();
+    for (std::size_t i = 0; i < modes.size(); ++i)
+        std::cout << "mode " << i << ": " << modes[i].width << " x " << modes[i].height << " "
+                  << modes[i].bitsPerPixel << "bit\n";
+    std::cout << std::endl;
+}
+
+void WindowSystem::ToggleVSync() {
+    vsync = !vsync;
+    GetWindow().setVerticalSyncEnabled(vsync);
+}
+
+void WindowSystem::HideWindow() {
+    GetWindow().setVisible(false);
+}
+
+void WindowSystem::ToggleFullScreen() {
+    style ^= kFullScreenBit;
+    CreateRenderWindow(currentMode);
+    GetWindow().setVerticalSyncEnabled(vsync);
+    GetWindow().setPosition(sf::Vector2i(0, 0));
+    fullScreen = !fullScreen;
+    BroadcastSize(width, height);
+    textOffset = sf::Vector2f(0.0f, 0.0f);
+}
+
+void WindowSystem::CloseWindow() {
+    GetWindow().close();
+}
+
+void WindowSystem::MinimizeWindow() {
+    Platform::MinimizeWindow(GetWindow().getSystemHandle());
+}
+
+void WindowSystem::MaximizeWindow() {
+    const sf::WindowHandle handle = GetWindow().getSystemHandle();
+    if (!Platform::MaximizeWindow(handle))
+        return;
+    unsigned clientWidth = 0;
+    unsigned clientHeight = 0;
+    if (!Platform::GetClientSize(handle, clientWidth, clientHeight))
+        return;
+    BroadcastSize(clientWidth, clientHeight);
+    textOffset = sf::Vector2f(0.0f, -6.0f);
+}
+
+void WindowSystem::Screenshot() {
+    screenshotRequested = true;
+}
+
+void WindowSystem::SaveScreenshot() {
+    screenshotRequested = false;
+    if (!IsOpen())
+        return;
+    // The image library reports a failed save itself.
+    CaptureFrame().saveToFile(kScreenshotFile);
+}
+
+sf::Image WindowSystem::CaptureFrame() {
+    if (!IsOpen())
+        return sf::Image();
+    const sf::Vector2u size = window->getSize();
+    sf::Texture texture;
+    if (!texture.create(size.x, size.y))
+        return sf::Image();
+    texture.update(*window);
+    return texture.copyToImage();
+}
+
+bool WindowSystem::IsKeyDown(std::uint32_t keyCode) const {
+    const sf::Keyboard::Key key = SfmlFromKeyCode(keyCode);
+    return key != sf::Keyboard::Unknown && sf::Keyboard::isKeyPressed(key);
+}
+
+bool WindowSystem::IsMouseButtonDown(std::uint32_t button) const {
+    return button < sf::Mouse::ButtonCount &&
+           sf::Mouse::isButtonPressed(static_cast<sf::Mouse::Button>(button));
+}
+
+sf::Vector2i WindowSystem::GetMousePos() const {
+    return window ? sf::Mouse::getPosition(*window) : sf::Vector2i(0, 0);
+}
+
+sf::VideoMode WindowSystem::GetVideoMode(std::uint32_t index) const {
+    return index < videoModes.size() ? videoModes[index] : sf::VideoMode(0, 0, 0);
+}
+
+std::uint32_t WindowSystem::DesktopWidth() const {
+    return sf::VideoMode::getDesktopMode().width;
+}
+
+std::uint32_t WindowSystem::DesktopHeight() const {
+    return sf::VideoMode::getDesktopMode().height;
+}
+
+// Fonts are rasterised per character size when glyphs are drawn, so the size
+// asked for here does not affect what is loaded.
+const sf::Font& WindowSystem::GetFont(unsigned, const std::string& path) {
+    const std::string key = NormalizePath(path);
+    auto [entry, inserted] = fonts.try_emplace(key);
+    if (inserted)
+        entry->second.loaded = entry->second.font.loadFromFile(key);
+    return entry->second.font;
+}
+
+bool WindowSystem::IsFontLoaded(const std::string& path) const {
+    const auto entry = fonts.find(NormalizePath(path));
+    return entry != fonts.end() && entry->second.loaded;
+}

@@ -1,13 +1,139 @@
 #pragma once
 
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <SFML/Graphics/Font.hpp>
+#include <SFML/Graphics/Image.hpp>
+#include <SFML/Graphics/RenderWindow.hpp>
+#include <SFML/System/Vector2.hpp>
+#include <SFML/Window/Event.hpp>
+#include <SFML/Window/VideoMode.hpp>
+#include <SFML/Window/WindowStyle.hpp>
+
 #include "core/System.h"
 #include "messaging/MessageListener.h"
 
 class MessageManager;
 
-// The render window, the input event pump and presenting the frame.
+// The render window, the input event pump and presenting the frame. Every
+// window event becomes an input message with the engine's own key codes;
+// scripts also query keys, buttons and the mouse directly through it.
 class WindowSystem : public Core::System, public MessageListener {
   public:
+    // A window with a title bar and a close button; the full-screen bit is
+    // added on top of it.
+    static constexpr std::uint32_t kWindowedStyle = sf::Style::Titlebar | sf::Style::Close;
+    static constexpr std::uint32_t kFullScreenBit = sf::Style::Fullscreen;
+    static constexpr const char* kScreenshotFile = "screenshot.jpg";
+    // Larger windows cannot be described to the X server (or, at zero, are
+    // refused with an error that ends the process).
+    static constexpr unsigned kMaxWindowSide = 32767;
+
     explicit WindowSystem(MessageManager& messages);
+
+    void Initialize() override;
+    void Update(float dt) override;
     virtual void HandleMessage(const MessagePointer& message);
+    JSObject* GetJSInstance() override;
+
+    // Window control. Each of these is also a script function.
+    void SetVideoMode(unsigned modeWidth, unsigned modeHeight, unsigned bitsPerPixel);
+    void PrintAvailableVideoModes() const;
+    void ToggleVSync();
+    void HideWindow();
+    void ToggleFullScreen();
+    void CloseWindow(); // the main loop keeps running
+    void MinimizeWindow();
+    void MaximizeWindow();
+    // Saves "screenshot.jpg" in the working folder once the frame being built
+    // is complete, just before it is presented.
+    void Screenshot();
+
+    // Direct input queries, in the engine's key codes and button numbers.
+    bool IsKeyDown(std::uint32_t keyCode) const;
+    bool IsMouseButtonDown(std::uint32_t button) const;
+    sf::Vector2i GetMousePos() const; // relative to the window's drawable area
+
+    std::uint32_t GetWidth() const { return width; }
+    std::uint32_t GetHeight() const { return height; }
+    // Entry `index` of the offered modes; a zero mode for an index outside them.
+    sf::VideoMode GetVideoMode(std::uint32_t index) const;
+    std::uint32_t NumVideoModes() const { return static_cast<std::uint32_t>(videoModes.size()); }
+    sf::VideoMode GetCurrentVideoMode() const { return currentMode; }
+    std::uint32_t DesktopWidth() const;
+    std::uint32_t DesktopHeight() const;
+
+    // The cached font for `path` ('\' accepted as a separator), loaded on the
+    // first request. A font that failed to load is remembered as such and
+    // draws nothing, so callers never hold a dangling or null font.
+    const sf::Font& GetFont(unsigned characterSize, const std::string& path);
+    bool IsFontLoaded(const std::string& path) const;
+
+    // The graphics system draws into this window's OpenGL context. Before
+    // Initialize it is a closed window.
+    sf::RenderWindow& GetWindow();
+    bool IsOpen() const;
+    // What has been drawn into the frame so far (the back buffer).
+    sf::Image CaptureFrame();
+
+    // Tweak panels claim the events they use through this handler; it returns
+    // true for an event it consumed.
+    using TweakBarEventHandler = std::function<bool(const sf::Event&)>;
+    void SetTweakBarEventHandler(TweakBarEventHandler handler);
+
+    bool IsVSync() const { return vsync; }
+    bool IsMinimizedFromFullScreen() const { return minimizedFromFullScreen; }
+    std::uint32_t GetStyle() const { return style; }
+
+    // Set by scripts; title, fullScreen, the initial size and
+    // preserveOpenGLStates take effect when the window is created.
+    sf::Vector2f textOffset{0.0f, 0.0f}; // added to every drawn text
+    std::string title = "Marrowvale";
+    bool fullScreen = false;
+    // Overlays drawn by the window save and restore the OpenGL state around
+    // themselves when set; otherwise they reset it before drawing.
+    bool preserveOpenGLStates = false;
+    bool handleTweakBarMessages = true;
+    bool debugDraw = false;          // cleared by Initialize
+    std::uint32_t initialHeight = 0; // 0: let Initialize choose
+    std::uint32_t initialWidth = 0;
+
+  private:
+    sf::VideoMode ChooseStartupMode();
+    sf::VideoMode DefaultWindowedMode(const std::vector<sf::VideoMode>& modes);
+    void CreateRenderWindow(const sf::VideoMode& mode);
+    void BroadcastSize(std::uint32_t newWidth, std::uint32_t newHeight);
+    void PumpEvents();
+    void ProcessEvent(const sf::Event& event);
+    void OnLostFocus();
+    void OnGainedFocus();
+    bool OfferToTweakBars(const sf::Event& event);
+    void DrawTextComponents();
+    void DrawClickBoxOutlines();
+    void SaveScreenshot();
+
+    std::uint32_t width = 1280;
+    std::uint32_t height = 800;
+    bool vsync = false;
+    bool minimizedFromFullScreen = false;
+    // Made on first use: even a closed render window needs the display, and
+    // the engine's objects are constructed before anything may need one.
+    std::unique_ptr<sf::RenderWindow> window;
+    sf::VideoMode currentMode;
+    std::uint32_t style = kWindowedStyle;
+    std::int32_t lastMouseX = 0;
+    std::int32_t lastMouseY = 0;
+    struct CachedFont {
+        sf::Font font;
+        bool loaded = false;
+    };
+    std::map<std::string, CachedFont> fonts; // by normalised path
+    std::vector<sf::VideoMode> videoModes;
+    TweakBarEventHandler tweakBarEventHandler;
+    bool screenshotRequested = false;
 };

@@ -27,3 +27,15 @@ TEST(CommandLine, ResourceFolderPrefixesEveryEnginePath) {
     core.SetResourceDir("/opt/game");
     EXPECT_EQ(core.GetResourcePath("Scripts/startup.js"), "/opt/game/Scripts/startup.js");
 }
+
+TEST(CommandLine, ScriptHeapLimitAndApiReference) {
+    const CommandLineOptions o = ParseCommandLine({"--script-heap-mb", "256", "--api-reference"});
+    EXPECT_TRUE(o.error.empty()) << o.error;
+    EXPECT_EQ(o.scriptHeapMiB, 256u);
+    EXPECT_TRUE(o.apiReference);
+    EXPECT_EQ(ParseCommandLine({}).scriptHeapMiB, 0u); // the host's default
+    for (const char* bad : {"0", "4096", "-1", "big"})
+        EXPECT_NE(ParseCommandLine({"--script-heap-mb", bad}).error.find(bad), std::string::npos)
+            << bad;
+    EXPECT_FALSE(ParseCommandLine({"--script-heap-mb"}).error.empty());
+}

@@ -1,0 +1,97 @@
+#include "core/Core.h"
+
+#include "audio/SoundSystem.h"
+#include "core/System.h"
+#include "graphics/GraphicsSystem.h"
+#include "logic/GameLogicSystem.h"
+#include "messaging/Message.h"
+#include "messaging/MessageManager.h"
+#include "objects/ObjectManager.h"
+#include "physics/PhysicsSystem.h"
+#include "script/JSGarbageCollectorSystem.h"
+#include "script/ScriptClass.h"
+#include "tools/AntBarSystem.h"
+#include "tools/DevConsoleSystem.h"
+#include "window/WindowSystem.h"
+
+// The script's way into the engine: Core.Instance() hands out the managers and
+// the systems, and the *Test properties exercise every value conversion.
+namespace {
+
+Core* CoreInstance() {
+    return &Core::Instance();
+}
+void Quit() {
+    Core::Instance().Quit();
+}
+
+// The record goes to the message manager, which frees it once delivered.
+void BroadcastMessage(script::Taken<Message> message) {
+    Core::Instance().BroadcastMessage(message.object);
+}
+void BroadcastMessageDelayed(script::Taken<Message> message, float delaySeconds) {
+    Core::Instance().BroadcastMessageDelayed(message.object, delaySeconds);
+}
+void PrintMessage(const script::StringOf&) {}
+
+ObjectManager* GetObjectManager(const Core& core) {
+    return core.objectManager;
+}
+// Only a live ObjectManager object converts, so the core never loses its
+// manager to a null or an object of another class.
+void SetObjectManager(Core& core, ObjectManager* manager) {
+    core.objectManager = manager;
+}
+MessageManager* GetMessageManager(const Core& core) {
+    return core.messageManager;
+}
+void SetMessageManager(Core& core, MessageManager* manager) {
+    core.messageManager = manager;
+}
+
+// A new wrapper on every read, from the system itself.
+template <class T, T* Core::*Slot> script::WrapperOf<T> GetSystem(const Core& core) {
+    T* system = core.*Slot;
+    return {system ? static_cast<Core::System*>(system)->GetJSInstance() : nullptr};
+}
+template <class T, T* Core::*Slot> void SetSystem(Core& core, T* system) {
+    core.*Slot = system;
+}
+
+template <class T, T* Core::*Slot> script::Member SystemProperty(const char* name) {
+    return script::ScriptClass<Core>::Property<&GetSystem<T, Slot>, &SetSystem<T, Slot>>(name);
+}
+
+using S = script::ScriptClass<Core>;
+const S
+    coreClass("Core",
+              {
+                  S::Property<&GetObjectManager, &SetObjectManager>("objectManager"),
+                  S::Property<&GetMessageManager, &SetMessageManager>("messageManager"),
+                  SystemProperty<AntBarSystem, &Core::AntBarSystem_>("AntBarSystem_"),
+                  SystemProperty<WindowSystem, &Core::WindowSystem_>("WindowSystem_"),
+                  SystemProperty<GraphicsSystem, &Core::GraphicsSystem_>("GraphicsSystem_"),
+                  SystemProperty<GameLogicSystem, &Core::GameLogicSystem_>("GameLogicSystem_"),
+                  SystemProperty<PhysicsSystem, &Core::PhysicsSystem_>("PhysicsSystem_"),
+                  SystemProperty<JSGarbageCollectorSystem, &Core::JSGarbageCollectorSystem_>(
+                      "JSGarbageCollectorSystem_"),
+                  SystemProperty<DevConsoleSystem, &Core::DevConsoleSystem_>("DevConsoleSystem_"),
+                  SystemProperty<SoundSystem, &Core::SoundSystem_>("SoundSystem_"),
+                  S::Property<&Core::running>("running"),
+                  S::Property<&Core::stringTest>("stringTest"),
+                  S::Property<&Core::vec2Test>("vec2Test"),
+                  S::Property<&Core::vec3Test>("vec3Test"),
+                  S::Property<&Core::vec4Test>("vec4Test"),
+                  S::Property<&Core::mat2Test>("mat2Test"),
+                  S::Property<&Core::mat3Test>("mat3Test"),
+                  S::Property<&Core::mat4Test>("mat4Test"),
+                  S::Property<&Core::quatTest>("quatTest"),
+                  S::Function<&CoreInstance>("Instance"),
+                  S::Function<&Quit>("Quit"),
+                  S::Method<&Core::ToggleProfileWindow>("ToggleProfileWindow"),
+                  S::Function<&BroadcastMessage>("BroadcastMessage"),
+                  S::Function<&BroadcastMessageDelayed>("BroadcastMessageDelayed"),
+                  S::Function<&PrintMessage>("PrintMessage"),
+              });
+
+} // namespace

@@ -1,0 +1,14 @@
+#include "logic/GameLogicSystem.h"
+
+#include "script/ScriptClass.h"
+#include "script/ScriptWrapper.h"
+
+// Core's GameLogicSystem_ property asks for a new wrapper on every read.
+JSObject* GameLogicSystem::GetJSInstance() {
+    return NewScriptWrapper(this);
+}
+
+namespace {
+using S = script::ScriptClass<GameLogicSystem>;
+const S gameLogicSystemClass("GameLogicSystem", {});
+} // namespace

@@ -1,0 +1,358 @@
+#include "script/ScriptClass.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+
+#include <js/Id.h>
+#include <js/PropertyAndElement.h>
+#include <js/Realm.h>
+
+#include "script/ScriptApiReference.h"
+#include "script/ScriptHost.h"
+#include "script/ScriptWrapper.h"
+
+namespace script {
+
+namespace {
+
+std::vector<ScriptClassBase*>& Registry() {
+    static std::vector<ScriptClassBase*> classes;
+    return classes;
+}
+
+// Off while the context is torn down: the last collection then finalizes
+// every wrapper, possibly after the pools their objects came from are gone
+// (at exit), and the process gives the memory back anyway.
+bool releaseOnFinalize = true;
+
+bool IsPropertyKind(MemberKind kind) {
+    return kind == MemberKind::Property || kind == MemberKind::Constant;
+}
+
+} // namespace
+
+// Classes whose wrappers may own their object release it when collected.
+const JSClassOps kOwningClassOps = {
+    nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &ScriptClassBase::Finalize,
+    nullptr, nullptr, nullptr};
+
+ScriptClassBase::ScriptClassBase(const ClassDescription& description, std::vector<Member> members)
+    : clasp{description.name,
+            JSCLASS_HAS_RESERVED_SLOTS(description.reservedSlots < 1 ? 1
+                                                                     : description.reservedSlots) |
+                (description.release ? JSCLASS_FOREGROUND_FINALIZE : 0),
+            description.release ? &kOwningClassOps : nullptr,
+            nullptr,
+            nullptr,
+            nullptr},
+      d(description), members(std::move(members)) {
+    Registry().push_back(this);
+    ScriptHost::AddClassRegistration(d.registration);
+}
+
+void ScriptClassBase::FailDeclaredTwice(const char* name) {
+    std::fprintf(stderr, "script class %s is declared twice; each class has one table\n", name);
+    std::abort();
+}
+
+const std::vector<ScriptClassBase*>& ScriptClassBase::All() {
+    return Registry();
+}
+
+const ScriptClassBase* ScriptClassBase::FromClasp(const JSClass* clasp) {
+    for (const ScriptClassBase* cls : Registry())
+        if (&cls->clasp == clasp)
+            return cls;
+    return nullptr;
+}
+
+const ScriptClassBase* ScriptClassBase::FromType(const std::type_info& type) {
+    for (const ScriptClassBase* cls : Registry())
+        if (*cls->d.type == type)
+            return cls;
+    return nullptr;
+}
+
+std::string ScriptClassBase::NameOfType(const std::type_info& type) {
+    if (const ScriptClassBase* cls = FromType(type))
+        return cls->Name();
+    for (const ScriptClassBase* cls : Registry())
+        if (cls->d.baseType && *cls->d.baseType == type && cls->d.baseName)
+            return cls->d.baseName;
+    return "engine object";
+}
+
+bool ScriptClassBase::HoldsIndex(JSObject* obj) const {
+    return d.byIndex && JS::GetReservedSlot(obj, kPrivateSlot).isNumber();
+}
+
+void* ScriptClassBase::UnwrapAs(JSContext* cx, JS::HandleValue value, const std::type_info& type,
+                                bool take) {
+    if (!value.isObject())
+        return nullptr;
+    JSObject* obj = &value.toObject();
+    const ScriptClassBase* cls = FromClasp(JS::GetClass(obj));
+    if (!cls)
+        return nullptr;
+    const bool exact = *cls->d.type == type;
+    if (!exact && !(cls->d.baseType && *cls->d.baseType == type && cls->d.upcast))
+        return nullptr;
+    void* object = cls->d.resolve(obj);
+    if (!object) {
+        if (cls->HoldsIndex(obj))
+            cls->FailGone(cx, nullptr, obj);
+        return nullptr; // the class object, or a wrapper that gave its object up
+    }
+    if (take) {
+        // Handing over an object the engine owns would free it twice.
+        if (!JS::GetReservedSlot(obj, kOwnedSlot).isTrue()) {
+            JS_ReportErrorLatin1(cx,
+                                 "Error, this %s belongs to the engine and cannot be handed over; "
+                                 "create a new one.",
+                                 cls->Name());
+            return nullptr;
+        }
+        JS::SetReservedSlot(obj, kPrivateSlot, JS::UndefinedValue());
+        JS::SetReservedSlot(obj, kOwnedSlot, JS::UndefinedValue());
+    }
+    return exact ? object : cls->d.upcast(object);
+}
+
+void ScriptClassBase::Detach(JSObject* obj) {
+    const ScriptClassBase* cls = FromClasp(JS::GetClass(obj));
+    if (!cls || cls->d.byIndex)
+        return;
+    JS::SetReservedSlot(obj, kPrivateSlot, JS::UndefinedValue());
+    if (JSCLASS_RESERVED_SLOTS(&cls->clasp) > kOwnedSlot)
+        JS::SetReservedSlot(obj, kOwnedSlot, JS::UndefinedValue());
+}
+
+void ScriptClassBase::Finalize(JS::GCContext*, JSObject* obj) {
+    if (!releaseOnFinalize || !JS::GetReservedSlot(obj, kOwnedSlot).isTrue())
+        return;
+    const ScriptClassBase* cls = FromClasp(JS::GetClass(obj));
+    void* object = JS::GetMaybePtrFromReservedSlot<void>(obj, kPrivateSlot);
+    if (cls && cls->d.release && object)
+        cls->d.release(object);
+}
+
+void ScriptClassBase::ReleaseAll() {
+    releaseOnFinalize = false;
+    for (ScriptClassBase* cls : Registry())
+        cls->prototype.reset();
+}
+
+void ScriptClassBase::RegisterWithHost() {
+    ScriptHost& host = ScriptHost::Instance();
+    JSContext* cx = host.GetContext();
+    if (!cx)
+        return;
+    JS::RootedObject global(cx, host.GetGlobal());
+
+    propertySpecs.clear();
+    functionSpecs.clear();
+    for (const Member& member : members) {
+        if (IsPropertyKind(member.kind)) {
+            // Attributes 0: not enumerable, and every access goes through the accessors.
+            propertySpecs.push_back(JSPropertySpec::nativeAccessors(
+                member.name, 0, member.native, nullptr, member.setter, nullptr));
+        } else {
+            functionSpecs.push_back({JSFunctionSpec::Name(member.name),
+                                     {member.native, nullptr},
+                                     static_cast<uint16_t>(member.argCount),
+                                     0,
+                                     nullptr});
+        }
+    }
+    propertySpecs.push_back(JS_PS_END);
+    functionSpecs.push_back(JS_FS_END);
+
+    JS::RootedObject objectPrototype(cx, JS::GetRealmObjectPrototype(cx));
+    if (!objectPrototype)
+        return;
+    JS::RootedObject proto(cx, JS_NewObjectWithGivenProto(cx, &clasp, objectPrototype));
+    if (!proto || !JS_DefineProperties(cx, proto, propertySpecs.data()) ||
+        !JS_DefineFunctions(cx, proto, functionSpecs.data()))
+        return;
+    // String(wrapper) names the class: "[object TransformComponent]".
+    JS::RootedId tag(cx, JS::GetWellKnownSymbolKey(cx, JS::SymbolCode::toStringTag));
+    JS::RootedString className(cx, JS_NewStringCopyZ(cx, d.name));
+    if (!className || !JS_DefinePropertyById(cx, proto, tag, className, JSPROP_READONLY) ||
+        !JS_DefineProperty(cx, global, d.name, proto, 0))
+        return;
+    if (prototype.initialized())
+        prototype = proto;
+    else
+        prototype.init(cx, proto);
+}
+
+JSObject* ScriptClassBase::NewObject(JSContext* cx) const {
+    if (!IsRegistered())
+        return nullptr;
+    JS::RootedObject proto(cx, prototype);
+    return JS_NewObjectWithGivenProto(cx, &clasp, proto);
+}
+
+JSObject* ScriptClassBase::WrapPointer(JSContext* cx, void* object) const {
+    if (!object || d.byIndex)
+        return nullptr;
+    JSObject* obj = NewObject(cx);
+    if (obj)
+        JS::SetReservedSlot(obj, kPrivateSlot, JS::PrivateValue(object));
+    return obj;
+}
+
+const Member* ScriptClassBase::FindMember(JSNative native, bool* isSetter) const {
+    *isSetter = false;
+    if (!native)
+        return nullptr;
+    for (const Member& member : members) {
+        if (member.native == native)
+            return &member;
+        if (member.setter == native) {
+            *isSetter = true;
+            return &member;
+        }
+    }
+    return nullptr;
+}
+
+std::string ScriptClassBase::MemberLabel(const Member* member, bool isSetter) const {
+    if (!member)
+        return d.name;
+    if (IsPropertyKind(member->kind))
+        return std::string(isSetter ? "JSSet_" : "JSGet_") + member->name;
+    return std::string(d.name) + "." + member->name;
+}
+
+bool ScriptClassBase::FailNoPrivate(JSContext* cx, JS::HandleValue thisValue,
+                                    JSNative native) const {
+    bool isSetter = false;
+    const Member* member = FindMember(native, &isSetter);
+    const std::string label = MemberLabel(member, isSetter);
+    if (member && IsPropertyKind(member->kind)) {
+        JS_ReportErrorLatin1(cx, "Error, Private data could not be retrieved in %s.",
+                             label.c_str());
+        return false;
+    }
+    std::string why;
+    if (thisValue.isObject() && JS::GetClass(&thisValue.toObject()) == &clasp)
+        why = std::string("call it on a ") + d.name + " object, not on the class object";
+    else
+        why = "'this' is " + DescribeValue(cx, thisValue) + ", not a " + d.name + " object";
+    JS_ReportErrorLatin1(cx, "Error, Private data could not be retrieved in %s: %s.", label.c_str(),
+                         why.c_str());
+    return false;
+}
+
+bool ScriptClassBase::FailArgument(JSContext* cx, JSNative native, int index,
+                                   const std::string& expected, JS::HandleValue got) const {
+    bool isSetter = false;
+    const Member* member = FindMember(native, &isSetter);
+    const std::string where = std::string(d.name) + "." + (member ? member->name : "?");
+    // A setter's one argument is the value being assigned.
+    const bool assigned = index < 0 || (member && IsPropertyKind(member->kind));
+    const std::string what =
+        assigned ? std::string("the value") : "argument " + std::to_string(index + 1);
+    JS_ReportErrorLatin1(cx, "Error in %s: %s must be %s, got %s.", where.c_str(), what.c_str(),
+                         expected.c_str(), DescribeValue(cx, got).c_str());
+    return false;
+}
+
+bool ScriptClassBase::FailEngineException(JSContext* cx, JSNative native, const char* what) const {
+    bool isSetter = false;
+    const Member* member = FindMember(native, &isSetter);
+    JS_ReportErrorLatin1(cx, "Error in %s.%s: %s", d.name, member ? member->name : "?", what);
+    return false;
+}
+
+bool ScriptClassBase::FailGone(JSContext* cx, JSNative native, JSObject* obj) const {
+    const JS::Value& slot = JS::GetReservedSlot(obj, kPrivateSlot);
+    const uint32_t index = slot.isInt32() ? static_cast<uint32_t>(slot.toInt32())
+                                          : static_cast<uint32_t>(slot.toNumber());
+    bool isSetter = false;
+    const Member* member = FindMember(native, &isSetter);
+    if (member)
+        JS_ReportErrorLatin1(cx,
+                             "Error, Private data could not be retrieved in %s: the %s at %s %u "
+                             "is gone (%s).",
+                             MemberLabel(member, isSetter).c_str(), d.name, d.indexName, index,
+                             d.goneText);
+    else
+        JS_ReportErrorLatin1(cx, "Error, the %s at %s %u is gone (%s).", d.name, d.indexName, index,
+                             d.goneText);
+    return false;
+}
+
+JSObject* NewWrapper(const std::type_info& type, void* object) {
+    JSContext* cx = ScriptHost::Instance().GetContext();
+    const ScriptClassBase* cls = ScriptClassBase::FromType(type);
+    if (!cx || !cls)
+        return nullptr;
+    return cls->WrapPointer(cx, object);
+}
+
+namespace {
+
+const char* KindTitle(MemberKind kind) {
+    switch (kind) {
+    case MemberKind::Property:
+        return "property";
+    case MemberKind::Constant:
+        return "constant";
+    case MemberKind::Method:
+        return "method";
+    case MemberKind::Function:
+        return "function";
+    }
+    return "";
+}
+
+} // namespace
+
+std::string ApiReferenceMarkdown() {
+    std::vector<const ScriptClassBase*> classes(ScriptClassBase::All().begin(),
+                                                ScriptClassBase::All().end());
+    std::sort(classes.begin(), classes.end(),
+              [](const ScriptClassBase* a, const ScriptClassBase* b) {
+                  return std::string(a->Name()) < b->Name();
+              });
+
+    std::string out = "# Scripting API\n\n"
+                      "Generated by `marrowvale --api-reference` from the engine's binding "
+                      "tables. Do not edit by hand.\n\n"
+                      "Each class is a global object named after the class. Properties are read "
+                      "and written on an object of the class (a wrapper the engine hands out); "
+                      "constants and functions can be used on the class object itself; methods "
+                      "need an object of the class. A function called with another number of "
+                      "arguments than listed returns undefined and does nothing.\n";
+    for (const ScriptClassBase* cls : classes) {
+        out += "\n## ";
+        out += cls->Name();
+        out += "\n\n";
+        if (cls->Members().empty()) {
+            out += "No properties or functions.\n";
+            continue;
+        }
+        out += "| Member | Kind | Arguments | Type or signature |\n";
+        out += "|---|---|---|---|\n";
+        for (const Member& member : cls->Members()) {
+            const bool isFunction =
+                member.kind == MemberKind::Method || member.kind == MemberKind::Function;
+            out += "| `";
+            out += member.name;
+            out += "` | ";
+            out += KindTitle(member.kind);
+            out += " | ";
+            out += isFunction ? std::to_string(member.argCount) : std::string("-");
+            out += " | ";
+            out +=
+                member.kind == MemberKind::Constant ? "= " + member.describe() : member.describe();
+            out += " |\n";
+        }
+    }
+    return out;
+}
+
+} // namespace script

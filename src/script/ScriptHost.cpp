@@ -1,0 +1,361 @@
+#include "script/ScriptHost.h"
+
+#include <cerrno>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include <js/CompilationAndEvaluation.h>
+#include <js/ErrorReport.h>
+#include <js/Exception.h>
+#include <js/Initialization.h>
+#include <js/SourceText.h>
+#include <js/Warnings.h>
+#include <jsapi.h>
+
+#include "core/Path.h"
+#include "script/ScriptClass.h"
+#include "script/ScriptValue.h"
+
+namespace {
+
+// Never shrink the native stack quota below what the engine's own
+// recursion checks need, and stay well inside the 8 MiB main-thread stack.
+constexpr size_t kNativeStackQuota = size_t(4) << 20;
+constexpr size_t kReportBufferSize = 1024;
+
+enum class EngineState { NotStarted, Running, ShutDown };
+EngineState engineState = EngineState::NotStarted;
+
+std::vector<void (*)()>& ClassRegistrations() {
+    static std::vector<void (*)()> registrations;
+    return registrations;
+}
+
+const JSClass kGlobalClass = {
+    "global", JSCLASS_GLOBAL_FLAGS, &JS::DefaultGlobalClassOps, nullptr, nullptr, nullptr};
+
+// print(...) and console.log(...): arguments as strings, one space apart.
+bool Print(JSContext* cx, unsigned argc, JS::Value* vp) {
+    JS::CallArgs args = JS::CallArgsFromVp(argc, vp);
+    std::string line;
+    for (unsigned i = 0; i < args.length(); ++i) {
+        std::string text;
+        if (!script::Stringify(cx, args[i], text))
+            return false;
+        if (i > 0)
+            line += ' ';
+        line += text;
+    }
+    line += '\n';
+    std::fwrite(line.data(), 1, line.size(), stdout);
+    std::fflush(stdout);
+    args.rval().setUndefined();
+    return true;
+}
+
+// RunFile(path): never fails, so an error inside the nested file leaves the
+// calling script running.
+bool RunFileNative(JSContext* cx, unsigned argc, JS::Value* vp) {
+    JS::CallArgs args = JS::CallArgsFromVp(argc, vp);
+    args.rval().setUndefined();
+    if (args.length() != 1)
+        return true;
+    std::string path;
+    if (!script::Stringify(cx, args[0], path))
+        return false;
+    ScriptHost::Instance().RunFile(path);
+    return true;
+}
+
+void WarningReporter(JSContext*, JSErrorReport* report) {
+    ScriptHost::Instance().Report(report->filename, report->lineno, report->message().c_str());
+}
+
+// The whole file as bytes; a folder, a missing or unreadable file is a
+// problem, never a partial read.
+bool ReadFile(const std::string& path, std::string& contents, std::string& problem) {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) {
+        problem = std::string("cannot open the script file (") + std::strerror(errno) + ")";
+        return false;
+    }
+    char buffer[1 << 16];
+    size_t count;
+    while ((count = std::fread(buffer, 1, sizeof buffer, file)) > 0)
+        contents.append(buffer, count);
+    const bool failed = std::ferror(file) != 0;
+    const int error = errno;
+    std::fclose(file);
+    if (failed) {
+        problem = std::string("cannot read the script file (") + std::strerror(error) + ")";
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+struct ScriptHost::Roots {
+    JS::PersistentRootedObject global;
+    JS::Realm* previousRealm = nullptr;
+};
+
+ScriptHost& ScriptHost::Instance() {
+    // Never destroyed: component stores and other statics may release
+    // script values during exit, after any function-local static would be.
+    static ScriptHost* host = new ScriptHost();
+    return *host;
+}
+
+void ScriptHost::AddClassRegistration(void (*registration)()) {
+    ClassRegistrations().push_back(registration);
+}
+
+bool ScriptHost::InitEngine() {
+    if (engineState == EngineState::Running)
+        return true;
+    if (engineState == EngineState::ShutDown)
+        return false;
+    if (!JS_Init())
+        return false;
+    engineState = EngineState::Running;
+    // The engine's helper threads must be stopped before its own static
+    // objects are destroyed at exit, or the process crashes on the way out.
+    std::atexit([] {
+        ScriptHost::Instance().Shutdown();
+        if (engineState == EngineState::Running) {
+            JS_ShutDown();
+            engineState = EngineState::ShutDown;
+        }
+    });
+    return true;
+}
+
+JSContext* ScriptHost::NewConfiguredContext(size_t heapLimitBytes) {
+    if (!InitEngine())
+        return nullptr;
+    if (heapLimitBytes > kMaxHeapLimitBytes)
+        heapLimitBytes = kMaxHeapLimitBytes;
+    JSContext* cx = JS_NewContext(static_cast<uint32_t>(heapLimitBytes));
+    if (!cx)
+        return nullptr;
+    JS_SetGCParameter(cx, JSGC_MAX_NURSERY_BYTES, static_cast<uint32_t>(kNurseryLimitBytes));
+    JS_SetNativeStackQuota(cx, kNativeStackQuota);
+    if (!JS::InitSelfHostedCode(cx)) {
+        JS_DestroyContext(cx);
+        return nullptr;
+    }
+    JS::SetWarningReporter(cx, WarningReporter);
+    return cx;
+}
+
+JSObject* ScriptHost::NewConfiguredGlobal(JSContext* cx) {
+    JS::RealmOptions options;
+    JS::RootedObject global(
+        cx, JS_NewGlobalObject(cx, &kGlobalClass, nullptr, JS::FireOnNewGlobalHook, options));
+    if (!global)
+        return nullptr;
+    JSAutoRealm realm(cx, global);
+    if (!JS::InitRealmStandardClasses(cx))
+        return nullptr;
+    if (!JS_DefineFunction(cx, global, "print", Print, 0, 0))
+        return nullptr;
+    JS::RootedObject console(cx, JS_NewPlainObject(cx));
+    if (!console || !JS_DefineFunction(cx, console, "log", Print, 0, 0) ||
+        !JS_DefineProperty(cx, global, "console", console, 0))
+        return nullptr;
+    return global;
+}
+
+void ScriptHost::SetHeapLimitBytes(size_t bytes) {
+    heapLimitBytes = bytes > kMaxHeapLimitBytes ? kMaxHeapLimitBytes : bytes;
+    if (context)
+        JS_SetGCParameter(context, JSGC_MAX_BYTES, static_cast<uint32_t>(heapLimitBytes));
+}
+
+bool ScriptHost::Initialize() {
+    if (context)
+        return true;
+    if (engineState == EngineState::ShutDown) {
+        Report(nullptr, 0, "the script engine was shut down and cannot be started again");
+        return false;
+    }
+    context = NewConfiguredContext(heapLimitBytes);
+    if (!context) {
+        Report(nullptr, 0, "the script engine could not create its context");
+        return false;
+    }
+    roots = new Roots();
+    roots->global.init(context, NewConfiguredGlobal(context));
+    if (!roots->global) {
+        ReportPendingException();
+        Report(nullptr, 0, "the script engine could not create its global object");
+        Shutdown();
+        return false;
+    }
+    // Every binding and callback runs in this one realm for the whole run.
+    roots->previousRealm = JS::EnterRealm(context, roots->global);
+    if (!DefineHostFunctions()) {
+        ReportPendingException();
+        Shutdown();
+        return false;
+    }
+    RegisterClasses();
+    return true;
+}
+
+bool ScriptHost::DefineHostFunctions() {
+    return JS_DefineFunction(context, roots->global, "RunFile", RunFileNative, 1, 0) != nullptr;
+}
+
+void ScriptHost::RegisterClasses() {
+    // Registrations may be queued while others run; index, don't iterate.
+    auto& registrations = ClassRegistrations();
+    for (size_t i = 0; i < registrations.size(); ++i) {
+        registrations[i]();
+        ReportPendingException();
+    }
+}
+
+void ScriptHost::Shutdown() {
+    if (!context)
+        return;
+    script::ScriptClassBase::ReleaseAll();
+    if (roots) {
+        if (roots->global)
+            JS::LeaveRealm(context, roots->previousRealm);
+        roots->global.reset();
+        delete roots;
+        roots = nullptr;
+    }
+    // Roots the engine still holds elsewhere (stored callbacks) are reset by
+    // the context's destruction; their owners may be destroyed later.
+    JS_DestroyContext(context);
+    context = nullptr;
+    JS_ShutDown();
+    engineState = EngineState::ShutDown;
+}
+
+JSObject* ScriptHost::GetGlobal() const {
+    return roots ? roots->global.get() : nullptr;
+}
+
+void ScriptHost::CollectGarbage() {
+    if (context)
+        JS_GC(context, JS::GCReason::API);
+}
+
+bool ScriptHost::RunFile(const std::string& path) {
+    std::string source;
+    std::string problem;
+    if (!ReadFile(NormalizePath(path), source, problem)) {
+        Report(path.c_str(), 0, problem);
+        return false;
+    }
+    return Evaluate(source, path);
+}
+
+bool ScriptHost::Evaluate(const std::string& source, const std::string& fileName,
+                          std::string* result) {
+    if (!context) {
+        Report(fileName.c_str(), 0, "the script engine is not running");
+        return false;
+    }
+    JSContext* cx = context;
+    Entry entry(*this);
+
+    // Files are bytes, one character per byte, as the engine always read them.
+    std::u16string units(source.size(), u'\0');
+    for (size_t i = 0; i < source.size(); ++i)
+        units[i] = static_cast<unsigned char>(source[i]);
+
+    JS::SourceText<char16_t> text;
+    if (!text.init(cx, units.data(), units.size(), JS::SourceOwnership::Borrowed)) {
+        ReportPendingException();
+        return false;
+    }
+    JS::CompileOptions options(cx);
+    options.setFileAndLine(fileName.c_str(), 0);
+
+    JS::RootedValue value(cx);
+    bool ok = JS::Evaluate(cx, options, text, &value);
+    if (ok && result)
+        ok = script::Stringify(cx, value, *result);
+    if (!ok && !ReportPendingException())
+        Report(fileName.c_str(), 0, "the script was stopped (out of memory or terminated)");
+    return ok;
+}
+
+bool ScriptHost::ReportPendingException() {
+    if (!context || !JS_IsExceptionPending(context))
+        return false;
+    JSContext* cx = context;
+    JS::ExceptionStack exception(cx);
+    if (!JS::StealPendingExceptionStack(cx, &exception)) {
+        JS_ClearPendingException(cx);
+        Report(nullptr, 0, "an exception was thrown and could not be retrieved");
+        return true;
+    }
+    JS::ErrorReportBuilder builder(cx);
+    if (!builder.init(cx, exception, JS::ErrorReportBuilder::WithSideEffects)) {
+        JS_ClearPendingException(cx);
+        Report(nullptr, 0, "an exception was thrown and could not be described");
+        return true;
+    }
+    JSErrorReport* report = builder.report();
+    // "SyntaxError: ..." and "TypeError: ..." keep their kind; plain errors,
+    // which is what the engine itself raises, read as their message.
+    std::string message =
+        builder.toStringResult() ? builder.toStringResult().c_str() : report->message().c_str();
+    static const char kPlainPrefix[] = "Error: ";
+    if (message.compare(0, sizeof(kPlainPrefix) - 1, kPlainPrefix) == 0)
+        message.erase(0, sizeof(kPlainPrefix) - 1);
+    Report(report ? report->filename : nullptr, report ? report->lineno : 0, message);
+    return true;
+}
+
+void ScriptHost::Report(const char* fileName, unsigned line, const std::string& message) {
+    lastError = (fileName && *fileName) ? fileName : "<no fileName=>";
+    lastError += ':';
+    lastError += std::to_string(line);
+    lastError += ':';
+    lastError += message;
+    std::fprintf(stderr, "%s\n", lastError.c_str());
+    std::fflush(stderr);
+}
+
+void ScriptHost::ReportError(const char* format, ...) {
+    char text[kReportBufferSize];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(text, sizeof text, format, args);
+    va_end(args);
+    if (!context) {
+        Report(nullptr, 0, text);
+        return;
+    }
+    JS_ReportErrorLatin1(context, "%s", text);
+    // Nobody would see an exception raised outside any script call.
+    if (scriptDepth == 0)
+        ReportPendingException();
+}
+
+void ScriptHost::ReportWarning(const char* format, ...) {
+    char text[kReportBufferSize];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(text, sizeof text, format, args);
+    va_end(args);
+    if (!context) {
+        Report(nullptr, 0, text);
+        return;
+    }
+    // The engine fills in the calling script's file and line.
+    if (!JS::WarnLatin1(context, "%s", text)) {
+        ReportPendingException();
+        Report(nullptr, 0, text);
+    }
+}

@@ -1,0 +1,113 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+class JSObject;
+struct JSContext;
+
+// Owns the one script context of the program and its global object, runs
+// script files, and is the single place where script errors are reported.
+//
+// Everything runs on the main thread. Engine code that needs the context
+// directly (bindings, callbacks) gets it from here; nothing else creates one.
+class ScriptHost {
+  public:
+    // Near its heap limit the engine collects over and over (and may give up
+    // its nursery for good): with a 10 MiB limit and 6 MiB of live data a
+    // frame took ~140 full collections and ~400 ms instead of under 1 ms.
+    // 128 MiB keeps a game with tens of MiB of live script data well clear
+    // of that and costs nothing until used (see BM_ScriptFrameTime).
+    static constexpr size_t kDefaultHeapLimitBytes = size_t(128) << 20;
+    // Keeps minor collections short and frequent; larger nurseries make the
+    // engine give up on the nursery earlier under a small limit.
+    static constexpr size_t kNurseryLimitBytes = size_t(1) << 20;
+    // JS_NewContext takes the limit as a 32-bit byte count.
+    static constexpr size_t kMaxHeapLimitBytes = (size_t(4096) << 20) - 1;
+
+    static ScriptHost& Instance();
+
+    // Script classes queue their registration here during static
+    // initialisation; Initialize runs the queue in order.
+    static void AddClassRegistration(void (*registration)());
+
+    // Takes effect at Initialize, or at once on a running context.
+    void SetHeapLimitBytes(size_t bytes);
+    size_t GetHeapLimitBytes() const { return heapLimitBytes; }
+
+    // Creates the context and the global, then registers every queued class.
+    // False when the engine cannot start (or was already shut down: the
+    // engine cannot be restarted within one process).
+    bool Initialize();
+    bool IsInitialized() const { return context != nullptr; }
+
+    // Releases every root, destroys the context and shuts the engine down.
+    // Harmless when never initialised or already shut down.
+    void Shutdown();
+
+    // Runs one file with its first line numbered 0. A missing file, a
+    // syntax error or an uncaught exception is reported, never propagated.
+    bool RunFile(const std::string& path);
+    // Runs source text the same way; with `result`, the completion value is
+    // converted to a string (one byte per character).
+    bool Evaluate(const std::string& source, const std::string& fileName,
+                  std::string* result = nullptr);
+
+    JSContext* GetContext() const { return context; }
+    JSObject* GetGlobal() const;
+    const std::string& GetLastError() const { return lastError; }
+    void CollectGarbage();
+
+    // Raises a script error from native code. Inside a script call the
+    // script sees an exception (the native must then fail); otherwise the
+    // error is reported at once.
+    void ReportError(const char* format, ...) __attribute__((format(printf, 2, 3)));
+    // Reports at once and lets the running script go on.
+    void ReportWarning(const char* format, ...) __attribute__((format(printf, 2, 3)));
+
+    // For code that called into script and got a failure back: reports and
+    // clears the pending exception. True when there was one.
+    bool ReportPendingException();
+
+    // The one formatter: "file:line:message" ("<no fileName=>" without a
+    // file), kept as the last error and written to standard error.
+    void Report(const char* fileName, unsigned line, const std::string& message);
+
+    // Marks a call from the engine into script, so that ReportError knows a
+    // script will see the exception it raises.
+    class Entry {
+      public:
+        explicit Entry(ScriptHost& host) : host(host) { ++host.scriptDepth; }
+        ~Entry() { --host.scriptDepth; }
+        Entry(const Entry&) = delete;
+        Entry& operator=(const Entry&) = delete;
+
+      private:
+        ScriptHost& host;
+    };
+
+    // A context configured exactly as the host configures its own (heap and
+    // nursery limits, stack quota, self-hosted code). Exposed so benchmarks
+    // can measure that configuration on a thread of their own.
+    static JSContext* NewConfiguredContext(size_t heapLimitBytes);
+    // A global of class "global" with the standard classes, print and
+    // console.log; the caller enters its realm.
+    static JSObject* NewConfiguredGlobal(JSContext* cx);
+    // JS_Init once per process. False after the engine was shut down.
+    static bool InitEngine();
+
+  private:
+    ScriptHost() = default;
+    ScriptHost(const ScriptHost&) = delete;
+    ScriptHost& operator=(const ScriptHost&) = delete;
+
+    bool DefineHostFunctions();
+    void RegisterClasses();
+
+    JSContext* context = nullptr;
+    struct Roots;
+    Roots* roots = nullptr; // the global and the realm we entered
+    std::string lastError;
+    size_t heapLimitBytes = kDefaultHeapLimitBytes;
+    int scriptDepth = 0;
+};

@@ -1,0 +1,368 @@
+#pragma once
+
+// Every conversion between an engine value and a script value, in one place.
+// Bindings never convert by hand: the binding framework picks Convert<T> for
+// each field, argument and result by its C++ type.
+//
+// Convert<T> has three members:
+//   Name()                      how scripts and the API reference name the type
+//   ToScript(cx, value, out)    false only with an exception pending
+//   FromScript(cx, value, out)  false with an exception pending, or false
+//                               without one when the value is of the wrong
+//                               kind (the caller names member and argument)
+//
+// Script-layer header: only .cpp files of the script layer and of bindings
+// include it.
+
+#include <cmath>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <type_traits>
+#include <utility>
+
+#include <glm/glm.hpp>
+#include <glm/gtc/quaternion.hpp>
+#include <js/Array.h>
+#include <js/Conversions.h>
+#include <js/Object.h>
+#include <js/ValueArray.h>
+#include <jsapi.h>
+
+#include "objects/GameObject.h"
+#include "script/ScriptCallback.h"
+
+namespace script {
+
+template <class T> class ScriptClass;
+
+// An engine object named by its index in a store that may be released; its
+// class (see ClassOptions::lookup) finds the object again at every access.
+template <class T> struct IndexedRef { uint32_t index = 0; };
+
+// A new object the script owns until it hands it back (Taken<T>); if the
+// script drops it first, its class releases it. Message records made by
+// scripts work this way.
+template <class T> struct Owned { T* object = nullptr; };
+
+// An object a script hands over to the engine: the script's wrapper must own
+// it, and is emptied by the conversion, so the script cannot reach the
+// object again (a broadcast message is freed once delivered).
+template <class T> struct Taken { T* object = nullptr; };
+
+// A wrapper the engine made itself for a T, such as a system's own
+// GetJSInstance(); null when there is none.
+template <class T> struct WrapperOf { JSObject* object = nullptr; };
+
+// Any value, as String(value) makes it.
+struct StringOf {
+    std::string text;
+};
+
+// "a number", "null", "an array", "a Core object": for error messages.
+std::string DescribeValue(JSContext* cx, JS::HandleValue value);
+
+// Any value to a string, as String(value) does, one byte per character.
+bool Stringify(JSContext* cx, JS::HandleValue value, std::string& out);
+
+template <class T, class Enable = void> struct Convert;
+
+template <> struct Convert<bool> {
+    static std::string Name() { return "boolean"; }
+    static bool ToScript(JSContext*, bool value, JS::MutableHandleValue out) {
+        out.setBoolean(value);
+        return true;
+    }
+    static bool FromScript(JSContext*, JS::HandleValue value, bool& out) {
+        out = JS::ToBoolean(value);
+        return true;
+    }
+};
+
+template <> struct Convert<uint16_t> {
+    static std::string Name() { return "integer"; }
+    static bool ToScript(JSContext*, uint16_t value, JS::MutableHandleValue out) {
+        out.setInt32(value);
+        return true;
+    }
+    static bool FromScript(JSContext* cx, JS::HandleValue value, uint16_t& out) {
+        return JS::ToUint16(cx, value, &out);
+    }
+};
+
+// Values above 2147483647 become doubles, never negative integers, and read
+// back to the same unsigned value.
+template <> struct Convert<uint32_t> {
+    static std::string Name() { return "unsigned integer"; }
+    static bool ToScript(JSContext*, uint32_t value, JS::MutableHandleValue out) {
+        out.set(JS::NumberValue(value));
+        return true;
+    }
+    static bool FromScript(JSContext* cx, JS::HandleValue value, uint32_t& out) {
+        if (value.isInt32()) {
+            out = static_cast<uint32_t>(value.toInt32());
+            return true;
+        }
+        return JS::ToUint32(cx, value, &out);
+    }
+};
+
+template <> struct Convert<int32_t> {
+    static std::string Name() { return "integer"; }
+    static bool ToScript(JSContext*, int32_t value, JS::MutableHandleValue out) {
+        out.setInt32(value);
+        return true;
+    }
+    static bool FromScript(JSContext* cx, JS::HandleValue value, int32_t& out) {
+        if (value.isInt32()) {
+            out = value.toInt32();
+            return true;
+        }
+        return JS::ToInt32(cx, value, &out);
+    }
+};
+
+inline JS::Value NumberToScript(double value) {
+    // A NaN with a payload would be read as a tagged value: canonicalise.
+    return std::isnan(value) ? JS::NaNValue() : JS::NumberValue(value);
+}
+
+template <> struct Convert<double> {
+    static std::string Name() { return "number"; }
+    static bool ToScript(JSContext*, double value, JS::MutableHandleValue out) {
+        out.set(NumberToScript(value));
+        return true;
+    }
+    static bool FromScript(JSContext* cx, JS::HandleValue value, double& out) {
+        if (value.isNumber()) {
+            out = value.toNumber();
+            return true;
+        }
+        return JS::ToNumber(cx, value, &out);
+    }
+};
+
+template <> struct Convert<float> {
+    static std::string Name() { return "number"; }
+    static bool ToScript(JSContext*, float value, JS::MutableHandleValue out) {
+        out.set(NumberToScript(value));
+        return true;
+    }
+    static bool FromScript(JSContext* cx, JS::HandleValue value, float& out) {
+        double wide;
+        if (!Convert<double>::FromScript(cx, value, wide))
+            return false;
+        out = static_cast<float>(wide);
+        return true;
+    }
+};
+
+// Enumerations cross as their integer value.
+template <class E> struct Convert<E, std::enable_if_t<std::is_enum_v<E>>> {
+    using Int = std::conditional_t<std::is_signed_v<std::underlying_type_t<E>>, int32_t, uint32_t>;
+    static std::string Name() { return Convert<Int>::Name(); }
+    static bool ToScript(JSContext* cx, E value, JS::MutableHandleValue out) {
+        return Convert<Int>::ToScript(cx, static_cast<Int>(value), out);
+    }
+    static bool FromScript(JSContext* cx, JS::HandleValue value, E& out) {
+        Int raw;
+        if (!Convert<Int>::FromScript(cx, value, raw))
+            return false;
+        out = static_cast<E>(raw);
+        return true;
+    }
+};
+
+// One character per byte both ways; characters above 255 keep their low byte.
+template <> struct Convert<std::string> {
+    static std::string Name() { return "string"; }
+    static bool ToScript(JSContext* cx, const std::string& value, JS::MutableHandleValue out);
+    static bool FromScript(JSContext* cx, JS::HandleValue value, std::string& out);
+};
+
+// Vectors are arrays of numbers, x first. Reading never checks the length: a
+// missing or non-numeric element gives a NaN component.
+template <glm::length_t N> struct Convert<glm::vec<N, float, glm::defaultp>> {
+    using Vec = glm::vec<N, float, glm::defaultp>;
+    static std::string Name() {
+        return "vec" + std::to_string(N) + " [x, y" + (N > 2 ? ", z" : "") + (N > 3 ? ", w" : "") +
+               "]";
+    }
+    // Inline: reading a position is the commonest call scripts make.
+    static bool ToScript(JSContext* cx, const Vec& value, JS::MutableHandleValue out) {
+        JS::Value elements[N];
+        for (glm::length_t i = 0; i < N; ++i)
+            elements[i] = NumberToScript(value[i]);
+        // Numbers need no rooting, so the local array can back the new one.
+        JSObject* array =
+            JS::NewArrayObject(cx, JS::HandleValueArray::fromMarkedLocation(N, elements));
+        if (!array)
+            return false;
+        out.setObject(*array);
+        return true;
+    }
+    static bool FromScript(JSContext* cx, JS::HandleValue value, Vec& out);
+};
+
+// A pair of signed integers: [x, y], numbers truncated toward zero.
+template <> struct Convert<glm::ivec2> {
+    static std::string Name() { return "integer pair [x, y]"; }
+    static bool ToScript(JSContext* cx, const glm::ivec2& value, JS::MutableHandleValue out);
+    static bool FromScript(JSContext* cx, JS::HandleValue value, glm::ivec2& out);
+};
+
+template <> struct Convert<std::pair<int32_t, int32_t>> {
+    static std::string Name() { return Convert<glm::ivec2>::Name(); }
+    static bool ToScript(JSContext* cx, const std::pair<int32_t, int32_t>& value,
+                         JS::MutableHandleValue out) {
+        return Convert<glm::ivec2>::ToScript(cx, glm::ivec2(value.first, value.second), out);
+    }
+    static bool FromScript(JSContext* cx, JS::HandleValue value, std::pair<int32_t, int32_t>& out) {
+        glm::ivec2 pair;
+        if (!Convert<glm::ivec2>::FromScript(cx, value, pair))
+            return false;
+        out = {pair.x, pair.y};
+        return true;
+    }
+};
+
+// [x, y, z, w], whatever order the quaternion type keeps in memory.
+template <> struct Convert<glm::quat> {
+    static std::string Name() { return "quaternion [x, y, z, w]"; }
+    static bool ToScript(JSContext* cx, const glm::quat& value, JS::MutableHandleValue out);
+    static bool FromScript(JSContext* cx, JS::HandleValue value, glm::quat& out);
+};
+
+// An array of N columns, each an array of N numbers from row 0 down.
+template <glm::length_t N> struct Convert<glm::mat<N, N, float, glm::defaultp>> {
+    using Mat = glm::mat<N, N, float, glm::defaultp>;
+    static std::string Name() {
+        return "mat" + std::to_string(N) + " (array of " + std::to_string(N) + " columns)";
+    }
+    static bool ToScript(JSContext* cx, const Mat& value, JS::MutableHandleValue out);
+    static bool FromScript(JSContext* cx, JS::HandleValue value, Mat& out);
+};
+
+// A stored callback is whatever value the script set, kept alive while held.
+template <> struct Convert<ScriptCallback> {
+    static std::string Name() { return "function or null"; }
+    static bool ToScript(JSContext* cx, const ScriptCallback& value, JS::MutableHandleValue out);
+    static bool FromScript(JSContext* cx, JS::HandleValue value, ScriptCallback& out);
+};
+
+// Arguments the engine passes to callbacks; they only ever go to script.
+template <> struct Convert<ScriptArg> {
+    static bool ToScript(JSContext* cx, const ScriptArg& value, JS::MutableHandleValue out);
+};
+
+// Script objects made by the engine (for example a system's own wrapper).
+template <> struct Convert<JSObject*> {
+    static std::string Name() { return "object or null"; }
+    static bool ToScript(JSContext*, JSObject* value, JS::MutableHandleValue out) {
+        out.setObjectOrNull(value);
+        return true;
+    }
+    static bool FromScript(JSContext*, JS::HandleValue value, JSObject*& out) {
+        if (!value.isObjectOrNull())
+            return false;
+        out = value.toObjectOrNull();
+        return true;
+    }
+};
+
+// Engine objects cross as wrappers of their script class: a new wrapper for
+// every conversion, null for a null pointer. Reading requires a live wrapper
+// of exactly that class.
+template <class C> struct Convert<C*, std::enable_if_t<std::is_class_v<C>>> {
+    using Bare = std::remove_const_t<C>;
+    static std::string Name() { return ScriptClass<Bare>::ScriptName(); }
+    static bool ToScript(JSContext* cx, C* value, JS::MutableHandleValue out) {
+        return ScriptClass<Bare>::Wrap(cx, const_cast<Bare*>(value), out);
+    }
+    static bool FromScript(JSContext* cx, JS::HandleValue value, C*& out) {
+        Bare* object = nullptr;
+        if (!ScriptClass<Bare>::Unwrap(cx, value, object))
+            return false;
+        out = object;
+        return true;
+    }
+};
+
+template <class T> struct Convert<IndexedRef<T>> {
+    static std::string Name() { return ScriptClass<T>::ScriptName(); }
+    static bool ToScript(JSContext* cx, const IndexedRef<T>& value, JS::MutableHandleValue out) {
+        return ScriptClass<T>::WrapIndex(cx, value.index, out);
+    }
+    static bool FromScript(JSContext* cx, JS::HandleValue value, IndexedRef<T>& out) {
+        return ScriptClass<T>::UnwrapIndex(cx, value, out.index);
+    }
+};
+
+template <class T> struct Convert<Owned<T>> {
+    static std::string Name() { return ScriptClass<T>::ScriptName(); }
+    static bool ToScript(JSContext* cx, const Owned<T>& value, JS::MutableHandleValue out) {
+        return ScriptClass<T>::WrapOwned(cx, value.object, out);
+    }
+};
+
+template <class T> struct Convert<Taken<T>> {
+    static std::string Name() { return ScriptClass<T>::ScriptName(); }
+    static bool FromScript(JSContext* cx, JS::HandleValue value, Taken<T>& out) {
+        return ScriptClass<T>::Unwrap(cx, value, out.object, true);
+    }
+};
+
+template <class T> struct Convert<WrapperOf<T>> {
+    static std::string Name() { return ScriptClass<T>::ScriptName() + " or null"; }
+    static bool ToScript(JSContext*, const WrapperOf<T>& value, JS::MutableHandleValue out) {
+        out.setObjectOrNull(value.object);
+        return true;
+    }
+};
+
+template <> struct Convert<StringOf> {
+    static std::string Name() { return "any value"; }
+    static bool FromScript(JSContext* cx, JS::HandleValue value, StringOf& out) {
+        return Stringify(cx, value, out.text);
+    }
+};
+
+// A "GameObject" object: id in reserved slot 0, generation in slot 1, each an
+// integer up to 2147483647 and a double above, so every handle round-trips.
+template <> struct Convert<GameObject> {
+    static std::string Name() { return "GameObject"; }
+    static bool ToScript(JSContext* cx, const GameObject& value, JS::MutableHandleValue out);
+    static bool FromScript(JSContext* cx, JS::HandleValue value, GameObject& out);
+};
+
+// Null for nothing.
+template <class T> struct Convert<std::optional<T>> {
+    static std::string Name() { return Convert<T>::Name() + " or null"; }
+    static bool ToScript(JSContext* cx, const std::optional<T>& value, JS::MutableHandleValue out) {
+        if (!value) {
+            out.setNull();
+            return true;
+        }
+        return Convert<T>::ToScript(cx, *value, out);
+    }
+    static bool FromScript(JSContext* cx, JS::HandleValue value, std::optional<T>& out) {
+        if (value.isNull()) {
+            out.reset();
+            return true;
+        }
+        T inner{};
+        if (!Convert<T>::FromScript(cx, value, inner))
+            return false;
+        out = std::move(inner);
+        return true;
+    }
+};
+
+template <class T> std::string TypeName() {
+    if constexpr (std::is_void_v<T>)
+        return "undefined";
+    else
+        return Convert<std::decay_t<T>>::Name();
+}
+
+} // namespace script

@@ -1,0 +1,142 @@
+// Objects and components as scripts reach them through "ObjectManager".
+
+#include <gtest/gtest.h>
+
+#include "core/Core.h"
+#include "graphics/TransformComponent.h"
+#include "objects/ObjectManager.h"
+#include "script/ScriptClass.h"
+#include "script/ScriptTestSupport.h"
+
+namespace {
+
+// Lets scripts see inside handles and hand components to the engine.
+struct ObjectProbe {};
+uint32_t Id(GameObject obj) {
+    return obj.id;
+}
+uint32_t Generation(GameObject obj) {
+    return obj.generation;
+}
+GameObject Make(uint32_t id, uint32_t generation) {
+    return GameObject(id, generation);
+}
+bool IsAttached(TransformComponent* component) {
+    return component->IsAttached();
+}
+
+using P = script::ScriptClass<ObjectProbe>;
+const P objectProbeClass("ObjectProbe", {
+                                            P::Function<&Id>("Id"),
+                                            P::Function<&Generation>("Generation"),
+                                            P::Function<&Make>("Make"),
+                                            P::Function<&IsAttached>("IsAttached"),
+                                        });
+
+class ObjectScript : public ScriptTest {
+  protected:
+    void SetUp() override {
+        ScriptTest::SetUp();
+        manager().ClearAllObjects();
+        Eval("var om = Core.Instance().objectManager;"
+             "function idGen(o) { return ObjectProbe.Id(o) + '/' + ObjectProbe.Generation(o); }");
+    }
+    static ObjectManager& manager() { return *Core::Instance().objectManager; }
+};
+
+TEST_F(ObjectScript, IdsAndGenerationsFollowCreationAndCarriedOutDestruction) {
+    EXPECT_EQ(Eval("var a = om.NewObject(), b = om.NewObject(); [idGen(a), idGen(b)].join()"),
+              "0/0,1/0");
+    EXPECT_EQ(Eval("om.DeleteObject(a); [ObjectManager.IsValid(a), om.numGameObjects].join()"),
+              "true,2"); // still live until carried out
+    EXPECT_EQ(Eval("om.DelayedDestruction(); var c = om.NewObject();"
+                   "[idGen(c), ObjectManager.IsValid(a), ObjectManager.IsValid(c),"
+                   " ObjectManager.CompareObj(a, c), ObjectManager.CompareObj(b, c)].join()"),
+              "0/1,false,true,true,false");
+    EXPECT_EQ(manager().numGameObjects, 2u);
+    EXPECT_EQ(Eval("om.numGameObjects = 7; om.numGameObjects"), "7");
+    EXPECT_EQ(Eval("a === a && om.NewObject() !== om.NewObject()"), "true");
+}
+
+TEST_F(ObjectScript, HandlesAboveTheSignedRangeRoundTrip) {
+    EXPECT_EQ(Eval("var big = ObjectProbe.Make(4294967295, 2147483648);"
+                   "[ObjectProbe.Id(big), ObjectProbe.Generation(big)].join()"),
+              "4294967295,2147483648");
+    EXPECT_EQ(Eval("ObjectManager.IsValid(big)"), "false");
+    EXPECT_EQ(Eval("ObjectManager.CompareObj(big, ObjectProbe.Make(4294967295, 0))"), "true");
+}
+
+TEST_F(ObjectScript, ComponentsAreAddedTestedAndRemovedPerType) {
+    EXPECT_EQ(Eval("var o = om.NewObject(); var t = ObjectManager.AddTransformComponent(o);"
+                   "[String(t), ObjectManager.HasTransformComponent(o),"
+                   " ObjectManager.HasCameraComponent(o)].join()"),
+              "[object TransformComponent],true,false");
+    EXPECT_TRUE(ObjectManager::HasComponent<TransformComponent>(GameObject(0, 0)));
+    EXPECT_EQ(Eval("var r = ObjectManager.RemoveTransformComponent(o);"
+                   "[Object.getPrototypeOf(r) === TransformComponent,"
+                   " ObjectManager.HasTransformComponent(o), ObjectProbe.IsAttached(r),"
+                   " ObjectProbe.IsAttached(ObjectManager.TransformComponent(o))].join()"),
+              "true,false,false,false");
+    EXPECT_EQ(Eval("ObjectManager.TransformComponent(o) !== ObjectManager.TransformComponent(o)"),
+              "true");
+    // Every type has its four functions, in the documented order.
+    EXPECT_EQ(Eval("var names = Object.getOwnPropertyNames(ObjectManager);"
+                   "names.indexOf('AddBillboardComponent') - names.indexOf('BillboardComponent')"),
+              "2");
+    EXPECT_EQ(Eval("['Example','Voxel','Body','Pathfinding','GeneralData'].every(function(n) {"
+                   "  return ObjectManager['Add' + n + 'Component'](o) !== null &&"
+                   "         ObjectManager['Has' + n + 'Component'](o); })"),
+              "true");
+}
+
+TEST_F(ObjectScript, ArgumentsAreCheckedByCountAndKind) {
+    Eval("var o = om.NewObject()");
+    EXPECT_EQ(Eval("[ObjectManager.AddTransformComponent(), "
+                   " ObjectManager.AddTransformComponent(o, o), om.NewObject(1),"
+                   " ObjectManager.CompareObj(o)].join()"),
+              ",,,");
+    EXPECT_FALSE(ObjectManager::HasComponent<TransformComponent>(GameObject(0, 0)));
+    EXPECT_EQ(manager().numGameObjects, 1u);
+    EXPECT_EQ(ErrorOf("ObjectManager.AddTransformComponent(5)"),
+              "test.js:0:Error in ObjectManager.AddTransformComponent: argument 1 must be "
+              "GameObject, got a number.");
+    EXPECT_EQ(ErrorOf("ObjectManager.IsValid(GameObject)"),
+              "test.js:0:Error in ObjectManager.IsValid: argument 1 must be GameObject, got the "
+              "GameObject class object.");
+    EXPECT_EQ(ErrorOf("ObjectManager.NewObject()"),
+              "test.js:0:Error, Private data could not be retrieved in ObjectManager.NewObject: "
+              "call it on a ObjectManager object, not on the class object.");
+    EXPECT_EQ(ErrorOf("ObjectManager.numGameObjects"),
+              "test.js:0:Error, Private data could not be retrieved in JSGet_numGameObjects.");
+    EXPECT_EQ(ErrorOf("ObjectManager.numGameObjects = 3"),
+              "test.js:0:Error, Private data could not be retrieved in JSSet_numGameObjects.");
+    // A handle outside every store changes nothing.
+    EXPECT_EQ(
+        Eval("var far = ObjectProbe.Make(99, 0);"
+             "[ObjectManager.AddTransformComponent(far), ObjectManager.TransformComponent(far),"
+             " ObjectManager.HasTransformComponent(far)].join()"),
+        ",,false");
+}
+
+TEST_F(ObjectScript, ComponentWrappersOutlivingTheirStoreReportAnError) {
+    Eval("var o = om.NewObject(); var t = ObjectManager.AddTransformComponent(o);");
+    EXPECT_EQ(Eval("ObjectProbe.IsAttached(t)"), "true");
+    Eval("om.ClearAllObjects_FreeMemory()");
+    EXPECT_EQ(ErrorOf("ObjectProbe.IsAttached(t)"),
+              "test.js:0:Error, the TransformComponent at object id 0 is gone (the component "
+              "stores were cleared or released since it was made).");
+    EXPECT_EQ(manager().numGameObjects, 0u);
+    // Once the id is issued again the wrapper names that object's slot.
+    EXPECT_EQ(Eval("om.NewObject(); ObjectProbe.IsAttached(t)"), "false");
+}
+
+TEST_F(ObjectScript, ComponentStringsListsSixteenNames) {
+    EXPECT_EQ(
+        Eval("[ComponentStrings.Size(), ComponentStrings.At(0), ComponentStrings.At(15),"
+             " JSON.stringify(ComponentStrings.At(16)), JSON.stringify(ComponentStrings.At(-1)),"
+             " ComponentStrings.Find('BillboardComponent'),"
+             " ComponentStrings.Find('ObstacleComponent')].join()"),
+        "16,ExampleComponent,GeneralDataComponent,\"\",\"\",false,true");
+}
+
+} // namespace

@@ -1,0 +1,83 @@
+#pragma once
+
+#include <chrono>
+#include <cstdlib>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "core/Core.h"
+#include "messaging/MessageListener.h"
+#include "messaging/MessageManager.h"
+#include "messaging/MessagePointer.h"
+#include "window/WindowSystem.h"
+
+// Keeps every broadcast it hears, in order.
+class MessageRecorder : public MessageListener {
+  public:
+    explicit MessageRecorder(MessageManager& messages) : messages(messages) {
+        listener = new MessageListener::MessageListenerDerived<MessageRecorder>(this);
+        messages.AddListener(*this, 0);
+    }
+    ~MessageRecorder() override { messages.RemoveListener(listener); }
+
+    void HandleMessage(const MessagePointer& message) {
+        received.push_back(message);
+        if (onMessage)
+            onMessage(message);
+    }
+
+    template <class T> std::vector<T> All() const {
+        std::vector<T> found;
+        for (const MessagePointer& message : received)
+            if (const T* record = message.As<T>())
+                found.push_back(*record);
+        return found;
+    }
+
+    std::vector<MessagePointer> received;
+    std::function<void(const MessagePointer&)> onMessage;
+
+  private:
+    MessageManager& messages;
+};
+
+// Tests of the real window; skipped without an X display (`make test`
+// provides a virtual one).
+class WindowTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (!std::getenv("DISPLAY"))
+            GTEST_SKIP() << "no DISPLAY; run under xvfb-run";
+        window = Core::Instance().WindowSystem_;
+        recorder = std::make_unique<MessageRecorder>(*Core::Instance().messageManager);
+    }
+
+    // Runs window frames until `done` holds or `seconds` pass.
+    bool PumpUntil(const std::function<bool()>& done, double seconds = 3.0) {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+        while (std::chrono::steady_clock::now() < end) {
+            window->Update(0.0f);
+            if (done())
+                return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        return false;
+    }
+
+    // Lets the server deliver whatever it still had to say.
+    void Settle(double seconds = 0.2) {
+        PumpUntil([] { return false; }, seconds);
+    }
+
+    template <class T> bool PumpUntilReceived(std::size_t count = 1) {
+        return PumpUntil([&] { return recorder->All<T>().size() >= count; });
+    }
+
+    WindowSystem* window = nullptr;
+    std::unique_ptr<MessageRecorder> recorder;
+};
