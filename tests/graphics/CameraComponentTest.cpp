@@ -1,6 +1,5 @@
 #include <cmath>
 
-#include <glm/gtc/matrix_access.hpp>
 #include <gtest/gtest.h>
 
 #include "core/Core.h"
@@ -32,16 +31,6 @@ class Cameras : public ::testing::Test {
 };
 
 } // namespace
-
-TEST(Transform, DefaultsToOriginZeroScaleAndIdentity) {
-    const TransformComponent transform;
-    EXPECT_EQ(transform.position, glm::vec3(0));
-    EXPECT_EQ(transform.scale, glm::vec3(0));
-    EXPECT_EQ(transform.orientation.x, 0.0f);
-    EXPECT_EQ(transform.orientation.y, 0.0f);
-    EXPECT_EQ(transform.orientation.z, 0.0f);
-    EXPECT_EQ(transform.orientation.w, 1.0f);
-}
 
 TEST_F(Cameras, ViewMatrixIsRotationAfterTranslation) {
     // A quarter turn about +y at (1, 2, 3). By hand: the rotation's columns are (0, 0, -1),
