@@ -50,7 +50,8 @@ def house(rng):
     for level in range(4):
         for x in range(-4 + level, 5 - level):
             for z in range(-4, 5):
-                if abs(x) == 4 - level or level == 3:
+                gable = abs(z) == 4 and abs(x) < 4 - level
+                if abs(x) == 4 - level or level == 3 or gable:
                     voxels.append((shade(rng, (0.70, 0.20, 0.15)), (x, 4 + level, z)))
     return voxels
 
