@@ -3,7 +3,7 @@ BUILD_DIR ?= build
 JOBS ?= $(shell nproc)
 BUILD_TYPE ?= RelWithDebInfo
 
-.PHONY: build run test setup bench clean format docs
+.PHONY: build run test setup bench framebench clean format docs
 
 build: setup
 	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE)
@@ -24,6 +24,10 @@ test: build
 
 bench: build
 	cd $(BUILD_DIR) && ./bench/marrowvale_bench
+
+# Frame times of the renderer against a bare GL draw of the same voxels.
+framebench: build
+	cd $(BUILD_DIR) && $(XVFB) ./bench/marrowvale_framebench
 
 # The script API reference, generated from the engine's binding tables.
 docs: build

@@ -1,6 +1,45 @@
 #pragma once
 
-#include "objects/Component.h"
+#include <glm/mat4x4.hpp>
 
-// A viewpoint; the active one supplies the frame's view and projection.
-class CameraComponent : public Component {};
+#include "objects/Component.h"
+#include "objects/ComponentMessageListener.h"
+
+class MessageManager;
+class MessagePointer;
+
+// A viewpoint. The graphics system takes the view of the attached, active camera with the
+// highest object id; a new camera is inactive until a script chooses it.
+class CameraComponent : public Component {
+  public:
+    CameraComponent() = default;
+    // The slot owns its listener, so it cannot be copied.
+    CameraComponent(const CameraComponent&) = delete;
+    CameraComponent& operator=(const CameraComponent&) = delete;
+    ~CameraComponent() override;
+
+    void OnAdd() override;
+    void OnRemove() override;
+    // Cameras take no messages yet; the listener is there so they can.
+    virtual void HandleMessage(const MessagePointer& message);
+
+    // View matrix R * T from the transform with the camera's object id: translate by
+    // -position, then rotate by the orientation used as the world-to-camera rotation
+    // itself. Identity when that transform slot does not exist.
+    glm::mat4 GetMatrix() const;
+    glm::mat4 GetMatrixInverse() const { return glm::mat4(1.0f); }
+
+    // true deactivates every other attached camera first; false only this one.
+    void SetActive(bool value);
+    bool IsActive() const { return active; }
+
+    ComponentMessageListener<CameraComponent>* listener = nullptr;
+    bool active = false;
+
+  private:
+    void ReleaseListener();
+
+    // Where the listener is registered; remembered so that unregistering never depends on
+    // the order in which statics are torn down at exit.
+    MessageManager* registeredWith = nullptr;
+};

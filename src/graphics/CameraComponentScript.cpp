@@ -4,5 +4,13 @@
 
 namespace {
 using S = script::ScriptClass<CameraComponent>;
-const S cameraComponentClass("CameraComponent", {}, ComponentScriptOptions<CameraComponent>());
+const S cameraComponentClass("CameraComponent",
+                             {
+                                 S::Property<&CameraComponent::active>("active"),
+                                 S::Method<&CameraComponent::GetMatrix>("GetMatrix"),
+                                 S::Method<&CameraComponent::GetMatrixInverse>("GetMatrixInverse"),
+                                 S::Method<&CameraComponent::SetActive>("SetActive"),
+                                 S::Method<&CameraComponent::IsActive>("IsActive"),
+                             },
+                             ComponentScriptOptions<CameraComponent>());
 } // namespace

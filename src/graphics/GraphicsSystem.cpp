@@ -1,9 +1,373 @@
 #include "graphics/GraphicsSystem.h"
 
-#include "core/ListeningSystem.h"
+#include <cstdio>
+#include <optional>
 
-GraphicsSystem::GraphicsSystem(MessageManager& messages) {
+#include <GL/glew.h>
+#include <SFML/Graphics/Image.hpp>
+
+#include "core/ListeningSystem.h"
+#include "core/Path.h"
+#include "graphics/CameraComponent.h"
+#include "messaging/Message.h"
+#include "messaging/MessageManager.h"
+#include "messaging/MessagePointer.h"
+#include "objects/ComponentFactory.h"
+#include "voxels/CubeGeometry.h"
+
+namespace {
+
+constexpr GLsizei kCubeVertices = 36;
+// Each record is three RGBA32F texels.
+constexpr std::size_t kTexelsPerVoxel = 3;
+
+// GL bindings the frame changes that the attribute stacks do not cover. Other code drawing
+// into the same context (the windowing library, the tweak panels) caches some of them.
+class SavedBindings {
+  public:
+    SavedBindings() {
+        glGetIntegerv(GL_ACTIVE_TEXTURE, &activeTexture);
+        glActiveTexture(GL_TEXTURE0);
+        glGetIntegerv(GL_TEXTURE_BINDING_BUFFER, &bufferTexture);
+        glGetIntegerv(GL_CURRENT_PROGRAM, &program);
+        glGetIntegerv(GL_VERTEX_ARRAY_BINDING, &vertexArray);
+        glGetIntegerv(GL_ARRAY_BUFFER_BINDING, &arrayBuffer);
+        glGetIntegerv(GL_TEXTURE_BUFFER, &textureBuffer);
+    }
+
+    void Restore() const {
+        glActiveTexture(GL_TEXTURE0);
+        glBindTexture(GL_TEXTURE_BUFFER, static_cast<GLuint>(bufferTexture));
+        glActiveTexture(static_cast<GLenum>(activeTexture));
+        glUseProgram(static_cast<GLuint>(program));
+        glBindVertexArray(static_cast<GLuint>(vertexArray));
+        glBindBuffer(GL_ARRAY_BUFFER, static_cast<GLuint>(arrayBuffer));
+        glBindBuffer(GL_TEXTURE_BUFFER, static_cast<GLuint>(textureBuffer));
+    }
+
+  private:
+    GLint activeTexture = GL_TEXTURE0;
+    GLint bufferTexture = 0;
+    GLint program = 0;
+    GLint vertexArray = 0;
+    GLint arrayBuffer = 0;
+    GLint textureBuffer = 0;
+};
+
+} // namespace
+
+GraphicsSystem::GraphicsSystem(MessageManager& messages) : messages(&messages) {
     StartListening(messages, this);
 }
 
-void GraphicsSystem::HandleMessage(const MessagePointer&) {}
+GraphicsSystem::~GraphicsSystem() {
+    messages->RemoveListener(listener);
+    if (glReady)
+        DeleteBuffers();
+}
+
+void GraphicsSystem::Initialize() {
+    // GL 3.3 is checked before any state is set: without its entry points loaded no GL
+    // call may be made at all.
+    glewExperimental = GL_TRUE;
+    const GLenum loaded = glewInit();
+    if (loaded != GLEW_OK || !GLEW_VERSION_3_3) {
+        Core::ShowErrorBox(0, "",
+                           "OpenGL 3.3 is not supported, try updating your graphics drivers.");
+        Core::Instance().Quit();
+        return;
+    }
+    glReady = true;
+    ApplyState();
+
+    if (!BuildPrograms()) {
+        Core::ShowErrorBox(0, "",
+                           "Failed to compile and link graphics shaders. Marrowvale requires "
+                           "OpenGL 3.3. You may need to update your graphics card or graphics "
+                           "drivers.");
+        Core::Instance().Quit();
+        return;
+    }
+
+    // GL 3.3 promises only 65,536 texels in a buffer texture; records past the limit would
+    // read as zeros, so a smaller limit lowers the capacity instead.
+    GLint maxTexels = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_BUFFER_SIZE, &maxTexels);
+    voxelCapacity = kVoxelCapacity;
+    if (maxTexels > 0 && static_cast<std::size_t>(maxTexels) / kTexelsPerVoxel < voxelCapacity)
+        voxelCapacity = static_cast<std::size_t>(maxTexels) / kTexelsPerVoxel;
+
+    CreateVoxelStore();
+    CreateCube();
+    sceneReady = true;
+
+    for (Texture* texture : pendingUploads)
+        LoadTexture(*texture, true);
+    pendingUploads.clear();
+}
+
+bool GraphicsSystem::BuildPrograms() {
+    const Core& core = Core::Instance();
+    try {
+        voxelProgram.AddShader(core.GetResourcePath("Shaders/voxelShader.vs"));
+        voxelProgram.AddShader(core.GetResourcePath("Shaders/constAmbient.fs"));
+        voxelProgram.Link();
+        voxelProgram.AddUniform("modelViewMatrix");
+        voxelProgram.AddUniform("perspectiveMatrix");
+        voxelProgram.AddUniform("voxelDataBuffer");
+
+        spriteProgram.AddShader(core.GetResourcePath("Shaders/sprite.vs"));
+        spriteProgram.AddShader(core.GetResourcePath("Shaders/sprite.fs"));
+        spriteProgram.Link();
+        spriteProgram.AddUniform("u_alpha");
+        spriteProgram.AddUniform("u_texture");
+        spriteProgram.AddUniform("u_model_view_projection");
+    } catch (const ShaderException& error) {
+        std::fprintf(stderr, "GraphicsSystem: %s\n", error.message.c_str());
+        return false;
+    } catch (const ShaderProgramException& error) {
+        std::fprintf(stderr, "GraphicsSystem: %s\n", error.message.c_str());
+        return false;
+    }
+    return true;
+}
+
+void GraphicsSystem::ApplyState() {
+    glEnable(GL_CULL_FACE);
+    glCullFace(GL_BACK);
+    glFrontFace(GL_CCW);
+    glEnable(GL_DEPTH_TEST);
+    glDepthFunc(GL_LEQUAL);
+    glDepthMask(GL_TRUE);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glDisable(GL_SCISSOR_TEST);
+    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+    glClearDepth(1.0);
+}
+
+void GraphicsSystem::CreateVoxelStore() {
+    glGenBuffers(1, &voxelDataBuffer);
+    glBindBuffer(GL_TEXTURE_BUFFER, voxelDataBuffer);
+    glBufferData(GL_TEXTURE_BUFFER, kVoxelBufferBytes, nullptr, GL_DYNAMIC_DRAW);
+    glGenTextures(1, &voxelDataTexture);
+    glBindTexture(GL_TEXTURE_BUFFER, voxelDataTexture);
+    glTexBuffer(GL_TEXTURE_BUFFER, GL_RGBA32F, voxelDataBuffer);
+    glBindTexture(GL_TEXTURE_BUFFER, 0);
+    glBindBuffer(GL_TEXTURE_BUFFER, 0);
+}
+
+void GraphicsSystem::CreateCube() {
+    const GLsizeiptr half = sizeof kUnitCube.positions;
+    glGenBuffers(1, &cubeVertexBuffer);
+    glBindBuffer(GL_ARRAY_BUFFER, cubeVertexBuffer);
+    glBufferData(GL_ARRAY_BUFFER, sizeof kUnitCube, nullptr, GL_STATIC_DRAW);
+    glBufferSubData(GL_ARRAY_BUFFER, 0, half, kUnitCube.positions);
+    glBufferSubData(GL_ARRAY_BUFFER, half, sizeof kUnitCube.normals, kUnitCube.normals);
+    glGenVertexArrays(1, &cubeVertexArray);
+    glBindVertexArray(cubeVertexArray);
+    glEnableVertexAttribArray(0);
+    glEnableVertexAttribArray(1);
+    glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, 0, nullptr);
+    glVertexAttribPointer(1, 3, GL_FLOAT, GL_FALSE, 0,
+                          reinterpret_cast<const void*>(static_cast<std::uintptr_t>(half)));
+    glBindBuffer(GL_ARRAY_BUFFER, 0);
+    glBindVertexArray(0);
+}
+
+void GraphicsSystem::DeleteBuffers() {
+    // Deleting name 0 or a name unknown to the current context is a no-op, so this is safe
+    // before anything was created and after the context changed.
+    glDeleteVertexArrays(1, &cubeVertexArray);
+    glDeleteBuffers(1, &cubeVertexBuffer);
+    glDeleteTextures(1, &voxelDataTexture);
+    glDeleteBuffers(1, &voxelDataBuffer);
+    cubeVertexArray = cubeVertexBuffer = voxelDataTexture = voxelDataBuffer = 0;
+}
+
+void GraphicsSystem::Update(float) {
+    // Everything but GL also runs without a context, so the camera, the matrices and the
+    // instance array that scripts and tools read stay current.
+    std::optional<SavedBindings> bindings;
+    if (glReady) {
+        glPushAttrib(GL_ALL_ATTRIB_BITS);
+        glPushClientAttrib(GL_CLIENT_ALL_ATTRIB_BITS);
+        bindings.emplace();
+        // Re-applied every frame: whatever drew into the context since the last frame may
+        // have left its own state behind.
+        ApplyState();
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        glViewport(0, 0, static_cast<GLsizei>(viewportWidth), static_cast<GLsizei>(viewportHeight));
+    }
+
+    projectionStack.Reset();
+    projectionStack.MultiplyPush(
+        PerspectiveMatrix(static_cast<float>(viewportWidth) / static_cast<float>(viewportHeight)));
+    ChooseCamera();
+
+    VoxelGatherer(voxelInstances, transparentVoxels).GatherScene();
+
+    if (drawing && sceneReady) {
+        DrawVoxels();
+        DrawSprites();
+        if (activeCamera != nullptr)
+            DrawBillboards();
+    }
+
+    messages->Broadcast(MessageManager::kAllGroups,
+                        MessagePointer(CreateMessage<DebugDrawMessage>()), 0.0f);
+
+    if (drawTweakBar) {
+        // The tweak panels draw here once the panel system renders them.
+    }
+
+    if (glReady) {
+        bindings->Restore();
+        glPopClientAttrib();
+        glPopAttrib();
+        glFinish();
+    }
+}
+
+void GraphicsSystem::ChooseCamera() {
+    modelViewStack.Reset();
+    activeCamera = nullptr;
+    // Walked in id order, so the active camera with the highest id wins.
+    ComponentFactory<CameraComponent>::Instance().ForEachAttached([this](CameraComponent& camera) {
+        if (camera.active)
+            activeCamera = &camera;
+    });
+    if (activeCamera != nullptr)
+        modelViewStack.MultiplyPush(activeCamera->GetMatrix());
+}
+
+void GraphicsSystem::DrawVoxels() {
+    glUseProgram(voxelProgram.GetProgram());
+    voxelProgram.SetUniformMatrix4("modelViewMatrix", modelViewStack.Top());
+    voxelProgram.SetUniformMatrix4("perspectiveMatrix", projectionStack.Top());
+
+    const std::size_t count = voxelInstances.size();
+    if (count > voxelCapacity)
+        NoteOverCapacity(count);
+    if (count != 0 && count <= voxelCapacity) {
+        glBindBuffer(GL_TEXTURE_BUFFER, voxelDataBuffer);
+        glBufferSubData(GL_TEXTURE_BUFFER, 0,
+                        static_cast<GLsizeiptr>(count * sizeof(VoxelInstance)),
+                        voxelInstances.data());
+        glActiveTexture(GL_TEXTURE0);
+        glBindTexture(GL_TEXTURE_BUFFER, voxelDataTexture);
+        voxelProgram.SetTextureUnit("voxelDataBuffer");
+        glBindVertexArray(cubeVertexArray);
+        glDrawArraysInstanced(GL_TRIANGLES, 0, kCubeVertices, static_cast<GLsizei>(count));
+        glBindTexture(GL_TEXTURE_BUFFER, 0);
+        glBindBuffer(GL_TEXTURE_BUFFER, 0);
+        glBindVertexArray(0);
+    }
+    glUseProgram(0);
+}
+
+void GraphicsSystem::DrawSprites() {
+    // Screen-space sprites are drawn here, after the voxels; no sprite draws yet.
+}
+
+void GraphicsSystem::DrawBillboards() {
+    // World-space billboards are drawn here, only with a camera; no billboard draws yet.
+}
+
+void GraphicsSystem::NoteOverCapacity(std::size_t count) {
+    // Said once: a scene that stays too large would otherwise repeat it every frame.
+    if (overCapacityNoted)
+        return;
+    overCapacityNoted = true;
+    std::fprintf(stderr,
+                 "GraphicsSystem: %zu voxels exceed the %zu the voxel buffer holds; no voxels "
+                 "are drawn in frames with that many (reported once)\n",
+                 count, voxelCapacity);
+    std::fflush(stderr);
+}
+
+void GraphicsSystem::HandleMessage(const MessagePointer& message) {
+    switch (message->id) {
+    case MID_VideoSizeChangeMessage: {
+        const auto& change = static_cast<const VideoSizeChangeMessage&>(*message);
+        viewportWidth = change.width;
+        viewportHeight = change.height;
+        glViewport(0, 0, static_cast<GLsizei>(viewportWidth), static_cast<GLsizei>(viewportHeight));
+        if (glReady) {
+            // A new video mode can come with a new context. The old objects are freed
+            // first, so a plain resize does not leave 32 MiB behind each time.
+            ApplyState();
+            if (sceneReady) {
+                DeleteBuffers();
+                CreateVoxelStore();
+                CreateCube();
+            }
+        }
+        break;
+    }
+    case MID_QuittingMessage:
+        transparentVoxels.clear();
+        break;
+    default:
+        break;
+    }
+}
+
+VoxelModel* GraphicsSystem::GetModel(const std::string& name) {
+    const auto [entry, inserted] = modelCache.try_emplace(name);
+    if (inserted)
+        entry->second.LoadFromFile(name);
+    return &entry->second;
+}
+
+Texture* GraphicsSystem::GetTexture(const std::string& name) {
+    const auto [entry, inserted] = textureCache.try_emplace(name);
+    Texture& texture = entry->second;
+    if (inserted) {
+        texture.fileName = name;
+        LoadTexture(texture, glReady);
+        if (!glReady && texture.width != 0)
+            pendingUploads.push_back(&texture);
+    }
+    return &texture;
+}
+
+void GraphicsSystem::LoadTexture(Texture& texture, bool upload) {
+    sf::Image image;
+    if (!image.loadFromFile(NormalizePath(texture.fileName)))
+        return;
+    const sf::Vector2u size = image.getSize();
+    texture.width = size.x;
+    texture.height = size.y;
+    if (!upload)
+        return;
+
+    GLint previous = 0;
+    glGetIntegerv(GL_TEXTURE_BINDING_2D, &previous);
+    glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+    glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+    glPixelStorei(GL_UNPACK_SKIP_ROWS, 0);
+    glPixelStorei(GL_UNPACK_SKIP_PIXELS, 0);
+
+    GLuint name = 0;
+    glGenTextures(1, &name);
+    glBindTexture(GL_TEXTURE_2D, name);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    // The image's first (top) row goes first, so it lies at t = 0.
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, static_cast<GLsizei>(size.x),
+                 static_cast<GLsizei>(size.y), 0, GL_RGBA, GL_UNSIGNED_BYTE, image.getPixelsPtr());
+    glGenerateMipmap(GL_TEXTURE_2D);
+
+    glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(previous));
+    glPopClientAttrib();
+    texture.name = name;
+}
+
+MouseRay GraphicsSystem::GetMouseClickRay(int x, int y) const {
+    const glm::ivec4 viewport(0, 0, static_cast<int>(viewportWidth),
+                              static_cast<int>(viewportHeight));
+    return ComputeMouseClickRay(x, y, modelViewStack.Top(), projectionStack.Top(), viewport,
+                                viewportHeight);
+}

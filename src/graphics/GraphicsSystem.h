@@ -1,14 +1,100 @@
 #pragma once
 
-#include "core/System.h"
-#include "messaging/MessageListener.h"
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
 
+#include <glm/mat4x4.hpp>
+
+#include "core/System.h"
+#include "graphics/MatrixStack.h"
+#include "graphics/Projection.h"
+#include "graphics/ShaderProgram.h"
+#include "graphics/Texture.h"
+#include "messaging/MessageListener.h"
+#include "voxels/VoxelGatherer.h"
+#include "voxels/VoxelInstance.h"
+#include "voxels/VoxelModel.h"
+
+class CameraComponent;
 class MessageManager;
 
-// The renderer: draws every frame's voxels, sprites and overlays.
+// The renderer. Owns every GL object the engine draws with and the texture and model
+// caches, and draws one frame per main-loop pass: all voxels in one instanced draw, then
+// sprites and billboards, then whatever listens to the debug-draw message, then the tweak
+// panels. Presenting the frame is the window system's.
 class GraphicsSystem : public Core::System, public MessageListener {
   public:
+    // Bytes of the voxel instance buffer, and the records it holds.
+    static constexpr std::size_t kVoxelBufferBytes = 0x2000000;
+    static constexpr std::size_t kVoxelCapacity = kVoxelBufferBytes / sizeof(VoxelInstance);
+
     explicit GraphicsSystem(MessageManager& messages);
-    virtual void HandleMessage(const MessagePointer& message);
+    ~GraphicsSystem() override;
+
+    // Needs the window's GL context current. Without OpenGL 3.3, or when the shaders do
+    // not build, shows the error box and quits the engine.
+    void Initialize() override;
+    void Update(float dt) override;
     JSObject* GetJSInstance() override;
+    virtual void HandleMessage(const MessagePointer& message);
+
+    // Cache look-ups by the name exactly as given. A file that fails to load is cached
+    // as it is (an empty model, a texture named 0) and never retried. Entries live as
+    // long as the system.
+    VoxelModel* GetModel(const std::string& name);
+    Texture* GetTexture(const std::string& name);
+
+    // The view and projection of the last frame drawn (identity before the first).
+    glm::mat4 GetCameraMatrix() const { return modelViewStack.Top(); }
+    glm::mat4 GetProjectionMatrix() const { return projectionStack.Top(); }
+    // World-space ray under a window pixel (origin top left) through that frame's view.
+    MouseRay GetMouseClickRay(int x, int y) const;
+
+    // How many voxel records the buffer texture can address on this GL (at most
+    // kVoxelCapacity). A frame with more draws no voxels.
+    std::size_t VoxelCapacity() const { return voxelCapacity; }
+
+    bool drawTweakBar = true;
+    bool drawing = true;
+    std::uint32_t viewportWidth = 1280;
+    std::uint32_t viewportHeight = 800;
+    ShaderProgram voxelProgram;
+    ShaderProgram spriteProgram;
+    std::vector<VoxelInstance> voxelInstances;
+    TransparentVoxelSet transparentVoxels;
+    std::uint32_t voxelDataBuffer = 0;
+    std::uint32_t voxelDataTexture = 0;
+    std::uint32_t cubeVertexArray = 0;
+    std::uint32_t cubeVertexBuffer = 0;
+    std::map<std::string, Texture> textureCache;
+    std::map<std::string, VoxelModel> modelCache;
+    MatrixStack modelViewStack;
+    MatrixStack projectionStack;
+    CameraComponent* activeCamera = nullptr;
+    // GL 3.3 entry points are loaded, so GL calls are safe from here on.
+    bool glReady = false;
+
+  private:
+    bool BuildPrograms();
+    void ApplyState();
+    void CreateVoxelStore();
+    void CreateCube();
+    void DeleteBuffers();
+    void ChooseCamera();
+    void DrawVoxels();
+    void DrawSprites();
+    void DrawBillboards();
+    void LoadTexture(Texture& texture, bool upload);
+    void NoteOverCapacity(std::size_t count);
+
+    MessageManager* messages;
+    // Programs and buffers exist: the scene passes can run.
+    bool sceneReady = false;
+    std::size_t voxelCapacity = kVoxelCapacity;
+    bool overCapacityNoted = false;
+    // Textures asked for before GL was up; uploaded by Initialize.
+    std::vector<Texture*> pendingUploads;
 };

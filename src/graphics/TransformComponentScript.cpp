@@ -4,6 +4,11 @@
 
 namespace {
 using S = script::ScriptClass<TransformComponent>;
-const S transformComponentClass("TransformComponent", {},
+const S transformComponentClass("TransformComponent",
+                                {
+                                    S::Property<&TransformComponent::position>("position"),
+                                    S::Property<&TransformComponent::scale>("scale"),
+                                    S::Property<&TransformComponent::orientation>("orientation"),
+                                },
                                 ComponentScriptOptions<TransformComponent>());
 } // namespace

@@ -3,16 +3,19 @@
 #include <algorithm>
 #include <array>
 
+#include "objects/ComponentTypes.h"
+
 namespace {
-constexpr std::array<std::string_view, 16> kNames = {
-    "ExampleComponent",      "TransformComponent",
-    "VoxelModelComponent",   "VoxelComponent",
-    "SpriteComponent",       "BodyComponent",
-    "FrameUpdateComponent",  "CameraComponent",
-    "ScriptUpdateComponent", "MessageDistributorComponent",
-    "DrawTextComponent",     "ClickBoxComponent",
-    "ClickableComponent",    "PathfindingComponent",
-    "ObstacleComponent",     "GeneralDataComponent"};
+// The list scripts see predates billboards and never gained them; everything
+// else follows the registry.
+constexpr auto kNames = [] {
+    std::array<std::string_view, kComponentTypeCount - 1> names{};
+    std::size_t n = 0;
+    for (std::string_view name : kComponentTypeNames)
+        if (name != "BillboardComponent")
+            names[n++] = name;
+    return names;
+}();
 } // namespace
 
 std::string_view ComponentStrings::At(std::size_t index) {

@@ -40,7 +40,8 @@
 // quaternions, GameObject, ScriptCallback, engine-object pointers (a new
 // wrapper each time, null for null), IndexedRef<T> for objects found by index
 // (components: ComponentRef<T>(owner)), Owned<T>/Taken<T> for objects a
-// script creates and later hands over, std::optional<T> for "or null".
+// script creates and later hands over, std::optional<T> for "or null",
+// PointerOrNull<T> for a pointer property that stores null for any other value.
 //
 // ClassOptions<T> (the third argument) sets reserved slots for value classes,
 // a lookup for index-based wrappers, a release for owned objects and a base

@@ -327,12 +327,24 @@ void ScriptHost::Report(const char* fileName, unsigned line, const std::string& 
     std::fflush(stderr);
 }
 
-void ScriptHost::ReportError(const char* format, ...) {
+namespace {
+struct ReportText {
     char text[kReportBufferSize];
+};
+
+ReportText FormatReport(const char* format, va_list args) {
+    ReportText report;
+    std::vsnprintf(report.text, sizeof report.text, format, args);
+    return report;
+}
+} // namespace
+
+void ScriptHost::ReportError(const char* format, ...) {
     va_list args;
     va_start(args, format);
-    std::vsnprintf(text, sizeof text, format, args);
+    const ReportText report = FormatReport(format, args);
     va_end(args);
+    const char* text = report.text;
     if (!context) {
         Report(nullptr, 0, text);
         return;
@@ -344,11 +356,11 @@ void ScriptHost::ReportError(const char* format, ...) {
 }
 
 void ScriptHost::ReportWarning(const char* format, ...) {
-    char text[kReportBufferSize];
     va_list args;
     va_start(args, format);
-    std::vsnprintf(text, sizeof text, format, args);
+    const ReportText report = FormatReport(format, args);
     va_end(args);
+    const char* text = report.text;
     if (!context) {
         Report(nullptr, 0, text);
         return;

@@ -54,6 +54,10 @@ template <class T> struct Taken { T* object = nullptr; };
 // GetJSInstance(); null when there is none.
 template <class T> struct WrapperOf { JSObject* object = nullptr; };
 
+// A property that holds a T* and, written with anything but a wrapper of T's
+// class, stores null instead of failing (a component's model or texture).
+template <class T> struct PointerOrNull { T* object = nullptr; };
+
 // Any value, as String(value) makes it.
 struct StringOf {
     std::string text;
@@ -317,6 +321,22 @@ template <class T> struct Convert<WrapperOf<T>> {
     static bool ToScript(JSContext*, const WrapperOf<T>& value, JS::MutableHandleValue out) {
         out.setObjectOrNull(value.object);
         return true;
+    }
+};
+
+template <class T> struct Convert<PointerOrNull<T>> {
+    static std::string Name() { return ScriptClass<T>::ScriptName() + " (anything else: null)"; }
+    static bool ToScript(JSContext* cx, const PointerOrNull<T>& value, JS::MutableHandleValue out) {
+        return ScriptClass<T>::Wrap(cx, value.object, out);
+    }
+    static bool FromScript(JSContext* cx, JS::HandleValue value, PointerOrNull<T>& out) {
+        T* object = nullptr;
+        if (ScriptClass<T>::Unwrap(cx, value, object)) {
+            out.object = object;
+            return true;
+        }
+        out.object = nullptr;
+        return !JS_IsExceptionPending(cx); // a wrapper whose object is gone stays an error
     }
 };
 

@@ -4,5 +4,11 @@
 
 namespace {
 using S = script::ScriptClass<VoxelComponent>;
-const S voxelComponentClass("VoxelComponent", {}, ComponentScriptOptions<VoxelComponent>());
+const S
+    voxelComponentClass("VoxelComponent",
+                        {
+                            S::Property<&VoxelComponent::color>("color"),
+                            S::Method<&VoxelComponent::RandomizeSaturation>("RandomizeSaturation"),
+                        },
+                        ComponentScriptOptions<VoxelComponent>());
 } // namespace

@@ -1,6 +1,29 @@
 #pragma once
 
+#include <glm/vec3.hpp>
+
 #include "objects/Component.h"
 
-// Shows a cached voxel model at the object's transform.
-class VoxelModelComponent : public Component {};
+class VoxelModel;
+
+// Shows a voxel model, normally an entry of the graphics system's model cache, at the
+// object's transform. The model is shared, never owned.
+class VoxelModelComponent : public Component {
+  public:
+    void OnAdd() override;
+    void OnRemove() override;
+
+    // Half the size of the model's bounding box in its own space; offset, orientation and
+    // transform do not enter. Without a model it is what an empty model gives.
+    glm::vec3 GetHalfExtents() const;
+
+    // model and alpha are left alone by attach, as whoever adds the component sets them;
+    // these are only the values of a slot that was never used.
+    VoxelModel* model = nullptr;
+    bool visible = true;
+    bool oriented = false;
+    // Exactly 1.0 draws the model with the opaque voxels; anything else sorts every voxel
+    // of it among the see-through ones.
+    float alpha = 1.0f;
+    glm::vec3 originOffset{0.0f, 0.0f, 0.0f};
+};

@@ -1,9 +1,29 @@
 #include "voxels/VoxelModelComponent.h"
 
 #include "objects/ComponentScript.h"
+#include "voxels/VoxelModel.h"
 
 namespace {
+
+script::PointerOrNull<VoxelModel> GetModel(const VoxelModelComponent& component) {
+    return {component.model};
+}
+// Anything but a VoxelModel object clears the model; the component then shows nothing.
+void SetModel(VoxelModelComponent& component, script::PointerOrNull<VoxelModel> model) {
+    component.model = model.object;
+}
+
 using S = script::ScriptClass<VoxelModelComponent>;
-const S voxelModelComponentClass("VoxelModelComponent", {},
-                                 ComponentScriptOptions<VoxelModelComponent>());
+const S
+    voxelModelComponentClass("VoxelModelComponent",
+                             {
+                                 S::Property<&GetModel, &SetModel>("model"),
+                                 S::Property<&VoxelModelComponent::visible>("visible"),
+                                 S::Property<&VoxelModelComponent::oriented>("oriented"),
+                                 S::Property<&VoxelModelComponent::alpha>("alpha"),
+                                 S::Property<&VoxelModelComponent::originOffset>("originOffset"),
+                                 S::Method<&VoxelModelComponent::GetHalfExtents>("GetHalfExtents"),
+                             },
+                             ComponentScriptOptions<VoxelModelComponent>());
+
 } // namespace

@@ -1,0 +1,95 @@
+#include "voxels/VoxelGatherer.h"
+
+#include "graphics/Projection.h"
+#include "graphics/TransformComponent.h"
+#include "objects/ComponentFactory.h"
+#include "voxels/VoxelComponent.h"
+#include "voxels/VoxelModel.h"
+#include "voxels/VoxelModelComponent.h"
+
+namespace {
+
+glm::vec4 QuatAsXYZW(const glm::quat& q) {
+    return glm::vec4(q.x, q.y, q.z, q.w);
+}
+
+// Components of an object whose transform slot is missing are drawn at the origin, as
+// an object whose transform was never set would be.
+const TransformComponent& TransformOf(std::uint32_t id) {
+    static const TransformComponent kDefault;
+    const TransformComponent* transform = ComponentFactory<TransformComponent>::Instance().At(id);
+    return transform != nullptr ? *transform : kDefault;
+}
+
+template <class Sink>
+void EmitModel(const VoxelModelComponent& component, const TransformComponent& transform,
+               Sink&& emit) {
+    const std::vector<VoxelInstance>& voxels = component.model->voxels;
+    const glm::vec3 translation = transform.position + component.originOffset;
+    const float alpha = component.alpha;
+    VoxelInstance record;
+    if (component.oriented) {
+        const glm::mat4 rotation = RotationMatrix(transform.orientation);
+        record.orientation = QuatAsXYZW(transform.orientation);
+        for (const VoxelInstance& voxel : voxels) {
+            record.color =
+                glm::vec4(voxel.color.r, voxel.color.g, voxel.color.b, voxel.color.a * alpha);
+            const glm::vec4 p = rotation * voxel.position;
+            record.position = glm::vec4(glm::vec3(p) + translation, p.w);
+            emit(record);
+        }
+    } else {
+        record.orientation = glm::vec4(0.0f, 0.0f, 0.0f, 1.0f);
+        for (const VoxelInstance& voxel : voxels) {
+            record.color =
+                glm::vec4(voxel.color.r, voxel.color.g, voxel.color.b, voxel.color.a * alpha);
+            record.position = glm::vec4(glm::vec3(voxel.position) + translation, voxel.position.w);
+            emit(record);
+        }
+    }
+}
+
+} // namespace
+
+void VoxelGatherer::Clear() {
+    instances.clear();
+    transparent.clear();
+}
+
+void VoxelGatherer::AddVoxel(const VoxelComponent& voxel, const TransformComponent& transform) {
+    VoxelInstance record;
+    record.color = voxel.color;
+    record.position = glm::vec4(transform.position, 1.0f);
+    record.orientation = QuatAsXYZW(transform.orientation);
+    if (voxel.color.a == 1.0f)
+        instances.push_back(record);
+    else
+        transparent.insert(record);
+}
+
+void VoxelGatherer::AddModel(const VoxelModelComponent& component,
+                             const TransformComponent& transform) {
+    if (!component.visible || component.model == nullptr)
+        return;
+    if (component.alpha == 1.0f)
+        EmitModel(component, transform,
+                  [this](const VoxelInstance& record) { instances.push_back(record); });
+    else
+        EmitModel(component, transform,
+                  [this](const VoxelInstance& record) { transparent.insert(record); });
+}
+
+void VoxelGatherer::Finish() {
+    instances.insert(instances.end(), transparent.begin(), transparent.end());
+}
+
+void VoxelGatherer::GatherScene() {
+    Clear();
+    ComponentFactory<VoxelComponent>::Instance().ForEachAttached(
+        [this](const VoxelComponent& voxel) { AddVoxel(voxel, TransformOf(voxel.owner.id)); });
+    ComponentFactory<VoxelModelComponent>::Instance().ForEachAttached(
+        [this](const VoxelModelComponent& component) {
+            AddModel(component, TransformOf(component.owner.id));
+        });
+    Finish();
+}

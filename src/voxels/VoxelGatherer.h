@@ -1,0 +1,46 @@
+#pragma once
+
+#include <set>
+#include <vector>
+
+#include "voxels/VoxelInstance.h"
+
+class TransformComponent;
+class VoxelComponent;
+class VoxelModelComponent;
+
+// See-through voxels in draw order (ascending y, z, x; equal ones in gathering order).
+using TransparentVoxelSet = std::multiset<VoxelInstance, TransparentVoxelOrder>;
+
+// Builds a frame's voxel instance array on the CPU; no GL is involved, so the cost of a
+// frame's gathering can be measured on its own. Opaque records are appended in gathering
+// order; see-through ones go to the set and are appended after all opaque ones by
+// Finish(), so they blend over what lies behind them.
+class VoxelGatherer {
+  public:
+    VoxelGatherer(std::vector<VoxelInstance>& instances, TransparentVoxelSet& transparent)
+        : instances(instances), transparent(transparent) {}
+
+    // Empties both containers; their storage is kept for the next frame.
+    void Clear();
+
+    // One cube at the transform; opaque only when color.a is exactly 1.0.
+    void AddVoxel(const VoxelComponent& voxel, const TransformComponent& transform);
+
+    // Every voxel of the component's model, all of them opaque or all see-through as the
+    // component's alpha is exactly 1.0 or not. Nothing for an invisible component or one
+    // without a model. The transform's scale is not applied, and the origin offset is
+    // added after the rotation.
+    void AddModel(const VoxelModelComponent& component, const TransformComponent& transform);
+
+    // Appends the see-through records to the instance array.
+    void Finish();
+
+    // The whole frame: Clear, every attached VoxelComponent then every attached
+    // VoxelModelComponent in object-id order, Finish.
+    void GatherScene();
+
+  private:
+    std::vector<VoxelInstance>& instances;
+    TransparentVoxelSet& transparent;
+};

@@ -1,0 +1,20 @@
+#include "voxels/VoxelModelComponent.h"
+
+#include "voxels/VoxelModel.h"
+
+void VoxelModelComponent::OnAdd() {
+    oriented = false;
+    visible = true;
+    originOffset = glm::vec3(0.0f);
+}
+
+void VoxelModelComponent::OnRemove() {
+    originOffset = glm::vec3(0.0f);
+    visible = true;
+}
+
+glm::vec3 VoxelModelComponent::GetHalfExtents() const {
+    if (model == nullptr)
+        return VoxelModel().GetHalfExtents();
+    return model->GetHalfExtents();
+}

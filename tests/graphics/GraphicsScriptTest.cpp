@@ -1,0 +1,116 @@
+// The graphics system, transforms, cameras and voxels as scripts reach them.
+
+#include <filesystem>
+#include <string>
+
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include "core/Core.h"
+#include "graphics/CameraComponent.h"
+#include "graphics/GraphicsSystem.h"
+#include "graphics/TransformComponent.h"
+#include "objects/ObjectManager.h"
+#include "script/ScriptTestSupport.h"
+#include "voxels/VoxelModel.h"
+#include "voxels/VoxelModelComponent.h"
+
+namespace {
+
+class GraphicsScript : public ScriptTest {
+  protected:
+    void SetUp() override {
+        ScriptTest::SetUp();
+        std::filesystem::create_directories(dir);
+        VoxelModel model;
+        model.voxels.resize(2);
+        model.voxels[1].position = {3, 0, 0, 1};
+        ASSERT_TRUE(model.SaveToFile(Path("two.vxm")));
+        Eval("var g = Core.Instance().GraphicsSystem_; var om = Core.Instance().objectManager;"
+             "var dir = '" +
+             dir.string() + "/';");
+    }
+    void TearDown() override { std::filesystem::remove_all(dir); }
+
+    std::string Path(const std::string& name) const { return (dir / name).string(); }
+
+    GraphicsSystem& graphics = *Core::Instance().GraphicsSystem_;
+    const std::filesystem::path dir = std::filesystem::temp_directory_path() /
+                                      ("marrowvale-gscript-" + std::to_string(::getpid()));
+};
+
+} // namespace
+
+TEST_F(GraphicsScript, SystemPropertiesMatricesAndCaches) {
+    EXPECT_EQ(Eval("g.drawing = false; g.drawTweakBar = 0; [g.drawing, g.drawTweakBar].join()"),
+              "false,false");
+    EXPECT_FALSE(graphics.drawing);
+    EXPECT_EQ(Eval("JSON.stringify(g.GetCameraMatrix().concat(g.GetProjectionMatrix()))"),
+              "[[1,0,0,0],[0,1,0,0],[0,0,1,0],[0,0,0,1],[1,0,0,0],[0,1,0,0],[0,0,1,0],[0,0,0,1]]");
+
+    // The wrappers are new each time, the model behind them is the cached one.
+    EXPECT_EQ(Eval("var m = g.GetModel(dir + 'two.vxm');"
+                   "m.RandomizeSaturation([1, 0, 0], 255, 255); m === g.GetModel(dir + 'two.vxm')"),
+              "false");
+    const VoxelModel* cached = graphics.GetModel(Path("two.vxm"));
+    ASSERT_EQ(cached->voxels.size(), 2u);
+    EXPECT_EQ(cached->voxels[1].color, glm::vec4(1, 0, 0, 1));
+    EXPECT_EQ(Eval("m.SaveToFile(dir + 'copy.vxm'); [m.LoadFromFile(dir + 'copy.vxm'),"
+                   " m.LoadFromFile(dir + 'missing.vxm')].join()"),
+              "true,false");
+
+    EXPECT_EQ(Eval("var t = g.GetTexture(dir + 'none.png');"
+                   "[t.GetWidth(), t.GetHeight(), t.GetName() === dir + 'none.png'].join()"),
+              "0,0,true");
+    EXPECT_EQ(graphics.GetTexture(Path("none.png"))->name, 0u);
+}
+
+TEST_F(GraphicsScript, MouseClickRayKeepsItsPointsInTheObject) {
+    // Before any frame both matrices are the identity, so the near and far points of a pixel
+    // are its normalized coordinates at depth -1 and 1; the top-left pixel is (-1, 1).
+    EXPECT_EQ(Eval("var r = g.GetMouseClickRay([0.9, 0.9]);"
+                   "JSON.stringify([r.startPoint, r.endPoint])"),
+              "[[-1,1,-1],[-1,1,1]]");
+    EXPECT_EQ(Eval("JSON.stringify(g.GetMouseClickRay([640, 400]).endPoint)"), "[0,0,1]");
+    EXPECT_EQ(Eval("r.startPoint = [1, 2, 3]; JSON.stringify(r.startPoint)"), "[1,2,3]");
+    EXPECT_EQ(Eval("g.GetMouseClickRay(1, 2) === undefined"), "true");
+    EXPECT_NE(ErrorOf("MouseClickRay.startPoint").find("JSGet_startPoint"), std::string::npos);
+}
+
+TEST_F(GraphicsScript, ComponentsReadAndWriteTheirFields) {
+    EXPECT_EQ(Eval("var o = om.NewObject(); var t = ObjectManager.AddTransformComponent(o);"
+                   "t.position = [1, 2, 3]; t.orientation = [0, 0, 0.6, 0.8]; t.scale = [4, 5, 6];"
+                   "var c = ObjectManager.AddCameraComponent(o);"
+                   "var before = c.IsActive(); c.SetActive(true);"
+                   "var m = c.GetMatrix();"
+                   "[before, c.active, Math.abs(m[3][0] - 1.64) < 1e-5,"
+                   " Math.abs(m[3][1] + 1.52) < 1e-5, m[3][2],"
+                   " JSON.stringify(c.GetMatrixInverse()[3])].join()"),
+              "false,true,true,true,-3,[0,0,0,1]");
+    const GameObject obj(0, 0);
+    const TransformComponent* transform = ObjectManager::GetComponent<TransformComponent>(obj);
+    EXPECT_EQ(transform->orientation.z, 0.6f);
+    EXPECT_EQ(transform->orientation.w, 0.8f);
+    EXPECT_EQ(transform->scale, glm::vec3(4, 5, 6));
+    EXPECT_TRUE(ObjectManager::GetComponent<CameraComponent>(obj)->active);
+
+    EXPECT_EQ(Eval("var v = ObjectManager.AddVoxelComponent(o); v.color = [0.5, 0.25, 0, 0.3];"
+                   "v.RandomizeSaturation(255, 255); JSON.stringify(v.color)"),
+              "[1,0.5,0,1]");
+
+    EXPECT_EQ(
+        Eval("var mc = ObjectManager.AddVoxelModelComponent(o); var first = mc.model;"
+             "mc.model = g.GetModel(dir + 'two.vxm'); mc.alpha = 0.5;"
+             "mc.originOffset = [1, 1, 1]; mc.oriented = true;"
+             "[first, mc.model instanceof Object, JSON.stringify(mc.GetHalfExtents())].join()"),
+        ",true,[2,0.5,0.5]");
+    VoxelModelComponent* shown = ObjectManager::GetComponent<VoxelModelComponent>(obj);
+    EXPECT_EQ(shown->model, graphics.GetModel(Path("two.vxm")));
+    EXPECT_EQ(shown->alpha, 0.5f);
+    EXPECT_TRUE(shown->oriented);
+    EXPECT_EQ(shown->originOffset, glm::vec3(1));
+    // Anything but a model object clears the model rather than failing.
+    EXPECT_EQ(Eval("mc.model = 5; var a = mc.model; mc.model = g; [a, mc.model].join()"), ",");
+    EXPECT_EQ(shown->model, nullptr);
+}

@@ -1,0 +1,88 @@
+#!/usr/bin/env python3
+"""Builds the sample game's voxel models (resource/Models/*.vxm).
+
+A .vxm file is a little-endian u32 voxel count followed by, per voxel, eight
+float32: colour r, g, b, a and position x, y, z, w. Run this again after
+changing a model; the outputs are committed so the game needs no build step.
+"""
+import os
+import random
+import struct
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+OUT = os.path.join(HERE, "..", "resource", "Models")
+
+
+def save(name, voxels):
+    with open(os.path.join(OUT, name), "wb") as f:
+        f.write(struct.pack("<I", len(voxels)))
+        for (r, g, b, a), (x, y, z) in voxels:
+            f.write(struct.pack("<8f", r, g, b, a, x, y, z, 1.0))
+
+
+def shade(rng, rgb, spread=0.08):
+    k = 1.0 + rng.uniform(-spread, spread)
+    return tuple(min(1.0, c * k) for c in rgb) + (1.0,)
+
+
+def tree(rng):
+    voxels = []
+    for y in range(4):
+        voxels.append((shade(rng, (0.45, 0.30, 0.16)), (0, y, 0)))
+    for x in range(-2, 3):
+        for y in range(4, 8):
+            for z in range(-2, 3):
+                if abs(x) + abs(z) + abs(y - 5.5) <= 3.6:
+                    voxels.append((shade(rng, (0.22, 0.62, 0.24), 0.15), (x, y, z)))
+    return voxels
+
+
+def house(rng):
+    voxels = []
+    for x in range(-3, 4):
+        for z in range(-3, 4):
+            for y in range(0, 4):
+                wall = abs(x) == 3 or abs(z) == 3
+                door = z == 3 and x == 0 and y < 2
+                window = abs(x) == 3 and z == 0 and y == 2
+                if wall and not door and not window:
+                    voxels.append((shade(rng, (0.85, 0.80, 0.70)), (x, y, z)))
+    for level in range(4):
+        for x in range(-4 + level, 5 - level):
+            for z in range(-4, 5):
+                gable = abs(z) == 4 and abs(x) < 4 - level
+                if abs(x) == 4 - level or level == 3 or gable:
+                    voxels.append((shade(rng, (0.70, 0.20, 0.15)), (x, 4 + level, z)))
+    return voxels
+
+
+def crystal(rng):
+    voxels = []
+    for y in range(7):
+        r = 2 - abs(y - 3) * 2 // 3
+        for x in range(-r, r + 1):
+            for z in range(-r, r + 1):
+                if abs(x) + abs(z) <= r:
+                    voxels.append(((0.35, 0.75, 0.95, 1.0), (x, y, z)))
+    return voxels
+
+
+def ground(rng):
+    voxels = []
+    for x in range(-12, 13):
+        for z in range(-12, 13):
+            voxels.append((shade(rng, (0.36, 0.55, 0.25), 0.12), (x, 0, z)))
+    return voxels
+
+
+def main():
+    os.makedirs(OUT, exist_ok=True)
+    rng = random.Random(7)
+    save("tree.vxm", tree(rng))
+    save("house.vxm", house(rng))
+    save("crystal.vxm", crystal(rng))
+    save("ground.vxm", ground(rng))
+
+
+if __name__ == "__main__":
+    main()
