@@ -66,6 +66,7 @@ TEST_F(WindowWithoutDisplay, StartUpFailsWithAdviceAndEveryOperationIsHarmless) 
     EXPECT_NE(err.find("xvfb-run"), std::string::npos);
     EXPECT_NE(err.find("make run"), std::string::npos);
     EXPECT_EQ(err.find(".js:"), std::string::npos) << "no script failed: " << err;
+    EXPECT_EQ(err.find("OpenGL"), std::string::npos) << "the renderer waits for a window: " << err;
     EXPECT_TRUE(core.startupFailed);
     EXPECT_FALSE(core.running);
     EXPECT_EQ(recorder.All<QuittingMessage>().size(), 1u);
