@@ -13,7 +13,7 @@ setup:
 	@bash tools/setup.sh
 
 run: build
-	cd $(BUILD_DIR) && ../tools/run.sh ./marrowvale $(ARGS)
+	cd $(BUILD_DIR) && ../tools/play.sh ./marrowvale $(ARGS)
 
 # Tests that draw need a display; without one they get a virtual one. -noreset
 # keeps Xvfb from dropping connections made while its last client leaves.

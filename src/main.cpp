@@ -34,6 +34,7 @@ int main(int argc, char** argv) {
     if (!options.resourceDir.empty())
         core.SetResourceDir(options.resourceDir);
     core.SetFrameLimit(options.frames);
+    core.SetScreenshotOnLastFrame(options.screenshot);
     if (options.scriptHeapMiB != 0)
         ScriptHost::Instance().SetHeapLimitBytes(static_cast<size_t>(options.scriptHeapMiB) << 20);
 

@@ -14,7 +14,7 @@ packages=(
   libimgui-dev libstb-dev
   libglm-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth xdotool x11-utils
+  xvfb xauth xdotool x11-utils imagemagick
   fonts-liberation2
 )
 

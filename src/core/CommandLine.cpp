@@ -46,6 +46,8 @@ CommandLineOptions ParseCommandLine(const std::vector<std::string>& args) {
             ++i;
         } else if (arg == "--api-reference") {
             options.apiReference = true;
+        } else if (arg == "--screenshot") {
+            options.screenshot = true;
         } else if (arg == "--resource") {
             if (!hasValue || args[i + 1].empty()) {
                 options.error = "--resource needs a folder";
@@ -57,13 +59,17 @@ CommandLineOptions ParseCommandLine(const std::vector<std::string>& args) {
             return options;
         }
     }
+    if (options.screenshot && options.frames == 0)
+        options.error = "--screenshot needs --frames N: it saves the last frame";
     return options;
 }
 
 std::string CommandLineUsage(const std::string& program) {
     return "usage: " + program +
-           " [--frames N] [--resource DIR] [--script-heap-mb N] [--api-reference] [--help]\n"
+           " [--frames N [--screenshot]] [--resource DIR] [--script-heap-mb N]\n"
+           "       [--api-reference] [--help]\n"
            "  --frames N          stop after N frames, as if a script had stopped the game\n"
+           "  --screenshot        with --frames: save the last frame as screenshot.jpg\n"
            "  --resource DIR      load scripts, shaders, models and sounds from DIR\n"
            "                      instead of ../resource/\n"
            "  --script-heap-mb N  limit the script heap to N MiB (default " +

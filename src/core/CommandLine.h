@@ -11,7 +11,8 @@ struct CommandLineOptions {
     uint64_t scriptHeapMiB = 0; // 0: the script host's default limit
     bool apiReference = false;  // print the script API as Markdown and exit
     bool help = false;
-    std::string error; // non-empty when the command line cannot be used
+    bool screenshot = false; // save screenshot.jpg from the last frame (needs --frames)
+    std::string error;       // non-empty when the command line cannot be used
 };
 
 CommandLineOptions ParseCommandLine(const std::vector<std::string>& args);

@@ -109,6 +109,8 @@ void Core::RunFrame() {
     const float dt = frameClock.GetElapsedSeconds();
     fps = 1.0f / dt; // a zero dt gives infinity, and that is what the read-out shows
     frameClock.Restart();
+    if (screenshotOnLastFrame && frameLimit != 0 && frameCount + 1 == frameLimit)
+        WindowSystem_->Screenshot();
 
     UpdateSystems(dt);
     messageManager->Update(dt);

@@ -72,6 +72,8 @@ class Core {
     // Stops the main loop after this many frames (0: no limit), exactly as if
     // a script had cleared `running` at the end of that frame.
     void SetFrameLimit(uint64_t frames) { frameLimit = frames; }
+    // With a frame limit: the window saves its screenshot from the last frame.
+    void SetScreenshotOnLastFrame(bool on) { screenshotOnLastFrame = on; }
     uint64_t GetFrameCount() const { return frameCount; }
 
     // One pass of the frame loop body; MainLoop calls it while running.
@@ -115,5 +117,6 @@ class Core {
 
     std::string resourceDir = "../resource/";
     uint64_t frameLimit = 0;
+    bool screenshotOnLastFrame = false;
     uint64_t frameCount = 0;
 };

@@ -74,7 +74,7 @@ void GraphicsSystem::Initialize() {
     if (loaded != GLEW_OK || !GLEW_VERSION_3_3) {
         Core::ShowErrorBox(0, "",
                            "OpenGL 3.3 is not supported, try updating your graphics drivers.");
-        Core::Instance().Quit();
+        Core::Instance().FailStartup();
         return;
     }
     glReady = true;
@@ -85,7 +85,7 @@ void GraphicsSystem::Initialize() {
                            "Failed to compile and link graphics shaders. Marrowvale requires "
                            "OpenGL 3.3. You may need to update your graphics card or graphics "
                            "drivers.");
-        Core::Instance().Quit();
+        Core::Instance().FailStartup();
         return;
     }
 

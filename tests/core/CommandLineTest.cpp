@@ -39,3 +39,8 @@ TEST(CommandLine, ScriptHeapLimitAndApiReference) {
             << bad;
     EXPECT_FALSE(ParseCommandLine({"--script-heap-mb"}).error.empty());
 }
+
+TEST(CommandLine, ScreenshotNeedsAFrameLimit) {
+    EXPECT_TRUE(ParseCommandLine({"--frames", "5", "--screenshot"}).screenshot);
+    EXPECT_NE(ParseCommandLine({"--screenshot"}).error.find("--frames"), std::string::npos);
+}
