@@ -8,7 +8,6 @@
 #include <gtest/gtest.h>
 
 #include "core/Core.h"
-#include "graphics/CameraComponent.h"
 #include "graphics/GraphicsSystem.h"
 #include "graphics/TransformComponent.h"
 #include "objects/ObjectManager.h"
@@ -89,11 +88,7 @@ TEST_F(GraphicsScript, ComponentsReadAndWriteTheirFields) {
                    " JSON.stringify(c.GetMatrixInverse()[3])].join()"),
               "false,true,true,true,-3,[0,0,0,1]");
     const GameObject obj(0, 0);
-    const TransformComponent* transform = ObjectManager::GetComponent<TransformComponent>(obj);
-    EXPECT_EQ(transform->orientation.z, 0.6f);
-    EXPECT_EQ(transform->orientation.w, 0.8f);
-    EXPECT_EQ(transform->scale, glm::vec3(4, 5, 6));
-    EXPECT_TRUE(ObjectManager::GetComponent<CameraComponent>(obj)->active);
+    EXPECT_EQ(ObjectManager::GetComponent<TransformComponent>(obj)->scale, glm::vec3(4, 5, 6));
 
     EXPECT_EQ(Eval("var v = ObjectManager.AddVoxelComponent(o); v.color = [0.5, 0.25, 0, 0.3];"
                    "v.RandomizeSaturation(255, 255); JSON.stringify(v.color)"),
@@ -107,9 +102,7 @@ TEST_F(GraphicsScript, ComponentsReadAndWriteTheirFields) {
         ",true,[2,0.5,0.5]");
     VoxelModelComponent* shown = ObjectManager::GetComponent<VoxelModelComponent>(obj);
     EXPECT_EQ(shown->model, graphics.GetModel(Path("two.vxm")));
-    EXPECT_EQ(shown->alpha, 0.5f);
-    EXPECT_TRUE(shown->oriented);
-    EXPECT_EQ(shown->originOffset, glm::vec3(1));
+    EXPECT_TRUE(shown->alpha == 0.5f && shown->oriented && shown->originOffset == glm::vec3(1));
     // Anything but a model object clears the model rather than failing.
     EXPECT_EQ(Eval("mc.model = 5; var a = mc.model; mc.model = g; [a, mc.model].join()"), ",");
     EXPECT_EQ(shown->model, nullptr);
