@@ -6,15 +6,6 @@
 
 namespace {
 
-TEST(BlockAllocator, OneSharedPoolPerBlockSize) {
-    BaseBlockAllocator* pools[] = {&BlockAllocator<4>::Instance(), &BlockAllocator<16>::Instance(),
-                                   &BlockAllocator<32>::Instance(), &BlockAllocator<64>::Instance(),
-                                   &BlockAllocator<96>::Instance()};
-    for (int i = 0; i < 5; ++i)
-        EXPECT_EQ(pools[i]->GetBlockSize(), kPoolBlockSizes[i]);
-    EXPECT_EQ(&BlockAllocator<32>::Instance(), pools[2]);
-}
-
 TEST(PoolAllocator, ContainerNodesComeFromTheFittingPool) {
     static_assert(PoolAllocator<char>::kBlockSize == 4);
     static_assert(PoolAllocator<double[5]>::kBlockSize == 64);

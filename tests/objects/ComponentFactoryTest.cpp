@@ -11,12 +11,10 @@ using OM = ObjectManager;
 
 TEST_F(Objects, ForEachAttachedWalksTheSlotsThatExistedWhenItBegan) {
     std::vector<GameObject> objs;
-    for (int i = 0; i < 5; ++i) {
+    for (int i = 0; i < 5; ++i)
         objs.push_back(om.NewObject());
-    }
-    for (int i : {0, 2, 4}) {
+    for (int i : {0, 2, 4})
         OM::AddComponent<ProbeComponent>(objs[i]);
-    }
     std::vector<std::uint32_t> visited;
     ComponentFactory<ProbeComponent>::Instance().ForEachAttached([&](ProbeComponent& probe) {
         visited.push_back(probe.owner.id);
@@ -47,9 +45,8 @@ TEST_F(Objects, ForEachAttachedStopsWhenTheWorldIsFreedUnderIt) {
 TEST_F(Objects, SlotsStayInPlaceWhileStoresGrow) {
     const GameObject first = om.NewObject();
     const TransformComponent* slot = OM::GetComponent<TransformComponent>(first);
-    for (int i = 0; i < 5000; ++i) {
+    for (int i = 0; i < 5000; ++i)
         om.NewObject();
-    }
     EXPECT_EQ(OM::GetComponent<TransformComponent>(first), slot);
 }
 
