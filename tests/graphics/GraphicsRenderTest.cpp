@@ -78,21 +78,63 @@ class GraphicsRender : public GlTest {
 
 } // namespace
 
-TEST_F(GraphicsRender, OpaqueVoxelFillsTheCentreAndNotDrawingClearsTheFrame) {
+TEST_F(GraphicsRender, FrameDrawsWithItsOwnStateRestoresTheCallersAndFollowsTheSize) {
     Initialize();
     MessageIdLog messages(*core.messageManager);
     Camera({0, 0, 5});
     Voxel({0, 0, 0}, {1, 0, 0, 1});
+    // The caller's state: the frame must draw without it and leave it as it was.
+    GLuint array = 0, buffer = 0;
+    glGenVertexArrays(1, &array);
+    glGenBuffers(1, &buffer);
+    glBindVertexArray(array);
+    glBindBuffer(GL_ARRAY_BUFFER, buffer);
+    glDisable(GL_CULL_FACE);
+    glDisable(GL_BLEND);
+    glDepthFunc(GL_ALWAYS);
+    glActiveTexture(GL_TEXTURE1);
+    const GLuint program = graphics.spriteProgram.GetProgram();
+    glUseProgram(program);
+
     Frame();
     EXPECT_GT(Centre().r, 100);
     EXPECT_EQ(Centre().g + Centre().b, 0);
     EXPECT_EQ(Pixel(2, 2), glm::ivec4(0)) << "cleared to (0, 0, 0, 0)";
+    auto get = [](GLenum name) {
+        GLint value = 0;
+        glGetIntegerv(name, &value);
+        return value;
+    };
+    EXPECT_EQ(GLuint(get(GL_VERTEX_ARRAY_BINDING)), array);
+    EXPECT_EQ(GLuint(get(GL_ARRAY_BUFFER_BINDING)), buffer);
+    EXPECT_EQ(GLuint(get(GL_CURRENT_PROGRAM)), program);
+    EXPECT_EQ(get(GL_DEPTH_FUNC), GL_ALWAYS);
+    EXPECT_EQ(get(GL_ACTIVE_TEXTURE), GL_TEXTURE1);
+    EXPECT_FALSE(glIsEnabled(GL_CULL_FACE) || glIsEnabled(GL_BLEND));
+
+    // A new size rebuilds the voxel store; the voxel is then at the centre of the left half.
+    core.BroadcastMessage(CreateMessage<VideoSizeChangeMessage>(kWidth / 2, kHeight));
+    EXPECT_NE(graphics.voxelDataBuffer, 0u);
+    Frame();
+    EXPECT_GT(Pixel(kWidth / 4, kHeight / 2).r, 100);
+    EXPECT_EQ(Pixel(kWidth * 3 / 4, kHeight / 2).r, 0);
 
     graphics.drawing = false;
     Frame();
-    EXPECT_EQ(Centre(), glm::ivec4(0));
-    EXPECT_EQ(std::count(messages.ids.begin(), messages.ids.end(), MID_DebugDrawMessage), 2)
+    EXPECT_EQ(Pixel(kWidth / 4, kHeight / 2), glm::ivec4(0)) << "not drawing: a cleared frame";
+    EXPECT_EQ(std::count(messages.ids.begin(), messages.ids.end(), MID_DebugDrawMessage), 3)
         << "debug drawing is offered in every frame";
+}
+
+TEST_F(GraphicsRender, VideoSizeChangeBeforeInitializeOnlyStoresTheSize) {
+    core.BroadcastMessage(CreateMessage<VideoSizeChangeMessage>(80u, 60u));
+    EXPECT_EQ(graphics.viewportWidth, 80u);
+    EXPECT_EQ(graphics.viewportHeight, 60u);
+    EXPECT_FALSE(graphics.glReady);
+    EXPECT_EQ(graphics.voxelDataBuffer, 0u);
+    GLint viewport[4] = {};
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    EXPECT_EQ(glm::ivec2(viewport[2], viewport[3]), glm::ivec2(80, 60));
 }
 
 TEST_F(GraphicsRender, SeeThroughVoxelBlendsOverTheOpaqueOneBehindIt) {
@@ -170,59 +212,6 @@ TEST_F(GraphicsRender, HighestActiveAttachedCameraWinsAndNoCameraMeansIdentity) 
     EXPECT_GT(Centre().b, 100);
     EXPECT_EQ(graphics.activeCamera, nullptr);
     EXPECT_EQ(graphics.GetCameraMatrix(), glm::mat4(1.0f));
-}
-
-TEST_F(GraphicsRender, FrameLeavesTheCallersGlStateAsItFoundIt) {
-    Initialize();
-    Camera({0, 0, 5});
-    Voxel({0, 0, 0}, {1, 0, 0, 1});
-    GLuint array = 0, buffer = 0;
-    glGenVertexArrays(1, &array);
-    glGenBuffers(1, &buffer);
-    glBindVertexArray(array);
-    glBindBuffer(GL_ARRAY_BUFFER, buffer);
-    glDisable(GL_CULL_FACE);
-    glDisable(GL_BLEND);
-    glDepthFunc(GL_ALWAYS);
-    glActiveTexture(GL_TEXTURE1);
-    const GLuint program = graphics.spriteProgram.GetProgram();
-    glUseProgram(program);
-
-    Frame();
-    EXPECT_GT(Centre().r, 100) << "drawn with the engine's own state";
-    auto get = [](GLenum name) {
-        GLint value = 0;
-        glGetIntegerv(name, &value);
-        return value;
-    };
-    EXPECT_EQ(GLuint(get(GL_VERTEX_ARRAY_BINDING)), array);
-    EXPECT_EQ(GLuint(get(GL_ARRAY_BUFFER_BINDING)), buffer);
-    EXPECT_EQ(GLuint(get(GL_CURRENT_PROGRAM)), program);
-    EXPECT_EQ(get(GL_DEPTH_FUNC), GL_ALWAYS);
-    EXPECT_EQ(get(GL_ACTIVE_TEXTURE), GL_TEXTURE1);
-    EXPECT_FALSE(glIsEnabled(GL_CULL_FACE) || glIsEnabled(GL_BLEND));
-}
-
-TEST_F(GraphicsRender, VideoSizeChangeBeforeInitializeOnlyStoresTheSize) {
-    core.BroadcastMessage(CreateMessage<VideoSizeChangeMessage>(80u, 60u));
-    EXPECT_EQ(graphics.viewportWidth, 80u);
-    EXPECT_EQ(graphics.viewportHeight, 60u);
-    EXPECT_FALSE(graphics.glReady);
-    EXPECT_EQ(graphics.voxelDataBuffer, 0u);
-    GLint viewport[4] = {};
-    glGetIntegerv(GL_VIEWPORT, viewport);
-    EXPECT_EQ(glm::ivec2(viewport[2], viewport[3]), glm::ivec2(80, 60));
-
-    // After start-up a change rebuilds the voxel store and the frame follows the new size:
-    // the voxel is then at the centre of the left half.
-    Initialize();
-    core.BroadcastMessage(CreateMessage<VideoSizeChangeMessage>(kWidth / 2, kHeight));
-    EXPECT_NE(graphics.voxelDataBuffer, 0u);
-    Camera({0, 0, 5});
-    Voxel({0, 0, 0}, {1, 0, 0, 1});
-    Frame();
-    EXPECT_GT(Pixel(kWidth / 4, kHeight / 2).r, 100);
-    EXPECT_EQ(Pixel(kWidth * 3 / 4, kHeight / 2).r, 0);
 }
 
 TEST_F(GraphicsRender, TexturesAreCachedWithTheTopRowAtTZero) {
