@@ -128,8 +128,7 @@ TEST_F(GraphicsRender, FrameDrawsWithItsOwnStateRestoresTheCallersAndFollowsTheS
 
 TEST_F(GraphicsRender, VideoSizeChangeBeforeInitializeOnlyStoresTheSize) {
     core.BroadcastMessage(CreateMessage<VideoSizeChangeMessage>(80u, 60u));
-    EXPECT_EQ(graphics.viewportWidth, 80u);
-    EXPECT_EQ(graphics.viewportHeight, 60u);
+    EXPECT_EQ(glm::uvec2(graphics.viewportWidth, graphics.viewportHeight), glm::uvec2(80, 60));
     EXPECT_FALSE(graphics.glReady);
     EXPECT_EQ(graphics.voxelDataBuffer, 0u);
     GLint viewport[4] = {};
@@ -201,7 +200,6 @@ TEST_F(GraphicsRender, HighestActiveAttachedCameraWinsAndNoCameraMeansIdentity) 
 
     Frame();
     EXPECT_GT(Centre().g, 100);
-    EXPECT_EQ(graphics.activeCamera, second);
     EXPECT_EQ(graphics.GetCameraMatrix(), second->GetMatrix());
     ObjectManager::RemoveComponent<CameraComponent>(second->owner);
     second->active = true; // a detached camera is never chosen
@@ -210,7 +208,6 @@ TEST_F(GraphicsRender, HighestActiveAttachedCameraWinsAndNoCameraMeansIdentity) 
     first->active = false;
     Frame();
     EXPECT_GT(Centre().b, 100);
-    EXPECT_EQ(graphics.activeCamera, nullptr);
     EXPECT_EQ(graphics.GetCameraMatrix(), glm::mat4(1.0f));
 }
 

@@ -41,17 +41,22 @@ class GraphicsScript : public ScriptTest {
 
 } // namespace
 
-TEST_F(GraphicsScript, ModelsAndTexturesComeFromTheCachesThroughNewWrappers) {
-    // The wrappers are new each time, the model behind them is the cached one.
+// The caches need no GL: the system here was never initialized.
+TEST_F(GraphicsScript, ModelsLoadOnceFailuresStayCachedAndWrappersAreNew) {
     EXPECT_EQ(Eval("var m = g.GetModel(dir + 'two.vxm');"
                    "m.RandomizeSaturation([1, 0, 0], 255, 255); m === g.GetModel(dir + 'two.vxm')"),
               "false");
+    // The script's edit is in the cached model, which a second request did not reload.
     const VoxelModel* cached = graphics.GetModel(Path("two.vxm"));
     ASSERT_EQ(cached->voxels.size(), 2u);
     EXPECT_EQ(cached->voxels[1].color, glm::vec4(1, 0, 0, 1));
+
+    const VoxelModel* failed = graphics.GetModel(Path("copy.vxm")); // not written yet
     EXPECT_EQ(Eval("m.SaveToFile(dir + 'copy.vxm'); [m.LoadFromFile(dir + 'copy.vxm'),"
                    " m.LoadFromFile(dir + 'missing.vxm')].join()"),
               "true,false");
+    EXPECT_EQ(graphics.GetModel(Path("copy.vxm")), failed);
+    EXPECT_TRUE(failed->voxels.empty()) << "a failed load is not retried";
 
     EXPECT_EQ(Eval("var t = g.GetTexture(dir + 'none.png');"
                    "[t.GetWidth(), t.GetHeight(), t.GetName() === dir + 'none.png'].join()"),

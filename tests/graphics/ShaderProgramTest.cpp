@@ -2,6 +2,8 @@
 #include <fstream>
 #include <string>
 
+#include <unistd.h>
+
 #include <GL/glew.h>
 #include <gtest/gtest.h>
 
@@ -28,13 +30,9 @@ class ShaderFiles : public GlTest {
         ASSERT_TRUE(GLEW_VERSION_3_3) << "OpenGL 3.3 is needed";
         while (glGetError() != GL_NO_ERROR) {
         }
-        std::string pattern = (fs::temp_directory_path() / "shadertest-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        dir = pattern;
     }
     void TearDown() override {
-        if (!dir.empty())
-            fs::remove_all(dir);
+        fs::remove_all(dir);
         GlTest::TearDown();
     }
     std::string Write(const std::string& name, const std::string& text) {
@@ -57,7 +55,7 @@ class ShaderFiles : public GlTest {
     }
 
     std::string error;
-    fs::path dir;
+    const fs::path dir = fs::temp_directory_path() / ("shadertest-" + std::to_string(::getpid()));
 };
 
 } // namespace
