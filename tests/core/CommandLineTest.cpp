@@ -3,22 +3,28 @@
 #include "core/CommandLine.h"
 #include "core/Core.h"
 
-TEST(CommandLine, AcceptsFramesResourceAndHelp) {
-    const CommandLineOptions o = ParseCommandLine({"--frames", "10", "--resource", "/tmp/res"});
-    EXPECT_TRUE(o.error.empty());
+TEST(CommandLine, AcceptsEveryOptionWithItsValue) {
+    const CommandLineOptions o = ParseCommandLine(
+        {"--frames", "10", "--resource", "/tmp/res", "--script-heap-mb", "256", "--api-reference"});
+    EXPECT_TRUE(o.error.empty()) << o.error;
     EXPECT_EQ(o.frames, 10u);
     EXPECT_EQ(o.resourceDir, "/tmp/res");
+    EXPECT_EQ(o.scriptHeapMiB, 256u);
+    EXPECT_TRUE(o.apiReference);
     EXPECT_TRUE(ParseCommandLine({"--help"}).help);
-    EXPECT_EQ(ParseCommandLine({}).frames, 0u);
+    const CommandLineOptions none = ParseCommandLine({});
+    EXPECT_EQ(none.frames + none.scriptHeapMiB, 0u); // no limit, the host's default heap
 }
 
 TEST(CommandLine, RejectsWhatItCannotUseWithTheOffendingText) {
     EXPECT_NE(ParseCommandLine({"--fast"}).error.find("--fast"), std::string::npos);
-    EXPECT_NE(ParseCommandLine({"--frames", "ten"}).error.find("ten"), std::string::npos);
-    EXPECT_FALSE(ParseCommandLine({"--frames", "-3"}).error.empty());
-    EXPECT_FALSE(ParseCommandLine({"--frames", "0"}).error.empty());
-    EXPECT_FALSE(ParseCommandLine({"--frames"}).error.empty());
-    EXPECT_FALSE(ParseCommandLine({"--resource"}).error.empty());
+    for (const char* bad : {"ten", "-3", "0"})
+        EXPECT_NE(ParseCommandLine({"--frames", bad}).error.find(bad), std::string::npos) << bad;
+    for (const char* bad : {"0", "4096", "-1", "big"})
+        EXPECT_NE(ParseCommandLine({"--script-heap-mb", bad}).error.find(bad), std::string::npos)
+            << bad;
+    for (const char* option : {"--frames", "--resource", "--script-heap-mb"})
+        EXPECT_FALSE(ParseCommandLine({option}).error.empty()) << option;
 }
 
 TEST(CommandLine, ResourceFolderPrefixesEveryEnginePath) {
@@ -26,18 +32,6 @@ TEST(CommandLine, ResourceFolderPrefixesEveryEnginePath) {
     EXPECT_EQ(core.GetResourcePath("Scripts/startup.js"), "../resource/Scripts/startup.js");
     core.SetResourceDir("/opt/game");
     EXPECT_EQ(core.GetResourcePath("Scripts/startup.js"), "/opt/game/Scripts/startup.js");
-}
-
-TEST(CommandLine, ScriptHeapLimitAndApiReference) {
-    const CommandLineOptions o = ParseCommandLine({"--script-heap-mb", "256", "--api-reference"});
-    EXPECT_TRUE(o.error.empty()) << o.error;
-    EXPECT_EQ(o.scriptHeapMiB, 256u);
-    EXPECT_TRUE(o.apiReference);
-    EXPECT_EQ(ParseCommandLine({}).scriptHeapMiB, 0u); // the host's default
-    for (const char* bad : {"0", "4096", "-1", "big"})
-        EXPECT_NE(ParseCommandLine({"--script-heap-mb", bad}).error.find(bad), std::string::npos)
-            << bad;
-    EXPECT_FALSE(ParseCommandLine({"--script-heap-mb"}).error.empty());
 }
 
 TEST(CommandLine, ScreenshotNeedsAFrameLimit) {

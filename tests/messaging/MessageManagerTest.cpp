@@ -10,10 +10,6 @@ namespace {
 
 using Log = std::vector<std::string>;
 
-std::size_t MessagesInUse() {
-    return MessagePool::Instance().GetStatistics()->ObjectsInUse;
-}
-
 // Wheel messages serve as numbered test messages: "w<delta>"; others log their id.
 std::string Label(const MessagePointer& message) {
     if (auto* wheel = message.As<MouseWheelMessage>())
@@ -48,22 +44,28 @@ class MessageManagerTest : public testing::Test {
     LoggingListener a{"a", log}, b{"b", log}, c{"c", log}, d{"d", log};
 };
 
-TEST_F(MessageManagerTest, BroadcastReachesGroupsInOrder) {
+TEST_F(MessageManagerTest, BroadcastReachesGroupsInOrderAndRemovalClearsEveryGroup) {
     manager.AddListener(b, 2);
     manager.AddListener(c, 1);
     manager.AddListener(a, 0);
     manager.AddListener(d, 0);
+    manager.AddListener(a, 1);
     manager.AddListener(d, MessageManager::kAllGroups); // not a group: ignored
     Post(1, 0.0f);
-    EXPECT_EQ(Take(), (Log{"a:w1", "d:w1", "c:w1", "b:w1"}));
+    EXPECT_EQ(Take(), (Log{"a:w1", "d:w1", "c:w1", "a:w1", "b:w1"}));
 
-    Post(2, 0.0f);
     manager.Broadcast(1, MakeMessage<QuittingMessage>(), 0.0f);
     manager.Broadcast(4, MakeMessage<QuittingMessage>(), 0.0f);
     manager.Broadcast(4, MakeMessage<QuittingMessage>(), 1.0f);
     manager.Broadcast(0, MessagePointer(), 0.0f);
-    EXPECT_EQ(Take(), (Log{"a:w2", "d:w2", "c:w2", "b:w2", "c:16"}));
+    EXPECT_EQ(Take(), (Log{"c:16", "a:16"}));
     EXPECT_EQ(manager.PendingCount(), 0u);
+
+    LoggingListener stranger("x", log);
+    manager.RemoveListener(stranger.listener); // never registered
+    manager.RemoveListener(a.listener);
+    Post(2, 0.0f);
+    EXPECT_EQ(Take(), (Log{"d:w2", "c:w2", "b:w2"}));
 }
 
 TEST_F(MessageManagerTest, HandlersMayBroadcastRegisterAndRemoveDuringDelivery) {
@@ -93,17 +95,7 @@ TEST_F(MessageManagerTest, HandlersMayBroadcastRegisterAndRemoveDuringDelivery) 
     EXPECT_EQ(Take(), (Log{"a:w2", "d:w2"}));
 }
 
-TEST_F(MessageManagerTest, RemoveListenerClearsEveryRegistration) {
-    manager.AddListener(a, 0);
-    manager.AddListener(a, 1);
-    manager.AddListener(b, 0);
-    manager.RemoveListener(c.listener); // never registered
-    manager.RemoveListener(a.listener);
-    Post(1, 0.0f);
-    EXPECT_EQ(Take(), (Log{"b:w1"}));
-}
-
-TEST_F(MessageManagerTest, DelayedMessagesWaitForTheSumOfFrameTimes) {
+TEST_F(MessageManagerTest, DelayedMessagesWaitForTheSumOfFrameTimesInPostingOrder) {
     manager.AddListener(a, 0);
     Post(1, 0.5f);
     manager.Update(0.2f);
@@ -116,81 +108,61 @@ TEST_F(MessageManagerTest, DelayedMessagesWaitForTheSumOfFrameTimes) {
     EXPECT_TRUE(log.empty()) << "only a delay of exactly 0 is immediate";
     manager.Update(0.0f);
     EXPECT_EQ(Take(), (Log{"a:w2"}));
-    EXPECT_EQ(manager.PendingCount(), 0u);
-}
-
-TEST_F(MessageManagerTest, DueMessagesComeInPostingOrder) {
-    manager.AddListener(a, 0);
-    Post(10, 1.0f);
-    Post(5, 0.5f);
-    std::vector<Log> perUpdate;
-    for (int i = 0; i < 4; ++i) {
-        manager.Update(0.25f);
-        perUpdate.push_back(Take());
-    }
-    EXPECT_EQ(perUpdate, (std::vector<Log>{{}, {"a:w5"}, {}, {"a:w10"}}));
 
     Post(10, 1.0f);
     Post(5, 0.5f);
     manager.Update(2.0f);
-    EXPECT_EQ(Take(), (Log{"a:w10", "a:w5"}));
-}
+    EXPECT_EQ(Take(), (Log{"a:w10", "a:w5"})) << "due together: posting order";
 
-TEST_F(MessageManagerTest, MessagesPostedDuringUpdateJoinTheSameWalk) {
-    manager.AddListener(a, 0);
+    // Posted while an update delivers: what is already due joins the same walk.
     a.onMessage = [&](const MessagePointer& m) {
-        if (Label(m) == "w1") {
-            Post(2, 0.1f); // already due with this update's dt
-            Post(3, 0.3f); // needs another frame
+        if (Label(m) == "w20") {
+            Post(21, 0.1f);
+            Post(22, 0.3f);
         }
     };
-    Post(1, 0.2f);
+    Post(20, 0.2f);
     manager.Update(0.2f);
-    EXPECT_EQ(Take(), (Log{"a:w1", "a:w2"}));
+    EXPECT_EQ(Take(), (Log{"a:w20", "a:w21"}));
     manager.Update(0.2f);
-    EXPECT_EQ(Take(), (Log{"a:w3"}));
+    EXPECT_EQ(Take(), (Log{"a:w22"}));
+    EXPECT_EQ(manager.PendingCount(), 0u);
 }
 
 TEST_F(MessageManagerTest, KeptPointerKeepsTheRecordAlive) {
-    const std::size_t before = MessagesInUse();
+    const OAStats& pool = *MessagePool::Instance().GetStatistics();
+    const std::size_t before = pool.ObjectsInUse;
     MessagePointer kept;
     manager.AddListener(a, 0);
     a.onMessage = [&](const MessagePointer& m) { kept = m; };
     Post(7, 0.0f);
     EXPECT_EQ(kept.UseCount(), 1);
-    EXPECT_EQ(MessagesInUse(), before + 1);
+    EXPECT_EQ(pool.ObjectsInUse, before + 1);
     kept.Reset();
-    EXPECT_EQ(MessagesInUse(), before);
+    EXPECT_EQ(pool.ObjectsInUse, before);
 }
 
-TEST_F(MessageManagerTest, LongBarNameSurvivesTheDelayedList) {
-    const std::string name = "a bar name far longer than any short-string buffer";
-    std::string received;
-    manager.AddListener(a, 0);
-    a.onMessage = [&](const MessagePointer& m) {
-        if (auto* bar = m.As<RegisterAntBarMessage>())
-            received = bar->barName + "/" + std::to_string(bar->posY);
-    };
-    manager.Broadcast(2, MakeMessage<RegisterAntBarMessage>(name, 200u, 100u, 30u, 40u), 0.1f);
-    manager.Broadcast(0, MakeMessage<RegisterAntBarMessage>(name, 200u, 100u, 30u, 40u), 0.1f);
-    Post(1, 5.0f); // a neighbouring block in use while they wait
-    manager.Update(0.1f);
-    EXPECT_EQ(received, name + "/40");
-}
-
-TEST(MessageManager, PoolsReturnToTheirStartAfterTraffic) {
+TEST_F(MessageManagerTest, DelayedRecordsKeepLongStringsAndPoolsReturnToTheirStart) {
     const OAStats& messages = *MessagePool::Instance().GetStatistics();
     // Delayed-list nodes (two links and a DelayedMessage, 56 bytes) live in the 64-byte pool.
     const OAStats& nodes = *BlockAllocator<64>::Instance().GetStatistics();
     const std::size_t messagesBefore = messages.ObjectsInUse, nodesBefore = nodes.ObjectsInUse;
+    const std::string name = "a bar name far longer than any short-string buffer";
+    std::string received;
+    a.onMessage = [&](const MessagePointer& m) {
+        if (auto* bar = m.As<RegisterAntBarMessage>())
+            received = bar->barName + "/" + std::to_string(bar->posY);
+    };
     {
-        MessageManager manager;
-        for (int i = 0; i < 600; ++i)
-            manager.Broadcast(MessageManager::kAllGroups,
-                              MakeMessage<TWDefineMessage>("a long bar name to defeat SSO", "x"),
+        MessageManager traffic;
+        traffic.AddListener(a, 0);
+        for (unsigned i = 0; i < 600; ++i)
+            traffic.Broadcast(MessageManager::kAllGroups,
+                              MakeMessage<RegisterAntBarMessage>(name, 200u, 100u, 30u, i),
                               static_cast<float>(i % 3));
         EXPECT_EQ(nodes.ObjectsInUse, nodesBefore + 400);
-        manager.Update(1.0f);
+        traffic.Update(1.0f);
+        EXPECT_EQ(received, name + "/598");
         EXPECT_EQ(messages.ObjectsInUse, messagesBefore + 200);
         // The rest are still pending when the manager goes away.
     }

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <list>
 #include <set>
 #include <sstream>
 #include <vector>
@@ -28,16 +29,49 @@ template <class F> int CodeOf(F&& action, std::string* message = nullptr) {
     return -1;
 }
 
-TEST(ObjectAllocator, HandsOutLastSlotFirstAndGrowsByWholePages) {
+TEST(ObjectAllocator, StatisticsReportAndGrowthByWholePagesLastSlotFirst) {
     ObjectAllocator pool(96, DefaultMMConfig());
     const auto* page = static_cast<const std::byte*>(pool.GetPageList());
+    void* first = pool.Allocate();
+    EXPECT_EQ(first, page + pool.GetFirstBlockOffset() + 249 * pool.GetBlockStride());
+    pool.Free(first);
     std::vector<void*> blocks{pool.Allocate()};
-    EXPECT_EQ(blocks[0], page + pool.GetFirstBlockOffset() + 249 * pool.GetBlockStride());
+    std::ostringstream report;
+    report << std::hex; // the caller's formatting must not leak into the report
+    pool.DumpStatistics(report);
+    EXPECT_EQ(report.str(), "Object Allocator for object size 96: \n"
+                            "----------------------------------------\n"
+                            "Statistics:\n"
+                            "\tAllocations:                2\n"
+                            "\tDeallocations:              1\n"
+                            "\tThreadAllocations:          0\n"
+                            "\tThreadDeallocations:        0\n"
+                            "\tObjects in use:             1\n"
+                            "\tObjects free:               249\n"
+                            "\tThread objects in use:      0\n"
+                            "\tThread objects free:        0\n"
+                            "\tPages in use:               1\n"
+                            "\tPage size (bytes):          26012\n"
+                            "\tMost Objects in use:        1\n"
+                            "\tMost thread objects in use: 0\n"
+                            "Configuration:\n"
+                            "\tDebug mode:       false\n"
+                            "\tThread Safe mode  true\n"
+                            "\tMin thread blocks 10\n"
+                            "\tMax thread blocks 30\n"
+                            "\tObjects per page: 250\n"
+                            "\tMax Pages:        2000\n"
+                            "\tPad Bytes:        0\n"
+                            "\tHeader Blocks:    4\n"
+                            "\tAlignment:        8\n"
+                            "\tLeft Align:       4\n"
+                            "\tRight Align:      4\n");
+    EXPECT_TRUE(report.flags() & std::ios_base::hex);
+
     for (int i = 1; i < 251; ++i)
         blocks.push_back(pool.Allocate());
     EXPECT_EQ(pool.GetStats().PagesInUse, 2u);
     EXPECT_EQ(pool.GetStats().FreeObjects, 249u);
-
     for (void* block : blocks)
         pool.Free(block);
     EXPECT_EQ(pool.GetStats().FreeObjects, 500u);
@@ -139,41 +173,21 @@ TEST(ObjectAllocator, ListsBlocksInUseAndFindsDamagedGuards) {
     }
 }
 
-TEST(ObjectAllocator, StatisticsReport) {
-    ObjectAllocator pool(96, DefaultMMConfig());
-    pool.Free(pool.Allocate());
-    pool.Allocate();
-    std::ostringstream report;
-    report << std::hex; // the caller's formatting must not leak into the report
-    pool.DumpStatistics(report);
-    EXPECT_EQ(report.str(), "Object Allocator for object size 96: \n"
-                            "----------------------------------------\n"
-                            "Statistics:\n"
-                            "\tAllocations:                2\n"
-                            "\tDeallocations:              1\n"
-                            "\tThreadAllocations:          0\n"
-                            "\tThreadDeallocations:        0\n"
-                            "\tObjects in use:             1\n"
-                            "\tObjects free:               249\n"
-                            "\tThread objects in use:      0\n"
-                            "\tThread objects free:        0\n"
-                            "\tPages in use:               1\n"
-                            "\tPage size (bytes):          26012\n"
-                            "\tMost Objects in use:        1\n"
-                            "\tMost thread objects in use: 0\n"
-                            "Configuration:\n"
-                            "\tDebug mode:       false\n"
-                            "\tThread Safe mode  true\n"
-                            "\tMin thread blocks 10\n"
-                            "\tMax thread blocks 30\n"
-                            "\tObjects per page: 250\n"
-                            "\tMax Pages:        2000\n"
-                            "\tPad Bytes:        0\n"
-                            "\tHeader Blocks:    4\n"
-                            "\tAlignment:        8\n"
-                            "\tLeft Align:       4\n"
-                            "\tRight Align:      4\n");
-    EXPECT_TRUE(report.flags() & std::ios_base::hex);
+TEST(PoolAllocator, ContainerNodesComeFromTheFittingPool) {
+    static_assert(PoolAllocator<char>::kBlockSize == 4);
+    static_assert(PoolAllocator<double[5]>::kBlockSize == 64);
+    const OAStats& stats = *BlockAllocator<32>::Instance().GetStatistics();
+    const std::size_t before = stats.ObjectsInUse;
+    {
+        std::list<int, PoolAllocator<int>> values; // node: two links and an int, 24 bytes
+        for (int i = 0; i < 300; ++i)
+            values.push_back(i);
+        EXPECT_EQ(stats.ObjectsInUse, before + 300);
+        values.remove_if([](int v) { return v % 2; });
+        EXPECT_EQ(stats.ObjectsInUse, before + 150);
+        EXPECT_EQ(values.back(), 298);
+    }
+    EXPECT_EQ(stats.ObjectsInUse, before);
 }
 
 } // namespace
