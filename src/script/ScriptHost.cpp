@@ -344,15 +344,7 @@ void ScriptHost::ReportError(const char* format, ...) {
     va_start(args, format);
     const ReportText report = FormatReport(format, args);
     va_end(args);
-    const char* text = report.text;
-    if (!context) {
-        Report(nullptr, 0, text);
-        return;
-    }
-    JS_ReportErrorLatin1(context, "%s", text);
-    // Nobody would see an exception raised outside any script call.
-    if (scriptDepth == 0)
-        ReportPendingException();
+    Raise(report.text, false);
 }
 
 void ScriptHost::ReportWarning(const char* format, ...) {
@@ -360,14 +352,24 @@ void ScriptHost::ReportWarning(const char* format, ...) {
     va_start(args, format);
     const ReportText report = FormatReport(format, args);
     va_end(args);
-    const char* text = report.text;
+    Raise(report.text, true);
+}
+
+void ScriptHost::Raise(const char* text, bool warning) {
     if (!context) {
         Report(nullptr, 0, text);
         return;
     }
-    // The engine fills in the calling script's file and line.
-    if (!JS::WarnLatin1(context, "%s", text)) {
-        ReportPendingException();
-        Report(nullptr, 0, text);
+    if (warning) {
+        // The engine fills in the calling script's file and line.
+        if (!JS::WarnLatin1(context, "%s", text)) {
+            ReportPendingException();
+            Report(nullptr, 0, text);
+        }
+        return;
     }
+    JS_ReportErrorLatin1(context, "%s", text);
+    // Nobody would see an exception raised outside any script call.
+    if (scriptDepth == 0)
+        ReportPendingException();
 }

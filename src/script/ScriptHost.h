@@ -103,6 +103,9 @@ class ScriptHost {
 
     bool DefineHostFunctions();
     void RegisterClasses();
+    // Raises an error in the running script, or reports a warning; with no
+    // context yet, straight to the report.
+    void Raise(const char* text, bool warning);
 
     JSContext* context = nullptr;
     struct Roots;
