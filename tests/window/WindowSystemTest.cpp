@@ -1,3 +1,4 @@
+// The window system, from the engine and from scripts.
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -7,6 +8,7 @@
 #include <unistd.h>
 
 #include "messaging/Message.h"
+#include "script/ScriptTestSupport.h"
 #include "window/WindowTestSupport.h"
 
 // Last: its macros (None, Status, ...) clash with names in the SFML headers.
@@ -16,22 +18,11 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A scratch folder that is the working folder while it lives.
-class ScratchFolder {
-  public:
-    ScratchFolder() : path(fs::temp_directory_path() / ("mv-window-" + std::to_string(getpid()))) {
-        fs::create_directories(path);
-        fs::current_path(path);
-    }
-    ~ScratchFolder() {
-        fs::current_path(previous);
-        std::error_code ignored;
-        fs::remove_all(path, ignored);
-    }
-
-  private:
-    fs::path previous = fs::current_path();
-    fs::path path;
+// A folder of the test's own that is the working folder while it lives.
+struct WorkingFolder : TempFolder {
+    WorkingFolder() { fs::current_path(path); }
+    ~WorkingFolder() { fs::current_path(previous); }
+    const fs::path previous = fs::current_path();
 };
 
 using WindowSystemTest = WindowTest;
@@ -42,7 +33,6 @@ TEST_F(WindowSystemTest, InitializeChoosesTheModeAndAnnouncesIt) {
     window->debugDraw = true;    // as a start-up script might
     window->initialWidth = 1024; // a width alone is no request
     window->Initialize();
-    EXPECT_EQ(window->GetWindow().getSize(), sf::Vector2u(1280, 800));
     EXPECT_EQ(window->GetCurrentVideoMode(), sf::VideoMode(1280, 800, 32));
     EXPECT_FALSE(window->debugDraw);
     EXPECT_EQ(window->GetWindow().getPosition(), sf::Vector2i(0, 0));
@@ -53,11 +43,7 @@ TEST_F(WindowSystemTest, InitializeChoosesTheModeAndAnnouncesIt) {
     window->Initialize();
     EXPECT_EQ(window->GetWidth(), 1024u);
     EXPECT_EQ(window->GetWindow().getSize(), sf::Vector2u(1024, 480));
-
-    const auto sizes = recorder->All<VideoSizeChangeMessage>();
-    ASSERT_EQ(sizes.size(), 2u);
-    EXPECT_EQ(sf::Vector2u(sizes[0].width, sizes[0].height), sf::Vector2u(1280, 800));
-    EXPECT_EQ(sf::Vector2u(sizes[1].width, sizes[1].height), sf::Vector2u(1024, 480));
+    EXPECT_EQ(AnnouncedSizes(), (std::vector<sf::Vector2u>{{1280, 800}, {1024, 480}}));
 
     ASSERT_EQ(window->NumVideoModes(), 1u); // only 32-bit modes are offered
     EXPECT_EQ(window->GetVideoMode(0), sf::VideoMode(1280, 800, 32));
@@ -73,14 +59,26 @@ TEST_F(WindowSystemTest, PrintAvailableVideoModesListsEveryModeThenAnEmptyLine) 
     EXPECT_EQ(out.substr(out.size() - 2), "\n\n");
 }
 
-TEST_F(WindowSystemTest, ResizeIsAnnouncedWithoutChangingWidthAndHeight) {
+TEST_F(WindowSystemTest, ResizingAndMaximizingAreAnnouncedWithoutChangingWidthAndHeight) {
+    window->initialWidth = 640;
+    window->initialHeight = 480;
     window->Initialize();
     Settle(); // the new window's own resize report
     recorder->received.clear();
     window->GetWindow().setSize(sf::Vector2u(800, 600));
     ASSERT_TRUE(PumpUntilReceived<VideoSizeChangeMessage>());
-    EXPECT_EQ(recorder->All<VideoSizeChangeMessage>()[0].width, 800u);
-    EXPECT_EQ(window->GetWidth(), 1280u);
+    EXPECT_EQ(AnnouncedSizes().front(), sf::Vector2u(800, 600));
+    EXPECT_EQ(window->GetWidth(), 640u);
+
+    Settle();
+    recorder->received.clear();
+    window->MaximizeWindow();
+    EXPECT_EQ(window->textOffset, sf::Vector2f(0.0f, -6.0f));
+    // Announced at once, and again by the resize that follows.
+    ASSERT_TRUE(PumpUntilReceived<VideoSizeChangeMessage>(2));
+    for (const sf::Vector2u& size : AnnouncedSizes())
+        EXPECT_EQ(size, sf::Vector2u(1280, 800));
+    EXPECT_EQ(window->GetWidth(), 640u) << "only announced, like a resize";
 }
 
 TEST_F(WindowSystemTest, SetVideoModeRecreatesTheWindowAndRefusesImpossibleSizes) {
@@ -90,15 +88,15 @@ TEST_F(WindowSystemTest, SetVideoModeRecreatesTheWindowAndRefusesImpossibleSizes
     EXPECT_EQ(window->GetWidth(), 800u);
     EXPECT_EQ(window->GetWindow().getSize(), sf::Vector2u(800, 600));
     EXPECT_EQ(window->textOffset, sf::Vector2f(0.0f, 0.0f));
-    EXPECT_EQ(recorder->All<VideoSizeChangeMessage>().back().width, 800u);
+    EXPECT_EQ(AnnouncedSizes().back(), sf::Vector2u(800, 600));
 
     // A zero side makes the X server end the process.
-    const std::size_t announced = recorder->All<VideoSizeChangeMessage>().size();
+    const std::size_t announced = AnnouncedSizes().size();
     window->SetVideoMode(0, 600, 32);
     window->SetVideoMode(70000, 600, 32);
     EXPECT_TRUE(window->IsOpen());
     EXPECT_EQ(window->GetWidth(), 800u);
-    EXPECT_EQ(recorder->All<VideoSizeChangeMessage>().size(), announced);
+    EXPECT_EQ(AnnouncedSizes().size(), announced);
 
     // Closed, the window is still safe to update; a mode opens it again.
     window->CloseWindow();
@@ -109,7 +107,7 @@ TEST_F(WindowSystemTest, SetVideoModeRecreatesTheWindowAndRefusesImpossibleSizes
 }
 
 TEST_F(WindowSystemTest, ScreenshotSavesTheFinishedFrameAsJpeg) {
-    ScratchFolder folder;
+    WorkingFolder folder;
     window->initialWidth = 320;
     window->initialHeight = 240;
     window->Initialize();
@@ -147,27 +145,12 @@ TEST_F(WindowSystemTest, ClosingTheWindowQuitsTheCore) {
     EXPECT_FALSE(Core::Instance().running);
 }
 
-TEST_F(WindowSystemTest, MaximizeWithoutWindowManagerFillsTheScreen) {
-    window->initialWidth = 640;
-    window->initialHeight = 480;
-    window->Initialize();
-    Settle();
-    recorder->received.clear();
-    window->MaximizeWindow();
-    EXPECT_EQ(window->textOffset, sf::Vector2f(0.0f, -6.0f));
-    // Announced at once, and again by the resize that follows.
-    ASSERT_TRUE(PumpUntilReceived<VideoSizeChangeMessage>(2));
-    for (const VideoSizeChangeMessage& size : recorder->All<VideoSizeChangeMessage>())
-        EXPECT_EQ(sf::Vector2u(size.width, size.height), sf::Vector2u(1280, 800));
-    EXPECT_EQ(window->GetWidth(), 640u) << "only announced, like a resize";
-}
-
 // The font cache needs no window.
 TEST(WindowFonts, LoadsOncePerPathAndRemembersFailures) {
     const fs::path source = "/usr/share/fonts/truetype/liberation2/LiberationMono-Regular.ttf";
     if (!fs::exists(source))
         GTEST_SKIP() << "fonts-liberation2 is not installed";
-    ScratchFolder folder;
+    WorkingFolder folder;
     fs::create_directories("Fonts");
     fs::copy_file(source, "Fonts/mono.ttf");
 
@@ -181,6 +164,61 @@ TEST(WindowFonts, LoadsOncePerPathAndRemembersFailures) {
     fs::copy_file(source, "Fonts/missing.ttf");
     EXPECT_EQ(&window.GetFont(12, "Fonts/missing.ttf"), &missing);
     EXPECT_FALSE(window.IsFontLoaded("Fonts/missing.ttf")) << "a failed load is not retried";
+}
+
+// The window's title as the X server knows it: xdotool finds windows by name.
+bool XServerKnowsTitle(const std::string& title, unsigned long windowId) {
+    const std::string command = "xdotool search --name '^" + title + "$' 2>/dev/null | grep -qx " +
+                                std::to_string(windowId);
+    return std::system(command.c_str()) == 0;
+}
+
+class WindowSystemScript : public WindowTest, protected ScriptRunner {
+  protected:
+    void SetUp() override {
+        WindowTest::SetUp();
+        if (IsSkipped())
+            return;
+        ASSERT_TRUE(host().Initialize());
+        Eval("var ws = Core.Instance().WindowSystem_;");
+    }
+};
+
+TEST_F(WindowSystemScript, ScriptsShapeTheWindowAndGetVideoModesAsCopies) {
+    // Settings made before the window opens, as a start-up script does.
+    const std::string title = "Marrowvale window test " + std::to_string(::getpid());
+    Eval("ws.title = '" + title +
+         "'; ws.initialWidth = 640; ws.initialHeight = 480;"
+         "ws.textOffset = [2.5, -6];");
+    window->Initialize();
+    EXPECT_EQ(window->GetWindow().getSize(), sf::Vector2u(640, 480));
+    EXPECT_EQ(window->textOffset, sf::Vector2f(2.5f, -6.0f));
+    EXPECT_EQ(Eval("var c = ws.GetCurrentVideoMode(); var m = ws.GetVideoMode(0);"
+                   "[ws.GetWidth(), ws.GetHeight(), c.width, c.height, c.bpp, ws.textOffset,"
+                   " ws.NumVideoModes(), m.width, m.height, ws.DesktopWidth(), ws.DesktopHeight()]"
+                   ".join()"),
+              "640,480,640,480,32,2.5,-6,1,1280,800,1280,800");
+    // The script's copy is its own.
+    EXPECT_EQ(Eval("m.width = 1; m.bpp = 16; [m.width, m.bpp, ws.GetVideoMode(0).width].join()"),
+              "1,16,1280");
+
+    // Another argument count returns undefined and changes nothing.
+    EXPECT_EQ(Eval("[ws.GetVideoMode(), ws.GetVideoMode(0, 1), ws.GetWidth(1), ws.IsKeyDown(),"
+                   " ws.SetVideoMode(800, 600), ws.ToggleFullScreen(true), ws.GetMousePos(0)]"
+                   ".every(function(v) { return v === undefined; })"),
+              "true");
+    EXPECT_EQ(window->GetWidth(), 640u);
+    EXPECT_FALSE(window->fullScreen);
+    EXPECT_EQ(Eval("ws.SetVideoMode(800, 600, 32); var c = ws.GetCurrentVideoMode();"
+                   "[ws.GetWidth(), ws.GetHeight(), c.width, c.height].join()"),
+              "800,600,800,600");
+    EXPECT_EQ(window->GetWindow().getSize(), sf::Vector2u(800, 600));
+
+    if (std::system("command -v xdotool >/dev/null") != 0)
+        GTEST_SKIP() << "xdotool is not installed; the title was not checked on the server";
+    // The windowing library's requests reach the server as its queue is flushed.
+    const unsigned long id = window->GetWindow().getSystemHandle();
+    EXPECT_TRUE(PumpUntil([&] { return XServerKnowsTitle(title, id); }));
 }
 
 } // namespace
