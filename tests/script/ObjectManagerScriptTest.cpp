@@ -1,5 +1,7 @@
 // Objects and components as scripts reach them through "ObjectManager".
 
+#include <string>
+
 #include <gtest/gtest.h>
 
 #include "core/Core.h"
@@ -11,35 +13,24 @@
 namespace {
 
 // Lets scripts see inside handles and hand components to the engine.
-struct ObjectProbe {};
-uint32_t Id(GameObject obj) {
-    return obj.id;
-}
-uint32_t Generation(GameObject obj) {
-    return obj.generation;
-}
-GameObject Make(uint32_t id, uint32_t generation) {
-    return GameObject(id, generation);
-}
-bool IsAttached(TransformComponent* component) {
-    return component->IsAttached();
-}
-
+struct ObjectProbe {
+    static std::string IdGen(GameObject obj) {
+        return std::to_string(obj.id) + "/" + std::to_string(obj.generation);
+    }
+    static GameObject Make(uint32_t id, uint32_t generation) { return GameObject(id, generation); }
+    static bool IsAttached(TransformComponent* component) { return component->IsAttached(); }
+};
 using P = script::ScriptClass<ObjectProbe>;
-const P objectProbeClass("ObjectProbe", {
-                                            P::Function<&Id>("Id"),
-                                            P::Function<&Generation>("Generation"),
-                                            P::Function<&Make>("Make"),
-                                            P::Function<&IsAttached>("IsAttached"),
-                                        });
+const P objectProbeClass("ObjectProbe", {P::Function<&ObjectProbe::IdGen>("IdGen"),
+                                         P::Function<&ObjectProbe::Make>("Make"),
+                                         P::Function<&ObjectProbe::IsAttached>("IsAttached")});
 
 class ObjectScript : public ScriptTest {
   protected:
     void SetUp() override {
         ScriptTest::SetUp();
         manager().ClearAllObjects();
-        Eval("var om = Core.Instance().objectManager;"
-             "function idGen(o) { return ObjectProbe.Id(o) + '/' + ObjectProbe.Generation(o); }");
+        Eval("var om = Core.Instance().objectManager, idGen = ObjectProbe.IdGen;");
     }
     static ObjectManager& manager() { return *Core::Instance().objectManager; }
 };
@@ -108,6 +99,15 @@ TEST_F(ObjectScript, ComponentWrappersOutlivingTheirStoreReportAnError) {
     EXPECT_EQ(ErrorOf("ObjectProbe.IsAttached(t)"),
               "test.js:0:Error, the TransformComponent at object id 0 is gone (the component "
               "stores were cleared or released since it was made).");
+    // Reading and writing its fields say so too.
+    EXPECT_EQ(ErrorOf("t.position"), "test.js:0:Error, Private data could not be retrieved in "
+                                     "JSGet_position: the TransformComponent at object id 0 is "
+                                     "gone (the component stores were cleared or released since "
+                                     "it was made).");
+    EXPECT_NE(ErrorOf("t.scale = [1, 1, 1]")
+                  .find("JSSet_scale: the TransformComponent at object "
+                        "id 0 is gone"),
+              std::string::npos);
     EXPECT_EQ(manager().numGameObjects, 0u);
     // Once the id is issued again the wrapper names that object's slot.
     EXPECT_EQ(Eval("om.NewObject(); ObjectProbe.IsAttached(t)"), "false");
