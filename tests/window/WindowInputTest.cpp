@@ -139,28 +139,18 @@ TEST_F(WindowInput, MouseMotionButtonsWheelAndTweakBars) {
 }
 
 // Full screen gives way when the focus goes elsewhere and returns with it.
-class WindowFullScreen : public WindowTest {
-  protected:
-    void SetUp() override {
-        WindowTest::SetUp();
-        if (IsSkipped())
-            return;
-        recorder->onMessage = [&](const MessagePointer& message) {
-            if (!message.As<VideoSizeChangeMessage>())
-                return;
-            // A new window also announces its size by itself; count each
-            // full-screen state once.
-            if (states.empty() || states.back() != window->fullScreen)
-                states.push_back(window->fullScreen);
-        };
-        window->fullScreen = true;
-        window->Initialize();
-    }
-
-    std::vector<bool> states; // full-screen states in which sizes were announced
-};
+using WindowFullScreen = WindowTest;
 
 TEST_F(WindowFullScreen, LosingTheFocusLeavesFullScreenAndRegainingItReturns) {
+    std::vector<bool> states; // full-screen states in which sizes were announced
+    recorder->onMessage = [&](const MessagePointer& message) {
+        // A new window also announces its size by itself; count each state once.
+        if (message.As<VideoSizeChangeMessage>() &&
+            (states.empty() || states.back() != window->fullScreen))
+            states.push_back(window->fullScreen);
+    };
+    window->fullScreen = true;
+    window->Initialize();
     // Every new window reports losing and then gaining the focus; taken at
     // face value, that would leave and re-enter full screen for ever.
     Settle(0.3);
