@@ -104,9 +104,7 @@ TEST_F(ObjectScript, ComponentWrappersOutlivingTheirStoreReportAnError) {
                                      "JSGet_position: the TransformComponent at object id 0 is "
                                      "gone (the component stores were cleared or released since "
                                      "it was made).");
-    EXPECT_NE(ErrorOf("t.scale = [1, 1, 1]")
-                  .find("JSSet_scale: the TransformComponent at object "
-                        "id 0 is gone"),
+    EXPECT_NE(ErrorOf("t.scale = [1, 1, 1]").find("JSSet_scale: the TransformComponent at"),
               std::string::npos);
     EXPECT_EQ(manager().numGameObjects, 0u);
     // Once the id is issued again the wrapper names that object's slot.
@@ -115,11 +113,10 @@ TEST_F(ObjectScript, ComponentWrappersOutlivingTheirStoreReportAnError) {
 
 // The names themselves are checked against the registry with the components.
 TEST_F(ObjectScript, ComponentStringsAnswerEveryIndex) {
-    EXPECT_EQ(Eval("[ComponentStrings.Size(), ComponentStrings.At(15), "
-                   "JSON.stringify(ComponentStrings.At(16)),"
-                   " JSON.stringify(ComponentStrings.At(-1)), "
-                   "ComponentStrings.Find('ObstacleComponent')].join()"),
-              "16,GeneralDataComponent,\"\",\"\",true");
+    EXPECT_EQ(Eval("JSON.stringify([ComponentStrings.Size(), ComponentStrings.At(15),"
+                   " ComponentStrings.At(16), ComponentStrings.At(-1),"
+                   " ComponentStrings.Find('ObstacleComponent')])"),
+              "[16,\"GeneralDataComponent\",\"\",\"\",true]");
 }
 
 } // namespace
