@@ -1,42 +1,53 @@
-#include <map>
+// The engine's key and button codes, their translation to and from the
+// windowing library, and their names in scripts.
+#include <set>
 #include <string>
 
 #include <gtest/gtest.h>
 
+#include "script/ScriptTestSupport.h"
 #include "window/KeyCodes.h"
 
-TEST(KeyCodes, NamesAndCodes) {
-    std::map<std::string, std::uint32_t> codes;
-    for (const NamedCode& entry : KeyCodeTable())
-        EXPECT_TRUE(codes.emplace(entry.name, entry.code).second) << "duplicate " << entry.name;
-    EXPECT_EQ(codes.size(), 26u + 10u + 66u);
-    const std::map<std::string, std::uint32_t> spots = {
-        {"A", 97},          {"Z", 122},    {"Num0", 48},    {"Num9", 57},   {"Escape", 256},
-        {"SemiColon", 268}, {"Dash", 276}, {"Return", 278}, {"Left", 291},  {"Up", 293},
-        {"Numpad0", 295},   {"F1", 305},   {"F15", 319},    {"Pause", 320}, {"Count", 321}};
-    for (const auto& [name, code] : spots)
-        EXPECT_EQ(codes.at(name), code) << name;
-    EXPECT_EQ(MouseButtonTable().back().code, 5u);
-    EXPECT_STREQ(MouseButtonTable()[3].name, "XButton1");
-}
+namespace {
 
-TEST(KeyCodes, TranslationToAndFromTheWindowingLibrary) {
+TEST(KeyCodes, NamesAreUniqueAndCodesTranslateBothWays) {
+    std::set<std::string> names;
+    for (const NamedCode& entry : KeyCodeTable()) {
+        EXPECT_TRUE(names.insert(entry.name).second) << "duplicate " << entry.name;
+        if (entry.code != kKeyCount) {
+            EXPECT_EQ(KeyCodeFromSfml(SfmlFromKeyCode(entry.code)), entry.code) << entry.name;
+        }
+    }
+    EXPECT_EQ(names.size(), 26u + 10u + 66u);
+    for (int key = 0; key < sf::Keyboard::KeyCount; ++key)
+        EXPECT_EQ(SfmlFromKeyCode(KeyCodeFromSfml(sf::Keyboard::Key(key))), key);
+
     EXPECT_EQ(KeyCodeFromSfml(sf::Keyboard::Backslash), 273u);
     EXPECT_EQ(KeyCodeFromSfml(sf::Keyboard::Backspace), 279u);
     EXPECT_EQ(KeyCodeFromSfml(sf::Keyboard::Numpad0), 295u);
     EXPECT_EQ(SfmlFromKeyCode('q'), sf::Keyboard::Q);
     EXPECT_EQ(SfmlFromKeyCode(320), sf::Keyboard::Pause);
-
-    for (const NamedCode& entry : KeyCodeTable()) {
-        if (entry.code == kKeyCount)
-            continue;
-        EXPECT_EQ(KeyCodeFromSfml(SfmlFromKeyCode(entry.code)), entry.code) << entry.name;
-    }
-    for (int key = 0; key < sf::Keyboard::KeyCount; ++key)
-        EXPECT_EQ(SfmlFromKeyCode(KeyCodeFromSfml(sf::Keyboard::Key(key))), key);
-
     // Codes that name no key, the Count sentinel included, never reach the library as keys.
     for (std::uint32_t code : {0u, 47u, 58u, 96u, 123u, 255u, 321u, 322u, 0xFFFFFFFFu})
         EXPECT_EQ(SfmlFromKeyCode(code), sf::Keyboard::Unknown) << code;
     EXPECT_EQ(KeyCodeFromSfml(sf::Keyboard::Unknown), kKeyNone);
 }
+
+// Needs no display: the names are fixed when the engine is built.
+using KeyNames = ScriptTest;
+
+TEST_F(KeyNames, CodeAndButtonCarryTheEngineCodesReadOnly) {
+    EXPECT_EQ(Eval("[Code.Escape, Code.A, Code.Z, Code.Num0, Code.Num9, Code.SemiColon, Code.Dash,"
+                   " Code.Return, Code.Left, Code.Up, Code.Numpad0, Code.F1, Code.F15, Code.Pause,"
+                   " Code.Count, Object.getOwnPropertyNames(Code).length].join()"),
+              "256,97,122,48,57,268,276,278,291,293,295,305,319,320,321,102");
+    EXPECT_EQ(Eval("[Button.Left, Button.Middle, Button.XButton1, Button.XButton2,"
+                   " Button.ButtonCount, Object.getOwnPropertyNames(Button).length].join()"),
+              "0,2,3,4,5,6");
+    // An assignment is accepted and changes nothing, strict code included.
+    EXPECT_EQ(Eval("Code.A = 5; Button.Middle = 7; [Code.A, Button.Middle,"
+                   " (function() { 'use strict'; Code.Escape = 1; return Code.Escape; })()]"),
+              "97,2,256");
+}
+
+} // namespace

@@ -1,4 +1,6 @@
+// The window system, from the engine and from scripts.
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 
@@ -7,6 +9,7 @@
 #include <unistd.h>
 
 #include "messaging/Message.h"
+#include "script/ScriptTestSupport.h"
 #include "window/WindowTestSupport.h"
 
 // Last: its macros (None, Status, ...) clash with names in the SFML headers.
@@ -16,22 +19,11 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A scratch folder that is the working folder while it lives.
-class ScratchFolder {
-  public:
-    ScratchFolder() : path(fs::temp_directory_path() / ("mv-window-" + std::to_string(getpid()))) {
-        fs::create_directories(path);
-        fs::current_path(path);
-    }
-    ~ScratchFolder() {
-        fs::current_path(previous);
-        std::error_code ignored;
-        fs::remove_all(path, ignored);
-    }
-
-  private:
-    fs::path previous = fs::current_path();
-    fs::path path;
+// A folder of the test's own that is the working folder while it lives.
+struct WorkingFolder : TempFolder {
+    WorkingFolder() { fs::current_path(path); }
+    ~WorkingFolder() { fs::current_path(previous); }
+    const fs::path previous = fs::current_path();
 };
 
 using WindowSystemTest = WindowTest;
@@ -42,7 +34,6 @@ TEST_F(WindowSystemTest, InitializeChoosesTheModeAndAnnouncesIt) {
     window->debugDraw = true;    // as a start-up script might
     window->initialWidth = 1024; // a width alone is no request
     window->Initialize();
-    EXPECT_EQ(window->GetWindow().getSize(), sf::Vector2u(1280, 800));
     EXPECT_EQ(window->GetCurrentVideoMode(), sf::VideoMode(1280, 800, 32));
     EXPECT_FALSE(window->debugDraw);
     EXPECT_EQ(window->GetWindow().getPosition(), sf::Vector2i(0, 0));
@@ -53,11 +44,7 @@ TEST_F(WindowSystemTest, InitializeChoosesTheModeAndAnnouncesIt) {
     window->Initialize();
     EXPECT_EQ(window->GetWidth(), 1024u);
     EXPECT_EQ(window->GetWindow().getSize(), sf::Vector2u(1024, 480));
-
-    const auto sizes = recorder->All<VideoSizeChangeMessage>();
-    ASSERT_EQ(sizes.size(), 2u);
-    EXPECT_EQ(sf::Vector2u(sizes[0].width, sizes[0].height), sf::Vector2u(1280, 800));
-    EXPECT_EQ(sf::Vector2u(sizes[1].width, sizes[1].height), sf::Vector2u(1024, 480));
+    EXPECT_EQ(AnnouncedSizes(), (std::vector<sf::Vector2u>{{1280, 800}, {1024, 480}}));
 
     ASSERT_EQ(window->NumVideoModes(), 1u); // only 32-bit modes are offered
     EXPECT_EQ(window->GetVideoMode(0), sf::VideoMode(1280, 800, 32));
@@ -73,14 +60,26 @@ TEST_F(WindowSystemTest, PrintAvailableVideoModesListsEveryModeThenAnEmptyLine) 
     EXPECT_EQ(out.substr(out.size() - 2), "\n\n");
 }
 
-TEST_F(WindowSystemTest, ResizeIsAnnouncedWithoutChangingWidthAndHeight) {
+TEST_F(WindowSystemTest, ResizingAndMaximizingAreAnnouncedWithoutChangingWidthAndHeight) {
+    window->initialWidth = 640;
+    window->initialHeight = 480;
     window->Initialize();
     Settle(); // the new window's own resize report
     recorder->received.clear();
     window->GetWindow().setSize(sf::Vector2u(800, 600));
     ASSERT_TRUE(PumpUntilReceived<VideoSizeChangeMessage>());
-    EXPECT_EQ(recorder->All<VideoSizeChangeMessage>()[0].width, 800u);
-    EXPECT_EQ(window->GetWidth(), 1280u);
+    EXPECT_EQ(AnnouncedSizes().front(), sf::Vector2u(800, 600));
+    EXPECT_EQ(window->GetWidth(), 640u);
+
+    Settle();
+    recorder->received.clear();
+    window->MaximizeWindow();
+    EXPECT_EQ(window->textOffset, sf::Vector2f(0.0f, -6.0f));
+    // Announced at once, and again by the resize that follows.
+    ASSERT_TRUE(PumpUntilReceived<VideoSizeChangeMessage>(2));
+    for (const sf::Vector2u& size : AnnouncedSizes())
+        EXPECT_EQ(size, sf::Vector2u(1280, 800));
+    EXPECT_EQ(window->GetWidth(), 640u) << "only announced, like a resize";
 }
 
 TEST_F(WindowSystemTest, SetVideoModeRecreatesTheWindowAndRefusesImpossibleSizes) {
@@ -90,15 +89,15 @@ TEST_F(WindowSystemTest, SetVideoModeRecreatesTheWindowAndRefusesImpossibleSizes
     EXPECT_EQ(window->GetWidth(), 800u);
     EXPECT_EQ(window->GetWindow().getSize(), sf::Vector2u(800, 600));
     EXPECT_EQ(window->textOffset, sf::Vector2f(0.0f, 0.0f));
-    EXPECT_EQ(recorder->All<VideoSizeChangeMessage>().back().width, 800u);
+    EXPECT_EQ(AnnouncedSizes().back(), sf::Vector2u(800, 600));
 
     // A zero side makes the X server end the process.
-    const std::size_t announced = recorder->All<VideoSizeChangeMessage>().size();
+    const std::size_t announced = AnnouncedSizes().size();
     window->SetVideoMode(0, 600, 32);
     window->SetVideoMode(70000, 600, 32);
     EXPECT_TRUE(window->IsOpen());
     EXPECT_EQ(window->GetWidth(), 800u);
-    EXPECT_EQ(recorder->All<VideoSizeChangeMessage>().size(), announced);
+    EXPECT_EQ(AnnouncedSizes().size(), announced);
 
     // Closed, the window is still safe to update; a mode opens it again.
     window->CloseWindow();
@@ -109,7 +108,7 @@ TEST_F(WindowSystemTest, SetVideoModeRecreatesTheWindowAndRefusesImpossibleSizes
 }
 
 TEST_F(WindowSystemTest, ScreenshotSavesTheFinishedFrameAsJpeg) {
-    ScratchFolder folder;
+    WorkingFolder folder;
     window->initialWidth = 320;
     window->initialHeight = 240;
     window->Initialize();
@@ -147,27 +146,12 @@ TEST_F(WindowSystemTest, ClosingTheWindowQuitsTheCore) {
     EXPECT_FALSE(Core::Instance().running);
 }
 
-TEST_F(WindowSystemTest, MaximizeWithoutWindowManagerFillsTheScreen) {
-    window->initialWidth = 640;
-    window->initialHeight = 480;
-    window->Initialize();
-    Settle();
-    recorder->received.clear();
-    window->MaximizeWindow();
-    EXPECT_EQ(window->textOffset, sf::Vector2f(0.0f, -6.0f));
-    // Announced at once, and again by the resize that follows.
-    ASSERT_TRUE(PumpUntilReceived<VideoSizeChangeMessage>(2));
-    for (const VideoSizeChangeMessage& size : recorder->All<VideoSizeChangeMessage>())
-        EXPECT_EQ(sf::Vector2u(size.width, size.height), sf::Vector2u(1280, 800));
-    EXPECT_EQ(window->GetWidth(), 640u) << "only announced, like a resize";
-}
-
 // The font cache needs no window.
 TEST(WindowFonts, LoadsOncePerPathAndRemembersFailures) {
     const fs::path source = "/usr/share/fonts/truetype/liberation2/LiberationMono-Regular.ttf";
     if (!fs::exists(source))
         GTEST_SKIP() << "fonts-liberation2 is not installed";
-    ScratchFolder folder;
+    WorkingFolder folder;
     fs::create_directories("Fonts");
     fs::copy_file(source, "Fonts/mono.ttf");
 
@@ -181,6 +165,108 @@ TEST(WindowFonts, LoadsOncePerPathAndRemembersFailures) {
     fs::copy_file(source, "Fonts/missing.ttf");
     EXPECT_EQ(&window.GetFont(12, "Fonts/missing.ttf"), &missing);
     EXPECT_FALSE(window.IsFontLoaded("Fonts/missing.ttf")) << "a failed load is not retried";
+}
+
+// The window's title as the X server knows it: xdotool finds windows by name.
+bool XServerKnowsTitle(const std::string& title, unsigned long windowId) {
+    const std::string command = "xdotool search --name '^" + title + "$' 2>/dev/null | grep -qx " +
+                                std::to_string(windowId);
+    return std::system(command.c_str()) == 0;
+}
+
+class WindowSystemScript : public WindowTest, protected ScriptRunner {};
+
+TEST_F(WindowSystemScript, ScriptsShapeTheWindowAndGetVideoModesAsCopies) {
+    ASSERT_TRUE(host().Initialize());
+    // Settings made before the window opens, as a start-up script does.
+    const std::string title = "Marrowvale window test " + std::to_string(::getpid());
+    Eval("var ws = Core.Instance().WindowSystem_; ws.title = '" + title +
+         "'; ws.initialWidth = 640; ws.initialHeight = 480; ws.textOffset = [2.5, -6];");
+    window->Initialize();
+    EXPECT_EQ(window->GetWindow().getSize(), sf::Vector2u(640, 480));
+    EXPECT_EQ(window->textOffset, sf::Vector2f(2.5f, -6.0f));
+    EXPECT_EQ(Eval("var c = ws.GetCurrentVideoMode(); var m = ws.GetVideoMode(0);"
+                   "[ws.GetWidth(), ws.GetHeight(), c.width, c.height, c.bpp, ws.textOffset,"
+                   " ws.NumVideoModes(), m.width, m.height, ws.DesktopWidth(), ws.DesktopHeight()]"
+                   ".join()"),
+              "640,480,640,480,32,2.5,-6,1,1280,800,1280,800");
+    // The script's copy is its own.
+    EXPECT_EQ(Eval("m.width = 1; m.bpp = 16; [m.width, m.bpp, ws.GetVideoMode(0).width].join()"),
+              "1,16,1280");
+
+    EXPECT_EQ(Eval("ws.SetVideoMode(800, 600, 32); var c = ws.GetCurrentVideoMode();"
+                   "[ws.GetWidth(), ws.GetHeight(), c.width, c.height].join()"),
+              "800,600,800,600");
+    EXPECT_EQ(window->GetWindow().getSize(), sf::Vector2u(800, 600));
+
+    if (std::system("command -v xdotool >/dev/null") != 0)
+        GTEST_SKIP() << "xdotool is not installed; the title was not checked on the server";
+    // The windowing library's requests reach the server as its queue is flushed.
+    const unsigned long id = window->GetWindow().getSystemHandle();
+    EXPECT_TRUE(PumpUntil([&] { return XServerKnowsTitle(title, id); }));
+}
+
+// Without a display the windowing library would end the process. Start-up
+// must fail with advice instead, and the window system must stay harmless.
+// Each test runs in a process of its own (tests/CMakeLists.txt), so nothing
+// has reached a display before the test takes DISPLAY away.
+TEST(WindowWithoutDisplay, StartUpFailsWithAdviceAndEveryOperationIsHarmless) {
+    ::unsetenv("DISPLAY");
+    TempFolder folder;
+    // Before the window is made, from the start-up script.
+    folder.Write("startup.js",
+                 "var ws = Core.Instance().WindowSystem_;"
+                 "var before = [ws.DesktopWidth(), ws.DesktopHeight(), ws.IsKeyDown(Code.A),"
+                 " ws.IsMouseButtonDown(Button.Left)].join();");
+    // After start-up failed: every function once.
+    folder.Write("postInit.js",
+                 "ws.SetVideoMode(800, 600, 32); ws.ToggleFullScreen(); ws.ToggleVSync();"
+                 "ws.HideWindow(); ws.MinimizeWindow(); ws.MaximizeWindow(); ws.Screenshot();"
+                 "ws.PrintAvailableVideoModes(); ws.CloseWindow();"
+                 "var after = [ws.GetMousePos().join(' '), ws.NumVideoModes(),"
+                 " ws.GetVideoMode(0).width, ws.GetCurrentVideoMode().width, ws.GetWidth(),"
+                 " ws.fullScreen].join();");
+    Core& core = Core::Instance();
+    core.SetResourceDir(folder.path.string());
+    MessageRecorder recorder(*core.messageManager);
+
+    ::testing::internal::CaptureStderr();
+    ::testing::internal::CaptureStdout();
+    core.Init();
+    const std::string out = ::testing::internal::GetCapturedStdout();
+    const std::string err = ::testing::internal::GetCapturedStderr();
+
+    EXPECT_NE(err.find("[Error] (0) : Cannot open the window: DISPLAY is not set"),
+              std::string::npos)
+        << err;
+    EXPECT_NE(err.find("xvfb-run"), std::string::npos);
+    EXPECT_EQ(err.find(".js:"), std::string::npos) << "no script failed: " << err;
+    EXPECT_EQ(err.find("OpenGL"), std::string::npos) << "the renderer waits for a window: " << err;
+    EXPECT_TRUE(core.startupFailed);
+    EXPECT_FALSE(core.running);
+    EXPECT_EQ(recorder.All<QuittingMessage>().size(), 1u);
+
+    WindowSystem& window = *core.WindowSystem_;
+    EXPECT_FALSE(window.IsOpen());
+    EXPECT_EQ(out, "\n") << "no modes to list";
+    std::string seen;
+    ASSERT_TRUE(ScriptHost::Instance().Evaluate("before + ' / ' + after", "check.js", &seen));
+    EXPECT_EQ(seen, "0,0,false,false / 0 0,0,0,0,1280,false");
+
+    // A script may restart the loop; frames then run without a window.
+    core.running = true;
+    core.RunFrame();
+    EXPECT_FALSE(window.IsOpen());
+}
+
+TEST(WindowWithoutDisplayNamed, AnUnreachableDisplayIsNamedInTheMessage) {
+    ::setenv("DISPLAY", ":4711", 1);
+    ::testing::internal::CaptureStderr();
+    Core::Instance().WindowSystem_->Initialize();
+    const std::string err = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("the X display \":4711\" (DISPLAY) cannot be opened"), std::string::npos)
+        << err;
+    EXPECT_TRUE(Core::Instance().startupFailed);
 }
 
 } // namespace

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "core/Core.h"
+#include "messaging/Message.h"
 #include "messaging/MessageListener.h"
 #include "messaging/MessageManager.h"
 #include "messaging/MessagePointer.h"
@@ -76,6 +77,14 @@ class WindowTest : public ::testing::Test {
 
     template <class T> bool PumpUntilReceived(std::size_t count = 1) {
         return PumpUntil([&] { return recorder->All<T>().size() >= count; });
+    }
+
+    // Every window size announced so far, in order.
+    std::vector<sf::Vector2u> AnnouncedSizes() const {
+        std::vector<sf::Vector2u> sizes;
+        for (const VideoSizeChangeMessage& size : recorder->All<VideoSizeChangeMessage>())
+            sizes.emplace_back(size.width, size.height);
+        return sizes;
     }
 
     WindowSystem* window = nullptr;
