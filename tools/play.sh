@@ -2,6 +2,7 @@
 # Starts the game in the engine. Where there is no display (a server, CI, a
 # container) it plays a few seconds under a virtual one and keeps a screenshot.
 set -euo pipefail
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 engine="$1"
 shift
 if [ -n "${DISPLAY:-}" ]; then
@@ -10,7 +11,7 @@ fi
 frames=${FRAMES:-300}
 echo "play: no DISPLAY; playing $frames frames under Xvfb instead"
 rm -f screenshot.jpg
-xvfb-run -a -s "-noreset -screen 0 1280x800x24" "$engine" --frames "$frames" --screenshot "$@"
+"$here/run.sh" "$engine" --frames "$frames" --screenshot "$@"
 if [ -f screenshot.jpg ]; then
   echo "play: the last frame is in $(pwd)/screenshot.jpg"
 else
