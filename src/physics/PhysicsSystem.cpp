@@ -7,3 +7,8 @@ PhysicsSystem::PhysicsSystem(MessageManager& messages) {
 }
 
 void PhysicsSystem::HandleMessage(const MessagePointer&) {}
+
+// No world yet: nothing can be hit.
+RayTestResult PhysicsSystem::RayTestClosestPoint(const glm::vec3&, const glm::vec3&) {
+    return RayTestResult{};
+}

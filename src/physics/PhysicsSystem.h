@@ -2,6 +2,7 @@
 
 #include "core/System.h"
 #include "messaging/MessageListener.h"
+#include "physics/RayTestResult.h"
 
 class MessageManager;
 
@@ -11,4 +12,7 @@ class PhysicsSystem : public Core::System, public MessageListener {
     explicit PhysicsSystem(MessageManager& messages);
     virtual void HandleMessage(const MessagePointer& message);
     JSObject* GetJSInstance() override;
+
+    // Closest body hit on the segment from `from` to `to`.
+    RayTestResult RayTestClosestPoint(const glm::vec3& from, const glm::vec3& to);
 };
