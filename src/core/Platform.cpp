@@ -71,7 +71,12 @@ int OnXError(Display* display, XErrorEvent* error) {
     WatchedWindow& watched = Watched();
     if (watched.lost)
         return 0;
-    if (watched.window != 0 && error->resourceid == watched.window) {
+    // A window destroyed under us shows as BadWindow or BadDrawable on it, or as an
+    // extension's drawable error (GLX) when the context next touches it. Other errors
+    // about a live window are real faults and keep their old handling.
+    const bool gone = error->error_code == BadWindow || error->error_code == BadDrawable ||
+                      error->error_code >= 128;
+    if (watched.window != 0 && error->resourceid == watched.window && gone) {
         watched.lost = true;
         // A local table look-up for core errors; it sends nothing to the server.
         XGetErrorText(display, error->error_code, watched.reason, sizeof watched.reason);
