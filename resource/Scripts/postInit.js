@@ -55,3 +55,5 @@ var scene = {
 };
 
 print("Marrowvale: scene ready,", core.objectManager.numGameObjects, "objects");
+
+RunFile("../resource/Scripts/sampleInput.js");

@@ -70,8 +70,8 @@ std::string CommandLineUsage(const std::string& program) {
            "       [--api-reference] [--help]\n"
            "  --frames N          stop after N frames, as if a script had stopped the game\n"
            "  --screenshot        with --frames: save the last frame as screenshot.jpg\n"
-           "  --resource DIR      load scripts, shaders, models and sounds from DIR\n"
-           "                      instead of ../resource/\n"
+           "  --resource DIR      the game's folder instead of ../resource/; paths that\n"
+           "                      scripts write ../resource/... are read from DIR\n"
            "  --script-heap-mb N  limit the script heap to N MiB (default " +
            std::to_string(ScriptHost::kDefaultHeapLimitBytes >> 20) +
            "); frames slow down\n"

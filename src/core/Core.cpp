@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "audio/SoundSystem.h"
+#include "core/Path.h"
 #include "core/Platform.h"
 #include "graphics/GraphicsSystem.h"
 #include "logic/GameLogicSystem.h"
@@ -76,7 +77,8 @@ void Core::Init() {
 }
 
 void Core::CreateProfileBar() {
-    BroadcastMessage(CreateMessage<RegisterAntBarMessage>(profileBarName, 200u, 400u, 211u, 10u));
+    BroadcastMessage(
+        TryCreateMessage<RegisterAntBarMessage>(profileBarName, 200u, 400u, 211u, 10u));
     struct Entry {
         const char* name;
         float* value;
@@ -93,11 +95,11 @@ void Core::CreateProfileBar() {
         {"SoundSystem", &systemTimes[kSound]},
     };
     for (const Entry& entry : entries)
-        BroadcastMessage(
-            CreateMessage<AddVarMessage>(profileBarName, static_cast<void*>(entry.value),
-                                         kTweakTypeFloat, std::string(entry.name), std::string()));
-    BroadcastMessage(CreateMessage<TWDefineMessage>(profileBarName, std::string("refresh=.5")));
-    BroadcastMessage(CreateMessage<SetBarVisibleMessage>(profileBarName, false));
+        BroadcastMessage(TryCreateMessage<AddVarMessage>(
+            profileBarName, static_cast<void*>(entry.value), kTweakTypeFloat,
+            std::string(entry.name), std::string()));
+    BroadcastMessage(TryCreateMessage<TWDefineMessage>(profileBarName, std::string("refresh=.5")));
+    BroadcastMessage(TryCreateMessage<SetBarVisibleMessage>(profileBarName, false));
 }
 
 void Core::MainLoop() {
@@ -153,7 +155,7 @@ void Core::UpdateSystems(float dt) {
 }
 
 void Core::Quit() {
-    BroadcastMessage(CreateMessage<QuittingMessage>());
+    BroadcastMessage(TryCreateMessage<QuittingMessage>());
     running = false;
 }
 
@@ -173,7 +175,7 @@ void Core::BroadcastMessageDelayed(Message* message, float delaySeconds) {
 }
 
 void Core::ToggleProfileWindow() {
-    BroadcastMessage(CreateMessage<SetBarVisibleMessage>(profileBarName, !profiling));
+    BroadcastMessage(TryCreateMessage<SetBarVisibleMessage>(profileBarName, !profiling));
     profiling = !profiling;
 }
 
@@ -196,11 +198,13 @@ bool Core::ShowErrorBox(int line, const char* file, const char* format, ...) {
 }
 
 std::string Core::GetResourcePath(const std::string& relative) const {
-    return resourceDir + relative;
+    return GetResourceFolder() + relative;
 }
 
 void Core::SetResourceDir(const std::string& dir) {
-    resourceDir = dir;
-    if (!resourceDir.empty() && resourceDir.back() != '/' && resourceDir.back() != '\\')
-        resourceDir += '/';
+    SetResourceFolder(dir);
+}
+
+const std::string& Core::GetResourceDir() const {
+    return GetResourceFolder();
 }

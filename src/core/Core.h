@@ -64,10 +64,11 @@ class Core {
     // Shows the fatal-error box; the caller decides what happens next.
     static bool ShowErrorBox(int line, const char* file, const char* format, ...);
 
-    // Every engine file path starts here; "--resource DIR" replaces the default.
+    // Every engine file path starts here; "--resource DIR" replaces the default. Paths
+    // that scripts write "../resource/..." follow it too (ResolvePath).
     std::string GetResourcePath(const std::string& relative) const;
     void SetResourceDir(const std::string& dir);
-    const std::string& GetResourceDir() const { return resourceDir; }
+    const std::string& GetResourceDir() const;
 
     // Stops the main loop after this many frames (0: no limit), exactly as if
     // a script had cleared `running` at the end of that frame.
@@ -115,7 +116,6 @@ class Core {
     void CreateProfileBar();
     void UpdateSystems(float dt);
 
-    std::string resourceDir = "../resource/";
     uint64_t frameLimit = 0;
     bool screenshotOnLastFrame = false;
     uint64_t frameCount = 0;

@@ -1,5 +1,7 @@
 #include "core/Core.h"
 
+#include <cmath>
+
 #include "audio/SoundSystem.h"
 #include "core/System.h"
 #include "graphics/GraphicsSystem.h"
@@ -10,6 +12,7 @@
 #include "physics/PhysicsSystem.h"
 #include "script/JSGarbageCollectorSystem.h"
 #include "script/ScriptClass.h"
+#include "script/ScriptHost.h"
 #include "tools/AntBarSystem.h"
 #include "tools/DevConsoleSystem.h"
 #include "window/WindowSystem.h"
@@ -29,8 +32,20 @@ void Quit() {
 void BroadcastMessage(script::Taken<Message> message) {
     Core::Instance().BroadcastMessage(message.object);
 }
-void BroadcastMessageDelayed(script::Taken<Message> message, float delaySeconds) {
-    Core::Instance().BroadcastMessageDelayed(message.object, delaySeconds);
+// A delay that is NaN or infinite never falls due, so its message would hold
+// a pool block for good; a negative one is a mistake in the script. The
+// record was already handed over, so a rejected one is freed here.
+void BroadcastMessageDelayed(script::Taken<Message> message, double delaySeconds) {
+    const auto delay = static_cast<float>(delaySeconds);
+    if (!std::isfinite(delay) || delay < 0.0f) {
+        DestroyMessage(message.object);
+        ScriptHost::Instance().ReportError(
+            "Error, Core.BroadcastMessageDelayed: the delay must be a finite number of seconds, "
+            "0 or more; got %g. The message was not sent.",
+            delaySeconds);
+        return;
+    }
+    Core::Instance().BroadcastMessageDelayed(message.object, delay);
 }
 void PrintMessage(const script::StringOf&) {}
 
@@ -47,6 +62,12 @@ MessageManager* GetMessageManager(const Core& core) {
 }
 void SetMessageManager(Core& core, MessageManager* manager) {
     core.messageManager = manager;
+}
+
+// Where the game's files are, ending in '/': "../resource/" or the --resource folder.
+// Read-only: the engine has already loaded its start-up files from it.
+std::string GetResourceFolder(const Core& core) {
+    return core.GetResourceDir();
 }
 
 // A new wrapper on every read, from the system itself.
@@ -78,6 +99,7 @@ const S
                   SystemProperty<DevConsoleSystem, &Core::DevConsoleSystem_>("DevConsoleSystem_"),
                   SystemProperty<SoundSystem, &Core::SoundSystem_>("SoundSystem_"),
                   S::Property<&Core::running>("running"),
+                  S::Property<&GetResourceFolder, nullptr>("resourceFolder"),
                   S::Property<&Core::stringTest>("stringTest"),
                   S::Property<&Core::vec2Test>("vec2Test"),
                   S::Property<&Core::vec3Test>("vec3Test"),

@@ -6,3 +6,23 @@
 // Every engine file open goes through this so those names work on any platform: on
 // systems where '\' is not a separator it becomes '/'; elsewhere the path is unchanged.
 std::string NormalizePath(const std::string& path);
+
+// The folder a game was written against is "../resource/", and scripts and tools name
+// their files that way. With the game elsewhere ("--resource DIR"), such names must still
+// find its files.
+inline constexpr const char* kDefaultResourceFolder = "../resource/";
+void SetResourceFolder(const std::string& folder);
+const std::string& GetResourceFolder();
+
+// The engine's own resource folder, whose files (the shaders) a game folder may leave
+// out. Fixed when the engine is built: the resource/ folder of its source tree.
+const char* GetEngineResourceFolder();
+
+// Where an engine file named by a script or a tool really is: NormalizePath, and a name
+// starting with "../resource/" taken from the game's resource folder instead.
+std::string ResolvePath(const std::string& path);
+
+// Whether `path` names a regular file (symbolic links followed). Devices, FIFOs and
+// folders are refused before any read: "/dev/urandom" never ends and a FIFO blocks.
+// On false, `problem` says why, for the caller's report.
+bool IsRegularFile(const std::string& path, std::string& problem);

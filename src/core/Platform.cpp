@@ -52,7 +52,58 @@ bool RequestMaximizedState(Display* display, Window window) {
                       SubstructureRedirectMask | SubstructureNotifyMask, &event) != 0;
 }
 
+// The window under watch and what became of it. Written from the error handler, which
+// Xlib calls on the main thread while it reads replies.
+struct WatchedWindow {
+    Window window = 0;
+    bool lost = false;
+    char reason[128] = "";
+    XErrorHandler previous = nullptr;
+    bool installed = false;
+};
+
+WatchedWindow& Watched() {
+    static WatchedWindow watched;
+    return watched;
+}
+
+int OnXError(Display* display, XErrorEvent* error) {
+    WatchedWindow& watched = Watched();
+    if (watched.lost)
+        return 0;
+    // A window destroyed under us shows as BadWindow or BadDrawable on it, or as an
+    // extension's drawable error (GLX) when the context next touches it. Other errors
+    // about a live window are real faults and keep their old handling.
+    const bool gone = error->error_code == BadWindow || error->error_code == BadDrawable ||
+                      error->error_code >= 128;
+    if (watched.window != 0 && error->resourceid == watched.window && gone) {
+        watched.lost = true;
+        // A local table look-up for core errors; it sends nothing to the server.
+        XGetErrorText(display, error->error_code, watched.reason, sizeof watched.reason);
+        return 0;
+    }
+    return watched.previous ? watched.previous(display, error) : 0;
+}
+
 } // namespace
+
+void WatchWindow(sf::WindowHandle window) {
+    WatchedWindow& watched = Watched();
+    if (!watched.installed) {
+        watched.previous = XSetErrorHandler(&OnXError);
+        watched.installed = true;
+    }
+    watched.window = static_cast<Window>(window);
+    watched.lost = false;
+    watched.reason[0] = '\0';
+}
+
+bool IsWindowLost(std::string* reason) {
+    const WatchedWindow& watched = Watched();
+    if (watched.lost && reason)
+        *reason = watched.reason;
+    return watched.lost;
+}
 
 bool ShowErrorBox(const char* title, const char* text) {
     std::fprintf(stderr, "[%s] %s\n", title, text);

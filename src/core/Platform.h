@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 #include <SFML/Window/WindowHandle.hpp>
 
 // The few operating-system services the engine needs, kept in one place so
@@ -28,5 +30,14 @@ bool MaximizeWindow(sf::WindowHandle window);
 // Size of the window's drawable area as the display server knows it now. A
 // window manager may apply a requested change later than this call.
 bool GetClientSize(sf::WindowHandle window, unsigned& width, unsigned& height);
+
+// Another program can destroy the window outright (`xdotool windowclose`, a crashed
+// window manager). Xlib's answer to the errors that follow is to end the process on the
+// spot; once the window is watched, an error about it marks it lost instead, and every
+// later error (the teardown of what pointed at it) is dropped. Errors about anything else
+// before that still end the process as they always did.
+void WatchWindow(sf::WindowHandle window);
+// Whether the watched window is gone; `reason` gets the X error that said so.
+bool IsWindowLost(std::string* reason = nullptr);
 
 } // namespace Platform

@@ -1,6 +1,7 @@
 #include "graphics/GraphicsSystem.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <optional>
 
 #include <GL/glew.h>
@@ -80,11 +81,16 @@ void GraphicsSystem::Initialize() {
     glReady = true;
     ApplyState();
 
-    if (!BuildPrograms()) {
-        Core::ShowErrorBox(0, "",
-                           "Failed to compile and link graphics shaders. Marrowvale requires "
-                           "OpenGL 3.3. You may need to update your graphics card or graphics "
-                           "drivers.");
+    std::string missingShader;
+    if (!BuildPrograms(missingShader)) {
+        // A missing file is the game folder's problem, not the graphics driver's.
+        if (!missingShader.empty())
+            Core::ShowErrorBox(0, "", "Cannot find the shader file %s.", missingShader.c_str());
+        else
+            Core::ShowErrorBox(0, "",
+                               "Failed to compile and link graphics shaders. Marrowvale requires "
+                               "OpenGL 3.3. You may need to update your graphics card or "
+                               "graphics drivers.");
         Core::Instance().FailStartup();
         return;
     }
@@ -106,24 +112,34 @@ void GraphicsSystem::Initialize() {
     pendingUploads.clear();
 }
 
-bool GraphicsSystem::BuildPrograms() {
-    const Core& core = Core::Instance();
+std::string GraphicsSystem::GetShaderFolder() {
+    // A game brings its own shaders in a Shaders/ folder or uses the engine's.
+    const std::string own = Core::Instance().GetResourcePath("Shaders/");
+    std::error_code error;
+    if (std::filesystem::is_directory(own, error))
+        return own;
+    return std::string(GetEngineResourceFolder()) + "Shaders/";
+}
+
+bool GraphicsSystem::BuildPrograms(std::string& missingFile) {
+    const std::string folder = GetShaderFolder();
     try {
-        voxelProgram.AddShader(core.GetResourcePath("Shaders/voxelShader.vs"));
-        voxelProgram.AddShader(core.GetResourcePath("Shaders/constAmbient.fs"));
+        voxelProgram.AddShader(folder + "voxelShader.vs");
+        voxelProgram.AddShader(folder + "constAmbient.fs");
         voxelProgram.Link();
         voxelProgram.AddUniform("modelViewMatrix");
         voxelProgram.AddUniform("perspectiveMatrix");
         voxelProgram.AddUniform("voxelDataBuffer");
 
-        spriteProgram.AddShader(core.GetResourcePath("Shaders/sprite.vs"));
-        spriteProgram.AddShader(core.GetResourcePath("Shaders/sprite.fs"));
+        spriteProgram.AddShader(folder + "sprite.vs");
+        spriteProgram.AddShader(folder + "sprite.fs");
         spriteProgram.Link();
         spriteProgram.AddUniform("u_alpha");
         spriteProgram.AddUniform("u_texture");
         spriteProgram.AddUniform("u_model_view_projection");
     } catch (const ShaderException& error) {
         std::fprintf(stderr, "GraphicsSystem: %s\n", error.message.c_str());
+        missingFile = error.missingFile;
         return false;
     } catch (const ShaderProgramException& error) {
         std::fprintf(stderr, "GraphicsSystem: %s\n", error.message.c_str());
@@ -215,7 +231,7 @@ void GraphicsSystem::Update(float) {
     }
 
     messages->Broadcast(MessageManager::kAllGroups,
-                        MessagePointer(CreateMessage<DebugDrawMessage>()), 0.0f);
+                        MessagePointer(TryCreateMessage<DebugDrawMessage>()), 0.0f);
 
     if (drawTweakBar) {
         // The tweak panels draw here once the panel system renders them.
@@ -290,6 +306,10 @@ void GraphicsSystem::HandleMessage(const MessagePointer& message) {
     switch (message->id) {
     case MID_VideoSizeChangeMessage: {
         const auto& change = static_cast<const VideoSizeChangeMessage&>(*message);
+        // A size of 0 (a script's message, a minimized window) would make the aspect
+        // ratio and with it the projection and every picking ray NaN.
+        if (change.width == 0 || change.height == 0)
+            break;
         viewportWidth = change.width;
         viewportHeight = change.height;
         glViewport(0, 0, static_cast<GLsizei>(viewportWidth), static_cast<GLsizei>(viewportHeight));
@@ -315,8 +335,10 @@ void GraphicsSystem::HandleMessage(const MessagePointer& message) {
 
 VoxelModel* GraphicsSystem::GetModel(const std::string& name) {
     const auto [entry, inserted] = modelCache.try_emplace(name);
-    if (inserted)
-        entry->second.LoadFromFile(name);
+    // LoadFromFile says why a model could not be read; the empty entry is what every
+    // later request gets, so that is said only once.
+    if (inserted && !entry->second.LoadFromFile(name))
+        std::fprintf(stderr, "GraphicsSystem: model %s stays empty.\n", name.c_str());
     return &entry->second;
 }
 
@@ -333,8 +355,15 @@ Texture* GraphicsSystem::GetTexture(const std::string& name) {
 }
 
 void GraphicsSystem::LoadTexture(Texture& texture, bool upload) {
+    const std::string path = ResolvePath(texture.fileName);
+    std::string problem;
+    if (!IsRegularFile(path, problem)) {
+        std::fprintf(stderr, "GraphicsSystem: cannot load texture %s: %s.\n",
+                     texture.fileName.c_str(), problem.c_str());
+        return;
+    }
     sf::Image image;
-    if (!image.loadFromFile(NormalizePath(texture.fileName)))
+    if (!image.loadFromFile(path))
         return;
     const sf::Vector2u size = image.getSize();
     texture.width = size.x;

@@ -41,9 +41,9 @@ class GraphicsSystem : public Core::System, public MessageListener {
     JSObject* GetJSInstance() override;
     virtual void HandleMessage(const MessagePointer& message);
 
-    // Cache look-ups by the name exactly as given. A file that fails to load is cached
-    // as it is (an empty model, a texture named 0) and never retried. Entries live as
-    // long as the system.
+    // Cache look-ups by the name exactly as given; the file is read from ResolvePath of
+    // it. A file that fails to load is cached as it is (an empty model, a texture named
+    // 0), reported once and never retried. Entries live as long as the system.
     VoxelModel* GetModel(const std::string& name);
     Texture* GetTexture(const std::string& name);
 
@@ -77,8 +77,12 @@ class GraphicsSystem : public Core::System, public MessageListener {
     // GL 3.3 entry points are loaded, so GL calls are safe from here on.
     bool glReady = false;
 
+    // The game's own Shaders/ folder when it has one, else the engine's.
+    static std::string GetShaderFolder();
+
   private:
-    bool BuildPrograms();
+    // On failure `missingFile` names a shader file that could not be opened, if any.
+    bool BuildPrograms(std::string& missingFile);
     void ApplyState();
     void CreateVoxelStore();
     void CreateCube();

@@ -16,14 +16,23 @@ MouseRay GetMouseClickRay(const GraphicsSystem& graphics, glm::ivec2 pixel) {
     return graphics.GetMouseClickRay(pixel.x, pixel.y);
 }
 
+// File names are checked as paths: a NUL or a character above 255 is an error, never
+// another file.
+VoxelModel* GetModel(GraphicsSystem& graphics, const script::FilePath& file) {
+    return graphics.GetModel(file.path);
+}
+Texture* GetTexture(GraphicsSystem& graphics, const script::FilePath& file) {
+    return graphics.GetTexture(file.path);
+}
+
 using S = script::ScriptClass<GraphicsSystem>;
 const S
     graphicsSystemClass("GraphicsSystem",
                         {
                             S::Property<&GraphicsSystem::drawTweakBar>("drawTweakBar"),
                             S::Property<&GraphicsSystem::drawing>("drawing"),
-                            S::Method<&GraphicsSystem::GetModel>("GetModel"),
-                            S::Method<&GraphicsSystem::GetTexture>("GetTexture"),
+                            S::Method<&GetModel>("GetModel"),
+                            S::Method<&GetTexture>("GetTexture"),
                             S::Method<&GraphicsSystem::GetCameraMatrix>("GetCameraMatrix"),
                             S::Method<&GraphicsSystem::GetProjectionMatrix>("GetProjectionMatrix"),
                             S::Method<&GetMouseClickRay>("GetMouseClickRay"),

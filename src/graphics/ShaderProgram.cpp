@@ -37,7 +37,7 @@ void ShaderProgram::Compile(ShaderFile& file) {
 
     std::ifstream input(NormalizePath(file.fileName));
     if (!input.is_open())
-        throw ShaderException("Cannot find file" + file.fileName);
+        throw ShaderException("Cannot find file " + file.fileName, file.fileName);
     std::string source, line;
     while (std::getline(input, line)) {
         source += line;

@@ -12,8 +12,10 @@
 // A single shader file could not be used (unknown stage or missing file).
 class ShaderException {
   public:
-    explicit ShaderException(std::string message) : message(std::move(message)) {}
+    explicit ShaderException(std::string message, std::string missingFile = std::string())
+        : message(std::move(message)), missingFile(std::move(missingFile)) {}
     std::string message;
+    std::string missingFile; // set when the file could not be opened
 };
 
 // The program could not be built (a file failed to compile, or linking failed).

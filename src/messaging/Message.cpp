@@ -1,5 +1,7 @@
 #include "messaging/Message.h"
 
+#include <cstdio>
+
 namespace {
 
 template <class T> void DestroyAs(Message* message) {
@@ -16,7 +18,32 @@ template <std::size_t... I> void DestroyRecord(Message* message, std::index_sequ
         destroyers[message->id](message);
 }
 
+std::uint64_t droppedEngineMessages = 0;
+bool dropReported = false;
+
 } // namespace
+
+std::uint64_t GetDroppedEngineMessageCount() {
+    return droppedEngineMessages;
+}
+
+void NoteEngineMessageDropped(std::uint32_t id, const char* reason) {
+    ++droppedEngineMessages;
+    if (dropReported)
+        return;
+    dropReported = true;
+    std::fprintf(stderr,
+                 "MessageManager: the message pool is exhausted (%s); the engine dropped a "
+                 "message with id %u and goes on. Scripts holding many messages, or posting "
+                 "them with huge delays, are the usual cause. Further drops are not reported "
+                 "until a message can be made again.\n",
+                 reason, static_cast<unsigned>(id));
+    std::fflush(stderr);
+}
+
+void NoteEngineMessageCreated() {
+    dropReported = false;
+}
 
 void DestroyMessage(Message* message) {
     if (!message)

@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "objects/BlockAllocator.h"
+#include "objects/OAException.h"
 
 // Identifiers of the message records; every record starts with one.
 enum MessageId : std::uint32_t {
@@ -250,3 +251,24 @@ template <class T, class... A> T* CreateMessage(A&&... args) {
 // Runs the destructor of the record named by message->id and returns its block
 // to the message pool. Null is ignored.
 void DestroyMessage(Message* message);
+
+// Engine messages that could not be made because the pool was exhausted.
+std::uint64_t GetDroppedEngineMessageCount();
+void NoteEngineMessageDropped(std::uint32_t id, const char* reason);
+void NoteEngineMessageCreated();
+
+// For engine code that must carry on without its message (input events, the
+// per-frame debug draw): null instead of an exception when the pool is
+// exhausted. A frame then goes on without that one message; the first drop
+// is reported on standard error, and the next only after a message could be
+// made again, so a pool that stays full does not flood the output.
+template <class T, class... A> T* TryCreateMessage(A&&... args) {
+    try {
+        T* message = CreateMessage<T>(std::forward<A>(args)...);
+        NoteEngineMessageCreated();
+        return message;
+    } catch (const OAException& error) {
+        NoteEngineMessageDropped(T::kId, error.what());
+        return nullptr;
+    }
+}

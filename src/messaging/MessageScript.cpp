@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "script/ScriptClass.h"
+#include "script/ScriptHost.h"
 
 // One script class per message record, plus the MID and KeyState constants.
 //
@@ -32,12 +33,39 @@ uint32_t Type(Message* message) {
     return message->id;
 }
 
+// Scripts share the message pool with the engine, which needs a few blocks
+// every frame (input, debug drawing). Scripts may keep at most this many
+// messages alive at once, held or waiting in the delayed list, which leaves
+// the engine most of the pool's 500,000 blocks.
+constexpr std::size_t kScriptMessageLimit = 100000;
+
+template <class T> bool RoomForScriptMessage() {
+    const auto inUse = [] { return MessagePool::Instance().GetStatistics()->ObjectsInUse; };
+    if (inUse() < kScriptMessageLimit)
+        return true;
+    // Messages a script dropped keep their blocks until their objects are
+    // collected; only what is still alive after a collection counts.
+    ScriptHost::Instance().CollectGarbage();
+    if (inUse() < kScriptMessageLimit)
+        return true;
+    ScriptHost::Instance().ReportError(
+        "Error, %s.Create: %zu messages are alive, the most scripts may hold at once; "
+        "broadcast or drop some first (messages posted with a long delay count until "
+        "delivered).",
+        script::ScriptClass<T>::ScriptName().c_str(), kScriptMessageLimit);
+    return false;
+}
+
 template <class T, class... A> script::Owned<T> Create(A... args) {
+    if (!RoomForScriptMessage<T>())
+        return {};
     return {CreateMessage<T>(std::move(args)...)};
 }
 
 script::Owned<MouseButtonMessage> CreateMouseButton(glm::ivec2 mousePos, uint32_t state,
                                                     uint32_t index) {
+    if (!RoomForScriptMessage<MouseButtonMessage>())
+        return {};
     return {CreateMessage<MouseButtonMessage>(mousePos.x, mousePos.y, state, index)};
 }
 glm::ivec2 GetMousePos(const MouseButtonMessage& m) {

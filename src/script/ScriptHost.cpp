@@ -64,8 +64,19 @@ bool RunFileNative(JSContext* cx, unsigned argc, JS::Value* vp) {
     if (args.length() != 1)
         return true;
     std::string path;
-    if (!script::Stringify(cx, args[0], path))
+    if (args[0].isString()) {
+        // A NUL or a character above 255 would name another file than written.
+        script::FilePath file;
+        if (!script::Convert<script::FilePath>::FromScript(cx, args[0], file)) {
+            if (!JS_IsExceptionPending(cx))
+                JS_ReportErrorLatin1(cx, "Error in RunFile: argument 1 must be %s.",
+                                     script::Convert<script::FilePath>::Name().c_str());
+            return false;
+        }
+        path = std::move(file.path);
+    } else if (!script::Stringify(cx, args[0], path)) {
         return false;
+    }
     ScriptHost::Instance().RunFile(path);
     return true;
 }
@@ -251,7 +262,14 @@ void ScriptHost::CollectGarbage() {
 bool ScriptHost::RunFile(const std::string& path) {
     std::string source;
     std::string problem;
-    if (!ReadFile(NormalizePath(path), source, problem)) {
+    // Scripts name files "../resource/..."; with the game elsewhere they come from there.
+    const std::string resolved = ResolvePath(path);
+    std::string why;
+    if (!IsRegularFile(resolved, why))
+        problem = "cannot open the script file (" + why + ")";
+    else
+        ReadFile(resolved, source, problem);
+    if (!problem.empty()) {
         Report(path.c_str(), 0, problem);
         return false;
     }

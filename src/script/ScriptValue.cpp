@@ -1,6 +1,9 @@
 #include "script/ScriptValue.h"
 
 #include <limits>
+#include <string>
+
+#include <mozilla/Range.h>
 
 #include <js/Array.h>
 #include <js/CallAndConstruct.h>
@@ -111,6 +114,24 @@ bool Convert<std::string>::FromScript(JSContext* cx, JS::HandleValue value, std:
     if (!value.isString())
         return false;
     return StringToBytes(cx, value.toString(), out);
+}
+
+bool Convert<FilePath>::FromScript(JSContext* cx, JS::HandleValue value, FilePath& out) {
+    if (!value.isString())
+        return false;
+    JSString* string = value.toString();
+    const size_t length = JS_GetStringLength(string);
+    std::u16string chars(length, u'\0');
+    if (!JS_CopyStringChars(cx, mozilla::Range<char16_t>(chars.data(), length), string))
+        return false;
+    std::string bytes(length, '\0');
+    for (size_t i = 0; i < length; ++i) {
+        if (chars[i] == 0 || chars[i] > 0xff)
+            return false;
+        bytes[i] = static_cast<char>(chars[i]);
+    }
+    out.path = std::move(bytes);
+    return true;
 }
 
 template <glm::length_t N>

@@ -63,6 +63,14 @@ struct StringOf {
     std::string text;
 };
 
+// A file name from a script: a string whose every character is one byte of
+// the path (1 to 255). A NUL would cut the name short where the system reads
+// it, and a character above 255 would lose its high byte ("\u012e" turning
+// into "."), naming another file than the script wrote: both are errors.
+struct FilePath {
+    std::string path;
+};
+
 // "a number", "null", "an array", "a Core object": for error messages.
 std::string DescribeValue(JSContext* cx, JS::HandleValue value);
 
@@ -338,6 +346,14 @@ template <class T> struct Convert<PointerOrNull<T>> {
         out.object = nullptr;
         return !JS_IsExceptionPending(cx); // a wrapper whose object is gone stays an error
     }
+};
+
+template <> struct Convert<FilePath> {
+    static std::string Name() { return "file path (string, no NUL, no character above \\u00ff)"; }
+    static bool ToScript(JSContext* cx, const FilePath& value, JS::MutableHandleValue out) {
+        return Convert<std::string>::ToScript(cx, value.path, out);
+    }
+    static bool FromScript(JSContext* cx, JS::HandleValue value, FilePath& out);
 };
 
 template <> struct Convert<StringOf> {

@@ -88,10 +88,18 @@ std::FILE* CreateTemporaryBeside(const std::filesystem::path& target,
 } // namespace
 
 bool VoxelModel::LoadFromFile(const std::string& fileName) {
-    const std::string path = NormalizePath(fileName);
-    std::ifstream file(path, std::ios::binary);
-    if (!file.good())
+    const std::string path = ResolvePath(fileName);
+    std::string problem;
+    if (!IsRegularFile(path, problem)) {
+        std::cerr << "Cannot load voxel model " << fileName << ": " << problem << ".\n";
         return false;
+    }
+    std::ifstream file(path, std::ios::binary);
+    if (!file.good()) {
+        std::cerr << "Cannot load voxel model " << fileName << ": cannot open it ("
+                  << std::strerror(errno) << ").\n";
+        return false;
+    }
 
     unsigned char header[kHeaderBytes];
     file.read(reinterpret_cast<char*>(header), kHeaderBytes);
@@ -141,7 +149,7 @@ bool VoxelModel::LoadFromFile(const std::string& fileName) {
 
 bool VoxelModel::SaveToFile(const std::string& fileName) const {
     namespace fs = std::filesystem;
-    const fs::path target = NormalizePath(fileName);
+    const fs::path target = ResolvePath(fileName);
 
     if (voxels.size() > std::numeric_limits<std::uint32_t>::max()) {
         std::cerr << "Cannot save voxel model " << fileName << ": " << voxels.size()

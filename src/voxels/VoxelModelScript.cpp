@@ -6,15 +6,18 @@
 // object showing that model sees what a script does to it.
 namespace {
 
+bool LoadFromFile(VoxelModel& model, const script::FilePath& file) {
+    return model.LoadFromFile(file.path);
+}
 // Failures are reported on standard error; scripts get no result.
-void SaveToFile(const VoxelModel& model, const std::string& fileName) {
-    model.SaveToFile(fileName);
+void SaveToFile(const VoxelModel& model, const script::FilePath& file) {
+    model.SaveToFile(file.path);
 }
 
 using S = script::ScriptClass<VoxelModel>;
 const S voxelModelClass("VoxelModel",
                         {
-                            S::Method<&VoxelModel::LoadFromFile>("LoadFromFile"),
+                            S::Method<&LoadFromFile>("LoadFromFile"),
                             S::Method<&SaveToFile>("SaveToFile"),
                             S::Method<&VoxelModel::RandomizeSaturation>("RandomizeSaturation"),
                         });

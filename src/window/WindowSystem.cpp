@@ -1,6 +1,7 @@
 #include "window/WindowSystem.h"
 
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <iostream>
 
@@ -132,6 +133,7 @@ sf::VideoMode WindowSystem::DefaultWindowedMode(const std::vector<sf::VideoMode>
 void WindowSystem::CreateRenderWindow(const sf::VideoMode& mode) {
     GetWindow().create(mode, title, style, WindowContextSettings());
     GetWindow().setActive(true);
+    Platform::WatchWindow(GetWindow().getSystemHandle());
     const sf::Vector2u size = GetWindow().getSize();
     width = size.x;
     height = size.y;
@@ -139,10 +141,13 @@ void WindowSystem::CreateRenderWindow(const sf::VideoMode& mode) {
 }
 
 void WindowSystem::BroadcastSize(std::uint32_t newWidth, std::uint32_t newHeight) {
-    Core::Instance().BroadcastMessage(CreateMessage<VideoSizeChangeMessage>(newWidth, newHeight));
+    Core::Instance().BroadcastMessage(
+        TryCreateMessage<VideoSizeChangeMessage>(newWidth, newHeight));
 }
 
 void WindowSystem::Update(float) {
+    if (CloseIfLost())
+        return;
     DrawTextComponents();
     // Captured before any event can re-create the window and lose the frame.
     if (screenshotRequested)
@@ -150,6 +155,22 @@ void WindowSystem::Update(float) {
     PumpEvents();
     if (IsOpen())
         window->display();
+}
+
+bool WindowSystem::CloseIfLost() {
+    std::string reason;
+    if (!IsOpen() || !Platform::IsWindowLost(&reason))
+        return false;
+    // Destroyed by another program: there is nothing left to draw into or read events
+    // from, so the game ends as if the window had been closed.
+    std::fprintf(stderr,
+                 "WindowSystem: the window was destroyed from outside (X error: %s); "
+                 "the game ends.\n",
+                 reason.c_str());
+    std::fflush(stderr);
+    window->close();
+    Core::Instance().Quit();
+    return true;
 }
 
 void WindowSystem::DrawTextComponents() {
@@ -196,28 +217,28 @@ void WindowSystem::ProcessEvent(const sf::Event& event) {
         OnGainedFocus();
         break;
     case sf::Event::TextEntered:
-        core.BroadcastMessage(CreateMessage<TextEnteredMessage>(event.text.unicode));
+        core.BroadcastMessage(TryCreateMessage<TextEnteredMessage>(event.text.unicode));
         break;
     case sf::Event::KeyPressed:
     case sf::Event::KeyReleased: {
         const std::uint32_t state = event.type == sf::Event::KeyPressed ? KS_PRESSED : KS_RELEASED;
-        core.BroadcastMessage(CreateMessage<KeyboardMessage>(state, KeyCodeFromSfml(event.key.code),
-                                                             event.key.alt, event.key.control,
-                                                             event.key.shift));
+        core.BroadcastMessage(
+            TryCreateMessage<KeyboardMessage>(state, KeyCodeFromSfml(event.key.code), event.key.alt,
+                                              event.key.control, event.key.shift));
         break;
     }
     case sf::Event::MouseWheelScrolled:
         // The deprecated wheel event duplicates this one; sideways scrolling
         // has no message.
         if (event.mouseWheelScroll.wheel == sf::Mouse::VerticalWheel)
-            core.BroadcastMessage(CreateMessage<MouseWheelMessage>(
+            core.BroadcastMessage(TryCreateMessage<MouseWheelMessage>(
                 static_cast<std::int32_t>(event.mouseWheelScroll.delta)));
         break;
     case sf::Event::MouseButtonPressed:
     case sf::Event::MouseButtonReleased: {
         const std::uint32_t state =
             event.type == sf::Event::MouseButtonPressed ? KS_PRESSED : KS_RELEASED;
-        core.BroadcastMessage(CreateMessage<MouseButtonMessage>(
+        core.BroadcastMessage(TryCreateMessage<MouseButtonMessage>(
             event.mouseButton.x, event.mouseButton.y, state,
             static_cast<std::uint32_t>(event.mouseButton.button)));
         break;
@@ -229,7 +250,7 @@ void WindowSystem::ProcessEvent(const sf::Event& event) {
         const std::int32_t yRel = y - lastMouseY;
         lastMouseX = x;
         lastMouseY = y;
-        core.BroadcastMessage(CreateMessage<MouseMotionMessage>(x, y, xRel, yRel));
+        core.BroadcastMessage(TryCreateMessage<MouseMotionMessage>(x, y, xRel, yRel));
         break;
     }
     default: // mouse entering or leaving, joysticks, touch, sensors
@@ -391,14 +412,20 @@ std::uint32_t WindowSystem::DesktopHeight() const {
 // Fonts are rasterised per character size when glyphs are drawn, so the size
 // asked for here does not affect what is loaded.
 const sf::Font& WindowSystem::GetFont(unsigned, const std::string& path) {
-    const std::string key = NormalizePath(path);
+    const std::string key = ResolvePath(path);
     auto [entry, inserted] = fonts.try_emplace(key);
-    if (inserted)
-        entry->second.loaded = entry->second.font.loadFromFile(key);
+    if (inserted) {
+        std::string problem;
+        if (IsRegularFile(key, problem))
+            entry->second.loaded = entry->second.font.loadFromFile(key);
+        else
+            std::fprintf(stderr, "WindowSystem: cannot load font %s: %s.\n", path.c_str(),
+                         problem.c_str());
+    }
     return entry->second.font;
 }
 
 bool WindowSystem::IsFontLoaded(const std::string& path) const {
-    const auto entry = fonts.find(NormalizePath(path));
+    const auto entry = fonts.find(ResolvePath(path));
     return entry != fonts.end() && entry->second.loaded;
 }

@@ -82,6 +82,8 @@ class WindowSystem : public Core::System, public MessageListener {
     // the windowing library cannot make even a closed window without one.
     sf::RenderWindow& GetWindow();
     bool IsOpen() const;
+    // When another program destroyed the window: closes what is left of it and quits.
+    bool CloseIfLost();
     // What has been drawn into the frame so far (the back buffer).
     sf::Image CaptureFrame();
 

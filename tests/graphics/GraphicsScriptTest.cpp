@@ -75,6 +75,23 @@ TEST_F(GraphicsScript, MouseClickRayKeepsItsPointsInTheObject) {
     EXPECT_NE(ErrorOf("MouseClickRay.startPoint").find("JSGet_startPoint"), std::string::npos);
 }
 
+// A size of 0 from a script (or a minimized window) would make the aspect ratio, the
+// projection and every picking ray NaN.
+TEST_F(GraphicsScript, AVideoSizeOfZeroIsIgnored) {
+    Eval("Core.BroadcastMessage(VideoSizeChangeMessage.Create(0, 0));"
+         "Core.BroadcastMessage(VideoSizeChangeMessage.Create(640, 0));");
+    graphics.Update(0.0f);
+    EXPECT_EQ(graphics.viewportWidth, 1280u);
+    EXPECT_EQ(graphics.viewportHeight, 800u);
+    EXPECT_EQ(Eval("var r = g.GetMouseClickRay([10, 10]);"
+                   "[].concat.apply([], g.GetProjectionMatrix())"
+                   ".concat(r.startPoint, r.endPoint).every(isFinite)"),
+              "true");
+    Eval("Core.BroadcastMessage(VideoSizeChangeMessage.Create(640, 480))");
+    EXPECT_EQ(graphics.viewportWidth, 640u);
+    EXPECT_EQ(graphics.viewportHeight, 480u);
+}
+
 TEST_F(GraphicsScript, ComponentsReadAndWriteTheirFields) {
     EXPECT_EQ(Eval("var o = om.NewObject(); var t = ObjectManager.AddTransformComponent(o);"
                    "t.position = [1, 2, 3]; t.orientation = [0, 0, 0.6, 0.8]; t.scale = [4, 5, 6];"

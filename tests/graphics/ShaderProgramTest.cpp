@@ -108,7 +108,7 @@ TEST_F(ShaderFiles, FailuresStopTheBuildAndDumpTheInfoLog) {
     missing.AddShader(first);
     missing.AddShader(absent);
     EXPECT_EQ(Link(missing), first + " compiled successfully.\n");
-    EXPECT_EQ(error, "Cannot find file" + absent);
+    EXPECT_EQ(error, "Cannot find file " + absent);
 
     ShaderProgram broken;
     const std::string bad = Write("bad.vs", "#version 330\nvoid main() { gl_Position = oops; }\n");

@@ -1,6 +1,7 @@
 // The core, the systems, the messages and start-up, as scripts see them.
 
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -8,12 +9,14 @@
 
 #include "core/Core.h"
 #include "core/System.h"
+#include "graphics/GraphicsSystem.h"
 #include "messaging/Message.h"
 #include "objects/ObjectManager.h"
 #include "script/JSGarbageCollectorSystem.h"
 #include "script/ScriptCallback.h"
 #include "script/ScriptClass.h"
 #include "script/ScriptTestSupport.h"
+#include "voxels/VoxelModel.h"
 #include "window/WindowTestSupport.h"
 
 namespace {
@@ -225,6 +228,53 @@ TEST_F(StartUp, TheRepositorysOwnScriptsRunCleanly) {
     EXPECT_EQ(err.find(".js:"), std::string::npos) << err;
     EXPECT_EQ(err.find("<no fileName=>"), std::string::npos) << err;
     EXPECT_GT(Core::Instance().objectManager->numGameObjects, 0u);
+}
+
+// A game kept outside the engine's tree names its files "../resource/..." like any other:
+// they come from its folder, and the engine's shaders stand in for the ones it lacks.
+TEST_F(StartUp, AGameElsewhereFindsItsFilesAndTheEngineShaders) {
+    std::filesystem::create_directories(folder.path / "Models");
+    VoxelModel model;
+    model.voxels.resize(3);
+    ASSERT_TRUE(model.SaveToFile((folder.path / "Models/m.vxm").string()));
+    folder.Write("more.js", "var more = 'ran';");
+    folder.Write("postInit.js", "var m = Core.Instance().GraphicsSystem_"
+                                ".GetModel('../resource/Models/m.vxm');"
+                                "RunFile('../resource/Scripts/more.js');");
+    EXPECT_EQ(Run(folder.path.string(), "more", 1), "ran");
+    EXPECT_EQ(Core::Instance().GraphicsSystem_->GetModel("../resource/Models/m.vxm")->voxels.size(),
+              3u);
+    EXPECT_EQ(err.find("[Error]"), std::string::npos) << err;
+    EXPECT_TRUE(Core::Instance().running);
+}
+
+TEST_F(StartUp, AMissingShaderFileIsReportedAsMissing) {
+    const std::filesystem::path shaders = folder.path / "Shaders";
+    std::filesystem::copy(std::string(MARROWVALE_SOURCE_DIR) + "/resource/Shaders", shaders);
+    std::filesystem::remove(shaders / "constAmbient.fs");
+    Run(folder.path.string(), "");
+    EXPECT_NE(err.find("Cannot find the shader file " + (shaders / "constAmbient.fs").string()),
+              std::string::npos)
+        << err;
+    EXPECT_EQ(err.find("OpenGL 3.3"), std::string::npos) << err;
+    EXPECT_FALSE(Core::Instance().running);
+}
+
+// Destroyed by another program, the window takes the game down cleanly instead of the X
+// library ending the process.
+TEST_F(StartUp, AWindowDestroyedFromOutsideEndsTheGame) {
+    if (std::system("command -v xdotool >/dev/null") != 0)
+        GTEST_SKIP() << "xdotool is not installed";
+    Run(std::string(MARROWVALE_SOURCE_DIR) + "/resource", "", 2);
+    const std::string id =
+        std::to_string(Core::Instance().WindowSystem_->GetWindow().getSystemHandle());
+    ASSERT_EQ(std::system(("xdotool windowclose " + id).c_str()), 0);
+    ::testing::internal::CaptureStderr();
+    for (int frame = 0; frame < 500 && Core::Instance().running; ++frame)
+        Core::Instance().RunFrame();
+    err = ::testing::internal::GetCapturedStderr();
+    EXPECT_FALSE(Core::Instance().running);
+    EXPECT_NE(err.find("the window was destroyed from outside"), std::string::npos) << err;
 }
 
 } // namespace
