@@ -57,3 +57,4 @@ var scene = {
 print("Marrowvale: scene ready,", core.objectManager.numGameObjects, "objects");
 
 RunFile("../resource/Scripts/sampleInput.js");
+RunFile("../resource/Scripts/sampleLogic.js");

@@ -1,9 +1,162 @@
 #include "logic/GameLogicSystem.h"
 
-#include "core/ListeningSystem.h"
+#include <string>
 
-GameLogicSystem::GameLogicSystem(MessageManager& messages) {
+#include "core/ListeningSystem.h"
+#include "graphics/GraphicsSystem.h"
+#include "logic/FrameUpdateComponent.h"
+#include "logic/GameState.h"
+#include "logic/ScriptUpdateComponent.h"
+#include "messaging/Message.h"
+#include "navigation/ObstacleComponent.h"
+#include "navigation/PathfindingComponent.h"
+#include "objects/ComponentFactory.h"
+#include "objects/ObjectManager.h"
+#include "physics/PhysicsSystem.h"
+#include "picking/ClickBoxComponent.h"
+#include "picking/ClickableComponent.h"
+
+namespace {
+constexpr unsigned kAllGroups = 3;
+constexpr int kTweakTypeFloat = 12;
+const char* const kProfileBar = "GameLogicProfile";
+
+void Broadcast(MessageManager& messages, Message* message) {
+    messages.Broadcast(kAllGroups, MessagePointer(message), 0.0f);
+}
+
+void ClearAllObjects() {
+    if (ObjectManager* objects = Core::Instance().objectManager)
+        objects->ClearAllObjects();
+}
+} // namespace
+
+GameLogicSystem::GameLogicSystem(MessageManager& messages) : messages(&messages) {
     StartListening(messages, this);
 }
 
-void GameLogicSystem::HandleMessage(const MessagePointer&) {}
+GameLogicSystem::~GameLogicSystem() {
+    messages->RemoveListener(listener);
+}
+
+void GameLogicSystem::Initialize() {
+    debugDraw = false;
+    Broadcast(*messages, CreateMessage<RegisterAntBarMessage>(std::string(kProfileBar), 200u, 400u,
+                                                              211u, 10u));
+    // The click-box step is timed but has no entry of its own.
+    const std::pair<const char*, Step> entries[] = {
+        {"jsGameState", kScriptStep},        {"frameUpdate", kFrameUpdateStep},
+        {"scriptUpdate", kScriptUpdateStep}, {"clickable", kClickableStep},
+        {"obstacle", kObstacleStep},         {"cppGamestate", kGameStateStep},
+    };
+    for (const auto& [name, step] : entries)
+        Broadcast(*messages, CreateMessage<AddVarMessage>(
+                                 std::string(kProfileBar), static_cast<void*>(&stepTimes[step]),
+                                 kTweakTypeFloat, std::string(name), std::string()));
+    Broadcast(*messages,
+              CreateMessage<TWDefineMessage>(std::string(kProfileBar), std::string("refresh=.5")));
+    Broadcast(*messages, CreateMessage<SetBarVisibleMessage>(std::string(kProfileBar), true));
+}
+
+void GameLogicSystem::StoreStepTime(Step step) {
+    stepTimes[step] = profileClock.GetElapsedSeconds() * 1000.0f;
+    profileClock.Restart();
+}
+
+void GameLogicSystem::Update(float dt) {
+    profileClock.Restart();
+    if (!updateFunction.IsNull()) {
+        // Any other value freezes the rest of the game until a script changes it.
+        if (!updateFunction.IsFunction())
+            return;
+        updateFunction.Call({dt});
+    }
+    StoreStepTime(kScriptStep);
+
+    ComponentFactory<FrameUpdateComponent>::Instance().ForEachAttached(
+        [dt](FrameUpdateComponent& c) { c.Update(dt); });
+    StoreStepTime(kFrameUpdateStep);
+
+    ComponentFactory<ScriptUpdateComponent>::Instance().ForEachAttached(
+        [dt](ScriptUpdateComponent& c) { c.Update(dt); });
+    StoreStepTime(kScriptUpdateStep);
+
+    // A copy: a clickable's script may move the mouse pick on by sending messages.
+    const RayTestResult pick = Pick();
+    ComponentFactory<ClickableComponent>::Instance().ForEachAttached(
+        [dt, &pick](ClickableComponent& c) { c.Update(dt, pick); });
+    StoreStepTime(kClickableStep);
+
+    ComponentFactory<ClickBoxComponent>::Instance().ForEachAttached(
+        [dt](ClickBoxComponent& c) { c.Update(dt); });
+    StoreStepTime(kClickBoxStep);
+
+    ComponentFactory<ObstacleComponent>::Instance().ForEachAttached(
+        [](ObstacleComponent& c) { c.Update(); });
+    StoreStepTime(kObstacleStep);
+
+    UpdateGameState(dt);
+    StoreStepTime(kGameStateStep);
+}
+
+void GameLogicSystem::UpdateGameState(float dt) {
+    if (!currentState)
+        return;
+    GameState* next = currentState->nextState;
+    if (next && next != currentState) {
+        GameState* previous = currentState;
+        previous->Cleanup();
+        ClearAllObjects();
+        // The request is used up: left standing, it would switch straight back
+        // the next time `previous` becomes current.
+        previous->nextState = nullptr;
+        currentState = next;
+        currentState->Initialize();
+    }
+    currentState->Update(dt);
+}
+
+void GameLogicSystem::RestartCurrentGameState() {
+    if (!currentState)
+        return;
+    currentState->Cleanup();
+    ClearAllObjects();
+    currentState->Initialize();
+}
+
+void GameLogicSystem::SetCurrentGameState(GameState* state) {
+    if (!state || state == currentState)
+        return;
+    if (currentState) {
+        currentState->nextState = state;
+        return;
+    }
+    currentState = state;
+    state->Initialize();
+}
+
+const RayTestResult& GameLogicSystem::Pick() {
+    Core& core = Core::Instance();
+    if (core.GraphicsSystem_)
+        lastRay = core.GraphicsSystem_->GetMouseClickRay(mousePosition.x, mousePosition.y);
+    lastPick = core.PhysicsSystem_
+                   ? core.PhysicsSystem_->RayTestClosestPoint(lastRay.start, lastRay.end)
+                   : RayTestResult{};
+    return lastPick;
+}
+
+void GameLogicSystem::HandleMessage(const MessagePointer& message) {
+    if (const auto* button = message.As<MouseButtonMessage>()) {
+        mousePosition = {button->mousePos[0], button->mousePos[1]};
+    } else if (const auto* motion = message.As<MouseMotionMessage>()) {
+        mousePosition = {motion->x, motion->y};
+    } else {
+        if (message->id == MID_DebugDrawMessage && debugDraw)
+            ComponentFactory<PathfindingComponent>::Instance().ForEachAttached(
+                [](PathfindingComponent& c) { c.DrawDebug(); });
+        return;
+    }
+    const RayTestResult pick = Pick();
+    ComponentFactory<ClickableComponent>::Instance().ForEachAttached(
+        [&](ClickableComponent& c) { c.HandleMessage(message, pick); });
+}

@@ -1,14 +1,78 @@
 #pragma once
 
-#include "core/System.h"
-#include "messaging/MessageListener.h"
+#include <array>
 
+#include <glm/vec2.hpp>
+
+#include "core/Core.h"
+#include "core/System.h"
+#include "graphics/Projection.h"
+#include "messaging/MessageListener.h"
+#include "physics/RayTestResult.h"
+#include "script/ScriptCallback.h"
+
+class GameState;
 class MessageManager;
 
-// Runs the game's per-frame script, component families and game states.
+// Runs the game each frame: the script's per-frame function, the component
+// families that carry behaviour, the mouse pick for clickables, and the
+// current game state.
 class GameLogicSystem : public Core::System, public MessageListener {
   public:
+    // Slots of stepTimes, in the order Update runs them.
+    enum Step {
+        kScriptStep,
+        kFrameUpdateStep,
+        kScriptUpdateStep,
+        kClickableStep,
+        kClickBoxStep,
+        kObstacleStep,
+        kGameStateStep,
+        kStepCount
+    };
+
     explicit GameLogicSystem(MessageManager& messages);
-    virtual void HandleMessage(const MessagePointer& message);
+    ~GameLogicSystem() override;
+
+    // Shows the "GameLogicProfile" bar.
+    void Initialize() override;
+    void Update(float dt) override;
     JSObject* GetJSInstance() override;
+    virtual void HandleMessage(const MessagePointer& message);
+
+    // Cleanup, clear every object, Initialize, for the current state; nothing
+    // without one.
+    void RestartCurrentGameState();
+
+    // Makes `state` the one the engine runs. With no current state it starts
+    // at once (its Initialize runs now; existing objects stay). Otherwise it
+    // becomes the current state's nextState, so the switch happens at the
+    // next update by the usual rule: cleanup, clear, initialize, update.
+    // Null, or the current state, changes nothing.
+    void SetCurrentGameState(GameState* state);
+    GameState* GetCurrentGameState() const { return currentState; }
+
+    // What the last pick computed: the mouse ray and what it hit.
+    const glm::ivec2& GetMousePosition() const { return mousePosition; }
+    const MouseRay& GetLastMouseRay() const { return lastRay; }
+    const RayTestResult& GetLastPick() const { return lastPick; }
+    float GetStepTime(Step step) const { return stepTimes[step]; }
+
+    ScriptCallback updateFunction;
+    bool debugDraw = false;
+
+  private:
+    // The world under the stored mouse position, through the last frame's view.
+    const RayTestResult& Pick();
+    void UpdateGameState(float dt);
+    void StoreStepTime(Step step);
+
+    GameState* currentState = nullptr;
+    glm::ivec2 mousePosition{0, 0};
+    MouseRay lastRay{glm::vec3(0.0f), glm::vec3(0.0f)};
+    RayTestResult lastPick;
+    FrameClock profileClock;
+    // Shown by the profile bar, which keeps pointers to them.
+    std::array<float, kStepCount> stepTimes{};
+    MessageManager* messages;
 };

@@ -1,5 +1,6 @@
 #include "logic/GameLogicSystem.h"
 
+#include "logic/GameState.h"
 #include "script/ScriptClass.h"
 #include "script/ScriptWrapper.h"
 
@@ -10,5 +11,12 @@ JSObject* GameLogicSystem::GetJSInstance() {
 
 namespace {
 using S = script::ScriptClass<GameLogicSystem>;
-const S gameLogicSystemClass("GameLogicSystem", {});
+const S gameLogicSystemClass(
+    "GameLogicSystem",
+    {
+        S::Property<&GameLogicSystem::updateFunction>("updateFunction"),
+        S::Property<&GameLogicSystem::debugDraw>("debugDraw"),
+        S::Method<&GameLogicSystem::RestartCurrentGameState>("RestartCurrentGameState"),
+        S::Method<&GameLogicSystem::SetCurrentGameState>("SetCurrentGameState"),
+    });
 } // namespace

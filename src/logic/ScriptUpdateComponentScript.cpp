@@ -4,6 +4,16 @@
 
 namespace {
 using S = script::ScriptClass<ScriptUpdateComponent>;
-const S scriptUpdateComponentClass("ScriptUpdateComponent", {},
-                                   ComponentScriptOptions<ScriptUpdateComponent>());
+const S scriptUpdateComponentClass(
+    "ScriptUpdateComponent",
+    {
+        S::Property<&ScriptUpdateComponent::updateFunction>("updateFunction"),
+        S::Property<&ScriptUpdateComponent::initFunction>("initFunction"),
+        S::Property<&ScriptUpdateComponent::destructFunction>("destructFunction"),
+        S::Property<&ScriptUpdateComponent::active>("active"),
+        S::Method<&ScriptUpdateComponent::SetActive>("SetActive"),
+        S::Method<&ScriptUpdateComponent::SetInactive>("SetInactive"),
+        S::Method<&ScriptUpdateComponent::ToggleActive>("ToggleActive"),
+    },
+    ComponentScriptOptions<ScriptUpdateComponent>());
 } // namespace

@@ -1,0 +1,250 @@
+// The game logic system's frame: the per-frame script function, the component
+// families in order, the freeze rule, the mouse pick and the game states.
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "core/Core.h"
+#include "graphics/GraphicsSystem.h"
+#include "logic/FrameUpdateComponent.h"
+#include "logic/GameLogicSystem.h"
+#include "logic/GameState.h"
+#include "logic/GameStateScript.h"
+#include "messaging/Message.h"
+#include "messaging/MessageManager.h"
+#include "objects/ObjectManager.h"
+#include "physics/PhysicsSystem.h"
+#include "script/ScriptTestSupport.h"
+#include "window/WindowTestSupport.h"
+
+namespace {
+
+// One log for C++ and script, so the order between them shows.
+std::vector<std::string> journal;
+struct Journal {
+    static void Add(std::string entry) { journal.push_back(std::move(entry)); }
+};
+using J = script::ScriptClass<Journal>;
+const J journalClass("Journal", {J::Function<&Journal::Add>("Add")});
+
+std::string Joined() {
+    std::string text;
+    for (const std::string& entry : journal)
+        text += (text.empty() ? "" : " ") + entry;
+    journal.clear();
+    return text;
+}
+
+// A state that logs its steps and builds one object; `switchTo` makes its
+// next Update ask for another state.
+template <char Name> class LoggingState : public GameState {
+  public:
+    static LoggingState& Instance() {
+        static LoggingState state;
+        return state;
+    }
+    void Initialize() override {
+        Journal::Add(std::string(1, Name) + ".init");
+        built = Core::Instance().objectManager->NewObject();
+    }
+    void Cleanup() override { Journal::Add(std::string(1, Name) + ".cleanup"); }
+    void Update(float dt) override {
+        Journal::Add(std::string(1, Name) + ".update(" + std::to_string(int(dt * 1000)) + ")");
+        if (switchTo)
+            nextState = std::exchange(switchTo, nullptr);
+    }
+    GameObject built;
+    GameState* switchTo = nullptr;
+};
+using StateA = LoggingState<'A'>;
+using StateB = LoggingState<'B'>;
+using SA = script::ScriptClass<StateA>;
+using SB = script::ScriptClass<StateB>;
+const SA stateAClass("TestStateA", GameStateMembers<StateA>(), GameStateOptions<StateA>());
+const SB stateBClass("TestStateB", GameStateMembers<StateB>(), GameStateOptions<StateB>());
+
+class GameLogic : public ScriptTest {
+  protected:
+    void SetUp() override {
+        ScriptTest::SetUp();
+        journal.clear();
+        Eval("var gls = Core.Instance().GameLogicSystem_, om = Core.Instance().objectManager;");
+    }
+    static GameLogicSystem& logic() { return *Core::Instance().GameLogicSystem_; }
+    static ObjectManager& objects() { return *Core::Instance().objectManager; }
+    // One game-logic update and the end-of-frame carry-out.
+    static std::string Frame(float dt = 0.016f) {
+        logic().Update(dt);
+        objects().Update();
+        return Joined();
+    }
+};
+
+TEST_F(GameLogic, ProfileBarIsShownWithOneReadOutPerStep) {
+    MessageRecorder recorder(*Core::Instance().messageManager);
+    logic().debugDraw = true;
+    logic().Initialize();
+    EXPECT_FALSE(logic().debugDraw);
+    std::vector<uint32_t> ids;
+    for (const MessagePointer& m : recorder.received)
+        ids.push_back(m->id);
+    EXPECT_EQ(ids, (std::vector<uint32_t>{9, 4, 4, 4, 4, 4, 4, 11, 10}));
+    const auto bar = recorder.All<RegisterAntBarMessage>().at(0);
+    EXPECT_EQ(bar.barName + " " + std::to_string(bar.width) + " " + std::to_string(bar.height) +
+                  " " + std::to_string(bar.posX) + " " + std::to_string(bar.posY),
+              "GameLogicProfile 200 400 211 10");
+    EXPECT_EQ(recorder.All<TWDefineMessage>().at(0).def, "refresh=.5");
+    EXPECT_TRUE(recorder.All<SetBarVisibleMessage>().at(0).visible);
+
+    // Each read-out shows its own step's time; the click-box step has none.
+    Eval("gls.updateFunction = function() { for (var i = 0, s = 0; i < 200000; ++i) s += i; }");
+    Frame();
+    std::string names;
+    std::vector<float> shown;
+    for (const AddVarMessage& var : recorder.All<AddVarMessage>()) {
+        names += var.varName + (var.type == 12 && var.def.empty() ? " " : "? ");
+        shown.push_back(*static_cast<const float*>(var.var));
+    }
+    EXPECT_EQ(names, "jsGameState frameUpdate scriptUpdate clickable obstacle cppGamestate ");
+    using G = GameLogicSystem;
+    const std::vector<float> times = {
+        logic().GetStepTime(G::kScriptStep),       logic().GetStepTime(G::kFrameUpdateStep),
+        logic().GetStepTime(G::kScriptUpdateStep), logic().GetStepTime(G::kClickableStep),
+        logic().GetStepTime(G::kObstacleStep),     logic().GetStepTime(G::kGameStateStep)};
+    EXPECT_EQ(shown, times);
+    EXPECT_GT(times[0], times[1]) << "the busy script step takes longest";
+}
+
+// Script function, frame-update, script-update (by object id, not by the
+// order they were added) and the state; then the freeze rule.
+TEST_F(GameLogic, FamiliesRunInOrderAndAStrayUpdateFunctionFreezesThem) {
+    Eval("function Named(n) { var o = om.NewObject(); ObjectManager.AddScriptUpdateComponent(o);"
+         "  ObjectManager.ScriptUpdateComponent(o).updateFunction = function(obj, dt) {"
+         "    Journal.Add(n + '(' + Math.round(dt * 1000) + ')'); };"
+         "  return o; }"
+         "var first = Named('su0'), second = Named('su1');"
+         "gls.updateFunction = function(dt) { Journal.Add('js(' + Math.round(dt * 1000) + ')');"
+         "  if (arguments.length != 1) Journal.Add('wrong argument count'); };");
+    // The frame-update object is made after the script-update ones but runs first.
+    const GameObject framed = objects().NewObject();
+    ObjectManager::AddComponent<FrameUpdateComponent>(framed)->updateCallback =
+        [](float, const GameObject& owner) { Journal::Add("fu" + std::to_string(owner.id)); };
+    logic().SetCurrentGameState(&StateA::Instance());
+    EXPECT_EQ(Joined(), "A.init");
+
+    EXPECT_EQ(Frame(0.025f), "js(25) fu2 su0(25) su1(25) A.update(25)");
+    // The frame-update callback is cleared by a new add.
+    ObjectManager::AddComponent<FrameUpdateComponent>(framed);
+    EXPECT_EQ(Frame(), "js(16) su0(16) su1(16) A.update(16)");
+
+    for (const char* stray : {"5", "'text'", "({})", "undefined"}) {
+        Eval(std::string("gls.updateFunction = ") + stray);
+        EXPECT_EQ(Frame(), "") << stray;
+        EXPECT_EQ(Frame(), "") << stray;
+    }
+    Eval("gls.updateFunction = null");
+    EXPECT_EQ(Frame(), "su0(16) su1(16) A.update(16)");
+    // A throwing function is reported and the frame goes on.
+    Eval("gls.updateFunction = function() { Journal.Add('js'); throw new Error('boom'); }");
+    EXPECT_EQ(Frame(), "js su0(16) su1(16) A.update(16)");
+    EXPECT_NE(host().GetLastError().find("boom"), std::string::npos);
+    EXPECT_EQ(Eval("gls.updateFunction === null"), "false");
+}
+
+// The mouse position comes from mouse messages; the pick goes through the
+// graphics system's ray for that pixel.
+TEST_F(GameLogic, MouseMessagesMoveThePick) {
+    GraphicsSystem& graphics = *Core::Instance().GraphicsSystem_;
+    Core& core = Core::Instance();
+    core.BroadcastMessage(CreateMessage<MouseMotionMessage>(300, 200, 5, 5));
+    EXPECT_EQ(logic().GetMousePosition(), glm::ivec2(300, 200));
+    const MouseRay expected = graphics.GetMouseClickRay(300, 200);
+    EXPECT_EQ(logic().GetLastMouseRay().start, expected.start);
+    EXPECT_EQ(logic().GetLastMouseRay().end, expected.end);
+    EXPECT_NE(expected.start, expected.end);
+
+    core.BroadcastMessage(CreateMessage<MouseButtonMessage>(640, 400, 0u, 0u));
+    EXPECT_EQ(logic().GetMousePosition(), glm::ivec2(640, 400));
+    // Other messages leave it; the frame's pick uses the stored position.
+    core.BroadcastMessage(CreateMessage<MouseWheelMessage>(1));
+    Frame();
+    EXPECT_EQ(logic().GetMousePosition(), glm::ivec2(640, 400));
+    EXPECT_EQ(logic().GetLastMouseRay().end, graphics.GetMouseClickRay(640, 400).end);
+    // Nothing but an empty sky lies under the mouse here.
+    EXPECT_FALSE(ObjectManager::IsValid(logic().GetLastPick().object));
+}
+
+// NOTE for the merge: enable once the physics system's ray query and bodies
+// are in; on this branch the query is a placeholder that never hits.
+// Before any frame is drawn the view and projection are identity, so the
+// window's centre pixel looks along +z from z = -1 to z = 1.
+TEST_F(GameLogic, DISABLED_PickFindsTheBodyUnderTheMouse) {
+    Core::Instance().PhysicsSystem_->Initialize();
+    Eval("var box = om.NewObject(); ObjectManager.AddTransformComponent(box);"
+         "var body = ObjectManager.AddBodyComponent(box);"
+         "body.initialMass = 0; body.shape = Shape.BoxShape([0.5, 0.5, 0.5]);"
+         "ObjectManager.InitializeObj(box);");
+    Core::Instance().BroadcastMessage(CreateMessage<MouseMotionMessage>(640, 400, 0, 0));
+    const RayTestResult pick = logic().GetLastPick();
+    EXPECT_TRUE(ObjectManager::IsValid(pick.object));
+    EXPECT_EQ(pick.object.id, 0u);
+    EXPECT_NEAR(pick.intersection.z, -0.5f, 1e-3f);
+    Core::Instance().BroadcastMessage(CreateMessage<MouseMotionMessage>(10, 10, 0, 0));
+    EXPECT_FALSE(ObjectManager::IsValid(logic().GetLastPick().object));
+}
+
+TEST_F(GameLogic, StatesStartSwitchInOneFrameAndRestart) {
+    StateA& a = StateA::Instance();
+    StateB& b = StateB::Instance();
+    const GameObject bystander = objects().NewObject();
+    EXPECT_EQ(Eval("String(gls.RestartCurrentGameState())"), "undefined");
+    EXPECT_EQ(Frame(), "");
+    EXPECT_TRUE(ObjectManager::IsValid(bystander)) << "no state, nothing cleared";
+
+    // Starting the first state keeps what is there.
+    EXPECT_EQ(Eval("gls.SetCurrentGameState(TestStateA.Instance())"), "undefined");
+    EXPECT_EQ(Joined(), "A.init");
+    EXPECT_EQ(logic().GetCurrentGameState(), &a);
+    EXPECT_TRUE(ObjectManager::IsValid(bystander));
+    EXPECT_EQ(Eval("gls.SetCurrentGameState(TestStateA.Instance())"), "undefined");
+    EXPECT_EQ(Frame(), "A.update(16)") << "making the current state current again does nothing";
+
+    // A switch asked for during one frame happens whole in the next.
+    a.switchTo = &b;
+    EXPECT_EQ(Frame(), "A.update(16)");
+    EXPECT_EQ(objects().numGameObjects, 2u);
+    EXPECT_EQ(Frame(), "A.cleanup B.init B.update(16)");
+    // Cleared in between: ids restart, and only B's object is left.
+    EXPECT_EQ(objects().numGameObjects, 1u);
+    EXPECT_EQ(b.built.id, 0u);
+    EXPECT_EQ(a.nextState, nullptr) << "a used request must not switch back later";
+    EXPECT_EQ(Frame(), "B.update(16)");
+
+    objects().NewObject();
+    Eval("gls.RestartCurrentGameState()");
+    EXPECT_EQ(Joined(), "B.cleanup B.init");
+    EXPECT_EQ(objects().numGameObjects, 1u);
+    EXPECT_EQ(logic().GetCurrentGameState(), &b);
+
+    // A script switches states through the system; a frozen game does not.
+    Eval("gls.SetCurrentGameState(TestStateA.Instance()); gls.updateFunction = 0;");
+    EXPECT_EQ(Joined(), "");
+    EXPECT_EQ(Frame(), "");
+    Eval("gls.updateFunction = null");
+    EXPECT_EQ(Frame(), "B.cleanup A.init A.update(16)");
+    EXPECT_EQ(Frame(), "A.update(16)");
+
+    // The script form of a state drives it directly.
+    EXPECT_EQ(Eval("var s = TestStateB.Instance(); s.Initialize(); s.Update(0.5); s.Cleanup();"
+                   "[String(s), s === TestStateB.Instance(), s.Update(1, 2)].join()"),
+              "[object TestStateB],false,");
+    EXPECT_EQ(Joined(), "B.init B.update(500) B.cleanup");
+    EXPECT_NE(ErrorOf("gls.SetCurrentGameState(om)").find("game state"), std::string::npos);
+    EXPECT_NE(ErrorOf("gls.SetCurrentGameState(null)").find("game state"), std::string::npos);
+    EXPECT_EQ(logic().GetCurrentGameState(), &a);
+}
+
+} // namespace
