@@ -55,7 +55,7 @@ void BodyComponent::Initialize() {
     }
     if (kind == ShapeKind::NotSet) {
         shape = std::make_unique<btEmptyShape>();
-        kind = ShapeKind::None;
+        kind = ShapeKind::Empty;
     }
 
     const TransformComponent& transform = *ObjectManager::GetComponent<TransformComponent>(owner);
@@ -67,7 +67,7 @@ void BodyComponent::Initialize() {
         motionState = std::make_unique<btDefaultMotionState>(start);
 
     btVector3 inertia = ToBullet(initialLocalInertia);
-    if (kind != ShapeKind::None)
+    if (kind != ShapeKind::Empty)
         shape->calculateLocalInertia(initialMass, inertia);
 
     btRigidBody::btRigidBodyConstructionInfo info(initialMass, motionState.get(), shape.get(),

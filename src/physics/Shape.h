@@ -15,7 +15,7 @@ enum class ShapeKind : std::uint32_t {
     Capsule = 3,
     Cone = 4,
     Compound = 5,
-    None = 6,   // an empty shape: collides with nothing
+    Empty = 6,  // an empty shape: collides with nothing
     NotSet = 7, // a body component that was given no shape
 };
 

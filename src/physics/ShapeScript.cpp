@@ -63,7 +63,7 @@ Ref CompoundShape() {
     return Make(ShapeKind::Compound, new btCompoundShape(true));
 }
 Ref NoShape() {
-    return Make(ShapeKind::None, new btEmptyShape());
+    return Make(ShapeKind::Empty, new btEmptyShape());
 }
 
 script::ClassOptions<Shape> ShapeOptions() {

@@ -65,7 +65,7 @@ TEST_F(PhysicsWorld, BodiesSettleFollowTheirSettingsAndRaysFindWhatTheyShould) {
     EXPECT_FLOAT_EQ(Body(0).GetBody()->getFriction(), 0.5f);
     EXPECT_FLOAT_EQ(Body(1).GetBody()->getFriction(), 0.9f);
     // No shape: an empty one, with the given inertia used as it is.
-    EXPECT_EQ(Body(5).GetShapeKind(), ShapeKind::None);
+    EXPECT_EQ(Body(5).GetShapeKind(), ShapeKind::Empty);
     EXPECT_TRUE(Near(FromInverse(Body(5).GetBody()->getInvInertiaDiagLocal()), {1, 2, 4}, 1e-5f));
     EXPECT_EQ(Body(0).GetShapeKind(), ShapeKind::Box);
 
