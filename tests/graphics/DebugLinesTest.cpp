@@ -172,9 +172,11 @@ TEST_F(DebugLines, PhysicsLinesAreDrawnWithTheFramesCameraWhileSwitchedOn) {
     graphics.Update(0.0f);
     const std::vector<glm::u8vec4> pixels = Frame();
     EXPECT_GT(Lit(pixels), 100u);
-    for (const glm::u8vec4& p : pixels)
-        if (p.r || p.g || p.b)
+    for (const glm::u8vec4& p : pixels) {
+        if (p.r || p.g || p.b) {
             ASSERT_EQ(p, glm::u8vec4(255, 0, 0, 255));
+        }
+    }
     // A front corner of the box, where the frame's view and projection put it.
     const glm::vec3 corner =
         glm::project(glm::vec3(1, 1, 1), graphics.GetCameraMatrix(), graphics.GetProjectionMatrix(),
