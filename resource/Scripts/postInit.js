@@ -55,3 +55,4 @@ var scene = {
 };
 
 print("Marrowvale: scene ready,", core.objectManager.numGameObjects, "objects");
+RunFile("../resource/Scripts/samplePhysics.js");
