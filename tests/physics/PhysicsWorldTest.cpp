@@ -122,14 +122,6 @@ TEST_F(PhysicsWorld, BodiesSettleFollowTheirSettingsAndRaysFindWhatTheyShould) {
     EXPECT_NEAR(detached.intersection.y, 1.0f, 0.03f);
     EXPECT_EQ(detached.object.generation, GameObject::kNoGeneration);
     Body(0).attached = true;
-
-    // The four functions act on the live body.
-    Eval("var b = ObjectManager.BodyComponent(box); b.SetVelocity([1, 2, 3]);"
-         "b.SetAngularVelocity([0, 4, 0]); b.ApplyForce([5, 0, 0]); b.ApplyTorque([0, 0, 6]);");
-    EXPECT_TRUE(Near(FromBullet(Body(0).GetBody()->getLinearVelocity()), {1, 2, 3}, 0));
-    EXPECT_TRUE(Near(FromBullet(Body(0).GetBody()->getAngularVelocity()), {0, 4, 0}, 0));
-    EXPECT_TRUE(Near(FromBullet(Body(0).GetBody()->getTotalForce()), {5, 0, 0}, 0));
-    EXPECT_TRUE(Near(FromBullet(Body(0).GetBody()->getTotalTorque()), {0, 0, 6}, 0));
 }
 
 } // namespace
