@@ -21,6 +21,11 @@ namespace {
 
 constexpr int kFrames = 180;
 
+struct Pose {
+    glm::vec3 position;
+    glm::quat orientation;
+};
+
 PhysicsSystem& Physics() {
     PhysicsSystem& physics = *Core::Instance().PhysicsSystem_;
     if (!physics.GetWorld()) {
@@ -66,10 +71,6 @@ BENCHMARK(BM_PhysicsUpdate)->Arg(1000)->Unit(benchmark::kMillisecond)->Iteration
 
 void BM_BulletStepRaw(benchmark::State& state) {
     btDiscreteDynamicsWorld& world = *Physics().GetWorld();
-    struct Pose {
-        glm::vec3 position;
-        glm::quat orientation;
-    };
     for (auto _ : state) {
         state.PauseTiming();
         const std::vector<btRigidBody*> bodies = Drop(static_cast<std::size_t>(state.range(0)));
@@ -91,5 +92,38 @@ void BM_BulletStepRaw(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * kFrames);
 }
 BENCHMARK(BM_BulletStepRaw)->Arg(1000)->Unit(benchmark::kMillisecond)->Iterations(6);
+
+} // namespace
+
+// The part of the frame that is the engine's own, in isolation: the write-back
+// into the transforms against reading the same motion states into an array.
+namespace {
+
+void BM_PhysicsWriteBack(benchmark::State& state) {
+    PhysicsSystem& physics = Physics();
+    Drop(static_cast<std::size_t>(state.range(0)));
+    for (auto _ : state)
+        physics.WritePosesBack();
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(BM_PhysicsWriteBack)->Arg(1000);
+
+void BM_MotionStateReadRaw(benchmark::State& state) {
+    Physics();
+    const std::vector<btRigidBody*> bodies = Drop(static_cast<std::size_t>(state.range(0)));
+    std::vector<Pose> poses(bodies.size());
+    for (auto _ : state) {
+        for (std::size_t i = 0; i < bodies.size(); ++i) {
+            btTransform pose;
+            bodies[i]->getMotionState()->getWorldTransform(pose);
+            btQuaternion rotation;
+            pose.getBasis().getRotation(rotation);
+            poses[i] = {FromBullet(pose.getOrigin()), FromBullet(rotation)};
+        }
+        benchmark::DoNotOptimize(poses.data());
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(BM_MotionStateReadRaw)->Arg(1000);
 
 } // namespace
