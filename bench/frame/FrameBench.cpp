@@ -4,6 +4,7 @@
 // Needs a display (run under xvfb-run on a headless machine).
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -22,7 +23,11 @@
 #include "graphics/GraphicsSystem.h"
 #include "graphics/TransformComponent.h"
 #include "messaging/Message.h"
+#include "messaging/MessageListener.h"
+#include "messaging/MessageManager.h"
+#include "messaging/MessagePointer.h"
 #include "objects/ObjectManager.h"
+#include "physics/PhysicsDebugDrawer.h"
 #include "voxels/CubeGeometry.h"
 #include "voxels/VoxelModel.h"
 #include "voxels/VoxelModelComponent.h"
@@ -144,6 +149,87 @@ VoxelModel Block(std::size_t n) {
     return model;
 }
 
+// What the model editor draws for a model of n/12 voxels: a wire cube of twelve
+// lines around each, one of them magenta.
+std::vector<std::array<glm::vec3, 3>> WireCubes(std::size_t lines) {
+    std::vector<std::array<glm::vec3, 3>> out;
+    const int side = static_cast<int>(std::ceil(std::cbrt(static_cast<double>(lines / 12))));
+    for (std::size_t cube = 0; out.size() < lines; ++cube) {
+        const glm::vec3 c(float(int(cube) % side) - side / 2.0f,
+                          float(int(cube) / side % side) - side / 2.0f,
+                          float(int(cube) / (side * side)) - side / 2.0f);
+        const glm::vec3 colour = cube == 0 ? glm::vec3(1, 0, 1) : glm::vec3(1, 1, 1);
+        for (int axis = 0; axis < 3 && out.size() < lines; ++axis)
+            for (int corner = 0; corner < 4 && out.size() < lines; ++corner) {
+                glm::vec3 a(corner & 1 ? 0.5f : -0.5f, corner & 2 ? 0.5f : -0.5f, -0.5f);
+                std::swap(a[axis], a[2]);
+                glm::vec3 b = a;
+                b[axis] = 0.5f;
+                out.push_back({c + a, c + b, colour});
+            }
+    }
+    return out;
+}
+
+// Draws the lines while the frame's debug-draw message is handled: through the
+// engine's drawer (collected, then one batch), or the way a drawer without a
+// batch would, one immediate-mode line with matrix pushes per call.
+class LineDrawer : public MessageListener {
+  public:
+    LineDrawer(MessageManager& messages, const GraphicsSystem& graphics,
+               std::vector<std::array<glm::vec3, 3>> lines)
+        : messages(messages), graphics(graphics), lines(std::move(lines)) {
+        listener = new MessageListener::MessageListenerDerived<LineDrawer>(this);
+        messages.AddListener(*this, 0);
+    }
+    ~LineDrawer() override { messages.RemoveListener(listener); }
+
+    void HandleMessage(const MessagePointer& message) {
+        if (message->id != MID_DebugDrawMessage || !enabled)
+            return;
+        if (batched) {
+            for (const auto& line : lines)
+                drawer.drawLine(btVector3(line[0].x, line[0].y, line[0].z),
+                                btVector3(line[1].x, line[1].y, line[1].z),
+                                btVector3(line[2].x, line[2].y, line[2].z));
+            return;
+        }
+        const glm::mat4 view = graphics.GetCameraMatrix();
+        const glm::mat4 projection = graphics.GetProjectionMatrix();
+        glUseProgram(0);
+        for (const auto& line : lines) {
+            GLint mode = 0;
+            glGetIntegerv(GL_MATRIX_MODE, &mode);
+            glMatrixMode(GL_MODELVIEW);
+            glPushMatrix();
+            glLoadMatrixf(glm::value_ptr(view));
+            glMatrixMode(GL_PROJECTION);
+            glPushMatrix();
+            glLoadMatrixf(glm::value_ptr(projection));
+            glLineWidth(1.0f);
+            glBegin(GL_LINES);
+            glColor3f(line[2].r, line[2].g, line[2].b);
+            glVertex3d(line[0].x, line[0].y, line[0].z);
+            glVertex3d(line[1].x, line[1].y, line[1].z);
+            glEnd();
+            glLineWidth(1.0f);
+            glPopMatrix();
+            glMatrixMode(GL_MODELVIEW);
+            glPopMatrix();
+            glMatrixMode(static_cast<GLenum>(mode));
+        }
+    }
+
+    bool batched = true;
+    bool enabled = true;
+
+  private:
+    MessageManager& messages;
+    const GraphicsSystem& graphics;
+    std::vector<std::array<glm::vec3, 3>> lines;
+    PhysicsDebugDrawer drawer;
+};
+
 struct Result {
     std::size_t voxels;
     int frames;
@@ -219,6 +305,39 @@ int main() {
                     r.voxels, r.frames, r.engineMs, r.rawMs, r.engineMs / r.rawMs);
         std::fflush(stdout);
         component->model = nullptr;
+    }
+
+    // BM_DebugLines/12000: one debug-draw message of 12,000 lines in an
+    // otherwise empty frame, batched against one immediate-mode draw per line.
+    {
+        constexpr std::size_t kLines = 12000;
+        constexpr int kFrames = 30;
+        ObjectManager::GetComponent<TransformComponent>(camera)->position = {0, 0, 25};
+        LineDrawer lines(*core.messageManager, graphics, WireCubes(kLines));
+        std::vector<double> batchedTimes, immediateTimes, emptyTimes;
+        auto time = [&](bool enabled, bool batched) {
+            lines.enabled = enabled;
+            lines.batched = batched;
+            const Clock::time_point start = Clock::now();
+            graphics.Update(0.0f);
+            return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+        };
+        for (int i = 0; i <= kFrames; ++i) { // the first round warms up
+            const double batched = time(true, true);
+            const double immediate = time(true, false);
+            const double empty = time(false, true);
+            if (i > 0) {
+                batchedTimes.push_back(batched);
+                immediateTimes.push_back(immediate);
+                emptyTimes.push_back(empty);
+            }
+        }
+        const double batched = Median(batchedTimes), immediate = Median(immediateTimes),
+                     empty = Median(emptyTimes);
+        std::printf("BM_DebugLines/%zu  %2d frames  batched %9.2f ms  immediate %9.2f ms  "
+                    "ratio %.3f  (frame without lines %.2f ms; lines alone %.2f vs %.2f ms)\n",
+                    kLines, kFrames, batched, immediate, batched / immediate, empty,
+                    batched - empty, immediate - empty);
     }
     return 0;
 }

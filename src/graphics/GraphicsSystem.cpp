@@ -199,6 +199,7 @@ void GraphicsSystem::DeleteBuffers() {
     glDeleteTextures(1, &voxelDataTexture);
     glDeleteBuffers(1, &voxelDataBuffer);
     cubeVertexArray = cubeVertexBuffer = voxelDataTexture = voxelDataBuffer = 0;
+    debugLines.ReleaseGl();
 }
 
 void GraphicsSystem::Update(float) {
@@ -232,6 +233,10 @@ void GraphicsSystem::Update(float) {
 
     messages->Broadcast(MessageManager::kAllGroups,
                         MessagePointer(TryCreateMessage<DebugDrawMessage>()), 0.0f);
+    if (glReady)
+        debugLines.Draw(modelViewStack.Top(), projectionStack.Top());
+    else
+        debugLines.Clear();
 
     if (drawTweakBar) {
         // The tweak panels draw here once the panel system renders them.

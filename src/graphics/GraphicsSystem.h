@@ -9,6 +9,7 @@
 #include <glm/mat4x4.hpp>
 
 #include "core/System.h"
+#include "graphics/DebugLineBatch.h"
 #include "graphics/MatrixStack.h"
 #include "graphics/Projection.h"
 #include "graphics/ShaderProgram.h"
@@ -74,6 +75,8 @@ class GraphicsSystem : public Core::System, public MessageListener {
     MatrixStack modelViewStack;
     MatrixStack projectionStack;
     CameraComponent* activeCamera = nullptr;
+    // Lines given while the debug-draw message is handled; drawn right after it.
+    DebugLineBatch debugLines;
     // GL 3.3 entry points are loaded, so GL calls are safe from here on.
     bool glReady = false;
 

@@ -1,6 +1,87 @@
 #pragma once
 
-#include "objects/Component.h"
+#include <cstdint>
+#include <limits>
+#include <memory>
+#include <optional>
 
-// The object's rigid body in the physics world; moves the object's transform.
-class BodyComponent : public Component {};
+#include <glm/vec3.hpp>
+
+#include "objects/Component.h"
+#include "physics/Shape.h"
+
+class btCollisionShape;
+class btDiscreteDynamicsWorld;
+class btMotionState;
+class btRigidBody;
+
+// The object's rigid body in the physics world. Scripts fill in the initial
+// values and a shape, then initialize the object: the body is built at the
+// object's transform and added to the world, and from then on the physics
+// system writes its pose back into the transform (a kinematic body follows the
+// transform instead). The component owns body, shape and motion state.
+class BodyComponent : public Component {
+  public:
+    // A surface value left at this keeps the library's own default.
+    static constexpr float kUnset = std::numeric_limits<float>::max();
+
+    BodyComponent();
+    ~BodyComponent() override;
+    BodyComponent(const BodyComponent&) = delete;
+    BodyComponent& operator=(const BodyComponent&) = delete;
+
+    // Builds the body and adds it to the physics system's world. A script
+    // error, and no body, when the object has no transform, the physics
+    // system has no world yet, the body exists already, or the assigned Shape
+    // was taken by another body.
+    void Initialize() override;
+    // Takes the body out of the world and frees body, shape and motion state;
+    // safe to repeat.
+    void OnRemove() override;
+    // Frees a body left from before (a component added again), then restores
+    // every default.
+    void OnAdd() override;
+
+    // On the live body; a script error before initialization. None of them
+    // wakes a sleeping body.
+    void SetVelocity(const glm::vec3& velocity);
+    void SetAngularVelocity(const glm::vec3& velocity);
+    void ApplyTorque(const glm::vec3& torque);
+    void ApplyForce(const glm::vec3& force);
+
+    btRigidBody* GetBody() const { return body.get(); }
+    btMotionState* GetMotionState() const { return motionState.get(); }
+    btCollisionShape* GetCollisionShape() const { return collisionShape.get(); }
+    ShapeKind GetShapeKind() const { return shapeKind; }
+
+    // The world is going away before this component: forget the body's place
+    // in it so clean-up does not reach into a freed world.
+    void ForgetWorld();
+
+    bool isKinematic = false;
+    float initialMass = 0.0f;
+    glm::vec3 initialLocalInertia{0.0f};
+    float initialRestitution = kUnset;
+    float initialFriction = kUnset;
+    float initialRollingFriction = kUnset;
+    glm::vec3 initialTorque{0.0f};
+    glm::vec3 initialForce{0.0f};
+    glm::vec3 initialVelocity{0.0f};
+    glm::vec3 initialAngularVelocity{0.0f};
+    std::uint16_t collisionType = 0;
+    std::uint16_t collidesWith = 0;
+    glm::vec3 originOffset{0.0f};
+    // Id of the Shape a script assigned; taken out of the shape table at
+    // initialization.
+    std::optional<std::uint32_t> pendingShape;
+
+  private:
+    void Cleanup();
+    bool HasLiveBody(const char* function) const;
+
+    std::unique_ptr<btCollisionShape> collisionShape;
+    ShapeKind shapeKind = ShapeKind::NotSet;
+    std::unique_ptr<btMotionState> motionState;
+    std::unique_ptr<btRigidBody> body;
+    btDiscreteDynamicsWorld* world = nullptr;
+};

@@ -3,6 +3,50 @@
 #include "objects/ComponentScript.h"
 
 namespace {
+
+using ShapeRef = script::IndexedRef<Shape>;
+
+// A new Shape object around the pending shape; null when none was assigned or
+// a body has taken it since.
+std::optional<ShapeRef> GetShape(const BodyComponent& body) {
+    if (!body.pendingShape || !Shape::Find(*body.pendingShape))
+        return std::nullopt;
+    return ShapeRef{*body.pendingShape};
+}
+
+// Only a live Shape object is accepted (null clears the assignment), so a shape
+// that a body already took is a script error here, not a surprise at
+// initialization.
+void SetShape(BodyComponent& body, std::optional<Shape*> shape) {
+    if (shape)
+        body.pendingShape = (*shape)->GetId();
+    else
+        body.pendingShape.reset();
+}
+
 using S = script::ScriptClass<BodyComponent>;
-const S bodyComponentClass("BodyComponent", {}, ComponentScriptOptions<BodyComponent>());
+const S bodyComponentClass(
+    "BodyComponent",
+    {
+        S::Property<&BodyComponent::isKinematic>("isKinematic"),
+        S::Property<&BodyComponent::initialMass>("initialMass"),
+        S::Property<&BodyComponent::initialLocalInertia>("initialLocalInertia"),
+        S::Property<&BodyComponent::initialRestitution>("initialRestitution"),
+        S::Property<&BodyComponent::initialFriction>("initialFriction"),
+        S::Property<&BodyComponent::initialRollingFriction>("initialRollingFriction"),
+        S::Property<&BodyComponent::initialTorque>("initialTorque"),
+        S::Property<&BodyComponent::initialForce>("initialForce"),
+        S::Property<&BodyComponent::initialVelocity>("initialVelocity"),
+        S::Property<&BodyComponent::initialAngularVelocity>("initialAngularVelocity"),
+        S::Property<&BodyComponent::collisionType>("collisionType"),
+        S::Property<&BodyComponent::collidesWith>("collidesWith"),
+        S::Property<&BodyComponent::originOffset>("originOffset"),
+        S::Property<&GetShape, &SetShape>("shape"),
+        S::Method<&BodyComponent::SetVelocity>("SetVelocity"),
+        S::Method<&BodyComponent::SetAngularVelocity>("SetAngularVelocity"),
+        S::Method<&BodyComponent::ApplyTorque>("ApplyTorque"),
+        S::Method<&BodyComponent::ApplyForce>("ApplyForce"),
+    },
+    ComponentScriptOptions<BodyComponent>());
+
 } // namespace

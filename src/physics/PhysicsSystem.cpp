@@ -1,14 +1,126 @@
 #include "physics/PhysicsSystem.h"
 
-#include "core/ListeningSystem.h"
+#include <btBulletDynamicsCommon.h>
 
-PhysicsSystem::PhysicsSystem(MessageManager& messages) {
+#include "core/Core.h"
+#include "core/ListeningSystem.h"
+#include "graphics/TransformComponent.h"
+#include "messaging/Message.h"
+#include "messaging/MessagePointer.h"
+#include "objects/ComponentFactory.h"
+#include "objects/ObjectManager.h"
+#include "physics/BodyComponent.h"
+#include "physics/BulletConvert.h"
+#include "physics/PhysicsDebugDrawer.h"
+#include "window/WindowSystem.h"
+
+PhysicsSystem::PhysicsSystem(MessageManager& messages) : messages(messages) {
     StartListening(messages, this);
 }
 
-void PhysicsSystem::HandleMessage(const MessagePointer&) {}
+PhysicsSystem::~PhysicsSystem() {
+    messages.RemoveListener(listener);
+    if (!world)
+        return;
+    // Bodies stay with their components, which must not reach into the freed
+    // world when they are cleaned up later.
+    ComponentFactory<BodyComponent>& bodies = ComponentFactory<BodyComponent>::Instance();
+    for (std::size_t id = 0; id < bodies.Size(); ++id) {
+        BodyComponent& body = *bodies.At(static_cast<std::uint32_t>(id));
+        if (body.GetBody() && body.GetBody()->isInWorld()) {
+            world->removeRigidBody(body.GetBody());
+            body.ForgetWorld();
+        }
+    }
+    if (groundBody)
+        world->removeRigidBody(groundBody.get());
+    world.reset();
+    solver.reset();
+    dispatcher.reset();
+    collisionConfiguration.reset();
+    broadphase.reset();
+    debugDrawer.reset();
+    groundShape.reset();
+    groundMotionState.reset();
+    groundBody.reset();
+}
 
-// No world yet: nothing can be hit.
-RayTestResult PhysicsSystem::RayTestClosestPoint(const glm::vec3&, const glm::vec3&) {
-    return RayTestResult{};
+void PhysicsSystem::Initialize() {
+    stepMode = false;
+    debugDraw = false;
+    if (world)
+        return;
+    debugDrawer = std::make_unique<PhysicsDebugDrawer>();
+    broadphase = std::make_unique<btDbvtBroadphase>();
+    collisionConfiguration = std::make_unique<btDefaultCollisionConfiguration>();
+    dispatcher = std::make_unique<btCollisionDispatcher>(collisionConfiguration.get());
+    solver = std::make_unique<btSequentialImpulseConstraintSolver>();
+    world = std::make_unique<btDiscreteDynamicsWorld>(dispatcher.get(), broadphase.get(),
+                                                      solver.get(), collisionConfiguration.get());
+    world->setGravity(ToBullet(gravity));
+    world->setDebugDrawer(debugDrawer.get());
+
+    if (makeGroundPlane) {
+        groundShape = std::make_unique<btStaticPlaneShape>(btVector3(0, 1, 0), 0.0f);
+        groundMotionState = std::make_unique<btDefaultMotionState>(btTransform::getIdentity());
+        btRigidBody::btRigidBodyConstructionInfo info(0.0f, groundMotionState.get(),
+                                                      groundShape.get(), btVector3(0, 0, 0));
+        groundBody = std::make_unique<btRigidBody>(info);
+        world->addRigidBody(groundBody.get(), kRayGroup, kAllGroups);
+    }
+}
+
+void PhysicsSystem::Update(float dt) {
+    if (!world)
+        return;
+    if (!stepMode) {
+        world->stepSimulation(dt, kMaxSubSteps, kFixedStep);
+    } else {
+        const WindowSystem* window = Core::Instance().WindowSystem_;
+        if (window && window->IsKeyDown(kStepKey))
+            world->stepSimulation(kFixedStep, 1, kFixedStep);
+    }
+    WritePosesBack();
+}
+
+void PhysicsSystem::WritePosesBack() {
+    ComponentFactory<BodyComponent>::Instance().ForEachAttached([](BodyComponent& body) {
+        const btMotionState* motion = body.GetMotionState();
+        if (!motion)
+            return;
+        TransformComponent* transform = ObjectManager::GetComponent<TransformComponent>(body.owner);
+        if (!transform || !transform->IsAttached())
+            return;
+        btTransform pose;
+        motion->getWorldTransform(pose);
+        transform->position = FromBullet(pose.getOrigin());
+        btQuaternion rotation;
+        pose.getBasis().getRotation(rotation);
+        transform->orientation = FromBullet(rotation);
+    });
+}
+
+RayTestResult PhysicsSystem::RayTestClosestPoint(const glm::vec3& from, const glm::vec3& to) {
+    RayTestResult result;
+    if (!world)
+        return result;
+    btCollisionWorld::ClosestRayResultCallback hit(ToBullet(from), ToBullet(to));
+    hit.m_collisionFilterGroup = kRayGroup;
+    hit.m_collisionFilterMask = kAllGroups;
+    world->rayTest(ToBullet(from), ToBullet(to), hit);
+    if (!hit.hasHit())
+        return result;
+    result.intersection = FromBullet(hit.m_hitPointWorld);
+    if (hit.m_collisionObject == groundBody.get())
+        return result;
+    ComponentFactory<BodyComponent>::Instance().ForEachAttached([&](BodyComponent& body) {
+        if (body.GetBody() == hit.m_collisionObject)
+            result.object = body.owner;
+    });
+    return result;
+}
+
+void PhysicsSystem::HandleMessage(const MessagePointer& message) {
+    if (message->id == MID_DebugDrawMessage && debugDraw && world)
+        world->debugDrawWorld();
 }

@@ -9,6 +9,21 @@ JSObject* PhysicsSystem::GetJSInstance() {
 }
 
 namespace {
+
+// Each result is a copy of its own that the script object owns.
+script::Owned<RayTestResult> RayTestClosestPoint(PhysicsSystem& physics, glm::vec3 from,
+                                                 glm::vec3 to) {
+    return {new RayTestResult(physics.RayTestClosestPoint(from, to))};
+}
+
 using S = script::ScriptClass<PhysicsSystem>;
-const S physicsSystemClass("PhysicsSystem", {});
+const S physicsSystemClass("PhysicsSystem",
+                           {
+                               S::Property<&PhysicsSystem::stepMode>("stepMode"),
+                               S::Property<&PhysicsSystem::debugDraw>("debugDraw"),
+                               S::Property<&PhysicsSystem::makeGroundPlane>("makeGroundPlane"),
+                               S::Property<&PhysicsSystem::gravity>("gravity"),
+                               S::Method<&RayTestClosestPoint>("RayTestClosestPoint"),
+                           });
+
 } // namespace

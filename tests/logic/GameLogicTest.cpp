@@ -177,15 +177,14 @@ TEST_F(GameLogic, MouseMessagesMoveThePick) {
     EXPECT_FALSE(ObjectManager::IsValid(logic().GetLastPick().object));
 }
 
-// NOTE for the merge: enable once the physics system's ray query and bodies
-// are in; on this branch the query is a placeholder that never hits.
 // Before any frame is drawn the view and projection are identity, so the
 // window's centre pixel looks along +z from z = -1 to z = 1.
-TEST_F(GameLogic, DISABLED_PickFindsTheBodyUnderTheMouse) {
+TEST_F(GameLogic, PickFindsTheBodyUnderTheMouse) {
     Core::Instance().PhysicsSystem_->Initialize();
     Eval("var box = om.NewObject(); ObjectManager.AddTransformComponent(box);"
          "var body = ObjectManager.AddBodyComponent(box);"
          "body.initialMass = 0; body.shape = Shape.BoxShape([0.5, 0.5, 0.5]);"
+         "body.collisionType = 1; body.collidesWith = 7;"
          "ObjectManager.InitializeObj(box);");
     Core::Instance().BroadcastMessage(CreateMessage<MouseMotionMessage>(640, 400, 0, 0));
     const RayTestResult pick = logic().GetLastPick();

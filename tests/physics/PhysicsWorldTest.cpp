@@ -1,0 +1,127 @@
+// Bodies in a real physics world, built and queried by scripts.
+
+#include <cmath>
+
+#include <gtest/gtest.h>
+
+#include "physics/PhysicsTestSupport.h"
+
+namespace {
+
+using PhysicsWorld = PhysicsWorldTest;
+
+::testing::AssertionResult Near(const glm::vec3& got, const glm::vec3& want, float tolerance) {
+    if (glm::all(glm::lessThanEqual(glm::abs(got - want), glm::vec3(tolerance))))
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure()
+           << "(" << got.x << ", " << got.y << ", " << got.z << ") is not within " << tolerance
+           << " of (" << want.x << ", " << want.y << ", " << want.z << ")";
+}
+
+glm::vec3 FromInverse(const btVector3& inverse) {
+    return {1.0f / inverse.x(), 1.0f / inverse.y(), 1.0f / inverse.z()};
+}
+
+// One scene, settled: a box and an offset ball on the ground, a kinematic
+// platform carrying a box, a static box in group 0 and a body with no shape.
+TEST_F(PhysicsWorld, BodiesSettleFollowTheirSettingsAndRaysFindWhatTheyShould) {
+    // Read at initialization only; step mode and debug drawing start off.
+    Eval("physics.makeGroundPlane = true; physics.stepMode = true; physics.debugDraw = true;"
+         "physics.gravity = [0, -9.8, 0];");
+    physics().Initialize();
+    EXPECT_EQ(Eval("[physics.stepMode, physics.debugDraw, physics.makeGroundPlane].join()"),
+              "false,false,true");
+    Eval("physics.gravity = [0, 50, 0]; physics.makeGroundPlane = false;");
+    EXPECT_EQ(Eval("physics.gravity.join()"), "0,50,0");
+    EXPECT_FLOAT_EQ(world().getGravity().y(), -9.8f);
+    ASSERT_NE(physics().GetGroundBody(), nullptr);
+
+    ASSERT_EQ(Eval(R"(
+        var box = Body([0, 5, 0], Shape.BoxShape([0.5, 0.5, 0.5]), 1, 1, 7);   // 0
+        var ball = Body([-3, 0.5, 0], Shape.SphereShape(0.5), 1, 1, 7, true);   // 1
+        ObjectManager.BodyComponent(ball).originOffset = [0, 2, 0];
+        ObjectManager.BodyComponent(ball).initialFriction = 0.9;
+        ObjectManager.InitializeObj(ball);
+        var platform = Body([6, 0.5, 0], Shape.BoxShape([1, 0.5, 1]), 0, 1, 7, true); // 2
+        ObjectManager.BodyComponent(platform).isKinematic = true;
+        ObjectManager.InitializeObj(platform);
+        var rider = Body([6, 3, 0], Shape.BoxShape([0.5, 0.5, 0.5]), 1, 1, 7);  // 3
+        var hidden = Body([3, 5, 0], Shape.BoxShape([0.5, 0.5, 0.5]), 0, 0, 7); // 4
+        var bare = Body([-6, 5, 0], null, 2, 1, 7, true);                       // 5
+        ObjectManager.BodyComponent(bare).initialLocalInertia = [1, 2, 4];
+        ObjectManager.InitializeObj(bare);
+        "ok")"),
+              "ok");
+    EXPECT_EQ(world().getNumCollisionObjects(), 7);
+
+    // The ball starts at its transform plus the offset, and from the first
+    // step on its transform is the body's own origin.
+    physics().Update(PhysicsSystem::kFixedStep);
+    EXPECT_GT(Transform(1).position.y, 2.4f);
+    EXPECT_LE(Transform(1).position.y, 2.5f);
+
+    // Surface values left unset keep the library's; set ones replace them.
+    EXPECT_FLOAT_EQ(Body(0).GetBody()->getRestitution(), 0.0f);
+    EXPECT_FLOAT_EQ(Body(0).GetBody()->getFriction(), 0.5f);
+    EXPECT_FLOAT_EQ(Body(1).GetBody()->getFriction(), 0.9f);
+    // No shape: an empty one, with the given inertia used as it is.
+    EXPECT_EQ(Body(5).GetShapeKind(), ShapeKind::Empty);
+    EXPECT_TRUE(Near(FromInverse(Body(5).GetBody()->getInvInertiaDiagLocal()), {1, 2, 4}, 1e-5f));
+    EXPECT_EQ(Body(0).GetShapeKind(), ShapeKind::Box);
+
+    Frames(240);
+    // Resting on the plane at half their height (the landing may turn the
+    // cube about the vertical and slide it a little).
+    EXPECT_NEAR(Transform(0).position.y, 0.5f, 0.02f);
+    EXPECT_TRUE(Near(Transform(0).position, {0, 0.5f, 0}, 0.6f));
+    EXPECT_NEAR((Transform(0).orientation * glm::vec3(0, 1, 0)).y, 1.0f, 1e-3f);
+    EXPECT_LT(glm::length(FromBullet(Body(0).GetBody()->getLinearVelocity())), 0.01f);
+    EXPECT_NEAR(Transform(1).position.y, 0.5f, 0.02f);
+    // The rider lies on the platform, which did not give way.
+    EXPECT_TRUE(Near(Transform(3).position, {6, 1.5f, 0}, 0.02f));
+    EXPECT_EQ(Transform(2).position, glm::vec3(6, 0.5f, 0));
+    // The shapeless body falls through everything, and the group-0 box stays.
+    EXPECT_LT(Transform(5).position.y, -50.0f);
+    EXPECT_EQ(Transform(4).position, glm::vec3(3, 5, 0));
+
+    // Moving the platform's transform moves its body, and the rider with it.
+    for (int i = 1; i <= 60; ++i) {
+        Transform(2).position.y = 0.5f + 2.0f * static_cast<float>(i) / 60.0f;
+        Frames(1);
+    }
+    Frames(30);
+    EXPECT_EQ(Transform(2).position, glm::vec3(6, 2.5f, 0));
+    EXPECT_TRUE(
+        Near(FromBullet(Body(2).GetBody()->getWorldTransform().getOrigin()), {6, 2.5f, 0}, 1e-5f));
+    EXPECT_TRUE(Near(Transform(3).position, {6, 3.5f, 0}, 0.03f));
+
+    // Rays: a body, the ground, a group-0 body (never hit) and nothing.
+    EXPECT_EQ(Eval("var r = physics.RayTestClosestPoint([0, 10, 0], [0, -10, 0]);"
+                   "[ObjectManager.CompareObj(r.object, box), ObjectManager.IsValid(r.object),"
+                   " r.intersection.map(function (v) { return v.toFixed(2); })].join()"),
+              "true,true,0.00,1.00,0.00");
+    const RayTestResult ground = physics().RayTestClosestPoint({20, 10, 20}, {20, -10, 20});
+    EXPECT_TRUE(Near(ground.intersection, {20, 0, 20}, 1e-4f));
+    EXPECT_EQ(ground.object.generation, GameObject::kNoGeneration);
+    const RayTestResult throughHidden = physics().RayTestClosestPoint({3, 10, 0}, {3, -10, 0});
+    EXPECT_TRUE(Near(throughHidden.intersection, {3, 0, 0}, 1e-4f));
+    EXPECT_EQ(throughHidden.object.generation, GameObject::kNoGeneration);
+    EXPECT_EQ(Eval("var m = physics.RayTestClosestPoint([100, 10, 100], [100, 20, 100]);"
+                   "[m.intersection.join(), ObjectManager.IsValid(m.object)].join()"),
+              "0,0,0,false");
+    EXPECT_EQ(Eval("String(physics.RayTestClosestPoint([0, 10, 0]))"), "undefined");
+    EXPECT_EQ(physics().RayTestClosestPoint({6, 10, 0}, {6, -10, 0}).object.id, 3u);
+
+    // A detached slot is neither written back nor named by a ray, though its
+    // body may still be in the world.
+    Body(0).attached = false;
+    Transform(0).position = {0, 9, 0};
+    Frames(1);
+    EXPECT_EQ(Transform(0).position, glm::vec3(0, 9, 0));
+    const RayTestResult detached = physics().RayTestClosestPoint({0, 10, 0}, {0, -10, 0});
+    EXPECT_NEAR(detached.intersection.y, 1.0f, 0.03f);
+    EXPECT_EQ(detached.object.generation, GameObject::kNoGeneration);
+    Body(0).attached = true;
+}
+
+} // namespace
