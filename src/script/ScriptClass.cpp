@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <unordered_set>
 
 #include <js/Id.h>
 #include <js/PropertyAndElement.h>
@@ -268,21 +269,41 @@ bool ScriptClassBase::FailEngineException(JSContext* cx, JSNative native, const 
 }
 
 bool ScriptClassBase::FailGone(JSContext* cx, JSNative native, JSObject* obj) const {
-    const JS::Value& slot = JS::GetReservedSlot(obj, kPrivateSlot);
-    const uint32_t index = slot.isInt32() ? static_cast<uint32_t>(slot.toInt32())
-                                          : static_cast<uint32_t>(slot.toNumber());
+    // Only wrappers made by index get here, so both slots hold numbers.
+    const uint32_t index = JS::ToUint32(JS::GetReservedSlot(obj, kPrivateSlot).toNumber());
+    const uint32_t generation = JS::ToUint32(JS::GetReservedSlot(obj, kGenerationSlot).toNumber());
     bool isSetter = false;
     const Member* member = FindMember(native, &isSetter);
+    const std::string what = std::string("the ") + d.name + " of " + d.indexName + " " +
+                             std::to_string(index) + " (generation " + std::to_string(generation) +
+                             ") is gone (" + d.goneText + ")";
     if (member)
-        JS_ReportErrorLatin1(cx,
-                             "Error, Private data could not be retrieved in %s: the %s at %s %u "
-                             "is gone (%s).",
-                             MemberLabel(member, isSetter).c_str(), d.name, d.indexName, index,
-                             d.goneText);
+        JS_ReportErrorLatin1(cx, "Error, Private data could not be retrieved in %s: %s.",
+                             MemberLabel(member, isSetter).c_str(), what.c_str());
     else
-        JS_ReportErrorLatin1(cx, "Error, the %s at %s %u is gone (%s).", d.name, d.indexName, index,
-                             d.goneText);
+        JS_ReportErrorLatin1(cx, "Error in %s: %s.", d.name, what.c_str());
     return false;
+}
+
+void ScriptClassBase::WarnArgumentCount(JSContext* cx, JSNative native, unsigned expected,
+                                        unsigned given) const {
+    // Keyed by native: each bound function has its own.
+    static std::unordered_set<JSNative> warned;
+    if (!warned.insert(native).second)
+        return;
+    bool isSetter = false;
+    const Member* member = FindMember(native, &isSetter);
+    std::string where;
+    JS::AutoFilename file;
+    unsigned line = 0;
+    if (JS::DescribeScriptedCaller(cx, &file, &line) && file.get())
+        where = std::string(file.get()) + ":" + std::to_string(line) + ": ";
+    std::fprintf(stderr,
+                 "%swarning: %s.%s takes %u argument%s, was called with %u; the call does "
+                 "nothing and returns undefined (reported once per function)\n",
+                 where.c_str(), d.name, member ? member->name : "?", expected,
+                 expected == 1 ? "" : "s", given);
+    std::fflush(stderr);
 }
 
 JSObject* NewWrapper(const std::type_info& type, void* object) {
@@ -326,7 +347,12 @@ std::string ApiReferenceMarkdown() {
                       "and written on an object of the class (a wrapper the engine hands out); "
                       "constants and functions can be used on the class object itself; methods "
                       "need an object of the class. A function called with another number of "
-                      "arguments than listed returns undefined and does nothing.\n";
+                      "arguments than listed returns undefined and does nothing (the first such "
+                      "call of each function prints a warning on standard error). Values must "
+                      "have the listed type exactly: a number is a number (not a string, "
+                      "boolean, null or undefined), a boolean is a boolean or a number, and a "
+                      "vector, quaternion or matrix is an array of exactly that many numbers; "
+                      "anything else is a script error and changes nothing.\n";
     for (const ScriptClassBase* cls : classes) {
         out += "\n## ";
         out += cls->Name();
