@@ -100,11 +100,8 @@ void* ScriptClassBase::UnwrapAs(JSContext* cx, JS::HandleValue value, const std:
     if (!exact && !(cls->d.baseType && *cls->d.baseType == type && cls->d.upcast))
         return nullptr;
     void* object = cls->d.resolve(obj);
-    if (!object) {
-        if (cls->HoldsIndex(obj))
-            cls->FailGone(cx, nullptr, obj);
-        return nullptr; // the class object, or a wrapper that gave its object up
-    }
+    if (!object)
+        return nullptr; // the class object, a wrapper that gave its object up, or one gone
     if (take) {
         // Handing over an object the engine owns would free it twice.
         if (!JS::GetReservedSlot(obj, kOwnedSlot).isTrue()) {
@@ -268,20 +265,26 @@ bool ScriptClassBase::FailEngineException(JSContext* cx, JSNative native, const 
     return false;
 }
 
+bool ScriptClassBase::IsGone(JSObject* obj) const {
+    return HoldsIndex(obj) && !d.resolve(obj);
+}
+
+std::string ScriptClassBase::GoneText(JSObject* obj) const {
+    // Only wrappers made by index hold numbers in these slots.
+    const JS::Value& index = JS::GetReservedSlot(obj, kPrivateSlot);
+    const JS::Value& generation = JS::GetReservedSlot(obj, kGenerationSlot);
+    if (!index.isNumber() || !generation.isNumber())
+        return std::string("the ") + d.name + " is gone";
+    return std::string("the ") + d.name + " of " + d.indexName + " " +
+           std::to_string(JS::ToUint32(index.toNumber())) + " (generation " +
+           std::to_string(JS::ToUint32(generation.toNumber())) + ") is gone (" + d.goneText + ")";
+}
+
 bool ScriptClassBase::FailGone(JSContext* cx, JSNative native, JSObject* obj) const {
-    // Only wrappers made by index get here, so both slots hold numbers.
-    const uint32_t index = JS::ToUint32(JS::GetReservedSlot(obj, kPrivateSlot).toNumber());
-    const uint32_t generation = JS::ToUint32(JS::GetReservedSlot(obj, kGenerationSlot).toNumber());
     bool isSetter = false;
     const Member* member = FindMember(native, &isSetter);
-    const std::string what = std::string("the ") + d.name + " of " + d.indexName + " " +
-                             std::to_string(index) + " (generation " + std::to_string(generation) +
-                             ") is gone (" + d.goneText + ")";
-    if (member)
-        JS_ReportErrorLatin1(cx, "Error, Private data could not be retrieved in %s: %s.",
-                             MemberLabel(member, isSetter).c_str(), what.c_str());
-    else
-        JS_ReportErrorLatin1(cx, "Error in %s: %s.", d.name, what.c_str());
+    JS_ReportErrorLatin1(cx, "Error, Private data could not be retrieved in %s: %s.",
+                         MemberLabel(member, isSetter).c_str(), GoneText(obj).c_str());
     return false;
 }
 

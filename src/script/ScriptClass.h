@@ -169,9 +169,10 @@ class ScriptClassBase {
 
     // The engine object behind `value` as a `type`: from a wrapper of the
     // class bound to `type` or of a class deriving from it. Null without an
-    // exception when `value` is no such wrapper; null with one when it is
-    // but its object is gone. With `take`, the object must be owned by the
-    // wrapper, and the wrapper gives it up.
+    // exception when `value` is no such wrapper or its object is gone (the
+    // caller names the argument, DescribeValue says why). With `take`, the
+    // object must be owned by the wrapper, and the wrapper gives it up; null
+    // with an exception when it does not own it.
     static void* UnwrapAs(JSContext* cx, JS::HandleValue value, const std::type_info& type,
                           bool take);
 
@@ -185,6 +186,12 @@ class ScriptClassBase {
                       JS::HandleValue got) const;
     bool FailEngineException(JSContext* cx, JSNative native, const char* what) const;
     bool FailGone(JSContext* cx, JSNative native, JSObject* obj) const;
+
+    // A wrapper made from an index whose object is gone, and what to tell
+    // scripts about it: "the TransformComponent of object 3 (generation 1)
+    // is gone (...)".
+    bool IsGone(JSObject* obj) const;
+    std::string GoneText(JSObject* obj) const;
 
     // Reports on standard error, once per function, a call with another
     // number of arguments than the function takes.
@@ -387,8 +394,8 @@ template <class T> class ScriptClass final : public ScriptClassBase {
 
     // The live engine object behind a wrapper of this class, or of a class
     // deriving from T. False without an exception for a value of another
-    // kind; false with one for a wrapper whose object is gone. With `take`
-    // the wrapper must own the object and gives it up.
+    // kind or a wrapper whose object is gone. With `take` the wrapper must
+    // own the object and gives it up.
     static bool Unwrap(JSContext* cx, JS::HandleValue value, T*& out, bool take = false) {
         if (!take) {
             if (JSObject* obj = OwnObject(value)) {

@@ -157,6 +157,8 @@ std::string DescribeValue(JSContext* cx, JS::HandleValue value) {
     if (const ScriptClassBase* cls = ScriptClassBase::FromClasp(JS::GetClass(obj))) {
         if (JS::GetReservedSlot(obj, 0).isUndefined())
             return std::string("the ") + cls->Name() + " class object";
+        if (cls->IsGone(obj))
+            return std::string("a ") + cls->Name() + " object, but " + cls->GoneText(obj);
         return std::string("a ") + cls->Name() + " object";
     }
     if (JS::IsCallable(obj))
@@ -166,6 +168,13 @@ std::string DescribeValue(JSContext* cx, JS::HandleValue value) {
         return DescribeArray(cx, value);
     JS_ClearPendingException(cx);
     return "an object";
+}
+
+bool IsGoneWrapper(JS::HandleValue value) {
+    if (!value.isObject())
+        return false;
+    const ScriptClassBase* cls = ScriptClassBase::FromClasp(JS::GetClass(&value.toObject()));
+    return cls && cls->IsGone(&value.toObject());
 }
 
 bool Stringify(JSContext* cx, JS::HandleValue value, std::string& out) {

@@ -81,6 +81,9 @@ struct StringOf {
 // "a number", "null", "an array [1,2]", "a Core object": for error messages.
 std::string DescribeValue(JSContext* cx, JS::HandleValue value);
 
+// A wrapper of an engine class whose object is gone (see IndexedRef).
+bool IsGoneWrapper(JS::HandleValue value);
+
 // Any value to a string, as String(value) does, one byte per character.
 bool Stringify(JSContext* cx, JS::HandleValue value, std::string& out);
 
@@ -368,7 +371,8 @@ template <class T> struct Convert<PointerOrNull<T>> {
             return true;
         }
         out.object = nullptr;
-        return !JS_IsExceptionPending(cx); // a wrapper whose object is gone stays an error
+        // A wrapper whose object is gone stays an error.
+        return !JS_IsExceptionPending(cx) && !IsGoneWrapper(value);
     }
 };
 

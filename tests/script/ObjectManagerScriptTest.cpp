@@ -124,7 +124,8 @@ TEST_F(ObjectScript, ComponentWrappersOutlivingTheirObjectReportAnErrorAndChange
               "TransformComponent of object 0 (generation 0) " +
                   gone);
     EXPECT_EQ(message("ObjectProbe.IsAttached(ta)"),
-              "Error in TransformComponent: the TransformComponent of object 0 (generation 0) " +
+              "Error in ObjectProbe.IsAttached: argument 1 must be TransformComponent, got a "
+              "TransformComponent object, but the TransformComponent of object 0 (generation 0) " +
                   gone);
     EXPECT_EQ(Eval("tb.position"), "5,5,5");
     // A wrapper asked for through the stale handle is gone from the start.
