@@ -5,6 +5,9 @@
 // loop; items/s is reads per second. BM_ScriptRawGetter and
 // BM_ScriptRawVec3Getter bind the same fields with plain JSAPI calls and the
 // same checks (class, private data), as the baseline for the framework.
+// BM_ScriptVec3Setter writes a vector (checked for shape and kind) and
+// BM_ScriptComponentVec3Getter reads one through a component wrapper, which
+// finds its slot and checks its object's generation at every access.
 
 #include <chrono>
 #include <string>
@@ -19,6 +22,9 @@
 #include <js/SourceText.h>
 #include <jsapi.h>
 
+#include "graphics/TransformComponent.h"
+#include "objects/ComponentScript.h"
+#include "objects/ObjectManager.h"
 #include "script/ScriptCallback.h"
 #include "script/ScriptClass.h"
 #include "script/ScriptHost.h"
@@ -42,12 +48,19 @@ BenchTarget* TargetInstance() {
     return &Target();
 }
 
+// The object whose transform BM_ScriptComponentVec3Getter reads.
+GameObject benchObject;
+script::IndexedRef<TransformComponent> BenchTransform() {
+    return ComponentRef<TransformComponent>(benchObject);
+}
+
 using S = script::ScriptClass<BenchTarget>;
 const S benchTargetClass("BenchTarget", {
                                             S::Property<&BenchTarget::speed>("speed"),
                                             S::Property<&BenchTarget::position>("position"),
                                             S::Property<&BenchTarget::onFrame>("onFrame"),
                                             S::Function<&TargetInstance>("Instance"),
+                                            S::Function<&BenchTransform>("Transform"),
                                         });
 
 // ---- The same two properties with raw JSAPI -------------------------------
@@ -117,7 +130,9 @@ bool StartHost() {
                          "function readSpeed(o, n) { var s = 0;"
                          "  for (var i = 0; i < n; i++) s += o.speed; return s; }"
                          "function readPosition(o, n) { var s = 0;"
-                         "  for (var i = 0; i < n; i++) s += o.position[1]; return s; }",
+                         "  for (var i = 0; i < n; i++) s += o.position[1]; return s; }"
+                         "function writePosition(o, n) {"
+                         "  for (var i = 0; i < n; i++) o.position = [i, 2, 3]; return n; }",
                          "bench.js");
 }
 
@@ -164,6 +179,20 @@ void BM_ScriptVec3Getter(benchmark::State& state) {
 void BM_ScriptRawVec3Getter(benchmark::State& state) {
     ReadLoop(state, "readPosition", "rawTarget");
 }
+void BM_ScriptVec3Setter(benchmark::State& state) {
+    ReadLoop(state, "writePosition", "target");
+}
+void BM_ScriptComponentVec3Getter(benchmark::State& state) {
+    ObjectManager manager;
+    benchObject = manager.NewObject();
+    ObjectManager::AddComponent<TransformComponent>(benchObject);
+    if (!StartHost() || !ScriptHost::Instance().Evaluate("var transform = BenchTarget.Transform();",
+                                                         "component.js")) {
+        state.SkipWithError("no component wrapper");
+        return;
+    }
+    ReadLoop(state, "readPosition", "transform");
+}
 
 // The engine calling a stored callback with one number, as the per-frame
 // function is called.
@@ -183,6 +212,8 @@ BENCHMARK(BM_ScriptNativeGetter);
 BENCHMARK(BM_ScriptRawGetter);
 BENCHMARK(BM_ScriptVec3Getter);
 BENCHMARK(BM_ScriptRawVec3Getter);
+BENCHMARK(BM_ScriptVec3Setter);
+BENCHMARK(BM_ScriptComponentVec3Getter);
 BENCHMARK(BM_ScriptCallback);
 
 // ---- Frame time against the heap limit -----------------------------------

@@ -168,4 +168,7 @@ void ObjectManager::Clear(bool releaseMemory) {
     world.generations.clear();
     freeIds.clear();
     pendingDestruction.clear();
+    // Counted again at the end: whatever a hook stamped with the count during
+    // the clear (a component wrapper) belongs to the world that just went.
+    ++world.clears;
 }

@@ -62,8 +62,9 @@ class ObjectManager {
 
     // Current generation of every id issued since the last clear.
     static const std::vector<std::uint32_t>& Generations();
-    // Counts clears; a loop that calls hooks compares it to notice that the
-    // world was torn down under it.
+    // Changes when a clear starts and again when it ends; a loop that calls
+    // hooks compares it to notice that the world was torn down under it, and
+    // component wrappers to notice that their world is gone.
     static std::uint64_t ClearCount();
 
     const std::deque<std::uint32_t>& FreeIds() const { return freeIds; }

@@ -68,7 +68,7 @@ Ref NoShape() {
 
 script::ClassOptions<Shape> ShapeOptions() {
     script::ClassOptions<Shape> options;
-    options.lookup = [](std::uint32_t id) { return Shape::Find(id); };
+    options.lookup = [](const Ref& ref) { return Shape::Find(ref.index); };
     options.indexName = "shape id";
     options.goneText = "a body took it when its object was initialized; make one Shape per body";
     return options;

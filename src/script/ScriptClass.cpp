@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <unordered_set>
 
 #include <js/Id.h>
 #include <js/PropertyAndElement.h>
@@ -99,11 +100,8 @@ void* ScriptClassBase::UnwrapAs(JSContext* cx, JS::HandleValue value, const std:
     if (!exact && !(cls->d.baseType && *cls->d.baseType == type && cls->d.upcast))
         return nullptr;
     void* object = cls->d.resolve(obj);
-    if (!object) {
-        if (cls->HoldsIndex(obj))
-            cls->FailGone(cx, nullptr, obj);
-        return nullptr; // the class object, or a wrapper that gave its object up
-    }
+    if (!object)
+        return nullptr; // the class object, a wrapper that gave its object up, or one gone
     if (take) {
         // Handing over an object the engine owns would free it twice.
         if (!JS::GetReservedSlot(obj, kOwnedSlot).isTrue()) {
@@ -113,8 +111,7 @@ void* ScriptClassBase::UnwrapAs(JSContext* cx, JS::HandleValue value, const std:
                                  cls->Name());
             return nullptr;
         }
-        JS::SetReservedSlot(obj, kPrivateSlot, JS::UndefinedValue());
-        JS::SetReservedSlot(obj, kOwnedSlot, JS::UndefinedValue());
+        // The caller empties the wrapper (Detach) once the whole call is accepted.
     }
     return exact ? object : cls->d.upcast(object);
 }
@@ -267,22 +264,48 @@ bool ScriptClassBase::FailEngineException(JSContext* cx, JSNative native, const 
     return false;
 }
 
+bool ScriptClassBase::IsGone(JSObject* obj) const {
+    return HoldsIndex(obj) && !d.resolve(obj);
+}
+
+std::string ScriptClassBase::GoneText(JSObject* obj) const {
+    // Only wrappers made by index hold numbers in these slots.
+    const JS::Value& index = JS::GetReservedSlot(obj, kPrivateSlot);
+    const JS::Value& generation = JS::GetReservedSlot(obj, kGenerationSlot);
+    if (!index.isNumber() || !generation.isNumber())
+        return std::string("the ") + d.name + " is gone";
+    return std::string("the ") + d.name + " of " + d.indexName + " " +
+           std::to_string(JS::ToUint32(index.toNumber())) + " (generation " +
+           std::to_string(JS::ToUint32(generation.toNumber())) + ") is gone (" + d.goneText + ")";
+}
+
 bool ScriptClassBase::FailGone(JSContext* cx, JSNative native, JSObject* obj) const {
-    const JS::Value& slot = JS::GetReservedSlot(obj, kPrivateSlot);
-    const uint32_t index = slot.isInt32() ? static_cast<uint32_t>(slot.toInt32())
-                                          : static_cast<uint32_t>(slot.toNumber());
     bool isSetter = false;
     const Member* member = FindMember(native, &isSetter);
-    if (member)
-        JS_ReportErrorLatin1(cx,
-                             "Error, Private data could not be retrieved in %s: the %s at %s %u "
-                             "is gone (%s).",
-                             MemberLabel(member, isSetter).c_str(), d.name, d.indexName, index,
-                             d.goneText);
-    else
-        JS_ReportErrorLatin1(cx, "Error, the %s at %s %u is gone (%s).", d.name, d.indexName, index,
-                             d.goneText);
+    JS_ReportErrorLatin1(cx, "Error, Private data could not be retrieved in %s: %s.",
+                         MemberLabel(member, isSetter).c_str(), GoneText(obj).c_str());
     return false;
+}
+
+void ScriptClassBase::WarnArgumentCount(JSContext* cx, JSNative native, unsigned expected,
+                                        unsigned given) const {
+    // Keyed by native: each bound function has its own.
+    static std::unordered_set<JSNative> warned;
+    if (!warned.insert(native).second)
+        return;
+    bool isSetter = false;
+    const Member* member = FindMember(native, &isSetter);
+    std::string where;
+    JS::AutoFilename file;
+    unsigned line = 0;
+    if (JS::DescribeScriptedCaller(cx, &file, &line) && file.get())
+        where = std::string(file.get()) + ":" + std::to_string(line) + ": ";
+    std::fprintf(stderr,
+                 "%swarning: %s.%s takes %u argument%s, was called with %u; the call does "
+                 "nothing and returns undefined (reported once per function)\n",
+                 where.c_str(), d.name, member ? member->name : "?", expected,
+                 expected == 1 ? "" : "s", given);
+    std::fflush(stderr);
 }
 
 JSObject* NewWrapper(const std::type_info& type, void* object) {
@@ -326,7 +349,12 @@ std::string ApiReferenceMarkdown() {
                       "and written on an object of the class (a wrapper the engine hands out); "
                       "constants and functions can be used on the class object itself; methods "
                       "need an object of the class. A function called with another number of "
-                      "arguments than listed returns undefined and does nothing.\n";
+                      "arguments than listed returns undefined and does nothing (the first such "
+                      "call of each function prints a warning on standard error). Values must "
+                      "have the listed type exactly: a number is a number (not a string, "
+                      "boolean, null or undefined), a boolean is a boolean or a number, and a "
+                      "vector, quaternion or matrix is an array of exactly that many numbers; "
+                      "anything else is a script error and changes nothing.\n";
     for (const ScriptClassBase* cls : classes) {
         out += "\n## ";
         out += cls->Name();

@@ -22,10 +22,13 @@
 //   writing one on an object without private data of the class reports
 //   "Error, Private data could not be retrieved in JSGet_<name>." (JSSet_);
 // - functions declare their argument count from the C++ signature; a call
-//   with another count returns undefined and does nothing;
+//   with another count returns undefined and does nothing, and says so on
+//   standard error the first time for each function (such a call is almost
+//   always a mistake, and otherwise fails without a trace);
 // - arguments, results and fields convert through script::Convert<T> only;
-//   a value of the wrong kind is a script error naming class, member and
-//   argument, never a crash;
+//   a value of the wrong kind or shape is a script error naming class,
+//   member, argument and the expected type, never a crash, and nothing is
+//   written to the engine object;
 // - methods check `this`: the class object, or an object of another class,
 //   is a script error;
 // - a C++ exception thrown by the engine becomes a script error.
@@ -47,6 +50,7 @@
 // a lookup for index-based wrappers, a release for owned objects and a base
 // class (Derives<Base>) that any of the class's wrappers converts to.
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
@@ -82,10 +86,10 @@ template <class T> struct ClassOptions {
     // Slots of each script object; slot 0 holds the private data.
     unsigned reservedSlots = 1;
 
-    // When set, wrappers hold an index instead of a pointer and find their
-    // object through this at every access; null means the object is gone
-    // and `goneText` tells scripts why.
-    T* (*lookup)(uint32_t index) = nullptr;
+    // When set, wrappers hold an IndexedRef<T> instead of a pointer and find
+    // their object through this at every access; null means the object is
+    // gone and `goneText` tells scripts why.
+    T* (*lookup)(const IndexedRef<T>& ref) = nullptr;
     const char* indexName = "index";
     const char* goneText = "it no longer exists";
 
@@ -127,9 +131,13 @@ struct ClassDescription {
 class ScriptClassBase {
   public:
     // Slots of every wrapper. A wrapper holding an index keeps it in
-    // kPrivateSlot; kOwnedSlot is true while the wrapper owns its object.
+    // kPrivateSlot, with the generation and era of its IndexedRef in the two
+    // after it; kOwnedSlot is true while an owning wrapper owns its object.
     static constexpr unsigned kPrivateSlot = 0;
     static constexpr unsigned kOwnedSlot = 1;
+    static constexpr unsigned kGenerationSlot = 1;
+    static constexpr unsigned kEraSlot = 2;
+    static constexpr unsigned kIndexSlots = 3;
 
     ScriptClassBase(const ScriptClassBase&) = delete;
     ScriptClassBase& operator=(const ScriptClassBase&) = delete;
@@ -161,9 +169,10 @@ class ScriptClassBase {
 
     // The engine object behind `value` as a `type`: from a wrapper of the
     // class bound to `type` or of a class deriving from it. Null without an
-    // exception when `value` is no such wrapper; null with one when it is
-    // but its object is gone. With `take`, the object must be owned by the
-    // wrapper, and the wrapper gives it up.
+    // exception when `value` is no such wrapper or its object is gone (the
+    // caller names the argument, DescribeValue says why). With `take`, the
+    // object must be owned by the wrapper, and the wrapper gives it up; null
+    // with an exception when it does not own it.
     static void* UnwrapAs(JSContext* cx, JS::HandleValue value, const std::type_info& type,
                           bool take);
 
@@ -177,6 +186,16 @@ class ScriptClassBase {
                       JS::HandleValue got) const;
     bool FailEngineException(JSContext* cx, JSNative native, const char* what) const;
     bool FailGone(JSContext* cx, JSNative native, JSObject* obj) const;
+
+    // A wrapper made from an index whose object is gone, and what to tell
+    // scripts about it: "the TransformComponent of object 3 (generation 1)
+    // is gone (...)".
+    bool IsGone(JSObject* obj) const;
+    std::string GoneText(JSObject* obj) const;
+
+    // Reports on standard error, once per function, a call with another
+    // number of arguments than the function takes.
+    void WarnArgumentCount(JSContext* cx, JSNative native, unsigned expected, unsigned given) const;
 
     // Releases what an owning wrapper still owns when it is collected.
     static void Finalize(JS::GCContext* gcx, JSObject* obj);
@@ -355,18 +374,28 @@ template <class T> class ScriptClass final : public ScriptClassBase {
         return Finish(cx, JS::PrivateValue(object), true, out);
     }
 
-    static bool WrapIndex(JSContext* cx, uint32_t index, JS::MutableHandleValue out) {
+    static bool WrapIndex(JSContext* cx, const IndexedRef<T>& ref, JS::MutableHandleValue out) {
         if (!instance) {
             out.setNull();
             return true;
         }
-        return Finish(cx, JS::NumberValue(index), false, out);
+        if (!instance->lookup) {
+            JS_ReportErrorASCII(cx, "Error, %s objects are made from a pointer, not an index.",
+                                instance->Name());
+            return false;
+        }
+        if (!Finish(cx, JS::NumberValue(ref.index), false, out) || out.isNull())
+            return !JS_IsExceptionPending(cx);
+        JSObject* obj = &out.toObject();
+        JS::SetReservedSlot(obj, kGenerationSlot, JS::NumberValue(ref.generation));
+        JS::SetReservedSlot(obj, kEraSlot, JS::NumberValue(static_cast<double>(ref.era)));
+        return true;
     }
 
     // The live engine object behind a wrapper of this class, or of a class
     // deriving from T. False without an exception for a value of another
-    // kind; false with one for a wrapper whose object is gone. With `take`
-    // the wrapper must own the object and gives it up.
+    // kind or a wrapper whose object is gone. With `take` the wrapper must
+    // own the object and gives it up.
     static bool Unwrap(JSContext* cx, JS::HandleValue value, T*& out, bool take = false) {
         if (!take) {
             if (JSObject* obj = OwnObject(value)) {
@@ -378,11 +407,11 @@ template <class T> class ScriptClass final : public ScriptClassBase {
         return out != nullptr;
     }
 
-    static bool UnwrapIndex(JSContext*, JS::HandleValue value, uint32_t& index) {
+    static bool UnwrapIndex(JSContext*, JS::HandleValue value, IndexedRef<T>& out) {
         JSObject* obj = OwnObject(value);
-        if (!obj || !JS::GetReservedSlot(obj, kPrivateSlot).isNumber())
+        if (!obj || !instance->lookup || !JS::GetReservedSlot(obj, kPrivateSlot).isNumber())
             return false;
-        index = IndexOf(obj);
+        out = RefOf(obj);
         return true;
     }
 
@@ -390,7 +419,11 @@ template <class T> class ScriptClass final : public ScriptClassBase {
     static ClassDescription Describe(const char* name, const ClassOptions<T>& options) {
         ClassDescription d{};
         d.name = name;
-        d.reservedSlots = options.release && options.reservedSlots < 2 ? 2 : options.reservedSlots;
+        d.reservedSlots = options.reservedSlots;
+        if (options.release)
+            d.reservedSlots = std::max(d.reservedSlots, kOwnedSlot + 1);
+        if (options.lookup)
+            d.reservedSlots = std::max(d.reservedSlots, kIndexSlots);
         d.type = &typeid(T);
         d.byIndex = options.lookup != nullptr;
         d.indexName = options.indexName;
@@ -435,17 +468,20 @@ template <class T> class ScriptClass final : public ScriptClassBase {
         return JS::GetClass(obj) == &instance->clasp ? obj : nullptr;
     }
 
-    static uint32_t IndexOf(JSObject* obj) {
-        const JS::Value& slot = JS::GetReservedSlot(obj, kPrivateSlot);
-        return slot.isInt32() ? static_cast<uint32_t>(slot.toInt32())
-                              : static_cast<uint32_t>(slot.toDouble());
+    // Slots written by WrapIndex only, so each holds a number.
+    static IndexedRef<T> RefOf(JSObject* obj) {
+        IndexedRef<T> ref;
+        ref.index = JS::ToUint32(JS::GetReservedSlot(obj, kPrivateSlot).toNumber());
+        ref.generation = JS::ToUint32(JS::GetReservedSlot(obj, kGenerationSlot).toNumber());
+        ref.era = static_cast<uint64_t>(JS::GetReservedSlot(obj, kEraSlot).toNumber());
+        return ref;
     }
 
     // Null for the prototype (empty slot) and for objects that are gone.
     static T* Resolve(JSObject* obj) {
         if (!instance->lookup)
             return JS::GetMaybePtrFromReservedSlot<T>(obj, kPrivateSlot);
-        return JS::GetReservedSlot(obj, kPrivateSlot).isNumber() ? instance->lookup(IndexOf(obj))
+        return JS::GetReservedSlot(obj, kPrivateSlot).isNumber() ? instance->lookup(RefOf(obj))
                                                                  : nullptr;
     }
 
@@ -461,6 +497,14 @@ template <class T> class ScriptClass final : public ScriptClassBase {
         }
         instance->FailNoPrivate(cx, args.thisv(), native);
         return nullptr;
+    }
+
+    // Objects handed over leave their script wrapper only once the call is
+    // sure to happen, so a refused call leaks nothing and the script keeps them.
+    template <class V> static void CommitHandOver(V&) {}
+    template <class U> static void CommitHandOver(Taken<U>& taken) {
+        if (taken.from)
+            Detach(taken.from);
     }
 
     template <JSNative Native, class V>
@@ -494,6 +538,7 @@ template <class T> class ScriptClass final : public ScriptClassBase {
             if (!self)
                 return false;
         }
+        std::apply([](auto&... v) { (CommitHandOver(v), ...); }, values);
         using R = typename detail::Callable<decltype(Fn)>::Result;
         try {
             auto call = [self](auto&... v) -> decltype(auto) {
@@ -525,6 +570,7 @@ template <class T> class ScriptClass final : public ScriptClassBase {
         JS::CallArgs args = JS::CallArgsFromVp(argc, vp);
         using Params = detail::ScriptParams<Fn, true>;
         if (args.length() != Params::kCount) {
+            instance->WarnArgumentCount(cx, &CallMethod<Fn>, Params::kCount, args.length());
             args.rval().setUndefined();
             return true;
         }
@@ -537,6 +583,7 @@ template <class T> class ScriptClass final : public ScriptClassBase {
         JS::CallArgs args = JS::CallArgsFromVp(argc, vp);
         using Params = detail::ScriptParams<Fn, false>;
         if (args.length() != Params::kCount) {
+            instance->WarnArgumentCount(cx, &CallFunction<Fn>, Params::kCount, args.length());
             args.rval().setUndefined();
             return true;
         }
@@ -600,7 +647,7 @@ template <class T> class ScriptClass final : public ScriptClassBase {
         return true;
     }
 
-    T* (*lookup)(uint32_t);
+    T* (*lookup)(const IndexedRef<T>&);
     void (*releaseTyped)(T*);
     static inline ScriptClass* instance = nullptr;
 };

@@ -1,5 +1,7 @@
 #include "script/ScriptValue.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <limits>
 #include <string>
 
@@ -19,8 +21,6 @@ namespace script {
 
 namespace {
 
-constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
-
 // Numbers need no rooting, so a plain local array can back the new array.
 bool NumbersToArray(JSContext* cx, const float* values, size_t count, JS::MutableHandleValue out) {
     JS::Value elements[4];
@@ -34,20 +34,98 @@ bool NumbersToArray(JSContext* cx, const float* values, size_t count, JS::Mutabl
     return true;
 }
 
-// Elements 0..count-1 of any object; the length is not checked, and an
-// element that is missing or not a number is NaN. False without an
-// exception when the value is not an object at all.
-bool ArrayToNumbers(JSContext* cx, JS::HandleValue value, float* out, size_t count) {
+// The array behind `value` when it is one of exactly `count` elements. False
+// without an exception for any other value; with one when asking ran script
+// that threw (a proxy).
+bool ArrayOfLength(JSContext* cx, JS::HandleValue value, uint32_t count,
+                   JS::MutableHandleObject out) {
     if (!value.isObject())
         return false;
-    JS::RootedObject array(cx, &value.toObject());
+    bool isArray = false;
+    if (!JS::IsArrayObject(cx, value, &isArray) || !isArray)
+        return false;
+    out.set(&value.toObject());
+    uint32_t length = 0;
+    return JS::GetArrayLength(cx, out, &length) && length == count;
+}
+
+// Exactly `count` numbers from an array of that length, or false (see
+// ArrayOfLength). `out` is written only when every element is a number.
+template <class Number, class Narrow>
+bool ArrayToNumbers(JSContext* cx, JS::HandleValue value, Number* out, uint32_t count,
+                    Narrow narrow) {
+    JS::RootedObject array(cx);
+    if (!ArrayOfLength(cx, value, count, &array))
+        return false;
+    Number values[4];
     JS::RootedValue element(cx);
-    for (size_t i = 0; i < count; ++i) {
-        if (!JS_GetElement(cx, array, static_cast<uint32_t>(i), &element))
+    for (uint32_t i = 0; i < count; ++i) {
+        if (!JS_GetElement(cx, array, i, &element) || !element.isNumber())
             return false;
-        out[i] = element.isNumber() ? static_cast<float>(element.toNumber()) : kNaN;
+        values[i] = narrow(element.toNumber());
     }
+    std::copy(values, values + count, out);
     return true;
+}
+
+bool ArrayToFloats(JSContext* cx, JS::HandleValue value, float* out, uint32_t count) {
+    return ArrayToNumbers(cx, value, out, count,
+                          [](double number) { return static_cast<float>(number); });
+}
+
+// An element of an array as an error message shows it: numbers and strings
+// as written, anything else by its kind.
+std::string PreviewElement(JSContext* cx, JS::HandleValue element) {
+    if (element.isNumber()) {
+        char text[32];
+        std::snprintf(text, sizeof text, "%.9g", element.toNumber());
+        return text;
+    }
+    if (element.isBoolean())
+        return element.toBoolean() ? "true" : "false";
+    if (element.isNull())
+        return "null";
+    if (element.isUndefined())
+        return "undefined";
+    if (element.isString()) {
+        std::string text;
+        if (!Stringify(cx, element, text))
+            return "a string";
+        if (text.size() > 16)
+            text = text.substr(0, 16) + "...";
+        for (char& c : text)
+            if (static_cast<unsigned char>(c) < 0x20)
+                c = '?';
+        return '"' + text + '"';
+    }
+    bool isArray = false;
+    if (element.isObject() && JS::IsArrayObject(cx, element, &isArray) && isArray)
+        return "[...]";
+    return element.isObject() ? "{...}" : "?";
+}
+
+// "an array [1,2]": the length and, for short arrays, the elements. Reading
+// them may run script (a proxy, a getter); whatever that throws is dropped,
+// the message is about the value's shape.
+std::string DescribeArray(JSContext* cx, JS::HandleValue value) {
+    JS::RootedObject array(cx, &value.toObject());
+    uint32_t length = 0;
+    if (!JS::GetArrayLength(cx, array, &length)) {
+        JS_ClearPendingException(cx);
+        return "an array";
+    }
+    constexpr uint32_t kShown = 6;
+    std::string text = length > kShown ? "an array of " + std::to_string(length) + " elements ["
+                                       : std::string("an array [");
+    JS::RootedValue element(cx);
+    for (uint32_t i = 0; i < length && i < kShown; ++i) {
+        if (!JS_GetElement(cx, array, i, &element)) {
+            JS_ClearPendingException(cx);
+            element.setUndefined();
+        }
+        text += (i > 0 ? "," : "") + PreviewElement(cx, element);
+    }
+    return text + (length > kShown ? ",...]" : "]");
 }
 
 bool StringToBytes(JSContext* cx, JSString* string, std::string& out) {
@@ -74,7 +152,7 @@ std::string DescribeValue(JSContext* cx, JS::HandleValue value) {
     if (value.isNumber())
         return "a number";
     if (value.isString())
-        return "a string";
+        return "a string " + PreviewElement(cx, value);
     if (value.isSymbol())
         return "a symbol";
     if (!value.isObject())
@@ -83,15 +161,24 @@ std::string DescribeValue(JSContext* cx, JS::HandleValue value) {
     if (const ScriptClassBase* cls = ScriptClassBase::FromClasp(JS::GetClass(obj))) {
         if (JS::GetReservedSlot(obj, 0).isUndefined())
             return std::string("the ") + cls->Name() + " class object";
+        if (cls->IsGone(obj))
+            return std::string("a ") + cls->Name() + " object, but " + cls->GoneText(obj);
         return std::string("a ") + cls->Name() + " object";
     }
     if (JS::IsCallable(obj))
         return "a function";
     bool isArray = false;
     if (JS::IsArrayObject(cx, value, &isArray) && isArray)
-        return "an array";
+        return DescribeArray(cx, value);
     JS_ClearPendingException(cx);
     return "an object";
+}
+
+bool IsGoneWrapper(JS::HandleValue value) {
+    if (!value.isObject())
+        return false;
+    const ScriptClassBase* cls = ScriptClassBase::FromClasp(JS::GetClass(&value.toObject()));
+    return cls && cls->IsGone(&value.toObject());
 }
 
 bool Stringify(JSContext* cx, JS::HandleValue value, std::string& out) {
@@ -137,12 +224,7 @@ bool Convert<FilePath>::FromScript(JSContext* cx, JS::HandleValue value, FilePat
 template <glm::length_t N>
 bool Convert<glm::vec<N, float, glm::defaultp>>::FromScript(JSContext* cx, JS::HandleValue value,
                                                             Vec& out) {
-    float values[N];
-    if (!ArrayToNumbers(cx, value, values, N))
-        return false;
-    for (glm::length_t i = 0; i < N; ++i)
-        out[i] = values[i];
-    return true;
+    return ArrayToFloats(cx, value, &out[0], N);
 }
 
 template struct Convert<glm::vec2>;
@@ -160,19 +242,7 @@ bool Convert<glm::ivec2>::ToScript(JSContext* cx, const glm::ivec2& value,
 }
 
 bool Convert<glm::ivec2>::FromScript(JSContext* cx, JS::HandleValue value, glm::ivec2& out) {
-    if (!value.isObject())
-        return false;
-    JS::RootedObject array(cx, &value.toObject());
-    JS::RootedValue element(cx);
-    for (uint32_t i = 0; i < 2; ++i) {
-        if (!JS_GetElement(cx, array, i, &element))
-            return false;
-        if (element.isInt32())
-            out[i] = element.toInt32();
-        else
-            out[i] = element.isNumber() ? JS::ToInt32(element.toNumber()) : 0;
-    }
-    return true;
+    return ArrayToNumbers(cx, value, &out[0], 2, [](double number) { return JS::ToInt32(number); });
 }
 
 bool Convert<glm::quat>::ToScript(JSContext* cx, const glm::quat& value,
@@ -183,7 +253,7 @@ bool Convert<glm::quat>::ToScript(JSContext* cx, const glm::quat& value,
 
 bool Convert<glm::quat>::FromScript(JSContext* cx, JS::HandleValue value, glm::quat& out) {
     float values[4];
-    if (!ArrayToNumbers(cx, value, values, 4))
+    if (!ArrayToFloats(cx, value, values, 4))
         return false;
     // By member, not by constructor: glm's constructor takes w first.
     out.x = values[0];
@@ -211,24 +281,17 @@ bool Convert<glm::mat<N, N, float, glm::defaultp>>::ToScript(JSContext* cx, cons
 template <glm::length_t N>
 bool Convert<glm::mat<N, N, float, glm::defaultp>>::FromScript(JSContext* cx, JS::HandleValue value,
                                                                Mat& out) {
-    if (!value.isObject())
+    JS::RootedObject array(cx);
+    if (!ArrayOfLength(cx, value, N, &array))
         return false;
-    JS::RootedObject array(cx, &value.toObject());
+    Mat matrix;
     JS::RootedValue column(cx);
     for (glm::length_t c = 0; c < N; ++c) {
-        if (!JS_GetElement(cx, array, static_cast<uint32_t>(c), &column))
+        if (!JS_GetElement(cx, array, static_cast<uint32_t>(c), &column) ||
+            !ArrayToFloats(cx, column, &matrix[c][0], N))
             return false;
-        float values[N];
-        if (!ArrayToNumbers(cx, column, values, N)) {
-            if (JS_IsExceptionPending(cx))
-                return false;
-            // A missing column reads like missing elements: NaN throughout.
-            for (glm::length_t r = 0; r < N; ++r)
-                values[r] = kNaN;
-        }
-        for (glm::length_t r = 0; r < N; ++r)
-            out[c][r] = values[r];
     }
+    out = matrix;
     return true;
 }
 

@@ -9,7 +9,15 @@
 //   ToScript(cx, value, out)    false only with an exception pending
 //   FromScript(cx, value, out)  false with an exception pending, or false
 //                               without one when the value is of the wrong
-//                               kind (the caller names member and argument)
+//                               kind or shape (the caller names class,
+//                               member and argument); `out` is then left
+//                               as it was, so nothing half-converted reaches
+//                               the engine
+//
+// Scripts get no silent coercion: a number must be a number (not a string,
+// boolean, null or undefined), a vector an array of exactly its length, and
+// so on. A value that merely looks right ({x: 1, y: 2, z: 3}, "5") would
+// otherwise turn into NaN or 0 far from the line that wrote it.
 //
 // Script-layer header: only .cpp files of the script layer and of bindings
 // include it.
@@ -36,9 +44,16 @@ namespace script {
 
 template <class T> class ScriptClass;
 
-// An engine object named by its index in a store that may be released; its
-// class (see ClassOptions::lookup) finds the object again at every access.
-template <class T> struct IndexedRef { uint32_t index = 0; };
+// An engine object named by its index in a store whose slots are reused. The
+// generation and the store's era (how often it was emptied) are those of the
+// object the wrapper was made for: the class's lookup (ClassOptions::lookup)
+// finds the object again at every access and answers null once that object
+// is gone, even when its index has been handed to another.
+template <class T> struct IndexedRef {
+    uint32_t index = 0;
+    uint32_t generation = 0;
+    uint64_t era = 0;
+};
 
 // A new object the script owns until it hands it back (Taken<T>); if the
 // script drops it first, its class releases it. Message records made by
@@ -46,9 +61,13 @@ template <class T> struct IndexedRef { uint32_t index = 0; };
 template <class T> struct Owned { T* object = nullptr; };
 
 // An object a script hands over to the engine: the script's wrapper must own
-// it, and is emptied by the conversion, so the script cannot reach the
-// object again (a broadcast message is freed once delivered).
-template <class T> struct Taken { T* object = nullptr; };
+// it, and is emptied once every argument of the call has converted, so the
+// script cannot reach the object again (a broadcast message is freed once
+// delivered). A call refused for another argument leaves it with the script.
+template <class T> struct Taken {
+    T* object = nullptr;
+    JSObject* from = nullptr; // the wrapper to empty; rooted by the call's arguments
+};
 
 // A wrapper the engine made itself for a T, such as a system's own
 // GetJSInstance(); null when there is none.
@@ -71,14 +90,19 @@ struct FilePath {
     std::string path;
 };
 
-// "a number", "null", "an array", "a Core object": for error messages.
+// "a number", "null", "an array [1,2]", "a Core object": for error messages.
 std::string DescribeValue(JSContext* cx, JS::HandleValue value);
+
+// A wrapper of an engine class whose object is gone (see IndexedRef).
+bool IsGoneWrapper(JS::HandleValue value);
 
 // Any value to a string, as String(value) does, one byte per character.
 bool Stringify(JSContext* cx, JS::HandleValue value, std::string& out);
 
 template <class T, class Enable = void> struct Convert;
 
+// A boolean, or a number (0 and NaN are false). Anything else is refused:
+// every string and object would otherwise be true.
 template <> struct Convert<bool> {
     static std::string Name() { return "boolean"; }
     static bool ToScript(JSContext*, bool value, JS::MutableHandleValue out) {
@@ -86,19 +110,26 @@ template <> struct Convert<bool> {
         return true;
     }
     static bool FromScript(JSContext*, JS::HandleValue value, bool& out) {
+        if (!value.isBoolean() && !value.isNumber())
+            return false;
         out = JS::ToBoolean(value);
         return true;
     }
 };
 
+// Integers take numbers only, wrapped into range as the language's own
+// integer conversions do (-1 is 4294967295 unsigned; fractions are cut).
 template <> struct Convert<uint16_t> {
     static std::string Name() { return "integer"; }
     static bool ToScript(JSContext*, uint16_t value, JS::MutableHandleValue out) {
         out.setInt32(value);
         return true;
     }
-    static bool FromScript(JSContext* cx, JS::HandleValue value, uint16_t& out) {
-        return JS::ToUint16(cx, value, &out);
+    static bool FromScript(JSContext*, JS::HandleValue value, uint16_t& out) {
+        if (!value.isNumber())
+            return false;
+        out = JS::ToUint16(value.toNumber());
+        return true;
     }
 };
 
@@ -110,12 +141,15 @@ template <> struct Convert<uint32_t> {
         out.set(JS::NumberValue(value));
         return true;
     }
-    static bool FromScript(JSContext* cx, JS::HandleValue value, uint32_t& out) {
+    static bool FromScript(JSContext*, JS::HandleValue value, uint32_t& out) {
         if (value.isInt32()) {
             out = static_cast<uint32_t>(value.toInt32());
             return true;
         }
-        return JS::ToUint32(cx, value, &out);
+        if (!value.isNumber())
+            return false;
+        out = JS::ToUint32(value.toNumber());
+        return true;
     }
 };
 
@@ -125,12 +159,15 @@ template <> struct Convert<int32_t> {
         out.setInt32(value);
         return true;
     }
-    static bool FromScript(JSContext* cx, JS::HandleValue value, int32_t& out) {
+    static bool FromScript(JSContext*, JS::HandleValue value, int32_t& out) {
         if (value.isInt32()) {
             out = value.toInt32();
             return true;
         }
-        return JS::ToInt32(cx, value, &out);
+        if (!value.isNumber())
+            return false;
+        out = JS::ToInt32(value.toNumber());
+        return true;
     }
 };
 
@@ -145,12 +182,13 @@ template <> struct Convert<double> {
         out.set(NumberToScript(value));
         return true;
     }
-    static bool FromScript(JSContext* cx, JS::HandleValue value, double& out) {
-        if (value.isNumber()) {
-            out = value.toNumber();
-            return true;
-        }
-        return JS::ToNumber(cx, value, &out);
+    // NaN and the infinities are numbers too; members that cannot use them
+    // check for themselves.
+    static bool FromScript(JSContext*, JS::HandleValue value, double& out) {
+        if (!value.isNumber())
+            return false;
+        out = value.toNumber();
+        return true;
     }
 };
 
@@ -192,8 +230,7 @@ template <> struct Convert<std::string> {
     static bool FromScript(JSContext* cx, JS::HandleValue value, std::string& out);
 };
 
-// Vectors are arrays of numbers, x first. Reading never checks the length: a
-// missing or non-numeric element gives a NaN component.
+// Vectors are arrays of exactly N numbers, x first.
 template <glm::length_t N> struct Convert<glm::vec<N, float, glm::defaultp>> {
     using Vec = glm::vec<N, float, glm::defaultp>;
     static std::string Name() {
@@ -216,7 +253,7 @@ template <glm::length_t N> struct Convert<glm::vec<N, float, glm::defaultp>> {
     static bool FromScript(JSContext* cx, JS::HandleValue value, Vec& out);
 };
 
-// A pair of signed integers: [x, y], numbers truncated toward zero.
+// A pair of signed integers: an array of 2 numbers, truncated toward zero.
 template <> struct Convert<glm::ivec2> {
     static std::string Name() { return "integer pair [x, y]"; }
     static bool ToScript(JSContext* cx, const glm::ivec2& value, JS::MutableHandleValue out);
@@ -238,14 +275,16 @@ template <> struct Convert<std::pair<int32_t, int32_t>> {
     }
 };
 
-// [x, y, z, w], whatever order the quaternion type keeps in memory.
+// An array of 4 numbers [x, y, z, w], whatever order the quaternion type
+// keeps in memory.
 template <> struct Convert<glm::quat> {
     static std::string Name() { return "quaternion [x, y, z, w]"; }
     static bool ToScript(JSContext* cx, const glm::quat& value, JS::MutableHandleValue out);
     static bool FromScript(JSContext* cx, JS::HandleValue value, glm::quat& out);
 };
 
-// An array of N columns, each an array of N numbers from row 0 down.
+// An array of exactly N columns, each an array of exactly N numbers from row
+// 0 down.
 template <glm::length_t N> struct Convert<glm::mat<N, N, float, glm::defaultp>> {
     using Mat = glm::mat<N, N, float, glm::defaultp>;
     static std::string Name() {
@@ -303,10 +342,10 @@ template <class C> struct Convert<C*, std::enable_if_t<std::is_class_v<C>>> {
 template <class T> struct Convert<IndexedRef<T>> {
     static std::string Name() { return ScriptClass<T>::ScriptName(); }
     static bool ToScript(JSContext* cx, const IndexedRef<T>& value, JS::MutableHandleValue out) {
-        return ScriptClass<T>::WrapIndex(cx, value.index, out);
+        return ScriptClass<T>::WrapIndex(cx, value, out);
     }
     static bool FromScript(JSContext* cx, JS::HandleValue value, IndexedRef<T>& out) {
-        return ScriptClass<T>::UnwrapIndex(cx, value, out.index);
+        return ScriptClass<T>::UnwrapIndex(cx, value, out);
     }
 };
 
@@ -320,7 +359,10 @@ template <class T> struct Convert<Owned<T>> {
 template <class T> struct Convert<Taken<T>> {
     static std::string Name() { return ScriptClass<T>::ScriptName(); }
     static bool FromScript(JSContext* cx, JS::HandleValue value, Taken<T>& out) {
-        return ScriptClass<T>::Unwrap(cx, value, out.object, true);
+        if (!ScriptClass<T>::Unwrap(cx, value, out.object, true))
+            return false;
+        out.from = &value.toObject();
+        return true;
     }
 };
 
@@ -344,7 +386,8 @@ template <class T> struct Convert<PointerOrNull<T>> {
             return true;
         }
         out.object = nullptr;
-        return !JS_IsExceptionPending(cx); // a wrapper whose object is gone stays an error
+        // A wrapper whose object is gone stays an error.
+        return !JS_IsExceptionPending(cx) && !IsGoneWrapper(value);
     }
 };
 

@@ -63,6 +63,11 @@ TEST_F(ObjectScript, ComponentsAreAddedTestedAndRemovedPerType) {
                    " ObjectManager.HasTransformComponent(o), ObjectProbe.IsAttached(r),"
                    " ObjectProbe.IsAttached(ObjectManager.TransformComponent(o))].join()"),
               "true,false,false,false");
+    // Fields take exactly their type.
+    EXPECT_EQ(Eval("var t = ObjectManager.TransformComponent(o);"
+                   "try { t.position = [1, 2]; } catch (e) { e.message }"),
+              "Error in TransformComponent.position: the value must be vec3 [x, y, z], got an "
+              "array [1,2].");
     // Every type has its functions.
     EXPECT_EQ(Eval("['Example','Voxel','Body','Pathfinding','GeneralData'].every(function(n) {"
                    "  return ObjectManager['Add' + n + 'Component'](o) !== null &&"
@@ -92,23 +97,59 @@ TEST_F(ObjectScript, ArgumentsAreCheckedByCountAndKind) {
         ",,false");
 }
 
-TEST_F(ObjectScript, ComponentWrappersOutlivingTheirStoreReportAnError) {
-    Eval("var o = om.NewObject(); var t = ObjectManager.AddTransformComponent(o);");
-    EXPECT_EQ(Eval("ObjectProbe.IsAttached(t)"), "true");
-    Eval("om.ClearAllObjects_FreeMemory()");
-    EXPECT_EQ(ErrorOf("ObjectProbe.IsAttached(t)"),
-              "test.js:0:Error, the TransformComponent at object id 0 is gone (the component "
-              "stores were cleared or released since it was made).");
-    // Reading and writing its fields say so too.
-    EXPECT_EQ(ErrorOf("t.position"), "test.js:0:Error, Private data could not be retrieved in "
-                                     "JSGet_position: the TransformComponent at object id 0 is "
-                                     "gone (the component stores were cleared or released since "
-                                     "it was made).");
-    EXPECT_NE(ErrorOf("t.scale = [1, 1, 1]").find("JSSet_scale: the TransformComponent at"),
+// A component wrapper belongs to the object it was made for. Ids (and after
+// a clear, generations too) are handed out again, so a wrapper that found
+// its slot by id alone would drive the next object there.
+TEST_F(ObjectScript, ComponentWrappersOutlivingTheirObjectReportAnErrorAndChangeNothing) {
+    auto message = [](const std::string& statement) {
+        return Eval("try { " + statement + "; 'accepted' } catch (e) { e.message }");
+    };
+    const std::string gone = "is gone (the object was destroyed, or all objects were cleared, "
+                             "since this wrapper was made).";
+
+    // Deleted: the wrapper keeps working until the destruction is carried
+    // out, then fails, also once a new object has the id.
+    Eval("var a = om.NewObject(), ta = ObjectManager.AddTransformComponent(a);"
+         "ta.position = [1, 1, 1]; om.DeleteObject(a);");
+    EXPECT_EQ(Eval("ta.position = [2, 2, 2]; ta.position"), "2,2,2");
+    Eval("om.DelayedDestruction(); var b = om.NewObject();"
+         "var tb = ObjectManager.AddTransformComponent(b); tb.position = [5, 5, 5];");
+    EXPECT_EQ(Eval("idGen(b)"), "0/1");
+    EXPECT_EQ(message("ta.position = [9, 9, 9]"),
+              "Error, Private data could not be retrieved in JSSet_position: the "
+              "TransformComponent of object 0 (generation 0) " +
+                  gone);
+    EXPECT_EQ(message("ta.position"),
+              "Error, Private data could not be retrieved in JSGet_position: the "
+              "TransformComponent of object 0 (generation 0) " +
+                  gone);
+    EXPECT_EQ(message("ObjectProbe.IsAttached(ta)"),
+              "Error in ObjectProbe.IsAttached: argument 1 must be TransformComponent, got a "
+              "TransformComponent object, but the TransformComponent of object 0 (generation 0) " +
+                  gone);
+    EXPECT_EQ(Eval("tb.position"), "5,5,5");
+    // A wrapper asked for through the stale handle is gone from the start.
+    EXPECT_NE(message("ObjectManager.TransformComponent(a).scale = [3, 3, 3]").find(gone),
               std::string::npos);
-    EXPECT_EQ(manager().numGameObjects, 0u);
-    // Once the id is issued again the wrapper names that object's slot.
-    EXPECT_EQ(Eval("om.NewObject(); ObjectProbe.IsAttached(t)"), "false");
+    EXPECT_EQ(Eval("tb.scale + ' ' + ObjectManager.TransformComponent(b).position"), "0,0,0 5,5,5");
+
+    // Cleared: the next object has id 0 and generation 0 again, like b's
+    // predecessor c, and still is another object.
+    Eval("om.ClearAllObjects(); var c = om.NewObject();"
+         "var tc = ObjectManager.AddTransformComponent(c); tc.position = [1, 2, 3];"
+         "om.ClearAllObjects(); var d = om.NewObject();"
+         "ObjectManager.AddTransformComponent(d).position = [4, 5, 6];");
+    EXPECT_EQ(Eval("idGen(c) + ' ' + idGen(d)"), "0/0 0/0");
+    EXPECT_NE(message("tc.position = [9, 9, 9]").find(gone), std::string::npos);
+    EXPECT_EQ(Eval("ObjectManager.TransformComponent(d).position"), "4,5,6");
+
+    // Released: the store's memory is gone, and so is every wrapper into it.
+    Eval("var td = ObjectManager.TransformComponent(d); om.ClearAllObjects_FreeMemory()");
+    EXPECT_NE(message("td.scale = [1, 1, 1]").find("JSSet_scale: the TransformComponent of"),
+              std::string::npos);
+    EXPECT_EQ(Eval("om.NewObject(); [om.numGameObjects, ObjectManager.HasTransformComponent(d)]"),
+              "1,false");
+    EXPECT_NE(message("td.position").find(gone), std::string::npos);
 }
 
 // The names themselves are checked against the registry with the components.
