@@ -19,14 +19,19 @@ logic.updateFunction = function (dt) {
                                  crystalBase[2]];
 };
 
-// The name under which `scene` keeps an object, or null.
-function NameInScene(obj) {
-    for (var name in scene) {
-        var entry = scene[name];
-        var list = Array.isArray(entry) ? entry : [entry];
-        for (var i = 0; i < list.length; ++i)
-            if (ObjectManager.CompareObj(list[i], obj))
-                return Array.isArray(entry) ? name + "[" + i + "]" : name;
+// The name under which `scene` keeps an object ("bodies.crates[2]"), or null.
+// `scene` holds handles, arrays of them and groups of named handles.
+function NameInScene(obj, where, prefix) {
+    where = where || scene;
+    prefix = prefix || "";
+    for (var name in where) {
+        var entry = where[name];
+        var path = Array.isArray(where) ? prefix + "[" + name + "]" : (prefix ? prefix + "." : "") + name;
+        var found = (Array.isArray(entry) || Object.getPrototypeOf(entry) === Object.prototype)
+                        ? NameInScene(obj, entry, path)
+                        : ObjectManager.CompareObj(entry, obj) ? path : null;
+        if (found)
+            return found;
     }
     return null;
 }
