@@ -21,11 +21,6 @@ std::vector<ScriptClassBase*>& Registry() {
     return classes;
 }
 
-// Off while the context is torn down: the last collection then finalizes
-// every wrapper, possibly after the pools their objects came from are gone
-// (at exit), and the process gives the memory back anyway.
-bool releaseOnFinalize = true;
-
 bool IsPropertyKind(MemberKind kind) {
     return kind == MemberKind::Property || kind == MemberKind::Constant;
 }
@@ -129,7 +124,7 @@ void ScriptClassBase::Detach(JSObject* obj) {
 }
 
 void ScriptClassBase::Finalize(JS::GCContext*, JSObject* obj) {
-    if (!releaseOnFinalize || !JS::GetReservedSlot(obj, kOwnedSlot).isTrue())
+    if (!JS::GetReservedSlot(obj, kOwnedSlot).isTrue())
         return;
     const ScriptClassBase* cls = FromClasp(JS::GetClass(obj));
     void* object = JS::GetMaybePtrFromReservedSlot<void>(obj, kPrivateSlot);
@@ -138,7 +133,6 @@ void ScriptClassBase::Finalize(JS::GCContext*, JSObject* obj) {
 }
 
 void ScriptClassBase::ReleaseAll() {
-    releaseOnFinalize = false;
     for (ScriptClassBase* cls : Registry())
         cls->prototype.reset();
 }

@@ -151,8 +151,10 @@ class ScriptClassBase {
     // How error messages name a C++ type: its class, or the base name that
     // classes deriving from it gave.
     static std::string NameOfType(const std::type_info& type);
-    // Drops every prototype root and stops releasing owned objects; the host
-    // calls it before the context goes.
+    // Drops every prototype root; the host calls it before the context goes.
+    // The context's last collection then finalizes every wrapper, and owning
+    // wrappers release what scripts still held, so whatever a release gives
+    // back to must outlive the host's shut-down.
     static void ReleaseAll();
 
     // A new wrapper around a pointer, for engine code that cannot see the

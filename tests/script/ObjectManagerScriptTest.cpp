@@ -79,11 +79,12 @@ TEST_F(ObjectScript, ArgumentsAreCheckedByCountAndKind) {
     EXPECT_FALSE(ObjectManager::HasComponent<TransformComponent>(GameObject(0, 0)));
     EXPECT_EQ(manager().numGameObjects, 1u);
     EXPECT_EQ(ErrorOf("ObjectManager.AddTransformComponent(5)"),
-              "test.js:0:Error in ObjectManager.AddTransformComponent: argument 1 must be "
+              "test.js:1:15: Error in ObjectManager.AddTransformComponent: argument 1 must be "
               "GameObject, got a number.");
-    EXPECT_EQ(ErrorOf("ObjectManager.IsValid(GameObject)"),
-              "test.js:0:Error in ObjectManager.IsValid: argument 1 must be GameObject, got the "
-              "GameObject class object.");
+    EXPECT_EQ(
+        ErrorOf("ObjectManager.IsValid(GameObject)"),
+        "test.js:1:15: Error in ObjectManager.IsValid: argument 1 must be GameObject, got the "
+        "GameObject class object.");
     // A handle outside every store changes nothing.
     EXPECT_EQ(
         Eval("var far = ObjectProbe.Make(99, 0);"
@@ -97,10 +98,10 @@ TEST_F(ObjectScript, ComponentWrappersOutlivingTheirStoreReportAnError) {
     EXPECT_EQ(Eval("ObjectProbe.IsAttached(t)"), "true");
     Eval("om.ClearAllObjects_FreeMemory()");
     EXPECT_EQ(ErrorOf("ObjectProbe.IsAttached(t)"),
-              "test.js:0:Error, the TransformComponent at object id 0 is gone (the component "
+              "test.js:1:13: Error, the TransformComponent at object id 0 is gone (the component "
               "stores were cleared or released since it was made).");
     // Reading and writing its fields say so too.
-    EXPECT_EQ(ErrorOf("t.position"), "test.js:0:Error, Private data could not be retrieved in "
+    EXPECT_EQ(ErrorOf("t.position"), "test.js:1:1: Error, Private data could not be retrieved in "
                                      "JSGet_position: the TransformComponent at object id 0 is "
                                      "gone (the component stores were cleared or released since "
                                      "it was made).");
