@@ -320,7 +320,19 @@ std::string ApiReferenceMarkdown() {
                       "and written on an object of the class (a wrapper the engine hands out); "
                       "constants and functions can be used on the class object itself; methods "
                       "need an object of the class. A function called with another number of "
-                      "arguments than listed returns undefined and does nothing.\n";
+                      "arguments than listed returns undefined and does nothing.\n"
+                      "\n## Global functions\n\n"
+                      "| Function | Arguments | Effect |\n"
+                      "|---|---|---|\n";
+    for (const ScriptHost::GlobalFunction& function : ScriptHost::GlobalFunctions()) {
+        out += "| `";
+        out += function.name;
+        out += "` | ";
+        out += function.arguments;
+        out += " | ";
+        out += function.effect;
+        out += " |\n";
+    }
     for (const ScriptClassBase* cls : classes) {
         out += "\n## ";
         out += cls->Name();
@@ -343,6 +355,10 @@ std::string ApiReferenceMarkdown() {
             out += " | ";
             out +=
                 member.kind == MemberKind::Constant ? "= " + member.describe() : member.describe();
+            if (member.note) {
+                out += "; ";
+                out += member.note;
+            }
             out += " |\n";
         }
     }

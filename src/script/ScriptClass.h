@@ -74,7 +74,15 @@ struct Member {
     JSNative native; // a property's getter, a function's call
     JSNative setter; // properties and constants only
     unsigned argCount;
-    std::string (*describe)(); // type of a property, value of a constant, signature of a function
+    std::string (*describe)();  // type of a property, value of a constant, signature of a function
+    const char* note = nullptr; // what the reference says beyond the type
+
+    // The same entry with a note for the reference.
+    Member Noted(const char* text) const {
+        Member noted = *this;
+        noted.note = text;
+        return noted;
+    }
 };
 
 // How a class's wrappers find their engine object, and what they may own.

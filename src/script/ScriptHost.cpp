@@ -292,6 +292,18 @@ void ScriptHost::Shutdown() {
     engineState = EngineState::ShutDown;
 }
 
+const std::vector<ScriptHost::GlobalFunction>& ScriptHost::GlobalFunctions() {
+    static const std::vector<GlobalFunction> functions = {
+        {"print", "any number of values",
+         "writes them to standard output as strings, one space apart, and ends the line"},
+        {"console.log", "any number of values", "the same as `print`"},
+        {"RunFile", "1: path",
+         "runs the script file at `path` (relative to the working folder); an error in it is "
+         "reported and the caller goes on; returns undefined"},
+    };
+    return functions;
+}
+
 JSObject* ScriptHost::GetGlobal() const {
     return roots ? roots->global.get() : nullptr;
 }

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <memory>
 #include <string>
+#include <vector>
 
 class JSObject;
 struct JSContext;
@@ -104,6 +105,14 @@ class ScriptHost {
       private:
         ScriptHost& host;
     };
+
+    // What the host defines on the global object, for the reference.
+    struct GlobalFunction {
+        const char* name;
+        const char* arguments;
+        const char* effect;
+    };
+    static const std::vector<GlobalFunction>& GlobalFunctions();
 
     // A context configured exactly as the host configures its own (heap and
     // nursery limits, stack quota, self-hosted code). Exposed so benchmarks

@@ -304,8 +304,12 @@ TEST(ScriptApiReference, ListsEveryClassWithItsMembersFromTheTables) {
     for (const char* row :
          {"| `count` | property | - | unsigned integer |", "| `partner` | property | - | Probe |",
           "| `SEVEN` | constant | - | = 7 |", "| `Instance` | function | 0 | () -> Probe |",
-          "| `Add` | method | 2 | (integer, integer) -> integer |"})
+          "| `Add` | method | 2 | (integer, integer) -> integer |",
+          // The host's own functions, and notes beyond the type.
+          "| `print` | any number of values |", "| `console.log` |", "| `RunFile` | 1: path |",
+          "| `stringTest` | property | - | string; *for tests only*"})
         EXPECT_NE(reference.find(row), std::string::npos) << row;
+    EXPECT_LT(reference.find("## Global functions"), reference.find("\n## Core\n"));
 }
 
 // docs/scripting-api.md is what `marrowvale --api-reference` prints; when a
