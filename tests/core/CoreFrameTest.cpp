@@ -16,6 +16,7 @@
 #include "messaging/Message.h"
 #include "messaging/MessageIdLog.h"
 #include "physics/PhysicsSystem.h"
+#include "script/ScriptHost.h"
 #include "script/JSGarbageCollectorSystem.h"
 #include "tools/AntBarSystem.h"
 #include "tools/DevConsoleSystem.h"
@@ -140,6 +141,26 @@ TEST_F(CoreFrame, ProfilingTimesEachSystemOnlyWhileSwitchedOnAndFpsIsTheInverseF
     // Two toggles: shown, then hidden again.
     EXPECT_EQ(watcher.ids,
               (std::vector<uint32_t>{MID_SetBarVisibleMessage, MID_SetBarVisibleMessage}));
+}
+
+// What a collection leaves for scripts (finalization cleanups) runs within
+// the frame, not whenever a script happens to be called next.
+TEST_F(CoreFrame, ScriptJobsQueuedDuringTheFrameRunBeforeItEnds) {
+    ScriptHost& host = ScriptHost::Instance();
+    ASSERT_TRUE(host.Initialize());
+    ASSERT_TRUE(host.Evaluate("var held = [];"
+                              "var registry = new FinalizationRegistry(function (v) {"
+                              "  held.push(v); });"
+                              "(function () { registry.register({}, 'gone'); })();",
+                              "frame.js"));
+    onUpdate = [&](const std::string& name) {
+        if (name == "JSGarbageCollector")
+            host.CollectGarbage();
+    };
+    core.RunFrame();
+    std::string held;
+    ASSERT_TRUE(host.Evaluate("held.join()", "frame.js", &held));
+    EXPECT_EQ(held, "gone");
 }
 
 TEST(CoreStartup, InitBroadcastsTheHiddenProfileBar) {
