@@ -274,7 +274,8 @@ void ScriptHost::RegisterClasses() {
 void ScriptHost::Shutdown() {
     if (!context)
         return;
-    RunPendingJobs();
+    // Jobs still queued now are dropped: the engine objects they would use
+    // may already be gone (every entry into script drains the queue anyway).
     jobs.reset();
     script::ScriptClassBase::ReleaseAll();
     if (roots) {
