@@ -97,6 +97,8 @@ struct ScriptJobQueue::State {
     }
 
     void ReportRejections() {
+        if (rejected.empty())
+            return;
         JS::Rooted<ObjectVector> promises(cx, ObjectVector());
         JS::Rooted<ObjectVector> stacks(cx, ObjectVector());
         std::swap(promises.get(), rejected.get());
