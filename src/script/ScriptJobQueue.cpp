@@ -7,8 +7,10 @@
 #include <js/Exception.h>
 #include <js/GCAPI.h>
 #include <js/GCVector.h>
+#include <js/GlobalObject.h>
 #include <js/Promise.h>
 #include <js/Stack.h>
+#include <js/UniquePtr.h>
 #include <jsapi.h>
 #include <jsfriendapi.h>
 
@@ -19,28 +21,85 @@ namespace {
 using ObjectVector = JS::GCVector<JSObject*, 0, js::SystemAllocPolicy>;
 using FunctionVector = JS::GCVector<JSFunction*, 0, js::SystemAllocPolicy>;
 
-// The engine calls this while a job fails outside any script; it expects the
-// embedding to enter a realm, run the closure and report what it threw.
-struct Preparer final : js::ScriptEnvironmentPreparer {
-    void invoke(JS::HandleObject global, Closure& closure) override {
-        JSContext* cx = ScriptHost::Instance().GetContext();
-        if (!cx)
-            return;
-        JSAutoRealm realm(cx, global);
-        if (!closure(cx))
-            ScriptHost::Instance().ReportPendingException();
+// Our own queue rather than the engine's built-in one: it can tell at no
+// cost that nothing is queued, which is the case after almost every call
+// from the engine into script (the built-in one takes two locks to find out).
+class PromiseJobs final : public JS::JobQueue {
+  public:
+    explicit PromiseJobs(JSContext* cx) : jobs(cx, ObjectVector()) {}
+
+    JSObject* getIncumbentGlobal(JSContext* cx) override { return JS::CurrentGlobalOrNull(cx); }
+
+    bool enqueuePromiseJob(JSContext* cx, JS::HandleObject, JS::HandleObject job, JS::HandleObject,
+                           JS::HandleObject) override {
+        if (!jobs.append(job)) {
+            JS_ReportOutOfMemory(cx);
+            return false;
+        }
+        return true;
     }
+
+    // Jobs queued while draining run in the same drain, in order.
+    void runJobs(JSContext* cx) override {
+        if (draining)
+            return;
+        draining = true;
+        JS::RootedObject job(cx);
+        JS::RootedValue result(cx);
+        for (size_t i = 0; i < jobs.length(); ++i) {
+            job = jobs[i];
+            JSAutoRealm realm(cx, job);
+            if (!JS::Call(cx, JS::UndefinedHandleValue, job, JS::HandleValueArray::empty(),
+                          &result))
+                ScriptHost::Instance().ReportPendingException();
+        }
+        jobs.clear();
+        draining = false;
+    }
+
+    bool empty() const override { return jobs.empty(); }
+
+  private:
+    // A debugger that runs script in the middle of a job gets a queue of its
+    // own for that time.
+    class Saved final : public SavedJobQueue {
+      public:
+        Saved(JSContext* cx, PromiseJobs& queue)
+            : queue(queue), jobs(cx, ObjectVector()), draining(queue.draining) {
+            std::swap(jobs.get(), queue.jobs.get());
+            queue.draining = false;
+        }
+        ~Saved() override {
+            std::swap(jobs.get(), queue.jobs.get());
+            queue.draining = draining;
+        }
+
+      private:
+        PromiseJobs& queue;
+        JS::PersistentRooted<ObjectVector> jobs;
+        bool draining;
+    };
+
+    js::UniquePtr<SavedJobQueue> saveJobQueue(JSContext* cx) override {
+        auto saved = js::MakeUnique<Saved>(cx, *this);
+        if (!saved)
+            JS_ReportOutOfMemory(cx);
+        return saved;
+    }
+
+    JS::PersistentRooted<ObjectVector> jobs;
+    bool draining = false;
 };
-Preparer preparer;
 
 } // namespace
 
 struct ScriptJobQueue::State {
     explicit State(JSContext* cx)
-        : cx(cx), rejected(cx, ObjectVector()), rejectionStacks(cx, ObjectVector()),
-          cleanups(cx, FunctionVector()) {}
+        : cx(cx), promiseJobs(cx), rejected(cx, ObjectVector()),
+          rejectionStacks(cx, ObjectVector()), cleanups(cx, FunctionVector()) {}
 
     JSContext* cx;
+    PromiseJobs promiseJobs;
     // Promises rejected with no handler yet, and where each was rejected:
     // a rejection with a plain value carries no position of its own.
     JS::PersistentRooted<ObjectVector> rejected;
@@ -129,12 +188,14 @@ bool ScriptJobQueue::Install(JSContext* cx) {
 }
 
 ScriptJobQueue::ScriptJobQueue(JSContext* cx) : state(std::make_unique<State>(cx)) {
-    js::SetScriptEnvironmentPreparer(cx, &preparer);
+    JS::SetJobQueue(cx, &state->promiseJobs);
     JS::SetPromiseRejectionTrackerCallback(cx, &State::TrackRejection, state.get());
     JS::SetHostCleanupFinalizationRegistryCallback(cx, &State::QueueCleanup, state.get());
 }
 
 ScriptJobQueue::~ScriptJobQueue() {
+    // Nothing runs script after this; the jobs still queued are dropped.
+    JS::SetJobQueue(state->cx, nullptr);
     JS::SetPromiseRejectionTrackerCallback(state->cx, nullptr, nullptr);
     JS::SetHostCleanupFinalizationRegistryCallback(state->cx, nullptr, nullptr);
 }
@@ -147,8 +208,8 @@ void ScriptJobQueue::Run() {
     state->running = true;
     JSContext* cx = state->cx;
     do {
-        js::RunJobs(cx);
-    } while (state->RunCleanups());
+        state->promiseJobs.runJobs(cx);
+    } while (state->RunCleanups() || !state->promiseJobs.empty());
     // Objects a WeakRef was read from stay alive until the queue is empty.
     JS::ClearKeptObjects(cx);
     state->ReportRejections();

@@ -13,13 +13,14 @@ struct JSContext;
 // reported like uncaught exceptions.
 class ScriptJobQueue {
   public:
-    // Must come between creating the context and its self-hosted code: the
-    // engine accepts a job queue only then. Without one the first promise
-    // reaction brings the process down.
+    // Gives a new context the engine's built-in queue, so that promise code
+    // cannot bring down a context that never gets a ScriptJobQueue (without
+    // any queue the first promise reaction crashes the process). Must come
+    // between creating the context and its self-hosted code.
     static bool Install(JSContext* cx);
 
-    // Hooks rejection tracking and finalization cleanup into `cx`, whose
-    // job queue was installed.
+    // Takes over the jobs of `cx` with a queue of its own, and hooks
+    // rejection tracking and finalization cleanup into it.
     explicit ScriptJobQueue(JSContext* cx);
     // Unhooks and drops every root; the context must still exist.
     ~ScriptJobQueue();
