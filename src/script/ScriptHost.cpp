@@ -121,6 +121,25 @@ std::string StackTrace(JSContext* cx, JS::HandleObject stack) {
     return inFunction || frames > 1 ? trace : std::string();
 }
 
+// A syntax error the compiler found in code a script compiles (eval,
+// Function): its position lies in that code, not where its error object was
+// made, as it is for every error raised while running.
+bool CompiledInScript(JSContext* cx, JS::HandleValue value, const JSErrorReport& report) {
+    if (report.exnType != JSEXN_SYNTAXERR || !value.isObject())
+        return false;
+    JS::RootedObject error(cx, &value.toObject());
+    JS::RootedObject made(cx, JS::ExceptionStackOrNull(error));
+    uint32_t line = 0;
+    uint32_t column = 0;
+    if (!made ||
+        JS::GetSavedFrameLine(cx, nullptr, made, &line, JS::SavedFrameSelfHosted::Exclude) !=
+            JS::SavedFrameResult::Ok ||
+        JS::GetSavedFrameColumn(cx, nullptr, made, &column, JS::SavedFrameSelfHosted::Exclude) !=
+            JS::SavedFrameResult::Ok)
+        return false;
+    return line != report.lineno || column != report.column;
+}
+
 // The whole file as bytes; a folder, a missing or unreadable file is a
 // problem, never a partial read.
 bool ReadFile(const std::string& path, std::string& contents, std::string& problem) {
@@ -411,7 +430,7 @@ bool ScriptHost::ReportException(const char* prefix, bool compileError) {
     // Columns count from 1 as editors do; the engine already does so for
     // everything but the reports of its compiler.
     unsigned column = line && report ? report->column : 0;
-    if (compileError && line)
+    if (line && (compileError || CompiledInScript(cx, exception.exception(), *report)))
         ++column;
     Report(report ? report->filename : nullptr, line, column, prefix + message, trace);
     return true;

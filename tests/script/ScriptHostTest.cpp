@@ -23,6 +23,13 @@ TEST_F(ScriptTest, ErrorsNameFileLineAndColumnAsEditorsCountThemAndFunctionsAddA
     // The first line is line 1; a syntax error keeps its kind.
     EXPECT_FALSE(host().Evaluate("var = ;", "first.js"));
     EXPECT_EQ(host().GetLastError(), "first.js:1:5: SyntaxError: missing variable name");
+    // So does one in code compiled by the script (its line is that code's);
+    // one raised while running is where it was raised.
+    EXPECT_FALSE(host().Evaluate("var x = 1;\neval('\\n  var = ;');", "eval.js"));
+    EXPECT_EQ(host().GetLastError(), "eval.js:2:7: SyntaxError: missing variable name");
+    EXPECT_FALSE(host().Evaluate("var x = 1;\n  JSON.parse('{');", "json.js"));
+    EXPECT_EQ(host().GetLastError().rfind("json.js:2:8: SyntaxError: JSON.parse", 0), 0u)
+        << host().GetLastError();
     // A thrown value that is no Error still has the position of the throw,
     // and an error inside functions lists every frame.
     EXPECT_FALSE(host().Evaluate("function inner() {\n  throw 'x';\n}\n"
