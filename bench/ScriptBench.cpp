@@ -208,6 +208,19 @@ void BM_ScriptCallback(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations());
 }
 
+// What every return from the engine into script costs when scripts queued no
+// promise job: the share of BM_ScriptCallback spent looking at the queue.
+void BM_ScriptEmptyJobQueue(benchmark::State& state) {
+    if (!StartHost()) {
+        state.SkipWithError("the script host did not start");
+        return;
+    }
+    ScriptHost& host = ScriptHost::Instance();
+    for (auto _ : state)
+        host.RunPendingJobs();
+    state.SetItemsProcessed(state.iterations());
+}
+
 BENCHMARK(BM_ScriptNativeGetter);
 BENCHMARK(BM_ScriptRawGetter);
 BENCHMARK(BM_ScriptVec3Getter);
@@ -215,6 +228,7 @@ BENCHMARK(BM_ScriptRawVec3Getter);
 BENCHMARK(BM_ScriptVec3Setter);
 BENCHMARK(BM_ScriptComponentVec3Getter);
 BENCHMARK(BM_ScriptCallback);
+BENCHMARK(BM_ScriptEmptyJobQueue);
 
 // ---- Frame time against the heap limit -----------------------------------
 //

@@ -117,6 +117,8 @@ void Core::RunFrame() {
     UpdateSystems(dt);
     messageManager->Update(dt);
     objectManager->Update();
+    // Jobs left over by anything that reached script without a callback.
+    ScriptHost::Instance().RunPendingJobs();
 
     ++frameCount;
     if (frameLimit != 0 && frameCount >= frameLimit)

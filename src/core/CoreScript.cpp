@@ -83,6 +83,11 @@ template <class T, T* Core::*Slot> script::Member SystemProperty(const char* nam
     return script::ScriptClass<Core>::Property<&GetSystem<T, Slot>, &SetSystem<T, Slot>>(name);
 }
 
+// The *Test values exist so tests can send each kind of value through the
+// conversions and read it back; the engine never reads them.
+constexpr const char* kTestOnly =
+    "*for tests only*: stores and returns the value, exercising its conversion";
+
 using S = script::ScriptClass<Core>;
 const S
     coreClass("Core",
@@ -100,14 +105,14 @@ const S
                   SystemProperty<SoundSystem, &Core::SoundSystem_>("SoundSystem_"),
                   S::Property<&Core::running>("running"),
                   S::Property<&GetResourceFolder, nullptr>("resourceFolder"),
-                  S::Property<&Core::stringTest>("stringTest"),
-                  S::Property<&Core::vec2Test>("vec2Test"),
-                  S::Property<&Core::vec3Test>("vec3Test"),
-                  S::Property<&Core::vec4Test>("vec4Test"),
-                  S::Property<&Core::mat2Test>("mat2Test"),
-                  S::Property<&Core::mat3Test>("mat3Test"),
-                  S::Property<&Core::mat4Test>("mat4Test"),
-                  S::Property<&Core::quatTest>("quatTest"),
+                  S::Property<&Core::stringTest>("stringTest").Noted(kTestOnly),
+                  S::Property<&Core::vec2Test>("vec2Test").Noted(kTestOnly),
+                  S::Property<&Core::vec3Test>("vec3Test").Noted(kTestOnly),
+                  S::Property<&Core::vec4Test>("vec4Test").Noted(kTestOnly),
+                  S::Property<&Core::mat2Test>("mat2Test").Noted(kTestOnly),
+                  S::Property<&Core::mat3Test>("mat3Test").Noted(kTestOnly),
+                  S::Property<&Core::mat4Test>("mat4Test").Noted(kTestOnly),
+                  S::Property<&Core::quatTest>("quatTest").Noted(kTestOnly),
                   S::Function<&CoreInstance>("Instance"),
                   S::Function<&Quit>("Quit"),
                   S::Method<&Core::ToggleProfileWindow>("ToggleProfileWindow"),

@@ -21,6 +21,11 @@ template <class T> void Release(T* message) {
     DestroyMessage(message);
 }
 
+// Records scripts still hold go back to the pool when the script engine shuts
+// down, which at exit happens after main returns. Made here, during static
+// initialisation, the pool is destroyed only after that shut-down.
+[[maybe_unused]] const MessagePool& poolOutlivesScripts = MessagePool::Instance();
+
 template <class T> script::ClassOptions<T> MessageOptions() {
     script::ClassOptions<T> options;
     options.release = &Release<T>;

@@ -71,7 +71,7 @@ bool ScriptCallback::Call(std::initializer_list<ScriptArg> args) const {
     }
     if (!ok) {
         if (!host.ReportPendingException())
-            host.Report(nullptr, 0, "a script callback was stopped (out of memory or terminated)");
+            host.Report(nullptr, 0, 0, "a script callback was stopped (out of memory or terminated)");
         return false;
     }
     return true;

@@ -22,11 +22,6 @@ std::vector<ScriptClassBase*>& Registry() {
     return classes;
 }
 
-// Off while the context is torn down: the last collection then finalizes
-// every wrapper, possibly after the pools their objects came from are gone
-// (at exit), and the process gives the memory back anyway.
-bool releaseOnFinalize = true;
-
 bool IsPropertyKind(MemberKind kind) {
     return kind == MemberKind::Property || kind == MemberKind::Constant;
 }
@@ -126,7 +121,7 @@ void ScriptClassBase::Detach(JSObject* obj) {
 }
 
 void ScriptClassBase::Finalize(JS::GCContext*, JSObject* obj) {
-    if (!releaseOnFinalize || !JS::GetReservedSlot(obj, kOwnedSlot).isTrue())
+    if (!JS::GetReservedSlot(obj, kOwnedSlot).isTrue())
         return;
     const ScriptClassBase* cls = FromClasp(JS::GetClass(obj));
     void* object = JS::GetMaybePtrFromReservedSlot<void>(obj, kPrivateSlot);
@@ -135,7 +130,6 @@ void ScriptClassBase::Finalize(JS::GCContext*, JSObject* obj) {
 }
 
 void ScriptClassBase::ReleaseAll() {
-    releaseOnFinalize = false;
     for (ScriptClassBase* cls : Registry())
         cls->prototype.reset();
 }
@@ -354,7 +348,19 @@ std::string ApiReferenceMarkdown() {
                       "have the listed type exactly: a number is a number (not a string, "
                       "boolean, null or undefined), a boolean is a boolean or a number, and a "
                       "vector, quaternion or matrix is an array of exactly that many numbers; "
-                      "anything else is a script error and changes nothing.\n";
+                      "anything else is a script error and changes nothing.\n"
+                      "\n## Global functions\n\n"
+                      "| Function | Arguments | Effect |\n"
+                      "|---|---|---|\n";
+    for (const ScriptHost::GlobalFunction& function : ScriptHost::GlobalFunctions()) {
+        out += "| `";
+        out += function.name;
+        out += "` | ";
+        out += function.arguments;
+        out += " | ";
+        out += function.effect;
+        out += " |\n";
+    }
     for (const ScriptClassBase* cls : classes) {
         out += "\n## ";
         out += cls->Name();
@@ -377,6 +383,10 @@ std::string ApiReferenceMarkdown() {
             out += " | ";
             out +=
                 member.kind == MemberKind::Constant ? "= " + member.describe() : member.describe();
+            if (member.note) {
+                out += "; ";
+                out += member.note;
+            }
             out += " |\n";
         }
     }

@@ -78,7 +78,15 @@ struct Member {
     JSNative native; // a property's getter, a function's call
     JSNative setter; // properties and constants only
     unsigned argCount;
-    std::string (*describe)(); // type of a property, value of a constant, signature of a function
+    std::string (*describe)();  // type of a property, value of a constant, signature of a function
+    const char* note = nullptr; // what the reference says beyond the type
+
+    // The same entry with a note for the reference.
+    Member Noted(const char* text) const {
+        Member noted = *this;
+        noted.note = text;
+        return noted;
+    }
 };
 
 // How a class's wrappers find their engine object, and what they may own.
@@ -159,8 +167,10 @@ class ScriptClassBase {
     // How error messages name a C++ type: its class, or the base name that
     // classes deriving from it gave.
     static std::string NameOfType(const std::type_info& type);
-    // Drops every prototype root and stops releasing owned objects; the host
-    // calls it before the context goes.
+    // Drops every prototype root; the host calls it before the context goes.
+    // The context's last collection then finalizes every wrapper, and owning
+    // wrappers release what scripts still held, so whatever a release gives
+    // back to must outlive the host's shut-down.
     static void ReleaseAll();
 
     // A new wrapper around a pointer, for engine code that cannot see the

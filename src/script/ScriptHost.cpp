@@ -11,12 +11,14 @@
 #include <js/ErrorReport.h>
 #include <js/Exception.h>
 #include <js/Initialization.h>
+#include <js/SavedFrameAPI.h>
 #include <js/SourceText.h>
 #include <js/Warnings.h>
 #include <jsapi.h>
 
 #include "core/Path.h"
 #include "script/ScriptClass.h"
+#include "script/ScriptJobQueue.h"
 #include "script/ScriptValue.h"
 
 namespace {
@@ -82,7 +84,71 @@ bool RunFileNative(JSContext* cx, unsigned argc, JS::Value* vp) {
 }
 
 void WarningReporter(JSContext*, JSErrorReport* report) {
-    ScriptHost::Instance().Report(report->filename, report->lineno, report->message().c_str());
+    ScriptHost::Instance().Report(report->filename, report->lineno, report->column,
+                                  report->message().c_str());
+}
+
+// "    at f (file:line:column)" for each frame, innermost first; frames of
+// the engine's own self-hosted built-ins are no place a script can fix and
+// are left out. Empty for an error raised by top-level code, whose position
+// the headline already gives.
+std::string StackTrace(JSContext* cx, JS::HandleObject stack) {
+    std::string trace;
+    bool inFunction = false;
+    int frames = 0;
+    JS::RootedObject frame(cx, stack);
+    JS::RootedString source(cx);
+    JS::RootedString name(cx);
+    JS::RootedValue text(cx);
+    for (; frame; JS::GetSavedFrameParent(cx, nullptr, frame, &frame)) {
+        uint32_t line = 0;
+        uint32_t column = 0;
+        if (JS::GetSavedFrameSource(cx, nullptr, frame, &source) != JS::SavedFrameResult::Ok ||
+            JS::GetSavedFrameLine(cx, nullptr, frame, &line) != JS::SavedFrameResult::Ok ||
+            JS::GetSavedFrameColumn(cx, nullptr, frame, &column) != JS::SavedFrameResult::Ok ||
+            JS::GetSavedFrameFunctionDisplayName(cx, nullptr, frame, &name) !=
+                JS::SavedFrameResult::Ok)
+            break;
+        std::string file;
+        std::string function;
+        if (source) {
+            text.setString(source);
+            script::Stringify(cx, text, file);
+        }
+        if (file == "self-hosted")
+            continue;
+        if (name) {
+            text.setString(name);
+            script::Stringify(cx, text, function);
+            inFunction = true;
+        }
+        const std::string position = (file.empty() ? std::string("<no fileName=>") : file) + ':' +
+                                     std::to_string(line) + ':' + std::to_string(column);
+        trace += function.empty() ? "    at " + position + "\n"
+                                  : "    at " + function + " (" + position + ")\n";
+        ++frames;
+    }
+    JS_ClearPendingException(cx); // a failed string copy must not leak out
+    return inFunction || frames > 1 ? trace : std::string();
+}
+
+// A syntax error the compiler found in code a script compiles (eval,
+// Function): its position lies in that code, not where its error object was
+// made, as it is for every error raised while running.
+bool CompiledInScript(JSContext* cx, JS::HandleValue value, const JSErrorReport& report) {
+    if (report.exnType != JSEXN_SYNTAXERR || !value.isObject())
+        return false;
+    JS::RootedObject error(cx, &value.toObject());
+    JS::RootedObject made(cx, JS::ExceptionStackOrNull(error));
+    uint32_t line = 0;
+    uint32_t column = 0;
+    if (!made ||
+        JS::GetSavedFrameLine(cx, nullptr, made, &line, JS::SavedFrameSelfHosted::Exclude) !=
+            JS::SavedFrameResult::Ok ||
+        JS::GetSavedFrameColumn(cx, nullptr, made, &column, JS::SavedFrameSelfHosted::Exclude) !=
+            JS::SavedFrameResult::Ok)
+        return false;
+    return line != report.lineno || column != report.column;
 }
 
 // The whole file as bytes; a folder, a missing or unreadable file is a
@@ -155,7 +221,7 @@ JSContext* ScriptHost::NewConfiguredContext(size_t heapLimitBytes) {
         return nullptr;
     JS_SetGCParameter(cx, JSGC_MAX_NURSERY_BYTES, static_cast<uint32_t>(kNurseryLimitBytes));
     JS_SetNativeStackQuota(cx, kNativeStackQuota);
-    if (!JS::InitSelfHostedCode(cx)) {
+    if (!ScriptJobQueue::Install(cx) || !JS::InitSelfHostedCode(cx)) {
         JS_DestroyContext(cx);
         return nullptr;
     }
@@ -165,6 +231,9 @@ JSContext* ScriptHost::NewConfiguredContext(size_t heapLimitBytes) {
 
 JSObject* ScriptHost::NewConfiguredGlobal(JSContext* cx) {
     JS::RealmOptions options;
+    // Script-side caches may hold objects weakly; the job queue runs the
+    // cleanups a FinalizationRegistry asks for.
+    options.creationOptions().setWeakRefsEnabled(JS::WeakRefSpecifier::EnabledWithoutCleanupSome);
     JS::RootedObject global(
         cx, JS_NewGlobalObject(cx, &kGlobalClass, nullptr, JS::FireOnNewGlobalHook, options));
     if (!global)
@@ -191,19 +260,20 @@ bool ScriptHost::Initialize() {
     if (context)
         return true;
     if (engineState == EngineState::ShutDown) {
-        Report(nullptr, 0, "the script engine was shut down and cannot be started again");
+        Report(nullptr, 0, 0, "the script engine was shut down and cannot be started again");
         return false;
     }
     context = NewConfiguredContext(heapLimitBytes);
     if (!context) {
-        Report(nullptr, 0, "the script engine could not create its context");
+        Report(nullptr, 0, 0, "the script engine could not create its context");
         return false;
     }
+    jobs = std::make_unique<ScriptJobQueue>(context);
     roots = new Roots();
     roots->global.init(context, NewConfiguredGlobal(context));
     if (!roots->global) {
         ReportPendingException();
-        Report(nullptr, 0, "the script engine could not create its global object");
+        Report(nullptr, 0, 0, "the script engine could not create its global object");
         Shutdown();
         return false;
     }
@@ -234,6 +304,9 @@ void ScriptHost::RegisterClasses() {
 void ScriptHost::Shutdown() {
     if (!context)
         return;
+    // Jobs still queued now are dropped: the engine objects they would use
+    // may already be gone (every entry into script drains the queue anyway).
+    jobs.reset();
     script::ScriptClassBase::ReleaseAll();
     if (roots) {
         if (roots->global)
@@ -250,6 +323,18 @@ void ScriptHost::Shutdown() {
     engineState = EngineState::ShutDown;
 }
 
+const std::vector<ScriptHost::GlobalFunction>& ScriptHost::GlobalFunctions() {
+    static const std::vector<GlobalFunction> functions = {
+        {"print", "any number of values",
+         "writes them to standard output as strings, one space apart, and ends the line"},
+        {"console.log", "any number of values", "the same as `print`"},
+        {"RunFile", "1: path",
+         "runs the script file at `path` (relative to the working folder); an error in it is "
+         "reported and the caller goes on; returns undefined"},
+    };
+    return functions;
+}
+
 JSObject* ScriptHost::GetGlobal() const {
     return roots ? roots->global.get() : nullptr;
 }
@@ -257,6 +342,15 @@ JSObject* ScriptHost::GetGlobal() const {
 void ScriptHost::CollectGarbage() {
     if (context)
         JS_GC(context, JS::GCReason::API);
+}
+
+void ScriptHost::RunPendingJobs() {
+    if (!context || !jobs)
+        return;
+    // Natives that jobs call raise their errors into the job, like any script.
+    ++scriptDepth;
+    jobs->Run();
+    --scriptDepth;
 }
 
 bool ScriptHost::RunFile(const std::string& path) {
@@ -270,7 +364,7 @@ bool ScriptHost::RunFile(const std::string& path) {
     else
         ReadFile(resolved, source, problem);
     if (!problem.empty()) {
-        Report(path.c_str(), 0, problem);
+        Report(path.c_str(), 0, 0, problem);
         return false;
     }
     return Evaluate(source, path);
@@ -279,7 +373,7 @@ bool ScriptHost::RunFile(const std::string& path) {
 bool ScriptHost::Evaluate(const std::string& source, const std::string& fileName,
                           std::string* result) {
     if (!context) {
-        Report(fileName.c_str(), 0, "the script engine is not running");
+        Report(fileName.c_str(), 0, 0, "the script engine is not running");
         return false;
     }
     JSContext* cx = context;
@@ -296,31 +390,43 @@ bool ScriptHost::Evaluate(const std::string& source, const std::string& fileName
         return false;
     }
     JS::CompileOptions options(cx);
-    options.setFileAndLine(fileName.c_str(), 0);
+    options.setFileAndLine(fileName.c_str(), 1);
 
+    // Compiled apart from running: a syntax error is the one report whose
+    // column the engine counts from 0.
+    JS::RootedScript compiled(cx, JS::Compile(cx, options, text));
+    if (!compiled) {
+        if (!ReportException("", true))
+            Report(fileName.c_str(), 0, 0, "the script could not be compiled (out of memory)");
+        return false;
+    }
     JS::RootedValue value(cx);
-    bool ok = JS::Evaluate(cx, options, text, &value);
+    bool ok = JS_ExecuteScript(cx, compiled, &value);
     if (ok && result)
         ok = script::Stringify(cx, value, *result);
     if (!ok && !ReportPendingException())
-        Report(fileName.c_str(), 0, "the script was stopped (out of memory or terminated)");
+        Report(fileName.c_str(), 0, 0, "the script was stopped (out of memory or terminated)");
     return ok;
 }
 
-bool ScriptHost::ReportPendingException() {
+bool ScriptHost::ReportPendingException(const char* prefix) {
+    return ReportException(prefix, false);
+}
+
+bool ScriptHost::ReportException(const char* prefix, bool compileError) {
     if (!context || !JS_IsExceptionPending(context))
         return false;
     JSContext* cx = context;
     JS::ExceptionStack exception(cx);
     if (!JS::StealPendingExceptionStack(cx, &exception)) {
         JS_ClearPendingException(cx);
-        Report(nullptr, 0, "an exception was thrown and could not be retrieved");
+        Report(nullptr, 0, 0, "an exception was thrown and could not be retrieved");
         return true;
     }
     JS::ErrorReportBuilder builder(cx);
     if (!builder.init(cx, exception, JS::ErrorReportBuilder::WithSideEffects)) {
         JS_ClearPendingException(cx);
-        Report(nullptr, 0, "an exception was thrown and could not be described");
+        Report(nullptr, 0, 0, "an exception was thrown and could not be described");
         return true;
     }
     JSErrorReport* report = builder.report();
@@ -331,17 +437,35 @@ bool ScriptHost::ReportPendingException() {
     static const char kPlainPrefix[] = "Error: ";
     if (message.compare(0, sizeof(kPlainPrefix) - 1, kPlainPrefix) == 0)
         message.erase(0, sizeof(kPlainPrefix) - 1);
-    Report(report ? report->filename : nullptr, report ? report->lineno : 0, message);
+    // A rejection already says what happened to the value.
+    static const char kValuePrefix[] = "uncaught exception: ";
+    if (*prefix && message.compare(0, sizeof(kValuePrefix) - 1, kValuePrefix) == 0)
+        message.erase(0, sizeof(kValuePrefix) - 1);
+    // Describing the value may have run script (a toString) that threw.
+    JS_ClearPendingException(cx);
+    const std::string trace = StackTrace(cx, exception.stack());
+    const unsigned line = report ? report->lineno : 0;
+    // Columns count from 1 as editors do; the engine already does so for
+    // everything but the reports of its compiler.
+    unsigned column = line && report ? report->column : 0;
+    if (line && (compileError || CompiledInScript(cx, exception.exception(), *report)))
+        ++column;
+    Report(report ? report->filename : nullptr, line, column, prefix + message, trace);
     return true;
 }
 
-void ScriptHost::Report(const char* fileName, unsigned line, const std::string& message) {
+void ScriptHost::Report(const char* fileName, unsigned line, unsigned column,
+                        const std::string& message, const std::string& stackTrace) {
     lastError = (fileName && *fileName) ? fileName : "<no fileName=>";
-    lastError += ':';
-    lastError += std::to_string(line);
-    lastError += ':';
+    if (line > 0) {
+        lastError += ':' + std::to_string(line);
+        if (column > 0)
+            lastError += ':' + std::to_string(column);
+    }
+    lastError += ": ";
     lastError += message;
-    std::fprintf(stderr, "%s\n", lastError.c_str());
+    lastStackTrace = stackTrace;
+    std::fprintf(stderr, "%s\n%s", lastError.c_str(), lastStackTrace.c_str());
     std::fflush(stderr);
 }
 
@@ -375,14 +499,14 @@ void ScriptHost::ReportWarning(const char* format, ...) {
 
 void ScriptHost::Raise(const char* text, bool warning) {
     if (!context) {
-        Report(nullptr, 0, text);
+        Report(nullptr, 0, 0, text);
         return;
     }
     if (warning) {
         // The engine fills in the calling script's file and line.
         if (!JS::WarnLatin1(context, "%s", text)) {
             ReportPendingException();
-            Report(nullptr, 0, text);
+            Report(nullptr, 0, 0, text);
         }
         return;
     }

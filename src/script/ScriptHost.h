@@ -1,10 +1,13 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <string>
+#include <vector>
 
 class JSObject;
 struct JSContext;
+class ScriptJobQueue;
 
 // Owns the one script context of the program and its global object, runs
 // script files, and is the single place where script errors are reported.
@@ -45,8 +48,9 @@ class ScriptHost {
     // Harmless when never initialised or already shut down.
     void Shutdown();
 
-    // Runs one file with its first line numbered 0. A missing file, a
-    // syntax error or an uncaught exception is reported, never propagated.
+    // Runs one file with its first line numbered 1, as editors count. A
+    // missing file, a syntax error or an uncaught exception is reported,
+    // never propagated.
     bool RunFile(const std::string& path);
     // Runs source text the same way; with `result`, the completion value is
     // converted to a string (one byte per character).
@@ -55,7 +59,11 @@ class ScriptHost {
 
     JSContext* GetContext() const { return context; }
     JSObject* GetGlobal() const;
+    // The first line of the most recent report ("file:line:column: message").
     const std::string& GetLastError() const { return lastError; }
+    // Its stack trace, one "    at function (file:line:column)" line per
+    // frame; empty when the error was not raised inside a function.
+    const std::string& GetLastStackTrace() const { return lastStackTrace; }
     void CollectGarbage();
 
     // Raises a script error from native code. Inside a script call the
@@ -66,25 +74,45 @@ class ScriptHost {
     void ReportWarning(const char* format, ...) __attribute__((format(printf, 2, 3)));
 
     // For code that called into script and got a failure back: reports and
-    // clears the pending exception. True when there was one.
-    bool ReportPendingException();
+    // clears the pending exception, its message after `prefix`. True when
+    // there was one.
+    bool ReportPendingException(const char* prefix = "");
 
-    // The one formatter: "file:line:message" ("<no fileName=>" without a
-    // file), kept as the last error and written to standard error.
-    void Report(const char* fileName, unsigned line, const std::string& message);
+    // Runs the promise jobs and cleanups scripts queued, then reports the
+    // rejections nobody handled. Runs by itself whenever the outermost call
+    // from the engine into script returns; the frame loop also calls it.
+    void RunPendingJobs();
+
+    // The one formatter: "file:line:column: message", with the line and the
+    // column left out when 0 (unknown) and "<no fileName=>" without a file.
+    // Kept as the last error and written to standard error, followed by the
+    // stack trace when there is one.
+    void Report(const char* fileName, unsigned line, unsigned column, const std::string& message,
+                const std::string& stackTrace = std::string());
 
     // Marks a call from the engine into script, so that ReportError knows a
     // script will see the exception it raises.
     class Entry {
       public:
         explicit Entry(ScriptHost& host) : host(host) { ++host.scriptDepth; }
-        ~Entry() { --host.scriptDepth; }
+        ~Entry() {
+            if (--host.scriptDepth == 0)
+                host.RunPendingJobs();
+        }
         Entry(const Entry&) = delete;
         Entry& operator=(const Entry&) = delete;
 
       private:
         ScriptHost& host;
     };
+
+    // What the host defines on the global object, for the reference.
+    struct GlobalFunction {
+        const char* name;
+        const char* arguments;
+        const char* effect;
+    };
+    static const std::vector<GlobalFunction>& GlobalFunctions();
 
     // A context configured exactly as the host configures its own (heap and
     // nursery limits, stack quota, self-hosted code). Exposed so benchmarks
@@ -102,6 +130,9 @@ class ScriptHost {
     ScriptHost& operator=(const ScriptHost&) = delete;
 
     bool DefineHostFunctions();
+    // ReportPendingException; the compiler counts columns from 0, everything
+    // else in the engine from 1.
+    bool ReportException(const char* prefix, bool compileError);
     void RegisterClasses();
     // Raises an error in the running script, or reports a warning; with no
     // context yet, straight to the report.
@@ -110,7 +141,9 @@ class ScriptHost {
     JSContext* context = nullptr;
     struct Roots;
     Roots* roots = nullptr; // the global and the realm we entered
+    std::unique_ptr<ScriptJobQueue> jobs;
     std::string lastError;
+    std::string lastStackTrace;
     size_t heapLimitBytes = kDefaultHeapLimitBytes;
     int scriptDepth = 0;
 };

@@ -13,17 +13,22 @@ void SetModel(VoxelModelComponent& component, script::PointerOrNull<VoxelModel> 
     component.model = model.object;
 }
 
+constexpr const char* kOrientedNote =
+    "false (the default, and again after each attach): the model is drawn unrotated, whatever "
+    "the object's orientation; true: every voxel is turned by the TransformComponent's "
+    "orientation about the object's position (`originOffset` is added after, unturned)";
+
 using S = script::ScriptClass<VoxelModelComponent>;
-const S
-    voxelModelComponentClass("VoxelModelComponent",
-                             {
-                                 S::Property<&GetModel, &SetModel>("model"),
-                                 S::Property<&VoxelModelComponent::visible>("visible"),
-                                 S::Property<&VoxelModelComponent::oriented>("oriented"),
-                                 S::Property<&VoxelModelComponent::alpha>("alpha"),
-                                 S::Property<&VoxelModelComponent::originOffset>("originOffset"),
-                                 S::Method<&VoxelModelComponent::GetHalfExtents>("GetHalfExtents"),
-                             },
-                             ComponentScriptOptions<VoxelModelComponent>());
+const S voxelModelComponentClass(
+    "VoxelModelComponent",
+    {
+        S::Property<&GetModel, &SetModel>("model"),
+        S::Property<&VoxelModelComponent::visible>("visible"),
+        S::Property<&VoxelModelComponent::oriented>("oriented").Noted(kOrientedNote),
+        S::Property<&VoxelModelComponent::alpha>("alpha"),
+        S::Property<&VoxelModelComponent::originOffset>("originOffset"),
+        S::Method<&VoxelModelComponent::GetHalfExtents>("GetHalfExtents"),
+    },
+    ComponentScriptOptions<VoxelModelComponent>());
 
 } // namespace

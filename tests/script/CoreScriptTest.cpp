@@ -51,7 +51,7 @@ TEST_F(CoreScript, InstanceIsANewWrapperAroundTheOneCore) {
     EXPECT_EQ(Eval("core.stringTest = 'abc'; Core.Instance().stringTest"), "abc");
     EXPECT_EQ(Eval("Core.Instance() === Core.Instance()"), "false");
     EXPECT_EQ(ErrorOf("Core.running"),
-              "test.js:0:Error, Private data could not be retrieved in JSGet_running.");
+              "test.js:1:1: Error, Private data could not be retrieved in JSGet_running.");
     EXPECT_NE(ErrorOf("Core.ToggleProfileWindow()").find("call it on a Core object"),
               std::string::npos);
     EXPECT_FALSE(core.profiling);
@@ -79,7 +79,7 @@ TEST_F(CoreScript, SystemsAndManagersAreNewWrappersOfTheirOwnClasses) {
     // The core never loses a manager or a system to a wrong value.
     ObjectManager* manager = core.objectManager;
     EXPECT_EQ(ErrorOf("core.objectManager = core.messageManager"),
-              "test.js:0:Error in Core.objectManager: the value must be ObjectManager, got a "
+              "test.js:1:1: Error in Core.objectManager: the value must be ObjectManager, got a "
               "MessageManager object.");
     EXPECT_NE(ErrorOf("core.GraphicsSystem_ = core.SoundSystem_"), "");
     EXPECT_EQ(core.objectManager, manager);
@@ -87,7 +87,7 @@ TEST_F(CoreScript, SystemsAndManagersAreNewWrappersOfTheirOwnClasses) {
     struct BareSystem : Core::System {};
     EXPECT_EQ(BareSystem().GetJSInstance(), nullptr);
     EXPECT_EQ(host().GetLastError(),
-              "<no fileName=>:0:Warning: Calling GetJSInstance of base System");
+              "<no fileName=>: Warning: Calling GetJSInstance of base System");
 }
 
 TEST_F(CoreScript, MessagesAreCreatedReadAndTyped) {
@@ -110,7 +110,7 @@ TEST_F(CoreScript, MessagesAreCreatedReadAndTyped) {
               ",,");
     EXPECT_EQ(MessagesInUse(), inUse);
     EXPECT_EQ(ErrorOf("QuittingMessage.Type(5)"),
-              "test.js:0:Error in QuittingMessage.Type: argument 1 must be message object, got "
+              "test.js:1:17: Error in QuittingMessage.Type: argument 1 must be message object, got "
               "a number.");
 }
 
@@ -120,7 +120,7 @@ TEST_F(CoreScript, BroadcastHandsTheRecordOverAndEmptiesTheScriptObject) {
     EXPECT_EQ(recorder.All<ClearBarMessage>().at(0).barName, "bar");
     // The record is the message system's now; the script can no longer reach it.
     EXPECT_EQ(ErrorOf("m.barName"),
-              "test.js:0:Error, Private data could not be retrieved in JSGet_barName.");
+              "test.js:1:1: Error, Private data could not be retrieved in JSGet_barName.");
     EXPECT_NE(ErrorOf("Core.BroadcastMessage(m)"), "");
     EXPECT_EQ(recorder.received.size(), 1u);
 
@@ -147,7 +147,7 @@ TEST_F(CoreScript, RecordsTheEngineLendsAreReadOnlyDuringTheCall) {
     EXPECT_TRUE(recorder.received.empty());
     // Once the call is over the record may be gone: the kept object says so.
     EXPECT_EQ(ErrorOf("kept.key"),
-              "test.js:0:Error, Private data could not be retrieved in JSGet_key.");
+              "test.js:1:1: Error, Private data could not be retrieved in JSGet_key.");
 }
 
 TEST_F(CoreScript, RecordsAScriptDropsGoBackToThePool) {
@@ -216,7 +216,7 @@ TEST_F(StartUp, AMissingScriptIsReportedAndStartUpGoesOn) {
     folder.Write("postInit.js", "var postInitRan = true;");
     EXPECT_EQ(Run(folder.path.string(), "postInitRan"), "true");
     EXPECT_NE(
-        err.find((folder.path / "Scripts/startup.js").string() + ":0:cannot open the script file"),
+        err.find((folder.path / "Scripts/startup.js").string() + ": cannot open the script file"),
         std::string::npos)
         << err;
 }

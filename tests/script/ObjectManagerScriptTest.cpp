@@ -84,11 +84,12 @@ TEST_F(ObjectScript, ArgumentsAreCheckedByCountAndKind) {
     EXPECT_FALSE(ObjectManager::HasComponent<TransformComponent>(GameObject(0, 0)));
     EXPECT_EQ(manager().numGameObjects, 1u);
     EXPECT_EQ(ErrorOf("ObjectManager.AddTransformComponent(5)"),
-              "test.js:0:Error in ObjectManager.AddTransformComponent: argument 1 must be "
+              "test.js:1:15: Error in ObjectManager.AddTransformComponent: argument 1 must be "
               "GameObject, got a number.");
-    EXPECT_EQ(ErrorOf("ObjectManager.IsValid(GameObject)"),
-              "test.js:0:Error in ObjectManager.IsValid: argument 1 must be GameObject, got the "
-              "GameObject class object.");
+    EXPECT_EQ(
+        ErrorOf("ObjectManager.IsValid(GameObject)"),
+        "test.js:1:15: Error in ObjectManager.IsValid: argument 1 must be GameObject, got the "
+        "GameObject class object.");
     // A handle outside every store changes nothing.
     EXPECT_EQ(
         Eval("var far = ObjectProbe.Make(99, 0);"

@@ -283,45 +283,46 @@ TEST_F(Binding, AWrongArgumentCountDoesNothingAndIsReportedOncePerFunction) {
 
 TEST_F(Binding, AccessThroughTheClassObjectReportsMissingPrivateData) {
     EXPECT_EQ(ErrorOf("Probe.count"),
-              "test.js:0:Error, Private data could not be retrieved in JSGet_count.");
+              "test.js:1:1: Error, Private data could not be retrieved in JSGet_count.");
     EXPECT_EQ(ErrorOf("\nProbe.flag = true"),
-              "test.js:1:Error, Private data could not be retrieved in JSSet_flag.");
+              "test.js:2:1: Error, Private data could not be retrieved in JSSet_flag.");
     // Scripts can catch it like any exception.
     EXPECT_EQ(Eval("try { Object.getOwnPropertyDescriptor(Probe, 'text').get.call({}) } "
                    "catch (e) { e.message }"),
               "Error, Private data could not be retrieved in JSGet_text.");
 
     EXPECT_EQ(ErrorOf("Probe.Touch()"),
-              "test.js:0:Error, Private data could not be retrieved in Probe.Touch: call it on "
+              "test.js:1:7: Error, Private data could not be retrieved in Probe.Touch: call it on "
               "a Probe object, not on the class object.");
     EXPECT_EQ(ErrorOf("p.Touch.call(Bystander.Instance())"),
-              "test.js:0:Error, Private data could not be retrieved in Probe.Touch: 'this' is a "
+              "test.js:1:9: Error, Private data could not be retrieved in Probe.Touch: 'this' is a "
               "Bystander object, not a Probe object.");
     EXPECT_EQ(ErrorOf("p.Add.call(5, 1, 2)"),
-              "test.js:0:Error, Private data could not be retrieved in Probe.Add: 'this' is a "
+              "test.js:1:7: Error, Private data could not be retrieved in Probe.Add: 'this' is a "
               "number, not a Probe object.");
     EXPECT_EQ(TheProbe().touched, 0);
 }
 
 TEST_F(Binding, WrongKindsOfValuesAndEngineFailuresAreScriptErrors) {
     EXPECT_EQ(ErrorOf("p.text = 5"),
-              "test.js:0:Error in Probe.text: the value must be string, got a number.");
+              "test.js:1:1: Error in Probe.text: the value must be string, got a number.");
     EXPECT_EQ(ErrorOf("p.Join('a', {})"),
-              "test.js:0:Error in Probe.Join: argument 2 must be string, got an object.");
+              "test.js:1:3: Error in Probe.Join: argument 2 must be string, got an object.");
     EXPECT_EQ(ErrorOf("p.v3 = 5"),
-              "test.js:0:Error in Probe.v3: the value must be vec3 [x, y, z], got a number.");
-    EXPECT_EQ(ErrorOf("p.partner = Bystander.Instance()"),
-              "test.js:0:Error in Probe.partner: the value must be Probe, got a Bystander object.");
+              "test.js:1:1: Error in Probe.v3: the value must be vec3 [x, y, z], got a number.");
+    EXPECT_EQ(
+        ErrorOf("p.partner = Bystander.Instance()"),
+        "test.js:1:23: Error in Probe.partner: the value must be Probe, got a Bystander object.");
     EXPECT_EQ(ErrorOf("Probe.IsProbe(Probe)"),
-              "test.js:0:Error in Probe.IsProbe: argument 1 must be Probe, got the Probe class "
+              "test.js:1:7: Error in Probe.IsProbe: argument 1 must be Probe, got the Probe class "
               "object.");
     EXPECT_EQ(ErrorOf("p.partner = null"),
-              "test.js:0:Error in Probe.partner: the value must be Probe, got null.");
+              "test.js:1:1: Error in Probe.partner: the value must be Probe, got null.");
     EXPECT_EQ(TheProbe().text, "");
     EXPECT_EQ(TheProbe().partner, nullptr);
 
     EXPECT_EQ(Eval("try { p.Fail(); 'no' } catch (e) { e.message }"), "Error, the probe refused.");
-    EXPECT_EQ(ErrorOf("p.Throw()"), "test.js:0:Error in Probe.Throw: pool exhausted");
+    EXPECT_EQ(ErrorOf("p.Throw()"), "test.js:1:3: Error in Probe.Throw: pool exhausted");
     EXPECT_EQ(Eval("'the context goes on'"), "the context goes on");
 }
 
@@ -374,7 +375,7 @@ TEST_F(Binding, StoredCallbacksSurviveAFullCollectionAndOnlyFunctionsAreCalled) 
     // A throwing callback is reported and cleared; the engine goes on.
     Eval("p.callback = function() { throw new Error('callback failed'); }");
     EXPECT_FALSE(TheProbe().callback.Call());
-    EXPECT_EQ(host().GetLastError(), "test.js:0:callback failed");
+    EXPECT_EQ(host().GetLastError(), "test.js:1:33: callback failed");
     EXPECT_EQ(Eval("'still fine'"), "still fine");
 
     // A callback may replace itself while it runs.
@@ -392,8 +393,12 @@ TEST(ScriptApiReference, ListsEveryClassWithItsMembersFromTheTables) {
     for (const char* row :
          {"| `count` | property | - | unsigned integer |", "| `partner` | property | - | Probe |",
           "| `SEVEN` | constant | - | = 7 |", "| `Instance` | function | 0 | () -> Probe |",
-          "| `Add` | method | 2 | (integer, integer) -> integer |"})
+          "| `Add` | method | 2 | (integer, integer) -> integer |",
+          // The host's own functions, and notes beyond the type.
+          "| `print` | any number of values |", "| `console.log` |", "| `RunFile` | 1: path |",
+          "| `stringTest` | property | - | string; *for tests only*"})
         EXPECT_NE(reference.find(row), std::string::npos) << row;
+    EXPECT_LT(reference.find("## Global functions"), reference.find("\n## Core\n"));
 }
 
 // docs/scripting-api.md is what `marrowvale --api-reference` prints; when a
