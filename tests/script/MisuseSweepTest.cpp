@@ -14,7 +14,9 @@
 
 #include "core/Core.h"
 #include "messaging/Message.h"
+#include "messaging/MessageManager.h"
 #include "messaging/MessagePointer.h"
+#include "objects/ObjectManager.h"
 #include "script/ScriptClass.h"
 #include "script/ScriptTestSupport.h"
 #include "script/ScriptWrapper.h"
@@ -126,7 +128,19 @@ class MisuseSweep : public ::testing::Test, protected ScriptRunner {
             std::string(MARROWVALE_SOURCE_DIR) + "/tests/script/MisuseSweep.js";
         ASSERT_TRUE(host().Evaluate(ReadSource(harness), harness)) << host().GetLastError();
     }
-    void TearDown() override { std::filesystem::current_path(MARROWVALE_BINARY_DIR); }
+    // Ends the engine as the executable does, so that whatever the sweep left
+    // behind (delayed messages, objects scripts still hold) must be freed.
+    void TearDown() override {
+        std::filesystem::current_path(MARROWVALE_BINARY_DIR);
+        if (IsSkipped())
+            return;
+        lent.clear();
+        delete core.objectManager;
+        core.objectManager = nullptr;
+        delete core.messageManager;
+        core.messageManager = nullptr;
+        host().Shutdown();
+    }
 
     // Runs one step of the sweep; a step that does not complete names the
     // call it was in.
