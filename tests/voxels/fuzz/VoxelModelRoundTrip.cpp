@@ -43,14 +43,23 @@ Bytes ReadAll(const fs::path& path) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-// One folder per process, reused by every input: the fuzzer runs many per second.
+// One folder per process, reused by every input (the fuzzer runs many per
+// second) and removed when the process ends.
+struct ScratchFolder {
+    ScratchFolder()
+        : path(fs::temp_directory_path() / ("marrowvale-vxm-" + std::to_string(::getpid()))) {
+        fs::create_directories(path);
+    }
+    ~ScratchFolder() {
+        std::error_code ignored;
+        fs::remove_all(path, ignored);
+    }
+    const fs::path path;
+};
+
 const fs::path& Scratch() {
-    static const fs::path dir = [] {
-        fs::path p = fs::temp_directory_path() / ("marrowvale-vxm-" + std::to_string(::getpid()));
-        fs::create_directories(p);
-        return p;
-    }();
-    return dir;
+    static const ScratchFolder folder;
+    return folder.path;
 }
 
 } // namespace
