@@ -3,7 +3,7 @@ BUILD_DIR ?= build
 JOBS ?= $(shell nproc)
 BUILD_TYPE ?= RelWithDebInfo
 
-.PHONY: build run test setup bench framebench clean format docs
+.PHONY: build run test test-sanitize fuzz setup bench framebench clean format docs
 
 build: setup
 	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE)
@@ -38,3 +38,28 @@ clean:
 
 format:
 	clang-format -i $$(git ls-files 'src/*.cpp' 'src/*.h' 'tests/*.cpp' 'tests/*.h' 'bench/*.cpp')
+
+# The whole suite once more, in a debug build with AddressSanitizer and
+# UndefinedBehaviorSanitizer (leak checks on); tests run through
+# tools/sanitize-run.sh. Anything they find fails the test that met it.
+SANITIZE_DIR ?= build-sanitize
+
+test-sanitize: setup
+	cmake -S . -B $(SANITIZE_DIR) -DCMAKE_BUILD_TYPE=Debug -DMARROWVALE_SANITIZE=ON -DMARROWVALE_BUILD_BENCH=OFF
+	cmake --build $(SANITIZE_DIR) -j $(JOBS)
+	cd $(SANITIZE_DIR) && $(XVFB) ctest --output-on-failure -j $(JOBS) --timeout 600
+
+# Fuzzes the .vxm loader and round trip for FUZZ_SECONDS. New inputs go to the
+# build folder; the seeds in tests/voxels/fuzz-corpus are only read.
+FUZZ_DIR ?= build-fuzz
+FUZZ_SECONDS ?= 60
+# Every input is written to a file and saved again: memory-backed files run
+# about three times as many inputs a second.
+FUZZ_TMP ?= $(if $(wildcard /dev/shm),/dev/shm,/tmp)
+
+fuzz: setup
+	CC=clang-14 CXX=clang++-14 cmake -S . -B $(FUZZ_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMARROWVALE_FUZZ=ON -DMARROWVALE_BUILD_BENCH=OFF
+	cmake --build $(FUZZ_DIR) -j $(JOBS) --target voxel_model_fuzzer
+	mkdir -p $(FUZZ_DIR)/voxel-model-corpus
+	TMPDIR=$(FUZZ_TMP) $(FUZZ_DIR)/tests/voxel_model_fuzzer -max_total_time=$(FUZZ_SECONDS) -max_len=4096 \
+		$(FUZZ_DIR)/voxel-model-corpus tests/voxels/fuzz-corpus

@@ -15,6 +15,7 @@ packages=(
   libglm-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xdotool x11-utils imagemagick
+  clang-14 libclang-rt-14-dev
   fonts-liberation2
 )
 

@@ -1,0 +1,427 @@
+// Drives every member of every script class with hostile values, the wrong
+// `this` and objects that are gone. MisuseSweepTest.cpp defines `classes`
+// (from the binding registry: name, members with kind, argument count and
+// parameter types) and `skipped` before running this file, then calls
+// SweepClass for each class, with engine frames in between, and the stale
+// phases at the end. A crash or abort ends the test process; every failure
+// a call may have must arrive here as a catchable Error.
+var sweep = {
+    calls: 0,    // every attempt
+    errors: 0,   // attempts that failed with a script error
+    last: "",    // the attempt under way, for a crash report
+    bad: [],     // failures that were no proper script error, or no failure where one is due
+    stale: [],   // accesses through a gone wrapper that did not fail
+};
+
+var core = Core.Instance();
+var om = core.objectManager;
+var byName = {};
+classes.forEach(function (c) { byName[c.name] = c; });
+
+// Members with effects that would end the rest of their class's sweep run
+// last in it, so everything before them meets a normal engine.
+var drastic = ["DeleteObject", "DelayedDestruction", "ClearAllObjects",
+               "ClearAllObjects_FreeMemory", "SetVideoMode", "ToggleFullScreen",
+               "HideWindow", "MinimizeWindow", "MaximizeWindow", "CloseWindow", "Quit"];
+
+function Label(cls, member, how) {
+    return cls + "." + member + " " + how;
+}
+
+// Runs f; a thrown value must be an Error with a message. Returns true when
+// f failed.
+function Attempt(label, f) {
+    sweep.calls++;
+    sweep.last = label;
+    try {
+        f();
+        return false;
+    } catch (e) {
+        if (!(e instanceof Error) || !e.message)
+            sweep.bad.push(label + ": threw " + String(e) + " instead of an Error");
+        else
+            sweep.errors++;
+        return true;
+    }
+}
+
+function MustFail(label, f) {
+    if (!Attempt(label, f))
+        sweep.bad.push(label + ": did not fail");
+}
+
+// A value that runs script while the engine converts it.
+function Sneaky(action) {
+    return { valueOf: function () { action(); return 1; },
+             toString: function () { action(); return "sneaky"; } };
+}
+
+var hostile = [
+    undefined, null, "", "x", "\u012e\u012e/", "x.vxm\u0000.png", NaN, Infinity, -Infinity,
+    -1, 4294967296, -4294967297, 1e308, 0.5, true, [], [1], [1, 2], [1, 2, 3, 4, 5],
+    [NaN, "a", {}], [[1, 2], [3]], {}, { x: 1, y: 2, z: 3 }, function () {}, Symbol("s"),
+    { valueOf: function () { throw new Error("valueOf throws"); } },
+];
+
+function Identity(n) {
+    var m = [];
+    for (var c = 0; c < n; ++c) {
+        m.push([]);
+        for (var r = 0; r < n; ++r)
+            m[c].push(c == r ? 1 : 0);
+    }
+    return m;
+}
+
+var samples = {};
+
+function AddSample(value) {
+    if (value === null || typeof value != "object")
+        return;
+    var name = Object.prototype.toString.call(value).slice(8, -1);
+    if (!byName[name])
+        return;
+    var list = samples[name] || (samples[name] = []);
+    if (list.length < 3)
+        list.push(value);
+}
+
+function FreshMessage() {
+    return MouseWheelMessage.Create(1);
+}
+
+// An ordinary value of a parameter type as the API reference names it.
+function Plausible(type) {
+    if (type == "GameObject") return om.NewObject();
+    if (type == "message object") return FreshMessage();
+    if (/^(string|file path)/.test(type)) return "sweep";
+    if (/^boolean/.test(type)) return true;
+    if (/^(vec2|integer pair)/.test(type)) return [1, 2];
+    if (/^vec3/.test(type)) return [1, 2, 3];
+    if (/^vec4/.test(type)) return [1, 2, 3, 4];
+    if (/^quaternion/.test(type)) return [0, 0, 0, 1];
+    if (/^(unsigned integer|integer|number)/.test(type)) return 1;
+    if (/^mat2/.test(type)) return Identity(2);
+    if (/^mat3/.test(type)) return Identity(3);
+    if (/^mat4/.test(type)) return Identity(4);
+    if (/^any value/.test(type)) return "sweep";
+    var list = samples[type.split(" ")[0]];
+    return list && list.length ? list[0] : null;
+}
+
+function PlausibleArgs(member) {
+    return member.params.map(Plausible);
+}
+
+// Whether a member hands out an object of a bound class (a shape, a ray
+// result), so that calling it with ordinary arguments yields a sample.
+function MakesClassObject(m) {
+    var result = m.type.split(") -> ")[1];
+    return !!result && classes.some(function (c) { return c.name == result.split(" ")[0]; });
+}
+
+// Objects of every class the engine hands out: the core and what its
+// properties lead to, an object with every component, a message of every
+// class that can be made, and what the Get functions and the other makers of
+// class objects return.
+function CollectSamples() {
+    samples = {};
+    AddSample(core);
+    for (var lent in globalThis)
+        if (/^lent/.test(lent))
+            AddSample(globalThis[lent]);
+    var obj = om.NewObject();
+    AddSample(obj);
+    classes.forEach(function (c) {
+        c.members.forEach(function (m) {
+            if (c.name == "ObjectManager" && m.kind == "function" && /^Add/.test(m.name))
+                Attempt(Label(c.name, m.name, "collecting"), function () {
+                    AddSample(ObjectManager[m.name](obj));
+                });
+            if (m.name == "Create" && m.kind == "function")
+                Attempt(Label(c.name, m.name, "collecting"), function () {
+                    AddSample(globalThis[c.name].Create.apply(null, PlausibleArgs(m)));
+                });
+        });
+    });
+    for (var round = 0; round < 2; ++round) {
+        classes.forEach(function (c) {
+            c.members.forEach(function (m) {
+                if (m.kind == "function" &&
+                    (m.name == "Instance" || /^Get/.test(m.name) || MakesClassObject(m)))
+                    Attempt(Label(c.name, m.name, "collecting"), function () {
+                        AddSample(globalThis[c.name][m.name].apply(null, PlausibleArgs(m)));
+                    });
+            });
+            (samples[c.name] || []).slice().forEach(function (subject) {
+                c.members.forEach(function (m) {
+                    if (m.kind == "property")
+                        Attempt(Label(c.name, m.name, "collecting"), function () {
+                            AddSample(subject[m.name]);
+                        });
+                    if (m.kind == "method" && (/^Get/.test(m.name) || MakesClassObject(m)))
+                        Attempt(Label(c.name, m.name, "collecting"), function () {
+                            AddSample(subject[m.name].apply(subject, PlausibleArgs(m)));
+                        });
+                });
+            });
+        });
+    }
+    return obj;
+}
+
+// Objects of other classes, and values that are no wrapper at all.
+function WrongThis(cls) {
+    var list = [undefined, null, 1, "x", {}, []];
+    for (var name in samples)
+        if (name != cls && samples[name].length)
+            list.push(samples[name][0]);
+    list.push(globalThis[cls]); // the class object itself
+    return list;
+}
+
+function Accessor(cls, name) {
+    return Object.getOwnPropertyDescriptor(globalThis[cls], name);
+}
+
+function SweepProperty(c, m, subjects) {
+    var d = Accessor(c.name, m.name);
+    subjects.forEach(function (s, i) {
+        var tag = "on object " + i;
+        var before;
+        Attempt(Label(c.name, m.name, "read " + tag), function () { before = s[m.name]; });
+        hostile.forEach(function (h, k) {
+            Attempt(Label(c.name, m.name, "write hostile #" + k + " " + tag), function () {
+                s[m.name] = h;
+            });
+        });
+        Attempt(Label(c.name, m.name, "write back " + tag), function () { s[m.name] = before; });
+    });
+    if (m.kind == "property") {
+        WrongThis(c.name).forEach(function (w, k) {
+            MustFail(Label(c.name, m.name, "get with wrong this #" + k), function () {
+                d.get.call(w);
+            });
+            MustFail(Label(c.name, m.name, "set with wrong this #" + k), function () {
+                d.set.call(w, 1);
+            });
+        });
+    }
+}
+
+function SweepCall(c, m, subjects) {
+    var f = globalThis[c.name][m.name];
+    var n = m.argCount;
+    var targets = m.kind == "method" ? subjects : [globalThis[c.name]];
+    targets.forEach(function (t, i) {
+        var tag = "on target " + i;
+        Attempt(Label(c.name, m.name, "plausible " + tag), function () {
+            f.apply(t, PlausibleArgs(m));
+        });
+        for (var a = 0; a < n; ++a) {
+            hostile.forEach(function (h, k) {
+                var args = PlausibleArgs(m);
+                args[a] = h;
+                Attempt(Label(c.name, m.name, "argument " + (a + 1) + " hostile #" + k + " " + tag),
+                        function () {
+                            var made = f.apply(t, args);
+                            // What a message was made of reaches the systems too.
+                            if (m.name == "Create" && made)
+                                Core.BroadcastMessage(made);
+                        });
+            });
+        }
+        // Another number of arguments returns undefined and does nothing.
+        [n + 1, n > 0 ? n - 1 : n + 2].forEach(function (count) {
+            var args = PlausibleArgs(m).concat([1, 1]).slice(0, count);
+            var result;
+            Attempt(Label(c.name, m.name, count + " arguments " + tag), function () {
+                result = f.apply(t, args);
+            });
+            if (result !== undefined)
+                sweep.bad.push(Label(c.name, m.name, count + " arguments " + tag) +
+                               ": returned " + String(result));
+        });
+    });
+    if (m.kind == "method") {
+        WrongThis(c.name).forEach(function (w, k) {
+            MustFail(Label(c.name, m.name, "wrong this #" + k), function () {
+                f.apply(w, PlausibleArgs(m));
+            });
+        });
+    }
+}
+
+// Each member once more with a value that clears every object while the
+// engine converts it; a component wrapper meets this with an object of its
+// own, so its members all start from a live component.
+function SweepClearingWhileConverting(c, members) {
+    var isComponent = typeof ObjectManager["Add" + c.name] == "function";
+    members.forEach(function (m) {
+        var subject = (samples[c.name] || [])[0];
+        if (isComponent)
+            subject = ObjectManager[c.name](WithEveryComponent());
+        if (!subject || (m.kind != "property" && m.kind != "method" && m.kind != "function"))
+            return;
+        var clearing = Sneaky(function () { om.ClearAllObjects(); });
+        if (m.kind == "property") {
+            Attempt(Label(c.name, m.name, "write clearing while converted"), function () {
+                subject[m.name] = clearing;
+            });
+            return;
+        }
+        var target = m.kind == "method" ? subject : globalThis[c.name];
+        for (var a = 0; a < m.argCount; ++a) {
+            var args = PlausibleArgs(m);
+            args[a] = clearing;
+            Attempt(Label(c.name, m.name, "argument " + (a + 1) + " clearing while converted"),
+                    function () { globalThis[c.name][m.name].apply(target, args); });
+        }
+    });
+}
+
+function SweepClass(name) {
+    var c = byName[name];
+    CollectSamples();
+    var subjects = samples[name] || [];
+    var members = c.members.filter(function (m) { return drastic.indexOf(m.name) < 0; })
+        .concat(c.members.filter(function (m) { return drastic.indexOf(m.name) >= 0; }));
+    members.forEach(function (m) {
+        if (skipped[name + "." + m.name] !== undefined)
+            return;
+        if (m.kind == "property" || m.kind == "constant")
+            SweepProperty(c, m, m.kind == "constant" ? [globalThis[name]] : subjects);
+        else
+            SweepCall(c, m, subjects);
+    });
+    SweepClearingWhileConverting(c, members.filter(function (m) {
+        return skipped[name + "." + m.name] === undefined;
+    }));
+    return subjects.length;
+}
+
+// The host's own functions, outside the class tables.
+function SweepGlobals() {
+    ["print", "RunFile"].forEach(function (g) {
+        hostile.forEach(function (h, k) {
+            Attempt(g + " hostile #" + k, function () { globalThis[g](h); });
+        });
+    });
+    hostile.forEach(function (h, k) {
+        Attempt("console.log hostile #" + k, function () { console.log(h); });
+    });
+}
+
+// Every member of the wrappers in `subjects` (class name to list). With
+// `mustFail`, every access must fail; otherwise the accesses only must not
+// crash.
+function UseGone(subjects, how, mustFail) {
+    function Check(label, f) {
+        if (!Attempt(label, f) && mustFail)
+            sweep.stale.push(label);
+    }
+    for (var name in subjects) {
+        byName[name].members.forEach(function (m) {
+            subjects[name].forEach(function (s, i) {
+                var label = Label(name, m.name, how + " (object " + i + ")");
+                if (m.kind == "property") {
+                    Check(label + " read", function () { return s[m.name]; });
+                    Check(label + " write", function () { s[m.name] = Plausible(m.type); });
+                } else if (m.kind == "method") {
+                    Check(label, function () { s[m.name].apply(s, PlausibleArgs(m)); });
+                }
+            });
+        });
+    }
+}
+
+// Component wrappers of one object, by class.
+function ComponentsOf(obj) {
+    var found = {};
+    classes.forEach(function (c) {
+        var getter = ObjectManager[c.name];
+        if (!/Component$/.test(c.name) || typeof getter != "function")
+            return;
+        var w = getter(obj);
+        if (w)
+            found[c.name] = [w];
+    });
+    return found;
+}
+
+function WithEveryComponent() {
+    var obj = om.NewObject();
+    classes[classes.findIndex(function (c) { return c.name == "ObjectManager"; })].members
+        .forEach(function (m) {
+            if (m.kind == "function" && /^Add/.test(m.name))
+                ObjectManager[m.name](obj);
+        });
+    return obj;
+}
+
+// Wrappers kept across ClearAllObjects reach nothing; kept across
+// DeleteObject + DelayedDestruction, or a component's removal, they must at
+// least not crash.
+function SweepStaleComponents() {
+    om.ClearAllObjects();
+    var kept = ComponentsOf(WithEveryComponent());
+    om.ClearAllObjects();
+    UseGone(kept, "after ClearAllObjects", true);
+
+    var obj = WithEveryComponent();
+    kept = ComponentsOf(obj);
+    om.DeleteObject(obj);
+    om.DelayedDestruction();
+    UseGone(kept, "after DeleteObject", false);
+
+    obj = WithEveryComponent();
+    kept = ComponentsOf(obj);
+    for (var name in kept)
+        ObjectManager["Remove" + name](obj);
+    UseGone(kept, "after its removal", false);
+}
+
+// Wrappers of a deleted object reach nothing, neither at once nor once new
+// objects have taken the ids of the gone ones.
+function SweepWrappersOfGoneObjects() {
+    var obj = WithEveryComponent();
+    var kept = ComponentsOf(obj);
+    om.DeleteObject(obj);
+    om.DelayedDestruction();
+    UseGone(kept, "after DeleteObject", true);
+    WithEveryComponent();
+    UseGone(kept, "after DeleteObject and a new object", true);
+
+    om.ClearAllObjects();
+    kept = ComponentsOf(WithEveryComponent());
+    om.ClearAllObjects();
+    WithEveryComponent();
+    UseGone(kept, "after ClearAllObjects and a new object", true);
+}
+
+// A message handed to the engine is the engine's: its wrapper is emptied.
+function SweepBroadcastMessages() {
+    CollectSamples();
+    var gone = {};
+    classes.forEach(function (c) {
+        var create = c.members.filter(function (m) { return m.name == "Create"; })[0];
+        if (!create)
+            return;
+        var m = globalThis[c.name].Create.apply(null, PlausibleArgs(create));
+        Core.BroadcastMessage(m);
+        gone[c.name] = [m];
+        MustFail(Label(c.name, "Create", "broadcast twice"), function () {
+            Core.BroadcastMessage(m);
+        });
+    });
+    UseGone(gone, "after its broadcast", true);
+}
+
+// A message the engine lent for one call is out of reach once the call is over.
+function SweepLentMessages() {
+    var gone = {};
+    for (var lent in globalThis)
+        if (/^lent/.test(lent))
+            gone[Object.prototype.toString.call(globalThis[lent]).slice(8, -1)] = [globalThis[lent]];
+    UseGone(gone, "after its lending", true);
+}

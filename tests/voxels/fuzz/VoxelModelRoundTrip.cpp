@@ -1,0 +1,130 @@
+#include "VoxelModelRoundTrip.h"
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <vector>
+
+#include <unistd.h>
+
+#include "voxels/VoxelModel.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::size_t kHeader = 4;
+constexpr std::size_t kRecord = 32;
+
+using Bytes = std::vector<std::uint8_t>;
+
+std::uint32_t ReadU32(const std::uint8_t* bytes) {
+    return std::uint32_t(bytes[0]) | std::uint32_t(bytes[1]) << 8 | std::uint32_t(bytes[2]) << 16 |
+           std::uint32_t(bytes[3]) << 24;
+}
+
+// The record layout as the file stores it: colour r, g, b, a, then position x, y, z, w.
+Bytes RecordOf(const VoxelInstance& voxel) {
+    Bytes record(kRecord);
+    std::memcpy(record.data(), &voxel.color[0], 16);
+    std::memcpy(record.data() + 16, &voxel.position[0], 16);
+    return record;
+}
+
+bool SameBits(const std::vector<VoxelInstance>& a, const std::vector<VoxelInstance>& b) {
+    return a.size() == b.size() &&
+           (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(VoxelInstance)) == 0);
+}
+
+Bytes ReadAll(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// One folder per process, reused by every input (the fuzzer runs many per
+// second) and removed when the process ends.
+struct ScratchFolder {
+    ScratchFolder()
+        : path(fs::temp_directory_path() / ("marrowvale-vxm-" + std::to_string(::getpid()))) {
+        fs::create_directories(path);
+    }
+    ~ScratchFolder() {
+        std::error_code ignored;
+        fs::remove_all(path, ignored);
+    }
+    const fs::path path;
+};
+
+const fs::path& Scratch() {
+    static const ScratchFolder folder;
+    return folder.path;
+}
+
+} // namespace
+
+std::string CheckVoxelModelRoundTrip(const std::uint8_t* data, std::size_t size) {
+    const fs::path input = Scratch() / "input.vxm";
+    const fs::path saved = Scratch() / "saved.vxm";
+    {
+        std::ofstream out(input, std::ios::binary | std::ios::trunc);
+        out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+        if (!out)
+            return "cannot write the input file";
+    }
+
+    // A marker voxel shows whether a failed load left the model alone.
+    VoxelInstance marker;
+    marker.position = glm::vec4(7.0f);
+    VoxelModel model;
+    model.voxels = {marker};
+    const bool loaded = model.LoadFromFile(input.string());
+    if (size < kHeader) {
+        if (loaded)
+            return "a file of " + std::to_string(size) + " bytes loaded";
+        if (model.voxels.size() != 1 || std::memcmp(&model.voxels[0], &marker, sizeof marker) != 0)
+            return "a failed load changed the model";
+        return "";
+    }
+    if (!loaded)
+        return "a file with a count did not load";
+
+    // Whole records and a cut-off last one (completed with zeros), never more than counted.
+    const std::uint64_t count = ReadU32(data);
+    const std::uint64_t present = (size - kHeader + kRecord - 1) / kRecord;
+    const std::size_t expected = static_cast<std::size_t>(std::min(count, present));
+    if (model.voxels.size() != expected)
+        return "loaded " + std::to_string(model.voxels.size()) + " voxels, expected " +
+               std::to_string(expected);
+    for (std::size_t i = 0; i < expected; ++i) {
+        Bytes want(kRecord, 0);
+        const std::size_t from = kHeader + i * kRecord;
+        std::copy(data + from, data + std::min(size, from + kRecord), want.begin());
+        if (RecordOf(model.voxels[i]) != want)
+            return "voxel " + std::to_string(i) + " differs from its record";
+        if (model.voxels[i].orientation != glm::vec4(0.0f, 0.0f, 0.0f, 1.0f))
+            return "voxel " + std::to_string(i) + " has no identity orientation";
+    }
+
+    if (!model.SaveToFile(saved.string()))
+        return "saving the loaded model failed";
+    const Bytes written = ReadAll(saved);
+    Bytes want(kHeader);
+    for (int i = 0; i < 4; ++i)
+        want[i] = static_cast<std::uint8_t>(expected >> (8 * i));
+    for (const VoxelInstance& voxel : model.voxels) {
+        const Bytes record = RecordOf(voxel);
+        want.insert(want.end(), record.begin(), record.end());
+    }
+    if (written != want)
+        return "the saved file is not the count and records of the loaded model";
+
+    VoxelModel again;
+    if (!again.LoadFromFile(saved.string()) || !SameBits(again.voxels, model.voxels))
+        return "loading the saved file does not give the same voxels";
+
+    // Extents must cope with whatever floats a file holds (NaN, infinities).
+    (void)model.GetHalfExtents();
+    return "";
+}
