@@ -114,6 +114,11 @@ TEST_F(ClickInput, BoxPressAndReleaseRulesFollowRealClicks) {
     ClickBoxComponent& box = Box(0);
     EXPECT_EQ(box.GetCenter(), glm::vec2(420, 190));
 
+    // Initialized again, it still listens once.
+    Eval("box.initFunction = function() { log.push('b.init' + arguments.length); };"
+         "ObjectManager.InitializeObj(o);");
+    EXPECT_EQ(Eval("Take()"), "b.init1");
+
     // Inside: click, then click-release (a non-function is skipped), then release.
     MoveTo(430, 195);
     Click();
