@@ -1,10 +1,55 @@
 #pragma once
 
-#include "objects/Component.h"
+#include <glm/vec2.hpp>
 
-// A screen rectangle that calls script functions on clicks and hovering.
-class ClickBoxComponent : public Component {
+#include "objects/ComponentMessageListener.h"
+#include "picking/MouseCallbackComponent.h"
+
+class MessageManager;
+class MessagePointer;
+
+// A rectangle on the screen, in window pixels, centred where a sprite of the
+// same object is drawn: the window centre plus the transform's x and y, y up.
+// It hears the mouse through a listener of its own and calls its script
+// functions with the owner and the mouse position relative to its centre
+// (x right, y down).
+class ClickBoxComponent : public MouseCallbackComponent {
   public:
+    static constexpr float kTriggerDelay = 0.03f;
+
+    ClickBoxComponent() = default;
+    // The slot owns its listener, so it cannot be copied.
+    ClickBoxComponent(const ClickBoxComponent&) = delete;
+    ClickBoxComponent& operator=(const ClickBoxComponent&) = delete;
+    ~ClickBoxComponent() override;
+
+    // Starts listening, then calls initFunction(owner).
+    void Initialize() override;
+    // Stops listening, then calls destructFunction(owner).
+    void OnRemove() override;
+    void OnAdd() override;
     // Called by the game logic once per frame.
-    virtual void Update(float /*dt*/) {}
+    virtual void Update(float dt);
+    virtual void HandleMessage(const MessagePointer& message);
+
+    // The centre in window pixels (origin top left, y down). An object
+    // without a transform has its box in the window centre.
+    glm::vec2 GetCenter() const;
+    // Strictly inside: a point on the border, or any point of a box with a
+    // zero extent, misses.
+    bool IsHit(glm::vec2 point) const;
+    glm::vec2 GetMousePos() const { return mousePos; }
+
+    glm::vec2 extents{0.0f, 0.0f}; // half width and half height, pixels
+    bool clickableWhileInactive = false;
+
+  private:
+    bool Reacts() const { return active || clickableWhileInactive; }
+    void ReleaseListener();
+
+    ComponentMessageListener<ClickBoxComponent>* listener = nullptr;
+    // Where the listener is registered, so unregistering never depends on the
+    // order in which statics are torn down at exit.
+    MessageManager* registeredWith = nullptr;
+    glm::vec2 mousePos{0.0f, 0.0f};
 };

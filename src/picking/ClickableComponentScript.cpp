@@ -1,9 +1,10 @@
 #include "picking/ClickableComponent.h"
 
 #include "objects/ComponentScript.h"
+#include "picking/MouseCallbackScript.h"
 
 namespace {
 using S = script::ScriptClass<ClickableComponent>;
-const S clickableComponentClass("ClickableComponent", {},
+const S clickableComponentClass("ClickableComponent", MouseCallbackMembers<ClickableComponent>(),
                                 ComponentScriptOptions<ClickableComponent>());
 } // namespace

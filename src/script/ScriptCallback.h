@@ -9,6 +9,9 @@
 #include "objects/GameObject.h"
 #include <typeinfo>
 
+#include <glm/vec2.hpp>
+#include <glm/vec3.hpp>
+
 namespace script {
 template <class T, class Enable> struct Convert;
 }
@@ -17,7 +20,7 @@ template <class T, class Enable> struct Convert;
 // value only when the call happens.
 class ScriptArg {
   public:
-    enum class Kind { Null, Boolean, Int32, Uint32, Number, String, GameObject, Wrapper };
+    enum class Kind { Null, Boolean, Int32, Uint32, Number, String, GameObject, Wrapper, Vector };
 
     ScriptArg() = default;
     ScriptArg(std::nullptr_t) {}
@@ -29,6 +32,9 @@ class ScriptArg {
     ScriptArg(std::string value) : kind(Kind::String), string(std::move(value)) {}
     ScriptArg(const char* value) : kind(Kind::String), string(value) {}
     ScriptArg(const ::GameObject& value) : kind(Kind::GameObject), handle(value) {}
+    // Vectors become arrays of their numbers, as everywhere else in scripts.
+    ScriptArg(const glm::vec2& value) : kind(Kind::Vector), vector(value, 0.0f), vectorLength(2) {}
+    ScriptArg(const glm::vec3& value) : kind(Kind::Vector), vector(value), vectorLength(3) {}
     // Engine objects go through Wrapper(); a pointer must never turn into a bool.
     template <class T> ScriptArg(T*) = delete;
 
@@ -57,6 +63,8 @@ class ScriptArg {
     double number = 0.0;
     std::string string;
     ::GameObject handle;
+    glm::vec3 vector{0.0f};
+    int vectorLength = 0;
     const std::type_info* type = nullptr;
     void* object = nullptr;
     bool borrowed = false;

@@ -364,6 +364,10 @@ bool Convert<ScriptArg>::ToScript(JSContext* cx, const ScriptArg& value,
         return Convert<std::string>::ToScript(cx, value.string, out);
     case ScriptArg::Kind::GameObject:
         return Convert<GameObject>::ToScript(cx, value.handle, out);
+    case ScriptArg::Kind::Vector:
+        if (value.vectorLength == 2)
+            return Convert<glm::vec2>::ToScript(cx, glm::vec2(value.vector), out);
+        return Convert<glm::vec3>::ToScript(cx, value.vector, out);
     case ScriptArg::Kind::Wrapper: {
         JSObject* wrapper = value.object ? NewWrapper(*value.type, value.object) : nullptr;
         if (!wrapper && JS_IsExceptionPending(cx))

@@ -1,10 +1,14 @@
 #include "window/WindowSystem.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
 
+#include <GL/glew.h>
+
+#include <SFML/Graphics/RectangleShape.hpp>
 #include <SFML/Graphics/Texture.hpp>
 #include <SFML/Window/ContextSettings.hpp>
 #include <SFML/Window/Keyboard.hpp>
@@ -284,10 +288,38 @@ void WindowSystem::HandleMessage(const MessagePointer& message) {
 }
 
 void WindowSystem::DrawClickBoxOutlines() {
-    // Click boxes carry no extents yet. When they do, each one is outlined
-    // here: a white, unfilled rectangle with a 1-pixel border around the
-    // owner's position (window centre, y up) plus and minus its half extents.
-    ComponentFactory<ClickBoxComponent>::Instance().ForEachAttached([](ClickBoxComponent&) {});
+    sf::RenderWindow& target = GetWindow();
+    // SFML draws nothing after raw OpenGL while a vertex array of ours is
+    // bound. The function exists only once the graphics system loaded it.
+    if (glBindVertexArray)
+        glBindVertexArray(0);
+    if (preserveOpenGLStates)
+        target.pushGLStates();
+    else
+        target.resetGLStates();
+    // One window pixel per unit, whatever view was left behind.
+    const sf::View previousView = target.getView();
+    const sf::Vector2u size = target.getSize();
+    target.setView(sf::View(sf::FloatRect(0.0f, 0.0f, float(size.x), float(size.y))));
+
+    // The outline lies on the first pixels that miss, so everything inside
+    // it answers a click.
+    sf::RectangleShape outline;
+    outline.setFillColor(sf::Color::Transparent);
+    outline.setOutlineColor(sf::Color(255, 255, 255, 255));
+    outline.setOutlineThickness(1.0f);
+    ComponentFactory<ClickBoxComponent>::Instance().ForEachAttached(
+        [&](const ClickBoxComponent& box) {
+            const glm::vec2 corner = box.GetCenter() - box.extents + 1.0f;
+            const glm::vec2 extent = box.extents * 2.0f - 1.0f;
+            outline.setPosition(corner.x, corner.y);
+            outline.setSize(sf::Vector2f(std::max(extent.x, 0.0f), std::max(extent.y, 0.0f)));
+            target.draw(outline);
+        });
+
+    target.setView(previousView);
+    if (preserveOpenGLStates)
+        target.popGLStates();
 }
 
 void WindowSystem::SetVideoMode(unsigned modeWidth, unsigned modeHeight, unsigned bitsPerPixel) {

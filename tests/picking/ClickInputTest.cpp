@@ -1,0 +1,316 @@
+// Click boxes and clickables driven by real pointer input through the X
+// server. These tests move the server's one pointer, so ctest runs them one
+// at a time.
+#include <cstdint>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "core/Core.h"
+#include "graphics/TransformComponent.h"
+#include "logic/GameLogicSystem.h"
+#include "objects/ObjectManager.h"
+#include "physics/PhysicsSystem.h"
+#include "picking/ClickBoxComponent.h"
+#include "picking/ClickableComponent.h"
+#include "script/ScriptClass.h"
+#include "script/ScriptTestSupport.h"
+#include "window/WindowTestSupport.h"
+
+namespace {
+
+struct ClickProbe {
+    static uint32_t Id(GameObject obj) { return obj.id; }
+};
+using P = script::ScriptClass<ClickProbe>;
+const P clickProbeClass("ClickProbe", {P::Function<&ClickProbe::Id>("Id")});
+
+// Every callback of a component, logged as "tag.name(object id|position)".
+// Positions are rounded so that the pick's world points read plainly.
+const char* const kLogScript = R"(
+var om = Core.Instance().objectManager, log = [];
+function Take() { var text = log.join(' '); log = []; return text; }
+function Show(at) {
+    return at.map(function(v) { return Math.round(v * 100) / 100; }).join(',');
+}
+function Watch(c, tag, skipPerFrame) {
+    ['onClickFunction', 'onClickReleaseFunction', 'onReleaseFunction', 'buttonHeldFunction',
+     'mouseOverTriggerFunction', 'mouseOverFunction', 'mouseNotOverFunction'].forEach(
+        function(name) {
+            if (skipPerFrame && /Over|Held/.test(name)) return;
+            var short = name.replace(/Function$/, '').replace(/^on/, '');
+            c[name] = function(obj, at) {
+                log.push(tag + '.' + short + '(' + ClickProbe.Id(obj) + '|' + Show(at) + ')');
+            };
+        });
+    c.destructFunction = function(obj) {
+        log.push(tag + '.destruct(' + ClickProbe.Id(obj) + '|' + arguments.length + ')');
+    };
+}
+)";
+
+class ClickInput : public WindowTest, protected ScriptRunner {
+  protected:
+    void SetUp() override {
+        WindowTest::SetUp();
+        if (IsSkipped())
+            return;
+        window->initialWidth = 640;
+        window->initialHeight = 480;
+        window->Initialize();
+        ASSERT_TRUE(host().Initialize());
+        // Ids from 0, whatever ran before in this process.
+        Core::Instance().objectManager->ClearAllObjects();
+        ASSERT_EQ(Eval(kLogScript), "undefined");
+        // The pointer waits outside the window, so the first motion inside is known.
+        Xdotool("mousemove 1000 700");
+        Settle();
+    }
+
+    void Xdotool(const std::string& arguments) {
+        const std::string command = "xdotool " + arguments;
+        ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    }
+    // Moves within the window and waits for the motion message.
+    void MoveTo(int x, int y) {
+        Xdotool("mousemove --window " + std::to_string(window->GetWindow().getSystemHandle()) +
+                " " + std::to_string(x) + " " + std::to_string(y));
+        ASSERT_TRUE(PumpUntil([&] {
+            return window->GetMousePos() == sf::Vector2i(x, y) &&
+                   !recorder->All<MouseMotionMessage>().empty() &&
+                   recorder->All<MouseMotionMessage>().back().x == x &&
+                   recorder->All<MouseMotionMessage>().back().y == y;
+        })) << x
+            << "," << y;
+    }
+    // Presses or releases (xdotool's numbering: 1 left, 3 right) and waits for it.
+    void Button(const std::string& action, int xdoButton) {
+        const std::size_t before = recorder->All<MouseButtonMessage>().size();
+        Xdotool(action + " " + std::to_string(xdoButton));
+        ASSERT_TRUE(PumpUntilReceived<MouseButtonMessage>(before + 1)) << action;
+    }
+    void Click(int xdoButton = 1) {
+        Button("mousedown", xdoButton);
+        Button("mouseup", xdoButton);
+    }
+    static GameLogicSystem& logic() { return *Core::Instance().GameLogicSystem_; }
+    static ClickBoxComponent& Box(uint32_t id) {
+        return *ComponentFactory<ClickBoxComponent>::Instance().At(id);
+    }
+};
+
+// A box whose transform is (100, 50) sits at (420, 190) in a 640 x 480 window.
+TEST_F(ClickInput, BoxPressAndReleaseRulesFollowRealClicks) {
+    if (IsSkipped())
+        return;
+    EXPECT_EQ(Eval("var o = om.NewObject(); ObjectManager.AddTransformComponent(o).position = "
+                   "[100, 50, 0]; var box = ObjectManager.AddClickBoxComponent(o);"
+                   "[box.active, box.button, box.extents, box.clickableWhileInactive,"
+                   " box.onClickFunction === null].join(' ')"),
+              "true 0 0,0 false true");
+    Eval("box.extents = [40, 20]; Watch(box, 'b', true); ObjectManager.InitializeObj(o);"
+         "var kept = {}; box.onClickReleaseFunction = kept;");
+    EXPECT_EQ(Eval("box.onClickReleaseFunction === kept"), "true") << "any value is stored";
+    ClickBoxComponent& box = Box(0);
+    EXPECT_EQ(box.GetCenter(), glm::vec2(420, 190));
+
+    // Initialized again, it still listens once.
+    Eval("box.initFunction = function() { log.push('b.init' + arguments.length); };"
+         "ObjectManager.InitializeObj(o);");
+    EXPECT_EQ(Eval("Take()"), "b.init1");
+
+    // Inside: click, then click-release (a non-function is skipped), then release.
+    MoveTo(430, 195);
+    Click();
+    EXPECT_EQ(Eval("Take()"), "b.Click(0|10,5) b.Release(0|10,5)");
+    Eval("Watch(box, 'b', true)");
+
+    // Pressed inside, released outside: the click only, and the press is forgotten.
+    Button("mousedown", 1);
+    EXPECT_TRUE(box.IsPressedOn() && box.IsButtonDown());
+    MoveTo(600, 400);
+    Button("mouseup", 1);
+    EXPECT_EQ(Eval("Take()"), "b.Click(0|10,5)");
+    EXPECT_FALSE(box.IsPressedOn() || box.IsButtonDown());
+    // ... so a later release inside is a plain release.
+    Button("mousedown", 1);
+    MoveTo(421, 191);
+    Button("mouseup", 1);
+    EXPECT_EQ(Eval("Take()"), "b.Release(0|1,1)");
+
+    // The border misses (strict comparisons); one pixel in hits.
+    MoveTo(460, 190);
+    Click();
+    MoveTo(420, 210);
+    Click();
+    EXPECT_EQ(Eval("Take()"), "");
+    MoveTo(381, 171);
+    Click();
+    EXPECT_EQ(Eval("Take()"), "b.Click(0|-39,-19) b.ClickRelease(0|-39,-19) b.Release(0|-39,-19)");
+
+    // Another button is ignored entirely, down state included.
+    MoveTo(420, 190);
+    Button("mousedown", 3);
+    EXPECT_FALSE(box.IsButtonDown());
+    Button("mouseup", 3);
+    EXPECT_EQ(Eval("Take()"), "");
+    // ... until the box listens to it.
+    Eval("box.button = 1;");
+    Click(3);
+    Click(1);
+    EXPECT_EQ(Eval("Take()"), "b.Click(0|0,0) b.ClickRelease(0|0,0) b.Release(0|0,0)");
+
+    // Inactive, it ignores clicks; reacting while inactive makes it an active box again.
+    Eval("box.SetInactive(); box.button = 0;");
+    Click();
+    EXPECT_EQ(Eval("Take()"), "");
+    Eval("box.clickableWhileInactive = true;");
+    Click();
+    EXPECT_EQ(Eval("Take()"), "b.Click(0|0,0) b.ClickRelease(0|0,0) b.Release(0|0,0)");
+
+    // Removed, it hears nothing more; its destructFunction gets only the object.
+    Eval("ObjectManager.RemoveClickBoxComponent(o);");
+    Click();
+    EXPECT_EQ(Eval("Take()"), "b.destruct(0|1)");
+    EXPECT_EQ(Eval("box.onClickFunction === null && box.destructFunction === null"), "true");
+}
+
+// Hovering counts frame time: the trigger fires once, when the hover has
+// lasted the delay, and re-arms when the mouse leaves.
+TEST_F(ClickInput, HoverTriggerTimingAndHeldFromRealMotion) {
+    if (IsSkipped())
+        return;
+    Eval("var o = om.NewObject(); ObjectManager.AddTransformComponent(o);"
+         "var box = ObjectManager.AddClickBoxComponent(o); box.extents = [50, 20];"
+         "Watch(box, 'b'); ObjectManager.InitializeObj(o);");
+    MoveTo(100, 100);
+    logic().Update(0.02f);
+    EXPECT_EQ(Eval("Take()"), "b.mouseNotOver(0|-220,-140)");
+
+    MoveTo(329, 259); // (320, 240) is the centre: (9, 19) is just in
+    logic().Update(0.02f);
+    EXPECT_EQ(Eval("Take()"), "b.mouseOver(0|9,19)");
+    logic().Update(0.02f);
+    EXPECT_EQ(Eval("Take()"), "b.mouseOverTrigger(0|9,19) b.mouseOver(0|9,19)");
+    EXPECT_TRUE(Box(0).IsTriggered());
+    EXPECT_FLOAT_EQ(Box(0).GetHoverTime(), 0.04f);
+    Button("mousedown", 1);
+    EXPECT_EQ(Eval("Take()"), "b.Click(0|9,19)");
+    logic().Update(0.02f);
+    EXPECT_EQ(Eval("Take()"), "b.mouseOver(0|9,19) b.buttonHeld(0|9,19)");
+
+    // Held but moved out: not over and not held; the hover starts again on return.
+    MoveTo(329, 260);
+    logic().Update(0.02f);
+    EXPECT_EQ(Eval("Take()"), "b.mouseNotOver(0|9,20)");
+    EXPECT_FALSE(Box(0).IsTriggered());
+    MoveTo(320, 240);
+    logic().Update(0.05f);
+    EXPECT_EQ(Eval("Take()"), "b.mouseOverTrigger(0|0,0) b.mouseOver(0|0,0) b.buttonHeld(0|0,0)");
+    // Moving out while held does not forget where the press began.
+    Button("mouseup", 1);
+    EXPECT_EQ(Eval("Take()"), "b.ClickRelease(0|0,0) b.Release(0|0,0)");
+}
+
+// A box in the middle of a static body: the clickable gets the pick's world
+// point, the box its own position, and the same rules hold for both.
+TEST_F(ClickInput, ClickableFollowsThePickAndCallbacksMayTearThemselvesDown) {
+    if (IsSkipped())
+        return;
+    Core::Instance().PhysicsSystem_->Initialize();
+    Eval("var wall = om.NewObject(); ObjectManager.AddTransformComponent(wall);"
+         "var body = ObjectManager.AddBodyComponent(wall);"
+         "body.initialMass = 0; body.shape = Shape.BoxShape([0.5, 0.5, 0.5]);"
+         "body.collisionType = 1; body.collidesWith = 7;"
+         "var c = ObjectManager.AddClickableComponent(wall); Watch(c, 'c');"
+         "ObjectManager.InitializeObj(wall);");
+    // Before any frame the view is the identity: the window centre looks along +z.
+    MoveTo(320, 240);
+    ASSERT_EQ(logic().GetLastPick().object.id, 0u) << "the pick must find the wall";
+    logic().Update(0.016f);
+    EXPECT_EQ(Eval("Take()"), "c.mouseOverTrigger(0|0,0,-0.5) c.mouseOver(0|0,0,-0.5)");
+    Click();
+    EXPECT_EQ(Eval("Take()"),
+              "c.Click(0|0,0,-0.5) c.ClickRelease(0|0,0,-0.5) c.Release(0|0,0,-0.5)");
+    // Pressed on it, released in the empty sky: the click only.
+    Button("mousedown", 1);
+    MoveTo(10, 10);
+    ASSERT_FALSE(ObjectManager::IsValid(logic().GetLastPick().object));
+    Button("mouseup", 1);
+    logic().Update(0.016f);
+    EXPECT_EQ(Eval("Take()"), "c.Click(0|0,0,-0.5) c.mouseNotOver(0|0,0,0)");
+    Click(3);
+    EXPECT_EQ(Eval("Take()"), "");
+
+    // A click function that removes its own component: nothing more is called
+    // for that click, and the destruct function runs once.
+    MoveTo(320, 240);
+    Eval("c.onClickFunction = function(obj) { log.push('c.remove');"
+         "  ObjectManager.RemoveClickableComponent(obj); };");
+    Click();
+    logic().Update(0.016f);
+    EXPECT_EQ(Eval("Take()"), "c.remove c.destruct(0|1)");
+
+    // A box whose trigger destroys its object and clears the world; the
+    // update stops there, and the next clicks reach nothing.
+    Eval("var o = om.NewObject(); ObjectManager.AddTransformComponent(o);"
+         "var box = ObjectManager.AddClickBoxComponent(o); box.extents = [10, 10];"
+         "Watch(box, 'b'); ObjectManager.InitializeObj(o);"
+         "box.onClickReleaseFunction = function(obj) { log.push('b.delete');"
+         "  om.DeleteObject(obj); om.DelayedDestruction(); };"
+         "box.mouseOverTriggerFunction = function(obj) { log.push('b.clear');"
+         "  om.ClearAllObjects(); };");
+    Click();
+    EXPECT_EQ(Eval("Take()"), "b.Click(1|0,0) b.delete b.destruct(1|1)");
+    Eval("var o = om.NewObject(); ObjectManager.AddTransformComponent(o);"
+         "var box = ObjectManager.AddClickBoxComponent(o); box.extents = [10, 10];"
+         "Watch(box, 'b'); ObjectManager.InitializeObj(o);"
+         "box.mouseOverTriggerFunction = function(obj) { log.push('b.clear');"
+         "  om.ClearAllObjects(); };");
+    MoveTo(321, 241);
+    logic().Update(0.05f);
+    EXPECT_EQ(Eval("Take()"), "b.clear b.destruct(1|1)");
+    Click();
+    logic().Update(0.05f);
+    EXPECT_EQ(Eval("Take()"), "");
+}
+
+// The outline lies on the first pixels outside the box, white, one pixel wide,
+// and only while the window's debug drawing is on.
+using ClickBoxOutline = WindowTest;
+
+TEST_F(ClickBoxOutline, DrawnOnTheFirstPixelsOutsideEachBox) {
+    if (IsSkipped())
+        return;
+    window->initialWidth = 320;
+    window->initialHeight = 240;
+    window->Initialize();
+    ObjectManager& objects = *Core::Instance().objectManager;
+    objects.ClearAllObjects();
+    const GameObject obj = objects.NewObject();
+    ObjectManager::AddComponent<TransformComponent>(obj)->position = glm::vec3(-40, 20, 0);
+    ObjectManager::AddComponent<ClickBoxComponent>(obj)->extents = glm::vec2(30, 10);
+    const auto frame = [&](bool debugDraw) {
+        window->debugDraw = debugDraw;
+        window->GetWindow().clear(sf::Color::Black);
+        Core::Instance().BroadcastMessage(CreateMessage<DebugDrawMessage>());
+        return window->CaptureFrame();
+    };
+    const sf::Image image = frame(true);
+    // Centre (160 - 40, 120 - 20) = (120, 100); the box spans (90..150, 90..110).
+    for (const auto& [x, y] :
+         {std::pair{90, 100}, {150, 100}, {120, 90}, {120, 110}, {90, 90}, {150, 110}})
+        EXPECT_EQ(image.getPixel(x, y), sf::Color::White) << x << "," << y;
+    for (const auto& [x, y] :
+         {std::pair{91, 100}, {89, 100}, {149, 100}, {151, 100}, {120, 100}, {120, 91}, {120, 111}})
+        EXPECT_EQ(image.getPixel(x, y), sf::Color::Black) << x << "," << y;
+    int lit = 0;
+    for (unsigned y = 0; y < image.getSize().y; ++y)
+        for (unsigned x = 0; x < image.getSize().x; ++x)
+            lit += image.getPixel(x, y) == sf::Color::White;
+    EXPECT_EQ(lit, 2 * 61 + 2 * 19) << "nothing else is drawn";
+    const sf::Image off = frame(false);
+    EXPECT_EQ(off.getPixel(90, 100), sf::Color::Black);
+}
+
+} // namespace
