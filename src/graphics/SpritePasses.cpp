@@ -79,8 +79,7 @@ struct SpriteVertex {
 };
 static_assert(sizeof(SpriteVertex) == 16, "sprite vertices are interleaved with stride 16");
 
-// Appends the sprite's two triangles (corners 0-1-2 and 0-2-3 of the fan) to `batch`.
-void AddSprite(std::vector<SpriteVertex>& batch, const SpriteComponent& sprite, glm::vec2 centre) {
+void DrawSprite(const SpriteComponent& sprite, glm::vec2 centre) {
     const float hw = static_cast<float>(sprite.texture->width) * sprite.scale.x * 0.5f;
     const float hh = static_cast<float>(sprite.texture->height) * sprite.scale.y * 0.5f;
     const float radians = sprite.angle * kDegreesToRadians;
@@ -94,8 +93,9 @@ void AddSprite(std::vector<SpriteVertex>& batch, const SpriteComponent& sprite, 
         const glm::vec2 p = corner.position;
         corner.position = glm::vec2(p.x * c - p.y * s, p.x * s + p.y * c) + centre;
     }
-    for (const int index : {0, 1, 2, 0, 2, 3})
-        batch.push_back(corners[index]);
+    glVertexAttribPointer(0, 2, GL_FLOAT, GL_FALSE, sizeof(SpriteVertex), &corners[0].position);
+    glVertexAttribPointer(1, 2, GL_FLOAT, GL_FALSE, sizeof(SpriteVertex), &corners[0].texCoord);
+    glDrawArrays(GL_TRIANGLE_FAN, 0, 4);
 }
 
 void DrawBillboard(const BillboardComponent& billboard) {
@@ -142,31 +142,11 @@ void DrawSpritePass(ShaderProgram& program, std::uint32_t viewportWidth,
     PassState state(program);
     glUniformMatrix4fv(program.GetUniformLocation("u_model_view_projection"), 1, GL_FALSE,
                        glm::value_ptr(orthographic));
-    // Runs of sprites sharing a texture and an opacity go to GL as one draw: software
-    // rasterisers spend far more on each draw call than on a sprite's few pixels. Within
-    // a draw, triangles are drawn in order, so layering is unchanged.
-    static std::vector<SpriteVertex> batch;
-    batch.clear();
-    const Texture* batchTexture = nullptr;
-    float batchAlpha = 0.0f;
-    auto flush = [&] {
-        if (batch.empty())
-            return;
-        state.Use(*batchTexture, batchAlpha);
-        glVertexAttribPointer(0, 2, GL_FLOAT, GL_FALSE, sizeof(SpriteVertex), &batch[0].position);
-        glVertexAttribPointer(1, 2, GL_FLOAT, GL_FALSE, sizeof(SpriteVertex), &batch[0].texCoord);
-        glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(batch.size()));
-        batch.clear();
-    };
     const glm::vec2 middle(width * 0.5f, height * 0.5f);
     for (const SpriteComponent* sprite : order) {
-        if (sprite->texture != batchTexture || !(sprite->alpha == batchAlpha))
-            flush();
-        batchTexture = sprite->texture;
-        batchAlpha = sprite->alpha;
-        AddSprite(batch, *sprite, middle + glm::vec2(PositionOf(sprite->owner)));
+        state.Use(*sprite->texture, sprite->alpha);
+        DrawSprite(*sprite, middle + glm::vec2(PositionOf(sprite->owner)));
     }
-    flush();
 }
 
 void DrawBillboardPass(ShaderProgram& program, const glm::mat4& modelViewProjection) {
