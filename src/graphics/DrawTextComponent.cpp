@@ -11,6 +11,7 @@
 
 #include "core/Core.h"
 #include "core/Path.h"
+#include "core/Platform.h"
 #include "graphics/TransformComponent.h"
 #include "objects/ComponentFactory.h"
 #include "window/WindowSystem.h"
@@ -90,12 +91,18 @@ void DrawTextComponent::Prepare() {
 }
 
 glm::vec2 DrawTextComponent::GetHalfExtents() {
+    // Glyphs are rasterised into GL textures, and without a display the windowing library
+    // ends the process rather than make a context: nothing can be measured then.
+    if (!Platform::HasDisplay())
+        return glm::vec2(0.0f);
     Prepare();
     const sf::FloatRect bounds = drawable.getLocalBounds();
     return {std::fabs(bounds.width) * 0.5f, std::fabs(bounds.height) * 0.5f};
 }
 
 glm::vec2 DrawTextComponent::CharPosAt(std::uint32_t index) {
+    if (!Platform::HasDisplay())
+        return glm::vec2(0.0f);
     Prepare();
     const sf::Vector2f position = drawable.findCharacterPos(index);
     return {position.x, position.y};
