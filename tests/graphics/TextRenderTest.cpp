@@ -44,9 +44,9 @@ class TextRender : public GlTest {
     }
 
     // One overlay pass over a cleared frame, as the window system draws it.
-    PixelBounds Draw(sf::Vector2f offset = {0, 0}) {
+    PixelBounds Draw(sf::Vector2f offset = {0, 0}, bool preserveGlState = false) {
         window->clear(sf::Color::Black);
-        DrawTextComponents(*window, offset, false);
+        DrawTextComponents(*window, offset, preserveGlState);
         return DrawnBounds(kWidth, kHeight);
     }
 
@@ -89,6 +89,15 @@ TEST_F(TextRender, TextIsCentredOnTheTransformPointMovedByTheOffset) {
     moved = Draw({5, 7});
     EXPECT_NEAR(moved.CentreX(), kWidth / 2.0 + 25, 1.0) << moved;
     EXPECT_NEAR(moved.CentreY(), kHeight / 2.0 + 23, 1.0) << moved;
+
+    // Asked to preserve the GL state, text draws the same and leaves the renderer's
+    // culling and depth test as they were.
+    glEnable(GL_CULL_FACE);
+    glDepthFunc(GL_ALWAYS);
+    EXPECT_EQ(Draw({5, 7}, true), moved);
+    GLint depthFunc = 0;
+    glGetIntegerv(GL_DEPTH_FUNC, &depthFunc);
+    EXPECT_TRUE(glIsEnabled(GL_CULL_FACE) && depthFunc == GL_ALWAYS);
 
     // Twice the size: twice as large, still centred on the same point.
     text->fontSize = 48.0f;
