@@ -60,3 +60,4 @@ RunFile("../resource/Scripts/sampleInput.js");
 RunFile("../resource/Scripts/sampleLogic.js");
 RunFile("../resource/Scripts/samplePhysics.js");
 RunFile("../resource/Scripts/sampleClicks.js");
+RunFile("../resource/Scripts/sampleHud.js");

@@ -10,6 +10,7 @@
 #include "core/ListeningSystem.h"
 #include "core/Path.h"
 #include "graphics/CameraComponent.h"
+#include "graphics/SpritePasses.h"
 #include "messaging/Message.h"
 #include "messaging/MessageManager.h"
 #include "messaging/MessagePointer.h"
@@ -288,11 +289,11 @@ void GraphicsSystem::DrawVoxels() {
 }
 
 void GraphicsSystem::DrawSprites() {
-    // Screen-space sprites are drawn here, after the voxels; no sprite draws yet.
+    DrawSpritePass(spriteProgram, viewportWidth, viewportHeight);
 }
 
 void GraphicsSystem::DrawBillboards() {
-    // World-space billboards are drawn here, only with a camera; no billboard draws yet.
+    DrawBillboardPass(spriteProgram, projectionStack.Top() * modelViewStack.Top());
 }
 
 void GraphicsSystem::NoteOverCapacity(std::size_t count) {

@@ -1,6 +1,33 @@
 #pragma once
 
+#include <cstdint>
+
+#include <glm/vec2.hpp>
+
 #include "objects/Component.h"
 
-// A textured quad drawn in screen space, layered by depth.
-class SpriteComponent : public Component {};
+struct Texture;
+
+// A texture drawn as a rectangle in window pixels, centred on the window centre moved by
+// the object's transform position (x right, y up). Sprites are drawn after the voxels,
+// layer by layer from the lowest `z` up; within a layer in object-id order.
+class SpriteComponent : public Component {
+  public:
+    // A new sprite, also on a slot reused from an earlier object, starts from the values
+    // below: it shows nothing until a script gives it a texture, an alpha and a scale.
+    void OnAdd() override;
+    void Initialize() override;
+
+    // (texture width x scale.x, texture height x scale.y) / 2; zero without a texture.
+    // Drawing measures afresh each frame and never reads the cached halfExtents.
+    glm::vec2 GetHalfExtents();
+    void UpdateHalfExtents();
+
+    Texture* texture = nullptr; // an entry of the graphics system's cache, never owned
+    float alpha = 0.0f;         // drawn as at most 1
+    float angle = 0.0f;         // degrees, counter-clockwise
+    std::uint32_t z = 0;        // layer; lower layers are drawn first
+    bool visible = true;
+    glm::vec2 scale{0.0f, 0.0f}; // multiplies the texture's pixel size
+    glm::vec2 halfExtents{0.0f, 0.0f};
+};

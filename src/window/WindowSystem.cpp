@@ -178,11 +178,8 @@ bool WindowSystem::CloseIfLost() {
 }
 
 void WindowSystem::DrawTextComponents() {
-    // Text components carry no font, string or colour yet. When they do, each
-    // one is drawn here with the font from GetFont, its text rectangle centred
-    // on the owner's position measured from the window centre with y up, plus
-    // textOffset; the SFML drawing is wrapped according to preserveOpenGLStates.
-    ComponentFactory<DrawTextComponent>::Instance().ForEachAttached([](DrawTextComponent&) {});
+    if (IsOpen())
+        ::DrawTextComponents(*window, textOffset, preserveOpenGLStates);
 }
 
 void WindowSystem::PumpEvents() {

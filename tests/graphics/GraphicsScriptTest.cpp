@@ -5,10 +5,12 @@
 
 #include <unistd.h>
 
+#include <SFML/Graphics/Image.hpp>
 #include <gtest/gtest.h>
 
 #include "core/Core.h"
 #include "graphics/GraphicsSystem.h"
+#include "graphics/SpriteComponent.h"
 #include "graphics/TransformComponent.h"
 #include "objects/ObjectManager.h"
 #include "script/ScriptTestSupport.h"
@@ -121,4 +123,29 @@ TEST_F(GraphicsScript, ComponentsReadAndWriteTheirFields) {
     // Anything but a model object clears the model rather than failing.
     EXPECT_EQ(Eval("mc.model = 5; var a = mc.model; mc.model = g; [a, mc.model].join()"), ",");
     EXPECT_EQ(shown->model, nullptr);
+}
+
+TEST_F(GraphicsScript, SpritesBillboardsAndTextFromScripts) {
+    sf::Image image;
+    image.create(8, 4, sf::Color::White);
+    ASSERT_TRUE(image.saveToFile(Path("hud.png")));
+    EXPECT_EQ(Eval("var so = om.NewObject(); var s = ObjectManager.AddSpriteComponent(so);"
+                   "var fresh = [s.texture, s.alpha, s.angle, s.z, s.visible, s.scale];"
+                   "s.texture = g.GetTexture(dir + 'hud.png'); s.z = -1; s.scale = [2, 3];"
+                   "JSON.stringify([fresh, s.texture.GetWidth(), s.z, s.GetHalfExtents()])"),
+              "[[null,0,0,0,true,[0,0]],8,4294967295,[8,6]]");
+    const SpriteComponent* sprite = ObjectManager::GetComponent<SpriteComponent>(GameObject(0, 0));
+    EXPECT_EQ(sprite->texture, graphics.GetTexture(Path("hud.png")));
+    // Anything but a Texture clears the texture rather than failing.
+    EXPECT_EQ(Eval("s.texture = om; JSON.stringify([s.texture, s.GetHalfExtents()])"),
+              "[null,[0,0]]");
+    EXPECT_EQ(Eval("var b = ObjectManager.AddBillboardComponent(so); var fb = [b.texture,"
+                   " b.alpha, b.visible, b.scale]; b.scale = [1, 2];"
+                   "JSON.stringify([fb, b.scale])"),
+              "[[null,0,true,[0,0]],[1,2]]");
+    EXPECT_EQ(Eval("var t = ObjectManager.AddDrawTextComponent(so);"
+                   "JSON.stringify([t.text, t.fontFile, t.fontSize, t.fontDetail, t.color,"
+                   " t.visible])"),
+              "[\"\",\"\",30,30,[0,0,0,0],true]");
+    EXPECT_NE(ErrorOf("t.SetNewFont('a\\0b')").find("SetNewFont"), std::string::npos);
 }
