@@ -31,10 +31,11 @@ TEST_F(SoundSystemTest, EffectsNowSlotAndPausingFollowTheirLifetimes) {
     EXPECT_EQ(system().GetSoundCount(), 3u) << "paused before it ended, so it is kept";
     EXPECT_FALSE(system().HasNowSound()) << "the now slot plays on through a pause";
 
-    // Resuming continues the paused ones without restarting them; the short one
-    // then ends and is released and is not replayed by a later resume.
+    // Resuming continues the paused ones; the short one then ends, and resuming
+    // again, even before the update has released it, does not replay it.
     ASSERT_EQ(Eval("sound.SetPauseAllSounds(false); 'ok'"), "ok");
     Wait(0.3);
+    ASSERT_EQ(Eval("sound.SetPauseAllSounds(false); 'ok'"), "ok");
     system().Update(0.0f);
     EXPECT_EQ(system().GetSoundCount(), 2u);
     ASSERT_EQ(Eval("sound.SetPauseAllSoundsAndMusic(false); 'ok'"), "ok");
