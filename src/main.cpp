@@ -4,7 +4,6 @@
 #include <string>
 #include <vector>
 
-#include "audio/SoundSystem.h"
 #include "core/CommandLine.h"
 #include "core/Core.h"
 #include "messaging/MessageManager.h"
@@ -48,8 +47,5 @@ int main(int argc, char** argv) {
     core.messageManager = nullptr;
     // Last: clearing the objects above may still run script callbacks.
     ScriptHost::Instance().Shutdown();
-    // Music streams are fed by threads of their own, and the audio device must
-    // be closed before the audio library is unloaded.
-    core.SoundSystem_->Clear();
     return core.startupFailed ? 1 : 0;
 }

@@ -1,7 +1,9 @@
 #include "audio/SoundSystem.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
+#include <set>
 
 #include "audio/MusicEntry.h"
 #include "audio/SoundEntry.h"
@@ -47,14 +49,37 @@ void Unmute(std::vector<std::unique_ptr<Entry>>& entries, Source Entry::*source)
         ((*entry).*source).setVolume(entry->savedVolume == 0.0f ? 100.0f : entry->savedVolume);
 }
 
+// Music streams are fed by threads of their own, and OpenAL tears its device
+// lists down when the program ends: a stream or device still alive then makes
+// it fail an assertion. Systems are not destroyed before exit, so every live
+// one is cleared from an exit handler, which runs before the libraries' own
+// clean-up.
+std::set<SoundSystem*>& LiveSystems() {
+    static std::set<SoundSystem*> live;
+    return live;
+}
+
+void ClearAtExit() {
+    for (SoundSystem* system : LiveSystems())
+        system->Clear();
+}
+
 } // namespace
 
 SoundSystem::SoundSystem(MessageManager& messages) {
     StartListening(messages, this);
+    LiveSystems().insert(this);
 }
 
 SoundSystem::~SoundSystem() {
     Clear();
+    LiveSystems().erase(this);
+}
+
+bool SoundSystem::OpenDevice() {
+    static const bool registered = std::atexit(ClearAtExit) == 0;
+    (void)registered;
+    return device.Open();
 }
 
 void SoundSystem::HandleMessage(const MessagePointer&) {}
@@ -74,7 +99,7 @@ void SoundSystem::Update(float) {
 }
 
 void SoundSystem::PlaySound(const std::string& fileName, float volume, bool loop) {
-    if (soundsMuted || !device.Open())
+    if (soundsMuted || !OpenDevice())
         return;
     auto entry = SoundEntry::Load(PathOf(fileName), volume, loop);
     if (!entry)
@@ -84,7 +109,7 @@ void SoundSystem::PlaySound(const std::string& fileName, float volume, bool loop
 }
 
 void SoundSystem::PlaySoundNow(const std::string& fileName, float volume) {
-    if (soundsMuted || !device.Open())
+    if (soundsMuted || !OpenDevice())
         return;
     auto entry = SoundEntry::Load(PathOf(fileName), volume, false);
     if (!entry)
@@ -116,7 +141,7 @@ void SoundSystem::UnmuteAllSounds() {
 }
 
 void SoundSystem::PlayMusic(const std::string& fileName, float volume, bool loop) {
-    if (!device.Open())
+    if (!OpenDevice())
         return;
     auto entry = MusicEntry::Open(PathOf(fileName), volume, loop);
     if (!entry)

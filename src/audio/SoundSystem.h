@@ -59,6 +59,7 @@ class SoundSystem : public Core::System, public MessageListener {
 
   private:
     static std::string PathOf(const std::string& fileName);
+    bool OpenDevice();
 
     AudioDevice device;
     std::vector<std::unique_ptr<SoundEntry>> sounds; // in start order

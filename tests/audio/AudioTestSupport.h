@@ -11,6 +11,7 @@
 
 #include <unistd.h>
 
+#include <SFML/Audio/InputSoundFile.hpp>
 #include <gtest/gtest.h>
 
 #include "audio/SoundSystem.h"
@@ -18,43 +19,29 @@
 #include "core/Path.h"
 #include "script/ScriptTestSupport.h"
 
-// 16-bit PCM WAV files: written for the engine to play, read back from what
-// OpenAL's wave backend mixed.
-struct Wav {
-    unsigned channels = 0;
-    unsigned rate = 0;
-    std::vector<std::int16_t> samples; // interleaved
-
-    double Seconds() const { return double(samples.size()) / channels / rate; }
-};
-
-inline void PutU32(std::string& out, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i)
-        out += char((v >> (8 * i)) & 0xff);
-}
-inline void PutU16(std::string& out, std::uint16_t v) {
-    out += char(v & 0xff);
-    out += char(v >> 8);
-}
-
-// A canonical header; `claimedDataBytes` may lie about the samples that follow.
+// A WAV header with `claimedDataBytes` that may lie about the samples after it.
 inline std::string WavBytes(unsigned channels, unsigned rate, unsigned bits,
                             const std::vector<std::int16_t>& samples,
                             std::uint32_t claimedDataBytes) {
-    std::string out = "RIFF";
-    PutU32(out, 36 + claimedDataBytes);
+    std::string out;
+    auto put = [&](std::uint32_t v, int bytes) {
+        for (int i = 0; i < bytes; ++i)
+            out += char((v >> (8 * i)) & 0xff);
+    };
+    out += "RIFF";
+    put(36 + claimedDataBytes, 4);
     out += "WAVEfmt ";
-    PutU32(out, 16);
-    PutU16(out, 1);
-    PutU16(out, std::uint16_t(channels));
-    PutU32(out, rate);
-    PutU32(out, rate * channels * bits / 8);
-    PutU16(out, std::uint16_t(channels * bits / 8));
-    PutU16(out, std::uint16_t(bits));
+    put(16, 4);
+    put(1, 2);
+    put(channels, 2);
+    put(rate, 4);
+    put(rate * channels * bits / 8, 4);
+    put(channels * bits / 8, 2);
+    put(bits, 2);
     out += "data";
-    PutU32(out, claimedDataBytes);
+    put(claimedDataBytes, 4);
     for (std::int16_t s : samples)
-        PutU16(out, std::uint16_t(s));
+        put(std::uint16_t(s), 2);
     return out;
 }
 
@@ -77,48 +64,24 @@ inline std::vector<std::int16_t> Tone(double seconds, unsigned rate, double ampl
     return out;
 }
 
-// Reads a WAV the wave backend wrote: 16-bit PCM, plain or extensible header.
-inline bool ReadWav(const std::string& path, Wav& wav, std::string& problem) {
-    std::ifstream in(path, std::ios::binary);
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    auto u32 = [&](std::size_t at) {
-        std::uint32_t v = 0;
-        for (int i = 3; i >= 0; --i)
-            v = (v << 8) | std::uint8_t(bytes[at + i]);
-        return v;
-    };
-    auto u16 = [&](std::size_t at) {
-        return std::uint16_t(std::uint8_t(bytes[at]) | (std::uint8_t(bytes[at + 1]) << 8));
-    };
-    if (bytes.size() < 12 || bytes.compare(0, 4, "RIFF") != 0 || bytes.compare(8, 4, "WAVE") != 0) {
-        problem = path + " is no WAV file (" + std::to_string(bytes.size()) + " bytes)";
-        return false;
+// What the wave backend mixed, read back with SFML's own reader.
+struct Wav {
+    unsigned channels = 0;
+    unsigned rate = 0;
+    std::vector<std::int16_t> samples; // interleaved
+
+    bool Read(const std::string& path) {
+        sf::InputSoundFile file;
+        if (!file.openFromFile(path))
+            return false;
+        channels = file.getChannelCount();
+        rate = file.getSampleRate();
+        samples.resize(std::size_t(file.getSampleCount()));
+        samples.resize(std::size_t(file.read(samples.data(), samples.size())));
+        return true;
     }
-    unsigned bits = 0;
-    for (std::size_t at = 12; at + 8 <= bytes.size();) {
-        const std::string id = bytes.substr(at, 4);
-        const std::uint32_t size = u32(at + 4);
-        const std::size_t body = at + 8;
-        if (id == "fmt ") {
-            wav.channels = u16(body + 2);
-            wav.rate = u32(body + 4);
-            bits = u16(body + 14);
-        } else if (id == "data") {
-            if (bits != 16) {
-                problem = "the wave backend wrote " + std::to_string(bits) + "-bit samples";
-                return false;
-            }
-            // The size is only final once the device has closed; take what is there.
-            const std::size_t end = std::min<std::size_t>(bytes.size(), body + size);
-            for (std::size_t p = body; p + 1 < end; p += 2)
-                wav.samples.push_back(std::int16_t(u16(p)));
-            return true;
-        }
-        at = body + size + (size & 1);
-    }
-    problem = path + " has no data chunk";
-    return false;
-}
+    double Seconds() const { return double(samples.size()) / channels / rate; }
+};
 
 // Per block of `blockSeconds`, the loudest sample of any channel.
 inline std::vector<int> BlockPeaks(const Wav& wav, double blockSeconds) {

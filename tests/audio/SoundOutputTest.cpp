@@ -15,8 +15,7 @@ class SoundOutput : public SoundTest {
     Wav Recording() {
         system().Clear();
         Wav wav;
-        std::string problem;
-        EXPECT_TRUE(ReadWav(WaveOutputPath(), wav, problem)) << problem;
+        EXPECT_TRUE(wav.Read(WaveOutputPath()));
         EXPECT_EQ(wav.rate, kRate);
         EXPECT_EQ(wav.channels, 2u);
         return wav;
