@@ -3,6 +3,7 @@
 # container) it plays a few seconds under a virtual one and keeps a screenshot.
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+source "$here/sound_output.sh"
 engine="$1"
 shift
 if [ -n "${DISPLAY:-}" ]; then

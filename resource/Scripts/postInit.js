@@ -61,3 +61,4 @@ RunFile("../resource/Scripts/sampleLogic.js");
 RunFile("../resource/Scripts/samplePhysics.js");
 RunFile("../resource/Scripts/sampleClicks.js");
 RunFile("../resource/Scripts/sampleHud.js");
+RunFile("../resource/Scripts/sampleSound.js");

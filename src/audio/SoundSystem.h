@@ -1,14 +1,71 @@
 #pragma once
 
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "audio/AudioDevice.h"
 #include "core/System.h"
 #include "messaging/MessageListener.h"
 
 class MessageManager;
+struct MusicEntry;
+struct SoundEntry;
 
-// Sound effects and streamed music.
+// Sound effects and streamed music for scripts. Files are named relative to the
+// game's Sounds/ folder. It listens for messages only to be a system like the
+// others; it reacts to none.
 class SoundSystem : public Core::System, public MessageListener {
   public:
     explicit SoundSystem(MessageManager& messages);
+    ~SoundSystem() override;
     virtual void HandleMessage(const MessagePointer& message);
+    // Releases effects that have finished, and streams that have ended.
+    void Update(float dt) override;
     JSObject* GetJSInstance() override;
+
+    // Effects. Nothing starts while effects are muted.
+    void PlaySound(const std::string& fileName, float volume, bool loop);
+    // The one-shot "now" slot: a new one takes the slot and the previous one
+    // plays on to its end, untracked. It is never paused or muted.
+    void PlaySoundNow(const std::string& fileName, float volume);
+    void SetPauseAllSounds(bool pause);
+    void MuteAllSounds();
+    void UnmuteAllSounds();
+
+    // Music streams.
+    void PlayMusic(const std::string& fileName, float volume, bool loop);
+    void SetPauseAllMusic(bool pause);
+    // Stops and releases every stream started from that file.
+    void StopMusic(const std::string& fileName);
+    void StopAllMusic();
+    void MuteAllMusic();
+    void UnmuteAllMusic();
+    bool IsMusicMuted() const { return musicMuted; }
+
+    void SetPauseAllSoundsAndMusic(bool pause);
+    void MuteAllSoundsAndMusic();
+    void UnmuteAllSoundsAndMusic();
+
+    // Stops and releases everything, the now slot included, and lets the
+    // audio device close once no sound of the process is left. Streams run on
+    // threads of their own, so this is done before the program ends.
+    void Clear();
+
+    std::size_t GetSoundCount() const { return sounds.size(); }
+    std::size_t GetMusicCount() const { return musics.size(); }
+    bool HasNowSound() const { return nowSound != nullptr; }
+
+  private:
+    static std::string PathOf(const std::string& fileName);
+    bool OpenDevice();
+
+    AudioDevice device;
+    std::vector<std::unique_ptr<SoundEntry>> sounds; // in start order
+    std::vector<std::unique_ptr<MusicEntry>> musics; // in start order
+    std::unique_ptr<SoundEntry> nowSound;
+    std::vector<std::unique_ptr<SoundEntry>> formerNowSounds; // playing on to their end
+    bool soundsMuted = false;
+    bool musicMuted = false;
 };

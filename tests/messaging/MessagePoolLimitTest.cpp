@@ -71,6 +71,10 @@ TEST_F(MessagePoolLimit, ScriptsHitACapAndBadDelaysFailWhileEngineMessagesStillF
     EXPECT_LE(InUse(), baseline) << "the record sent after a refusal leaked";
     EXPECT_EQ(ErrorOf("Core.BroadcastMessageDelayed(MouseWheelMessage.Create(1), 0.25)"), "");
     EXPECT_EQ(messages.PendingCount(), 1u);
+    // Once due it is delivered and its record comes back.
+    messages.Update(0.3f);
+    EXPECT_EQ(messages.PendingCount(), 0u);
+    EXPECT_LE(InUse(), baseline) << "a delivered delayed record leaked";
 }
 
 // Even with the pool drained from the engine side, engine messages are dropped and said

@@ -1,0 +1,120 @@
+// What the sound system really sends to the device, heard through OpenAL's
+// wave backend: the mixed output lands in a WAV file that is read back once the
+// last sound is gone and the device has closed.
+#include "audio/AudioTestSupport.h"
+
+namespace {
+
+constexpr unsigned kRate = 44100;
+
+class SoundOutput : public SoundTest {
+  protected:
+    void SetUp() override { SetUpOutput(AudioOutput::Wave); }
+
+    // Releases every sound, which closes the device and finishes the file.
+    Wav Recording() {
+        system().Clear();
+        Wav wav;
+        EXPECT_TRUE(wav.Read(WaveOutputPath()));
+        EXPECT_EQ(wav.rate, kRate);
+        EXPECT_EQ(wav.channels, 2u);
+        return wav;
+    }
+};
+
+// The recording as alternating stretches of sound and silence, in 10 ms
+// blocks, from the first sound to the last.
+struct Stretch {
+    bool loud;
+    int blocks, peak;
+};
+std::vector<Stretch> Runs(const Wav& wav) {
+    std::vector<Stretch> runs;
+    for (int peak : BlockPeaks(wav, 0.01)) {
+        if (runs.empty() || runs.back().loud != (peak > 0))
+            runs.push_back({peak > 0, 0, 0});
+        ++runs.back().blocks;
+        runs.back().peak = std::max(runs.back().peak, peak);
+    }
+    if (!runs.empty() && !runs.back().loud)
+        runs.pop_back();
+    if (!runs.empty() && !runs.front().loud)
+        runs.erase(runs.begin());
+    return runs;
+}
+
+TEST_F(SoundOutput, AnEffectPlaysItsLengthAtItsVolumeAndMutingSilencesItUntilUnmuted) {
+    WriteWav(Sound("tone.wav"), 1, kRate, Tone(0.25, kRate, 0.5));
+
+    // One effect at full volume: a quarter second of tone, then silence.
+    ASSERT_EQ(Eval("sound.PlaySound('tone.wav', 100, false); 'ok'"), "ok");
+    EXPECT_EQ(system().GetSoundCount(), 1u);
+    Wait(0.6);
+    system().Update(0.0f);
+    EXPECT_EQ(system().GetSoundCount(), 0u) << "a finished effect is released by the update";
+    ASSERT_EQ(Eval("sound.SetPauseAllSounds(false); 'ok'"), "ok");
+    EXPECT_EQ(system().GetSoundCount(), 0u);
+
+    Wav full = Recording();
+    ASSERT_GT(full.Seconds(), 0.5);
+    std::size_t first = full.samples.size(), last = 0;
+    int fullPeak = 0;
+    for (std::size_t i = 0; i < full.samples.size(); ++i)
+        if (full.samples[i] != 0) {
+            first = std::min(first, i);
+            last = i;
+            fullPeak = std::max(fullPeak, std::abs(int(full.samples[i])));
+        }
+    ASSERT_LT(first, last) << "the effect left no sound in the output";
+    const double heard = double(last - first + 1) / full.channels / kRate;
+    EXPECT_NEAR(heard, 0.25, 0.01) << "played once, for its own length";
+    EXPECT_GT(fullPeak, 32767 * 0.5 * 0.5) << "a half-scale tone at full volume";
+
+    // A looping effect at half volume, muted for a while, then unmuted: the
+    // middle is silent and the end comes back at the half volume it had.
+    ASSERT_EQ(Eval("sound.PlaySound('tone.wav', 50, true); 'ok'"), "ok");
+    Wait(0.4);
+    ASSERT_EQ(Eval("sound.MuteAllSounds(); sound.MuteAllSounds(); 'ok'"), "ok");
+    Wait(0.4);
+    ASSERT_EQ(Eval("sound.PlaySound('tone.wav', 100, true); sound.UnmuteAllSounds(); 'ok'"), "ok");
+    EXPECT_EQ(system().GetSoundCount(), 1u) << "nothing starts while effects are muted";
+    Wait(0.4);
+
+    const std::vector<Stretch> runs = Runs(Recording());
+    ASSERT_EQ(runs.size(), 3u) << "sound, muted silence, sound";
+    EXPECT_GT(runs[1].blocks, 25) << "muting silenced the loop for most of 0.4 s";
+    EXPECT_NEAR(runs[0].peak, fullPeak * 0.5, fullPeak * 0.06) << "volume 50 is half of 100";
+    EXPECT_NEAR(runs[2].peak, runs[0].peak, fullPeak * 0.06)
+        << "unmuting restores the volume before muting";
+}
+
+TEST_F(SoundOutput, MusicStartedWhileMutedRunsSilentlyAndUnmutesToItsOwnVolume) {
+    WriteWav(Sound("loop.wav"), 1, kRate, Tone(0.5, kRate, 0.5));
+    // The file once as an effect at full volume, for reference.
+    ASSERT_EQ(Eval("sound.PlaySound('loop.wav', 100, false); 'ok'"), "ok");
+    Wait(0.7);
+    ASSERT_EQ(Eval("sound.MuteAllMusic(); sound.PlayMusic('loop.wav', 80, true);"
+                   "sound.IsMusicMuted()"),
+              "true");
+    EXPECT_EQ(system().GetMusicCount(), 1u);
+    Wait(0.6);
+    system().Update(0.0f);
+    EXPECT_EQ(system().GetMusicCount(), 1u) << "a silent stream still runs";
+    ASSERT_EQ(Eval("sound.UnmuteAllMusic(); sound.IsMusicMuted()"), "false");
+    Wait(0.6);
+    ASSERT_EQ(Eval("sound.SetPauseAllMusic(true); 'ok'"), "ok");
+    Wait(0.4);
+
+    // The effect, the muted stream, the unmuted stream.
+    const std::vector<Stretch> runs = Runs(Recording());
+    ASSERT_EQ(runs.size(), 3u);
+    EXPECT_NEAR(runs[0].blocks, 50, 2) << "the reference effect";
+    EXPECT_GT(runs[1].blocks, 45) << "not one buffer of the muted stream was heard";
+    EXPECT_GT(runs[2].blocks, 45) << "the unmuted stream";
+    EXPECT_LT(runs[2].blocks, 90) << "pausing stopped it before its last 0.4 s";
+    // Unmuted, the stream plays at the 80 given to PlayMusic, not at the 100 an
+    // unmute falls back on.
+    EXPECT_NEAR(runs[2].peak, runs[0].peak * 0.8, runs[0].peak * 0.04);
+}
+
+} // namespace

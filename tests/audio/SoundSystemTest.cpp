@@ -1,0 +1,154 @@
+// The sound system's bookkeeping, played on OpenAL's null output: sounds run in
+// real time and end, but nothing is heard.
+#include "audio/AudioTestSupport.h"
+
+namespace {
+
+constexpr unsigned kRate = 22050;
+
+class SoundSystemTest : public SoundTest {
+  protected:
+    void SetUp() override { SetUpOutput(AudioOutput::Null); }
+};
+
+TEST_F(SoundSystemTest, EffectsNowSlotAndPausingFollowTheirLifetimes) {
+    WriteWav(Sound("short.wav"), 1, kRate, Tone(0.1, kRate, 0.5));
+    WriteWav(Sound("long.wav"), 2, kRate, Tone(2.0, kRate, 0.5));
+
+    // The same file twice is two effects, each with its own copy.
+    ASSERT_EQ(Eval("sound.PlaySound('long.wav', 70, false); sound.PlaySound('long.wav', 70, true);"
+                   "sound.PlaySound('short.wav', 70, false); sound.PlaySoundNow('short.wav', 40);"
+                   "'ok'"),
+              "ok");
+    EXPECT_EQ(system().GetSoundCount(), 3u);
+    EXPECT_TRUE(system().HasNowSound());
+
+    // Paused effects are kept; the short one and the now slot are not paused
+    // (the slot never is) and finish.
+    ASSERT_EQ(Eval("sound.SetPauseAllSounds(true); 'ok'"), "ok");
+    Wait(0.4);
+    system().Update(0.0f);
+    EXPECT_EQ(system().GetSoundCount(), 3u) << "paused before it ended, so it is kept";
+    EXPECT_FALSE(system().HasNowSound()) << "the now slot plays on through a pause";
+
+    // Resuming continues the paused ones; the short one then ends, and resuming
+    // again, even before the update has released it, does not replay it.
+    ASSERT_EQ(Eval("sound.SetPauseAllSounds(false); 'ok'"), "ok");
+    Wait(0.3);
+    ASSERT_EQ(Eval("sound.SetPauseAllSounds(false); 'ok'"), "ok");
+    system().Update(0.0f);
+    EXPECT_EQ(system().GetSoundCount(), 2u);
+    ASSERT_EQ(Eval("sound.SetPauseAllSoundsAndMusic(false); 'ok'"), "ok");
+    system().Update(0.0f);
+    EXPECT_EQ(system().GetSoundCount(), 2u);
+
+    // A new sound in the now slot takes it; effects muted start nothing.
+    ASSERT_EQ(Eval("sound.PlaySoundNow('long.wav', 40); sound.PlaySoundNow('short.wav', 40);"
+                   "sound.MuteAllSoundsAndMusic(); sound.PlaySound('short.wav', 100, true);"
+                   "sound.PlaySoundNow('long.wav', 40); 'ok'"),
+              "ok");
+    EXPECT_EQ(system().GetSoundCount(), 2u);
+    Wait(0.3);
+    system().Update(0.0f);
+    EXPECT_FALSE(system().HasNowSound()) << "the short one took the slot and ended";
+    ASSERT_EQ(Eval("sound.UnmuteAllSoundsAndMusic(); 'ok'"), "ok");
+    EXPECT_EQ(system().GetSoundCount(), 2u);
+}
+
+TEST_F(SoundSystemTest, StopMusicStopsTheStreamsOfThatFileOnlyAndEndedStreamsAreReleased) {
+    WriteWav(Sound("a.wav"), 1, kRate, Tone(2.0, kRate, 0.5));
+    WriteWav(Sound("b.wav"), 1, kRate, Tone(2.0, kRate, 0.5));
+    WriteWav(Sound("blip.wav"), 1, kRate, Tone(0.1, kRate, 0.5));
+    ASSERT_EQ(Eval("sound.PlayMusic('a.wav', 50, true); sound.PlayMusic('b.wav', 50, false);"
+                   "sound.PlayMusic('a.wav', 50, false); sound.PlayMusic('blip.wav', 50, false);"
+                   "'ok'"),
+              "ok");
+    EXPECT_EQ(system().GetMusicCount(), 4u);
+    Wait(0.4);
+    system().Update(0.0f);
+    EXPECT_EQ(system().GetMusicCount(), 3u) << "the ended blip is released";
+
+    ASSERT_EQ(Eval("sound.StopMusic('a.wav'); 'ok'"), "ok");
+    EXPECT_EQ(system().GetMusicCount(), 1u) << "both streams of a.wav stopped, b.wav plays on";
+    ASSERT_EQ(Eval("sound.StopMusic('missing.wav'); sound.SetPauseAllMusic(true); 'ok'"), "ok");
+    Wait(0.1);
+    system().Update(0.0f);
+    EXPECT_EQ(system().GetMusicCount(), 1u) << "a paused stream is kept";
+    ASSERT_EQ(Eval("sound.StopAllMusic(); 'ok'"), "ok");
+    EXPECT_EQ(system().GetMusicCount(), 0u);
+}
+
+TEST_F(SoundSystemTest, UnplayableFilesAreReportedWithTheirPathAndLeaveNothingBehind) {
+    const std::vector<std::int16_t> tone = Tone(0.05, kRate, 0.5);
+    WriteFile(Sound("noise.wav"), std::string(4000, '\x5a'));
+    WriteFile(Sound("cut.wav"), WavBytes(1, kRate, 16, tone, 200).substr(0, 30));
+    WriteFile(Sound("silent.wav"), WavBytes(1, kRate, 16, {}, 0));
+    WriteFile(Sound("nochannels.wav"), WavBytes(0, kRate, 16, tone, 200));
+    WriteFile(Sound("threechannels.wav"), WavBytes(3, kRate, 16, tone, 200));
+    WriteFile(Sound("slow.wav"), WavBytes(1, 10, 16, tone, 200));
+    std::filesystem::create_directories(Sound("folder.wav"));
+    // A header claiming four gigabytes: what is really there plays.
+    WriteFile(Sound("liar.wav"), WavBytes(1, kRate, 16, tone, 0xfffffff0u));
+
+    const std::vector<std::string> bad = {"missing.wav", "noise.wav",        "cut.wav",
+                                          "silent.wav",  "nochannels.wav",   "slow.wav",
+                                          "folder.wav",  "threechannels.wav"};
+    for (const std::string& name : bad) {
+        SCOPED_TRACE(name);
+        for (const char* call : {"PlaySound('%', 100, false)", "PlaySoundNow('%', 100)",
+                                 "PlayMusic('%', 100, true)"}) {
+            std::string script = std::string("sound.") + call + "; 'ok'";
+            script.replace(script.find('%'), 1, name);
+            testing::internal::CaptureStderr();
+            const std::string result = Eval(script);
+            const std::string said = testing::internal::GetCapturedStderr();
+            EXPECT_EQ(result, "ok") << "a bad file is no script error";
+            EXPECT_NE(said.find(Sound(name).string() + ": "), std::string::npos) << said;
+            EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << "one line: " << said;
+        }
+    }
+    EXPECT_EQ(system().GetSoundCount(), 0u);
+    EXPECT_FALSE(system().HasNowSound());
+    EXPECT_EQ(system().GetMusicCount(), 0u);
+
+    ASSERT_EQ(Eval("sound.PlaySound('liar.wav', 100, false); sound.PlayMusic('liar.wav', 100, "
+                   "false); 'ok'"),
+              "ok");
+    EXPECT_EQ(system().GetSoundCount(), 1u);
+    Wait(0.3);
+    system().Update(0.0f);
+    EXPECT_EQ(system().GetSoundCount(), 0u) << "it played its few real samples and ended";
+
+    // Volumes out of range are taken to the nearest end rather than refused by
+    // the device.
+    WriteWav(Sound("ok.wav"), 1, kRate, tone);
+    testing::internal::CaptureStderr();
+    ASSERT_EQ(Eval("sound.PlaySound('ok.wav', -5, false); sound.PlaySound('ok.wav', 1e9, false);"
+                   "sound.PlaySound('ok.wav', NaN, false); 'ok'"),
+              "ok");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    EXPECT_EQ(system().GetSoundCount(), 3u);
+}
+
+class SoundWithoutDevice : public SoundTest {
+  protected:
+    void SetUp() override { SetUpOutput(AudioOutput::Missing); }
+};
+
+TEST_F(SoundWithoutDevice, IsReportedOnceAndEveryPlayDoesNothing) {
+    WriteWav(Sound("ok.wav"), 1, kRate, Tone(0.5, kRate, 0.5));
+    testing::internal::CaptureStderr();
+    ASSERT_EQ(Eval("sound.PlaySound('ok.wav', 100, true); sound.PlaySoundNow('ok.wav', 100);"
+                   "sound.PlayMusic('ok.wav', 100, true); sound.PlaySound('ok.wav', 100, true);"
+                   "sound.MuteAllSoundsAndMusic(); sound.SetPauseAllSoundsAndMusic(false); 'ok'"),
+              "ok");
+    system().Update(0.0f);
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(system().GetSoundCount() + system().GetMusicCount(), 0u);
+    EXPECT_FALSE(system().HasNowSound());
+    EXPECT_NE(said.find("Sound is off: no audio device"), std::string::npos) << said;
+    EXPECT_EQ(said.find("OpenAL call failed"), std::string::npos) << said;
+    EXPECT_EQ(said.find("Sound is off"), said.rfind("Sound is off")) << "said once: " << said;
+}
+
+} // namespace
