@@ -91,6 +91,9 @@ TweakBar* TweakPanels::FindBar(const std::string& name) const {
 }
 
 bool TweakPanels::Define(const std::string& text) {
+    // Games may relabel a panel every frame; the record keeps the recent texts only.
+    if (definitions.size() >= kDefinitionsKept)
+        definitions.erase(definitions.begin(), definitions.begin() + kDefinitionsKept / 2);
     definitions.push_back(text);
     TweakDefinition definition;
     std::string error;

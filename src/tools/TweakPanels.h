@@ -31,8 +31,8 @@ class TweakPanels {
     std::size_t GetBarCount() const { return bars.size(); }
 
     // Carries out one definition text naming its bar ("'bar' size='200 300'"). Every text
-    // is recorded, carried out or not; problems are reported on standard error and make
-    // the result false.
+    // is recorded (the latest 1024 at least), carried out or not; problems are reported on standard
+    // error and make the result false.
     bool Define(const std::string& text);
     const std::vector<std::string>& GetDefinitions() const { return definitions; }
 
@@ -52,6 +52,7 @@ class TweakPanels {
     void SetMouseButton(int button, bool down);
 
     std::vector<std::unique_ptr<TweakBar>> bars; // in creation order, drawn in that order
+    static constexpr std::size_t kDefinitionsKept = 1024;
     std::vector<std::string> definitions;
     ImGuiContext* context = nullptr;
     bool rendererReady = false;
