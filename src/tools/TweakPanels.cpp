@@ -161,11 +161,11 @@ bool TweakPanels::HandleEvent(const sf::Event& event) {
         const float y = static_cast<float>(event.mouseButton.y);
         io.MousePos = ImVec2(x, y);
         if (down) {
+            // ImGui hears every press: one beside the panels is how a text field being
+            // typed in learns to let go of the keyboard. Only presses on a panel are kept
+            // from the game.
             capturedButton[button] = IsOverPanel(x, y);
-            // The game keeps its own presses; the panels only learn of the ones they own,
-            // so a drag in the scene never moves a slider.
-            if (capturedButton[button])
-                SetMouseButton(button, true);
+            SetMouseButton(button, true);
             return capturedButton[button];
         }
         const bool captured = capturedButton[button];
@@ -191,12 +191,16 @@ bool TweakPanels::HandleEvent(const sf::Event& event) {
     case sf::Event::KeyReleased: {
         const int code = static_cast<int>(event.key.code);
         const bool down = event.type == sf::Event::KeyPressed;
-        io.KeyCtrl = event.key.control;
-        io.KeyShift = event.key.shift;
-        io.KeyAlt = event.key.alt;
-        io.KeySuper = event.key.system;
-        if (code >= 0 && code < static_cast<int>(IM_ARRAYSIZE(io.KeysDown)))
-            io.KeysDown[code] = down;
+        if (code >= 0 && code < static_cast<int>(IM_ARRAYSIZE(io.KeysDown))) {
+            if (down) {
+                io.KeysDown[code] = true;
+                keysUnseen.insert(code);
+            } else if (keysUnseen.count(code) != 0) {
+                keyReleasesWaiting.insert(code);
+            } else {
+                io.KeysDown[code] = false;
+            }
+        }
         if (!down) {
             // A release belongs where its press went.
             return capturedKeys.erase(code) > 0;
@@ -226,6 +230,8 @@ bool TweakPanels::HandleEvent(const sf::Event& event) {
         }
         std::fill(std::begin(io.KeysDown), std::end(io.KeysDown), false);
         capturedKeys.clear();
+        keysUnseen.clear();
+        keyReleasesWaiting.clear();
         return false;
     default:
         return false;
@@ -260,9 +266,26 @@ void TweakPanels::Draw() {
             io.MouseDown[b] = false;
             releaseWaiting[b] = false;
         }
+    for (auto it = keyReleasesWaiting.begin(); it != keyReleasesWaiting.end();)
+        if (keysUnseen.count(*it) == 0) {
+            io.KeysDown[*it] = false;
+            it = keyReleasesWaiting.erase(it);
+        } else {
+            ++it;
+        }
+    // From the keys rather than the events' flags, so that a CTRL+A typed between two
+    // frames still has CTRL down in the frame that sees the A.
+    const auto held = [&](sf::Keyboard::Key a, sf::Keyboard::Key b) {
+        return io.KeysDown[a] || io.KeysDown[b];
+    };
+    io.KeyCtrl = held(sf::Keyboard::LControl, sf::Keyboard::RControl);
+    io.KeyShift = held(sf::Keyboard::LShift, sf::Keyboard::RShift);
+    io.KeyAlt = held(sf::Keyboard::LAlt, sf::Keyboard::RAlt);
+    io.KeySuper = held(sf::Keyboard::LSystem, sf::Keyboard::RSystem);
     ImGui_ImplOpenGL3_NewFrame();
     ImGui::NewFrame();
     pressUnseen.fill(false);
+    keysUnseen.clear();
     // Indices, not iterators: a button callback may add a bar (never delete one; that
     // waits for the next update).
     for (std::size_t i = 0; i < bars.size(); ++i)

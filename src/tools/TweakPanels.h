@@ -67,4 +67,7 @@ class TweakPanels {
     std::array<bool, kMouseButtons> releaseWaiting{};
     std::array<bool, kMouseButtons> capturedButton{};
     std::set<int> capturedKeys;
+    // The same for keys: a quick CTRL+A must reach ImGui as held for a frame.
+    std::set<int> keysUnseen;
+    std::set<int> keyReleasesWaiting;
 };
