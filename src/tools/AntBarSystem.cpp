@@ -45,14 +45,16 @@ AntBarSystem::AntBarSystem(MessageManager& messages) : panels(std::make_unique<T
 }
 
 AntBarSystem::~AntBarSystem() {
-    if (WindowSystem* window = Core::Instance().WindowSystem_)
-        window->SetTweakBarEventHandler(nullptr);
+    // The window must not call into panels that are gone.
+    if (handlerWindow != nullptr)
+        handlerWindow->SetTweakBarEventHandler(nullptr);
 }
 
 void AntBarSystem::Initialize() {
     panels->SetWindowSize(width, height);
-    if (WindowSystem* window = Core::Instance().WindowSystem_)
-        window->SetTweakBarEventHandler(
+    handlerWindow = Core::Instance().WindowSystem_;
+    if (handlerWindow != nullptr)
+        handlerWindow->SetTweakBarEventHandler(
             [this](const sf::Event& event) { return panels->HandleEvent(event); });
 }
 

@@ -14,6 +14,7 @@
 
 class MessageManager;
 class TweakBar;
+class WindowSystem;
 
 // Live tweak panels, driven entirely by messages: requests are queued as they arrive and
 // carried out at the start of the next frame, bars first, so a sender may register a bar
@@ -72,6 +73,7 @@ class AntBarSystem : public Core::System, public MessageListener {
     TweakBar* BarFor(const std::string& barName, const char* what);
 
     std::unique_ptr<TweakPanels> panels;
+    WindowSystem* handlerWindow = nullptr; // the window whose events Initialize asked for
     std::vector<MessagePointer> newBars;
     std::vector<MessagePointer> requests;
     std::vector<ButtonRequest> buttonRequests;
