@@ -233,4 +233,50 @@ TEST_F(TweakPanelsInput, TypingIntoATextFieldEditsTheVariableAndKeepsTheKeysFrom
     EXPECT_EQ(speed, 2.0f);
 }
 
+// The whole game as it starts: the sample's panel and both profile panels, the systems
+// profile showing the frame rate once it is switched on.
+TEST(TweakPanelsInGame, TheSystemsProfileShowsLiveFiguresAndTheSamplePanelHasItsButtons) {
+    if (!std::getenv("DISPLAY"))
+        GTEST_SKIP() << "start-up opens the window; run under xvfb-run";
+    Core& core = Core::Instance();
+    core.SetResourceDir(std::string(MARROWVALE_SOURCE_DIR) + "/resource");
+    testing::internal::CaptureStdout();
+    core.Init();
+    testing::internal::GetCapturedStdout();
+    ASSERT_TRUE(core.running);
+    core.ToggleProfileWindow();
+    TweakPanels& panels = core.AntBarSystem_->GetPanels();
+    const auto shown = [&](const char* bar, const char* name) {
+        float value = 0.0f;
+        const TweakBar* b = panels.FindBar(bar);
+        const TweakControl* control = b ? b->FindControl(name) : nullptr;
+        if (control != nullptr)
+            std::memcpy(&value, control->shown.data(), sizeof value);
+        return value;
+    };
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (std::chrono::steady_clock::now() < end &&
+           !(shown("systems profile", "frame rate") > 0.0f &&
+             shown("systems profile", "GraphicsSystem") > 0.0f))
+        core.RunFrame();
+    EXPECT_GT(shown("systems profile", "frame rate"), 0.0f);
+    EXPECT_GT(shown("systems profile", "GraphicsSystem"), 0.0f) << "milliseconds of drawing";
+    const TweakBar* profile = panels.FindBar("systems profile");
+    ASSERT_NE(profile, nullptr);
+    EXPECT_TRUE(profile->IsVisible());
+    EXPECT_TRUE(profile->GetDrawnRect().has_value());
+    EXPECT_EQ(profile->GetRefresh(), 0.5);
+
+    const TweakBar* sample = panels.FindBar("Sample panel");
+    ASSERT_NE(sample, nullptr);
+    for (const char* button : {"Count a click", "Systems profile", "Game logic profile"})
+        EXPECT_NE(sample->FindControl(button), nullptr) << button;
+    // Its script buttons run the sample's functions: this one hides the systems profile.
+    const TweakControl* toggle = sample->FindControl("Systems profile");
+    toggle->callback(toggle->clientData);
+    core.RunFrame();
+    EXPECT_FALSE(profile->IsVisible());
+    EXPECT_FALSE(core.profiling);
+}
+
 } // namespace
