@@ -32,6 +32,7 @@
 #include "objects/ComponentFactory.h"
 #include "objects/ObjectManager.h"
 #include "physics/PhysicsDebugDrawer.h"
+#include "tools/AntBarSystem.h"
 #include "voxels/CubeGeometry.h"
 #include "voxels/VoxelModel.h"
 #include "voxels/VoxelModelComponent.h"
@@ -425,6 +426,49 @@ int main() {
         std::printf("BM_TextDraw/%d  %2d frames  %7.3f ms (%.1f us a text)\n", kTexts, kFrames,
                     Median(times), Median(times) * 1000.0 / kTexts);
         om.ClearAllObjects();
+    }
+
+    // BM_TweakPanels/3: three panels of ten live floats and a button each, drawn on an
+    // otherwise empty frame, against the same frame without panels.
+    {
+        constexpr int kPanels = 3, kFields = 10, kFrames = 30;
+        static float values[kPanels][kFields] = {};
+        AntBarSystem& bars = *core.AntBarSystem_;
+        bars.Initialize();
+        for (int p = 0; p < kPanels; ++p) {
+            const std::string name = "bench " + std::to_string(p);
+            core.BroadcastMessage(CreateMessage<RegisterAntBarMessage>(
+                name, 220u, 300u, static_cast<std::uint32_t>(10 + 230 * p), 10u));
+            for (int f = 0; f < kFields; ++f)
+                core.BroadcastMessage(CreateMessage<AddVarMessage>(
+                    name, &values[p][f], 12, "value " + std::to_string(f), ""));
+            core.BroadcastMessage(CreateMessage<AddButtonMessage>(
+                name, [](void*) {}, nullptr, "button", ""));
+            core.BroadcastMessage(CreateMessage<TWDefineMessage>(name, "refresh=0"));
+        }
+        bars.Update(0.0f);
+        std::vector<double> withTimes, withoutTimes;
+        auto time = [&](bool panels) {
+            graphics.drawTweakBar = panels;
+            const Clock::time_point start = Clock::now();
+            bars.Update(0.0f);
+            graphics.Update(0.0f);
+            return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+        };
+        for (int i = 0; i <= kFrames; ++i) {
+            for (auto& panel : values)
+                for (float& v : panel)
+                    v += 0.25f;
+            const double with = time(true), without = time(false);
+            if (i > 0) {
+                withTimes.push_back(with);
+                withoutTimes.push_back(without);
+            }
+        }
+        const double with = Median(withTimes), without = Median(withoutTimes);
+        std::printf("BM_TweakPanels/%d  %2d frames  with panels %7.2f ms  without %7.2f ms  "
+                    "panels alone %.2f ms\n",
+                    kPanels, kFrames, with, without, with - without);
     }
     return 0;
 }

@@ -62,3 +62,4 @@ RunFile("../resource/Scripts/samplePhysics.js");
 RunFile("../resource/Scripts/sampleClicks.js");
 RunFile("../resource/Scripts/sampleHud.js");
 RunFile("../resource/Scripts/sampleSound.js");
+RunFile("../resource/Scripts/samplePanel.js");

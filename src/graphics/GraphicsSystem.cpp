@@ -15,6 +15,7 @@
 #include "messaging/MessageManager.h"
 #include "messaging/MessagePointer.h"
 #include "objects/ComponentFactory.h"
+#include "tools/AntBarSystem.h"
 #include "voxels/CubeGeometry.h"
 
 namespace {
@@ -239,9 +240,9 @@ void GraphicsSystem::Update(float) {
     else
         debugLines.Clear();
 
-    if (drawTweakBar) {
-        // The tweak panels draw here once the panel system renders them.
-    }
+    if (drawTweakBar && glReady)
+        if (AntBarSystem* panels = Core::Instance().AntBarSystem_)
+            panels->Draw();
 
     if (glReady) {
         bindings->Restore();

@@ -1,9 +1,230 @@
 #include "tools/AntBarSystem.h"
 
-#include "core/ListeningSystem.h"
+#include <algorithm>
+#include <cstdio>
+#include <sstream>
 
-AntBarSystem::AntBarSystem(MessageManager& messages) {
+#include "core/Core.h"
+#include "core/ListeningSystem.h"
+#include "messaging/Message.h"
+#include "tools/TweakBar.h"
+#include "window/WindowSystem.h"
+
+namespace {
+
+// Quotes a name for a definition text with a quote it does not contain.
+std::string Quoted(const std::string& name) {
+    for (const char quote : {'\'', '"', '`'})
+        if (name.find(quote) == std::string::npos)
+            return quote + name + quote;
+    return "'" + name + "'";
+}
+
+bool IsBlank(const std::string& text) {
+    return std::all_of(text.begin(), text.end(),
+                       [](char c) { return std::isspace(static_cast<unsigned char>(c)); });
+}
+
+std::vector<std::string> SplitLabels(const std::string& labels) {
+    std::vector<std::string> result;
+    std::stringstream stream(labels);
+    std::string label;
+    while (std::getline(stream, label, ',')) {
+        const auto first = label.find_first_not_of(" \t");
+        const auto last = label.find_last_not_of(" \t");
+        result.push_back(first == std::string::npos ? std::string()
+                                                    : label.substr(first, last - first + 1));
+    }
+    return result;
+}
+
+} // namespace
+
+AntBarSystem::AntBarSystem(MessageManager& messages) : panels(std::make_unique<TweakPanels>()) {
     StartListening(messages, this);
 }
 
-void AntBarSystem::HandleMessage(const MessagePointer&) {}
+AntBarSystem::~AntBarSystem() {
+    // The window must not call into panels that are gone.
+    if (handlerWindow != nullptr)
+        handlerWindow->SetTweakBarEventHandler(nullptr);
+}
+
+void AntBarSystem::Initialize() {
+    panels->SetWindowSize(width, height);
+    handlerWindow = Core::Instance().WindowSystem_;
+    if (handlerWindow != nullptr)
+        handlerWindow->SetTweakBarEventHandler(
+            [this](const sf::Event& event) { return panels->HandleEvent(event); });
+}
+
+void AntBarSystem::HandleMessage(const MessagePointer& message) {
+    switch (message->id) {
+    case MID_RegisterAntBarMessage:
+        newBars.push_back(message);
+        break;
+    case MID_AddVarMessage:
+    case MID_RemoveVarMessage:
+    case MID_AddEnumMessage:
+    case MID_ClearBarMessage:
+    case MID_AddButtonMessage:
+    case MID_SetBarVisibleMessage:
+    case MID_TWDefineMessage:
+    case MID_DeleteBarMessage:
+        requests.push_back(message);
+        break;
+    case MID_VideoSizeChangeMessage: {
+        const auto* size = message.As<VideoSizeChangeMessage>();
+        width = size->width;
+        height = size->height;
+        panels->SetWindowSize(width, height);
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+void AntBarSystem::AddButton(std::string barName, std::string buttonName, ScriptCallback callback) {
+    buttonRequests.push_back({std::move(barName), std::move(buttonName), std::move(callback)});
+}
+
+void AntBarSystem::Update(float) {
+    panels->BeginFrame();
+    CreateBars();
+    for (const MessagePointer& request : requests)
+        CarryOut(request);
+    AddScriptButtons();
+    buttonRequests.clear();
+    newBars.clear();
+    requests.clear();
+}
+
+void AntBarSystem::CreateBars() {
+    for (const MessagePointer& message : newBars) {
+        const auto* m = message.As<RegisterAntBarMessage>();
+        BarEntry& entry = bars[m->barName];
+        // Registering a shown bar again keeps it, its controls and its script buttons;
+        // the definition below still moves and sizes it.
+        if (entry.bar == nullptr)
+            entry.bar = panels->NewBar(m->barName);
+        panels->Define("'" + m->barName + "'" + " position='" + std::to_string(m->posX) + " " +
+                       std::to_string(m->posY) + "' " + "size='" + std::to_string(m->width) + " " +
+                       std::to_string(m->height) + "'");
+    }
+}
+
+TweakBar* AntBarSystem::BarFor(const std::string& barName, const char* what) {
+    const auto it = bars.find(barName);
+    if (it != bars.end() && it->second.bar != nullptr)
+        return it->second.bar;
+    std::fprintf(stderr, "AntBarSystem: %s names the bar '%s', which is not registered; ignored.\n",
+                 what, barName.c_str());
+    std::fflush(stderr);
+    return nullptr;
+}
+
+void AntBarSystem::CarryOut(const MessagePointer& request) {
+    switch (request->id) {
+    case MID_AddVarMessage: {
+        const auto* m = request.As<AddVarMessage>();
+        if (!IsAcceptedTweakType(m->type))
+            break;
+        if (TweakBar* bar = BarFor(m->barName, "AddVarMessage")) {
+            bar->AddVar(m->varName, m->type, m->var);
+            if (!IsBlank(m->def))
+                panels->Define(Quoted(m->barName) + "/" + Quoted(m->varName) + " " + m->def);
+        }
+        break;
+    }
+    case MID_RemoveVarMessage: {
+        const auto* m = request.As<RemoveVarMessage>();
+        if (TweakBar* bar = BarFor(m->barName, "RemoveVarMessage"))
+            bar->RemoveVar(m->varName);
+        break;
+    }
+    case MID_AddEnumMessage: {
+        const auto* m = request.As<AddEnumMessage>();
+        if (TweakBar* bar = BarFor(m->barName, "AddEnumMessage"))
+            bar->AddEnum(m->varName, SplitLabels(m->enumValues), m->var);
+        break;
+    }
+    case MID_ClearBarMessage: {
+        const auto* m = request.As<ClearBarMessage>();
+        if (TweakBar* bar = BarFor(m->barName, "ClearBarMessage"))
+            bar->RemoveAllVars();
+        break;
+    }
+    case MID_AddButtonMessage: {
+        const auto* m = request.As<AddButtonMessage>();
+        if (TweakBar* bar = BarFor(m->barName, "AddButtonMessage")) {
+            bar->AddButton(m->buttonName, m->callback, m->clientData);
+            if (!IsBlank(m->def))
+                panels->Define(Quoted(m->barName) + "/" + Quoted(m->buttonName) + " " + m->def);
+        }
+        break;
+    }
+    case MID_SetBarVisibleMessage: {
+        const auto* m = request.As<SetBarVisibleMessage>();
+        panels->Define("'" + m->barName + (m->visible ? "' visible=true" : "' visible=false"));
+        break;
+    }
+    case MID_TWDefineMessage: {
+        const auto* m = request.As<TWDefineMessage>();
+        if (bars.count(m->barName) != 0)
+            panels->Define("'" + m->barName + "' " + m->def);
+        break;
+    }
+    case MID_DeleteBarMessage: {
+        const auto* m = request.As<DeleteBarMessage>();
+        const auto it = bars.find(m->barName);
+        if (it == bars.end())
+            break;
+        panels->DeleteBar(it->second.bar);
+        bars.erase(it); // releases the bar's script callbacks
+        buttonTickets.erase(std::remove_if(buttonTickets.begin(), buttonTickets.end(),
+                                           [&](const std::unique_ptr<ButtonTicket>& ticket) {
+                                               return ticket->barName == m->barName;
+                                           }),
+                            buttonTickets.end());
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+void AntBarSystem::AddScriptButtons() {
+    for (ButtonRequest& request : buttonRequests) {
+        TweakBar* bar = BarFor(request.barName, "AddButton");
+        if (bar == nullptr)
+            continue; // nothing could ever press it, so its callback is not kept either
+        BarEntry& entry = bars[request.barName];
+        entry.callbacks.push_back(std::move(request.callback));
+        buttonTickets.push_back(std::make_unique<ButtonTicket>(ButtonTicket{
+            request.barName, static_cast<std::uint32_t>(entry.callbacks.size() - 1), &bars}));
+        bar->AddButton(request.buttonName, &AntBarSystem::ScriptButtonTrampoline,
+                       buttonTickets.back().get());
+    }
+}
+
+void AntBarSystem::ScriptButtonTrampoline(void* clientData) {
+    const auto* ticket = static_cast<const ButtonTicket*>(clientData);
+    const auto it = ticket->bars->find(ticket->barName);
+    if (it == ticket->bars->end() || ticket->index >= it->second.callbacks.size())
+        return;
+    // A copy: the call may add buttons, which can move the stored callbacks.
+    const ScriptCallback callback = it->second.callbacks[ticket->index];
+    if (callback.IsFunction())
+        callback.Call();
+}
+
+void AntBarSystem::Draw() {
+    // The window can differ from the size last announced (a test's small window, a
+    // full-screen mode the display lacks); panels are laid out in the real one.
+    if (WindowSystem* window = Core::Instance().WindowSystem_; window && window->IsOpen()) {
+        const sf::Vector2u size = window->GetWindow().getSize();
+        panels->SetWindowSize(size.x, size.y);
+    }
+    panels->Draw();
+}

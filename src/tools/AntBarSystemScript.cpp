@@ -10,5 +10,7 @@ JSObject* AntBarSystem::GetJSInstance() {
 
 namespace {
 using S = script::ScriptClass<AntBarSystem>;
-const S antBarSystemClass("AntBarSystem", {});
+const S antBarSystemClass("AntBarSystem", {
+                                              S::Method<&AntBarSystem::AddButton>("AddButton"),
+                                          });
 } // namespace

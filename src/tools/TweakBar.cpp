@@ -1,0 +1,402 @@
+#include "tools/TweakBar.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include <imgui.h>
+#include <imgui_stdlib.h>
+
+namespace {
+
+std::size_t ValueSize(const TweakControl& control) {
+    if (control.kind == TweakControl::Kind::Enum)
+        return sizeof(std::int32_t);
+    switch (control.type) {
+    case kTweakBool8:
+        return 1;
+    case kTweakBool32:
+    case kTweakInt32:
+    case kTweakUint32:
+    case kTweakFloat:
+        return 4;
+    case kTweakColor3f:
+        return 3 * sizeof(float);
+    case kTweakColor4f:
+        return 4 * sizeof(float);
+    default:
+        return 0;
+    }
+}
+
+template <class T> T Read(const TweakControl& control) {
+    T value;
+    std::memcpy(&value, control.shown.data(), sizeof(T));
+    return value;
+}
+
+template <class T> void Store(TweakControl& control, T value) {
+    std::memcpy(control.shown.data(), &value, sizeof(T));
+}
+
+std::string Problem(const std::string& key, const std::string& value, const char* what) {
+    return key + "='" + value + "': " + what + "; ";
+}
+
+} // namespace
+
+bool IsAcceptedTweakType(std::int32_t type) {
+    switch (type) {
+    case kTweakBool8:
+    case kTweakBool32:
+    case kTweakInt32:
+    case kTweakUint32:
+    case kTweakFloat:
+    case kTweakColor3f:
+    case kTweakColor4f:
+    case kTweakStdString:
+        return true;
+    default:
+        return false;
+    }
+}
+
+TweakBar::TweakBar(std::string name) : name(std::move(name)) {}
+
+void TweakBar::AddVar(const std::string& varName, std::int32_t type, void* var) {
+    TweakControl control;
+    control.name = varName;
+    control.type = type;
+    control.var = var;
+    controls.push_back(std::move(control));
+    lastRefresh.reset(); // the new variable shows its value at once
+}
+
+void TweakBar::AddEnum(const std::string& varName, std::vector<std::string> labels, void* var) {
+    TweakControl control;
+    control.kind = TweakControl::Kind::Enum;
+    control.name = varName;
+    control.var = var;
+    control.enumLabels = std::move(labels);
+    controls.push_back(std::move(control));
+    lastRefresh.reset();
+}
+
+void TweakBar::AddButton(const std::string& buttonName, TweakButtonCallback callback,
+                         void* clientData) {
+    TweakControl control;
+    control.kind = TweakControl::Kind::Button;
+    control.name = buttonName;
+    control.callback = callback;
+    control.clientData = clientData;
+    controls.push_back(std::move(control));
+}
+
+bool TweakBar::RemoveVar(const std::string& controlName) {
+    const auto it = std::find_if(controls.begin(), controls.end(),
+                                 [&](const TweakControl& c) { return c.name == controlName; });
+    if (it == controls.end())
+        return false;
+    controls.erase(it);
+    return true;
+}
+
+void TweakBar::RemoveAllVars() {
+    controls.clear();
+}
+
+TweakControl* TweakBar::Find(const std::string& controlName) {
+    for (TweakControl& control : controls)
+        if (control.name == controlName)
+            return &control;
+    return nullptr;
+}
+
+const TweakControl* TweakBar::FindControl(const std::string& controlName) const {
+    return const_cast<TweakBar*>(this)->Find(controlName);
+}
+
+std::string TweakBar::Define(const std::vector<std::pair<std::string, std::string>>& parameters) {
+    std::string problems;
+    for (const auto& [key, value] : parameters) {
+        if (key == "position" || key == "size") {
+            const auto pair = ParseTweakPair(value);
+            if (!pair || (key == "size" && (pair->first <= 0 || pair->second <= 0))) {
+                problems += Problem(key, value, "expected two numbers (sizes above 0)");
+                continue;
+            }
+            if (key == "position")
+                position =
+                    sf::Vector2i(static_cast<int>(pair->first), static_cast<int>(pair->second));
+            else
+                size = sf::Vector2u(static_cast<unsigned>(pair->first),
+                                    static_cast<unsigned>(pair->second));
+            geometryChanged = true;
+        } else if (key == "visible" || key == "iconified") {
+            const auto flag = ParseTweakBool(value);
+            if (!flag) {
+                problems += Problem(key, value, "expected true or false");
+                continue;
+            }
+            if (key == "visible") {
+                visible = *flag;
+            } else {
+                iconified = *flag;
+                iconifiedChanged = true;
+            }
+        } else if (key == "refresh") {
+            const auto seconds = ParseTweakNumber(value);
+            if (!seconds || *seconds < 0.0) {
+                problems += Problem(key, value, "expected seconds, 0 or more");
+                continue;
+            }
+            refresh = *seconds;
+            lastRefresh.reset();
+        } else if (key == "label") {
+            label = value;
+        } else if (key == "help") {
+            help = value;
+        } else {
+            problems += Problem(key, value, "not a bar parameter");
+        }
+    }
+    return problems;
+}
+
+std::string
+TweakBar::DefineControl(const std::string& controlName,
+                        const std::vector<std::pair<std::string, std::string>>& parameters) {
+    TweakControl* control = Find(controlName);
+    if (control == nullptr)
+        return "bar '" + name + "' has no control '" + controlName + "'; ";
+    std::string problems;
+    for (const auto& [key, value] : parameters) {
+        if (key == "label") {
+            control->label = value;
+        } else if (key == "help") {
+            control->help = value;
+        } else if (key == "readonly") {
+            const auto flag = ParseTweakBool(value);
+            if (flag)
+                control->readOnly = *flag;
+            else
+                problems += Problem(key, value, "expected true or false");
+        } else if (key == "min" || key == "max" || key == "step") {
+            const auto number = ParseTweakNumber(value);
+            if (!number) {
+                problems += Problem(key, value, "expected a number");
+                continue;
+            }
+            if (key == "min")
+                control->min = *number;
+            else if (key == "max")
+                control->max = *number;
+            else
+                control->step = *number;
+        } else if (key == "key") {
+            control->shortcut = ParseTweakShortcut(value);
+            if (!control->shortcut)
+                problems += Problem(key, value, "not a key such as CTRL+s, x, DELETE or ESC");
+        } else {
+            problems += Problem(key, value, "not a control parameter");
+        }
+    }
+    return problems;
+}
+
+void TweakBar::RefreshShownValues() {
+    const auto now = std::chrono::steady_clock::now();
+    if (lastRefresh && std::chrono::duration<double>(now - *lastRefresh).count() < refresh)
+        return;
+    lastRefresh = now;
+    for (TweakControl& control : controls) {
+        if (control.var == nullptr)
+            continue;
+        if (control.type == kTweakStdString && control.kind == TweakControl::Kind::Var)
+            control.shownString = *static_cast<const std::string*>(control.var);
+        else
+            std::memcpy(control.shown.data(), control.var, ValueSize(control));
+    }
+}
+
+void TweakBar::WriteBack(TweakControl& control) {
+    if (control.var == nullptr || control.readOnly)
+        return;
+    if (control.type == kTweakStdString && control.kind == TweakControl::Kind::Var)
+        *static_cast<std::string*>(control.var) = control.shownString;
+    else
+        std::memcpy(control.var, control.shown.data(), ValueSize(control));
+}
+
+void TweakBar::Fire(TweakControl& control) {
+    switch (control.kind) {
+    case TweakControl::Kind::Button:
+        if (control.callback != nullptr)
+            control.callback(control.clientData);
+        break;
+    case TweakControl::Kind::Var:
+        // A shortcut on a switch flips it; other variables have nothing to do.
+        if (control.var == nullptr || control.readOnly)
+            break;
+        if (control.type == kTweakBool8)
+            *static_cast<unsigned char*>(control.var) = !*static_cast<unsigned char*>(control.var);
+        else if (control.type == kTweakBool32)
+            *static_cast<std::int32_t*>(control.var) = !*static_cast<std::int32_t*>(control.var);
+        lastRefresh.reset();
+        break;
+    case TweakControl::Kind::Enum:
+        if (control.var != nullptr && !control.readOnly && !control.enumLabels.empty()) {
+            auto* value = static_cast<std::int32_t*>(control.var);
+            *value = (*value + 1) % static_cast<std::int32_t>(control.enumLabels.size());
+            lastRefresh.reset();
+        }
+        break;
+    }
+}
+
+bool TweakBar::HandleShortcut(const sf::Event::KeyEvent& key) {
+    if (!visible)
+        return false;
+    for (TweakControl& control : controls)
+        if (control.shortcut && control.shortcut->Matches(key)) {
+            Fire(control);
+            return true;
+        }
+    return false;
+}
+
+void TweakBar::DrawControl(TweakControl& control, std::vector<PressedButton>& pressed) {
+    // A control may be named "" by a script; "##" keeps ImGui from taking an empty
+    // label for the window's own identity, and shows nothing more.
+    const std::string text = (control.label.empty() ? control.name : control.label) + "##";
+    const char* label = text.c_str();
+    bool edited = false;
+    if (control.readOnly && control.kind != TweakControl::Kind::Button)
+        ImGui::BeginDisabled();
+    switch (control.kind) {
+    case TweakControl::Kind::Button:
+        if (ImGui::Button(label))
+            pressed.push_back({control.callback, control.clientData});
+        break;
+    case TweakControl::Kind::Enum: {
+        const std::int32_t index = Read<std::int32_t>(control);
+        const bool known =
+            index >= 0 && index < static_cast<std::int32_t>(control.enumLabels.size());
+        const std::string current = known ? control.enumLabels[index] : std::to_string(index);
+        if (ImGui::BeginCombo(label, current.c_str())) {
+            for (std::size_t i = 0; i < control.enumLabels.size(); ++i) {
+                ImGui::PushID(static_cast<int>(i));
+                if (ImGui::Selectable((control.enumLabels[i] + "##").c_str(),
+                                      static_cast<int>(i) == index)) {
+                    Store<std::int32_t>(control, static_cast<std::int32_t>(i));
+                    edited = true;
+                }
+                ImGui::PopID();
+            }
+            ImGui::EndCombo();
+        }
+        break;
+    }
+    case TweakControl::Kind::Var: {
+        const float speed = control.step > 0.0 ? static_cast<float>(control.step) : 0.0f;
+        switch (control.type) {
+        case kTweakBool8: {
+            bool value = control.shown[0] != 0;
+            if ((edited = ImGui::Checkbox(label, &value)))
+                control.shown[0] = value ? 1 : 0;
+            break;
+        }
+        case kTweakBool32: {
+            bool value = Read<std::int32_t>(control) != 0;
+            if ((edited = ImGui::Checkbox(label, &value)))
+                Store<std::int32_t>(control, value ? 1 : 0);
+            break;
+        }
+        case kTweakInt32: {
+            const int lo = control.min ? static_cast<int>(*control.min) : 0;
+            const int hi = control.max ? static_cast<int>(*control.max) : 0;
+            edited = ImGui::DragScalar(label, ImGuiDataType_S32, control.shown.data(),
+                                       speed > 0.0f ? speed : 1.0f, control.min ? &lo : nullptr,
+                                       control.max ? &hi : nullptr);
+            break;
+        }
+        case kTweakUint32: {
+            const unsigned lo = control.min ? static_cast<unsigned>(*control.min) : 0u;
+            const unsigned hi = control.max ? static_cast<unsigned>(*control.max) : 0u;
+            edited = ImGui::DragScalar(label, ImGuiDataType_U32, control.shown.data(),
+                                       speed > 0.0f ? speed : 1.0f, control.min ? &lo : nullptr,
+                                       control.max ? &hi : nullptr);
+            break;
+        }
+        case kTweakFloat: {
+            const float lo = control.min ? static_cast<float>(*control.min) : 0.0f;
+            const float hi = control.max ? static_cast<float>(*control.max) : 0.0f;
+            edited = ImGui::DragScalar(label, ImGuiDataType_Float, control.shown.data(),
+                                       speed > 0.0f ? speed : 0.01f, control.min ? &lo : nullptr,
+                                       control.max ? &hi : nullptr, "%.3f");
+            break;
+        }
+        case kTweakColor3f:
+            edited = ImGui::ColorEdit3(label, reinterpret_cast<float*>(control.shown.data()));
+            break;
+        case kTweakColor4f:
+            edited = ImGui::ColorEdit4(label, reinterpret_cast<float*>(control.shown.data()));
+            break;
+        case kTweakStdString:
+            edited = ImGui::InputText(label, &control.shownString);
+            break;
+        default:
+            break;
+        }
+        break;
+    }
+    }
+    if (control.readOnly && control.kind != TweakControl::Kind::Button)
+        ImGui::EndDisabled();
+    const ImVec2 min = ImGui::GetItemRectMin(), max = ImGui::GetItemRectMax();
+    control.drawnRect = sf::FloatRect(min.x, min.y, max.x - min.x, max.y - min.y);
+    if (!control.help.empty() && ImGui::IsItemHovered())
+        ImGui::SetTooltip("%s", control.help.c_str());
+    if (edited)
+        WriteBack(control);
+}
+
+void TweakBar::Draw() {
+    drawnRect.reset();
+    if (!visible)
+        return;
+    RefreshShownValues();
+    if (geometryChanged) {
+        ImGui::SetNextWindowPos(
+            ImVec2(static_cast<float>(position.x), static_cast<float>(position.y)));
+        ImGui::SetNextWindowSize(ImVec2(static_cast<float>(size.x), static_cast<float>(size.y)));
+        geometryChanged = false;
+    }
+    if (iconifiedChanged) {
+        ImGui::SetNextWindowCollapsed(iconified);
+        iconifiedChanged = false;
+    }
+    // The part after ### is the window's identity, so a new label keeps its place.
+    const std::string title = (label.empty() ? name : label) + "###" + name;
+    std::vector<PressedButton> pressed;
+    if (ImGui::Begin(title.c_str(), nullptr, ImGuiWindowFlags_NoSavedSettings)) {
+        if (!help.empty() && ImGui::IsWindowHovered())
+            ImGui::SetTooltip("%s", help.c_str());
+        ImGui::PushItemWidth(ImGui::GetWindowWidth() * 0.45f);
+        // By position, so that two controls of one name stay two controls.
+        for (std::size_t i = 0; i < controls.size(); ++i) {
+            ImGui::PushID(static_cast<int>(i));
+            DrawControl(controls[i], pressed);
+            ImGui::PopID();
+        }
+        ImGui::PopItemWidth();
+    }
+    // Collapsed, the window is only its title bar, and only that takes clicks.
+    const ImVec2 at = ImGui::GetWindowPos(), extent = ImGui::GetWindowSize();
+    drawnRect = sf::FloatRect(at.x, at.y, extent.x, extent.y);
+    ImGui::End();
+    // Run after the window is finished: a callback may be script code that does anything.
+    // Copies, not the controls: a callback may change this bar.
+    for (const PressedButton& button : pressed)
+        if (button.callback != nullptr)
+            button.callback(button.clientData);
+}
