@@ -59,3 +59,4 @@ print("Marrowvale: scene ready,", core.objectManager.numGameObjects, "objects");
 RunFile("../resource/Scripts/sampleInput.js");
 RunFile("../resource/Scripts/sampleLogic.js");
 RunFile("../resource/Scripts/samplePhysics.js");
+RunFile("../resource/Scripts/sampleConsole.js");

@@ -49,9 +49,7 @@ bool Print(JSContext* cx, unsigned argc, JS::Value* vp) {
             line += ' ';
         line += text;
     }
-    line += '\n';
-    std::fwrite(line.data(), 1, line.size(), stdout);
-    std::fflush(stdout);
+    ScriptHost::Instance().PrintLine(line);
     args.rval().setUndefined();
     return true;
 }
@@ -278,6 +276,16 @@ bool ScriptHost::RunFile(const std::string& path) {
 
 bool ScriptHost::Evaluate(const std::string& source, const std::string& fileName,
                           std::string* result) {
+    return Run(source, fileName, 0, result, ResultForm::Text);
+}
+
+bool ScriptHost::EvaluateTypedLine(const std::string& source, const std::string& fileName,
+                                   std::string& shown) {
+    return Run(source, fileName, 1, &shown, ResultForm::Source);
+}
+
+bool ScriptHost::Run(const std::string& source, const std::string& fileName, unsigned firstLine,
+                     std::string* result, ResultForm form) {
     if (!context) {
         Report(fileName.c_str(), 0, "the script engine is not running");
         return false;
@@ -296,12 +304,25 @@ bool ScriptHost::Evaluate(const std::string& source, const std::string& fileName
         return false;
     }
     JS::CompileOptions options(cx);
-    options.setFileAndLine(fileName.c_str(), 0);
+    options.setFileAndLine(fileName.c_str(), firstLine);
 
     JS::RootedValue value(cx);
     bool ok = JS::Evaluate(cx, options, text, &value);
-    if (ok && result)
-        ok = script::Stringify(cx, value, *result);
+    if (ok && result) {
+        if (form == ResultForm::Text) {
+            ok = script::Stringify(cx, value, *result);
+        } else {
+            // Describing an object may run its own toSource or toString; the
+            // engine would write undefined as "(void 0)".
+            JSString* described = value.isUndefined() ? JS_NewStringCopyZ(cx, "undefined")
+                                                      : JS_ValueToSource(cx, value);
+            ok = described != nullptr;
+            if (ok) {
+                value.setString(described);
+                ok = script::Stringify(cx, value, *result);
+            }
+        }
+    }
     if (!ok && !ReportPendingException())
         Report(fileName.c_str(), 0, "the script was stopped (out of memory or terminated)");
     return ok;
@@ -343,6 +364,35 @@ void ScriptHost::Report(const char* fileName, unsigned line, const std::string& 
     lastError += message;
     std::fprintf(stderr, "%s\n", lastError.c_str());
     std::fflush(stderr);
+    Notify(lastError);
+}
+
+void ScriptHost::PrintLine(const std::string& line) {
+    const std::string text = line + '\n';
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    std::fflush(stdout);
+    Notify(line);
+}
+
+void ScriptHost::AddOutputListener(const void* owner, OutputListener listener) {
+    RemoveOutputListener(owner);
+    outputListeners.emplace_back(owner, std::move(listener));
+}
+
+void ScriptHost::RemoveOutputListener(const void* owner) {
+    for (auto it = outputListeners.begin(); it != outputListeners.end(); ++it)
+        if (it->first == owner) {
+            outputListeners.erase(it);
+            return;
+        }
+}
+
+void ScriptHost::Notify(const std::string& line) {
+    // A listener only records the text; copying guards against one that
+    // removes itself while being told.
+    const auto listeners = outputListeners;
+    for (const auto& entry : listeners)
+        entry.second(line);
 }
 
 namespace {

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
+#include <vector>
 
 class JSObject;
 struct JSContext;
@@ -52,6 +54,19 @@ class ScriptHost {
     // converted to a string (one byte per character).
     bool Evaluate(const std::string& source, const std::string& fileName,
                   std::string* result = nullptr);
+    // Runs one line a developer typed, numbered from 1, and describes its
+    // completion value as source text ("3", "\"text\"", "[1, 2]"), so that
+    // a string and a number read differently. Errors are reported as usual.
+    bool EvaluateTypedLine(const std::string& source, const std::string& fileName,
+                           std::string& shown);
+
+    // Text scripts print and every error report also go to these listeners
+    // (the developer console), one call per printed line or report.
+    using OutputListener = std::function<void(const std::string& line)>;
+    void AddOutputListener(const void* owner, OutputListener listener);
+    void RemoveOutputListener(const void* owner);
+    // What print and console.log write: standard output and the listeners.
+    void PrintLine(const std::string& line);
 
     JSContext* GetContext() const { return context; }
     JSObject* GetGlobal() const;
@@ -106,6 +121,10 @@ class ScriptHost {
     // Raises an error in the running script, or reports a warning; with no
     // context yet, straight to the report.
     void Raise(const char* text, bool warning);
+    enum class ResultForm { Text, Source };
+    bool Run(const std::string& source, const std::string& fileName, unsigned firstLine,
+             std::string* result, ResultForm form);
+    void Notify(const std::string& line);
 
     JSContext* context = nullptr;
     struct Roots;
@@ -113,4 +132,5 @@ class ScriptHost {
     std::string lastError;
     size_t heapLimitBytes = kDefaultHeapLimitBytes;
     int scriptDepth = 0;
+    std::vector<std::pair<const void*, OutputListener>> outputListeners;
 };
