@@ -3,6 +3,8 @@
 #include "script/ScriptHost.h"
 
 void JSGarbageCollectorSystem::Update(float) {
+    // Promise reactions queued by this frame's callbacks run once it is done.
+    ScriptHost::Instance().RunPendingJobs();
     if (Advance())
         ScriptHost::Instance().CollectGarbage();
 }

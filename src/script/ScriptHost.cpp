@@ -14,6 +14,7 @@
 #include <js/SourceText.h>
 #include <js/Warnings.h>
 #include <jsapi.h>
+#include <jsfriendapi.h>
 
 #include "core/Path.h"
 #include "script/ScriptClass.h"
@@ -77,6 +78,17 @@ bool RunFileNative(JSContext* cx, unsigned argc, JS::Value* vp) {
     }
     ScriptHost::Instance().RunFile(path);
     return true;
+}
+
+// Objects whose source text says what they hold; any other object reads as
+// its class name.
+bool HasSourceForm(const JSClass* type) {
+    static const char* const kNames[] = {"Object", "Array",  "Function", "Error",  "Date",
+                                         "RegExp", "Number", "String",   "Boolean"};
+    for (const char* name : kNames)
+        if (std::strcmp(type->name, name) == 0)
+            return true;
+    return false;
 }
 
 void WarningReporter(JSContext*, JSErrorReport* report) {
@@ -151,6 +163,11 @@ JSContext* ScriptHost::NewConfiguredContext(size_t heapLimitBytes) {
     JSContext* cx = JS_NewContext(static_cast<uint32_t>(heapLimitBytes));
     if (!cx)
         return nullptr;
+    // Without a job queue the first promise reaction ends the process.
+    if (!js::UseInternalJobQueues(cx)) {
+        JS_DestroyContext(cx);
+        return nullptr;
+    }
     JS_SetGCParameter(cx, JSGC_MAX_NURSERY_BYTES, static_cast<uint32_t>(kNurseryLimitBytes));
     JS_SetNativeStackQuota(cx, kNativeStackQuota);
     if (!JS::InitSelfHostedCode(cx)) {
@@ -252,6 +269,14 @@ JSObject* ScriptHost::GetGlobal() const {
     return roots ? roots->global.get() : nullptr;
 }
 
+void ScriptHost::RunPendingJobs() {
+    if (!context || scriptDepth > 0)
+        return;
+    Entry entry(*this);
+    js::RunJobs(context);
+    ReportPendingException();
+}
+
 void ScriptHost::CollectGarbage() {
     if (context)
         JS_GC(context, JS::GCReason::API);
@@ -276,7 +301,9 @@ bool ScriptHost::RunFile(const std::string& path) {
 
 bool ScriptHost::Evaluate(const std::string& source, const std::string& fileName,
                           std::string* result) {
-    return Run(source, fileName, 0, result, ResultForm::Text);
+    const bool ok = Run(source, fileName, 0, result, ResultForm::Text);
+    RunPendingJobs();
+    return ok;
 }
 
 bool ScriptHost::EvaluateTypedLine(const std::string& source, const std::string& fileName,
@@ -313,9 +340,17 @@ bool ScriptHost::Run(const std::string& source, const std::string& fileName, uns
             ok = script::Stringify(cx, value, *result);
         } else {
             // Describing an object may run its own toSource or toString; the
-            // engine would write undefined as "(void 0)".
-            JSString* described = value.isUndefined() ? JS_NewStringCopyZ(cx, "undefined")
-                                                      : JS_ValueToSource(cx, value);
+            // engine would write undefined as "(void 0)", and an engine object
+            // or a promise as an empty "({})".
+            JSString* described = nullptr;
+            if (value.isUndefined())
+                described = JS_NewStringCopyZ(cx, "undefined");
+            else if (value.isObject() && !HasSourceForm(JS::GetClass(&value.toObject())))
+                described = JS_NewStringCopyZ(
+                    cx, ("[object " + std::string(JS::GetClass(&value.toObject())->name) + "]")
+                            .c_str());
+            else
+                described = JS_ValueToSource(cx, value);
             ok = described != nullptr;
             if (ok) {
                 value.setString(described);

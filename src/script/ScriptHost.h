@@ -54,6 +54,10 @@ class ScriptHost {
     // converted to a string (one byte per character).
     bool Evaluate(const std::string& source, const std::string& fileName,
                   std::string* result = nullptr);
+    // Runs the promise reactions (and resumed async functions) that are due,
+    // unless a script is running: they never run inside another script.
+    // Evaluate and RunFile do it when they finish; the frame does it once.
+    void RunPendingJobs();
     // Runs one line a developer typed, numbered from 1, and describes its
     // completion value as source text ("3", "\"text\"", "[1, 2]"), so that
     // a string and a number read differently. Errors are reported as usual.

@@ -221,9 +221,12 @@ void DevConsoleSystem::RunLine(const std::string& line) {
     // The line may print, fail (its report reaches the output through the
     // host), hide the console or even type into it: all of that lands
     // before its value does.
+    ScriptHost& host = ScriptHost::Instance();
     std::string shown;
-    if (ScriptHost::Instance().EvaluateTypedLine(line, kInputName, shown))
+    if (host.EvaluateTypedLine(line, kInputName, shown))
         AddOutput(shown);
+    // What the line's promises print comes after its value.
+    host.RunPendingJobs();
 }
 
 void DevConsoleSystem::AddOutput(const std::string& text) {

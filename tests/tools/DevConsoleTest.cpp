@@ -121,6 +121,16 @@ TEST_F(DevConsole, TypedLinesRunAndPrintTheirValueTheirErrorOrWhatTheyPrint) {
     EXPECT_TRUE(OutputHas("\ntrue\n"));
     Enter("var kept = 41; kept + 1");
     EXPECT_EQ(Eval("kept"), "41");
+    // Promise reactions run once the line is done, after its value.
+    Enter("Promise.resolve(5).then(function (v) { print('resolved', v); }), 'sync'");
+    EXPECT_TRUE(OutputHas("\n\"sync\"\nresolved 5\n")) << console->GetOutput();
+    // Engine objects and promises have no source form worth showing.
+    Enter("Core.Instance()");
+    Enter("Promise.resolve()");
+    Enter("new Error('e')");
+    EXPECT_TRUE(OutputHas("\n[object Core]\n> Promise.resolve()\n[object Promise]\n> new "
+                          "Error('e')\n(new Error(\"e\", \"console\", 1))\n"))
+        << console->GetOutput();
 
     // Hidden, it still collects what scripts say, for when it is opened.
     Press(kTilde);
@@ -131,7 +141,7 @@ TEST_F(DevConsole, TypedLinesRunAndPrintTheirValueTheirErrorOrWhatTheyPrint) {
     // Blank lines neither run nor enter the history.
     Press(kTilde);
     Enter("   ");
-    EXPECT_EQ(console->GetHistory().size(), 9u);
+    EXPECT_EQ(console->GetHistory().size(), 13u);
 }
 
 TEST_F(DevConsole, HistoryFollowsTheArrowKeyRules) {
