@@ -63,3 +63,4 @@ RunFile("../resource/Scripts/sampleClicks.js");
 RunFile("../resource/Scripts/sampleHud.js");
 RunFile("../resource/Scripts/sampleSound.js");
 RunFile("../resource/Scripts/samplePanel.js");
+RunFile("../resource/Scripts/sampleConsole.js");

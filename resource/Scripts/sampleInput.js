@@ -1,11 +1,13 @@
 // Escape ends the game. Every engine message reaches a message distributor's
 // function as a script object of its class; key presses are KeyboardMessages.
+// While the developer console is open the keyboard is the console's.
 (function () {
     var keys = MakeObject(["MessageDistributorComponent"]);
     ObjectManager.MessageDistributorComponent(keys).processMessageFunction =
         function (obj, message) {
             if (KeyboardMessage.Type(message) === MID.MID_KeyboardMessage &&
-                message.state === KeyState.KS_PRESSED && message.key === Code.Escape)
+                message.state === KeyState.KS_PRESSED && message.key === Code.Escape &&
+                !Core.Instance().DevConsoleSystem_.IsVisible())
                 Core.Quit();
         };
 })();

@@ -12,6 +12,7 @@
 #include "physics/BodyComponent.h"
 #include "physics/BulletConvert.h"
 #include "physics/PhysicsDebugDrawer.h"
+#include "tools/DevConsoleSystem.h"
 #include "window/WindowSystem.h"
 
 PhysicsSystem::PhysicsSystem(MessageManager& messages) : messages(messages) {
@@ -76,8 +77,11 @@ void PhysicsSystem::Update(float dt) {
     if (!stepMode) {
         world->stepSimulation(dt, kMaxSubSteps, kFixedStep);
     } else {
+        // A space typed into the developer console is not a step.
         const WindowSystem* window = Core::Instance().WindowSystem_;
-        if (window && window->IsKeyDown(kStepKey))
+        const DevConsoleSystem* console = Core::Instance().DevConsoleSystem_;
+        const bool typing = console && console->IsVisible();
+        if (window && !typing && window->IsKeyDown(kStepKey))
             world->stepSimulation(kFixedStep, 1, kFixedStep);
     }
     WritePosesBack();

@@ -15,6 +15,7 @@
 #include <js/SourceText.h>
 #include <js/Warnings.h>
 #include <jsapi.h>
+#include <jsfriendapi.h>
 
 #include "core/Path.h"
 #include "script/ScriptClass.h"
@@ -51,9 +52,7 @@ bool Print(JSContext* cx, unsigned argc, JS::Value* vp) {
             line += ' ';
         line += text;
     }
-    line += '\n';
-    std::fwrite(line.data(), 1, line.size(), stdout);
-    std::fflush(stdout);
+    ScriptHost::Instance().PrintLine(line);
     args.rval().setUndefined();
     return true;
 }
@@ -81,6 +80,17 @@ bool RunFileNative(JSContext* cx, unsigned argc, JS::Value* vp) {
     }
     ScriptHost::Instance().RunFile(path);
     return true;
+}
+
+// Objects whose source text says what they hold; any other object reads as
+// its class name.
+bool HasSourceForm(const JSClass* type) {
+    static const char* const kNames[] = {"Object", "Array",  "Function", "Error",  "Date",
+                                         "RegExp", "Number", "String",   "Boolean"};
+    for (const char* name : kNames)
+        if (std::strcmp(type->name, name) == 0)
+            return true;
+    return false;
 }
 
 void WarningReporter(JSContext*, JSErrorReport* report) {
@@ -372,6 +382,23 @@ bool ScriptHost::RunFile(const std::string& path) {
 
 bool ScriptHost::Evaluate(const std::string& source, const std::string& fileName,
                           std::string* result) {
+    return Run(source, fileName, 1, result, ResultForm::Text);
+}
+
+bool ScriptHost::EvaluateTypedLine(const std::string& source, const std::string& fileName,
+                                   const std::function<void(const std::string&)>& showValue) {
+    // The outer entry holds the line's promise jobs back until its value is
+    // shown: a developer reads the value first, then what its promises do.
+    Entry entry(*this);
+    std::string shown;
+    const bool ok = Run(source, fileName, 1, &shown, ResultForm::Source);
+    if (ok)
+        showValue(shown);
+    return ok;
+}
+
+bool ScriptHost::Run(const std::string& source, const std::string& fileName, unsigned firstLine,
+                     std::string* result, ResultForm form) {
     if (!context) {
         Report(fileName.c_str(), 0, 0, "the script engine is not running");
         return false;
@@ -390,7 +417,7 @@ bool ScriptHost::Evaluate(const std::string& source, const std::string& fileName
         return false;
     }
     JS::CompileOptions options(cx);
-    options.setFileAndLine(fileName.c_str(), 1);
+    options.setFileAndLine(fileName.c_str(), firstLine);
 
     // Compiled apart from running: a syntax error is the one report whose
     // column the engine counts from 0.
@@ -402,8 +429,29 @@ bool ScriptHost::Evaluate(const std::string& source, const std::string& fileName
     }
     JS::RootedValue value(cx);
     bool ok = JS_ExecuteScript(cx, compiled, &value);
-    if (ok && result)
-        ok = script::Stringify(cx, value, *result);
+    if (ok && result) {
+        if (form == ResultForm::Text) {
+            ok = script::Stringify(cx, value, *result);
+        } else {
+            // Describing an object may run its own toSource or toString; the
+            // engine would write undefined as "(void 0)", and an engine object
+            // or a promise as an empty "({})".
+            JSString* described = nullptr;
+            if (value.isUndefined())
+                described = JS_NewStringCopyZ(cx, "undefined");
+            else if (value.isObject() && !HasSourceForm(JS::GetClass(&value.toObject())))
+                described = JS_NewStringCopyZ(
+                    cx, ("[object " + std::string(JS::GetClass(&value.toObject())->name) + "]")
+                            .c_str());
+            else
+                described = JS_ValueToSource(cx, value);
+            ok = described != nullptr;
+            if (ok) {
+                value.setString(described);
+                ok = script::Stringify(cx, value, *result);
+            }
+        }
+    }
     if (!ok && !ReportPendingException())
         Report(fileName.c_str(), 0, 0, "the script was stopped (out of memory or terminated)");
     return ok;
@@ -467,6 +515,35 @@ void ScriptHost::Report(const char* fileName, unsigned line, unsigned column,
     lastStackTrace = stackTrace;
     std::fprintf(stderr, "%s\n%s", lastError.c_str(), lastStackTrace.c_str());
     std::fflush(stderr);
+    Notify(lastError);
+}
+
+void ScriptHost::PrintLine(const std::string& line) {
+    const std::string text = line + '\n';
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    std::fflush(stdout);
+    Notify(line);
+}
+
+void ScriptHost::AddOutputListener(const void* owner, OutputListener listener) {
+    RemoveOutputListener(owner);
+    outputListeners.emplace_back(owner, std::move(listener));
+}
+
+void ScriptHost::RemoveOutputListener(const void* owner) {
+    for (auto it = outputListeners.begin(); it != outputListeners.end(); ++it)
+        if (it->first == owner) {
+            outputListeners.erase(it);
+            return;
+        }
+}
+
+void ScriptHost::Notify(const std::string& line) {
+    // A listener only records the text; copying guards against one that
+    // removes itself while being told.
+    const auto listeners = outputListeners;
+    for (const auto& entry : listeners)
+        entry.second(line);
 }
 
 namespace {

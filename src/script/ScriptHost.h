@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -56,6 +57,24 @@ class ScriptHost {
     // converted to a string (one byte per character).
     bool Evaluate(const std::string& source, const std::string& fileName,
                   std::string* result = nullptr);
+    // Runs the promise jobs and cleanups scripts queued, then reports the
+    // rejections nobody handled. Runs by itself whenever the outermost call
+    // from the engine into script returns; the frame loop also calls it.
+    void RunPendingJobs();
+    // Runs one line a developer typed, numbered from 1, and describes its
+    // completion value as source text ("3", "\"text\"", "[1, 2]"), so that
+    // a string and a number read differently, to `showValue` before the
+    // line's promise jobs run. Errors are reported as usual.
+    bool EvaluateTypedLine(const std::string& source, const std::string& fileName,
+                           const std::function<void(const std::string&)>& showValue);
+
+    // Text scripts print and every error report also go to these listeners
+    // (the developer console), one call per printed line or report.
+    using OutputListener = std::function<void(const std::string& line)>;
+    void AddOutputListener(const void* owner, OutputListener listener);
+    void RemoveOutputListener(const void* owner);
+    // What print and console.log write: standard output and the listeners.
+    void PrintLine(const std::string& line);
 
     JSContext* GetContext() const { return context; }
     JSObject* GetGlobal() const;
@@ -77,11 +96,6 @@ class ScriptHost {
     // clears the pending exception, its message after `prefix`. True when
     // there was one.
     bool ReportPendingException(const char* prefix = "");
-
-    // Runs the promise jobs and cleanups scripts queued, then reports the
-    // rejections nobody handled. Runs by itself whenever the outermost call
-    // from the engine into script returns; the frame loop also calls it.
-    void RunPendingJobs();
 
     // The one formatter: "file:line:column: message", with the line and the
     // column left out when 0 (unknown) and "<no fileName=>" without a file.
@@ -137,6 +151,10 @@ class ScriptHost {
     // Raises an error in the running script, or reports a warning; with no
     // context yet, straight to the report.
     void Raise(const char* text, bool warning);
+    enum class ResultForm { Text, Source };
+    bool Run(const std::string& source, const std::string& fileName, unsigned firstLine,
+             std::string* result, ResultForm form);
+    void Notify(const std::string& line);
 
     JSContext* context = nullptr;
     struct Roots;
@@ -146,4 +164,5 @@ class ScriptHost {
     std::string lastStackTrace;
     size_t heapLimitBytes = kDefaultHeapLimitBytes;
     int scriptDepth = 0;
+    std::vector<std::pair<const void*, OutputListener>> outputListeners;
 };

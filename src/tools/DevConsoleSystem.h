@@ -1,14 +1,101 @@
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include <SFML/Graphics/Text.hpp>
+#include <SFML/System/Clock.hpp>
+#include <SFML/System/Vector2.hpp>
+
 #include "core/System.h"
 #include "messaging/MessageListener.h"
 
 class MessageManager;
+struct KeyboardMessage;
+namespace sf {
+class Font;
+class RenderWindow;
+} // namespace sf
 
-// The in-game developer console.
+// The in-game JavaScript console: an output area at the top of the window, an
+// input line near the bottom with a blinking cursor, and a history of earlier
+// lines that the arrow keys recall. The backquote key shows and hides it;
+// Enter runs the typed line in the script host and prints what it gave back.
+//
+// While hidden it draws nothing and ignores every key but the one that shows
+// it. It keeps collecting what scripts print and every error report, so a
+// developer who opens it after something went wrong finds the message there.
+// Game code and tools ask IsVisible and leave the keyboard to it while it is
+// shown.
 class DevConsoleSystem : public Core::System, public MessageListener {
   public:
+    static constexpr unsigned kCharacterSize = 17;
+    static constexpr float kLineHeight = 17.0f; // output lines are exactly this far apart
+    static constexpr float kLeftMargin = 30.0f;
+    static constexpr float kInputBottomGap = 10.0f; // below the input line
+    static constexpr const char* kFontFile = "Fonts/courierNew.ttf";
+    // The backquote key; with Shift it types '~' instead.
+    static constexpr std::uint32_t kToggleKey = 274;
+    // Typed lines report their errors under this name, from line 1.
+    static constexpr const char* kInputName = "console";
+    // Bounds that keep a script printing every frame from eating memory or
+    // the frame time: the oldest lines go first.
+    static constexpr std::size_t kMaxOutputLines = 400;
+    static constexpr std::size_t kMaxLineLength = 400;
+    static constexpr std::size_t kMaxHistory = 100;
+
     explicit DevConsoleSystem(MessageManager& messages);
+    ~DevConsoleSystem() override;
+
+    void Initialize() override;
+    void Update(float dt) override;
     virtual void HandleMessage(const MessagePointer& message);
     JSObject* GetJSInstance() override;
+
+    bool IsVisible() const { return visible; }
+    void SetVisible(bool shown);
+
+    // Appends text to the output, one output line per line of text; long
+    // lines are cut.
+    void AddOutput(const std::string& text);
+    // What Enter does: echoes the line, keeps it in the history, runs it and
+    // prints its value (an error is printed by the report it raises).
+    void RunLine(const std::string& line);
+
+    const std::string& GetInput() const { return input; }
+    const std::string& GetOutput() const { return output; }
+    std::uint32_t GetLineCount() const { return lineCount; }
+    std::uint32_t GetCursorIndex() const { return cursorIndex; }
+    std::uint32_t GetHistoryIndex() const { return historyIndex; }
+    const std::vector<std::string>& GetHistory() const { return history; }
+    sf::Vector2f GetInputPos() const { return inputPos; }
+    sf::Vector2f GetOutputPos() const { return outputPos; }
+    bool IsFontLoaded() const { return fontLoaded; }
+
+  private:
+    void OnKeyPressed(const KeyboardMessage& key);
+    void OnTextEntered(std::uint32_t unicode);
+    void OnVideoSizeChange(std::uint32_t newWidth, std::uint32_t newHeight);
+    void PlaceTexts();
+    void ForgetOldestLines();
+    void Draw(sf::RenderWindow& window);
+
+    const sf::Font* font = nullptr;
+    bool fontLoaded = false;
+    sf::Text outputText, inputText, cursorText;
+    std::uint32_t lineCount = 0;
+    std::uint32_t shownLines = 0;
+    std::string output;
+    std::string input;
+    sf::Vector2f outputPos, inputPos, cursorPos;
+    std::uint32_t cursorIndex = 0;
+    sf::Clock cursorClock;
+    std::uint32_t width = 1280;
+    std::uint32_t height = 800;
+    bool visible = false;
+    bool cursorOn = true;
+    std::vector<std::string> history;
+    std::uint32_t historyIndex = 0;
 };

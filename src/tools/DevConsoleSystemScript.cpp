@@ -10,5 +10,8 @@ JSObject* DevConsoleSystem::GetJSInstance() {
 
 namespace {
 using S = script::ScriptClass<DevConsoleSystem>;
-const S devConsoleSystemClass("DevConsoleSystem", {});
+const S devConsoleSystemClass("DevConsoleSystem",
+                              {
+                                  S::Method<&DevConsoleSystem::IsVisible>("IsVisible"),
+                              });
 } // namespace
