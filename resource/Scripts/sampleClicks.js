@@ -1,6 +1,6 @@
 // Clicks in the sample scene. The dropped crates light up while the mouse is
-// on them and jump when clicked; a button in the top-left corner of the
-// window drops another crate. Run by postInit.js after samplePhysics.js, so
+// on them and jump when clicked; a button in the bottom-left corner of
+// the window drops another crate. Run by postInit.js after samplePhysics.js, so
 // `scene`, `DropCrate` and the crates are there already.
 
 var windowSystem = core.WindowSystem_;
@@ -24,14 +24,18 @@ function MakeClickable(obj) {
 }
 scene.bodies.crates.forEach(MakeClickable);
 
-// The button is a click box with no picture of its own: the window's
-// debug outline shows where it is. It waits for the press to be released on
-// it, so a press that slides off drops nothing.
+// The button is a click box with a text label; the window's debug outline
+// shows its edge. It waits for the press to be released on it, so a press
+// that slides off drops nothing.
 var buttonHalfSize = [70, 16];
 function MakeButton() {
-    var obj = MakeObject(["TransformComponent", "ClickBoxComponent"]);
+    var obj = MakeObject(["TransformComponent", "ClickBoxComponent", "DrawTextComponent"]);
     var box = ObjectManager.ClickBoxComponent(obj);
     box.extents = buttonHalfSize;
+    var caption = ObjectManager.DrawTextComponent(obj);
+    caption.fontSize = 18;
+    caption.color = [1, 1, 0.85, 1];
+    caption.text = "Drop a crate";
     var drops = 0;
     box.mouseOverTriggerFunction = function () { print("Button: click to drop a crate"); };
     box.onClickReleaseFunction = function () {
@@ -45,10 +49,10 @@ function MakeButton() {
 }
 scene.dropButton = MakeButton();
 
-// Kept in the top-left corner whatever size the window has.
+// Kept in the bottom-left corner whatever size the window has.
 function PlaceButton() {
     var x = -windowSystem.GetWidth() / 2 + buttonHalfSize[0] + 12;
-    var y = windowSystem.GetHeight() / 2 - buttonHalfSize[1] - 12;
+    var y = -windowSystem.GetHeight() / 2 + buttonHalfSize[1] + 12;
     ObjectManager.TransformComponent(scene.dropButton).position = [x, y, 0];
 }
 PlaceButton();
