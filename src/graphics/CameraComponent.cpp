@@ -6,32 +6,14 @@
 #include "messaging/MessageManager.h"
 #include "objects/ComponentFactory.h"
 
-CameraComponent::~CameraComponent() {
-    ReleaseListener();
-}
-
 void CameraComponent::OnAdd() {
     // A second add of an attached camera must not leave its first listener registered.
-    ReleaseListener();
-    listener = new ComponentMessageListener<CameraComponent>(owner);
-    registeredWith = Core::Instance().messageManager;
-    if (registeredWith != nullptr)
-        registeredWith->AddListener(*listener, 0);
+    listener.Register(owner, Core::Instance().messageManager);
     active = false;
 }
 
 void CameraComponent::OnRemove() {
-    ReleaseListener();
-}
-
-void CameraComponent::ReleaseListener() {
-    if (listener == nullptr)
-        return;
-    if (registeredWith != nullptr)
-        registeredWith->RemoveListener(listener->listener);
-    delete listener;
-    listener = nullptr;
-    registeredWith = nullptr;
+    listener.Release();
 }
 
 void CameraComponent::HandleMessage(const MessagePointer&) {}

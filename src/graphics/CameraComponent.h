@@ -16,7 +16,6 @@ class CameraComponent : public Component {
     // The slot owns its listener, so it cannot be copied.
     CameraComponent(const CameraComponent&) = delete;
     CameraComponent& operator=(const CameraComponent&) = delete;
-    ~CameraComponent() override;
 
     void OnAdd() override;
     void OnRemove() override;
@@ -33,13 +32,8 @@ class CameraComponent : public Component {
     void SetActive(bool value);
     bool IsActive() const { return active; }
 
-    ComponentMessageListener<CameraComponent>* listener = nullptr;
+    OwnedComponentListener<CameraComponent> listener;
     bool active = false;
 
   private:
-    void ReleaseListener();
-
-    // Where the listener is registered; remembered so that unregistering never depends on
-    // the order in which statics are torn down at exit.
-    MessageManager* registeredWith = nullptr;
 };

@@ -24,17 +24,9 @@ template <std::size_t I = 0> ScriptArg MessageArg(Message* message) {
 
 } // namespace
 
-MessageDistributorComponent::~MessageDistributorComponent() {
-    ReleaseListener();
-}
-
 void MessageDistributorComponent::OnAdd() {
     // A second add of an attached component must not leave its first listener registered.
-    ReleaseListener();
-    listener = new ComponentMessageListener<MessageDistributorComponent>(owner);
-    registeredWith = Core::Instance().messageManager;
-    if (registeredWith)
-        registeredWith->AddListener(*listener, 0);
+    listener.Register(owner, Core::Instance().messageManager);
     active = true;
     processMessageFunction.Reset();
 }
@@ -42,18 +34,8 @@ void MessageDistributorComponent::OnAdd() {
 void MessageDistributorComponent::OnRemove() {
     // The manager only blanks the entry, so a delivery in progress (this very
     // listener may be on the stack) carries on safely.
-    ReleaseListener();
+    listener.Release();
     processMessageFunction.Reset();
-}
-
-void MessageDistributorComponent::ReleaseListener() {
-    if (!listener)
-        return;
-    if (registeredWith)
-        registeredWith->RemoveListener(listener->listener);
-    delete listener;
-    listener = nullptr;
-    registeredWith = nullptr;
 }
 
 void MessageDistributorComponent::HandleMessage(const MessagePointer& message) {

@@ -15,7 +15,6 @@ class MessageDistributorComponent : public Component {
     // The slot owns its listener, so it cannot be copied.
     MessageDistributorComponent(const MessageDistributorComponent&) = delete;
     MessageDistributorComponent& operator=(const MessageDistributorComponent&) = delete;
-    ~MessageDistributorComponent() override;
 
     void OnAdd() override;
     // Stops listening; `active` keeps its value.
@@ -26,14 +25,9 @@ class MessageDistributorComponent : public Component {
     void SetInactive() { active = false; }
     void ToggleActive() { active = !active; }
 
-    ComponentMessageListener<MessageDistributorComponent>* listener = nullptr;
+    OwnedComponentListener<MessageDistributorComponent> listener;
     ScriptCallback processMessageFunction;
     bool active = true;
 
   private:
-    void ReleaseListener();
-
-    // Where the listener is registered, so unregistering never depends on the
-    // order in which statics are torn down at exit.
-    MessageManager* registeredWith = nullptr;
 };

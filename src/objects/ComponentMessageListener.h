@@ -1,6 +1,7 @@
 #pragma once
 
 #include "messaging/MessageListener.h"
+#include "messaging/MessageManager.h"
 #include "objects/ComponentFactory.h"
 #include "objects/GameObject.h"
 #include "objects/ObjectManager.h"
@@ -35,4 +36,42 @@ template <class T> class ComponentMessageListener : public MessageListener {
     explicit ComponentMessageListener(const GameObject& owner) {
         listener = new ComponentMessageListenerDerived(owner);
     }
+};
+
+// A component's own registration with the message manager. Registering
+// replaces an earlier registration, so adding or initializing twice never
+// leaves two listeners; releasing unregisters from the manager it was added
+// to, remembered so that it never depends on the order in which statics are
+// torn down at exit. The manager only blanks the entry, so a delivery in
+// progress (this very listener may be on the stack) carries on safely.
+template <class T> class OwnedComponentListener {
+  public:
+    OwnedComponentListener() = default;
+    OwnedComponentListener(const OwnedComponentListener&) = delete;
+    OwnedComponentListener& operator=(const OwnedComponentListener&) = delete;
+    ~OwnedComponentListener() { Release(); }
+
+    void Register(const GameObject& owner, MessageManager* manager) {
+        Release();
+        listener = new ComponentMessageListener<T>(owner);
+        registeredWith = manager;
+        if (registeredWith != nullptr)
+            registeredWith->AddListener(*listener, 0);
+    }
+
+    void Release() {
+        if (listener == nullptr)
+            return;
+        if (registeredWith != nullptr)
+            registeredWith->RemoveListener(listener->listener);
+        delete listener;
+        listener = nullptr;
+        registeredWith = nullptr;
+    }
+
+    bool IsRegistered() const { return listener != nullptr; }
+
+  private:
+    ComponentMessageListener<T>* listener = nullptr;
+    MessageManager* registeredWith = nullptr;
 };

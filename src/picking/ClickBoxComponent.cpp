@@ -15,13 +15,9 @@ Component* FindSlot(std::uint32_t id) {
 }
 } // namespace
 
-ClickBoxComponent::~ClickBoxComponent() {
-    ReleaseListener();
-}
-
 void ClickBoxComponent::OnAdd() {
     // A second add of an attached box must not leave its first listener registered.
-    ReleaseListener();
+    listener.Release();
     // The slot may have served a destroyed object: nothing of that one stays.
     active = true;
     button = 0;
@@ -32,29 +28,15 @@ void ClickBoxComponent::OnAdd() {
 
 void ClickBoxComponent::Initialize() {
     // Initializing again must not add a second listener.
-    ReleaseListener();
-    listener = new ComponentMessageListener<ClickBoxComponent>(owner);
-    registeredWith = Core::Instance().messageManager;
-    if (registeredWith)
-        registeredWith->AddListener(*listener, 0);
+    listener.Register(owner, Core::Instance().messageManager);
     CallInit();
 }
 
 void ClickBoxComponent::OnRemove() {
     // The manager only blanks the entry, so a delivery in progress (this very
     // listener may be on the stack) carries on safely.
-    ReleaseListener();
+    listener.Release();
     CallDestruct();
-}
-
-void ClickBoxComponent::ReleaseListener() {
-    if (!listener)
-        return;
-    if (registeredWith)
-        registeredWith->RemoveListener(listener->listener);
-    delete listener;
-    listener = nullptr;
-    registeredWith = nullptr;
 }
 
 glm::vec2 ClickBoxComponent::GetCenter() const {

@@ -21,7 +21,6 @@ class ClickBoxComponent : public MouseCallbackComponent {
     // The slot owns its listener, so it cannot be copied.
     ClickBoxComponent(const ClickBoxComponent&) = delete;
     ClickBoxComponent& operator=(const ClickBoxComponent&) = delete;
-    ~ClickBoxComponent() override;
 
     // Starts listening, then calls initFunction(owner).
     void Initialize() override;
@@ -45,11 +44,7 @@ class ClickBoxComponent : public MouseCallbackComponent {
 
   private:
     bool Reacts() const { return active || clickableWhileInactive; }
-    void ReleaseListener();
 
-    ComponentMessageListener<ClickBoxComponent>* listener = nullptr;
-    // Where the listener is registered, so unregistering never depends on the
-    // order in which statics are torn down at exit.
-    MessageManager* registeredWith = nullptr;
+    OwnedComponentListener<ClickBoxComponent> listener;
     glm::vec2 mousePos{0.0f, 0.0f};
 };
