@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <set>
 #include <sstream>
 
 #include "core/Core.h"
@@ -38,13 +40,37 @@ std::vector<std::string> SplitLabels(const std::string& labels) {
     return result;
 }
 
+// Systems are never destroyed, but the message pool is freed when the
+// program ends: records still queued then (a request sent on the last frame,
+// or by code that never ran an update) would lose their strings. An exit
+// handler, registered after the pool was made and so run before it goes,
+// hands them back first.
+std::set<AntBarSystem*>& LiveSystems() {
+    static std::set<AntBarSystem*> live;
+    return live;
+}
+
+void ReleaseQueuesAtExit() {
+    for (AntBarSystem* system : LiveSystems())
+        system->ReleaseQueuedRequests();
+}
+
 } // namespace
 
 AntBarSystem::AntBarSystem(MessageManager& messages) : panels(std::make_unique<TweakPanels>()) {
     StartListening(messages, this);
+    static const bool registered = std::atexit(ReleaseQueuesAtExit) == 0;
+    (void)registered;
+    LiveSystems().insert(this);
+}
+
+void AntBarSystem::ReleaseQueuedRequests() {
+    newBars.clear();
+    requests.clear();
 }
 
 AntBarSystem::~AntBarSystem() {
+    LiveSystems().erase(this);
     // The window must not call into panels that are gone.
     if (handlerWindow != nullptr)
         handlerWindow->SetTweakBarEventHandler(nullptr);

@@ -44,6 +44,8 @@ class AntBarSystem : public Core::System, public MessageListener {
 
     explicit AntBarSystem(MessageManager& messages);
     ~AntBarSystem() override;
+    // Drops the requests not yet carried out (their records go back to the pool).
+    void ReleaseQueuedRequests();
 
     void Initialize() override;
     void Update(float dt) override;
