@@ -107,7 +107,7 @@ class Binding : public ScriptTest {
     }
 };
 
-TEST_F(Binding, NumbersBooleansAndStringsCrossBothWays) {
+TEST_F(Binding, NumbersBooleansStringsVectorsAndMatricesCrossBothWays) {
     // Unsigned values above 2147483647 are numbers, never negative.
     EXPECT_EQ(Eval("p.count = 4294967295; p.count"), "4294967295");
     EXPECT_EQ(TheProbe().count, 4294967295u);
@@ -134,9 +134,8 @@ TEST_F(Binding, NumbersBooleansAndStringsCrossBothWays) {
     EXPECT_EQ(Eval("p.text.length + ' ' + p.text.charCodeAt(3)"), "4 233");
     Eval("p.text = 'a\\u0101b\\0z'"); // low byte of every character, NUL kept
     EXPECT_EQ(TheProbe().text, std::string("a\1b\0z", 5));
-}
 
-TEST_F(Binding, VectorsQuaternionsAndMatricesAreArrays) {
+    // Vectors, quaternions and matrices are arrays.
     TheProbe().v3 = {1.0f, 2.5f, -3.0f};
     EXPECT_EQ(Eval("p.v3 + ' ' + (p.v3 !== p.v3)"), "1,2.5,-3 true"); // a new array every read
     Eval("p.v2 = [5, 6]; p.v3 = [7, 8, NaN]; p.v4 = [1, -Infinity, 3, 4]; p.cell = [3.9, -2.7]");
