@@ -16,13 +16,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::size_t Count(const std::string& text, const std::string& part) {
-    std::size_t found = 0;
-    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
-        ++found;
-    return found;
-}
-
 TEST(ResourcePath, DefaultGameNamesFollowTheResourceFolder) {
     EXPECT_EQ(ResolvePath("../resource/Models/a.vxm"), "../resource/Models/a.vxm");
     SetResourceFolder("/games/hill");
@@ -72,9 +65,9 @@ TEST_F(ScriptPaths, GameNamesResolveAndOnlyRegularFilesAndFaithfulNamesAreRead) 
               "false,0");
     Eval("g.GetModel(dir + 'Models'); g.GetModel(dir + 'none.vxm'); g.GetModel(dir + 'none.vxm')");
     const std::string err = ::testing::internal::GetCapturedStderr();
-    EXPECT_EQ(Count(err, "not a regular file"), 3u) << err;
-    EXPECT_EQ(Count(err, "a folder, not a file"), 1u) << err;
-    EXPECT_EQ(Count(err, "none.vxm: no such file"), 1u) << err;
+    EXPECT_EQ(CountOf(err, "not a regular file"), 3u) << err;
+    EXPECT_EQ(CountOf(err, "a folder, not a file"), 1u) << err;
+    EXPECT_EQ(CountOf(err, "none.vxm: no such file"), 1u) << err;
 
     // A NUL or a character above 255 would name another file: an error, and nothing is
     // written or read.

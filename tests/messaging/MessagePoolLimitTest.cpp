@@ -18,13 +18,6 @@ std::size_t InUse() {
     return MessagePool::Instance().GetStatistics()->ObjectsInUse;
 }
 
-std::size_t Count(const std::string& text, const std::string& part) {
-    std::size_t found = 0;
-    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
-        ++found;
-    return found;
-}
-
 class MessagePoolLimit : public ScriptTest {};
 
 TEST_F(MessagePoolLimit, ScriptsHitACapAndBadDelaysFailWhileEngineMessagesStillFlow) {
@@ -99,7 +92,7 @@ TEST(EngineMessages, AnExhaustedPoolDropsThemReportsOnceAndTheFrameGoesOn) {
     std::string err = ::testing::internal::GetCapturedStderr();
     EXPECT_EQ(GetDroppedEngineMessageCount(), droppedBefore + 3);
     EXPECT_FALSE(core.running) << "quitting does not depend on its message";
-    EXPECT_EQ(Count(err, "message pool is exhausted"), 1u) << err;
+    EXPECT_EQ(CountOf(err, "message pool is exhausted"), 1u) << err;
 
     // Once a message could be made again, the next drop is reported again.
     pool.Free(blocks.back());
@@ -108,7 +101,7 @@ TEST(EngineMessages, AnExhaustedPoolDropsThemReportsOnceAndTheFrameGoesOn) {
     ::testing::internal::CaptureStderr();
     EXPECT_EQ(TryCreateMessage<QuittingMessage>(), nullptr);
     err = ::testing::internal::GetCapturedStderr();
-    EXPECT_EQ(Count(err, "message pool is exhausted"), 1u) << err;
+    EXPECT_EQ(CountOf(err, "message pool is exhausted"), 1u) << err;
 
     for (void* block : blocks)
         pool.Free(block);

@@ -1,10 +1,10 @@
 // Drives every member of every script class with hostile values, the wrong
 // `this` and objects that are gone. MisuseSweepTest.cpp defines `classes`
 // (from the binding registry: name, members with kind, argument count and
-// parameter types) and `skipped` before running this file, then calls
-// SweepClass for each class, with engine frames in between, and the stale
-// phases at the end. A crash or abort ends the test process; every failure
-// a call may have must arrive here as a catchable Error.
+// type) before running this file, then calls SweepClass for each class, with
+// engine frames in between, and the stale phases at the end. A crash or abort
+// ends the test process; every failure a call may have must arrive here as a
+// catchable Error.
 var sweep = {
     calls: 0,    // every attempt
     errors: 0,   // attempts that failed with a script error
@@ -16,7 +16,30 @@ var sweep = {
 var core = Core.Instance();
 var om = core.objectManager;
 var byName = {};
-classes.forEach(function (c) { byName[c.name] = c; });
+
+// "(vec3 [x, y, z], integer) -> undefined" to ["vec3 [x, y, z]", "integer"].
+function ParameterTypes(type) {
+    var close = type.indexOf(") -> "), types = [], current = "", depth = 0;
+    if (type[0] != "(" || close < 0)
+        return types;
+    for (var i = 1; i < close; ++i) {
+        var ch = type[i];
+        depth += ("[(".includes(ch) ? 1 : 0) - ("])".includes(ch) ? 1 : 0);
+        if (ch == "," && depth == 0) {
+            types.push(current);
+            current = "";
+            if (type[i + 1] == " ")
+                ++i;
+        } else {
+            current += ch;
+        }
+    }
+    return current ? types.concat([current]) : types;
+}
+classes.forEach(function (c) {
+    byName[c.name] = c;
+    c.members.forEach(function (m) { m.params = ParameterTypes(m.type); });
+});
 
 // Members with effects that would end the rest of their class's sweep run
 // last in it, so everything before them meets a normal engine.
@@ -24,9 +47,8 @@ var drastic = ["DeleteObject", "DelayedDestruction", "ClearAllObjects",
                "ClearAllObjects_FreeMemory", "SetVideoMode", "ToggleFullScreen",
                "HideWindow", "MinimizeWindow", "MaximizeWindow", "CloseWindow", "Quit"];
 
-function Label(cls, member, how) {
-    return cls + "." + member + " " + how;
-}
+function Label(cls, member, how) { return cls + "." + member + " " + how; }
+function ClassOf(value) { return Object.prototype.toString.call(value).slice(8, -1); }
 
 // Runs f; a thrown value must be an Error with a message. Returns true when
 // f failed.
@@ -50,12 +72,6 @@ function MustFail(label, f) {
         sweep.bad.push(label + ": did not fail");
 }
 
-// A value that runs script while the engine converts it.
-function Sneaky(action) {
-    return { valueOf: function () { action(); return 1; },
-             toString: function () { action(); return "sneaky"; } };
-}
-
 var hostile = [
     undefined, null, "", "x", "\u012e\u012e/", "x.vxm\u0000.png", NaN, Infinity, -Infinity,
     -1, 4294967296, -4294967297, 1e308, 0.5, true, [], [1], [1, 2], [1, 2, 3, 4, 5],
@@ -64,60 +80,43 @@ var hostile = [
 ];
 
 function Identity(n) {
-    var m = [];
-    for (var c = 0; c < n; ++c) {
-        m.push([]);
-        for (var r = 0; r < n; ++r)
-            m[c].push(c == r ? 1 : 0);
-    }
-    return m;
+    return Array.from({ length: n }, (_, c) => Array.from({ length: n }, (_, r) => +(c == r)));
 }
 
 var samples = {};
 
 function AddSample(value) {
-    if (value === null || typeof value != "object")
+    if (value === null || typeof value != "object" || !byName[ClassOf(value)])
         return;
-    var name = Object.prototype.toString.call(value).slice(8, -1);
-    if (!byName[name])
-        return;
-    var list = samples[name] || (samples[name] = []);
+    var list = samples[ClassOf(value)] || (samples[ClassOf(value)] = []);
     if (list.length < 3)
         list.push(value);
-}
-
-function FreshMessage() {
-    return MouseWheelMessage.Create(1);
 }
 
 // An ordinary value of a parameter type as the API reference names it.
 function Plausible(type) {
     if (type == "GameObject") return om.NewObject();
-    if (type == "message object") return FreshMessage();
-    if (/^(string|file path)/.test(type)) return "sweep";
+    if (type == "message object") return MouseWheelMessage.Create(1);
+    if (/^(string|file path|any value)/.test(type)) return "sweep";
     if (/^boolean/.test(type)) return true;
     if (/^(vec2|integer pair)/.test(type)) return [1, 2];
     if (/^vec3/.test(type)) return [1, 2, 3];
     if (/^vec4/.test(type)) return [1, 2, 3, 4];
     if (/^quaternion/.test(type)) return [0, 0, 0, 1];
     if (/^(unsigned integer|integer|number)/.test(type)) return 1;
-    if (/^mat2/.test(type)) return Identity(2);
-    if (/^mat3/.test(type)) return Identity(3);
-    if (/^mat4/.test(type)) return Identity(4);
-    if (/^any value/.test(type)) return "sweep";
+    var mat = /^mat([234])/.exec(type);
+    if (mat) return Identity(+mat[1]);
     var list = samples[type.split(" ")[0]];
     return list && list.length ? list[0] : null;
 }
 
-function PlausibleArgs(member) {
-    return member.params.map(Plausible);
-}
+function PlausibleArgs(member) { return member.params.map(Plausible); }
 
 // Whether a member hands out an object of a bound class (a shape, a ray
 // result), so that calling it with ordinary arguments yields a sample.
 function MakesClassObject(m) {
     var result = m.type.split(") -> ")[1];
-    return !!result && classes.some(function (c) { return c.name == result.split(" ")[0]; });
+    return !!result && !!byName[result.split(" ")[0]];
 }
 
 // Objects of every class the engine hands out: the core and what its
@@ -132,16 +131,13 @@ function CollectSamples() {
             AddSample(globalThis[lent]);
     var obj = om.NewObject();
     AddSample(obj);
+    function Collect(c, m, f) { Attempt(Label(c.name, m.name, "collecting"), () => AddSample(f())); }
     classes.forEach(function (c) {
         c.members.forEach(function (m) {
             if (c.name == "ObjectManager" && m.kind == "function" && /^Add/.test(m.name))
-                Attempt(Label(c.name, m.name, "collecting"), function () {
-                    AddSample(ObjectManager[m.name](obj));
-                });
+                Collect(c, m, () => ObjectManager[m.name](obj));
             if (m.name == "Create" && m.kind == "function")
-                Attempt(Label(c.name, m.name, "collecting"), function () {
-                    AddSample(globalThis[c.name].Create.apply(null, PlausibleArgs(m)));
-                });
+                Collect(c, m, () => globalThis[c.name].Create.apply(null, PlausibleArgs(m)));
         });
     });
     for (var round = 0; round < 2; ++round) {
@@ -149,64 +145,46 @@ function CollectSamples() {
             c.members.forEach(function (m) {
                 if (m.kind == "function" &&
                     (m.name == "Instance" || /^Get/.test(m.name) || MakesClassObject(m)))
-                    Attempt(Label(c.name, m.name, "collecting"), function () {
-                        AddSample(globalThis[c.name][m.name].apply(null, PlausibleArgs(m)));
-                    });
+                    Collect(c, m, () => globalThis[c.name][m.name].apply(null, PlausibleArgs(m)));
             });
             (samples[c.name] || []).slice().forEach(function (subject) {
                 c.members.forEach(function (m) {
                     if (m.kind == "property")
-                        Attempt(Label(c.name, m.name, "collecting"), function () {
-                            AddSample(subject[m.name]);
-                        });
+                        Collect(c, m, () => subject[m.name]);
                     if (m.kind == "method" && (/^Get/.test(m.name) || MakesClassObject(m)))
-                        Attempt(Label(c.name, m.name, "collecting"), function () {
-                            AddSample(subject[m.name].apply(subject, PlausibleArgs(m)));
-                        });
+                        Collect(c, m, () => subject[m.name].apply(subject, PlausibleArgs(m)));
                 });
             });
         });
     }
-    return obj;
 }
 
-// Objects of other classes, and values that are no wrapper at all.
+// Objects of other classes, values that are no wrapper at all, and the
+// class object itself.
 function WrongThis(cls) {
     var list = [undefined, null, 1, "x", {}, []];
     for (var name in samples)
         if (name != cls && samples[name].length)
             list.push(samples[name][0]);
-    list.push(globalThis[cls]); // the class object itself
-    return list;
-}
-
-function Accessor(cls, name) {
-    return Object.getOwnPropertyDescriptor(globalThis[cls], name);
+    return list.concat([globalThis[cls]]);
 }
 
 function SweepProperty(c, m, subjects) {
-    var d = Accessor(c.name, m.name);
     subjects.forEach(function (s, i) {
-        var tag = "on object " + i;
-        var before;
-        Attempt(Label(c.name, m.name, "read " + tag), function () { before = s[m.name]; });
+        var tag = " on object " + i, before;
+        Attempt(Label(c.name, m.name, "read" + tag), () => { before = s[m.name]; });
         hostile.forEach(function (h, k) {
-            Attempt(Label(c.name, m.name, "write hostile #" + k + " " + tag), function () {
-                s[m.name] = h;
-            });
+            Attempt(Label(c.name, m.name, "write hostile #" + k + tag), () => { s[m.name] = h; });
         });
-        Attempt(Label(c.name, m.name, "write back " + tag), function () { s[m.name] = before; });
+        Attempt(Label(c.name, m.name, "write back" + tag), () => { s[m.name] = before; });
     });
-    if (m.kind == "property") {
-        WrongThis(c.name).forEach(function (w, k) {
-            MustFail(Label(c.name, m.name, "get with wrong this #" + k), function () {
-                d.get.call(w);
-            });
-            MustFail(Label(c.name, m.name, "set with wrong this #" + k), function () {
-                d.set.call(w, 1);
-            });
-        });
-    }
+    if (m.kind != "property")
+        return;
+    var d = Object.getOwnPropertyDescriptor(globalThis[c.name], m.name);
+    WrongThis(c.name).forEach(function (w, k) {
+        MustFail(Label(c.name, m.name, "get with wrong this #" + k), () => d.get.call(w));
+        MustFail(Label(c.name, m.name, "set with wrong this #" + k), () => d.set.call(w, 1));
+    });
 }
 
 function SweepCall(c, m, subjects) {
@@ -214,15 +192,13 @@ function SweepCall(c, m, subjects) {
     var n = m.argCount;
     var targets = m.kind == "method" ? subjects : [globalThis[c.name]];
     targets.forEach(function (t, i) {
-        var tag = "on target " + i;
-        Attempt(Label(c.name, m.name, "plausible " + tag), function () {
-            f.apply(t, PlausibleArgs(m));
-        });
+        var tag = " on target " + i;
+        Attempt(Label(c.name, m.name, "plausible" + tag), () => f.apply(t, PlausibleArgs(m)));
         for (var a = 0; a < n; ++a) {
             hostile.forEach(function (h, k) {
                 var args = PlausibleArgs(m);
                 args[a] = h;
-                Attempt(Label(c.name, m.name, "argument " + (a + 1) + " hostile #" + k + " " + tag),
+                Attempt(Label(c.name, m.name, "argument " + (a + 1) + " hostile #" + k + tag),
                         function () {
                             var made = f.apply(t, args);
                             // What a message was made of reaches the systems too.
@@ -234,20 +210,15 @@ function SweepCall(c, m, subjects) {
         // Another number of arguments returns undefined and does nothing.
         [n + 1, n > 0 ? n - 1 : n + 2].forEach(function (count) {
             var args = PlausibleArgs(m).concat([1, 1]).slice(0, count);
-            var result;
-            Attempt(Label(c.name, m.name, count + " arguments " + tag), function () {
-                result = f.apply(t, args);
-            });
+            var label = Label(c.name, m.name, count + " arguments" + tag), result;
+            Attempt(label, () => { result = f.apply(t, args); });
             if (result !== undefined)
-                sweep.bad.push(Label(c.name, m.name, count + " arguments " + tag) +
-                               ": returned " + String(result));
+                sweep.bad.push(label + ": returned " + String(result));
         });
     });
     if (m.kind == "method") {
         WrongThis(c.name).forEach(function (w, k) {
-            MustFail(Label(c.name, m.name, "wrong this #" + k), function () {
-                f.apply(w, PlausibleArgs(m));
-            });
+            MustFail(Label(c.name, m.name, "wrong this #" + k), () => f.apply(w, PlausibleArgs(m)));
         });
     }
 }
@@ -257,15 +228,15 @@ function SweepCall(c, m, subjects) {
 // own, so its members all start from a live component.
 function SweepClearingWhileConverting(c, members) {
     var isComponent = typeof ObjectManager["Add" + c.name] == "function";
+    var clear = () => { om.ClearAllObjects(); return 1; };
+    var clearing = { valueOf: clear, toString: () => clear() && "sneaky" };
     members.forEach(function (m) {
-        var subject = (samples[c.name] || [])[0];
-        if (isComponent)
-            subject = ObjectManager[c.name](WithEveryComponent());
-        if (!subject || (m.kind != "property" && m.kind != "method" && m.kind != "function"))
+        var subject = isComponent ? ObjectManager[c.name](WithEveryComponent())
+                                  : (samples[c.name] || [])[0];
+        if (!subject || m.kind == "constant")
             return;
-        var clearing = Sneaky(function () { om.ClearAllObjects(); });
         if (m.kind == "property") {
-            Attempt(Label(c.name, m.name, "write clearing while converted"), function () {
+            Attempt(Label(c.name, m.name, "write clearing while converted"), () => {
                 subject[m.name] = clearing;
             });
             return;
@@ -275,7 +246,7 @@ function SweepClearingWhileConverting(c, members) {
             var args = PlausibleArgs(m);
             args[a] = clearing;
             Attempt(Label(c.name, m.name, "argument " + (a + 1) + " clearing while converted"),
-                    function () { globalThis[c.name][m.name].apply(target, args); });
+                    () => globalThis[c.name][m.name].apply(target, args));
         }
     });
 }
@@ -284,31 +255,22 @@ function SweepClass(name) {
     var c = byName[name];
     CollectSamples();
     var subjects = samples[name] || [];
-    var members = c.members.filter(function (m) { return drastic.indexOf(m.name) < 0; })
-        .concat(c.members.filter(function (m) { return drastic.indexOf(m.name) >= 0; }));
+    var members = c.members.filter((m) => drastic.indexOf(m.name) < 0)
+        .concat(c.members.filter((m) => drastic.indexOf(m.name) >= 0));
     members.forEach(function (m) {
-        if (skipped[name + "." + m.name] !== undefined)
-            return;
         if (m.kind == "property" || m.kind == "constant")
             SweepProperty(c, m, m.kind == "constant" ? [globalThis[name]] : subjects);
         else
             SweepCall(c, m, subjects);
     });
-    SweepClearingWhileConverting(c, members.filter(function (m) {
-        return skipped[name + "." + m.name] === undefined;
-    }));
+    SweepClearingWhileConverting(c, members);
     return subjects.length;
 }
 
 // The host's own functions, outside the class tables.
 function SweepGlobals() {
-    ["print", "RunFile"].forEach(function (g) {
-        hostile.forEach(function (h, k) {
-            Attempt(g + " hostile #" + k, function () { globalThis[g](h); });
-        });
-    });
-    hostile.forEach(function (h, k) {
-        Attempt("console.log hostile #" + k, function () { console.log(h); });
+    [print, RunFile, console.log].forEach(function (g) {
+        hostile.forEach(function (h, k) { Attempt(g.name + " hostile #" + k, () => g(h)); });
     });
 }
 
@@ -325,10 +287,10 @@ function UseGone(subjects, how, mustFail) {
             subjects[name].forEach(function (s, i) {
                 var label = Label(name, m.name, how + " (object " + i + ")");
                 if (m.kind == "property") {
-                    Check(label + " read", function () { return s[m.name]; });
-                    Check(label + " write", function () { s[m.name] = Plausible(m.type); });
+                    Check(label + " read", () => s[m.name]);
+                    Check(label + " write", () => { s[m.name] = Plausible(m.type); });
                 } else if (m.kind == "method") {
-                    Check(label, function () { s[m.name].apply(s, PlausibleArgs(m)); });
+                    Check(label, () => s[m.name].apply(s, PlausibleArgs(m)));
                 }
             });
         });
@@ -340,9 +302,7 @@ function ComponentsOf(obj) {
     var found = {};
     classes.forEach(function (c) {
         var getter = ObjectManager[c.name];
-        if (!/Component$/.test(c.name) || typeof getter != "function")
-            return;
-        var w = getter(obj);
+        var w = /Component$/.test(c.name) && typeof getter == "function" && getter(obj);
         if (w)
             found[c.name] = [w];
     });
@@ -351,50 +311,44 @@ function ComponentsOf(obj) {
 
 function WithEveryComponent() {
     var obj = om.NewObject();
-    classes[classes.findIndex(function (c) { return c.name == "ObjectManager"; })].members
-        .forEach(function (m) {
-            if (m.kind == "function" && /^Add/.test(m.name))
-                ObjectManager[m.name](obj);
-        });
+    byName.ObjectManager.members.forEach(function (m) {
+        if (m.kind == "function" && /^Add/.test(m.name))
+            ObjectManager[m.name](obj);
+    });
     return obj;
 }
+
+// Component wrappers of an object with every component, kept across `end`.
+function KeptAcross(end) {
+    var obj = WithEveryComponent(), kept = ComponentsOf(obj);
+    end(obj, kept);
+    return kept;
+}
+function Clear() { om.ClearAllObjects(); }
+function Delete(obj) { om.DeleteObject(obj); om.DelayedDestruction(); }
 
 // Wrappers kept across ClearAllObjects reach nothing; kept across
 // DeleteObject + DelayedDestruction, or a component's removal, they must at
 // least not crash.
 function SweepStaleComponents() {
-    om.ClearAllObjects();
-    var kept = ComponentsOf(WithEveryComponent());
-    om.ClearAllObjects();
-    UseGone(kept, "after ClearAllObjects", true);
-
-    var obj = WithEveryComponent();
-    kept = ComponentsOf(obj);
-    om.DeleteObject(obj);
-    om.DelayedDestruction();
-    UseGone(kept, "after DeleteObject", false);
-
-    obj = WithEveryComponent();
-    kept = ComponentsOf(obj);
-    for (var name in kept)
-        ObjectManager["Remove" + name](obj);
-    UseGone(kept, "after its removal", false);
+    Clear();
+    UseGone(KeptAcross(Clear), "after ClearAllObjects", true);
+    UseGone(KeptAcross(Delete), "after DeleteObject", false);
+    UseGone(KeptAcross(function (obj, kept) {
+        for (var name in kept)
+            ObjectManager["Remove" + name](obj);
+    }), "after its removal", false);
 }
 
 // Wrappers of a deleted object reach nothing, neither at once nor once new
 // objects have taken the ids of the gone ones.
 function SweepWrappersOfGoneObjects() {
-    var obj = WithEveryComponent();
-    var kept = ComponentsOf(obj);
-    om.DeleteObject(obj);
-    om.DelayedDestruction();
+    var kept = KeptAcross(Delete);
     UseGone(kept, "after DeleteObject", true);
     WithEveryComponent();
     UseGone(kept, "after DeleteObject and a new object", true);
-
-    om.ClearAllObjects();
-    kept = ComponentsOf(WithEveryComponent());
-    om.ClearAllObjects();
+    Clear();
+    kept = KeptAcross(Clear);
     WithEveryComponent();
     UseGone(kept, "after ClearAllObjects and a new object", true);
 }
@@ -404,15 +358,13 @@ function SweepBroadcastMessages() {
     CollectSamples();
     var gone = {};
     classes.forEach(function (c) {
-        var create = c.members.filter(function (m) { return m.name == "Create"; })[0];
+        var create = c.members.filter((m) => m.name == "Create")[0];
         if (!create)
             return;
         var m = globalThis[c.name].Create.apply(null, PlausibleArgs(create));
         Core.BroadcastMessage(m);
         gone[c.name] = [m];
-        MustFail(Label(c.name, "Create", "broadcast twice"), function () {
-            Core.BroadcastMessage(m);
-        });
+        MustFail(Label(c.name, "Create", "broadcast twice"), () => Core.BroadcastMessage(m));
     });
     UseGone(gone, "after its broadcast", true);
 }
@@ -422,6 +374,6 @@ function SweepLentMessages() {
     var gone = {};
     for (var lent in globalThis)
         if (/^lent/.test(lent))
-            gone[Object.prototype.toString.call(globalThis[lent]).slice(8, -1)] = [globalThis[lent]];
+            gone[ClassOf(globalThis[lent])] = [globalThis[lent]];
     UseGone(gone, "after its lending", true);
 }

@@ -107,7 +107,7 @@ class Binding : public ScriptTest {
     }
 };
 
-TEST_F(Binding, NumbersBooleansAndStringsCrossBothWays) {
+TEST_F(Binding, NumbersBooleansStringsVectorsAndMatricesCrossBothWays) {
     // Unsigned values above 2147483647 are numbers, never negative.
     EXPECT_EQ(Eval("p.count = 4294967295; p.count"), "4294967295");
     EXPECT_EQ(TheProbe().count, 4294967295u);
@@ -134,9 +134,8 @@ TEST_F(Binding, NumbersBooleansAndStringsCrossBothWays) {
     EXPECT_EQ(Eval("p.text.length + ' ' + p.text.charCodeAt(3)"), "4 233");
     Eval("p.text = 'a\\u0101b\\0z'"); // low byte of every character, NUL kept
     EXPECT_EQ(TheProbe().text, std::string("a\1b\0z", 5));
-}
 
-TEST_F(Binding, VectorsQuaternionsAndMatricesAreArrays) {
+    // Vectors, quaternions and matrices are arrays.
     TheProbe().v3 = {1.0f, 2.5f, -3.0f};
     EXPECT_EQ(Eval("p.v3 + ' ' + (p.v3 !== p.v3)"), "1,2.5,-3 true"); // a new array every read
     Eval("p.v2 = [5, 6]; p.v3 = [7, 8, NaN]; p.v4 = [1, -Infinity, 3, 4]; p.cell = [3.9, -2.7]");
@@ -169,9 +168,12 @@ TEST_F(Binding, VectorsQuaternionsAndMatricesAreArrays) {
 TEST_F(Binding, ValuesOfTheWrongKindOrShapeAreRefusedAndChangeNothing) {
     Eval("p.v2 = [1, 2]; p.v3 = [1, 2, 3]; p.v4 = [1, 2, 3, 4]; p.cell = [5, 6];"
          "p.rotation = [0, 0, 0, 1]; p.m2 = [[1, 2], [3, 4]]; p.count = 7; p.offset = -7;"
-         "p.ratio = 0.5; p.small = 9; p.flag = true; p.text = 'kept'");
-    const Probe before = TheProbe();
-    const std::string vec3 = "Error in Probe.v3: the value must be vec3 [x, y, z], got ";
+         "p.ratio = 0.5; p.small = 9; p.flag = true; p.text = 'kept';"
+         "var state = () => JSON.stringify([p.v2, p.v3, p.v4, p.cell, p.rotation, p.m2, p.count,"
+         "  p.offset, p.ratio, p.small, p.flag, p.text, p.partner]), before = state();");
+    const std::string vec3 = "v3: the value must be vec3 [x, y, z], got ";
+    const std::string mat2 = "m2: the value must be mat2 (array of 2 columns), got an array ";
+    // Each statement, and its error after "Error in Probe.".
     const std::pair<const char*, std::string> cases[] = {
         {"p.v3 = [1, 2]", vec3 + "an array [1,2]."},
         {"p.v3 = {x: 1, y: 2, z: 3}", vec3 + "an object."},
@@ -182,58 +184,46 @@ TEST_F(Binding, ValuesOfTheWrongKindOrShapeAreRefusedAndChangeNothing) {
         {"p.v3 = new Float32Array(3)", vec3 + "an object."},
         {"p.v3 = '1,2,3'", vec3 + "a string \"1,2,3\"."},
         {"p.v3 = Array(1000).fill(0)", vec3 + "an array of 1000 elements [0,0,0,0,0,0,...]."},
-        {"p.v4 = [0.5, 0.5, 0.5]", "Error in Probe.v4: the value must be vec4 [x, y, z, w], got "
-                                   "an array [0.5,0.5,0.5]."},
-        {"p.v2 = 2", "Error in Probe.v2: the value must be vec2 [x, y], got a number."},
-        {"p.cell = [1]", "Error in Probe.cell: the value must be integer pair [x, y], got an "
-                         "array [1]."},
-        {"p.rotation = [0, 0, 1]", "Error in Probe.rotation: the value must be quaternion "
-                                   "[x, y, z, w], got an array [0,0,1]."},
-        {"p.m2 = [[1, 2]]", "Error in Probe.m2: the value must be mat2 (array of 2 columns), got "
-                            "an array [[...]]."},
-        {"p.m2 = [[1, 2], [3]]", "Error in Probe.m2: the value must be mat2 (array of 2 "
-                                 "columns), got an array [[...],[...]]."},
-        {"p.m2 = [1, 2, 3, 4]", "Error in Probe.m2: the value must be mat2 (array of 2 "
-                                "columns), got an array [1,2,3,4]."},
+        {"p.v4 = [0.5, 0.5, 0.5]", "v4: the value must be vec4 [x, y, z, w], got an array "
+                                   "[0.5,0.5,0.5]."},
+        {"p.v2 = 2", "v2: the value must be vec2 [x, y], got a number."},
+        {"p.cell = [1]", "cell: the value must be integer pair [x, y], got an array [1]."},
+        {"p.rotation = [0, 0, 1]", "rotation: the value must be quaternion [x, y, z, w], got an "
+                                   "array [0,0,1]."},
+        {"p.m2 = [[1, 2]]", mat2 + "[[...]]."},
+        {"p.m2 = [[1, 2], [3]]", mat2 + "[[...],[...]]."},
+        {"p.m2 = [1, 2, 3, 4]", mat2 + "[1,2,3,4]."},
         // Numbers are numbers: no string, boolean, null or undefined.
-        {"p.count = '12'", "Error in Probe.count: the value must be unsigned integer, got a "
-                           "string \"12\"."},
-        {"p.count = true", "Error in Probe.count: the value must be unsigned integer, got a "
-                           "boolean."},
-        {"p.offset = null", "Error in Probe.offset: the value must be integer, got null."},
-        {"p.small = undefined", "Error in Probe.small: the value must be integer, got undefined."},
-        {"p.ratio = [0.5]", "Error in Probe.ratio: the value must be number, got an array [0.5]."},
-        {"p.ratio = {valueOf: function() { return 1; }}",
-         "Error in Probe.ratio: the value must be number, got an object."},
+        {"p.count = '12'", "count: the value must be unsigned integer, got a string \"12\"."},
+        {"p.count = true", "count: the value must be unsigned integer, got a boolean."},
+        {"p.offset = null", "offset: the value must be integer, got null."},
+        {"p.small = undefined", "small: the value must be integer, got undefined."},
+        {"p.ratio = [0.5]", "ratio: the value must be number, got an array [0.5]."},
+        {"p.ratio = {valueOf: () => 1}", "ratio: the value must be number, got an object."},
         // Every string and object would be true.
-        {"p.flag = 'false'", "Error in Probe.flag: the value must be boolean, got a string "
-                             "\"false\"."},
-        {"p.flag = null", "Error in Probe.flag: the value must be boolean, got null."},
-        {"p.Scale([1, 2, 3], '2')", "Error in Probe.Scale: argument 2 must be number, got a "
-                                    "string \"2\"."},
-        {"p.Scale([1, 2], 2)", "Error in Probe.Scale: argument 1 must be vec3 [x, y, z], got an "
-                               "array [1,2]."},
-        {"p.doubled = '8'", "Error in Probe.doubled: the value must be unsigned integer, got a "
-                            "string \"8\"."},
+        {"p.flag = 'false'", "flag: the value must be boolean, got a string \"false\"."},
+        {"p.flag = null", "flag: the value must be boolean, got null."},
+        {"p.text = 5", "text: the value must be string, got a number."},
+        {"p.Join('a', {})", "Join: argument 2 must be string, got an object."},
+        {"p.Scale([1, 2, 3], '2')", "Scale: argument 2 must be number, got a string \"2\"."},
+        {"p.Scale([1, 2], 2)", "Scale: argument 1 must be vec3 [x, y, z], got an array [1,2]."},
+        {"p.doubled = '8'", "doubled: the value must be unsigned integer, got a string \"8\"."},
+        // Engine objects are of their own class, never null.
+        {"p.partner = Bystander.Instance()",
+         "partner: the value must be Probe, got a Bystander object."},
+        {"p.partner = null", "partner: the value must be Probe, got null."},
+        {"Probe.IsProbe(Probe)", "IsProbe: argument 1 must be Probe, got the Probe class object."},
     };
     for (const auto& [statement, message] : cases) {
         EXPECT_EQ(
             Eval(std::string("try { ") + statement + "; 'accepted' } catch (e) { e.message }"),
-            message)
+            "Error in Probe." + message)
             << statement;
     }
-    const Probe& after = TheProbe();
-    EXPECT_EQ(after.v2, before.v2);
-    EXPECT_EQ(after.v3, before.v3);
-    EXPECT_EQ(after.v4, before.v4);
-    EXPECT_EQ(after.cell, before.cell);
-    EXPECT_EQ(after.rotation, before.rotation);
-    EXPECT_EQ(after.m2, before.m2);
-    EXPECT_EQ(after.count, before.count);
-    EXPECT_EQ(after.offset, before.offset);
-    EXPECT_EQ(after.small, before.small);
-    EXPECT_EQ(after.ratio, before.ratio);
-    EXPECT_EQ(after.flag, before.flag);
+    EXPECT_EQ(Eval("state() === before"), "true");
+    // Reported where the offending value was written.
+    EXPECT_EQ(ErrorOf("\n  p.text = 5"),
+              "test.js:2:3: Error in Probe.text: the value must be string, got a number.");
 
     // What is accepted: numbers of any size wrap as the language's integer
     // conversions do, and booleans take numbers as well.
@@ -241,9 +231,14 @@ TEST_F(Binding, ValuesOfTheWrongKindOrShapeAreRefusedAndChangeNothing) {
                    "[p.count, p.offset, p.small, p.flag].join()"),
               "4294967295,1,1,false");
     EXPECT_EQ(Eval("p.flag = 2; p.ratio = Infinity; [p.flag, p.ratio].join()"), "true,Infinity");
+
+    // Engine failures are script errors too, and the context goes on.
+    EXPECT_EQ(Eval("try { p.Fail(); 'no' } catch (e) { e.message }"), "Error, the probe refused.");
+    EXPECT_EQ(ErrorOf("p.Throw()"), "test.js:1:3: Error in Probe.Throw: pool exhausted");
+    EXPECT_EQ(Eval("'the context goes on'"), "the context goes on");
 }
 
-TEST_F(Binding, EngineObjectsAreNewWrappersOrNull) {
+TEST_F(Binding, EngineObjectsAreNewWrappersOrNullBehindAccessorsAndConstants) {
     EXPECT_EQ(Eval("Probe.Instance() === Probe.Instance()"), "false");
     EXPECT_EQ(Eval("Probe.None()"), "null");
     Eval("p.partner = Probe.Instance()");
@@ -255,6 +250,18 @@ TEST_F(Binding, EngineObjectsAreNewWrappersOrNull) {
     EXPECT_STREQ(JS::GetClass(wrapper)->name, "Probe");
     int unbound = 0;
     EXPECT_EQ(NewScriptWrapper(&unbound), nullptr);
+
+    // Accessors, constants and what a script can enumerate.
+    EXPECT_EQ(Eval("p.doubled = 10; p.readOnlyDoubled = 99; [p.doubled, p.readOnlyDoubled]"),
+              "10,10");
+    EXPECT_EQ(TheProbe().count, 5u);
+    EXPECT_EQ(Eval("Probe.SEVEN = 5; [Probe.SEVEN, p.SEVEN,"
+                   " (function() { 'use strict'; Probe.SEVEN = 5; return Probe.SEVEN; })()]"),
+              "7,7,7");
+    EXPECT_EQ(Eval("var d = Object.getOwnPropertyDescriptor(Probe, 'flag');"
+                   "[Object.keys(p).length + Object.keys(Probe).length, typeof d.get,"
+                   " typeof d.set, d.enumerable, Object.getPrototypeOf(p) === Probe].join()"),
+              "0,function,function,false,true");
 }
 
 TEST_F(Binding, AWrongArgumentCountDoesNothingAndIsReportedOncePerFunction) {
@@ -301,42 +308,6 @@ TEST_F(Binding, AccessThroughTheClassObjectReportsMissingPrivateData) {
               "test.js:1:7: Error, Private data could not be retrieved in Probe.Add: 'this' is a "
               "number, not a Probe object.");
     EXPECT_EQ(TheProbe().touched, 0);
-}
-
-TEST_F(Binding, WrongKindsOfValuesAndEngineFailuresAreScriptErrors) {
-    EXPECT_EQ(ErrorOf("p.text = 5"),
-              "test.js:1:1: Error in Probe.text: the value must be string, got a number.");
-    EXPECT_EQ(ErrorOf("p.Join('a', {})"),
-              "test.js:1:3: Error in Probe.Join: argument 2 must be string, got an object.");
-    EXPECT_EQ(ErrorOf("p.v3 = 5"),
-              "test.js:1:1: Error in Probe.v3: the value must be vec3 [x, y, z], got a number.");
-    EXPECT_EQ(
-        ErrorOf("p.partner = Bystander.Instance()"),
-        "test.js:1:23: Error in Probe.partner: the value must be Probe, got a Bystander object.");
-    EXPECT_EQ(ErrorOf("Probe.IsProbe(Probe)"),
-              "test.js:1:7: Error in Probe.IsProbe: argument 1 must be Probe, got the Probe class "
-              "object.");
-    EXPECT_EQ(ErrorOf("p.partner = null"),
-              "test.js:1:1: Error in Probe.partner: the value must be Probe, got null.");
-    EXPECT_EQ(TheProbe().text, "");
-    EXPECT_EQ(TheProbe().partner, nullptr);
-
-    EXPECT_EQ(Eval("try { p.Fail(); 'no' } catch (e) { e.message }"), "Error, the probe refused.");
-    EXPECT_EQ(ErrorOf("p.Throw()"), "test.js:1:3: Error in Probe.Throw: pool exhausted");
-    EXPECT_EQ(Eval("'the context goes on'"), "the context goes on");
-}
-
-TEST_F(Binding, AccessorsConstantsAndEnumerability) {
-    EXPECT_EQ(Eval("p.doubled = 10; p.readOnlyDoubled = 99; [p.doubled, p.readOnlyDoubled]"),
-              "10,10");
-    EXPECT_EQ(TheProbe().count, 5u);
-    EXPECT_EQ(Eval("Probe.SEVEN = 5; [Probe.SEVEN, p.SEVEN,"
-                   " (function() { 'use strict'; Probe.SEVEN = 5; return Probe.SEVEN; })()]"),
-              "7,7,7");
-    EXPECT_EQ(Eval("var d = Object.getOwnPropertyDescriptor(Probe, 'flag');"
-                   "[Object.keys(p).length + Object.keys(Probe).length, typeof d.get,"
-                   " typeof d.set, d.enumerable, Object.getPrototypeOf(p) === Probe].join()"),
-              "0,function,function,false,true");
 }
 
 TEST_F(Binding, StoredCallbacksSurviveAFullCollectionAndOnlyFunctionsAreCalled) {

@@ -82,17 +82,26 @@ TEST_F(ScriptTest, RunFileNestsReportsInnerErrorsAndMissingFiles) {
     EXPECT_NE(host().GetLastError().find(folder.path.string()), std::string::npos);
 }
 
-// This needs an engine that was never started; a child process gives it one
-// even when the whole suite runs in one process.
-TEST(ScriptHostLifetime, HeapLimitAndShutdownBeforeDuringAndAfterARun) {
+// These need an engine that was never started; a child process gives them
+// one even when the whole suite runs in one process. Records a script made and
+// never broadcast go back to the pool when the engine shuts down, whether main
+// shuts it down or the exit does; copies of video modes are freed too (a
+// leak-checking build sees those).
+TEST(ScriptHostLifetime, HeapLimitShutdownAndWhatScriptsStillHoldBeforeDuringAndAfterARun) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
+    const auto messagesInUse = [] { return MessagePool::Instance().GetStatistics()->ObjectsInUse; };
+    const std::string hold = "var kept = [MouseWheelMessage.Create(1), "
+                             "RegisterAntBarMessage.Create('bar', 1, 2, 3, 4), "
+                             "Core.Instance().WindowSystem_.GetVideoMode(99)];";
     EXPECT_EXIT(
         {
             ScriptHost& host = ScriptHost::Instance();
             host.Shutdown(); // never initialised
             bool ok = host.GetHeapLimitBytes() == ScriptHost::kDefaultHeapLimitBytes;
             host.SetHeapLimitBytes(size_t(96) << 20);
-            ok = ok && host.Initialize() && host.Initialize();
+            const size_t before = messagesInUse();
+            ok = ok && host.Initialize() && host.Initialize() && host.Evaluate(hold, "hold.js");
+            ok = ok && messagesInUse() == before + 2;
             JSContext* cx = host.GetContext();
             ok = ok && JS_GetGCParameter(cx, JSGC_MAX_BYTES) == 96u << 20 &&
                  JS_GetGCParameter(cx, JSGC_MAX_NURSERY_BYTES) == ScriptHost::kNurseryLimitBytes;
@@ -100,41 +109,16 @@ TEST(ScriptHostLifetime, HeapLimitAndShutdownBeforeDuringAndAfterARun) {
             ok = ok && JS_GetGCParameter(cx, JSGC_MAX_BYTES) == 128u << 20;
             host.Shutdown();
             host.Shutdown();
-            ok = ok && !host.GetContext() && !host.GetGlobal() && !host.RunFile("any.js");
+            ok = ok && messagesInUse() == before && !host.GetContext() && !host.GetGlobal() &&
+                 !host.RunFile("any.js");
             // The engine cannot start twice in one process; that is refused.
             std::exit(ok && !host.Initialize() ? 0 : 1);
         },
         ::testing::ExitedWithCode(0), "");
-}
-
-// Records a script made and never broadcast go back to the pool when the
-// engine shuts down, whether main shuts it down or the exit does; copies of
-// video modes are freed too (a leak-checking build sees those).
-TEST(ScriptHostLifetime, WhatScriptsStillHoldIsReleasedAtShutdown) {
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
-    const auto messagesInUse = [] { return MessagePool::Instance().GetStatistics()->ObjectsInUse; };
     EXPECT_EXIT(
         {
             ScriptHost& host = ScriptHost::Instance();
-            const size_t before = messagesInUse();
-            bool ok = host.Initialize() &&
-                      host.Evaluate("var kept = [MouseWheelMessage.Create(1), "
-                                    "RegisterAntBarMessage.Create('bar', 1, 2, 3, 4), "
-                                    "Core.Instance().WindowSystem_.GetVideoMode(99)];",
-                                    "hold.js");
-            ok = ok && messagesInUse() == before + 2;
-            host.Shutdown();
-            std::exit(ok && messagesInUse() == before ? 0 : 1);
-        },
-        ::testing::ExitedWithCode(0), "");
-    EXPECT_EXIT(
-        {
-            ScriptHost& host = ScriptHost::Instance();
-            const bool ok = host.Initialize() &&
-                            host.Evaluate("var kept = [MouseWheelMessage.Create(1), "
-                                          "Core.Instance().WindowSystem_.GetVideoMode(99)];",
-                                          "");
-            std::exit(ok ? 0 : 1); // shut down by the exit, after main
+            std::exit(host.Initialize() && host.Evaluate(hold, "") ? 0 : 1); // shut down after main
         },
         ::testing::ExitedWithCode(0), "");
 }

@@ -2,23 +2,9 @@
 // host's help: each works or fails as a script error, never a crash.
 #include <gtest/gtest.h>
 
-#include "script/ScriptCallback.h"
-#include "script/ScriptClass.h"
 #include "script/ScriptTestSupport.h"
 
 namespace {
-
-// A function the engine calls later, as components do.
-struct JobHook {
-    ScriptCallback callback;
-    static JobHook* Instance() {
-        static JobHook hook;
-        return &hook;
-    }
-};
-using H = script::ScriptClass<JobHook>;
-const H jobHookClass("JobHook", {H::Property<&JobHook::callback>("callback"),
-                                 H::Function<&JobHook::Instance>("Instance")});
 
 TEST_F(ScriptTest, PromiseJobsRunAfterEveryEntryFromTheEngine) {
     // Start-up scripts and RunFile: jobs run once the outermost file is done,
@@ -44,10 +30,10 @@ TEST_F(ScriptTest, PromiseJobsRunAfterEveryEntryFromTheEngine) {
 
     // Callbacks: what the callback queued has run when the call returns,
     // including chains that queue further jobs.
-    Eval("log = []; JobHook.Instance().callback = function (n) {"
+    Eval("log = []; Hook.Instance().callback = function (n) {"
          "  Promise.resolve(n).then(function (v) { return v * 2; })"
          "    .then(function (v) { log.push(v); }); }");
-    EXPECT_TRUE(JobHook::Instance()->callback.Call({21}));
+    EXPECT_TRUE(Hook::Instance()->callback.Call({21}));
     EXPECT_EQ(Eval("log.join()"), "42");
 }
 

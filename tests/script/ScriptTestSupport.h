@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include "script/ScriptCallback.h"
 #include "script/ScriptHost.h"
 
 // Runs JavaScript through the engine's own host; fixtures of other suites
@@ -27,6 +28,24 @@ class ScriptRunner {
     // Runs statements; the reported error text, or "" when none.
     static std::string ErrorOf(const std::string& source) {
         return host().Evaluate(source, "test.js") ? std::string() : host().GetLastError();
+    }
+};
+
+// How often `part` occurs in `text`: messages said once must not repeat.
+inline std::size_t CountOf(const std::string& text, const std::string& part) {
+    std::size_t found = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++found;
+    return found;
+}
+
+// A script function the engine calls later, as components do; scripts reach
+// it as Hook.Instance().callback (the class is bound in CoreScriptTest.cpp).
+struct Hook {
+    ScriptCallback callback;
+    static Hook* Instance() {
+        static Hook hook;
+        return &hook;
     }
 };
 
