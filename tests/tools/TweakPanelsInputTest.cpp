@@ -159,32 +159,6 @@ TEST_F(TweakPanelsInput, AClickOnAScriptButtonRunsItAfterACollectionAndNeverReac
     EXPECT_LT(int(drawn.b), 40) << "nothing drawn where the button was";
 }
 
-TEST_F(TweakPanelsInput, TheGameLogicProfileShowsLiveStepTimesAtItsRefreshRate) {
-    GameLogicSystem& logic = *Core::Instance().GameLogicSystem_;
-    logic.Initialize();
-    // Some work for the script step to take time over.
-    Eval("Core.Instance().GameLogicSystem_.updateFunction = function() {"
-         "  var s = 0; for (var i = 0; i < 20000; ++i) s += Math.sqrt(i); };");
-    const auto shown = [&] { return Shown(bars->GetPanels(), "GameLogicProfile", "jsGameState"); };
-    ASSERT_TRUE(FramesUntil([&] {
-        logic.Update(0.01f);
-        return shown() > 0.0f;
-    })) << "the profile shows the script step's time";
-    ASSERT_TRUE(bars->GetPanels().FindBar("GameLogicProfile")->GetDrawnRect().has_value());
-
-    // Between refreshes the figure holds still; after one it follows the measurement.
-    const float first = shown();
-    Eval("Core.Instance().GameLogicSystem_.updateFunction = function() {"
-         "  var s = 0; for (var i = 0; i < 400000; ++i) s += Math.sqrt(i); };");
-    logic.Update(0.01f);
-    Frame();
-    EXPECT_EQ(shown(), first);
-    ASSERT_TRUE(FramesUntil([&] {
-        logic.Update(0.01f);
-        return shown() != first;
-    }));
-}
-
 TEST_F(TweakPanelsInput, TypingIntoATextFieldEditsTheVariableAndKeepsTheKeysFromTheGame) {
     static std::string name = "abc";
     static float speed = 2.0f;
@@ -231,8 +205,8 @@ TEST_F(TweakPanelsInput, TypingIntoATextFieldEditsTheVariableAndKeepsTheKeysFrom
 }
 
 // The whole game as it starts: the sample's panel and both profile panels, the systems
-// profile showing the frame rate once it is switched on.
-TEST(TweakPanelsInGame, TheSystemsProfileShowsLiveFiguresAndTheSamplePanelHasItsButtons) {
+// profile showing the frame rate once it is switched on, the game logic profile its steps.
+TEST(TweakPanelsInGame, BothProfilesShowLiveFiguresAtTheirRefreshAndTheSamplePanelTogglesThem) {
     if (!std::getenv("DISPLAY"))
         GTEST_SKIP() << "start-up opens the window; run under xvfb-run";
     Core& core = Core::Instance();
@@ -244,16 +218,27 @@ TEST(TweakPanelsInGame, TheSystemsProfileShowsLiveFiguresAndTheSamplePanelHasIts
     core.ToggleProfileWindow();
     TweakPanels& panels = core.AntBarSystem_->GetPanels();
     const auto shown = [&](const char* name) { return Shown(panels, "systems profile", name); };
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (std::chrono::steady_clock::now() < end &&
-           !(shown("frame rate") > 0.0f && shown("GraphicsSystem") > 0.0f))
-        core.RunFrame();
-    EXPECT_GT(shown("frame rate"), 0.0f);
-    EXPECT_GT(shown("GraphicsSystem"), 0.0f) << "milliseconds of drawing";
+    const auto logicShown = [&] { return Shown(panels, "GameLogicProfile", "jsGameState"); };
+    const auto framesUntil = [&](auto done) {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (std::chrono::steady_clock::now() < end && !done())
+            core.RunFrame();
+        return done();
+    };
+    EXPECT_TRUE(framesUntil([&] {
+        return shown("frame rate") > 0.0f && shown("GraphicsSystem") > 0.0f && logicShown() > 0.0f;
+    })) << "frame rate, milliseconds of drawing, the script step's time";
     const TweakBar* profile = panels.FindBar("systems profile");
     ASSERT_NE(profile, nullptr);
     EXPECT_TRUE(profile->IsVisible());
     EXPECT_TRUE(profile->GetDrawnRect().has_value());
+    const TweakBar* logicProfile = panels.FindBar("GameLogicProfile");
+    ASSERT_TRUE(logicProfile && logicProfile->GetDrawnRect().has_value());
+    // Between refreshes a figure holds still; after one it follows the measurement.
+    const float first = logicShown();
+    core.RunFrame();
+    EXPECT_EQ(logicShown(), first);
+    EXPECT_TRUE(framesUntil([&] { return logicShown() != first; }));
 
     const TweakBar* sample = panels.FindBar("Sample panel");
     ASSERT_NE(sample, nullptr);
@@ -265,6 +250,10 @@ TEST(TweakPanelsInGame, TheSystemsProfileShowsLiveFiguresAndTheSamplePanelHasIts
     core.RunFrame();
     EXPECT_FALSE(profile->IsVisible());
     EXPECT_FALSE(core.profiling);
+    const TweakControl* logicToggle = sample->FindControl("Game logic profile");
+    logicToggle->callback(logicToggle->clientData);
+    core.RunFrame();
+    EXPECT_FALSE(logicProfile->IsVisible());
 }
 
 } // namespace
