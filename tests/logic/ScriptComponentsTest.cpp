@@ -2,11 +2,11 @@
 // data, with handlers that pull the ground from under their own feet.
 
 #include "logic/GameLogicSystem.h"
+#include "messaging/Message.h"
 #include "objects/ObjectManager.h"
 #include "script/ScriptClass.h"
 #include "script/ScriptTestSupport.h"
 #include "window/KeyCodes.h"
-#include "window/WindowTestSupport.h"
 
 namespace {
 
@@ -203,30 +203,6 @@ TEST_F(ScriptComponents, GeneralDataKeepsItsValuesAcrossRemovalAndReuse) {
     EXPECT_EQ(Eval("[fresh.accTime, fresh.rightSprite, fresh.rubbishTutScale,"
                    " fresh.tooltipIsShowing].join('|')"),
               "0||0,0|false");
-}
-
-// A real key press through the X server reaches a script as the window
-// system built it. Runs alone: it needs the display's focus.
-class ScriptComponentsInput : public WindowTest, protected ScriptRunner {};
-
-TEST_F(ScriptComponentsInput, DistributorReceivesARealKeyPressAsAKeyboardMessage) {
-    if (IsSkipped())
-        return;
-    window->initialWidth = 320;
-    window->initialHeight = 240;
-    window->Initialize();
-    ASSERT_TRUE(host().Initialize());
-    Eval("var Id = LogicProbe.Id, seen = [], o = Core.Instance().objectManager.NewObject();"
-         "ObjectManager.AddMessageDistributorComponent(o);"
-         "ObjectManager.MessageDistributorComponent(o).processMessageFunction = function(obj, m) {"
-         "  if (KeyboardMessage.Type(m) == MID.MID_KeyboardMessage)"
-         "    seen.push([String(m), m.key, m.state, m.shift, Id(obj)].join()); };");
-    const std::string command =
-        "xdotool key --window " + std::to_string(window->GetWindow().getSystemHandle()) + " q";
-    ASSERT_EQ(std::system(command.c_str()), 0);
-    ASSERT_TRUE(PumpUntil([&] { return Eval("seen.length") == "2"; }));
-    EXPECT_EQ(Eval("seen.join(' ')"), "[object KeyboardMessage],113,0,false,0 "
-                                      "[object KeyboardMessage],113,1,false,0");
 }
 
 } // namespace
