@@ -103,7 +103,7 @@ class ClickInput : public WindowTest, protected ScriptRunner {
 };
 
 // A box whose transform is (100, 50) sits at (420, 190) in a 640 x 480 window.
-TEST_F(ClickInput, BoxPressAndReleaseRulesFollowRealClicks) {
+TEST_F(ClickInput, BoxPressReleaseAndHoverRulesFollowRealInput) {
     if (IsSkipped())
         return;
     Eval("WatchedBox([40, 20], true, [100, 50, 0]); box.onClickReleaseFunction = {};");
@@ -168,41 +168,37 @@ TEST_F(ClickInput, BoxPressAndReleaseRulesFollowRealClicks) {
     Click();
     EXPECT_EQ(Eval("Take()"), "b.destruct(0|1)");
     EXPECT_EQ(Eval("box.onClickFunction === null && box.destructFunction === null"), "true");
-}
 
-// Hovering counts frame time: the trigger fires once, when the hover has
-// lasted the delay, and re-arms when the mouse leaves.
-TEST_F(ClickInput, HoverTriggerTimingAndHeldFromRealMotion) {
-    if (IsSkipped())
-        return;
+    // Hovering counts frame time: the trigger fires once, when the hover has
+    // lasted the delay, and re-arms when the mouse leaves.
     Eval("WatchedBox([50, 20])");
     MoveTo(100, 100);
     logic().Update(0.02f);
-    EXPECT_EQ(Eval("Take()"), "b.mouseNotOver(0|-220,-140)");
+    EXPECT_EQ(Eval("Take()"), "b.mouseNotOver(1|-220,-140)");
 
     MoveTo(329, 259); // (320, 240) is the centre: (9, 19) is just in
     logic().Update(0.02f);
-    EXPECT_EQ(Eval("Take()"), "b.mouseOver(0|9,19)");
+    EXPECT_EQ(Eval("Take()"), "b.mouseOver(1|9,19)");
     logic().Update(0.02f);
-    EXPECT_EQ(Eval("Take()"), "b.mouseOverTrigger(0|9,19) b.mouseOver(0|9,19)");
-    EXPECT_TRUE(Box(0).IsTriggered());
-    EXPECT_FLOAT_EQ(Box(0).GetHoverTime(), 0.04f);
+    EXPECT_EQ(Eval("Take()"), "b.mouseOverTrigger(1|9,19) b.mouseOver(1|9,19)");
+    EXPECT_TRUE(Box(1).IsTriggered());
+    EXPECT_FLOAT_EQ(Box(1).GetHoverTime(), 0.04f);
     Button("mousedown", 1);
-    EXPECT_EQ(Eval("Take()"), "b.Click(0|9,19)");
+    EXPECT_EQ(Eval("Take()"), "b.Click(1|9,19)");
     logic().Update(0.02f);
-    EXPECT_EQ(Eval("Take()"), "b.mouseOver(0|9,19) b.buttonHeld(0|9,19)");
+    EXPECT_EQ(Eval("Take()"), "b.mouseOver(1|9,19) b.buttonHeld(1|9,19)");
 
     // Held but moved out: not over and not held; the hover starts again on return.
     MoveTo(329, 260);
     logic().Update(0.02f);
-    EXPECT_EQ(Eval("Take()"), "b.mouseNotOver(0|9,20)");
-    EXPECT_FALSE(Box(0).IsTriggered());
+    EXPECT_EQ(Eval("Take()"), "b.mouseNotOver(1|9,20)");
+    EXPECT_FALSE(Box(1).IsTriggered());
     MoveTo(320, 240);
     logic().Update(0.05f);
-    EXPECT_EQ(Eval("Take()"), "b.mouseOverTrigger(0|0,0) b.mouseOver(0|0,0) b.buttonHeld(0|0,0)");
+    EXPECT_EQ(Eval("Take()"), "b.mouseOverTrigger(1|0,0) b.mouseOver(1|0,0) b.buttonHeld(1|0,0)");
     // Moving out while held does not forget where the press began.
     Button("mouseup", 1);
-    EXPECT_EQ(Eval("Take()"), "b.ClickRelease(0|0,0) b.Release(0|0,0)");
+    EXPECT_EQ(Eval("Take()"), "b.ClickRelease(1|0,0) b.Release(1|0,0)");
 }
 
 // A box in the middle of a static body: the clickable gets the pick's world
