@@ -3,16 +3,10 @@
 #include <chrono>
 #include <cmath>
 #include <cstdint>
-#include <cstdlib>
-#include <fstream>
-#include <string>
 #include <thread>
 #include <vector>
 
-#include <unistd.h>
-
 #include <SFML/Audio/InputSoundFile.hpp>
-#include <gtest/gtest.h>
 
 #include "audio/SoundSystem.h"
 #include "core/Core.h"
@@ -80,21 +74,7 @@ struct Wav {
         samples.resize(std::size_t(file.read(samples.data(), samples.size())));
         return true;
     }
-    double Seconds() const { return double(samples.size()) / channels / rate; }
 };
-
-// Per block of `blockSeconds`, the loudest sample of any channel.
-inline std::vector<int> BlockPeaks(const Wav& wav, double blockSeconds) {
-    const std::size_t block = std::size_t(blockSeconds * wav.rate) * wav.channels;
-    std::vector<int> peaks;
-    for (std::size_t start = 0; start < wav.samples.size(); start += block) {
-        int peak = 0;
-        for (std::size_t i = start; i < std::min(wav.samples.size(), start + block); ++i)
-            peak = std::max(peak, std::abs(int(wav.samples[i])));
-        peaks.push_back(peak);
-    }
-    return peaks;
-}
 
 inline void Wait(double seconds) {
     std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
@@ -106,18 +86,23 @@ inline void Wait(double seconds) {
 // test in a process of its own; run by hand, the tests of the other kind are skipped.
 enum class AudioOutput { Null, Wave, Missing };
 
+// The wave backend's configuration (".conf") and the file it mixes into (".wav").
+inline std::string WaveOutputPath(const char* extension = ".wav") {
+    return (std::filesystem::temp_directory_path() /
+            ("marrowvale-alsoft-" + std::to_string(::getpid()) + extension))
+        .string();
+}
+
 inline bool UseAudioOutput(AudioOutput output) {
     static const AudioOutput chosen = [&] {
         if (output == AudioOutput::Wave) {
-            const std::string conf = (std::filesystem::temp_directory_path() /
-                                      ("marrowvale-alsoft-" + std::to_string(::getpid()) + ".conf"))
-                                         .string();
+            const std::string conf = WaveOutputPath(".conf");
             std::ofstream(conf) << "[general]\ndrivers = wave\nfrequency = 44100\n"
                                    "channels = stereo\nsample-type = int16\n"
                                    // Dither would put noise into the silences.
                                    "dither = false\noutput-limiter = false\n"
                                    "[wave]\nfile = "
-                                << conf.substr(0, conf.size() - 5) << ".wav\n";
+                                << WaveOutputPath() << "\n";
             ::unsetenv("ALSOFT_DRIVERS");
             ::setenv("ALSOFT_CONF", conf.c_str(), 1);
         } else {
@@ -126,12 +111,6 @@ inline bool UseAudioOutput(AudioOutput output) {
         return output;
     }();
     return chosen == output;
-}
-
-inline std::string WaveOutputPath() {
-    return (std::filesystem::temp_directory_path() /
-            ("marrowvale-alsoft-" + std::to_string(::getpid()) + ".wav"))
-        .string();
 }
 
 // The engine's sound system playing from a Sounds/ folder of the test's own,

@@ -11,7 +11,7 @@ class SoundSystemTest : public SoundTest {
     void SetUp() override { SetUpOutput(AudioOutput::Null); }
 };
 
-TEST_F(SoundSystemTest, EffectsNowSlotAndPausingFollowTheirLifetimes) {
+TEST_F(SoundSystemTest, EffectsNowSlotMusicAndPausingFollowTheirLifetimes) {
     WriteWav(Sound("short.wav"), 1, kRate, Tone(0.1, kRate, 0.5));
     WriteWav(Sound("long.wav"), 2, kRate, Tone(2.0, kRate, 0.5));
 
@@ -53,23 +53,20 @@ TEST_F(SoundSystemTest, EffectsNowSlotAndPausingFollowTheirLifetimes) {
     EXPECT_FALSE(system().HasNowSound()) << "the short one took the slot and ended";
     ASSERT_EQ(Eval("sound.UnmuteAllSoundsAndMusic(); 'ok'"), "ok");
     EXPECT_EQ(system().GetSoundCount(), 2u);
-}
 
-TEST_F(SoundSystemTest, StopMusicStopsTheStreamsOfThatFileOnlyAndEndedStreamsAreReleased) {
+    // StopMusic stops the streams of that file only; ended streams are released.
     WriteWav(Sound("a.wav"), 1, kRate, Tone(2.0, kRate, 0.5));
-    WriteWav(Sound("b.wav"), 1, kRate, Tone(2.0, kRate, 0.5));
-    WriteWav(Sound("blip.wav"), 1, kRate, Tone(0.1, kRate, 0.5));
-    ASSERT_EQ(Eval("sound.PlayMusic('a.wav', 50, true); sound.PlayMusic('b.wav', 50, false);"
-                   "sound.PlayMusic('a.wav', 50, false); sound.PlayMusic('blip.wav', 50, false);"
+    ASSERT_EQ(Eval("sound.PlayMusic('a.wav', 50, true); sound.PlayMusic('long.wav', 50, false);"
+                   "sound.PlayMusic('a.wav', 50, false); sound.PlayMusic('short.wav', 50, false);"
                    "'ok'"),
               "ok");
     EXPECT_EQ(system().GetMusicCount(), 4u);
     Wait(0.4);
     system().Update(0.0f);
-    EXPECT_EQ(system().GetMusicCount(), 3u) << "the ended blip is released";
+    EXPECT_EQ(system().GetMusicCount(), 3u) << "the ended short one is released";
 
     ASSERT_EQ(Eval("sound.StopMusic('a.wav'); 'ok'"), "ok");
-    EXPECT_EQ(system().GetMusicCount(), 1u) << "both streams of a.wav stopped, b.wav plays on";
+    EXPECT_EQ(system().GetMusicCount(), 1u) << "both streams of a.wav stopped, long.wav plays on";
     ASSERT_EQ(Eval("sound.StopMusic('missing.wav'); sound.SetPauseAllMusic(true); 'ok'"), "ok");
     Wait(0.1);
     system().Update(0.0f);

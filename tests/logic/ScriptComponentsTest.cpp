@@ -1,19 +1,12 @@
 // Components that call scripts: script-update, message distributor, general
 // data, with handlers that pull the ground from under their own feet.
 
-#include <cstdint>
-#include <string>
-
-#include <gtest/gtest.h>
-
-#include "core/Core.h"
 #include "logic/GameLogicSystem.h"
 #include "messaging/Message.h"
 #include "objects/ObjectManager.h"
 #include "script/ScriptClass.h"
 #include "script/ScriptTestSupport.h"
 #include "window/KeyCodes.h"
-#include "window/WindowTestSupport.h"
 
 namespace {
 
@@ -56,12 +49,12 @@ TEST_F(ScriptComponents, ScriptUpdateCallsInitUpdateDestructAndSurvivesGarbageCo
     Eval("ObjectManager.InitializeObj(a)");
     Frame();
     EXPECT_EQ(Eval("Take()"), "init 0 1") << "init runs whatever active says; update does not";
-    Eval("su.ToggleActive()");
-    Frame();
-    Eval("su.active = false");
-    Frame();
-    Eval("su.SetActive()");
-    Frame(0.5f);
+    for (const auto& [change, dt] : {std::pair{"su.ToggleActive()", 0.25f},
+                                     {"su.active = false", 0.25f},
+                                     {"su.SetActive()", 0.5f}}) {
+        Eval(change);
+        Frame(dt);
+    }
     EXPECT_EQ(Eval("Take()"), "a 0 0.25 a 0 0.5");
 
     EXPECT_EQ(Eval("ObjectManager.RemoveScriptUpdateComponent(a); Take()"), "destruct 0");
@@ -132,12 +125,12 @@ TEST_F(ScriptComponents, MessageDistributorHandsOverEachMessageInItsOwnClass) {
     EXPECT_NE(ErrorOf("kept.mousePos").find("Private data"), std::string::npos)
         << "the record was released after delivery";
 
-    Eval("md.SetInactive()");
-    Key('b');
-    Eval("md.ToggleActive()");
-    Key('c');
-    Eval("md.ToggleActive(); md.ToggleActive()");
-    Key('d');
+    for (const auto& [change, key] : {std::pair{"md.SetInactive()", 'b'},
+                                      {"md.ToggleActive()", 'c'},
+                                      {"md.ToggleActive(); md.ToggleActive()", 'd'}}) {
+        Eval(change);
+        Key(key);
+    }
     EXPECT_EQ(Eval("Take()"), "first:0:[object KeyboardMessage]:99:0 "
                               "first:0:[object KeyboardMessage]:100:0");
 
@@ -210,31 +203,6 @@ TEST_F(ScriptComponents, GeneralDataKeepsItsValuesAcrossRemovalAndReuse) {
     EXPECT_EQ(Eval("[fresh.accTime, fresh.rightSprite, fresh.rubbishTutScale,"
                    " fresh.tooltipIsShowing].join('|')"),
               "0||0,0|false");
-}
-
-// A real key press through the X server reaches a script as the window
-// system built it. Runs alone: it needs the display's focus.
-class ScriptComponentsInput : public WindowTest, protected ScriptRunner {};
-
-TEST_F(ScriptComponentsInput, DistributorReceivesARealKeyPressAsAKeyboardMessage) {
-    if (IsSkipped())
-        return;
-    window->initialWidth = 320;
-    window->initialHeight = 240;
-    window->Initialize();
-    ASSERT_TRUE(host().Initialize());
-    Eval("var Id = LogicProbe.Id, seen = [], o = Core.Instance().objectManager.NewObject();"
-         "ObjectManager.AddMessageDistributorComponent(o);"
-         "ObjectManager.MessageDistributorComponent(o).processMessageFunction = function(obj, m) {"
-         "  if (KeyboardMessage.Type(m) == MID.MID_KeyboardMessage)"
-         "    seen.push([String(m), m.key, m.state, m.shift, Id(obj)].join()); };");
-    const std::string command =
-        "xdotool key --window " + std::to_string(window->GetWindow().getSystemHandle()) + " q";
-    ASSERT_EQ(std::system(command.c_str()), 0);
-    ASSERT_TRUE(PumpUntil([&] { return Eval("seen.length") == "2"; }));
-    EXPECT_EQ(Eval("seen.join(' ')"), "[object KeyboardMessage],113,0,false,0 "
-                                      "[object KeyboardMessage],113,1,false,0");
-    EXPECT_EQ(Eval("[KeyState.KS_PRESSED, KeyState.KS_RELEASED].join()"), "0,1");
 }
 
 } // namespace

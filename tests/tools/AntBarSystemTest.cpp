@@ -1,15 +1,9 @@
 // The panel system without a window: what the queued requests make of the bars, the
 // definition texts it sends, and the life of script buttons.
-#include <cstring>
-#include <string>
-#include <vector>
-
-#include <gtest/gtest.h>
 #include <js/GCAPI.h>
 #include <jsapi.h>
 
 #include "core/Core.h"
-#include "messaging/Message.h"
 #include "script/ScriptTestSupport.h"
 #include "tools/AntBarSystem.h"
 #include "tools/TweakBar.h"
@@ -19,21 +13,18 @@ namespace {
 // An object that counts its own finalisation: a script function that refers to it
 // can be seen to be collected.
 int finalized = 0;
-const JSClassOps kCountingOps = {
-    nullptr,
-    nullptr,
-    nullptr,
-    nullptr,
-    nullptr,
-    nullptr,
-    [](JS::GCContext*, JSObject*) { ++finalized; },
-    nullptr,
-    nullptr,
-    nullptr,
-};
+const JSClassOps kCountingOps = {nullptr,
+                                 nullptr,
+                                 nullptr,
+                                 nullptr,
+                                 nullptr,
+                                 nullptr,
+                                 [](JS::GCContext*, JSObject*) { ++finalized; },
+                                 nullptr,
+                                 nullptr,
+                                 nullptr};
 const JSClass kCountingClass = {
-    "Counted", JSCLASS_FOREGROUND_FINALIZE, &kCountingOps, nullptr, nullptr, nullptr,
-};
+    "Counted", JSCLASS_FOREGROUND_FINALIZE, &kCountingOps, nullptr, nullptr, nullptr};
 
 void FullCollection(JSContext* cx) {
     JS::PrepareForFullGC(cx);
@@ -51,6 +42,12 @@ class AntBars : public ScriptTest {
     static void Send(Message* message) { Core::Instance().BroadcastMessage(message); }
     static void Frame() { system().Update(0.0f); }
     static std::vector<std::string> Definitions() { return panels().GetDefinitions(); }
+    static bool Key(sf::Event::EventType type, sf::Keyboard::Key code, bool control) {
+        sf::Event key;
+        key.type = type;
+        key.key = {code, false, control, false, false};
+        return panels().HandleEvent(key);
+    }
     static const TweakControl* Control(const std::string& bar, const std::string& name) {
         const TweakBar* b = panels().FindBar(bar);
         return b ? b->FindControl(name) : nullptr;
@@ -149,11 +146,10 @@ TEST_F(AntBars, ButtonsRunTheirCallbacksWhileTheBarLivesAndShortcutsPressThem) {
     Send(CreateMessage<AddButtonMessage>("tools", count, &data, "Save", " key=CTRL+s"));
     static std::int32_t on = 0;
     Send(CreateMessage<AddVarMessage>("tools", &on, kTweakBool32, "on", "key=x"));
-    // Script buttons: closures nothing else keeps, one value that is no function.
-    Eval("var log = []; var bars = Core.Instance().AntBarSystem_;"
-         "(function() { var n = 0;"
-         "  bars.AddButton('tools', 'Go', function() { log.push('go ' + (++n)); });"
-         "  bars.AddButton('tools', 'Again', function() { log.push('again'); }); })();"
+    // Script buttons, and one value that is no function.
+    Eval("var log = [], n = 0, bars = Core.Instance().AntBarSystem_;"
+         "bars.AddButton('tools', 'Go', function() { log.push('go ' + (++n)); });"
+         "bars.AddButton('tools', 'Again', function() { log.push('again'); });"
          "bars.AddButton('tools', 'Inert', 7);"
          "bars.AddButton('nowhere', 'Lost', function() { log.push('lost'); });");
     EXPECT_EQ(ErrorOf("bars.AddButton('tools', 'Two')"), "") << "ignored, not an error";
@@ -184,23 +180,16 @@ TEST_F(AntBars, ButtonsRunTheirCallbacksWhileTheBarLivesAndShortcutsPressThem) {
     Press("tools", "Save");
     EXPECT_EQ(presses, 42);
 
-    sf::Event key;
-    key.type = sf::Event::KeyPressed;
-    key.key = {sf::Keyboard::S, false, true, false, false};
-    EXPECT_TRUE(panels().HandleEvent(key));
+    EXPECT_TRUE(Key(sf::Event::KeyPressed, sf::Keyboard::S, true));
     EXPECT_EQ(presses, 84);
-    key.type = sf::Event::KeyReleased;
-    EXPECT_TRUE(panels().HandleEvent(key)) << "the release goes where the press went";
-    key.type = sf::Event::KeyPressed;
-    key.key = {sf::Keyboard::S, false, false, false, false};
-    EXPECT_FALSE(panels().HandleEvent(key)) << "plain s is the game's";
-    key.key = {sf::Keyboard::X, false, false, false, false};
-    EXPECT_TRUE(panels().HandleEvent(key));
+    EXPECT_TRUE(Key(sf::Event::KeyReleased, sf::Keyboard::S, true))
+        << "the release goes where the press went";
+    EXPECT_FALSE(Key(sf::Event::KeyPressed, sf::Keyboard::S, false)) << "plain s is the game's";
+    EXPECT_TRUE(Key(sf::Event::KeyPressed, sf::Keyboard::X, false));
     EXPECT_EQ(on, 1) << "a switch's shortcut flips it";
-    // Hidden bars take no keys.
     Send(CreateMessage<SetBarVisibleMessage>("tools", false));
     Frame();
-    EXPECT_FALSE(panels().HandleEvent(key));
+    EXPECT_FALSE(Key(sf::Event::KeyPressed, sf::Keyboard::X, false)) << "hidden bars take no keys";
     EXPECT_EQ(on, 1);
 
     // Deleting the bar releases its callbacks and tickets; a new bar of the same

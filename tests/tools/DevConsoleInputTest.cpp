@@ -1,14 +1,6 @@
 // The developer console in a real window, typed into through the X server
 // and checked by what it draws. It moves the server's focus, so ctest runs it
 // alone.
-#include <cstdlib>
-#include <functional>
-#include <string>
-
-#include <SFML/Graphics/Image.hpp>
-#include <gtest/gtest.h>
-
-#include "core/Core.h"
 #include "script/ScriptTestSupport.h"
 #include "tools/DevConsoleSystem.h"
 #include "window/WindowTestSupport.h"
@@ -99,12 +91,8 @@ TEST_F(DevConsoleInput, TypedLinesRunRecallAndShowWhileTheSampleKeepsOffEscape) 
 
     Key("Return");
     ASSERT_TRUE(FramesUntil([&] { return OutputEndsWith("> 1+2\n3\n"); })) << console->GetOutput();
-    TypeText("nope");
-    Key("Return Escape"); // the sample quits on Escape, not while the console is open
-    ASSERT_TRUE(FramesUntil([&] {
-        return OutputEndsWith("> nope\nconsole:1:1: ReferenceError: nope is not defined\n");
-    })) << console->GetOutput();
-    Key("Up Up shift+grave");
+    // The sample quits on Escape, but not while the console is open.
+    Key("Escape Up shift+grave");
     ASSERT_TRUE(FramesUntil([&] { return console->GetInput() == "1+2~"; }));
     EXPECT_TRUE(Core::Instance().running);
     // The output now reaches down from the top.

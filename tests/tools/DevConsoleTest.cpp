@@ -1,9 +1,4 @@
 // The developer console driven by the engine's own input messages.
-#include <cstdint>
-#include <string>
-
-#include <gtest/gtest.h>
-
 #include "core/Core.h"
 #include "messaging/Message.h"
 #include "script/ScriptTestSupport.h"
@@ -22,6 +17,10 @@ class DevConsole : public ScriptTest {
     }
     void Press(std::uint32_t key, bool shift = false, std::uint32_t state = KS_PRESSED) {
         core.BroadcastMessage(TryCreateMessage<KeyboardMessage>(state, key, false, false, shift));
+    }
+    void Press(std::initializer_list<std::uint32_t> keys) {
+        for (std::uint32_t key : keys)
+            Press(key);
     }
     void Type(const std::string& text) {
         for (unsigned char c : text)
@@ -47,8 +46,7 @@ TEST_F(DevConsole, HiddenItIgnoresKeysThenItsHistoryFollowsTheArrowKeyRules) {
     Resize(1024, 768);
     EXPECT_EQ(console->GetInputPos(), sf::Vector2f(30.0f, 741.0f));
     Type("abc");
-    for (std::uint32_t key : {kLeft, kUp, kDown, kReturn})
-        Press(key);
+    Press({kLeft, kUp, kDown, kReturn});
     Press(kTilde, true); // Shift+backquote types '~'
     Press(kTilde, false, KS_RELEASED);
     EXPECT_FALSE(console->IsVisible());
@@ -56,9 +54,8 @@ TEST_F(DevConsole, HiddenItIgnoresKeysThenItsHistoryFollowsTheArrowKeyRules) {
     EXPECT_TRUE(console->GetHistory().empty());
 
     Press(kTilde);
-    Type("`xy"); // the toggle's own character is not typed
-    Press(kHome);
-    Press(kUp); // no history: only the cursor moves
+    Type("`xy");         // the toggle's own character is not typed
+    Press({kHome, kUp}); // no history: only the cursor moves
     EXPECT_EQ(console->GetInput(), "xy");
     EXPECT_EQ(console->GetCursorIndex(), 2u);
     Press(kReturn);
@@ -87,14 +84,11 @@ TEST_F(DevConsole, HiddenItIgnoresKeysThenItsHistoryFollowsTheArrowKeyRules) {
 TEST_F(DevConsole, TypedLinesShowTheirValueTheirErrorAndWhatTheyPrint) {
     Press(kTilde);
     Type("1+2");
-    Press(kLeft);
-    Press(kBack);
+    Press({kLeft, kBack});
     Type("*");
-    Press(kHome);
-    Press(kDelete);
+    Press({kHome, kDelete});
     Type("4");
-    Press(kEnd);
-    Press(kReturn);
+    Press({kEnd, kReturn});
     EXPECT_TRUE(OutputHas("> 4*2\n8\n")) << console->GetOutput();
     Enter("'c' + 'd'");
     Enter("nope + 1");

@@ -33,14 +33,12 @@ TEST(TweakDefinition, ReadsTargetsQuotedValuesAndReportsWhereItFails) {
     EXPECT_NE(error.find("not closed"), std::string::npos) << error;
     EXPECT_FALSE(ParseTweakDefinition("'stats' visible", true, d, error));
     EXPECT_NE(error.find("'visible' has no '='"), std::string::npos) << error;
-    EXPECT_FALSE(ParseTweakDefinition("'stats' size=", true, d, error));
-    EXPECT_FALSE(ParseTweakDefinition("", true, d, error));
-    EXPECT_FALSE(ParseTweakDefinition("'stats' =3", true, d, error));
+    for (const char* bad : {"'stats' size=", "", "'stats' =3"})
+        EXPECT_FALSE(ParseTweakDefinition(bad, true, d, error)) << bad;
 
     EXPECT_EQ(ParseTweakPair(" 10  20 "), std::make_pair(10L, 20L));
-    EXPECT_FALSE(ParseTweakPair("10"));
-    EXPECT_FALSE(ParseTweakPair("10 20 30"));
-    EXPECT_FALSE(ParseTweakPair("ten 20"));
+    for (const char* bad : {"10", "10 20 30", "ten 20"})
+        EXPECT_FALSE(ParseTweakPair(bad)) << bad;
     EXPECT_EQ(ParseTweakNumber(".5"), 0.5);
     EXPECT_FALSE(ParseTweakNumber("0.5s"));
     EXPECT_EQ(ParseTweakBool("FALSE"), false);
@@ -51,9 +49,6 @@ TEST(TweakDefinition, ReadsTargetsQuotedValuesAndReportsWhereItFails) {
 TEST(TweakDefinition, ShortcutsNameKeysWithModifiersAndMatchOnlyThatCombination) {
     const auto ctrlS = ParseTweakShortcut("CTRL+s");
     ASSERT_TRUE(ctrlS);
-    EXPECT_EQ(ctrlS->key, sf::Keyboard::S);
-    EXPECT_TRUE(ctrlS->ctrl && !ctrlS->alt && !ctrlS->shift);
-
     sf::Event::KeyEvent press{sf::Keyboard::S, false, true, false, false};
     EXPECT_TRUE(ctrlS->Matches(press));
     press.shift = true;
@@ -66,6 +61,7 @@ TEST(TweakDefinition, ShortcutsNameKeysWithModifiersAndMatchOnlyThatCombination)
         sf::Keyboard::Key key;
         bool ctrl, alt, shift;
     } cases[] = {
+        {"CTRL+s", sf::Keyboard::S, true, false, false},
         {"x", sf::Keyboard::X, false, false, false},
         {"DELETE", sf::Keyboard::Delete, false, false, false},
         {"ESC", sf::Keyboard::Escape, false, false, false},

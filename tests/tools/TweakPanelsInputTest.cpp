@@ -1,22 +1,27 @@
 // Tweak panels in a real window, driven by real pointer and keyboard input through the
 // X server. Serial: they move the server's one pointer and focus.
-#include <cstdint>
 #include <cstring>
-#include <string>
 
 #include <GL/glew.h>
-#include <gtest/gtest.h>
 
-#include "core/Core.h"
 #include "graphics/GraphicsSystem.h"
 #include "logic/GameLogicSystem.h"
-#include "messaging/Message.h"
 #include "script/ScriptTestSupport.h"
 #include "tools/AntBarSystem.h"
 #include "tools/TweakBar.h"
 #include "window/WindowTestSupport.h"
 
 namespace {
+
+// The figure a read-out last showed; 0 while it does not exist.
+float Shown(TweakPanels& panels, const char* bar, const char* name) {
+    float value = 0.0f;
+    const TweakBar* b = panels.FindBar(bar);
+    const TweakControl* control = b ? b->FindControl(name) : nullptr;
+    if (control != nullptr)
+        std::memcpy(&value, control->shown.data(), sizeof value);
+    return value;
+}
 
 class TweakPanelsInput : public WindowTest, protected ScriptRunner {
   protected:
@@ -68,6 +73,10 @@ class TweakPanelsInput : public WindowTest, protected ScriptRunner {
             command.replace(at, 2, id);
         ASSERT_EQ(std::system(command.c_str()), 0) << command;
     }
+    void ClickAt(float x, float y) {
+        Xdotool("mousemove --window $W " + std::to_string(int(x)) + " " + std::to_string(int(y)) +
+                " click 1");
+    }
 
     // Window coordinates, y down; read before the frame is presented.
     sf::Color Pixel(sf::Vector2i at) {
@@ -112,8 +121,7 @@ TEST_F(TweakPanelsInput, AClickOnAScriptButtonRunsItAfterACollectionAndNeverReac
         << "button pixel " << int(drawn.r) << "," << int(drawn.g) << "," << int(drawn.b);
 
     recorder->received.clear();
-    Xdotool("mousemove --window $W " + std::to_string(buttonCentre.x) + " " +
-            std::to_string(buttonCentre.y) + " click 1");
+    ClickAt(buttonCentre.x, buttonCentre.y);
     ASSERT_TRUE(FramesUntil([&] { return Eval("log.join()") == "fire 1 true"; }))
         << Eval("log.join()");
     Xdotool("click 1");
@@ -123,7 +131,7 @@ TEST_F(TweakPanelsInput, AClickOnAScriptButtonRunsItAfterACollectionAndNeverReac
     EXPECT_FALSE(recorder->All<MouseMotionMessage>().empty()) << "moves still reach the game";
 
     // The same click beside the panel is the game's.
-    Xdotool("mousemove --window $W 400 300 click 1");
+    ClickAt(400, 300);
     ASSERT_TRUE(FramesUntil([&] { return recorder->All<MouseButtonMessage>().size() == 2; }));
     EXPECT_EQ(Eval("log.length"), "2");
 
@@ -145,46 +153,10 @@ TEST_F(TweakPanelsInput, AClickOnAScriptButtonRunsItAfterACollectionAndNeverReac
     Core::Instance().BroadcastMessage(CreateMessage<SetBarVisibleMessage>("tools", false));
     recorder->received.clear();
     Frame();
-    Xdotool("mousemove --window $W " + std::to_string(buttonCentre.x) + " " +
-            std::to_string(buttonCentre.y) + " click 1");
+    ClickAt(buttonCentre.x, buttonCentre.y);
     ASSERT_TRUE(FramesUntil([&] { return recorder->All<MouseButtonMessage>().size() == 2; }));
     EXPECT_EQ(Eval("log.length"), "2");
     EXPECT_LT(int(drawn.b), 40) << "nothing drawn where the button was";
-}
-
-TEST_F(TweakPanelsInput, TheGameLogicProfileShowsLiveStepTimesAtItsRefreshRate) {
-    GameLogicSystem& logic = *Core::Instance().GameLogicSystem_;
-    logic.Initialize();
-    // Some work for the script step to take time over.
-    Eval("Core.Instance().GameLogicSystem_.updateFunction = function() {"
-         "  var s = 0; for (var i = 0; i < 20000; ++i) s += Math.sqrt(i); };");
-    const auto shown = [&] {
-        float value = 0.0f;
-        const TweakControl* control = Control("GameLogicProfile", "jsGameState");
-        if (control != nullptr)
-            std::memcpy(&value, control->shown.data(), sizeof value);
-        return value;
-    };
-    ASSERT_TRUE(FramesUntil([&] {
-        logic.Update(0.01f);
-        return shown() > 0.0f;
-    })) << "the profile shows the script step's time";
-    const TweakBar* profile = bars->GetPanels().FindBar("GameLogicProfile");
-    ASSERT_NE(profile, nullptr);
-    EXPECT_EQ(profile->GetRefresh(), 0.5);
-    ASSERT_TRUE(profile->GetDrawnRect().has_value());
-
-    // Between refreshes the figure holds still; after one it follows the measurement.
-    const float first = shown();
-    Eval("Core.Instance().GameLogicSystem_.updateFunction = function() {"
-         "  var s = 0; for (var i = 0; i < 400000; ++i) s += Math.sqrt(i); };");
-    logic.Update(0.01f);
-    Frame();
-    EXPECT_EQ(shown(), first);
-    ASSERT_TRUE(FramesUntil([&] {
-        logic.Update(0.01f);
-        return shown() != first;
-    }));
 }
 
 TEST_F(TweakPanelsInput, TypingIntoATextFieldEditsTheVariableAndKeepsTheKeysFromTheGame) {
@@ -200,8 +172,7 @@ TEST_F(TweakPanelsInput, TypingIntoATextFieldEditsTheVariableAndKeepsTheKeysFrom
         return field && field->drawnRect.width > 0;
     }));
     const sf::FloatRect rect = Control("edit", "name")->drawnRect;
-    Xdotool("mousemove --window $W " + std::to_string(int(rect.left + 10)) + " " +
-            std::to_string(int(rect.top + rect.height / 2)) + " click 1");
+    ClickAt(rect.left + 10, rect.top + rect.height / 2);
     Frame();
     Frame();
     recorder->received.clear();
@@ -216,7 +187,7 @@ TEST_F(TweakPanelsInput, TypingIntoATextFieldEditsTheVariableAndKeepsTheKeysFrom
     EXPECT_TRUE(recorder->All<TextEnteredMessage>().empty());
 
     // Once the field lets go (a click elsewhere), keys are the game's again.
-    Xdotool("mousemove --window $W 500 400 click 1");
+    ClickAt(500, 400);
     ASSERT_TRUE(FramesUntil([&] { return recorder->All<MouseButtonMessage>().size() == 2; }));
     FramesUntil([] { return false; }, 0.2);
     Xdotool("key --window $W z");
@@ -234,8 +205,8 @@ TEST_F(TweakPanelsInput, TypingIntoATextFieldEditsTheVariableAndKeepsTheKeysFrom
 }
 
 // The whole game as it starts: the sample's panel and both profile panels, the systems
-// profile showing the frame rate once it is switched on.
-TEST(TweakPanelsInGame, TheSystemsProfileShowsLiveFiguresAndTheSamplePanelHasItsButtons) {
+// profile showing the frame rate once it is switched on, the game logic profile its steps.
+TEST(TweakPanelsInGame, BothProfilesShowLiveFiguresAtTheirRefreshAndTheSamplePanelTogglesThem) {
     if (!std::getenv("DISPLAY"))
         GTEST_SKIP() << "start-up opens the window; run under xvfb-run";
     Core& core = Core::Instance();
@@ -246,26 +217,28 @@ TEST(TweakPanelsInGame, TheSystemsProfileShowsLiveFiguresAndTheSamplePanelHasIts
     ASSERT_TRUE(core.running);
     core.ToggleProfileWindow();
     TweakPanels& panels = core.AntBarSystem_->GetPanels();
-    const auto shown = [&](const char* bar, const char* name) {
-        float value = 0.0f;
-        const TweakBar* b = panels.FindBar(bar);
-        const TweakControl* control = b ? b->FindControl(name) : nullptr;
-        if (control != nullptr)
-            std::memcpy(&value, control->shown.data(), sizeof value);
-        return value;
+    const auto shown = [&](const char* name) { return Shown(panels, "systems profile", name); };
+    const auto logicShown = [&] { return Shown(panels, "GameLogicProfile", "jsGameState"); };
+    const auto framesUntil = [&](auto done) {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (std::chrono::steady_clock::now() < end && !done())
+            core.RunFrame();
+        return done();
     };
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (std::chrono::steady_clock::now() < end &&
-           !(shown("systems profile", "frame rate") > 0.0f &&
-             shown("systems profile", "GraphicsSystem") > 0.0f))
-        core.RunFrame();
-    EXPECT_GT(shown("systems profile", "frame rate"), 0.0f);
-    EXPECT_GT(shown("systems profile", "GraphicsSystem"), 0.0f) << "milliseconds of drawing";
+    EXPECT_TRUE(framesUntil([&] {
+        return shown("frame rate") > 0.0f && shown("GraphicsSystem") > 0.0f && logicShown() > 0.0f;
+    })) << "frame rate, milliseconds of drawing, the script step's time";
     const TweakBar* profile = panels.FindBar("systems profile");
     ASSERT_NE(profile, nullptr);
     EXPECT_TRUE(profile->IsVisible());
     EXPECT_TRUE(profile->GetDrawnRect().has_value());
-    EXPECT_EQ(profile->GetRefresh(), 0.5);
+    const TweakBar* logicProfile = panels.FindBar("GameLogicProfile");
+    ASSERT_TRUE(logicProfile && logicProfile->GetDrawnRect().has_value());
+    // Between refreshes a figure holds still; after one it follows the measurement.
+    const float first = logicShown();
+    core.RunFrame();
+    EXPECT_EQ(logicShown(), first);
+    EXPECT_TRUE(framesUntil([&] { return logicShown() != first; }));
 
     const TweakBar* sample = panels.FindBar("Sample panel");
     ASSERT_NE(sample, nullptr);
@@ -277,6 +250,10 @@ TEST(TweakPanelsInGame, TheSystemsProfileShowsLiveFiguresAndTheSamplePanelHasIts
     core.RunFrame();
     EXPECT_FALSE(profile->IsVisible());
     EXPECT_FALSE(core.profiling);
+    const TweakControl* logicToggle = sample->FindControl("Game logic profile");
+    logicToggle->callback(logicToggle->clientData);
+    core.RunFrame();
+    EXPECT_FALSE(logicProfile->IsVisible());
 }
 
 } // namespace
