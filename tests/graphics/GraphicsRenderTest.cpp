@@ -1,65 +1,22 @@
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
 #include <string>
 
 #include <unistd.h>
 
-#include <GL/glew.h>
 #include <SFML/Graphics/Image.hpp>
-#include <gtest/gtest.h>
 
-#include "core/Core.h"
 #include "graphics/CameraComponent.h"
-#include "graphics/GlContext.h"
-#include "graphics/GraphicsSystem.h"
-#include "graphics/TransformComponent.h"
-#include "messaging/Message.h"
+#include "graphics/GraphicsTestSupport.h"
 #include "messaging/MessageIdLog.h"
-#include "objects/ObjectManager.h"
 #include "voxels/VoxelComponent.h"
 #include "voxels/VoxelModel.h"
 #include "voxels/VoxelModelComponent.h"
 
 namespace {
 
-// The engine's graphics system drawing into the window. Pixels are read back before
-// anything presents the frame.
-class GraphicsRender : public GlTest {
+class GraphicsRender : public GraphicsTest {
   protected:
-    void SetUp() override {
-        GlTest::SetUp();
-        if (IsSkipped() || HasFatalFailure())
-            return;
-        core.SetResourceDir(std::string(MARROWVALE_SOURCE_DIR) + "/resource");
-        core.BroadcastMessage(CreateMessage<VideoSizeChangeMessage>(kWidth, kHeight));
-    }
-
-    void Initialize() {
-        testing::internal::CaptureStdout(); // shader build reports
-        graphics.Initialize();
-        testing::internal::GetCapturedStdout();
-        ASSERT_TRUE(graphics.glReady);
-        ASSERT_NE(graphics.voxelDataBuffer, 0u);
-    }
-
-    void Frame() {
-        graphics.Update(0.0f);
-        ASSERT_EQ(glGetError(), GLenum(GL_NO_ERROR));
-    }
-
-    glm::ivec4 Pixel(int x, int y) {
-        unsigned char p[4] = {};
-        glReadPixels(x, y, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, p);
-        return {p[0], p[1], p[2], p[3]};
-    }
-    glm::ivec4 Centre() { return Pixel(kWidth / 2, kHeight / 2); }
-
-    GameObject Object(glm::vec3 position) {
-        const GameObject obj = om.NewObject();
-        ObjectManager::AddComponent<TransformComponent>(obj)->position = position;
-        return obj;
-    }
     VoxelComponent* Voxel(glm::vec3 position, glm::vec4 color) {
         VoxelComponent* voxel = ObjectManager::AddComponent<VoxelComponent>(Object(position));
         voxel->color = color;
@@ -70,10 +27,6 @@ class GraphicsRender : public GlTest {
         camera->active = true;
         return camera;
     }
-
-    Core& core = Core::Instance();
-    GraphicsSystem& graphics = *core.GraphicsSystem_;
-    ObjectManager& om = *core.objectManager;
 };
 
 } // namespace
@@ -124,16 +77,6 @@ TEST_F(GraphicsRender, FrameDrawsWithItsOwnStateRestoresTheCallersAndFollowsTheS
     EXPECT_EQ(Pixel(kWidth / 4, kHeight / 2), glm::ivec4(0)) << "not drawing: a cleared frame";
     EXPECT_EQ(std::count(messages.ids.begin(), messages.ids.end(), MID_DebugDrawMessage), 3)
         << "debug drawing is offered in every frame";
-}
-
-TEST_F(GraphicsRender, VideoSizeChangeBeforeInitializeOnlyStoresTheSize) {
-    core.BroadcastMessage(CreateMessage<VideoSizeChangeMessage>(80u, 60u));
-    EXPECT_EQ(glm::uvec2(graphics.viewportWidth, graphics.viewportHeight), glm::uvec2(80, 60));
-    EXPECT_FALSE(graphics.glReady);
-    EXPECT_EQ(graphics.voxelDataBuffer, 0u);
-    GLint viewport[4] = {};
-    glGetIntegerv(GL_VIEWPORT, viewport);
-    EXPECT_EQ(glm::ivec2(viewport[2], viewport[3]), glm::ivec2(80, 60));
 }
 
 TEST_F(GraphicsRender, SeeThroughVoxelBlendsOverTheOpaqueOneBehindIt) {
@@ -211,7 +154,14 @@ TEST_F(GraphicsRender, HighestActiveAttachedCameraWinsAndNoCameraMeansIdentity) 
     EXPECT_EQ(graphics.GetCameraMatrix(), glm::mat4(1.0f));
 }
 
-TEST_F(GraphicsRender, TexturesAreCachedWithTheTopRowAtTZero) {
+TEST_F(GraphicsRender, BeforeInitializeASizeIsOnlyStoredAndTexturesOnlyMeasured) {
+    core.BroadcastMessage(CreateMessage<VideoSizeChangeMessage>(80u, 60u));
+    EXPECT_EQ(glm::uvec2(graphics.viewportWidth, graphics.viewportHeight), glm::uvec2(80, 60));
+    EXPECT_EQ(graphics.voxelDataBuffer, 0u);
+    GLint viewport[4] = {};
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    EXPECT_EQ(glm::ivec2(viewport[2], viewport[3]), glm::ivec2(80, 60));
+
     const std::filesystem::path dir =
         std::filesystem::temp_directory_path() / ("marrowvale-tex-" + std::to_string(::getpid()));
     std::filesystem::create_directories(dir);
@@ -227,6 +177,7 @@ TEST_F(GraphicsRender, TexturesAreCachedWithTheTopRowAtTZero) {
     EXPECT_EQ(texture->name, 0u);
     EXPECT_EQ(texture->width + texture->height, 4u);
     Initialize();
+    ASSERT_NE(graphics.voxelDataBuffer, 0u);
     EXPECT_NE(texture->name, 0u);
     EXPECT_EQ(graphics.GetTexture(file), texture);
     unsigned char texels[2 * 2 * 4] = {};

@@ -4,33 +4,18 @@
 #include <string>
 #include <vector>
 
-#include <GL/glew.h>
 #include <glm/common.hpp>
 
-#include <SFML/Graphics/Color.hpp>
-#include <gtest/gtest.h>
-
-#include "core/Core.h"
 #include "graphics/DrawTextComponent.h"
-#include "graphics/GlContext.h"
-#include "graphics/PixelBounds.h"
-#include "graphics/TransformComponent.h"
-#include "objects/ObjectManager.h"
+#include "graphics/GraphicsTestSupport.h"
 #include "window/WindowSystem.h"
 
 namespace {
 
 const std::string kFont = "/usr/share/fonts/truetype/liberation2/LiberationMono-Regular.ttf";
 
-class TextRender : public GlTest {
+class TextRender : public GraphicsTest {
   protected:
-    void SetUp() override {
-        GlTest::SetUp();
-        if (IsSkipped() || HasFatalFailure())
-            return;
-        Core::Instance().SetResourceDir(std::string(MARROWVALE_SOURCE_DIR) + "/resource");
-    }
-
     DrawTextComponent* Text(const std::string& text, glm::vec2 position,
                             const std::string& font = kFont) {
         const GameObject obj = om.NewObject();
@@ -47,7 +32,7 @@ class TextRender : public GlTest {
     PixelBounds Draw(sf::Vector2f offset = {0, 0}, bool preserveGlState = false) {
         window->clear(sf::Color::Black);
         DrawTextComponents(*window, offset, preserveGlState);
-        return DrawnBounds(kWidth, kHeight);
+        return Drawn();
     }
 
     // The largest value of each channel over the frame.
@@ -59,8 +44,6 @@ class TextRender : public GlTest {
             most = glm::max(most, glm::ivec3(pixels[i], pixels[i + 1], pixels[i + 2]));
         return most;
     }
-
-    ObjectManager& om = *Core::Instance().objectManager;
 };
 
 } // namespace
@@ -162,6 +145,6 @@ TEST_F(TextRender, ColourVisibilityFontsAndCharacterPositions) {
     const PixelBounds shown = Draw();
     EXPECT_GT(shown.width, 40);
     EXPECT_NEAR(shown.CentreX(), kWidth / 2.0, 1.0);
-    EXPECT_TRUE(Core::Instance().WindowSystem_->IsFontLoaded(
-        Core::Instance().GetResourcePath(DrawTextComponent::kDefaultFontFile)));
+    EXPECT_TRUE(core.WindowSystem_->IsFontLoaded(
+        core.GetResourcePath(DrawTextComponent::kDefaultFontFile)));
 }

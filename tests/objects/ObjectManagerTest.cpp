@@ -87,7 +87,7 @@ TEST_F(Objects, RepeatedStaleAndForgedRequestsAndAWrittenCountChangeNoOtherObjec
     ExpectEveryStoreSize(3);
 }
 
-TEST_F(Objects, ClearRestartsIdsAndRemovesEveryComponent) {
+TEST_F(Objects, ClearRestartsIdsRemovesEveryComponentAndMayComeFromAHook) {
     const GameObject a = om.NewObject();
     OM::AddComponent<ProbeComponent>(a);
     OM::AddComponent<ProbeComponent>(om.NewObject());
@@ -102,11 +102,9 @@ TEST_F(Objects, ClearRestartsIdsAndRemovesEveryComponent) {
     const GameObject next = om.NewObject();
     EXPECT_EQ(next.id + next.generation, 0u);
     EXPECT_TRUE(OM::IsValid(a)); // same id and generation as `next`
-}
 
-TEST_F(Objects, ClearRequestedByAHookEndsTheCarryOutSafely) {
-    const GameObject a = om.NewObject();
-    OM::AddComponent<ProbeComponent>(a);
+    // A clear requested by a hook ends the carry-out safely.
+    OM::AddComponent<ProbeComponent>(next);
     OM::AddComponent<ProbeComponent>(om.NewObject());
     GameObject rebuilt, madeWhileClearing;
     bool cleared = false;
@@ -120,12 +118,12 @@ TEST_F(Objects, ClearRequestedByAHookEndsTheCarryOutSafely) {
         rebuilt = om.NewObject();
         OM::AddComponent<ProbeComponent>(rebuilt);
     };
-    om.DeleteObject(a);
+    om.DeleteObject(next);
     om.Update();
     EXPECT_FALSE(OM::IsValid(madeWhileClearing));
     // The interrupted walk must neither detach nor retire the rebuilt object,
     // although it got the id that walk was tearing down.
-    EXPECT_EQ(rebuilt.id, a.id);
+    EXPECT_EQ(rebuilt.id, next.id);
     EXPECT_TRUE(OM::IsValid(rebuilt) && OM::HasComponent<ProbeComponent>(rebuilt));
     EXPECT_EQ(om.numGameObjects, 1u);
     ExpectEveryStoreSize(1);

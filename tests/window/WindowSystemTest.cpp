@@ -31,6 +31,12 @@ using WindowSystemTest = WindowTest;
 // The 1280 x 800 x 24 Xvfb screen offers its one size at every depth, 32 bits
 // first, so the default choice is the whole screen.
 TEST_F(WindowSystemTest, InitializeChoosesTheModeAndAnnouncesIt) {
+    testing::internal::CaptureStdout();
+    window->PrintAvailableVideoModes(); // every mode, then an empty line
+    const std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(out.rfind("mode 0: 1280 x 800 32bit\nmode 1: 1280 x 800 24bit\n", 0), 0u) << out;
+    EXPECT_EQ(out.substr(out.size() - 2), "\n\n");
+
     window->debugDraw = true;    // as a start-up script might
     window->initialWidth = 1024; // a width alone is no request
     window->Initialize();
@@ -52,15 +58,8 @@ TEST_F(WindowSystemTest, InitializeChoosesTheModeAndAnnouncesIt) {
     EXPECT_EQ(window->GetVideoMode(UINT32_MAX), sf::VideoMode(0, 0, 0));
 }
 
-TEST_F(WindowSystemTest, PrintAvailableVideoModesListsEveryModeThenAnEmptyLine) {
-    testing::internal::CaptureStdout();
-    window->PrintAvailableVideoModes();
-    const std::string out = testing::internal::GetCapturedStdout();
-    EXPECT_EQ(out.rfind("mode 0: 1280 x 800 32bit\nmode 1: 1280 x 800 24bit\n", 0), 0u) << out;
-    EXPECT_EQ(out.substr(out.size() - 2), "\n\n");
-}
-
-TEST_F(WindowSystemTest, ResizingAndMaximizingAreAnnouncedWithoutChangingWidthAndHeight) {
+TEST_F(WindowSystemTest,
+       ResizeAndMaximizeAreOnlyAnnouncedNewModesRecreateImpossibleOnesAreRefused) {
     window->initialWidth = 640;
     window->initialHeight = 480;
     window->Initialize();
@@ -80,11 +79,8 @@ TEST_F(WindowSystemTest, ResizingAndMaximizingAreAnnouncedWithoutChangingWidthAn
     for (const sf::Vector2u& size : AnnouncedSizes())
         EXPECT_EQ(size, sf::Vector2u(1280, 800));
     EXPECT_EQ(window->GetWidth(), 640u) << "only announced, like a resize";
-}
 
-TEST_F(WindowSystemTest, SetVideoModeRecreatesTheWindowAndRefusesImpossibleSizes) {
-    window->Initialize();
-    window->textOffset = sf::Vector2f(3.0f, 4.0f);
+    // A new mode recreates the window and resets the text offset.
     window->SetVideoMode(800, 600, 32);
     EXPECT_EQ(window->GetWidth(), 800u);
     EXPECT_EQ(window->GetWindow().getSize(), sf::Vector2u(800, 600));
@@ -167,13 +163,6 @@ TEST(WindowFonts, LoadsOncePerPathAndRemembersFailures) {
     EXPECT_FALSE(window.IsFontLoaded("Fonts/missing.ttf")) << "a failed load is not retried";
 }
 
-// The window's title as the X server knows it: xdotool finds windows by name.
-bool XServerKnowsTitle(const std::string& title, unsigned long windowId) {
-    const std::string command = "xdotool search --name '^" + title + "$' 2>/dev/null | grep -qx " +
-                                std::to_string(windowId);
-    return std::system(command.c_str()) == 0;
-}
-
 class WindowSystemScript : public WindowTest, protected ScriptRunner {};
 
 TEST_F(WindowSystemScript, ScriptsShapeTheWindowAndGetVideoModesAsCopies) {
@@ -202,8 +191,10 @@ TEST_F(WindowSystemScript, ScriptsShapeTheWindowAndGetVideoModesAsCopies) {
     if (std::system("command -v xdotool >/dev/null") != 0)
         GTEST_SKIP() << "xdotool is not installed; the title was not checked on the server";
     // The windowing library's requests reach the server as its queue is flushed.
-    const unsigned long id = window->GetWindow().getSystemHandle();
-    EXPECT_TRUE(PumpUntil([&] { return XServerKnowsTitle(title, id); }));
+    const std::string findTitle = "xdotool search --name '^" + title +
+                                  "$' 2>/dev/null | grep -qx " +
+                                  std::to_string(window->GetWindow().getSystemHandle());
+    EXPECT_TRUE(PumpUntil([&] { return std::system(findTitle.c_str()) == 0; }));
 }
 
 // Without a display the windowing library would end the process. Start-up
