@@ -61,7 +61,7 @@ class SpriteRender : public GraphicsTest {
 
 } // namespace
 
-TEST_F(SpriteRender, LayersOpacityAndPlacement) {
+TEST_F(SpriteRender, LayersOpacityPlacementTurnsAndMirroring) {
     Texture* red = Image("red.png", 10, 10, sf::Color::Red);
     Texture* blue = Image("blue.png", 10, 10, sf::Color::Blue);
     // Added with a texture only: alpha 0 and scale 0 show nothing.
@@ -107,10 +107,9 @@ TEST_F(SpriteRender, LayersOpacityAndPlacement) {
     moved->texture = graphics.GetTexture((dir / "missing.png").string());
     Frame();
     EXPECT_EQ(Drawn().width, 0) << "a texture that failed to load draws nothing";
-}
 
-TEST_F(SpriteRender, AngleTurnsCounterClockwiseAndMirroringCullsOrTurns) {
     // 20 x 10, red on the left, blue on the right.
+    om.ClearAllObjects();
     Texture* halves = Image("halves.png", 20, 10, sf::Color::Red, sf::Color::Blue);
     SpriteComponent* sprite = Sprite(halves, {}, 0, {2, 2});
     const int cx = kWidth / 2, cy = kHeight / 2;
