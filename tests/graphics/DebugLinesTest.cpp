@@ -2,23 +2,15 @@
 // draw per line, and physics lines in an engine frame.
 
 #include <cstdlib>
-#include <string>
 #include <vector>
 
-#include <GL/glew.h>
 #include <glm/gtc/matrix_transform.hpp>
 #include <glm/gtc/type_ptr.hpp>
-#include <gtest/gtest.h>
 
-#include "core/Core.h"
 #include "graphics/CameraComponent.h"
 #include "graphics/DebugLineBatch.h"
-#include "graphics/GlContext.h"
-#include "graphics/GraphicsSystem.h"
+#include "graphics/GraphicsTestSupport.h"
 #include "graphics/Projection.h"
-#include "graphics/TransformComponent.h"
-#include "messaging/Message.h"
-#include "objects/ObjectManager.h"
 #include "physics/BodyComponent.h"
 #include "physics/PhysicsSystem.h"
 #include "physics/Shape.h"
@@ -31,16 +23,16 @@ struct Line {
     glm::vec3 from, to, color;
 };
 
-class DebugLines : public GlTest {
+class DebugLines : public GraphicsTest {
   protected:
     void SetUp() override {
-        GlTest::SetUp();
+        GraphicsTest::SetUp();
         if (IsSkipped() || HasFatalFailure())
             return;
         ASSERT_EQ(glewInit(), GLEW_OK);
     }
 
-    std::vector<glm::u8vec4> Frame() {
+    std::vector<glm::u8vec4> Pixels() {
         std::vector<glm::u8vec4> pixels(kWidth * kHeight);
         glReadPixels(0, 0, kWidth, kHeight, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
         return pixels;
@@ -51,32 +43,6 @@ class DebugLines : public GlTest {
         for (const glm::u8vec4& p : pixels)
             lit += p.r || p.g || p.b;
         return lit;
-    }
-
-    // One line as a line drawn on its own would be: matrices pushed and
-    // loaded, width set, one line primitive, everything put back.
-    static void DrawImmediate(const Line& line, const glm::mat4& view,
-                              const glm::mat4& projection) {
-        GLint mode = 0;
-        glGetIntegerv(GL_MATRIX_MODE, &mode);
-        glMatrixMode(GL_MODELVIEW);
-        glPushMatrix();
-        glLoadMatrixf(glm::value_ptr(view));
-        glMatrixMode(GL_PROJECTION);
-        glPushMatrix();
-        glLoadMatrixf(glm::value_ptr(projection));
-        glLineWidth(1.0f);
-        glBegin(GL_LINES);
-        glColor3f(line.color.r, line.color.g, line.color.b);
-        glVertex3d(line.from.x, line.from.y, line.from.z);
-        glVertex3d(line.to.x, line.to.y, line.to.z);
-        glEnd();
-        glLineWidth(1.0f);
-        glMatrixMode(GL_PROJECTION);
-        glPopMatrix();
-        glMatrixMode(GL_MODELVIEW);
-        glPopMatrix();
-        glMatrixMode(static_cast<GLenum>(mode));
     }
 };
 
@@ -98,10 +64,20 @@ TEST_F(DebugLines, OneBatchDrawsThePixelsOfOneDrawPerLineAndRestoresTheState) {
     glClearColor(0, 0, 0, 1);
     glViewport(0, 0, kWidth, kHeight);
 
+    // The reference: the same lines through the fixed-function pipeline.
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    for (const Line& line : lines)
-        DrawImmediate(line, view, projection);
-    const std::vector<glm::u8vec4> immediate = Frame();
+    glMatrixMode(GL_PROJECTION);
+    glLoadMatrixf(glm::value_ptr(projection));
+    glMatrixMode(GL_MODELVIEW);
+    glLoadMatrixf(glm::value_ptr(view));
+    glBegin(GL_LINES);
+    for (const Line& line : lines) {
+        glColor3f(line.color.r, line.color.g, line.color.b);
+        glVertex3f(line.from.x, line.from.y, line.from.z);
+        glVertex3f(line.to.x, line.to.y, line.to.z);
+    }
+    glEnd();
+    const std::vector<glm::u8vec4> immediate = Pixels();
 
     DebugLineBatch batch;
     for (const Line& line : lines)
@@ -113,7 +89,7 @@ TEST_F(DebugLines, OneBatchDrawsThePixelsOfOneDrawPerLineAndRestoresTheState) {
     glMatrixMode(GL_TEXTURE);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     batch.Draw(view, projection);
-    const std::vector<glm::u8vec4> batched = Frame();
+    const std::vector<glm::u8vec4> batched = Pixels();
 
     EXPECT_GT(Lit(batched), 3000u);
     std::size_t differing = 0;
@@ -134,24 +110,14 @@ TEST_F(DebugLines, OneBatchDrawsThePixelsOfOneDrawPerLineAndRestoresTheState) {
 
 // A kinematic box (the library draws those red) seen by the frame's camera.
 TEST_F(DebugLines, PhysicsLinesAreDrawnWithTheFramesCameraWhileSwitchedOn) {
-    Core& core = Core::Instance();
-    core.SetResourceDir(std::string(MARROWVALE_SOURCE_DIR) + "/resource");
-    core.BroadcastMessage(CreateMessage<VideoSizeChangeMessage>(kWidth, kHeight));
-    GraphicsSystem& graphics = *core.GraphicsSystem_;
-    testing::internal::CaptureStdout();
-    graphics.Initialize();
-    testing::internal::GetCapturedStdout();
-    ASSERT_TRUE(graphics.glReady);
+    Initialize();
     graphics.drawing = false;
     PhysicsSystem& physics = *core.PhysicsSystem_;
     physics.Initialize();
 
-    ObjectManager& om = *core.objectManager;
-    const GameObject camera = om.NewObject();
-    ObjectManager::AddComponent<TransformComponent>(camera)->position = {0, 0, 10};
+    const GameObject camera = Object({0, 0, 10});
     ObjectManager::AddComponent<CameraComponent>(camera)->SetActive(true);
-    const GameObject box = om.NewObject();
-    ObjectManager::AddComponent<TransformComponent>(box);
+    const GameObject box = Object({});
     BodyComponent* body = ObjectManager::AddComponent<BodyComponent>(box);
     body->isKinematic = true;
     body->pendingShape =
@@ -161,11 +127,11 @@ TEST_F(DebugLines, PhysicsLinesAreDrawnWithTheFramesCameraWhileSwitchedOn) {
     om.InitializeObj(box);
 
     graphics.Update(0.0f);
-    EXPECT_EQ(Lit(Frame()), 0u) << "debug drawing is off";
+    EXPECT_EQ(Lit(Pixels()), 0u) << "debug drawing is off";
 
     physics.debugDraw = true;
     graphics.Update(0.0f);
-    const std::vector<glm::u8vec4> pixels = Frame();
+    const std::vector<glm::u8vec4> pixels = Pixels();
     EXPECT_GT(Lit(pixels), 100u);
     for (const glm::u8vec4& p : pixels) {
         if (p.r || p.g || p.b) {
@@ -178,7 +144,7 @@ TEST_F(DebugLines, PhysicsLinesAreDrawnWithTheFramesCameraWhileSwitchedOn) {
     // With the camera turned away, no line is in view.
     ObjectManager::GetComponent<TransformComponent>(camera)->position = {100, 0, 10};
     graphics.Update(0.0f);
-    EXPECT_EQ(Lit(Frame()), 0u);
+    EXPECT_EQ(Lit(Pixels()), 0u);
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
 }
 

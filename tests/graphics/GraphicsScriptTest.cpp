@@ -65,7 +65,7 @@ TEST_F(GraphicsScript, ModelsLoadOnceFailuresStayCachedAndWrappersAreNew) {
               "0,0,true");
 }
 
-TEST_F(GraphicsScript, MouseClickRayKeepsItsPointsInTheObject) {
+TEST_F(GraphicsScript, MouseClickRayKeepsItsPointsAndAVideoSizeOfZeroIsIgnored) {
     // Before any frame both matrices are the identity, so the near and far points of a pixel
     // are its normalized coordinates at depth -1 and 1; the top-left pixel is (-1, 1).
     EXPECT_EQ(Eval("var r = g.GetMouseClickRay([0.9, 0.9]);"
@@ -75,11 +75,9 @@ TEST_F(GraphicsScript, MouseClickRayKeepsItsPointsInTheObject) {
     EXPECT_EQ(Eval("r.startPoint = [1, 2, 3]; JSON.stringify(r.startPoint)"), "[1,2,3]");
     EXPECT_EQ(Eval("g.GetMouseClickRay(1, 2) === undefined"), "true");
     EXPECT_NE(ErrorOf("MouseClickRay.startPoint").find("JSGet_startPoint"), std::string::npos);
-}
 
-// A size of 0 from a script (or a minimized window) would make the aspect ratio, the
-// projection and every picking ray NaN.
-TEST_F(GraphicsScript, AVideoSizeOfZeroIsIgnored) {
+    // A size of 0 from a script (or a minimized window) would make the aspect ratio, the
+    // projection and every picking ray NaN: it is ignored.
     Eval("Core.BroadcastMessage(VideoSizeChangeMessage.Create(0, 0));"
          "Core.BroadcastMessage(VideoSizeChangeMessage.Create(640, 0));");
     graphics.Update(0.0f);
@@ -100,10 +98,8 @@ TEST_F(GraphicsScript, ComponentsReadAndWriteTheirFields) {
                    "var c = ObjectManager.AddCameraComponent(o);"
                    "var before = c.IsActive(); c.SetActive(true);"
                    "var m = c.GetMatrix();"
-                   "[before, c.active, Math.abs(m[3][0] - 1.64) < 1e-5,"
-                   " Math.abs(m[3][1] + 1.52) < 1e-5, m[3][2],"
-                   " JSON.stringify(c.GetMatrixInverse()[3])].join()"),
-              "false,true,true,true,-3,[0,0,0,1]");
+                   "[before, c.active, m[3][2], JSON.stringify(c.GetMatrixInverse()[3])].join()"),
+              "false,true,-3,[0,0,0,1]");
     const GameObject obj(0, 0);
     EXPECT_EQ(ObjectManager::GetComponent<TransformComponent>(obj)->scale, glm::vec3(4, 5, 6));
 

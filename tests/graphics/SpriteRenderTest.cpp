@@ -7,68 +7,46 @@
 
 #include <unistd.h>
 
-#include <GL/glew.h>
 #include <SFML/Graphics/Image.hpp>
 #include <glm/gtc/quaternion.hpp>
-#include <gtest/gtest.h>
 
-#include "core/Core.h"
 #include "graphics/BillboardComponent.h"
 #include "graphics/CameraComponent.h"
-#include "graphics/GlContext.h"
-#include "graphics/GraphicsSystem.h"
-#include "graphics/PixelBounds.h"
+#include "graphics/GraphicsTestSupport.h"
 #include "graphics/SpriteComponent.h"
-#include "graphics/TransformComponent.h"
-#include "messaging/Message.h"
-#include "objects/ObjectManager.h"
 
 namespace {
 
 const glm::ivec4 kRed(255, 0, 0, 255), kGreen(0, 255, 0, 255), kBlue(0, 0, 255, 255);
 
-class SpriteRender : public GlTest {
+class SpriteRender : public GraphicsTest {
   protected:
     void SetUp() override {
-        GlTest::SetUp();
+        GraphicsTest::SetUp();
         if (IsSkipped() || HasFatalFailure())
             return;
         std::filesystem::create_directories(dir);
-        core.SetResourceDir(std::string(MARROWVALE_SOURCE_DIR) + "/resource");
-        core.BroadcastMessage(CreateMessage<VideoSizeChangeMessage>(kWidth, kHeight));
-        testing::internal::CaptureStdout(); // shader build reports
-        graphics.Initialize();
-        testing::internal::GetCapturedStdout();
-        ASSERT_TRUE(graphics.glReady);
+        Initialize();
     }
     void TearDown() override {
         std::filesystem::remove_all(dir);
         GlTest::TearDown();
     }
 
-    // A w x h image of one colour, or two: the left half `left`, the right half `right`.
+    // A w x h image: the left half `left`, the right half `right`.
     Texture* Image(const std::string& name, unsigned w, unsigned h, sf::Color left,
-                   sf::Color right) {
+                   sf::Color right = sf::Color::Transparent) {
         sf::Image image;
         image.create(w, h, left);
-        for (unsigned x = w / 2; x < w; ++x)
+        for (unsigned x = w / 2; x < w && right != sf::Color::Transparent; ++x)
             for (unsigned y = 0; y < h; ++y)
                 image.setPixel(x, y, right);
         const std::string file = (dir / name).string();
         EXPECT_TRUE(image.saveToFile(file));
         return graphics.GetTexture(file);
     }
-    Texture* Image(const std::string& name, unsigned w, unsigned h, sf::Color color) {
-        return Image(name, w, h, color, color);
-    }
-
-    GameObject Object(glm::vec3 position) {
-        const GameObject obj = om.NewObject();
-        ObjectManager::AddComponent<TransformComponent>(obj)->position = position;
-        return obj;
-    }
     SpriteComponent* Sprite(Texture* texture, glm::vec3 position, std::uint32_t z,
-                            glm::vec2 scale = {1, 1}) {
+                            glm::vec2 scale) {
         SpriteComponent* sprite = ObjectManager::AddComponent<SpriteComponent>(Object(position));
         sprite->texture = texture;
         sprite->z = z;
@@ -77,29 +55,13 @@ class SpriteRender : public GlTest {
         return sprite;
     }
 
-    void Frame() {
-        graphics.Update(0.0f);
-        ASSERT_EQ(glGetError(), GLenum(GL_NO_ERROR));
-    }
-    glm::ivec4 Pixel(int x, int y) {
-        unsigned char p[4] = {};
-        glReadPixels(x, y, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, p);
-        return {p[0], p[1], p[2], p[3]};
-    }
-    glm::ivec4 Centre() { return Pixel(kWidth / 2, kHeight / 2); }
-    // Bounds of the drawn pixels in GL window coordinates (y up).
-    PixelBounds Drawn() { return DrawnBounds(kWidth, kHeight); }
-
-    Core& core = Core::Instance();
-    GraphicsSystem& graphics = *core.GraphicsSystem_;
-    ObjectManager& om = *core.objectManager;
     const std::filesystem::path dir = std::filesystem::temp_directory_path() /
                                       ("marrowvale-sprites-" + std::to_string(::getpid()));
 };
 
 } // namespace
 
-TEST_F(SpriteRender, LayersOpacityAndPlacement) {
+TEST_F(SpriteRender, LayersOpacityPlacementTurnsAndMirroring) {
     Texture* red = Image("red.png", 10, 10, sf::Color::Red);
     Texture* blue = Image("blue.png", 10, 10, sf::Color::Blue);
     // Added with a texture only: alpha 0 and scale 0 show nothing.
@@ -145,10 +107,9 @@ TEST_F(SpriteRender, LayersOpacityAndPlacement) {
     moved->texture = graphics.GetTexture((dir / "missing.png").string());
     Frame();
     EXPECT_EQ(Drawn().width, 0) << "a texture that failed to load draws nothing";
-}
 
-TEST_F(SpriteRender, AngleTurnsCounterClockwiseAndMirroringCullsOrTurns) {
     // 20 x 10, red on the left, blue on the right.
+    om.ClearAllObjects();
     Texture* halves = Image("halves.png", 20, 10, sf::Color::Red, sf::Color::Blue);
     SpriteComponent* sprite = Sprite(halves, {}, 0, {2, 2});
     const int cx = kWidth / 2, cy = kHeight / 2;

@@ -4,33 +4,18 @@
 #include <string>
 #include <vector>
 
-#include <GL/glew.h>
 #include <glm/common.hpp>
 
-#include <SFML/Graphics/Color.hpp>
-#include <gtest/gtest.h>
-
-#include "core/Core.h"
 #include "graphics/DrawTextComponent.h"
-#include "graphics/GlContext.h"
-#include "graphics/PixelBounds.h"
-#include "graphics/TransformComponent.h"
-#include "objects/ObjectManager.h"
+#include "graphics/GraphicsTestSupport.h"
 #include "window/WindowSystem.h"
 
 namespace {
 
 const std::string kFont = "/usr/share/fonts/truetype/liberation2/LiberationMono-Regular.ttf";
 
-class TextRender : public GlTest {
+class TextRender : public GraphicsTest {
   protected:
-    void SetUp() override {
-        GlTest::SetUp();
-        if (IsSkipped() || HasFatalFailure())
-            return;
-        Core::Instance().SetResourceDir(std::string(MARROWVALE_SOURCE_DIR) + "/resource");
-    }
-
     DrawTextComponent* Text(const std::string& text, glm::vec2 position,
                             const std::string& font = kFont) {
         const GameObject obj = om.NewObject();
@@ -47,7 +32,7 @@ class TextRender : public GlTest {
     PixelBounds Draw(sf::Vector2f offset = {0, 0}, bool preserveGlState = false) {
         window->clear(sf::Color::Black);
         DrawTextComponents(*window, offset, preserveGlState);
-        return DrawnBounds(kWidth, kHeight);
+        return Drawn();
     }
 
     // The largest value of each channel over the frame.
@@ -59,13 +44,11 @@ class TextRender : public GlTest {
             most = glm::max(most, glm::ivec3(pixels[i], pixels[i + 1], pixels[i + 2]));
         return most;
     }
-
-    ObjectManager& om = *Core::Instance().objectManager;
 };
 
 } // namespace
 
-TEST_F(TextRender, TextIsCentredOnTheTransformPointMovedByTheOffset) {
+TEST_F(TextRender, CentredOnTheTransformPointMovedByTheOffsetColouredHiddenAndFontsShared) {
     DrawTextComponent* text = Text("HxH", {0, 0});
     text->fontSize = 24.0f;
     const PixelBounds centred = Draw();
@@ -105,45 +88,45 @@ TEST_F(TextRender, TextIsCentredOnTheTransformPointMovedByTheOffset) {
     EXPECT_NEAR(large.height, 2 * centred.height, 3.0);
     EXPECT_NEAR(large.CentreX(), kWidth / 2.0 + 20, 1.0) << large;
     EXPECT_NEAR(large.CentreY(), kHeight / 2.0 + 30, 1.0) << large;
-}
+    ObjectManager::RemoveComponent<DrawTextComponent>(text->owner);
 
-TEST_F(TextRender, ColourVisibilityFontsAndCharacterPositions) {
-    DrawTextComponent* text = Text("MMM", {0, 0});
-    text->color = {1, 0, 0, 1};
+    // Colour, visibility, fonts and character positions.
+    DrawTextComponent* mono = Text("MMM", {0, 0});
+    mono->color = {1, 0, 0, 1};
     ASSERT_GT(Draw().width, 0);
     EXPECT_EQ(Brightest(), glm::ivec3(255, 0, 0));
-    text->color = {1.5f, 0, 0, 1}; // clamped: still red, not wrapped to a dark shade
+    mono->color = {1.5f, 0, 0, 1}; // clamped: still red, not wrapped to a dark shade
     Draw();
     EXPECT_EQ(Brightest(), glm::ivec3(255, 0, 0));
-    text->color = {1, 1, 1, 0};
+    mono->color = {1, 1, 1, 0};
     EXPECT_EQ(Draw().width, 0) << "transparent";
-    text->color = {1, 1, 1, 1};
-    text->visible = false;
+    mono->color = {1, 1, 1, 1};
+    mono->visible = false;
     EXPECT_EQ(Draw().width, 0) << "hidden";
-    text->visible = true;
+    mono->visible = true;
 
     // Monospaced: each character starts one advance after the previous one; an index past
     // the end answers the end of the text.
-    const glm::vec2 first = text->CharPosAt(0), second = text->CharPosAt(1);
+    const glm::vec2 first = mono->CharPosAt(0), second = mono->CharPosAt(1);
     EXPECT_EQ(first, glm::vec2(0.0f));
     EXPECT_GT(second.x, 0.0f);
-    EXPECT_EQ(text->CharPosAt(3).x, 3 * second.x);
-    EXPECT_EQ(text->CharPosAt(99), text->CharPosAt(3));
+    EXPECT_EQ(mono->CharPosAt(3).x, 3 * second.x);
+    EXPECT_EQ(mono->CharPosAt(99), mono->CharPosAt(3));
 
     // One font per path, whatever size it was first asked for with.
     DrawTextComponent* other = Text("other", {0, 30});
     other->fontDetail = 80;
     ObjectManager::InitializeObj(other->owner);
-    EXPECT_EQ(other->font, text->font);
+    EXPECT_EQ(other->font, mono->font);
 
     // A missing font file is said once with its name and draws nothing.
     testing::internal::CaptureStderr();
     DrawTextComponent* lost = Text("lost", {0, -30}, "/nowhere/none.ttf");
     const std::string said = testing::internal::GetCapturedStderr();
     EXPECT_NE(said.find("/nowhere/none.ttf"), std::string::npos) << said;
-    ObjectManager::RemoveComponent<DrawTextComponent>(text->owner);
+    ObjectManager::RemoveComponent<DrawTextComponent>(mono->owner);
     ObjectManager::RemoveComponent<DrawTextComponent>(other->owner);
-    EXPECT_EQ(text->font, nullptr);
+    EXPECT_EQ(mono->font, nullptr);
     EXPECT_EQ(Draw().width, 0);
     EXPECT_EQ(lost->GetHalfExtents(), glm::vec2(0.0f));
 
@@ -162,6 +145,6 @@ TEST_F(TextRender, ColourVisibilityFontsAndCharacterPositions) {
     const PixelBounds shown = Draw();
     EXPECT_GT(shown.width, 40);
     EXPECT_NEAR(shown.CentreX(), kWidth / 2.0, 1.0);
-    EXPECT_TRUE(Core::Instance().WindowSystem_->IsFontLoaded(
-        Core::Instance().GetResourcePath(DrawTextComponent::kDefaultFontFile)));
+    EXPECT_TRUE(core.WindowSystem_->IsFontLoaded(
+        core.GetResourcePath(DrawTextComponent::kDefaultFontFile)));
 }

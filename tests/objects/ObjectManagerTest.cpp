@@ -13,7 +13,7 @@ void ExpectEveryStoreSize(std::size_t size) {
     EXPECT_EQ(OM::Generations().size(), size);
 }
 
-TEST_F(Objects, DestructionWaitsForCarryOutAndIdsComeBackLastFirstWithNewGeneration) {
+TEST_F(Objects, DestructionWaitsForCarryOutIdsComeBackLastFirstAndHooksMayDeleteAndCreate) {
     const GameObject a = om.NewObject();
     const GameObject b = om.NewObject();
     OM::AddComponent<ProbeComponent>(a);
@@ -36,26 +36,23 @@ TEST_F(Objects, DestructionWaitsForCarryOutAndIdsComeBackLastFirstWithNewGenerat
     EXPECT_TRUE(OM::IsValid(d));
     EXPECT_TRUE(OM::CompareObj(a, d));
     ExpectEveryStoreSize(2);
-}
 
-TEST_F(Objects, HooksMayDeleteAndCreateDuringCarryOut) {
-    const GameObject a = om.NewObject();
-    const GameObject b = om.NewObject();
-    OM::AddComponent<ProbeComponent>(a);
+    // Hooks may delete and create during the carry-out.
+    OM::AddComponent<ProbeComponent>(d);
     GameObject spawned;
     ProbeComponent::onRemove = [&](ProbeComponent& probe) {
-        if (probe.owner.id == a.id) {
-            om.DeleteObject(b);
-            om.DelayedDestruction(); // already running: the running walk takes b
+        if (probe.owner.id == d.id) {
+            om.DeleteObject(c);
+            om.DelayedDestruction(); // already running: the running walk takes c
             spawned = om.NewObject();
             OM::AddComponent<ProbeComponent>(spawned);
         }
     };
-    om.DeleteObject(a);
+    om.DeleteObject(d);
     om.Update();
-    EXPECT_FALSE(OM::IsValid(b));
+    EXPECT_FALSE(OM::IsValid(c));
     // The spawned object must not be handed the id still being torn down.
-    EXPECT_NE(spawned.id, a.id);
+    EXPECT_NE(spawned.id, d.id);
     EXPECT_TRUE(OM::HasComponent<ProbeComponent>(spawned) && OM::IsValid(spawned));
     EXPECT_EQ(om.numGameObjects, 1u);
 }
@@ -87,7 +84,7 @@ TEST_F(Objects, RepeatedStaleAndForgedRequestsAndAWrittenCountChangeNoOtherObjec
     ExpectEveryStoreSize(3);
 }
 
-TEST_F(Objects, ClearRestartsIdsAndRemovesEveryComponent) {
+TEST_F(Objects, ClearRestartsIdsRemovesEveryComponentAndMayComeFromAHook) {
     const GameObject a = om.NewObject();
     OM::AddComponent<ProbeComponent>(a);
     OM::AddComponent<ProbeComponent>(om.NewObject());
@@ -102,11 +99,9 @@ TEST_F(Objects, ClearRestartsIdsAndRemovesEveryComponent) {
     const GameObject next = om.NewObject();
     EXPECT_EQ(next.id + next.generation, 0u);
     EXPECT_TRUE(OM::IsValid(a)); // same id and generation as `next`
-}
 
-TEST_F(Objects, ClearRequestedByAHookEndsTheCarryOutSafely) {
-    const GameObject a = om.NewObject();
-    OM::AddComponent<ProbeComponent>(a);
+    // A clear requested by a hook ends the carry-out safely.
+    OM::AddComponent<ProbeComponent>(next);
     OM::AddComponent<ProbeComponent>(om.NewObject());
     GameObject rebuilt, madeWhileClearing;
     bool cleared = false;
@@ -120,12 +115,12 @@ TEST_F(Objects, ClearRequestedByAHookEndsTheCarryOutSafely) {
         rebuilt = om.NewObject();
         OM::AddComponent<ProbeComponent>(rebuilt);
     };
-    om.DeleteObject(a);
+    om.DeleteObject(next);
     om.Update();
     EXPECT_FALSE(OM::IsValid(madeWhileClearing));
     // The interrupted walk must neither detach nor retire the rebuilt object,
     // although it got the id that walk was tearing down.
-    EXPECT_EQ(rebuilt.id, a.id);
+    EXPECT_EQ(rebuilt.id, next.id);
     EXPECT_TRUE(OM::IsValid(rebuilt) && OM::HasComponent<ProbeComponent>(rebuilt));
     EXPECT_EQ(om.numGameObjects, 1u);
     ExpectEveryStoreSize(1);

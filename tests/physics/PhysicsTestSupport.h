@@ -35,7 +35,6 @@ class PhysicsWorldTest : public ScriptTest {
                     ObjectManager.InitializeObj(obj);
                 return obj;
             }
-            function Pos(obj) { return ObjectManager.TransformComponent(obj).position; }
             "ok")"),
                   "ok");
     }

@@ -31,6 +31,12 @@ using WindowSystemTest = WindowTest;
 // The 1280 x 800 x 24 Xvfb screen offers its one size at every depth, 32 bits
 // first, so the default choice is the whole screen.
 TEST_F(WindowSystemTest, InitializeChoosesTheModeAndAnnouncesIt) {
+    testing::internal::CaptureStdout();
+    window->PrintAvailableVideoModes(); // every mode, then an empty line
+    const std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(out.rfind("mode 0: 1280 x 800 32bit\nmode 1: 1280 x 800 24bit\n", 0), 0u) << out;
+    EXPECT_EQ(out.substr(out.size() - 2), "\n\n");
+
     window->debugDraw = true;    // as a start-up script might
     window->initialWidth = 1024; // a width alone is no request
     window->Initialize();
@@ -52,15 +58,9 @@ TEST_F(WindowSystemTest, InitializeChoosesTheModeAndAnnouncesIt) {
     EXPECT_EQ(window->GetVideoMode(UINT32_MAX), sf::VideoMode(0, 0, 0));
 }
 
-TEST_F(WindowSystemTest, PrintAvailableVideoModesListsEveryModeThenAnEmptyLine) {
-    testing::internal::CaptureStdout();
-    window->PrintAvailableVideoModes();
-    const std::string out = testing::internal::GetCapturedStdout();
-    EXPECT_EQ(out.rfind("mode 0: 1280 x 800 32bit\nmode 1: 1280 x 800 24bit\n", 0), 0u) << out;
-    EXPECT_EQ(out.substr(out.size() - 2), "\n\n");
-}
-
-TEST_F(WindowSystemTest, ResizingAndMaximizingAreAnnouncedWithoutChangingWidthAndHeight) {
+// One window's life: resized, maximized, given new modes, closed and reopened, pictured,
+// then closed by the window manager.
+TEST_F(WindowSystemTest, ResizeAndMaximizeAreAnnouncedModesRecreateScreenshotsAndCloseQuits) {
     window->initialWidth = 640;
     window->initialHeight = 480;
     window->Initialize();
@@ -80,11 +80,8 @@ TEST_F(WindowSystemTest, ResizingAndMaximizingAreAnnouncedWithoutChangingWidthAn
     for (const sf::Vector2u& size : AnnouncedSizes())
         EXPECT_EQ(size, sf::Vector2u(1280, 800));
     EXPECT_EQ(window->GetWidth(), 640u) << "only announced, like a resize";
-}
 
-TEST_F(WindowSystemTest, SetVideoModeRecreatesTheWindowAndRefusesImpossibleSizes) {
-    window->Initialize();
-    window->textOffset = sf::Vector2f(3.0f, 4.0f);
+    // A new mode recreates the window and resets the text offset.
     window->SetVideoMode(800, 600, 32);
     EXPECT_EQ(window->GetWidth(), 800u);
     EXPECT_EQ(window->GetWindow().getSize(), sf::Vector2u(800, 600));
@@ -105,13 +102,9 @@ TEST_F(WindowSystemTest, SetVideoModeRecreatesTheWindowAndRefusesImpossibleSizes
     Settle(0.05);
     window->SetVideoMode(320, 240, 32);
     EXPECT_TRUE(window->IsOpen());
-}
 
-TEST_F(WindowSystemTest, ScreenshotSavesTheFinishedFrameAsJpeg) {
+    // A screenshot saves the finished frame as JPEG.
     WorkingFolder folder;
-    window->initialWidth = 320;
-    window->initialHeight = 240;
-    window->Initialize();
     const sf::Color colour(200, 40, 90);
     window->GetWindow().clear(colour);
     window->Screenshot();
@@ -125,12 +118,10 @@ TEST_F(WindowSystemTest, ScreenshotSavesTheFinishedFrameAsJpeg) {
     EXPECT_NEAR(pixel.r, colour.r, 6);
     EXPECT_NEAR(pixel.g, colour.g, 6);
     EXPECT_NEAR(pixel.b, colour.b, 6);
-}
 
-TEST_F(WindowSystemTest, ClosingTheWindowQuitsTheCore) {
-    window->Initialize();
+    // Closing the window quits the core. What a window manager sends when the close
+    // button is clicked:
     Core::Instance().running = true;
-    // What a window manager sends when the close button is clicked.
     Display* display = XOpenDisplay(nullptr);
     ASSERT_NE(display, nullptr);
     XEvent event{};
@@ -167,13 +158,6 @@ TEST(WindowFonts, LoadsOncePerPathAndRemembersFailures) {
     EXPECT_FALSE(window.IsFontLoaded("Fonts/missing.ttf")) << "a failed load is not retried";
 }
 
-// The window's title as the X server knows it: xdotool finds windows by name.
-bool XServerKnowsTitle(const std::string& title, unsigned long windowId) {
-    const std::string command = "xdotool search --name '^" + title + "$' 2>/dev/null | grep -qx " +
-                                std::to_string(windowId);
-    return std::system(command.c_str()) == 0;
-}
-
 class WindowSystemScript : public WindowTest, protected ScriptRunner {};
 
 TEST_F(WindowSystemScript, ScriptsShapeTheWindowAndGetVideoModesAsCopies) {
@@ -202,15 +186,17 @@ TEST_F(WindowSystemScript, ScriptsShapeTheWindowAndGetVideoModesAsCopies) {
     if (std::system("command -v xdotool >/dev/null") != 0)
         GTEST_SKIP() << "xdotool is not installed; the title was not checked on the server";
     // The windowing library's requests reach the server as its queue is flushed.
-    const unsigned long id = window->GetWindow().getSystemHandle();
-    EXPECT_TRUE(PumpUntil([&] { return XServerKnowsTitle(title, id); }));
+    const std::string findTitle = "xdotool search --name '^" + title +
+                                  "$' 2>/dev/null | grep -qx " +
+                                  std::to_string(window->GetWindow().getSystemHandle());
+    EXPECT_TRUE(PumpUntil([&] { return std::system(findTitle.c_str()) == 0; }));
 }
 
 // Without a display the windowing library would end the process. Start-up
 // must fail with advice instead, and the window system must stay harmless.
 // Each test runs in a process of its own (tests/CMakeLists.txt), so nothing
 // has reached a display before the test takes DISPLAY away.
-TEST(WindowWithoutDisplay, StartUpFailsWithAdviceAndEveryOperationIsHarmless) {
+TEST(WindowWithoutDisplay, StartUpFailsWithAdviceEveryOperationIsHarmlessAndABadDisplayIsNamed) {
     ::unsetenv("DISPLAY");
     TempFolder folder;
     // Before the window is made, from the start-up script.
@@ -257,16 +243,16 @@ TEST(WindowWithoutDisplay, StartUpFailsWithAdviceAndEveryOperationIsHarmless) {
     core.running = true;
     core.RunFrame();
     EXPECT_FALSE(window.IsOpen());
-}
 
-TEST(WindowWithoutDisplayNamed, AnUnreachableDisplayIsNamedInTheMessage) {
+    // An unreachable display is named in the message.
     ::setenv("DISPLAY", ":4711", 1);
     ::testing::internal::CaptureStderr();
-    Core::Instance().WindowSystem_->Initialize();
-    const std::string err = ::testing::internal::GetCapturedStderr();
-    EXPECT_NE(err.find("the X display \":4711\" (DISPLAY) cannot be opened"), std::string::npos)
-        << err;
-    EXPECT_TRUE(Core::Instance().startupFailed);
+    window.Initialize();
+    const std::string unreachable = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(unreachable.find("the X display \":4711\" (DISPLAY) cannot be opened"),
+              std::string::npos)
+        << unreachable;
+    EXPECT_FALSE(window.IsOpen());
 }
 
 } // namespace
