@@ -59,9 +59,10 @@ void ReleaseQueuesAtExit() {
 
 AntBarSystem::AntBarSystem(MessageManager& messages) : panels(std::make_unique<TweakPanels>()) {
     StartListening(messages, this);
+    // The set first: the handler registered after it runs before it is destroyed.
+    LiveSystems().insert(this);
     static const bool registered = std::atexit(ReleaseQueuesAtExit) == 0;
     (void)registered;
-    LiveSystems().insert(this);
 }
 
 void AntBarSystem::ReleaseQueuedRequests() {
