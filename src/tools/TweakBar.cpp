@@ -42,6 +42,17 @@ std::string Problem(const std::string& key, const std::string& value, const char
     return key + "='" + value + "': " + what + "; ";
 }
 
+// A number field dragged with the mouse, held to the control's min and max
+// where it has them.
+template <class T>
+bool DragNumber(const char* label, ImGuiDataType type, TweakControl& control, float speed,
+                const char* format = nullptr) {
+    const T lo = control.min ? static_cast<T>(*control.min) : T();
+    const T hi = control.max ? static_cast<T>(*control.max) : T();
+    return ImGui::DragScalar(label, type, control.shown.data(), speed, control.min ? &lo : nullptr,
+                             control.max ? &hi : nullptr, format);
+}
+
 } // namespace
 
 bool IsAcceptedTweakType(std::int32_t type) {
@@ -311,30 +322,18 @@ void TweakBar::DrawControl(TweakControl& control, std::vector<PressedButton>& pr
                 Store<std::int32_t>(control, value ? 1 : 0);
             break;
         }
-        case kTweakInt32: {
-            const int lo = control.min ? static_cast<int>(*control.min) : 0;
-            const int hi = control.max ? static_cast<int>(*control.max) : 0;
-            edited = ImGui::DragScalar(label, ImGuiDataType_S32, control.shown.data(),
-                                       speed > 0.0f ? speed : 1.0f, control.min ? &lo : nullptr,
-                                       control.max ? &hi : nullptr);
+        case kTweakInt32:
+            edited =
+                DragNumber<int>(label, ImGuiDataType_S32, control, speed > 0.0f ? speed : 1.0f);
             break;
-        }
-        case kTweakUint32: {
-            const unsigned lo = control.min ? static_cast<unsigned>(*control.min) : 0u;
-            const unsigned hi = control.max ? static_cast<unsigned>(*control.max) : 0u;
-            edited = ImGui::DragScalar(label, ImGuiDataType_U32, control.shown.data(),
-                                       speed > 0.0f ? speed : 1.0f, control.min ? &lo : nullptr,
-                                       control.max ? &hi : nullptr);
+        case kTweakUint32:
+            edited = DragNumber<unsigned>(label, ImGuiDataType_U32, control,
+                                          speed > 0.0f ? speed : 1.0f);
             break;
-        }
-        case kTweakFloat: {
-            const float lo = control.min ? static_cast<float>(*control.min) : 0.0f;
-            const float hi = control.max ? static_cast<float>(*control.max) : 0.0f;
-            edited = ImGui::DragScalar(label, ImGuiDataType_Float, control.shown.data(),
-                                       speed > 0.0f ? speed : 0.01f, control.min ? &lo : nullptr,
-                                       control.max ? &hi : nullptr, "%.3f");
+        case kTweakFloat:
+            edited = DragNumber<float>(label, ImGuiDataType_Float, control,
+                                       speed > 0.0f ? speed : 0.01f, "%.3f");
             break;
-        }
         case kTweakColor3f:
             edited = ImGui::ColorEdit3(label, reinterpret_cast<float*>(control.shown.data()));
             break;
