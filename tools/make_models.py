@@ -75,6 +75,31 @@ def ground(rng):
     return voxels
 
 
+def test_plate(rng):
+    """The demo's test model: a 9 x 9 tile, one voxel thick, in a two-tone checker
+    whose hue runs from corner to corner, so each copy's orientation shows."""
+    voxels = []
+    for x in range(-4, 5):
+        for z in range(-4, 5):
+            t = (x + z + 8) / 16.0
+            base = (0.25 + 0.6 * t, 0.35, 0.85 - 0.6 * t)
+            if (x + z) % 2:
+                base = tuple(c * 0.7 for c in base)
+            voxels.append((shade(rng, base, 0.05), (x, 0, z)))
+    return voxels
+
+
+def crumble_cube(rng):
+    """The demo's crumble cube: 5 x 5 x 5 voxels standing on y = 0 around the
+    vertical axis; each voxel becomes one physics piece."""
+    voxels = []
+    for y in range(5):
+        for x in range(-2, 3):
+            for z in range(-2, 3):
+                voxels.append((shade(rng, (0.95, 0.55, 0.15), 0.15), (x, y, z)))
+    return voxels
+
+
 def main():
     os.makedirs(OUT, exist_ok=True)
     rng = random.Random(7)
@@ -82,6 +107,8 @@ def main():
     save("house.vxm", house(rng))
     save("crystal.vxm", crystal(rng))
     save("ground.vxm", ground(rng))
+    save("testVoxels2.vxm", test_plate(rng))
+    save("voxelCube.vxm", crumble_cube(rng))
 
 
 if __name__ == "__main__":

@@ -1,0 +1,6 @@
+#include "logic/ScriptGameState.h"
+
+ScriptGameState& ScriptGameState::Instance() {
+    static ScriptGameState instance;
+    return instance;
+}

@@ -1,0 +1,220 @@
+// The sample game's start panel and the physics demo it leads to, in the running game:
+// panel buttons pressed as a click would press them, F1 and the camera keys through the
+// X server. Serial: the keys go to the display's one keyboard.
+#include <algorithm>
+#include <cstdlib>
+#include <string>
+
+#include <btBulletDynamicsCommon.h>
+
+#include "graphics/GraphicsSystem.h"
+#include "graphics/TransformComponent.h"
+#include "logic/GameLogicSystem.h"
+#include "logic/ScriptGameState.h"
+#include "objects/ObjectManager.h"
+#include "physics/BodyComponent.h"
+#include "physics/PhysicsSystem.h"
+#include "script/ScriptTestSupport.h"
+#include "tools/AntBarSystem.h"
+#include "tools/DemoState.h"
+#include "tools/DevConsoleSystem.h"
+#include "tools/TweakBar.h"
+#include "voxels/VoxelComponent.h"
+#include "voxels/VoxelModel.h"
+#include "voxels/VoxelModelComponent.h"
+
+namespace {
+
+class DemoInGame : public ::testing::Test, protected ScriptRunner {
+  protected:
+    void SetUp() override {
+        if (!std::getenv("DISPLAY"))
+            GTEST_SKIP() << "start-up opens the window; run under xvfb-run";
+        if (std::system("command -v xdotool >/dev/null") != 0)
+            GTEST_SKIP() << "xdotool is not installed";
+        core.SetResourceDir(std::string(MARROWVALE_SOURCE_DIR) + "/resource");
+        testing::internal::CaptureStdout();
+        core.Init();
+        const std::string out = testing::internal::GetCapturedStdout();
+        ASSERT_TRUE(core.running);
+        EXPECT_NE(out.find("Start panel: choose Village, Model editor or Physics demo"),
+                  std::string::npos)
+            << out;
+        Frames(2);
+    }
+
+    void Frames(int count) {
+        for (int i = 0; i < count; ++i)
+            core.RunFrame();
+    }
+    const TweakBar* Bar(const char* name) { return core.AntBarSystem_->GetPanels().FindBar(name); }
+    // Runs a panel button as a click on it does.
+    void Press(const char* bar, const char* button) {
+        const TweakBar* b = Bar(bar);
+        ASSERT_NE(b, nullptr) << bar;
+        const TweakControl* control = b->FindControl(button);
+        ASSERT_NE(control, nullptr) << button;
+        control->callback(control->clientData);
+    }
+    void Xdotool(const std::string& arguments) {
+        ASSERT_EQ(std::system(("xdotool " + arguments).c_str()), 0) << arguments;
+    }
+    // Objects showing `file`, in id order.
+    std::vector<GameObject> Showing(const char* file) {
+        const VoxelModel* model = core.GraphicsSystem_->GetModel(file);
+        std::vector<GameObject> found;
+        ComponentFactory<VoxelModelComponent>::Instance().ForEachAttached(
+            [&](VoxelModelComponent& c) {
+                if (c.model == model && ObjectManager::IsValid(c.owner))
+                    found.push_back(c.owner);
+            });
+        return found;
+    }
+    static glm::vec3 PositionOf(const GameObject& obj) {
+        return ObjectManager::GetComponent<TransformComponent>(obj)->position;
+    }
+
+    Core& core = Core::Instance();
+    DemoState& demo = DemoState::Instance();
+};
+
+TEST_F(DemoInGame, StartPanelLeadsToACrumbleThatRunsToItsEndAndBackToTheVillage) {
+    // The village stands behind the start panel and is the current state.
+    GameLogicSystem& logic = *core.GameLogicSystem_;
+    EXPECT_EQ(logic.GetCurrentGameState(), &ScriptGameState::Instance());
+    ASSERT_NE(Bar("Start"), nullptr);
+    ASSERT_NE(Bar("Sample panel"), nullptr);
+    const std::uint32_t villageObjects = core.objectManager->numGameObjects;
+    EXPECT_GT(villageObjects, 10u);
+    EXPECT_EQ(Eval("startPanel.IsOpen()"), "true");
+
+    // F1 closes and opens the panel from the keyboard.
+    Xdotool("keydown F1");
+    Frames(2);
+    Xdotool("keyup F1");
+    Frames(2);
+    EXPECT_EQ(Eval("startPanel.IsOpen()"), "false");
+    Xdotool("key F1");
+    Frames(1);
+    Xdotool("key F1");
+    Frames(2);
+
+    Press("Start", "Physics demo");
+    Frames(2);
+    ASSERT_EQ(logic.GetCurrentGameState(), &demo);
+    EXPECT_EQ(Bar("Sample panel"), nullptr) << "the village's panel goes with it";
+    EXPECT_EQ(Eval("startPanel.IsOpen()"), "false");
+    const TweakBar* panel = Bar("DemoState");
+    ASSERT_NE(panel, nullptr);
+    EXPECT_EQ(panel->GetPosition(), sf::Vector2i(200, 10));
+    EXPECT_EQ(panel->GetSize(), sf::Vector2u(200, 400));
+    // A clean scene: the camera and, as this game has no ground plane, the floor.
+    ASSERT_EQ(core.PhysicsSystem_->GetGroundBody(), nullptr);
+    EXPECT_TRUE(ObjectManager::IsValid(demo.GetFloorObject()));
+    EXPECT_EQ(core.objectManager->numGameObjects, 2u);
+    const glm::vec3 eye = PositionOf(demo.GetCameraObject());
+    EXPECT_EQ(eye, glm::vec3(0.0f, 15.0f, 0.0f));
+
+    // W moves the camera forward; not while the console is open.
+    core.DevConsoleSystem_->SetVisible(true);
+    Xdotool("keydown w");
+    Frames(5);
+    EXPECT_EQ(PositionOf(demo.GetCameraObject()), eye) << "the console has the keyboard";
+    core.DevConsoleSystem_->SetVisible(false);
+    Frames(5);
+    Xdotool("keyup w");
+    EXPECT_LT(PositionOf(demo.GetCameraObject()).z, eye.z);
+    EXPECT_EQ(PositionOf(demo.GetCameraObject()).x, eye.x);
+
+    // No cube: crumbling does nothing.
+    Press("DemoState", "CrumbleTest");
+    Frames(1);
+    EXPECT_EQ(core.objectManager->numGameObjects, 2u);
+    EXPECT_TRUE(demo.GetCrumblePieces().empty());
+
+    // A column of test models, 2 apart, read through the backslashed name.
+    for (int i = 0; i < 3; ++i)
+        Press("DemoState", "AddTestVoxelModel");
+    const std::vector<GameObject> models = Showing(DemoState::kTestModelFile);
+    ASSERT_EQ(models.size(), 3u);
+    EXPECT_EQ(core.GraphicsSystem_->GetModel(DemoState::kTestModelFile)->voxels.size(), 81u);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(PositionOf(models[i]), glm::vec3(0.0f, -0.5f - 2.0f * i, -25.0f)) << i;
+
+    // Two presses, one cube.
+    Press("DemoState", "CreateCrumbleTest");
+    Press("DemoState", "CreateCrumbleTest");
+    Frames(1);
+    const std::vector<GameObject> cubes = Showing(DemoState::kCubeModelFile);
+    ASSERT_EQ(cubes.size(), 1u);
+    EXPECT_EQ(PositionOf(cubes[0]), glm::vec3(0.0f, 0.48f, -20.0f));
+    const std::vector<VoxelInstance> voxels =
+        core.GraphicsSystem_->GetModel(DemoState::kCubeModelFile)->voxels;
+    ASSERT_EQ(voxels.size(), 125u);
+
+    // The crumble: one piece per voxel, in model order, where the voxel was.
+    Press("DemoState", "CrumbleTest");
+    const std::vector<GameObject> pieces = demo.GetCrumblePieces();
+    ASSERT_EQ(pieces.size(), voxels.size());
+    for (std::size_t i = 0; i < pieces.size(); ++i) {
+        EXPECT_EQ(PositionOf(pieces[i]), glm::vec3(voxels[i].position) + glm::vec3(0, 0.48f, -20))
+            << i;
+        EXPECT_EQ(ObjectManager::GetComponent<VoxelComponent>(pieces[i])->color, voxels[i].color);
+        const btRigidBody* body = ObjectManager::GetComponent<BodyComponent>(pieces[i])->GetBody();
+        ASSERT_NE(body, nullptr);
+        EXPECT_EQ(body->getBroadphaseProxy()->m_collisionFilterGroup, 2);
+        EXPECT_EQ(body->getBroadphaseProxy()->m_collisionFilterMask, 3);
+        EXPECT_FLOAT_EQ(1.0f / body->getInvMass(), 3.0f);
+        EXPECT_FLOAT_EQ(body->getRestitution(), 0.8f);
+        const btVector3 v = body->getLinearVelocity();
+        EXPECT_EQ(v.y(), 0.0f);
+        EXPECT_LE(std::hypot(v.x(), v.z()), 7.5f + 1e-3f) << "5 of its own and 2.5 of drift";
+    }
+    Frames(1);
+    EXPECT_FALSE(ObjectManager::IsValid(cubes[0])) << "the cube is gone once it has broken";
+    // The mouse pick's query finds a piece from above.
+    const glm::vec3 top = PositionOf(pieces.back());
+    const RayTestResult hit = core.PhysicsSystem_->RayTestClosestPoint(top + glm::vec3(0, 10, 0),
+                                                                       top - glm::vec3(0, 10, 0));
+    EXPECT_TRUE(std::any_of(pieces.begin(), pieces.end(), [&](const GameObject& p) {
+        return ObjectManager::IsValid(hit.object) && ObjectManager::CompareObj(p, hit.object);
+    }));
+
+    // They settle on the floor, then fade together and are deleted.
+    int frames = 0;
+    while (!demo.ArePiecesSettled() && ++frames < 5000)
+        Frames(1);
+    ASSERT_TRUE(demo.ArePiecesSettled()) << "after " << frames << " frames";
+    for (const GameObject& piece : pieces)
+        EXPECT_GT(PositionOf(piece).y, 0.0f) << "resting on the floor, not through it";
+    Frames(1);
+    const float alpha = ObjectManager::GetComponent<VoxelComponent>(pieces[0])->color.a;
+    EXPECT_LT(alpha, 1.0f);
+    EXPECT_GT(alpha, 0.0f);
+    EXPECT_EQ(ObjectManager::GetComponent<VoxelComponent>(pieces[1])->color.a, alpha)
+        << "all pieces fade at one rate";
+    while (!demo.GetCrumblePieces().empty() && ++frames < 10000)
+        Frames(1);
+    ASSERT_TRUE(demo.GetCrumblePieces().empty());
+    Frames(1);
+    EXPECT_TRUE(std::none_of(pieces.begin(), pieces.end(), &ObjectManager::IsValid));
+    EXPECT_FALSE(demo.ArePiecesSettled());
+    EXPECT_EQ(core.objectManager->numGameObjects, 5u) << "camera, floor and three models";
+
+    // Back to the village: the demo's panel goes, the village is built again.
+    Press("Start", "Village");
+    Frames(2);
+    EXPECT_EQ(logic.GetCurrentGameState(), &ScriptGameState::Instance());
+    EXPECT_EQ(Bar("DemoState"), nullptr);
+    EXPECT_NE(Bar("Sample panel"), nullptr);
+    EXPECT_EQ(core.objectManager->numGameObjects, villageObjects);
+    EXPECT_EQ(Eval("typeof scene.crystal"), "object");
+    // And to the demo again: it starts afresh.
+    Press("Start", "Physics demo");
+    Frames(2);
+    EXPECT_EQ(logic.GetCurrentGameState(), &demo);
+    EXPECT_EQ(demo.GetNextModelPosition(), glm::vec3(0.0f, -0.5f, -25.0f));
+    EXPECT_EQ(core.objectManager->numGameObjects, 2u);
+}
+
+} // namespace
