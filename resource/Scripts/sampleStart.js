@@ -63,7 +63,7 @@ if (typeof startPanel === "undefined") {
             SetOpen(false);
         }
 
-        var width = 270, height = 210;
+        var width = 270, height = 150;
         Core.BroadcastMessage(RegisterAntBarMessage.Create(
             name, width, height, Math.max(10, core.WindowSystem_.GetWidth() - width - 10), 10));
         Core.BroadcastMessage(TWDefineMessage.Create(name,
