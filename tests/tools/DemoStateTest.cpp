@@ -5,12 +5,15 @@
 #include <cstdlib>
 #include <string>
 
+#include <GL/glew.h>
 #include <btBulletDynamicsCommon.h>
 
 #include "graphics/GraphicsSystem.h"
 #include "graphics/TransformComponent.h"
 #include "logic/GameLogicSystem.h"
 #include "logic/ScriptGameState.h"
+#include "messaging/MessageListener.h"
+#include "messaging/MessageManager.h"
 #include "objects/ObjectManager.h"
 #include "physics/BodyComponent.h"
 #include "physics/PhysicsSystem.h"
@@ -22,8 +25,41 @@
 #include "voxels/VoxelComponent.h"
 #include "voxels/VoxelModel.h"
 #include "voxels/VoxelModelComponent.h"
+#include "window/WindowSystem.h"
 
 namespace {
+
+// Counts the cube's orange in the scene as drawn, before panels cover any of it: the
+// debug-draw message comes once the voxels are drawn.
+class SceneReader : public MessageListener {
+  public:
+    explicit SceneReader(MessageManager& messages) : messages(messages) {
+        listener = new MessageListener::MessageListenerDerived<SceneReader>(this);
+        messages.AddListener(*this, 0);
+    }
+    ~SceneReader() override { messages.RemoveListener(listener); }
+
+    void HandleMessage(const MessagePointer& message) {
+        if (message->id != MID_DebugDrawMessage || !wanted)
+            return;
+        wanted = false;
+        const WindowSystem& window = *Core::Instance().WindowSystem_;
+        std::vector<unsigned char> rgba(4u * window.GetWidth() * window.GetHeight());
+        glReadPixels(0, 0, window.GetWidth(), window.GetHeight(), GL_RGBA, GL_UNSIGNED_BYTE,
+                     rgba.data());
+        orange = 0;
+        for (std::size_t i = 0; i < rgba.size(); i += 4) {
+            const float r = rgba[i], g = rgba[i + 1], b = rgba[i + 2];
+            orange += r > 60 && g > 0.48f * r && g < 0.7f * r && b < 0.25f * r;
+        }
+    }
+
+    bool wanted = false;
+    std::size_t orange = 0;
+
+  private:
+    MessageManager& messages;
+};
 
 class DemoInGame : public ::testing::Test, protected ScriptRunner {
   protected:
@@ -60,6 +96,12 @@ class DemoInGame : public ::testing::Test, protected ScriptRunner {
         ASSERT_EQ(std::system(("xdotool " + arguments).c_str()), 0) << arguments;
     }
     // Objects showing `file`, in id order.
+    std::size_t OrangePixels() {
+        SceneReader reader(*core.messageManager);
+        reader.wanted = true;
+        Frames(1);
+        return reader.orange;
+    }
     std::vector<GameObject> Showing(const char* file) {
         const VoxelModel* model = core.GraphicsSystem_->GetModel(file);
         std::vector<GameObject> found;
@@ -126,6 +168,8 @@ TEST_F(DemoInGame, StartPanelLeadsToACrumbleThatRunsToItsEndAndBackToTheVillage)
     EXPECT_LT(PositionOf(demo.GetCameraObject()).z, eye.z);
     EXPECT_EQ(PositionOf(demo.GetCameraObject()).x, eye.x);
 
+    EXPECT_EQ(OrangePixels(), 0u);
+
     // No cube: crumbling does nothing.
     Press("DemoState", "CrumbleTest");
     Frames(1);
@@ -148,6 +192,7 @@ TEST_F(DemoInGame, StartPanelLeadsToACrumbleThatRunsToItsEndAndBackToTheVillage)
     const std::vector<GameObject> cubes = Showing(DemoState::kCubeModelFile);
     ASSERT_EQ(cubes.size(), 1u);
     EXPECT_EQ(PositionOf(cubes[0]), glm::vec3(0.0f, 0.48f, -20.0f));
+    EXPECT_GT(OrangePixels(), 5000u) << "the cube is in view";
     const std::vector<VoxelInstance> voxels =
         core.GraphicsSystem_->GetModel(DemoState::kCubeModelFile)->voxels;
     ASSERT_EQ(voxels.size(), 125u);
@@ -200,6 +245,7 @@ TEST_F(DemoInGame, StartPanelLeadsToACrumbleThatRunsToItsEndAndBackToTheVillage)
     EXPECT_TRUE(std::none_of(pieces.begin(), pieces.end(), &ObjectManager::IsValid));
     EXPECT_FALSE(demo.ArePiecesSettled());
     EXPECT_EQ(core.objectManager->numGameObjects, 5u) << "camera, floor and three models";
+    EXPECT_EQ(OrangePixels(), 0u) << "nothing of the cube is left on screen";
 
     // Back to the village: the demo's panel goes, the village is built again.
     Press("Start", "Village");
