@@ -1,6 +1,7 @@
 #include "tools/DemoState.h"
 
 #include <algorithm>
+#include <memory>
 #include <string>
 
 #include <btBulletDynamicsCommon.h>
@@ -147,10 +148,11 @@ void DemoState::CreateCamera() {
     mover->updateCallback = &MoveCamera;
     camera->SetActive(true);
     // The orientation turns the world into the camera's view: turning the world up
-    // about the camera's sideways axis makes the camera look down on it.
+    // about the camera's sideways axis (its x axis, taken back into the world) makes the
+    // camera look down on it.
     const glm::vec3 sideways = glm::conjugate(transform->orientation) * glm::vec3(1.0f, 0.0f, 0.0f);
     transform->orientation =
-        glm::angleAxis(glm::radians(kCameraTiltDegrees), sideways) * transform->orientation;
+        transform->orientation * glm::angleAxis(glm::radians(kCameraTiltDegrees), sideways);
     transform->position.y += kCameraHeight;
     ObjectManager::InitializeObj(cameraObject);
 }
