@@ -17,6 +17,7 @@
 #include "objects/ObjectManager.h"
 #include "script/ScriptTestSupport.h"
 #include "tools/AntBarSystem.h"
+#include "tools/DevConsoleSystem.h"
 #include "tools/ModelEditor.h"
 #include "tools/TweakBar.h"
 #include "tools/VolumeCreationState.h"
@@ -259,6 +260,22 @@ TEST_F(ModelEditorInput, BuildSelectDragRecolourSaveAskAndLoadBack) {
     EXPECT_EQ(PositionOf(1), glm::vec3(0, 1, 0));
     EXPECT_EQ(ColourOf(1), glm::vec4(1, 0, 0, 1));
 
+    // DELETE on the anchor: the voxel swapped into its place becomes the anchor. With the
+    // last voxel gone there is none.
+    for (const glm::vec3 at : {glm::vec3(0, 0, 0), glm::vec3(0, 1, 0)}) {
+        MoveTo(ScreenOf(at));
+        Xdotool("click 1");
+        ASSERT_TRUE(FramesUntil([&] {
+            return PositionOf(editor.GetSelectedIndex() < 0 ? 0 : editor.GetSelectedIndex()) ==
+                       at &&
+                   Rect("Selected Voxel Properties", "Delete this voxel").width > 0;
+        }));
+        Keys("Delete");
+    }
+    EXPECT_TRUE(editor.GetVoxels().empty());
+    EXPECT_EQ(editor.GetAnchorIndex(), -1);
+    EXPECT_EQ(editor.GetSelectedIndex(), -1);
+
     // A file that cannot be written is said so on the panel, and the old one stays.
     std::filesystem::create_directory(game.path / "Models" / "blocked.vxm");
     editor.fileName = "blocked";
@@ -274,6 +291,27 @@ TEST_F(ModelEditorInput, BuildSelectDragRecolourSaveAskAndLoadBack) {
     editor.fileName = "../escape";
     editor.Save();
     EXPECT_FALSE(std::filesystem::exists(game.path / "escape.vxm"));
+
+    // W moves the camera forward, but not while the console is open.
+    const auto camera = [&] {
+        return ObjectManager::GetComponent<TransformComponent>(editor.GetCameraObject())->position;
+    };
+    const auto holdW = [&] {
+        Xdotool("keydown --window $W w");
+        FramesUntil([] { return false; }, 0.2);
+        Xdotool("keyup --window $W w");
+        FramesUntil([] { return false; }, 0.1);
+    };
+    const glm::vec3 before = camera();
+    Keys("grave");
+    ASSERT_TRUE(Core::Instance().DevConsoleSystem_->IsVisible());
+    holdW();
+    EXPECT_EQ(camera(), before);
+    Keys("grave");
+    ASSERT_FALSE(Core::Instance().DevConsoleSystem_->IsVisible());
+    holdW();
+    EXPECT_LT(camera().z, before.z - 1.0f);
+    EXPECT_LT(camera().y, before.y) << "forward is where the camera looks, downwards";
 
     // The right button turns the camera; the pitch stops short of passing 45 degrees.
     const float yaw = ModelEditor::GetYaw(), pitch = ModelEditor::GetPitch();
