@@ -110,6 +110,15 @@ float ModelEditor::GetPitch() {
 }
 
 void ModelEditor::Initialize() {
+    if (running) {
+        // Set up again without a clean-up in between (a script calling Initialize
+        // twice): the first session's objects and panels go first.
+        ObjectManager* objects = Core::Instance().objectManager;
+        for (const GameObject& v : voxels)
+            objects->DeleteObject(v);
+        objects->DeleteObject(cameraObject);
+        Cleanup();
+    }
     movementMode = kPlaneXZ;
     voxels.clear();
     selectedIndex = anchorIndex = -1;
