@@ -4,14 +4,10 @@
 #include <cstdio>
 #include <filesystem>
 
-#include <glm/gtc/quaternion.hpp>
-
 #include "core/Core.h"
 #include "core/Path.h"
-#include "graphics/CameraComponent.h"
 #include "graphics/GraphicsSystem.h"
 #include "graphics/TransformComponent.h"
-#include "logic/FrameUpdateComponent.h"
 #include "messaging/Message.h"
 #include "messaging/MessageManager.h"
 #include "messaging/MessagePointer.h"
@@ -21,39 +17,18 @@
 #include "physics/PhysicsDebugDrawer.h"
 #include "physics/PhysicsSystem.h"
 #include "physics/Shape.h"
-#include "tools/AntBarSystem.h"
-#include "tools/DevConsoleSystem.h"
 #include "tools/TweakBar.h"
 #include "tools/VolumeCreationState.h"
 #include "voxels/VoxelComponent.h"
 #include "voxels/VoxelModel.h"
-#include "window/KeyCodes.h"
 #include "window/WindowSystem.h"
 
 #include <BulletCollision/CollisionShapes/btBoxShape.h>
 
 namespace {
 
-constexpr float kTurnDegreesPerPixel = 0.6f;
-constexpr float kPitchLimit = 45.0f;
-constexpr float kCameraSpeed = 30.0f; // units per second
-// The camera starts 15 above and 23 in front of the origin; looking level, the origin
-// would lie just below the picture. Tilted down this far it is in view from the start.
-constexpr float kStartPitch = 30.0f;
-
-// The editor camera's angles live as long as the program, not per editor session.
-float cameraYaw = 0.0f;
-float cameraPitch = kStartPitch;
-
 const char* const kSetAnchorLabel = "Set as anchor voxel (model's rotation point)";
 const char* const kIsAnchorLabel = "This voxel is the anchor voxel (model's rotation point)";
-
-// The camera's own turn (camera to world): yaw about the world's up axis, then pitch about
-// the camera's sideways axis. Positive yaw turns right, positive pitch looks down.
-glm::quat CameraTurn() {
-    return glm::angleAxis(glm::radians(-cameraYaw), glm::vec3(0.0f, 1.0f, 0.0f)) *
-           glm::angleAxis(glm::radians(-cameraPitch), glm::vec3(1.0f, 0.0f, 0.0f));
-}
 
 ModelEditor& Editor(void* clientData) {
     return *static_cast<ModelEditor*>(clientData);
@@ -65,21 +40,6 @@ bool IsUsableName(const std::string& name) {
     return std::none_of(name.begin(), name.end(), [](char c) {
         return c == '/' || c == '\\' || static_cast<unsigned char>(c) < 32;
     });
-}
-
-bool IsTypingIntoPanel() {
-    AntBarSystem* bars = Core::Instance().AntBarSystem_;
-    return bars != nullptr && bars->GetPanels().IsTypingText();
-}
-
-bool IsConsoleOpen() {
-    const DevConsoleSystem* console = Core::Instance().DevConsoleSystem_;
-    return console != nullptr && console->IsVisible();
-}
-
-bool IsHeld(std::uint32_t a, std::uint32_t b) {
-    const WindowSystem* window = Core::Instance().WindowSystem_;
-    return window != nullptr && (window->IsKeyDown(a) || window->IsKeyDown(b));
 }
 
 void Report(const std::string& text) {
@@ -101,14 +61,6 @@ std::string ModelEditor::GetModelsFolder() {
     return ResolvePath(std::string(kDefaultResourceFolder) + "Models/");
 }
 
-float ModelEditor::GetYaw() {
-    return cameraYaw;
-}
-
-float ModelEditor::GetPitch() {
-    return cameraPitch;
-}
-
 void ModelEditor::Initialize() {
     if (running) {
         // Set up again without a clean-up in between (a script calling Initialize
@@ -116,7 +68,7 @@ void ModelEditor::Initialize() {
         ObjectManager* objects = Core::Instance().objectManager;
         for (const GameObject& v : voxels)
             objects->DeleteObject(v);
-        objects->DeleteObject(cameraObject);
+        objects->DeleteObject(camera.GetObject());
         Cleanup();
     }
     movementMode = kPlaneXZ;
@@ -152,34 +104,12 @@ void ModelEditor::Initialize() {
     modelListShown = false;
     RefreshModelList();
 
-    CreateCamera();
+    camera.Create();
     if (listener == nullptr) {
         listener = new MessageListener::MessageListenerDerived<ModelEditor>(this);
         Core::Instance().messageManager->AddListener(*this, 0);
     }
     running = true;
-}
-
-void ModelEditor::CreateCamera() {
-    ObjectManager* objects = Core::Instance().objectManager;
-    cameraObject = objects->NewObject();
-    auto* transform = ObjectManager::AddComponent<TransformComponent>(cameraObject);
-    auto* camera = ObjectManager::AddComponent<CameraComponent>(cameraObject);
-    auto* mover = ObjectManager::AddComponent<FrameUpdateComponent>(cameraObject);
-    if (transform == nullptr || camera == nullptr || mover == nullptr)
-        return; // the world was cleared under us; there is nothing to look through
-    mover->updateCallback = [this](float dt, const GameObject&) { MoveCamera(dt); };
-    camera->SetActive(true);
-    transform->position += glm::vec3(0.0f, 15.0f, 23.0f);
-    ApplyCameraTurn();
-    ObjectManager::InitializeObj(cameraObject);
-}
-
-void ModelEditor::ApplyCameraTurn() {
-    if (!ObjectManager::IsValid(cameraObject))
-        return;
-    if (auto* transform = ObjectManager::GetComponent<TransformComponent>(cameraObject))
-        transform->orientation = glm::conjugate(CameraTurn()); // world to camera
 }
 
 void ModelEditor::Cleanup() {
@@ -232,7 +162,7 @@ void ModelEditor::HandleMessage(const MessagePointer& message) {
         }
     } else if (const auto* motion = message.As<MouseMotionMessage>()) {
         if (rightButtonHeld)
-            TurnCamera(motion->xRel, motion->yRel);
+            camera.Turn(motion->xRel, motion->yRel);
         else if (leftButtonHeld && IsValidIndex(selectedIndex))
             DragSelected(motion->xRel, motion->yRel);
     } else if (message->id == MID_DebugDrawMessage) {
@@ -466,36 +396,6 @@ void ModelEditor::DragSelected(int dx, int dy) {
         p.z += y;
         break;
     }
-}
-
-void ModelEditor::TurnCamera(int dx, int dy) {
-    cameraYaw += static_cast<float>(dx) * kTurnDegreesPerPixel;
-    const float pitch = cameraPitch + static_cast<float>(dy) * kTurnDegreesPerPixel;
-    if (pitch >= -kPitchLimit && pitch <= kPitchLimit)
-        cameraPitch = pitch;
-    ApplyCameraTurn();
-}
-
-void ModelEditor::MoveCamera(float dt) {
-    // Keys typed into the console or a panel's text field are not steering.
-    if (IsConsoleOpen() || IsTypingIntoPanel())
-        return;
-    auto* transform = ObjectManager::GetComponent<TransformComponent>(cameraObject);
-    if (transform == nullptr)
-        return;
-    const glm::quat turn = CameraTurn();
-    const glm::vec3 forward = turn * glm::vec3(0.0f, 0.0f, -1.0f);
-    const glm::vec3 right = turn * glm::vec3(1.0f, 0.0f, 0.0f);
-    glm::vec3 step(0.0f);
-    if (IsHeld('w', KeyCodeFromSfml(sf::Keyboard::Up)))
-        step += forward;
-    if (IsHeld('s', KeyCodeFromSfml(sf::Keyboard::Down)))
-        step -= forward;
-    if (IsHeld('a', KeyCodeFromSfml(sf::Keyboard::Left)))
-        step -= right;
-    if (IsHeld('d', KeyCodeFromSfml(sf::Keyboard::Right)))
-        step += right;
-    transform->position += step * (kCameraSpeed * dt);
 }
 
 void ModelEditor::DrawGuides() {

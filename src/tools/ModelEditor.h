@@ -12,6 +12,7 @@
 #include "logic/GameState.h"
 #include "messaging/MessageListener.h"
 #include "objects/GameObject.h"
+#include "tools/EditorCamera.h"
 #include "tools/EditorPanel.h"
 
 class MessagePointer;
@@ -79,7 +80,7 @@ class ModelEditor : public GameState, public MessageListener {
     const glm::vec3& GetGuideOrigin() const { return guideOrigin; }
     bool IsVolumeMode() const { return volumeMode; }
     VolumeCreationState& GetVolumeCreation() { return *volumeCreation; }
-    GameObject GetCameraObject() const { return cameraObject; }
+    GameObject GetCameraObject() const { return camera.GetObject(); }
     const std::vector<std::string>& GetModelNames() const { return modelNames; }
     // The question shown, empty when none is open.
     const std::string& GetQuestion() const { return question; }
@@ -87,8 +88,6 @@ class ModelEditor : public GameState, public MessageListener {
     const std::string& GetStatus() const { return status; }
     // The game's Models folder, ending in a separator.
     static std::string GetModelsFolder();
-    static float GetYaw();
-    static float GetPitch();
 
     std::string fileName = "ModelName1";
     std::int32_t selectedModel = 0;
@@ -102,9 +101,6 @@ class ModelEditor : public GameState, public MessageListener {
     ModelEditor();
     ~ModelEditor() override;
 
-    void CreateCamera();
-    void MoveCamera(float dt);
-    void TurnCamera(int dx, int dy);
     void PressLeftButton(int x, int y);
     void ReleaseLeftButton();
     void DragSelected(int dx, int dy);
@@ -115,11 +111,10 @@ class ModelEditor : public GameState, public MessageListener {
     void DeleteAllVoxels();
     void ShowMouseCursor(bool visible);
     void CloseQuestion();
-    void ApplyCameraTurn();
     bool IsValidIndex(int index) const;
 
     MovementMode movementMode = kPlaneXZ;
-    GameObject cameraObject;
+    EditorCamera camera;
     std::vector<GameObject> voxels;
     int selectedIndex = -1;
     int anchorIndex = -1;

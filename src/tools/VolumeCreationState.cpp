@@ -9,8 +9,7 @@
 #include "physics/BulletConvert.h"
 #include "physics/PhysicsDebugDrawer.h"
 #include "physics/PhysicsSystem.h"
-#include "tools/AntBarSystem.h"
-#include "tools/DevConsoleSystem.h"
+#include "tools/EditorCamera.h"
 #include "tools/ModelEditor.h"
 #include "tools/TweakBar.h"
 #include "window/WindowSystem.h"
@@ -30,13 +29,6 @@ const CursorKey kCursorKeys[] = {
 
 VolumeCreationState& State(void* clientData) {
     return *static_cast<VolumeCreationState*>(clientData);
-}
-
-bool KeysAreSteering() {
-    Core& core = Core::Instance();
-    if (core.DevConsoleSystem_ != nullptr && core.DevConsoleSystem_->IsVisible())
-        return false;
-    return core.AntBarSystem_ == nullptr || !core.AntBarSystem_->GetPanels().IsTypingText();
 }
 
 int Sign(float value) {
@@ -116,7 +108,7 @@ void VolumeCreationState::Update(float dt) {
         }
     }
     cursor.colour = creationMode ? cursorCreationColour : cursorColour;
-    if (gridMovement || creationMode || !KeysAreSteering())
+    if (gridMovement || creationMode || !AreKeysSteering())
         return;
     const WindowSystem* window = Core::Instance().WindowSystem_;
     if (window == nullptr)
@@ -137,7 +129,7 @@ void VolumeCreationState::HandleMessage(const MessagePointer& message) {
     // Each press (and each repeat of a held key) is one step; a quick tap that is over
     // before anyone looks at the keyboard still counts.
     if (key != nullptr && key->state == KS_PRESSED && (gridMovement || creationMode) &&
-        KeysAreSteering())
+        AreKeysSteering())
         Step(key->key);
 }
 
