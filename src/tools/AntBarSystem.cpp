@@ -87,9 +87,19 @@ void AntBarSystem::Initialize() {
 
 void AntBarSystem::HandleMessage(const MessagePointer& message) {
     switch (message->id) {
-    case MID_RegisterAntBarMessage:
-        newBars.push_back(message);
+    case MID_RegisterAntBarMessage: {
+        // Registered again after a deletion still waiting in the queue (a tool that
+        // restarts within one frame): made in turn, after the deletion, so that the new
+        // bar is not deleted with the old one.
+        const std::string& name = message.As<RegisterAntBarMessage>()->barName;
+        const bool deletionQueued =
+            std::any_of(requests.begin(), requests.end(), [&](const MessagePointer& queued) {
+                const auto* deletion = queued.As<DeleteBarMessage>();
+                return deletion != nullptr && deletion->barName == name;
+            });
+        (deletionQueued ? requests : newBars).push_back(message);
         break;
+    }
     case MID_AddVarMessage:
     case MID_RemoveVarMessage:
     case MID_AddEnumMessage:
@@ -128,17 +138,19 @@ void AntBarSystem::Update(float) {
 }
 
 void AntBarSystem::CreateBars() {
-    for (const MessagePointer& message : newBars) {
-        const auto* m = message.As<RegisterAntBarMessage>();
-        BarEntry& entry = bars[m->barName];
-        // Registering a shown bar again keeps it, its controls and its script buttons;
-        // the definition below still moves and sizes it.
-        if (entry.bar == nullptr)
-            entry.bar = panels->NewBar(m->barName);
-        panels->Define("'" + m->barName + "'" + " position='" + std::to_string(m->posX) + " " +
-                       std::to_string(m->posY) + "' " + "size='" + std::to_string(m->width) + " " +
-                       std::to_string(m->height) + "'");
-    }
+    for (const MessagePointer& message : newBars)
+        CreateBar(*message.As<RegisterAntBarMessage>());
+}
+
+void AntBarSystem::CreateBar(const RegisterAntBarMessage& m) {
+    BarEntry& entry = bars[m.barName];
+    // Registering a shown bar again keeps it, its controls and its script buttons;
+    // the definition below still moves and sizes it.
+    if (entry.bar == nullptr)
+        entry.bar = panels->NewBar(m.barName);
+    panels->Define("'" + m.barName + "'" + " position='" + std::to_string(m.posX) + " " +
+                   std::to_string(m.posY) + "' " + "size='" + std::to_string(m.width) + " " +
+                   std::to_string(m.height) + "'");
 }
 
 TweakBar* AntBarSystem::BarFor(const std::string& barName, const char* what) {
@@ -153,6 +165,9 @@ TweakBar* AntBarSystem::BarFor(const std::string& barName, const char* what) {
 
 void AntBarSystem::CarryOut(const MessagePointer& request) {
     switch (request->id) {
+    case MID_RegisterAntBarMessage:
+        CreateBar(*request.As<RegisterAntBarMessage>());
+        break;
     case MID_AddVarMessage: {
         const auto* m = request.As<AddVarMessage>();
         if (!IsAcceptedTweakType(m->type))

@@ -13,6 +13,7 @@
 #include "tools/TweakPanels.h"
 
 class MessageManager;
+struct RegisterAntBarMessage;
 class TweakBar;
 class WindowSystem;
 
@@ -69,6 +70,7 @@ class AntBarSystem : public Core::System, public MessageListener {
     static void ScriptButtonTrampoline(void* ticket);
 
     void CreateBars();
+    void CreateBar(const RegisterAntBarMessage& message);
     void CarryOut(const MessagePointer& request);
     void AddScriptButtons();
     // The bar of that name, or null after reporting that `what` named no bar.

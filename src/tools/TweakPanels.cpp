@@ -238,6 +238,11 @@ bool TweakPanels::HandleEvent(const sf::Event& event) {
     }
 }
 
+bool TweakPanels::IsTypingText() const {
+    ContextScope scope(context);
+    return ImGui::GetIO().WantTextInput;
+}
+
 void TweakPanels::BeginFrame() {
     for (const auto& bar : bars)
         bar->ForgetDrawnRect();

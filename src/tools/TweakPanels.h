@@ -42,6 +42,9 @@ class TweakPanels {
     // case the game must not see it.
     bool HandleEvent(const sf::Event& event);
 
+    // Whether a text field has the keyboard: keys held now are typing, not steering.
+    bool IsTypingText() const;
+
     // Called at the start of each frame: panels not drawn this frame take no events.
     void BeginFrame();
     // Draws every bar into the current OpenGL context, calling button callbacks.

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "objects/GameObject.h"
+
+// The model editor's camera: an object with a transform, a camera and a frame-update
+// component that flies it with W, A, S, D or the arrow keys; the right mouse button turns
+// it. Its yaw and pitch live as long as the program, so the view is kept between editor
+// sessions.
+class EditorCamera {
+  public:
+    // Makes the camera object, 15 above and 23 in front of the origin, and makes it the
+    // active camera.
+    void Create();
+    // Degrees from mouse pixels; a pitch that would pass 45 degrees up or down is not taken.
+    void Turn(int dx, int dy);
+    // Moves along the view for the keys held, unless the keys are typing elsewhere.
+    void Move(float dt);
+
+    const GameObject& GetObject() const { return object; }
+    static float GetYaw();
+    static float GetPitch();
+
+  private:
+    void ApplyTurn();
+
+    GameObject object;
+};
+
+// False while the developer console is open or a panel's text field has the keyboard:
+// keys held then are typing, not steering.
+bool AreKeysSteering();

@@ -1,0 +1,9 @@
+#include "tools/ModelEditor.h"
+
+#include "logic/GameStateScript.h"
+
+namespace {
+using S = script::ScriptClass<ModelEditor>;
+const S modelEditorClass("ModelEditor", GameStateMembers<ModelEditor>(),
+                         GameStateOptions<ModelEditor>());
+} // namespace

@@ -1,0 +1,406 @@
+// The model editor run as the engine runs it (start-up scripts, whole frames) in a game
+// folder of its own, driven by real pointer and keyboard input through the X server and
+// checked by the files it writes and the pixels it draws. Serial: it moves the server's
+// one pointer and focus.
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <set>
+#include <tuple>
+
+#include <GL/glew.h>
+#include <glm/gtc/matrix_transform.hpp>
+
+#include "graphics/GraphicsSystem.h"
+#include "graphics/TransformComponent.h"
+#include "logic/GameLogicSystem.h"
+#include "objects/ObjectManager.h"
+#include "script/ScriptTestSupport.h"
+#include "tools/AntBarSystem.h"
+#include "tools/DevConsoleSystem.h"
+#include "tools/ModelEditor.h"
+#include "tools/TweakBar.h"
+#include "tools/VolumeCreationState.h"
+#include "voxels/VoxelComponent.h"
+#include "window/WindowTestSupport.h"
+
+namespace {
+
+constexpr int kWidth = 1280, kHeight = 800;
+
+std::vector<float> ReadFloats(const std::filesystem::path& file, std::uint32_t& count) {
+    std::ifstream in(file, std::ios::binary);
+    const std::vector<char> bytes((std::istreambuf_iterator<char>(in)), {});
+    count = 0;
+    if (bytes.size() < 4)
+        return {};
+    std::memcpy(&count, bytes.data(), 4);
+    std::vector<float> floats((bytes.size() - 4) / 4);
+    std::memcpy(floats.data(), bytes.data() + 4, floats.size() * 4);
+    return floats;
+}
+
+class ModelEditorInput : public WindowTest, protected ScriptRunner {
+  protected:
+    void SetUp() override {
+        WindowTest::SetUp();
+        if (IsSkipped())
+            return;
+        std::filesystem::create_directories(game.path / "Models");
+        game.Write("startup.js", "var core = Core.Instance();"
+                                 "core.WindowSystem_.initialWidth = 1280;"
+                                 "core.WindowSystem_.initialHeight = 800;");
+        // The game logic profile would lie under the editor's panel.
+        game.Write("postInit.js",
+                   "Core.BroadcastMessage(SetBarVisibleMessage.Create('GameLogicProfile', false));"
+                   "core.GameLogicSystem_.SetCurrentGameState(ModelEditor.Instance());");
+        Core& core = Core::Instance();
+        core.SetResourceDir(game.path.string());
+        testing::internal::CaptureStdout(); // shader build reports
+        core.Init();
+        testing::internal::GetCapturedStdout();
+        ASSERT_TRUE(window->IsOpen());
+        Xdotool("mousemove 1270 790");
+        ASSERT_TRUE(FramesUntil([&] { return Rect("ModelEditor", "Create Voxel").width > 0; }));
+    }
+
+    void Frame() {
+        Core::Instance().RunFrame();
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    bool FramesUntil(const std::function<bool()>& done, double seconds = 5.0) {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+        while (std::chrono::steady_clock::now() < end) {
+            Frame();
+            if (done())
+                return true;
+        }
+        return false;
+    }
+    void Xdotool(const std::string& arguments) {
+        std::string command = "xdotool " + arguments;
+        for (std::size_t at; (at = command.find("$W")) != std::string::npos;)
+            command.replace(at, 2, std::to_string(window->GetWindow().getSystemHandle()));
+        ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    }
+    void MoveTo(glm::ivec2 at) {
+        Xdotool("mousemove --window $W " + std::to_string(at.x) + " " + std::to_string(at.y));
+        FramesUntil([&] { return window->GetMousePos() == sf::Vector2i(at.x, at.y); });
+    }
+    void Keys(const std::string& keys) {
+        Xdotool("key --delay 30 --window $W " + keys);
+        FramesUntil([] { return false; }, 0.15);
+    }
+
+    const TweakControl* Control(const std::string& bar, const std::string& name) {
+        const TweakBar* b = Core::Instance().AntBarSystem_->GetPanels().FindBar(bar);
+        return b ? b->FindControl(name) : nullptr;
+    }
+    sf::FloatRect Rect(const std::string& bar, const std::string& name) {
+        const TweakControl* control = Control(bar, name);
+        return control ? control->drawnRect : sf::FloatRect();
+    }
+    // Clicks a panel control once it is drawn and lets the click be seen.
+    void Press(const std::string& bar, const std::string& name) {
+        ASSERT_TRUE(FramesUntil([&] { return Rect(bar, name).width > 0; })) << name;
+        const sf::FloatRect r = Rect(bar, name);
+        MoveTo({int(r.left + 8), int(r.top + r.height / 2)});
+        Xdotool("click 1");
+        FramesUntil([] { return false; }, 0.15);
+    }
+
+    // Where a world point is drawn, window pixels from the top left.
+    glm::ivec2 ScreenOf(const glm::vec3& point) {
+        const GraphicsSystem& graphics = *Core::Instance().GraphicsSystem_;
+        const glm::vec3 at =
+            glm::project(point, graphics.GetCameraMatrix(), graphics.GetProjectionMatrix(),
+                         glm::vec4(0, 0, kWidth, kHeight));
+        return {int(std::lround(at.x)), kHeight - int(std::lround(at.y))};
+    }
+    // The colour drawn at a pixel in the frame being built.
+    sf::Color Pixel(glm::ivec2 at) {
+        Core::Instance().GraphicsSystem_->Update(0.0f);
+        unsigned char p[4] = {};
+        glReadPixels(at.x, kHeight - 1 - at.y, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, p);
+        return sf::Color(p[0], p[1], p[2]);
+    }
+    glm::vec3 PositionOf(std::size_t index) {
+        return ObjectManager::GetComponent<TransformComponent>(editor.GetVoxels().at(index))
+            ->position;
+    }
+    glm::vec4 ColourOf(std::size_t index) {
+        return ObjectManager::GetComponent<VoxelComponent>(editor.GetVoxels().at(index))->color;
+    }
+    bool Shown(const std::string& bar) {
+        return Core::Instance().AntBarSystem_->GetPanels().FindBar(bar) != nullptr;
+    }
+
+    TempFolder game;
+    ModelEditor& editor = ModelEditor::Instance();
+};
+
+TEST_F(ModelEditorInput, BuildSelectDragRecolourSaveAskAndLoadBack) {
+    if (IsSkipped())
+        return;
+    EXPECT_EQ(Core::Instance().GameLogicSystem_->GetCurrentGameState(), &editor);
+    EXPECT_EQ(Control("ModelEditor", "Models"), nullptr) << "no model in the folder yet";
+
+    // A voxel made from the panel: at the origin, opaque green, the anchor.
+    Press("ModelEditor", "Create Voxel");
+    ASSERT_EQ(editor.GetVoxels().size(), 1u);
+    EXPECT_EQ(PositionOf(0), glm::vec3(0.0f));
+    EXPECT_EQ(ColourOf(0), glm::vec4(0, 1, 0, 1));
+    EXPECT_EQ(editor.GetAnchorIndex(), 0);
+    const glm::ivec2 origin = ScreenOf(glm::vec3(0.0f));
+    ASSERT_TRUE(origin.x > 500 && origin.x < kWidth && origin.y > 100 && origin.y < kHeight - 100)
+        << "the camera starts with the origin in view: " << origin.x << "," << origin.y;
+    const sf::Color green = Pixel(origin);
+    EXPECT_TRUE(green.g > 100 && green.r < 60 && green.b < 60);
+
+    // Clicked, it is selected and its panel appears; Y picks the Y axis; 45 pixels up
+    // raise it by exactly one unit.
+    MoveTo(origin);
+    Xdotool("mousedown 1");
+    ASSERT_TRUE(FramesUntil([&] { return editor.GetSelectedIndex() == 0; }));
+    Xdotool("mouseup 1");
+    ASSERT_TRUE(FramesUntil(
+        [&] { return Rect("Selected Voxel Properties", "Delete this voxel").width > 0; }));
+    EXPECT_NE(Control("Selected Voxel Properties",
+                      "This voxel is the anchor voxel (model's rotation point)"),
+              nullptr);
+    Keys("y");
+    EXPECT_EQ(editor.GetMovementMode(), ModelEditor::kAxisY);
+    Xdotool("mousedown 1");
+    FramesUntil([] { return false; }, 0.15);
+    Xdotool("mousemove_relative -- 7 -45");
+    ASSERT_TRUE(FramesUntil([&] { return PositionOf(0).y != 0.0f; }));
+    Xdotool("mouseup 1");
+    FramesUntil([] { return false; }, 0.15);
+    EXPECT_EQ(PositionOf(0), glm::vec3(0, 1, 0)) << "the sideways 7 pixels do not count";
+
+    // Recoloured through the panel's colour variable: the voxel is drawn red.
+    editor.selectedColour = glm::vec4(1, 0, 0, 1);
+    Frame();
+    EXPECT_EQ(ColourOf(0), glm::vec4(1, 0, 0, 1));
+    const sf::Color red = Pixel(ScreenOf(glm::vec3(0, 1, 0)));
+    EXPECT_TRUE(red.r > 100 && red.g < 60) << int(red.r) << "," << int(red.g);
+
+    // CTRL+C copies it in place. Whichever of the two a click on that spot picks is
+    // dragged one more unit up; then the voxel at index 1, clicked, becomes the anchor.
+    Keys("ctrl+c");
+    ASSERT_EQ(editor.GetVoxels().size(), 2u);
+    EXPECT_EQ(PositionOf(1), glm::vec3(0, 1, 0));
+    MoveTo(ScreenOf(glm::vec3(0, 1, 0)));
+    Xdotool("mousedown 1");
+    FramesUntil([] { return false; }, 0.15);
+    Xdotool("mousemove_relative -- 0 -45");
+    ASSERT_TRUE(FramesUntil([&] { return PositionOf(editor.GetSelectedIndex()).y > 1.5f; }));
+    Xdotool("mouseup 1");
+    FramesUntil([] { return false; }, 0.15);
+    const glm::vec3 second = PositionOf(1);
+    const float above = PositionOf(0).y - second.y; // voxel 0 seen from voxel 1
+    EXPECT_EQ(std::abs(above), 1.0f);
+    MoveTo(ScreenOf(second));
+    Xdotool("click 1");
+    ASSERT_TRUE(FramesUntil([&] { return editor.GetSelectedIndex() == 1; }));
+    editor.selectedColour = glm::vec4(0, 0, 1, 1);
+    Press("Selected Voxel Properties", "Set as anchor voxel (model's rotation point)");
+    EXPECT_EQ(editor.GetAnchorIndex(), 1);
+
+    // The name typed into the field; its letters do not steer the camera.
+    const glm::vec3 cameraAt =
+        ObjectManager::GetComponent<TransformComponent>(editor.GetCameraObject())->position;
+    Press("ModelEditor", "Filename");
+    Keys("ctrl+a");
+    Xdotool("type --delay 40 --window $W sandwich");
+    ASSERT_TRUE(FramesUntil([&] { return editor.fileName == "sandwich"; })) << editor.fileName;
+    EXPECT_EQ(ObjectManager::GetComponent<TransformComponent>(editor.GetCameraObject())->position,
+              cameraAt);
+    MoveTo({900, 700});
+    Xdotool("click 1"); // lets go of the field (and of the selection)
+    FramesUntil([] { return false; }, 0.15);
+
+    // Saved under a new name at once: the anchor first at (0, 0, 0), the other relative.
+    Keys("ctrl+s");
+    const std::filesystem::path file = game.path / "Models" / "sandwich.vxm";
+    std::uint32_t count = 0;
+    const std::vector<float> saved = ReadFloats(file, count);
+    ASSERT_EQ(count, 2u);
+    ASSERT_EQ(saved.size(), 16u);
+    EXPECT_EQ(std::vector<float>(saved.begin(), saved.end()),
+              (std::vector<float>{0, 0, 1, 1, 0, 0, 0, 1, 1, 0, 0, 1, 0, above, 0, 1}));
+    EXPECT_EQ(editor.GetAnchorIndex(), 0);
+    EXPECT_EQ(editor.GetModelNames(), std::vector<std::string>{"sandwich.vxm"});
+    EXPECT_EQ(editor.GetStatus(), "Saved sandwich.vxm");
+
+    // Changed and saved again: asked first; "No" leaves the file as it was.
+    Press("ModelEditor", "Create Voxel");
+    ASSERT_EQ(editor.GetVoxels().size(), 3u);
+    Keys("ctrl+s");
+    ASSERT_TRUE(FramesUntil([&] {
+        return Rect("ConfirmationWidnow",
+                    "Are you sure you want to overwrite the existing save file (sandwich.vxm)?")
+                   .width > 0;
+    }));
+    Press("ConfirmationWidnow", "No");
+    ASSERT_TRUE(FramesUntil([&] { return !Shown("ConfirmationWidnow"); }));
+    std::uint32_t countAfter = 0;
+    EXPECT_EQ(ReadFloats(file, countAfter), saved);
+    EXPECT_EQ(countAfter, 2u);
+
+    // A new model, after its question, then the saved one loaded back from the list.
+    Keys("ctrl+n");
+    Press("ConfirmationWidnow", "Yes");
+    EXPECT_TRUE(editor.GetVoxels().empty());
+    EXPECT_EQ(editor.fileName, "ModelName1");
+    Press("ModelEditor", "Load Model");
+    ASSERT_EQ(editor.GetVoxels().size(), 2u);
+    EXPECT_EQ(editor.fileName, "sandwich");
+    EXPECT_EQ(editor.GetAnchorIndex(), 0);
+    EXPECT_EQ(PositionOf(0), glm::vec3(0, 0, 0));
+    EXPECT_EQ(PositionOf(1), glm::vec3(0, above, 0));
+    EXPECT_EQ(ColourOf(1), glm::vec4(1, 0, 0, 1));
+
+    // DELETE on the anchor: the voxel swapped into its place becomes the anchor. With the
+    // last voxel gone there is none.
+    for (const glm::vec3 at : {glm::vec3(0, 0, 0), glm::vec3(0, above, 0)}) {
+        MoveTo(ScreenOf(at));
+        Xdotool("click 1");
+        ASSERT_TRUE(FramesUntil([&] {
+            return PositionOf(editor.GetSelectedIndex() < 0 ? 0 : editor.GetSelectedIndex()) ==
+                       at &&
+                   Rect("Selected Voxel Properties", "Delete this voxel").width > 0;
+        }));
+        Keys("Delete");
+    }
+    EXPECT_TRUE(editor.GetVoxels().empty());
+    EXPECT_EQ(editor.GetAnchorIndex(), -1);
+    EXPECT_EQ(editor.GetSelectedIndex(), -1);
+
+    // A file that cannot be written is said so on the panel, and the old one stays.
+    std::filesystem::create_directory(game.path / "Models" / "blocked.vxm");
+    editor.fileName = "blocked";
+    testing::internal::CaptureStderr();
+    editor.Save();
+    editor.AnswerYes();
+    const std::string errors = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(editor.GetStatus(), "Could not save blocked.vxm (see standard error)");
+    EXPECT_NE(errors.find("Could not save blocked.vxm"), std::string::npos) << errors;
+    ASSERT_TRUE(FramesUntil([&] {
+        return Rect("ModelEditor", "Could not save blocked.vxm (see standard error)").width > 0;
+    }));
+    editor.fileName = "../escape";
+    editor.Save();
+    EXPECT_FALSE(std::filesystem::exists(game.path / "escape.vxm"));
+
+    // W moves the camera forward, but not while the console is open.
+    const auto camera = [&] {
+        return ObjectManager::GetComponent<TransformComponent>(editor.GetCameraObject())->position;
+    };
+    const auto holdW = [&] {
+        Xdotool("keydown --window $W w");
+        FramesUntil([] { return false; }, 0.2);
+        Xdotool("keyup --window $W w");
+        FramesUntil([] { return false; }, 0.1);
+    };
+    const glm::vec3 before = camera();
+    Keys("grave");
+    ASSERT_TRUE(Core::Instance().DevConsoleSystem_->IsVisible());
+    holdW();
+    EXPECT_EQ(camera(), before);
+    Keys("grave");
+    ASSERT_FALSE(Core::Instance().DevConsoleSystem_->IsVisible());
+    holdW();
+    EXPECT_LT(camera().z, before.z - 1.0f);
+    EXPECT_LT(camera().y, before.y) << "forward is where the camera looks, downwards";
+
+    // The right button turns the camera; the pitch stops short of passing 45 degrees.
+    const float yaw = EditorCamera::GetYaw(), pitch = EditorCamera::GetPitch();
+    MoveTo({900, 300});
+    Xdotool("mousedown 3");
+    FramesUntil([] { return false; }, 0.1);
+    Xdotool("mousemove_relative -- 10 40");
+    ASSERT_TRUE(FramesUntil([&] { return EditorCamera::GetYaw() != yaw; }));
+    Xdotool("mouseup 3");
+    EXPECT_FLOAT_EQ(EditorCamera::GetYaw(), yaw + 6.0f);
+    EXPECT_FLOAT_EQ(EditorCamera::GetPitch(), pitch) << "30 + 24 would pass 45";
+}
+
+TEST_F(ModelEditorInput, VolumeBlockFromKeysCreatedUndoneAndLoadLeavesTheMode) {
+    if (IsSkipped())
+        return;
+    // A model to load later, written by hand: one blue voxel.
+    {
+        std::ofstream out(game.path / "Models" / "dot.vxm", std::ios::binary);
+        const std::uint32_t one = 1;
+        const float record[8] = {0, 0, 1, 1, 0, 0, 0, 1};
+        out.write(reinterpret_cast<const char*>(&one), 4);
+        out.write(reinterpret_cast<const char*>(record), sizeof record);
+    }
+    editor.RefreshModelList();
+    Press("ModelEditor", "Toggle Voxel Volume Mode");
+    ASSERT_TRUE(editor.IsVolumeMode());
+    VolumeCreationState& volume = editor.GetVolumeCreation();
+    EXPECT_TRUE(volume.GetCursor().visible);
+    Press("ModelEditor", "Create Voxel");
+    EXPECT_TRUE(editor.GetVoxels().empty()) << "single voxels wait while the mode is on";
+
+    // Creation mode fixes the corner; L twice and T once make a 3 x 2 x 1 block.
+    Press("Voxel Volume Properties", "Toggle Creation Mode");
+    ASSERT_TRUE(volume.creationMode);
+    Frame();
+    EXPECT_EQ(volume.GetPreview().size(), 1u);
+    MoveTo({1100, 700});
+    Keys("l l t");
+    EXPECT_EQ(volume.GetBlockExtent(), glm::ivec3(2, 1, 0));
+    ASSERT_EQ(volume.GetPreview().size(), 6u);
+    EXPECT_EQ(volume.GetCursor().position, glm::vec3(2, 1, 0));
+    Press("Voxel Volume Properties", "Snap Cursor to (0,0,0)");
+    EXPECT_EQ(volume.GetCursor().position, glm::vec3(2, 1, 0)) << "no snapping in creation mode";
+
+    Press("Voxel Volume Properties", "Create Voxels");
+    ASSERT_EQ(editor.GetVoxels().size(), 6u);
+    std::set<std::tuple<int, int, int>> cells;
+    for (std::size_t i = 0; i < 6; ++i) {
+        const glm::vec3 p = PositionOf(i);
+        cells.insert({int(p.x), int(p.y), int(p.z)});
+        const glm::vec4 c = ColourOf(i);
+        EXPECT_TRUE(c.r >= -0.2f && c.r <= 0.2f && c.g >= 0.8f && c.g <= 1.2f && c.b >= -0.2f &&
+                    c.b <= 0.2f && c.a == 1.0f)
+            << c.r << "," << c.g << "," << c.b;
+    }
+    EXPECT_EQ(cells, (std::set<std::tuple<int, int, int>>{
+                         {0, 0, 0}, {1, 0, 0}, {2, 0, 0}, {0, 1, 0}, {1, 1, 0}, {2, 1, 0}}));
+    EXPECT_FALSE(volume.creationMode);
+    Frame();
+    EXPECT_TRUE(volume.GetPreview().empty());
+    const sf::Color drawn = Pixel(ScreenOf(glm::vec3(1, 0, 0)));
+    EXPECT_TRUE(drawn.g > 100 && drawn.r < 100) << int(drawn.r) << "," << int(drawn.g);
+
+    // CTRL+Z takes exactly that block away.
+    Keys("ctrl+z");
+    EXPECT_TRUE(editor.GetVoxels().empty());
+
+    // ESC leaves the mode and its panel; entering again, undo has nothing to take.
+    Keys("Escape");
+    EXPECT_FALSE(editor.IsVolumeMode());
+    ASSERT_TRUE(FramesUntil([&] { return !Shown("Voxel Volume Properties"); }));
+    EXPECT_FALSE(volume.GetCursor().visible);
+    EXPECT_TRUE(Core::Instance().running);
+
+    // Loading while the mode is on leaves it first, so the model's voxels are made.
+    Press("ModelEditor", "Toggle Voxel Volume Mode");
+    ASSERT_TRUE(editor.IsVolumeMode());
+    Press("ModelEditor", "Load Model");
+    EXPECT_FALSE(editor.IsVolumeMode());
+    ASSERT_EQ(editor.GetVoxels().size(), 1u);
+    EXPECT_EQ(ColourOf(0), glm::vec4(0, 0, 1, 1));
+    EXPECT_EQ(editor.fileName, "dot");
+
+    // Restarted within one frame (clean-up, then set-up again), it keeps its panel.
+    Core::Instance().GameLogicSystem_->RestartCurrentGameState();
+    EXPECT_TRUE(editor.GetVoxels().empty());
+    ASSERT_TRUE(FramesUntil([&] { return Rect("ModelEditor", "Create Voxel").width > 0; }));
+}
+
+} // namespace
