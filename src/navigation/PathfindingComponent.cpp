@@ -187,11 +187,14 @@ void PathfindingComponent::DrawDebug() {
         blue(0, 0, 1), red(1, 0, 0);
     drawer.lineWidth = 1.0f;
 
-    const float right = t.x + static_cast<float>(gridWidth) * u;
-    const float far = t.z + static_cast<float>(gridHeight) * u;
-    for (std::uint32_t i = 0; i <= gridHeight; ++i)
+    // The grid that exists, whatever the size fields were set to since: a
+    // size of 4294967295 would otherwise never end the loops.
+    const std::uint32_t width = grid.Width(), height = grid.Height();
+    const float right = t.x + static_cast<float>(width) * u;
+    const float far = t.z + static_cast<float>(height) * u;
+    for (std::uint32_t i = 0; i <= height; ++i)
         line(right, t.z + static_cast<float>(i) * u, t.x, t.z + static_cast<float>(i) * u, white);
-    for (std::uint32_t j = 0; j <= gridWidth; ++j)
+    for (std::uint32_t j = 0; j <= width; ++j)
         line(t.x + static_cast<float>(j) * u, far, t.x + static_cast<float>(j) * u, t.z, white);
 
     const auto corner = [&](int x, int y) {
@@ -206,9 +209,8 @@ void PathfindingComponent::DrawDebug() {
             line(c.x + u, c.y + u / 2, c.x, c.y + u / 2, green);
         }
 
-    // The marks cover the grid that exists, whatever the size fields say now.
-    for (std::uint32_t x = 0; x < grid.Width(); ++x)
-        for (std::uint32_t y = 0; y < grid.Height(); ++y) {
+    for (std::uint32_t x = 0; x < width; ++x)
+        for (std::uint32_t y = 0; y < height; ++y) {
             const PathNode& node = grid.Node(static_cast<int>(x), static_cast<int>(y));
             const glm::vec2 c = corner(static_cast<int>(x), static_cast<int>(y));
             if (node.Has(PathNode::kWall)) {
