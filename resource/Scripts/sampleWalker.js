@@ -41,8 +41,11 @@
     var parts = [[0, [0.2, 0.2, 0.45, 1]], [1, [0.75, 0.15, 0.12, 1]], [2, [0.95, 0.78, 0.62, 1]]]
         .map(function (part) {
             var obj = ShowVoxel([0, part[0], 0], part[1]);
-            return { transform: ObjectManager.TransformComponent(obj), height: part[0] };
+            return { obj: obj, transform: ObjectManager.TransformComponent(obj), height: part[0] };
         });
+    // For the console: scene.villager is the villager's feet.
+    scene.villager = parts[0].obj;
+    scene.walkGrid = gridObj;
     // Places on the meadow (x, z); each leg passes the house, the crystal or
     // the crates.
     var stops = [[-8, 10], [2, -2], [10, 10], [-11, -1], [9, -9], [-1, 6]];

@@ -227,3 +227,59 @@ TEST_F(Navigation, HandlesAreReusedOnceAndUnsafeCallsAreErrors) {
 }
 
 } // namespace
+
+// The sample game's villager on the sample village's layout: it keeps
+// walking from stop to stop, never stands on a wall, and frees every path.
+TEST_F(Navigation, SampleVillagerWalksAroundTheVillageObstacles) {
+    ASSERT_EQ(Eval(R"(
+        var core = Core.Instance(), graphics = core.GraphicsSystem_;
+        function MakeObject(names) {
+            var obj = Make(names, [0, 0, 0]);
+            ObjectManager.InitializeObj(obj);
+            return obj;
+        }
+        function ShowVoxel(position, color) {
+            var obj = Make(["TransformComponent", "VoxelComponent"], position);
+            ObjectManager.VoxelComponent(obj).color = color;
+            return obj;
+        }
+        function ShowModel(file, position) {
+            var obj = Make(["TransformComponent", "VoxelModelComponent"], position);
+            ObjectManager.VoxelModelComponent(obj).model =
+                graphics.GetModel(")" MARROWVALE_SOURCE_DIR R"(/resource/Models/" + file);
+            return obj;
+        }
+        var scene = {
+            house: ShowModel("house.vxm", [-5, 0, -4]),
+            trees: [ShowModel("tree.vxm", [4, 0, -7]), ShowModel("tree.vxm", [8, 0, -2]),
+                    ShowModel("tree.vxm", [-10, 0, 5])],
+            crystal: ShowModel("crystal.vxm", [5, 0, 5]),
+            crates: [ShowVoxel([-1, 0, 2], [1, 1, 1, 1]), ShowVoxel([-2, 0, 2], [1, 1, 1, 1])],
+        };
+        RunFile(")" MARROWVALE_SOURCE_DIR R"(/resource/Scripts/sampleWalker.js");
+        var walkGrid = ObjectManager.PathfindingComponent(scene.walkGrid);
+        var feet = ObjectManager.TransformComponent(scene.villager);
+        "ok")"),
+              "ok");
+    const std::size_t slotsBefore = WaypointManager::Instance().SlotCount();
+    std::string onWall, stops;
+    for (int frame = 0; frame < 40 * 30; ++frame) {
+        logic().Update(1.0f / 30);
+        const std::string at = Eval("var p = feet.position; [p[0], p[2]].join(' ')");
+        if (Eval("var c = walkGrid.GetNodeFromPosition(feet.position); walkGrid.IsWall(c[0], "
+                 "c[1])") == "true")
+            onWall = at;
+        if (Eval("[[2, -2], [10, 10], [-11, -1], [9, -9]].some(s => s[0] + ' ' + s[1] == '" + at +
+                 "')") == "true" &&
+            stops.find(at) == std::string::npos)
+            stops += at + ";";
+    }
+    EXPECT_EQ(onWall, "");
+    // 40 s at 3 units a second with a rest at each stop: well past the first
+    // four stops, each reached around the house, crystal and crates.
+    EXPECT_EQ(stops, "2 -2;10 10;-11 -1;9 -9;");
+    EXPECT_EQ(Eval("walkGrid.IsWall(7, 8) && walkGrid.IsWall(17, 17) && !walkGrid.IsWall(2, 2)"),
+              "true");
+    // Each leg's array was freed: the walk needs one slot at a time.
+    EXPECT_LE(WaypointManager::Instance().SlotCount(), slotsBefore + 1);
+}
