@@ -33,6 +33,12 @@ void PathfindingComponent::OnAdd() {
     gridHeight = 0;
     gridUnitLength = 0.0f;
     interestObjects.clear();
+    grid = PathGrid();
+}
+
+void PathfindingComponent::OnRemove() {
+    interestObjects.clear();
+    grid = PathGrid();
 }
 
 glm::vec3 PathfindingComponent::Origin() const {

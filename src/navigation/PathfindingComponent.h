@@ -29,8 +29,12 @@ class PathfindingComponent : public Component {
 
     // Builds the grid at gridWidth x gridHeight with no walls.
     void Initialize() override;
-    // Size and unit length 0, no interest entries.
+    // Size and unit length 0, no interest entries, and an empty grid: a grid
+    // left in the slot by an object that had this id before would otherwise
+    // answer searches, with its walls, until the new object is initialized.
     void OnAdd() override;
+    // Frees the grid.
+    void OnRemove() override;
 
     void SetWall(std::int32_t x, std::int32_t y, bool isWall);
     void ClearWalls();

@@ -176,6 +176,12 @@ TEST_F(Navigation, ObstaclesWallTheGridAndPathsGoAroundThem) {
             all.halfExtents = [0.1, 0.1]; all.wallThreshold = 0;)");
     logic().Update(0.016f);
     EXPECT_EQ(Eval("grid.IsWall(0, 0) && grid.IsWall(9, 7) && grid.IsWall(5, 5)"), "true");
+
+    // Added again, the component starts from nothing, not from the old walls.
+    EXPECT_NE(ErrorOf("ObjectManager.AddPathfindingComponent(gridObj); grid.IsWall(0, 0)")
+                  .find("cell (0, 0) is outside the 0 x 0 grid"),
+              std::string::npos);
+    EXPECT_EQ(Eval("grid.GetNumInterestObjects()"), "0");
 }
 
 TEST_F(Navigation, HandlesAreReusedOnceAndUnsafeCallsAreErrors) {
