@@ -27,6 +27,7 @@ bool PathGrid::Initialize(std::uint32_t newWidth, std::uint32_t newHeight) {
     nodes.clear();
     path.clear();
     open.clear();
+    touched.clear();
     goalNode = nullptr;
     wallSumsStale = true;
     const std::uint64_t cells = std::uint64_t{newWidth} * newHeight;
@@ -111,10 +112,14 @@ const std::vector<glm::ivec2>& PathGrid::FindPath(glm::ivec2 start, glm::ivec2 g
 bool PathGrid::Search(glm::ivec2 start, glm::ivec2 goal) {
     open.clear();
     goalNode = nullptr;
-    for (PathNode& node : nodes) {
+    for (std::uint32_t index : touched) {
+        PathNode& node = nodes[index];
         node.flags &= PathNode::kWall;
         node.f = node.g = PathNode::kUnset;
     }
+    touched.clear();
+    touched.push_back(static_cast<std::uint32_t>(Index(goal.x, goal.y)));
+    touched.push_back(static_cast<std::uint32_t>(Index(start.x, start.y)));
     Node(goal.x, goal.y).flags |= PathNode::kGoal;
     PathNode& first = Node(start.x, start.y);
     first.parentX = first.parentY = -1;
@@ -160,7 +165,9 @@ bool PathGrid::Search(glm::ivec2 start, glm::ivec2 goal) {
                 next.parentY = current.y;
                 next.flags |= PathNode::kOpen;
                 next.f = g + kHeuristicWeight * Distance({nx, ny}, goal);
-                open.emplace_back(next.f, static_cast<std::uint32_t>(Index(nx, ny)));
+                const auto index = static_cast<std::uint32_t>(Index(nx, ny));
+                touched.push_back(index);
+                open.emplace_back(next.f, index);
                 std::push_heap(open.begin(), open.end(), kHeapOrder);
             }
         }

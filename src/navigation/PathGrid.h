@@ -62,6 +62,9 @@ class PathGrid {
     // (f, node index); a min-heap on f through std::push_heap/pop_heap.
     std::vector<std::pair<float, std::uint32_t>> open;
     const PathNode* goalNode = nullptr;
+    // Nodes the last search marked or scored: the next one resets only these,
+    // not the whole grid, which on a large grid costs more than a short search.
+    std::vector<std::uint32_t> touched;
 
     // Walls counted over every rectangle from the origin, (width + 1) by
     // (height + 1), so a free-rectangle test costs four lookups however
