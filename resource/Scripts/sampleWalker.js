@@ -7,7 +7,7 @@
     var logic = core.GameLogicSystem_;
     var om = core.objectManager;
 
-    // One cell per ground voxel: the meadow's voxels sit at -12 … 12 on x and
+    // One cell per ground voxel: the meadow's voxels sit at -12 ... 12 on x and
     // z, so the grid's corner is half a cell further out; just above the
     // meadow's top, so its picture lies on the grass.
     var gridObj = om.NewObject();
