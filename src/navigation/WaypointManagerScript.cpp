@@ -51,19 +51,25 @@ void Delete(std::optional<WaypointArrayHandle*> handle) {
         WaypointManager::Instance().Delete(**handle);
 }
 
+// The same as Delete, under its own native so that errors name it.
+void DeleteWaypointArray(std::optional<WaypointArrayHandle*> handle) {
+    Delete(handle);
+}
+
 constexpr const char* kDeleteNote =
     "frees the handle's array for the next ComputePath; null, or a handle already freed, "
     "does nothing";
 
 using S = script::ScriptClass<WaypointManager>;
-const S waypointManagerClass("WaypointManager",
-                             {
-                                 S::Function<&Instance>("Instance"),
-                                 S::Function<&Size>("Size"),
-                                 S::Function<&GetWaypoint>("GetWaypoint"),
-                                 S::Function<&Delete>("Delete").Noted(kDeleteNote),
-                                 S::Function<&Delete>("DeleteWaypointArray").Noted(kDeleteNote),
-                             });
+const S waypointManagerClass(
+    "WaypointManager",
+    {
+        S::Function<&Instance>("Instance"),
+        S::Function<&Size>("Size"),
+        S::Function<&GetWaypoint>("GetWaypoint"),
+        S::Function<&Delete>("Delete").Noted(kDeleteNote),
+        S::Function<&DeleteWaypointArray>("DeleteWaypointArray").Noted(kDeleteNote),
+    });
 
 script::ClassOptions<WaypointArrayHandle> HandleOptions() {
     script::ClassOptions<WaypointArrayHandle> options;
