@@ -1,0 +1,113 @@
+// A villager walks from place to place around the houses and trees. A
+// waypoint grid covers the meadow; the buildings, trees, the crystal and the
+// crates stamp walls into it, and every leg of the walk is a path search.
+// G shows the grid (walls magenta, the last search yellow and blue, the path
+// red).
+(function () {
+    var logic = core.GameLogicSystem_;
+    var om = core.objectManager;
+
+    // One cell per ground voxel: the meadow's voxels sit at -12 ... 12 on x and
+    // z, so the grid's corner is half a cell further out; just above the
+    // meadow's top, so its picture lies on the grass.
+    var gridObj = om.NewObject();
+    ObjectManager.AddTransformComponent(gridObj);
+    ObjectManager.TransformComponent(gridObj).position = [-12.5, -0.45, -12.5];
+    var grid = ObjectManager.AddPathfindingComponent(gridObj);
+    grid.gridWidth = 25;
+    grid.gridHeight = 25;
+    grid.gridUnitLength = 1;
+    ObjectManager.InitializeObj(gridObj); // the grid is built from the size here
+
+    // Obstacles stamp on the next game-logic frame, into every grid there is.
+    function Obstacle(obj, halfExtents) {
+        var obstacle = ObjectManager.AddObstacleComponent(obj);
+        obstacle.wallThreshold = 0.25;
+        if (halfExtents)
+            obstacle.halfExtents = halfExtents;
+        else
+            obstacle.useModelExtents = true; // after the add, which resets it
+    }
+    Obstacle(scene.house);
+    scene.trees.forEach(function (tree) { Obstacle(tree, [1.5, 1.5]); });
+    Obstacle(scene.crystal, [1.5, 1.5]);
+    scene.crates.forEach(function (crate) { Obstacle(crate, [0.5, 0.5]); });
+    // The dropped crates fall nearly straight down: their walls are stamped
+    // where they start, before they land.
+    if (scene.bodies)
+        scene.bodies.crates.forEach(function (crate) { Obstacle(crate, [0.7, 0.7]); });
+
+    // The villager: legs, a red coat and a head, one voxel each.
+    var parts = [[0, [0.2, 0.2, 0.45, 1]], [1, [0.75, 0.15, 0.12, 1]], [2, [0.95, 0.78, 0.62, 1]]]
+        .map(function (part) {
+            var obj = ShowVoxel([0, part[0], 0], part[1]);
+            return { obj: obj, transform: ObjectManager.TransformComponent(obj), height: part[0] };
+        });
+    // For the console: scene.villager is the villager's feet.
+    scene.villager = parts[0].obj;
+    scene.walkGrid = gridObj;
+    // Places on the meadow (x, z); each leg passes the house, the crystal or
+    // the crates.
+    var stops = [[-8, 10], [2, -2], [10, 10], [-11, -1], [9, -9], [-1, 6]];
+    var speed = 3; // units a second
+    var at = stops[0];
+    var next = 0, handle = null, waypoint = 0, frames = 0, rest = 0;
+
+    function Place(position) {
+        at = position;
+        parts.forEach(function (part) {
+            part.transform.position = [position[0], part.height, position[1]];
+        });
+    }
+    Place(at);
+
+    // The next leg: from the villager's cell to the next stop that can be
+    // reached. Stops are tried in turn; a walled one is skipped.
+    function PlanLeg() {
+        var from = grid.GetNodeFromPosition([at[0], 0, at[1]]);
+        for (var tries = 0; tries < stops.length; ++tries) {
+            next = (next + 1) % stops.length;
+            var goal = grid.GetNodeFromPosition([stops[next][0], 0, stops[next][1]]);
+            handle = grid.ComputePath(from[0], from[1], goal[0], goal[1]);
+            if (WaypointManager.Size(handle) > 0) {
+                waypoint = 1;
+                return;
+            }
+            WaypointManager.Delete(handle); // the slot goes back for the next search
+            handle = null;
+        }
+    }
+
+    var walker = MakeObject(["ScriptUpdateComponent"]);
+    ObjectManager.ScriptUpdateComponent(walker).updateFunction = function (owner, dt) {
+        // The obstacles stamp after the script updates of the first frame
+        // (whose dt also holds the whole start-up, so count frames, not time).
+        if (++frames < 3 || (rest -= dt) > 0)
+            return;
+        if (handle === null) {
+            PlanLeg();
+            return;
+        }
+        var target = WaypointManager.GetWaypoint(handle, waypoint);
+        var dx = target[0] - at[0], dz = target[2] - at[1];
+        var distance = Math.sqrt(dx * dx + dz * dz), step = speed * dt;
+        if (distance > step) {
+            Place([at[0] + dx * step / distance, at[1] + dz * step / distance]);
+            return;
+        }
+        Place([target[0], target[2]]);
+        if (++waypoint < WaypointManager.Size(handle))
+            return;
+        WaypointManager.Delete(handle);
+        handle = null;
+        rest = 1; // a second's rest at each stop
+    };
+
+    var keys = MakeObject(["MessageDistributorComponent"]);
+    ObjectManager.MessageDistributorComponent(keys).processMessageFunction = function (obj, message) {
+        if (KeyboardMessage.Type(message) === MID.MID_KeyboardMessage &&
+            message.state === KeyState.KS_PRESSED && message.key === Code.G &&
+            !core.DevConsoleSystem_.IsVisible())
+            logic.debugDraw = !logic.debugDraw;
+    };
+})();
