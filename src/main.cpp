@@ -25,7 +25,9 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (options.apiReference) {
-        std::fputs(script::ApiReferenceMarkdown().c_str(), stdout);
+        const std::string reference = options.apiTypeScript ? script::ApiReferenceTypeScript()
+                                                            : script::ApiReferenceMarkdown();
+        std::fputs(reference.c_str(), stdout);
         return 0;
     }
 

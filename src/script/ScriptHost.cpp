@@ -336,11 +336,14 @@ void ScriptHost::Shutdown() {
 const std::vector<ScriptHost::GlobalFunction>& ScriptHost::GlobalFunctions() {
     static const std::vector<GlobalFunction> functions = {
         {"print", "any number of values",
-         "writes them to standard output as strings, one space apart, and ends the line"},
-        {"console.log", "any number of values", "the same as `print`"},
+         "writes them to standard output as strings, one space apart, and ends the line",
+         "declare function print(...values: any[]): void;"},
+        {"console.log", "any number of values", "the same as `print`",
+         "declare var console: { log(...values: any[]): void };"},
         {"RunFile", "1: path",
          "runs the script file at `path` (relative to the working folder); an error in it is "
-         "reported and the caller goes on; returns undefined"},
+         "reported and the caller goes on; returns undefined",
+         "declare function RunFile(path: string): void;"},
     };
     return functions;
 }

@@ -125,6 +125,7 @@ class ScriptHost {
         const char* name;
         const char* arguments;
         const char* effect;
+        const char* typescript; // its declaration
     };
     static const std::vector<GlobalFunction>& GlobalFunctions();
 
