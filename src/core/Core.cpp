@@ -103,14 +103,15 @@ void Core::CreateProfileBar() {
         BroadcastMessage(TryCreateMessage<AddVarMessage>(
             profileBarName, static_cast<void*>(entry.value), kTweakTypeFloat,
             std::string(entry.name), std::string()));
-    // A spike shows in the graph long after the figures above have moved on.
+    BroadcastMessage(TryCreateMessage<TWDefineMessage>(profileBarName, std::string("refresh=.5")));
+    BroadcastMessage(TryCreateMessage<SetBarVisibleMessage>(profileBarName, false));
+    // After the bar's own set-up, which stays as it always was: a graph of the last
+    // seconds, where a spike shows long after the figures above have moved on.
     BroadcastMessage(TryCreateMessage<AddVarMessage>(
         profileBarName, static_cast<void*>(&profileGraph), kTweakTypeGraph,
         std::string("last seconds, ms"), std::string()));
-    BroadcastMessage(TryCreateMessage<TWDefineMessage>(profileBarName, std::string("refresh=.5")));
     BroadcastMessage(
         TryCreateMessage<TWDefineMessage>(profileBarName, std::string("size='240 560'")));
-    BroadcastMessage(TryCreateMessage<SetBarVisibleMessage>(profileBarName, false));
 }
 
 void Core::MainLoop() {
