@@ -40,11 +40,11 @@ Core& Core::Instance() {
 
 // The message manager comes first: every listening system registers with it
 // from its constructor.
-// In the order the systems are updated, as the profile samples them.
+// In the order the systems are updated, as the profile samples them; short, so the
+// legend fits the panel.
 Core::Core()
-    : profileGraph({"AntBarSystem", "GameLogicSystem", "PhysicsSystem", "GraphicsSystem",
-                    "DevConsoleSystem", "WindowSystem", "JSGarbageCollectorSystem",
-                    "SoundSystem"}) {
+    : profileGraph({"AntBar", "GameLogic", "Physics", "Graphics", "DevConsole", "Window",
+                    "JSGarbageCollector", "Sound"}) {
     messageManager = new MessageManager();
     objectManager = new ObjectManager();
     AntBarSystem_ = new AntBarSystem(*messageManager);
@@ -111,7 +111,7 @@ void Core::CreateProfileBar() {
         profileBarName, static_cast<void*>(&profileGraph), kTweakTypeGraph,
         std::string("last seconds, ms"), std::string()));
     BroadcastMessage(
-        TryCreateMessage<TWDefineMessage>(profileBarName, std::string("size='240 560'")));
+        TryCreateMessage<TWDefineMessage>(profileBarName, std::string("size='200 560'")));
 }
 
 void Core::MainLoop() {
