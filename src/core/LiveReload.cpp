@@ -9,7 +9,6 @@
 #include "messaging/Message.h"
 #include "objects/ObjectManager.h"
 #include "script/ScriptHost.h"
-#include "script/ScriptSyntaxCheck.h"
 #include "tools/AntBarSystem.h"
 
 namespace fs = std::filesystem;
@@ -56,7 +55,7 @@ bool LiveReload::ScriptsCompile() const {
     bool ok = true;
     for (const auto& [path, stamp] : last)
         if (fs::path(path).extension() == ".js")
-            ok = CheckScriptSyntax(path) && ok; // every error is worth seeing
+            ok = ScriptHost::Instance().CheckFile(path) && ok; // every error is worth seeing
     return ok;
 }
 

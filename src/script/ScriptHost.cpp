@@ -383,6 +383,22 @@ bool ScriptHost::RunFile(const std::string& path) {
     return Evaluate(source, path);
 }
 
+bool ScriptHost::CheckFile(const std::string& path) {
+    std::string source;
+    std::string problem;
+    const std::string resolved = ResolvePath(path);
+    std::string why;
+    if (!IsRegularFile(resolved, why))
+        problem = "cannot open the script file (" + why + ")";
+    else
+        ReadFile(resolved, source, problem);
+    if (!problem.empty()) {
+        Report(path.c_str(), 0, 0, problem);
+        return false;
+    }
+    return Run(source, path, 1, nullptr, ResultForm::CompileOnly);
+}
+
 bool ScriptHost::Evaluate(const std::string& source, const std::string& fileName,
                           std::string* result) {
     return Run(source, fileName, 1, result, ResultForm::Text);
@@ -430,6 +446,8 @@ bool ScriptHost::Run(const std::string& source, const std::string& fileName, uns
             Report(fileName.c_str(), 0, 0, "the script could not be compiled (out of memory)");
         return false;
     }
+    if (form == ResultForm::CompileOnly)
+        return true;
     JS::RootedValue value(cx);
     bool ok = JS_ExecuteScript(cx, compiled, &value);
     if (ok && result) {

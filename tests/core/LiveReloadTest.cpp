@@ -82,6 +82,8 @@ TEST(LiveReload, AChangedScriptRebuildsTheSceneAndOneThatDoesNotCompileKeepsIt) 
         std::this_thread::sleep_for(std::chrono::milliseconds(25));
     }
     EXPECT_EQ(reload.GetRefusedCount(), 1u);
+    EXPECT_NE(host.GetLastError().find("postInit.js:9:10: SyntaxError"), std::string::npos)
+        << host.GetLastError();
     EXPECT_TRUE(sceneIs("second"));
     EXPECT_EQ(core.objectManager->numGameObjects, objects);
     EXPECT_EQ(Centre(core), badge);
