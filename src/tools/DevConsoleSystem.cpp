@@ -93,7 +93,7 @@ void DevConsoleSystem::Initialize() {
         font = &window->GetFont(kCharacterSize, path);
         fontLoaded = window->IsFontLoaded(path);
     }
-    for (sf::Text* text : {&outputText, &inputText, &cursorText}) {
+    for (sf::Text* text : {&outputText, &inputText, &cursorText, &scrollText}) {
         if (font)
             text->setFont(*font);
         text->setCharacterSize(kCharacterSize);
@@ -101,6 +101,7 @@ void DevConsoleSystem::Initialize() {
     }
     inputText.setStyle(sf::Text::Bold);
     cursorText.setStyle(sf::Text::Bold);
+    scrollText.setFillColor(sf::Color(170, 170, 170, 255)); // a remark, not output
     cursorText.setString("_");
     // The font's own line spacing is wider; the output scrolls by whole
     // lines of exactly kLineHeight.
@@ -331,6 +332,12 @@ void DevConsoleSystem::Update(float) {
     }
     cursorPos = inputText.findCharacterPos(cursorIndex);
     cursorText.setPosition(cursorPos);
+    if (scrollBack > 0) {
+        // Right-aligned on the input line, so that nobody wonders where new output went.
+        scrollText.setString("[" + std::to_string(scrollBack) + " newer lines: PageDown]");
+        const sf::FloatRect bounds = scrollText.getLocalBounds();
+        scrollText.setPosition(static_cast<float>(width) - kLeftMargin - bounds.width, inputPos.y);
+    }
 
     WindowSystem* window = Core::Instance().WindowSystem_;
     if (window && window->IsOpen())
@@ -358,6 +365,8 @@ void DevConsoleSystem::Draw(sf::RenderWindow& window) {
     window.draw(inputText);
     if (cursorOn)
         window.draw(cursorText);
+    if (scrollBack > 0)
+        window.draw(scrollText);
 
     window.setView(previousView);
     if (preserve)

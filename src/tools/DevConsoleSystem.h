@@ -92,6 +92,7 @@ class DevConsoleSystem : public Core::System, public MessageListener {
     const sf::Font* font = nullptr;
     bool fontLoaded = false;
     sf::Text outputText, inputText, cursorText;
+    sf::Text scrollText; // how far back the output is scrolled, while it is
     std::uint32_t lineCount = 0;
     std::uint32_t shownLines = 0;
     std::string output;
