@@ -5,6 +5,8 @@
 #include <vector>
 
 #include "core/Core.h"
+#include "core/Path.h"
+#include "graphics/GraphicsSystem.h"
 #include "logic/GameLogicSystem.h"
 #include "messaging/Message.h"
 #include "objects/ObjectManager.h"
@@ -37,6 +39,7 @@ void LiveReload::Update(Clock::time_point now) {
     if (now < nextPoll)
         return;
     nextPoll = now + kPollInterval;
+    ReloadChangedModels();
     Snapshot current = Take();
     if (current == last)
         return;
@@ -57,6 +60,30 @@ bool LiveReload::ScriptsCompile() const {
         if (fs::path(path).extension() == ".js")
             ok = ScriptHost::Instance().CheckFile(path) && ok; // every error is worth seeing
     return ok;
+}
+
+void LiveReload::ReloadChangedModels() {
+    for (auto& [name, model] : core.GraphicsSystem_->modelCache) {
+        std::error_code error;
+        const auto time = fs::last_write_time(ResolvePath(name), error);
+        if (error)
+            continue; // gone for now, maybe being replaced: the next look will tell
+        const auto seen = modelTimes.find(name);
+        if (seen == modelTimes.end()) {
+            modelTimes.emplace(name, time);
+            continue;
+        }
+        if (seen->second == time)
+            continue;
+        seen->second = time;
+        // In place: components hold the model itself. A file that cannot be read
+        // leaves the model as it was.
+        if (model.LoadFromFile(name)) {
+            ++modelReloads;
+            std::fprintf(stderr, "Live reload: model %s read again.\n", name.c_str());
+            std::fflush(stderr);
+        }
+    }
 }
 
 void LiveReload::Reload() {

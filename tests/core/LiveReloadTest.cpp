@@ -1,5 +1,6 @@
 // --watch in the running engine: a copy of the game whose postInit.js the test
 // rewrites, seen through the frames the engine draws.
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <thread>
@@ -8,6 +9,7 @@
 
 #include "core/Core.h"
 #include "core/LiveReload.h"
+#include "graphics/GraphicsSystem.h"
 #include "objects/ObjectManager.h"
 #include "script/ScriptHost.h"
 #include "tools/AntBarSystem.h"
@@ -66,7 +68,10 @@ TEST(LiveReload, AChangedScriptRebuildsTheSceneAndOneThatDoesNotCompileKeepsIt) 
         "sprite.scale = [4, 4];\n"
         "sprite.alpha = 1;\n"
         "Core.BroadcastMessage(RegisterAntBarMessage.Create('live', 200, 100, 0, 0));\n"
-        "core.AntBarSystem_.AddButton('live', 'Go', function () {});\n";
+        "core.AntBarSystem_.AddButton('live', 'Go', function () {});\n"
+        "var house = MakeObject(['TransformComponent', 'VoxelModelComponent']);\n"
+        "ObjectManager.VoxelModelComponent(house).model =\n"
+        "    core.GraphicsSystem_.GetModel('../resource/Models/house.vxm');\n";
     write(second);
     ASSERT_TRUE(framesUntil([&] { return sceneIs("second"); })) << scene;
     core.RunFrame();
@@ -76,14 +81,16 @@ TEST(LiveReload, AChangedScriptRebuildsTheSceneAndOneThatDoesNotCompileKeepsIt) 
 
     // A script that does not compile leaves the scene as it was.
     write(second + "function (\n");
+    const std::string brokenAt =
+        "postInit.js:" + std::to_string(std::count(second.begin(), second.end(), '\n') + 1) +
+        ":10: SyntaxError";
     for (int i = 0; i < 20; ++i) {
         core.RunFrame();
         reload.Update();
         std::this_thread::sleep_for(std::chrono::milliseconds(25));
     }
     EXPECT_EQ(reload.GetRefusedCount(), 1u);
-    EXPECT_NE(host.GetLastError().find("postInit.js:9:10: SyntaxError"), std::string::npos)
-        << host.GetLastError();
+    EXPECT_NE(host.GetLastError().find(brokenAt), std::string::npos) << host.GetLastError();
     EXPECT_TRUE(sceneIs("second"));
     EXPECT_EQ(core.objectManager->numGameObjects, objects);
     EXPECT_EQ(Centre(core), badge);
@@ -96,6 +103,16 @@ TEST(LiveReload, AChangedScriptRebuildsTheSceneAndOneThatDoesNotCompileKeepsIt) 
     EXPECT_EQ(core.objectManager->numGameObjects, objects);
     EXPECT_EQ(AntBarSystem::GetBars()["live"].callbacks.size(), 1u) << "no second button";
     EXPECT_TRUE(AntBarSystem::GetBars().count("systems profile"));
+
+    // A model file in use changes: the model everything shows is read again in place.
+    VoxelModel& house = core.GraphicsSystem_->modelCache.at("../resource/Models/house.vxm");
+    ASSERT_GT(house.voxels.size(), 1u);
+    VoxelModel single;
+    single.voxels.resize(1);
+    ASSERT_TRUE(single.SaveToFile((game / "Models" / "house.vxm").string()));
+    ASSERT_TRUE(framesUntil([&] { return house.voxels.size() == 1; }));
+    EXPECT_EQ(reload.GetModelReloadCount(), 1u);
+    EXPECT_EQ(reload.GetReloadCount(), 2u) << "a model is no script";
     fs::remove_all(game);
 }
 
