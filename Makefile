@@ -29,9 +29,11 @@ bench: build
 framebench: build
 	cd $(BUILD_DIR) && $(XVFB) ./bench/marrowvale_framebench
 
-# The script API reference, generated from the engine's binding tables.
+# The script API reference and its TypeScript declarations, generated from the
+# engine's binding tables.
 docs: build
 	$(BUILD_DIR)/marrowvale --api-reference > docs/scripting-api.md
+	$(BUILD_DIR)/marrowvale --api-reference=typescript > docs/marrowvale.d.ts
 
 clean:
 	rm -rf $(BUILD_DIR)

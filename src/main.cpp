@@ -6,6 +6,8 @@
 
 #include "core/CommandLine.h"
 #include "core/Core.h"
+#include "core/LiveReload.h"
+#include "core/Path.h"
 #include "messaging/MessageManager.h"
 #include "objects/ObjectManager.h"
 #include "script/ScriptApiReference.h"
@@ -25,7 +27,9 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (options.apiReference) {
-        std::fputs(script::ApiReferenceMarkdown().c_str(), stdout);
+        const std::string reference = options.apiTypeScript ? script::ApiReferenceTypeScript()
+                                                            : script::ApiReferenceMarkdown();
+        std::fputs(reference.c_str(), stdout);
         return 0;
     }
 
@@ -39,7 +43,15 @@ int main(int argc, char** argv) {
         ScriptHost::Instance().SetHeapLimitBytes(static_cast<size_t>(options.scriptHeapMiB) << 20);
 
     core.Init();
-    core.MainLoop();
+    if (options.watch) {
+        LiveReload reload(core, ResolvePath(core.GetResourcePath("Scripts")));
+        while (core.running) {
+            core.RunFrame();
+            reload.Update();
+        }
+    } else {
+        core.MainLoop();
+    }
 
     delete core.objectManager;
     core.objectManager = nullptr;

@@ -20,6 +20,7 @@ packages=(
   xvfb xauth xdotool x11-utils imagemagick
   clang-14 libclang-rt-14-dev
   fonts-liberation2
+  node-typescript
 )
 
 missing=()

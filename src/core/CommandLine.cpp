@@ -44,8 +44,12 @@ CommandLineOptions ParseCommandLine(const std::vector<std::string>& args) {
                 return options;
             }
             ++i;
-        } else if (arg == "--api-reference") {
+        } else if (arg == "--api-reference" || arg == "--api-reference=markdown") {
             options.apiReference = true;
+        } else if (arg == "--api-reference=typescript") {
+            options.apiReference = options.apiTypeScript = true;
+        } else if (arg == "--watch") {
+            options.watch = true;
         } else if (arg == "--screenshot") {
             options.screenshot = true;
         } else if (arg == "--resource") {
@@ -67,7 +71,7 @@ CommandLineOptions ParseCommandLine(const std::vector<std::string>& args) {
 std::string CommandLineUsage(const std::string& program) {
     return "usage: " + program +
            " [--frames N [--screenshot]] [--resource DIR] [--script-heap-mb N]\n"
-           "       [--api-reference] [--help]\n"
+           "       [--watch] [--api-reference[=typescript]] [--help]\n"
            "  --frames N          stop after N frames, as if a script had stopped the game\n"
            "  --screenshot        with --frames: save the last frame as screenshot.jpg\n"
            "  --resource DIR      the game's folder instead of ../resource/; paths that\n"
@@ -76,6 +80,10 @@ std::string CommandLineUsage(const std::string& program) {
            std::to_string(ScriptHost::kDefaultHeapLimitBytes >> 20) +
            "); frames slow down\n"
            "                      sharply when live script data nears the limit\n"
+           "  --watch             when a file under the resource folder's Scripts/ changes,\n"
+           "                      clear the scene and run postInit.js again\n"
            "  --api-reference     print the script API as Markdown and exit\n"
+           "  --api-reference=typescript\n"
+           "                      print it as TypeScript declarations (docs/marrowvale.d.ts)\n"
            "  --help              show this text\n";
 }

@@ -10,6 +10,8 @@ struct CommandLineOptions {
     std::string resourceDir;    // empty: the default resource folder
     uint64_t scriptHeapMiB = 0; // 0: the script host's default limit
     bool apiReference = false;  // print the script API as Markdown and exit
+    bool apiTypeScript = false; // ... as TypeScript declarations instead
+    bool watch = false;         // run postInit.js again when a script changes
     bool help = false;
     bool screenshot = false; // save screenshot.jpg from the last frame (needs --frames)
     std::string error;       // non-empty when the command line cannot be used

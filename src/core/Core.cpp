@@ -22,6 +22,7 @@
 namespace {
 constexpr unsigned kAllGroups = 3;
 constexpr int kTweakTypeFloat = 12;
+constexpr int kTweakTypeGraph = 0x7fff0001;
 } // namespace
 
 float FrameClock::GetElapsedSeconds() const {
@@ -39,7 +40,11 @@ Core& Core::Instance() {
 
 // The message manager comes first: every listening system registers with it
 // from its constructor.
-Core::Core() {
+// In the order the systems are updated, as the profile samples them; short, so the
+// legend fits the panel.
+Core::Core()
+    : profileGraph({"AntBar", "GameLogic", "Physics", "Graphics", "DevConsole", "Window",
+                    "JSGarbageCollector", "Sound"}) {
     messageManager = new MessageManager();
     objectManager = new ObjectManager();
     AntBarSystem_ = new AntBarSystem(*messageManager);
@@ -100,6 +105,13 @@ void Core::CreateProfileBar() {
             std::string(entry.name), std::string()));
     BroadcastMessage(TryCreateMessage<TWDefineMessage>(profileBarName, std::string("refresh=.5")));
     BroadcastMessage(TryCreateMessage<SetBarVisibleMessage>(profileBarName, false));
+    // After the bar's own set-up, which stays as it always was: a graph of the last
+    // seconds, where a spike shows long after the figures above have moved on.
+    BroadcastMessage(TryCreateMessage<AddVarMessage>(
+        profileBarName, static_cast<void*>(&profileGraph), kTweakTypeGraph,
+        std::string("last seconds, ms"), std::string()));
+    BroadcastMessage(
+        TryCreateMessage<TWDefineMessage>(profileBarName, std::string("size='200 560'")));
 }
 
 void Core::MainLoop() {
@@ -149,11 +161,14 @@ void Core::UpdateSystems(float dt) {
         return;
     }
     profileClock.Restart();
+    std::vector<float> sample(kSystemCount);
     for (int i = 0; i < kSystemCount; ++i) {
         order[i]->Update(dt);
         systemTimes[slots[i]] = profileClock.GetElapsedSeconds() * 1000.0f;
+        sample[i] = systemTimes[slots[i]];
         profileClock.Restart();
     }
+    profileGraph.AddSample(sample);
 }
 
 void Core::Quit() {
@@ -179,6 +194,7 @@ void Core::BroadcastMessageDelayed(Message* message, float delaySeconds) {
 void Core::ToggleProfileWindow() {
     BroadcastMessage(TryCreateMessage<SetBarVisibleMessage>(profileBarName, !profiling));
     profiling = !profiling;
+    profileGraph.Clear(); // a gap in the measuring is not a stretch of idle frames
 }
 
 bool Core::ShowErrorBox(int line, const char* file, const char* format, ...) {

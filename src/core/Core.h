@@ -8,6 +8,8 @@
 #include <glm/glm.hpp>
 #include <glm/gtc/quaternion.hpp>
 
+#include "tools/TweakGraph.h"
+
 class Message;
 class MessageManager;
 class ObjectManager;
@@ -106,6 +108,8 @@ class Core {
     FrameClock profileClock;
     std::string profileBarName = "systems profile";
     std::array<float, kSystemCount> systemTimes{};
+    // The system times of the last seconds, graphed on the profile panel.
+    TweakGraph profileGraph;
 
   private:
     Core();

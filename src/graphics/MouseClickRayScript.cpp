@@ -54,7 +54,7 @@ template <unsigned Slot> bool SetPoint(JSContext* cx, unsigned argc, JS::Value* 
 
 template <unsigned Slot> script::Member PointProperty(const char* name) {
     return {name, script::MemberKind::Property, &GetPoint<Slot>, &SetPoint<Slot>,
-            0,    &script::TypeName<glm::vec3>};
+            0,    &script::TypeName<glm::vec3>, nullptr,         &script::TsTypeName<glm::vec3>};
 }
 
 script::ClassOptions<MouseRay> RayOptions() {

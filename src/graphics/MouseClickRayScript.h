@@ -10,6 +10,7 @@
 namespace script {
 template <> struct Convert<MouseRay> {
     static std::string Name() { return "MouseClickRay"; }
+    static std::string TsName() { return "MouseClickRay"; }
     // Null when the object cannot be made.
     static bool ToScript(JSContext* cx, const MouseRay& value, JS::MutableHandleValue out);
 };

@@ -79,6 +79,15 @@ std::string ScriptClassBase::NameOfType(const std::type_info& type) {
     return "engine object";
 }
 
+std::string ScriptClassBase::TsNameOfType(const std::type_info& type) {
+    if (const ScriptClassBase* cls = FromType(type))
+        return TsIdentifier(cls->Name());
+    for (const ScriptClassBase* cls : Registry())
+        if (cls->d.baseType && *cls->d.baseType == type && cls->d.baseName)
+            return TsIdentifier(cls->d.baseName);
+    return "object";
+}
+
 bool ScriptClassBase::HoldsIndex(JSObject* obj) const {
     return d.byIndex && JS::GetReservedSlot(obj, kPrivateSlot).isNumber();
 }

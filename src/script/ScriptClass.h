@@ -80,6 +80,9 @@ struct Member {
     unsigned argCount;
     std::string (*describe)();  // type of a property, value of a constant, signature of a function
     const char* note = nullptr; // what the reference says beyond the type
+    // The TypeScript declarations' type of a property or constant, or a function's
+    // parameters and result ("(arg1: string, arg2: number) => void"); null reads as any.
+    std::string (*typescript)() = nullptr;
 
     // The same entry with a note for the reference.
     Member Noted(const char* text) const {
@@ -151,6 +154,8 @@ class ScriptClassBase {
     ScriptClassBase& operator=(const ScriptClassBase&) = delete;
 
     const char* Name() const { return d.name; }
+    // What the class's wrappers also convert to ("Message"); null for none.
+    const char* BaseName() const { return d.baseName; }
     const JSClass* Clasp() const { return &clasp; }
     const std::vector<Member>& Members() const { return members; }
     bool IsRegistered() const { return prototype.initialized() && prototype.get() != nullptr; }
@@ -167,6 +172,8 @@ class ScriptClassBase {
     // How error messages name a C++ type: its class, or the base name that
     // classes deriving from it gave.
     static std::string NameOfType(const std::type_info& type);
+    // The same for the TypeScript declarations: `object` for a type no class names.
+    static std::string TsNameOfType(const std::type_info& type);
     // Drops every prototype root; the host calls it before the context goes.
     // The context's last collection then finalizes every wrapper, and owning
     // wrappers release what scripts still held, so whatever a release gives
@@ -295,6 +302,27 @@ template <class V> std::string FieldType() {
     return TypeName<V>();
 }
 
+template <class V> std::string TsFieldType() {
+    return TsTypeName<V>();
+}
+
+inline std::string TsNumber() {
+    return "number";
+}
+
+template <class... A> std::string TsParameters(TypeList<A...>) {
+    const std::vector<std::string> types = {TsTypeName<A>()...};
+    std::string params;
+    for (std::size_t i = 0; i < types.size(); ++i)
+        params += (i > 0 ? ", arg" : "arg") + std::to_string(i + 1) + ": " + types[i];
+    return params;
+}
+
+template <auto Fn, bool IsMethod> std::string TsSignature() {
+    return "(" + TsParameters(ScriptParams<Fn, IsMethod>{}) + ") => " +
+           TsTypeName<typename Callable<decltype(Fn)>::Result>();
+}
+
 } // namespace detail
 
 template <class T> class ScriptClass final : public ScriptClassBase {
@@ -318,6 +346,7 @@ template <class T> class ScriptClass final : public ScriptClassBase {
         return instance ? std::string(instance->Name()) : NameOfType(typeid(T));
     }
     static const ScriptClass* Declared() { return instance; }
+    static std::string TsScriptName() { return TsNameOfType(typeid(T)); }
 
     // ---- Table entries -------------------------------------------------
 
@@ -326,36 +355,54 @@ template <class T> class ScriptClass final : public ScriptClassBase {
         static_assert(std::is_member_object_pointer_v<decltype(Field)>,
                       "Property<F> binds a field; use Property<Get, Set> for accessors");
         using V = typename detail::FieldOf<decltype(Field)>::Type;
-        return {name, MemberKind::Property, &GetField<Field>, &SetField<Field>,
-                0,    &detail::FieldType<V>};
+        return {name, MemberKind::Property,  &GetField<Field>, &SetField<Field>,
+                0,    &detail::FieldType<V>, nullptr,          &detail::TsFieldType<V>};
     }
 
     // Accessor functions: `V Get(T&)` or `V T::Get() const`, and
     // `void Set(T&, V)` or `void T::Set(V)`; a null setter ignores writes.
     template <auto Getter, auto Setter> static Member Property(const char* name) {
         using V = std::decay_t<typename detail::Callable<decltype(Getter)>::Result>;
-        return {name, MemberKind::Property, &GetVia<Getter>, &SetVia<Setter>,
-                0,    &detail::FieldType<V>};
+        return {name, MemberKind::Property,  &GetVia<Getter>, &SetVia<Setter>,
+                0,    &detail::FieldType<V>, nullptr,         &detail::TsFieldType<V>};
     }
 
     // A read-only value on the class object; writes are accepted and ignored.
     template <auto Value> static Member Constant(const char* name) {
-        return {name, MemberKind::Constant,        &GetConstant<Value>, &IgnoreWrite,
-                0,    &detail::ConstantText<Value>};
+        return {name,
+                MemberKind::Constant,
+                &GetConstant<Value>,
+                &IgnoreWrite,
+                0,
+                &detail::ConstantText<Value>,
+                nullptr,
+                &detail::TsNumber};
     }
 
     // A function acting on the object the script calls it on.
     template <auto Fn> static Member Method(const char* name) {
         using Params = detail::ScriptParams<Fn, true>;
-        return {name,    MemberKind::Method, &CallMethod<Fn>,
-                nullptr, Params::kCount,     &detail::Signature<Fn, true>};
+        return {name,
+                MemberKind::Method,
+                &CallMethod<Fn>,
+                nullptr,
+                Params::kCount,
+                &detail::Signature<Fn, true>,
+                nullptr,
+                &detail::TsSignature<Fn, true>};
     }
 
     // A function that needs no object; callable on the class object.
     template <auto Fn> static Member Function(const char* name) {
         using Params = detail::ScriptParams<Fn, false>;
-        return {name,    MemberKind::Function, &CallFunction<Fn>,
-                nullptr, Params::kCount,       &detail::Signature<Fn, false>};
+        return {name,
+                MemberKind::Function,
+                &CallFunction<Fn>,
+                nullptr,
+                Params::kCount,
+                &detail::Signature<Fn, false>,
+                nullptr,
+                &detail::TsSignature<Fn, false>};
     }
 
     // ---- Wrapping ------------------------------------------------------

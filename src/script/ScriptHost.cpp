@@ -336,11 +336,14 @@ void ScriptHost::Shutdown() {
 const std::vector<ScriptHost::GlobalFunction>& ScriptHost::GlobalFunctions() {
     static const std::vector<GlobalFunction> functions = {
         {"print", "any number of values",
-         "writes them to standard output as strings, one space apart, and ends the line"},
-        {"console.log", "any number of values", "the same as `print`"},
+         "writes them to standard output as strings, one space apart, and ends the line",
+         "declare function print(...values: any[]): void;"},
+        {"console.log", "any number of values", "the same as `print`",
+         "declare var console: { log(...values: any[]): void };"},
         {"RunFile", "1: path",
          "runs the script file at `path` (relative to the working folder); an error in it is "
-         "reported and the caller goes on; returns undefined"},
+         "reported and the caller goes on; returns undefined",
+         "declare function RunFile(path: string): void;"},
     };
     return functions;
 }
@@ -378,6 +381,22 @@ bool ScriptHost::RunFile(const std::string& path) {
         return false;
     }
     return Evaluate(source, path);
+}
+
+bool ScriptHost::CheckFile(const std::string& path) {
+    std::string source;
+    std::string problem;
+    const std::string resolved = ResolvePath(path);
+    std::string why;
+    if (!IsRegularFile(resolved, why))
+        problem = "cannot open the script file (" + why + ")";
+    else
+        ReadFile(resolved, source, problem);
+    if (!problem.empty()) {
+        Report(path.c_str(), 0, 0, problem);
+        return false;
+    }
+    return Run(source, path, 1, nullptr, ResultForm::CompileOnly);
 }
 
 bool ScriptHost::Evaluate(const std::string& source, const std::string& fileName,
@@ -427,6 +446,8 @@ bool ScriptHost::Run(const std::string& source, const std::string& fileName, uns
             Report(fileName.c_str(), 0, 0, "the script could not be compiled (out of memory)");
         return false;
     }
+    if (form == ResultForm::CompileOnly)
+        return true;
     JS::RootedValue value(cx);
     bool ok = JS_ExecuteScript(cx, compiled, &value);
     if (ok && result) {

@@ -68,6 +68,10 @@ class ScriptHost {
     bool EvaluateTypedLine(const std::string& source, const std::string& fileName,
                            const std::function<void(const std::string&)>& showValue);
 
+    // Compiles a script file without running it: false after reporting why
+    // (a syntax error with file, line and column, exactly as running it would).
+    bool CheckFile(const std::string& path);
+
     // Text scripts print and every error report also go to these listeners
     // (the developer console), one call per printed line or report.
     using OutputListener = std::function<void(const std::string& line)>;
@@ -125,6 +129,7 @@ class ScriptHost {
         const char* name;
         const char* arguments;
         const char* effect;
+        const char* typescript; // its declaration
     };
     static const std::vector<GlobalFunction>& GlobalFunctions();
 
@@ -151,7 +156,7 @@ class ScriptHost {
     // Raises an error in the running script, or reports a warning; with no
     // context yet, straight to the report.
     void Raise(const char* text, bool warning);
-    enum class ResultForm { Text, Source };
+    enum class ResultForm { Text, Source, CompileOnly };
     bool Run(const std::string& source, const std::string& fileName, unsigned firstLine,
              std::string* result, ResultForm form);
     void Notify(const std::string& line);

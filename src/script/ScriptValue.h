@@ -6,6 +6,8 @@
 //
 // Convert<T> has three members:
 //   Name()                      how scripts and the API reference name the type
+//   TsName()                    the same type in the TypeScript declarations
+//                               (optional: without it the type is `any`)
 //   ToScript(cx, value, out)    false only with an exception pending
 //   FromScript(cx, value, out)  false with an exception pending, or false
 //                               without one when the value is of the wrong
@@ -22,12 +24,16 @@
 // Script-layer header: only .cpp files of the script layer and of bindings
 // include it.
 
+#include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <type_traits>
 #include <utility>
+#include <variant>
+#include <vector>
 
 #include <glm/glm.hpp>
 #include <glm/gtc/quaternion.hpp>
@@ -101,10 +107,40 @@ bool Stringify(JSContext* cx, JS::HandleValue value, std::string& out);
 
 template <class T, class Enable = void> struct Convert;
 
+// A TypeScript name for an engine type: "message object" becomes MessageObject.
+inline std::string TsIdentifier(const std::string& name) {
+    std::string id;
+    bool upper = true;
+    for (const char c : name) {
+        const bool word = std::isalnum(static_cast<unsigned char>(c)) || c == '_';
+        if (word)
+            id += upper ? static_cast<char>(std::toupper(static_cast<unsigned char>(c))) : c;
+        upper = !word;
+    }
+    return id.empty() ? std::string("any") : id;
+}
+
+template <class C, class = void> struct HasTsName : std::false_type {};
+template <class C> struct HasTsName<C, std::void_t<decltype(C::TsName())>> : std::true_type {};
+
+// How the TypeScript declarations name T; `any` for a conversion that does not say.
+template <class T> std::string TsTypeName() {
+    if constexpr (std::is_void_v<T>) {
+        return "void";
+    } else {
+        using C = Convert<std::decay_t<T>>;
+        if constexpr (HasTsName<C>::value)
+            return C::TsName();
+        else
+            return "any";
+    }
+}
+
 // A boolean, or a number (0 and NaN are false). Anything else is refused:
 // every string and object would otherwise be true.
 template <> struct Convert<bool> {
     static std::string Name() { return "boolean"; }
+    static std::string TsName() { return "boolean"; }
     static bool ToScript(JSContext*, bool value, JS::MutableHandleValue out) {
         out.setBoolean(value);
         return true;
@@ -121,6 +157,7 @@ template <> struct Convert<bool> {
 // integer conversions do (-1 is 4294967295 unsigned; fractions are cut).
 template <> struct Convert<uint16_t> {
     static std::string Name() { return "integer"; }
+    static std::string TsName() { return "number"; }
     static bool ToScript(JSContext*, uint16_t value, JS::MutableHandleValue out) {
         out.setInt32(value);
         return true;
@@ -137,6 +174,7 @@ template <> struct Convert<uint16_t> {
 // back to the same unsigned value.
 template <> struct Convert<uint32_t> {
     static std::string Name() { return "unsigned integer"; }
+    static std::string TsName() { return "number"; }
     static bool ToScript(JSContext*, uint32_t value, JS::MutableHandleValue out) {
         out.set(JS::NumberValue(value));
         return true;
@@ -155,6 +193,7 @@ template <> struct Convert<uint32_t> {
 
 template <> struct Convert<int32_t> {
     static std::string Name() { return "integer"; }
+    static std::string TsName() { return "number"; }
     static bool ToScript(JSContext*, int32_t value, JS::MutableHandleValue out) {
         out.setInt32(value);
         return true;
@@ -178,6 +217,7 @@ inline JS::Value NumberToScript(double value) {
 
 template <> struct Convert<double> {
     static std::string Name() { return "number"; }
+    static std::string TsName() { return "number"; }
     static bool ToScript(JSContext*, double value, JS::MutableHandleValue out) {
         out.set(NumberToScript(value));
         return true;
@@ -194,6 +234,7 @@ template <> struct Convert<double> {
 
 template <> struct Convert<float> {
     static std::string Name() { return "number"; }
+    static std::string TsName() { return "number"; }
     static bool ToScript(JSContext*, float value, JS::MutableHandleValue out) {
         out.set(NumberToScript(value));
         return true;
@@ -211,6 +252,7 @@ template <> struct Convert<float> {
 template <class E> struct Convert<E, std::enable_if_t<std::is_enum_v<E>>> {
     using Int = std::conditional_t<std::is_signed_v<std::underlying_type_t<E>>, int32_t, uint32_t>;
     static std::string Name() { return Convert<Int>::Name(); }
+    static std::string TsName() { return "number"; }
     static bool ToScript(JSContext* cx, E value, JS::MutableHandleValue out) {
         return Convert<Int>::ToScript(cx, static_cast<Int>(value), out);
     }
@@ -226,6 +268,7 @@ template <class E> struct Convert<E, std::enable_if_t<std::is_enum_v<E>>> {
 // One character per byte both ways; characters above 255 keep their low byte.
 template <> struct Convert<std::string> {
     static std::string Name() { return "string"; }
+    static std::string TsName() { return "string"; }
     static bool ToScript(JSContext* cx, const std::string& value, JS::MutableHandleValue out);
     static bool FromScript(JSContext* cx, JS::HandleValue value, std::string& out);
 };
@@ -237,6 +280,9 @@ template <glm::length_t N> struct Convert<glm::vec<N, float, glm::defaultp>> {
         return "vec" + std::to_string(N) + " [x, y" + (N > 2 ? ", z" : "") + (N > 3 ? ", w" : "") +
                "]";
     }
+    // Arrays rather than tuples: scripts build vectors in loops and with map(),
+    // which TypeScript types as number[]; the length is checked when called.
+    static std::string TsName() { return "number[]"; }
     // Inline: reading a position is the commonest call scripts make.
     static bool ToScript(JSContext* cx, const Vec& value, JS::MutableHandleValue out) {
         JS::Value elements[N];
@@ -256,12 +302,14 @@ template <glm::length_t N> struct Convert<glm::vec<N, float, glm::defaultp>> {
 // A pair of signed integers: an array of 2 numbers, truncated toward zero.
 template <> struct Convert<glm::ivec2> {
     static std::string Name() { return "integer pair [x, y]"; }
+    static std::string TsName() { return "number[]"; }
     static bool ToScript(JSContext* cx, const glm::ivec2& value, JS::MutableHandleValue out);
     static bool FromScript(JSContext* cx, JS::HandleValue value, glm::ivec2& out);
 };
 
 template <> struct Convert<std::pair<int32_t, int32_t>> {
     static std::string Name() { return Convert<glm::ivec2>::Name(); }
+    static std::string TsName() { return "number[]"; }
     static bool ToScript(JSContext* cx, const std::pair<int32_t, int32_t>& value,
                          JS::MutableHandleValue out) {
         return Convert<glm::ivec2>::ToScript(cx, glm::ivec2(value.first, value.second), out);
@@ -279,6 +327,7 @@ template <> struct Convert<std::pair<int32_t, int32_t>> {
 // keeps in memory.
 template <> struct Convert<glm::quat> {
     static std::string Name() { return "quaternion [x, y, z, w]"; }
+    static std::string TsName() { return "number[]"; }
     static bool ToScript(JSContext* cx, const glm::quat& value, JS::MutableHandleValue out);
     static bool FromScript(JSContext* cx, JS::HandleValue value, glm::quat& out);
 };
@@ -290,6 +339,7 @@ template <glm::length_t N> struct Convert<glm::mat<N, N, float, glm::defaultp>> 
     static std::string Name() {
         return "mat" + std::to_string(N) + " (array of " + std::to_string(N) + " columns)";
     }
+    static std::string TsName() { return "number[][]"; }
     static bool ToScript(JSContext* cx, const Mat& value, JS::MutableHandleValue out);
     static bool FromScript(JSContext* cx, JS::HandleValue value, Mat& out);
 };
@@ -297,6 +347,7 @@ template <glm::length_t N> struct Convert<glm::mat<N, N, float, glm::defaultp>> 
 // A stored callback is whatever value the script set, kept alive while held.
 template <> struct Convert<ScriptCallback> {
     static std::string Name() { return "function or null"; }
+    static std::string TsName() { return "((...args: any[]) => any) | null"; }
     static bool ToScript(JSContext* cx, const ScriptCallback& value, JS::MutableHandleValue out);
     static bool FromScript(JSContext* cx, JS::HandleValue value, ScriptCallback& out);
 };
@@ -309,6 +360,7 @@ template <> struct Convert<ScriptArg> {
 // Script objects made by the engine (for example a system's own wrapper).
 template <> struct Convert<JSObject*> {
     static std::string Name() { return "object or null"; }
+    static std::string TsName() { return "object | null"; }
     static bool ToScript(JSContext*, JSObject* value, JS::MutableHandleValue out) {
         out.setObjectOrNull(value);
         return true;
@@ -327,6 +379,7 @@ template <> struct Convert<JSObject*> {
 template <class C> struct Convert<C*, std::enable_if_t<std::is_class_v<C>>> {
     using Bare = std::remove_const_t<C>;
     static std::string Name() { return ScriptClass<Bare>::ScriptName(); }
+    static std::string TsName() { return ScriptClass<Bare>::TsScriptName(); }
     static bool ToScript(JSContext* cx, C* value, JS::MutableHandleValue out) {
         return ScriptClass<Bare>::Wrap(cx, const_cast<Bare*>(value), out);
     }
@@ -341,6 +394,7 @@ template <class C> struct Convert<C*, std::enable_if_t<std::is_class_v<C>>> {
 
 template <class T> struct Convert<IndexedRef<T>> {
     static std::string Name() { return ScriptClass<T>::ScriptName(); }
+    static std::string TsName() { return ScriptClass<T>::TsScriptName(); }
     static bool ToScript(JSContext* cx, const IndexedRef<T>& value, JS::MutableHandleValue out) {
         return ScriptClass<T>::WrapIndex(cx, value, out);
     }
@@ -351,6 +405,7 @@ template <class T> struct Convert<IndexedRef<T>> {
 
 template <class T> struct Convert<Owned<T>> {
     static std::string Name() { return ScriptClass<T>::ScriptName(); }
+    static std::string TsName() { return ScriptClass<T>::TsScriptName(); }
     static bool ToScript(JSContext* cx, const Owned<T>& value, JS::MutableHandleValue out) {
         return ScriptClass<T>::WrapOwned(cx, value.object, out);
     }
@@ -358,6 +413,7 @@ template <class T> struct Convert<Owned<T>> {
 
 template <class T> struct Convert<Taken<T>> {
     static std::string Name() { return ScriptClass<T>::ScriptName(); }
+    static std::string TsName() { return ScriptClass<T>::TsScriptName(); }
     static bool FromScript(JSContext* cx, JS::HandleValue value, Taken<T>& out) {
         if (!ScriptClass<T>::Unwrap(cx, value, out.object, true))
             return false;
@@ -368,6 +424,7 @@ template <class T> struct Convert<Taken<T>> {
 
 template <class T> struct Convert<WrapperOf<T>> {
     static std::string Name() { return ScriptClass<T>::ScriptName() + " or null"; }
+    static std::string TsName() { return ScriptClass<T>::TsScriptName() + " | null"; }
     static bool ToScript(JSContext*, const WrapperOf<T>& value, JS::MutableHandleValue out) {
         out.setObjectOrNull(value.object);
         return true;
@@ -376,6 +433,7 @@ template <class T> struct Convert<WrapperOf<T>> {
 
 template <class T> struct Convert<PointerOrNull<T>> {
     static std::string Name() { return ScriptClass<T>::ScriptName() + " (anything else: null)"; }
+    static std::string TsName() { return ScriptClass<T>::TsScriptName() + " | null"; }
     static bool ToScript(JSContext* cx, const PointerOrNull<T>& value, JS::MutableHandleValue out) {
         return ScriptClass<T>::Wrap(cx, value.object, out);
     }
@@ -393,6 +451,7 @@ template <class T> struct Convert<PointerOrNull<T>> {
 
 template <> struct Convert<FilePath> {
     static std::string Name() { return "file path (string, no NUL, no character above \\u00ff)"; }
+    static std::string TsName() { return "string"; }
     static bool ToScript(JSContext* cx, const FilePath& value, JS::MutableHandleValue out) {
         return Convert<std::string>::ToScript(cx, value.path, out);
     }
@@ -401,6 +460,7 @@ template <> struct Convert<FilePath> {
 
 template <> struct Convert<StringOf> {
     static std::string Name() { return "any value"; }
+    static std::string TsName() { return "any"; }
     static bool FromScript(JSContext* cx, JS::HandleValue value, StringOf& out) {
         return Stringify(cx, value, out.text);
     }
@@ -410,6 +470,7 @@ template <> struct Convert<StringOf> {
 // integer up to 2147483647 and a double above, so every handle round-trips.
 template <> struct Convert<GameObject> {
     static std::string Name() { return "GameObject"; }
+    static std::string TsName() { return "GameObject"; }
     static bool ToScript(JSContext* cx, const GameObject& value, JS::MutableHandleValue out);
     static bool FromScript(JSContext* cx, JS::HandleValue value, GameObject& out);
 };
@@ -417,6 +478,7 @@ template <> struct Convert<GameObject> {
 // Null for nothing.
 template <class T> struct Convert<std::optional<T>> {
     static std::string Name() { return Convert<T>::Name() + " or null"; }
+    static std::string TsName() { return TsTypeName<T>() + " | null"; }
     static bool ToScript(JSContext* cx, const std::optional<T>& value, JS::MutableHandleValue out) {
         if (!value) {
             out.setNull();
@@ -434,6 +496,50 @@ template <class T> struct Convert<std::optional<T>> {
             return false;
         out = std::move(inner);
         return true;
+    }
+};
+
+// One of several kinds of value: the first alternative that takes the script
+// value wins, so narrower kinds come first (a number before a boolean, which
+// would take numbers too).
+template <class... T> struct Convert<std::variant<T...>> {
+    using Variant = std::variant<T...>;
+    static std::string Name() {
+        std::string names;
+        ((names += (names.empty() ? "" : " or ") + Convert<T>::Name()), ...);
+        return names;
+    }
+    static std::string TsName() {
+        const std::vector<std::string> all = {TsTypeName<T>()...};
+        std::string names;
+        for (auto it = all.begin(); it != all.end(); ++it)
+            if (std::find(all.begin(), it, *it) == it)
+                names += names.empty() ? *it : " | " + *it;
+        return names;
+    }
+    static bool ToScript(JSContext* cx, const Variant& value, JS::MutableHandleValue out) {
+        return std::visit(
+            [&](const auto& inner) {
+                return Convert<std::decay_t<decltype(inner)>>::ToScript(cx, inner, out);
+            },
+            value);
+    }
+    static bool FromScript(JSContext* cx, JS::HandleValue value, Variant& out) {
+        bool taken = false;
+        (TryAlternative<T>(cx, value, out, taken), ...);
+        return taken;
+    }
+
+  private:
+    template <class A>
+    static void TryAlternative(JSContext* cx, JS::HandleValue value, Variant& out, bool& taken) {
+        if (taken || JS_IsExceptionPending(cx))
+            return;
+        A inner{};
+        if (Convert<A>::FromScript(cx, value, inner)) {
+            out = std::move(inner);
+            taken = true;
+        }
     }
 };
 

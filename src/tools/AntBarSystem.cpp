@@ -9,6 +9,7 @@
 #include "core/Core.h"
 #include "core/ListeningSystem.h"
 #include "messaging/Message.h"
+#include "script/ScriptHost.h"
 #include "tools/TweakBar.h"
 #include "window/WindowSystem.h"
 
@@ -123,7 +124,121 @@ void AntBarSystem::HandleMessage(const MessagePointer& message) {
 }
 
 void AntBarSystem::AddButton(std::string barName, std::string buttonName, ScriptCallback callback) {
-    buttonRequests.push_back({std::move(barName), std::move(buttonName), std::move(callback)});
+    scriptRequests.push_back(
+        {std::move(barName), std::move(buttonName), std::move(callback), nullptr});
+}
+
+void AntBarSystem::QueueField(std::string barName, std::unique_ptr<ScriptTweakField> field,
+                              const TweakValue& value) {
+    std::string error;
+    if (!field->SetValue(value, error)) {
+        ScriptHost::Instance().ReportError("Error in AntBarSystem: the field '%s' of bar '%s' "
+                                           "cannot start with that value; it takes %s.",
+                                           field->GetName().c_str(), barName.c_str(),
+                                           error.c_str());
+        return;
+    }
+    scriptRequests.push_back(
+        {std::move(barName), std::string(), ScriptCallback(), std::move(field)});
+}
+
+void AntBarSystem::AddNumberVar(std::string barName, std::string name, double value,
+                                std::string def) {
+    QueueField(std::move(barName),
+               std::make_unique<ScriptTweakField>(std::move(name), ScriptTweakField::Kind::Number,
+                                                  std::move(def)),
+               value);
+}
+
+void AntBarSystem::AddIntegerVar(std::string barName, std::string name, std::int32_t value,
+                                 std::string def) {
+    QueueField(std::move(barName),
+               std::make_unique<ScriptTweakField>(std::move(name), ScriptTweakField::Kind::Integer,
+                                                  std::move(def)),
+               static_cast<double>(value));
+}
+
+void AntBarSystem::AddBoolVar(std::string barName, std::string name, bool value, std::string def) {
+    QueueField(std::move(barName),
+               std::make_unique<ScriptTweakField>(std::move(name), ScriptTweakField::Kind::Bool,
+                                                  std::move(def)),
+               value);
+}
+
+void AntBarSystem::AddColorVar(std::string barName, std::string name,
+                               std::variant<glm::vec3, glm::vec4> color, std::string def) {
+    const bool alpha = std::holds_alternative<glm::vec4>(color);
+    QueueField(std::move(barName),
+               std::make_unique<ScriptTweakField>(std::move(name),
+                                                  alpha ? ScriptTweakField::Kind::Color4
+                                                        : ScriptTweakField::Kind::Color3,
+                                                  std::move(def)),
+               std::visit([](const auto& c) { return TweakValue(c); }, color));
+}
+
+void AntBarSystem::AddStringVar(std::string barName, std::string name, std::string value,
+                                std::string def) {
+    QueueField(std::move(barName),
+               std::make_unique<ScriptTweakField>(std::move(name), ScriptTweakField::Kind::String,
+                                                  std::move(def)),
+               std::move(value));
+}
+
+void AntBarSystem::AddEnumVar(std::string barName, std::string name, std::string labels,
+                              std::int32_t index, std::string def) {
+    auto field = std::make_unique<ScriptTweakField>(std::move(name), ScriptTweakField::Kind::Enum,
+                                                    std::move(def));
+    field->enumLabels = SplitLabels(labels);
+    QueueField(std::move(barName), std::move(field), static_cast<double>(index));
+}
+
+ScriptTweakField* AntBarSystem::FindScriptField(const std::string& barName, const std::string& name,
+                                                const char* function) {
+    // The latest request first: it is what the field will be once shown.
+    for (auto it = scriptRequests.rbegin(); it != scriptRequests.rend(); ++it)
+        if (it->field && it->barName == barName && it->field->GetName() == name)
+            return it->field.get();
+    if (const auto entry = bars.find(barName); entry != bars.end())
+        for (const auto& field : entry->second.fields)
+            if (field->GetName() == name)
+                return field.get();
+    ScriptHost::Instance().ReportError(
+        "Error in AntBarSystem.%s: bar '%s' has no script field '%s' (never added, removed, "
+        "or its bar deleted).",
+        function, barName.c_str(), name.c_str());
+    return nullptr;
+}
+
+TweakValue AntBarSystem::GetVar(const std::string& barName, const std::string& name) {
+    const ScriptTweakField* field = FindScriptField(barName, name, "GetVar");
+    return field ? field->GetValue() : TweakValue();
+}
+
+void AntBarSystem::SetVar(const std::string& barName, const std::string& name,
+                          const TweakValue& value) {
+    ScriptTweakField* field = FindScriptField(barName, name, "SetVar");
+    std::string error;
+    if (field != nullptr && !field->SetValue(value, error))
+        ScriptHost::Instance().ReportError(
+            "Error in AntBarSystem.SetVar: the field '%s' of bar '%s' takes %s.", name.c_str(),
+            barName.c_str(), error.c_str());
+}
+
+std::size_t AntBarSystem::GetScriptFieldCount() const {
+    std::size_t count = 0;
+    for (const auto& [name, entry] : bars)
+        count += entry.fields.size();
+    for (const ScriptRequest& request : scriptRequests)
+        count += request.field ? 1 : 0;
+    return count;
+}
+
+void AntBarSystem::ReleaseField(BarEntry& entry, const void* variable) {
+    entry.fields.erase(std::remove_if(entry.fields.begin(), entry.fields.end(),
+                                      [&](const std::unique_ptr<ScriptTweakField>& field) {
+                                          return field->Variable() == variable;
+                                      }),
+                       entry.fields.end());
 }
 
 void AntBarSystem::Update(float) {
@@ -131,8 +246,8 @@ void AntBarSystem::Update(float) {
     CreateBars();
     for (const MessagePointer& request : requests)
         CarryOut(request);
-    AddScriptButtons();
-    buttonRequests.clear();
+    AddScriptControls();
+    scriptRequests.clear();
     newBars.clear();
     requests.clear();
 }
@@ -181,8 +296,12 @@ void AntBarSystem::CarryOut(const MessagePointer& request) {
     }
     case MID_RemoveVarMessage: {
         const auto* m = request.As<RemoveVarMessage>();
-        if (TweakBar* bar = BarFor(m->barName, "RemoveVarMessage"))
-            bar->RemoveVar(m->varName);
+        if (TweakBar* bar = BarFor(m->barName, "RemoveVarMessage")) {
+            const TweakControl* control = bar->FindControl(m->varName);
+            void* variable = control ? control->var : nullptr;
+            if (bar->RemoveVar(m->varName) && variable != nullptr)
+                ReleaseField(bars[m->barName], variable);
+        }
         break;
     }
     case MID_AddEnumMessage: {
@@ -193,8 +312,10 @@ void AntBarSystem::CarryOut(const MessagePointer& request) {
     }
     case MID_ClearBarMessage: {
         const auto* m = request.As<ClearBarMessage>();
-        if (TweakBar* bar = BarFor(m->barName, "ClearBarMessage"))
+        if (TweakBar* bar = BarFor(m->barName, "ClearBarMessage")) {
             bar->RemoveAllVars();
+            bars[m->barName].fields.clear();
+        }
         break;
     }
     case MID_AddButtonMessage: {
@@ -236,18 +357,41 @@ void AntBarSystem::CarryOut(const MessagePointer& request) {
     }
 }
 
-void AntBarSystem::AddScriptButtons() {
-    for (ButtonRequest& request : buttonRequests) {
-        TweakBar* bar = BarFor(request.barName, "AddButton");
+void AntBarSystem::AddScriptControls() {
+    for (ScriptRequest& request : scriptRequests) {
+        TweakBar* bar = BarFor(request.barName, request.field ? "a script field" : "AddButton");
         if (bar == nullptr)
-            continue; // nothing could ever press it, so its callback is not kept either
+            continue; // nothing could ever press or show it, so nothing is kept either
         BarEntry& entry = bars[request.barName];
+        if (request.field) {
+            AddScriptField(entry, *bar, std::move(request.field));
+            continue;
+        }
         entry.callbacks.push_back(std::move(request.callback));
         buttonTickets.push_back(std::make_unique<ButtonTicket>(ButtonTicket{
             request.barName, static_cast<std::uint32_t>(entry.callbacks.size() - 1), &bars}));
         bar->AddButton(request.buttonName, &AntBarSystem::ScriptButtonTrampoline,
                        buttonTickets.back().get());
     }
+}
+
+void AntBarSystem::AddScriptField(BarEntry& entry, TweakBar& bar,
+                                  std::unique_ptr<ScriptTweakField> field) {
+    for (const auto& old : entry.fields)
+        if (old->GetName() == field->GetName()) {
+            bar.RemoveVarBoundTo(old->Variable());
+            ReleaseField(entry, old->Variable());
+            break;
+        }
+    const std::string& name = field->GetName();
+    if (field->GetKind() == ScriptTweakField::Kind::Enum)
+        bar.AddEnum(name, field->enumLabels, field->Variable());
+    else
+        bar.AddVar(name, field->GetTweakType(), field->Variable());
+    const std::string def = field->GetDefinition();
+    entry.fields.push_back(std::move(field));
+    if (!IsBlank(def))
+        panels->Define(Quoted(bar.GetName()) + "/" + Quoted(name) + " " + def);
 }
 
 void AntBarSystem::ScriptButtonTrampoline(void* clientData) {

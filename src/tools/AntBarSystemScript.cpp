@@ -10,7 +10,26 @@ JSObject* AntBarSystem::GetJSInstance() {
 
 namespace {
 using S = script::ScriptClass<AntBarSystem>;
-const S antBarSystemClass("AntBarSystem", {
-                                              S::Method<&AntBarSystem::AddButton>("AddButton"),
-                                          });
+const S antBarSystemClass(
+    "AntBarSystem",
+    {
+        S::Method<&AntBarSystem::AddButton>("AddButton"),
+        S::Method<&AntBarSystem::AddNumberVar>("AddNumberVar")
+            .Noted("(bar, name, value, definition): a number field, shown from the next frame"),
+        S::Method<&AntBarSystem::AddIntegerVar>("AddIntegerVar")
+            .Noted("(bar, name, value, definition): a whole-number field"),
+        S::Method<&AntBarSystem::AddBoolVar>("AddBoolVar")
+            .Noted("(bar, name, value, definition): a check box"),
+        S::Method<&AntBarSystem::AddColorVar>("AddColorVar")
+            .Noted("(bar, name, [r, g, b] or [r, g, b, a], definition): a colour picker"),
+        S::Method<&AntBarSystem::AddStringVar>("AddStringVar")
+            .Noted("(bar, name, value, definition): a text field"),
+        S::Method<&AntBarSystem::AddEnumVar>("AddEnumVar")
+            .Noted("(bar, name, 'label,label,...', index, definition): a picker, read as the "
+                   "index of the chosen label"),
+        S::Method<&AntBarSystem::GetVar>("GetVar").Noted(
+            "(bar, name): the value of a script field, edits on the panel included"),
+        S::Method<&AntBarSystem::SetVar>("SetVar").Noted(
+            "(bar, name, value): the panel shows it at its next refresh"),
+    });
 } // namespace

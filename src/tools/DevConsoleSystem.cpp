@@ -43,6 +43,8 @@ constexpr std::uint32_t kKeyEnd = CodeOf("End");
 constexpr std::uint32_t kKeyBack = CodeOf("Back");
 constexpr std::uint32_t kKeyDelete = CodeOf("Delete");
 constexpr std::uint32_t kKeyReturn = CodeOf("Return");
+constexpr std::uint32_t kKeyPageUp = CodeOf("PageUp");
+constexpr std::uint32_t kKeyPageDown = CodeOf("PageDown");
 static_assert(DevConsoleSystem::kToggleKey == CodeOf("Tilde"), "the backquote key");
 
 constexpr float kBlinkSeconds = 0.5f;
@@ -91,7 +93,7 @@ void DevConsoleSystem::Initialize() {
         font = &window->GetFont(kCharacterSize, path);
         fontLoaded = window->IsFontLoaded(path);
     }
-    for (sf::Text* text : {&outputText, &inputText, &cursorText}) {
+    for (sf::Text* text : {&outputText, &inputText, &cursorText, &scrollText}) {
         if (font)
             text->setFont(*font);
         text->setCharacterSize(kCharacterSize);
@@ -99,6 +101,7 @@ void DevConsoleSystem::Initialize() {
     }
     inputText.setStyle(sf::Text::Bold);
     cursorText.setStyle(sf::Text::Bold);
+    scrollText.setFillColor(sf::Color(170, 170, 170, 255)); // a remark, not output
     cursorText.setString("_");
     // The font's own line spacing is wider; the output scrolls by whole
     // lines of exactly kLineHeight.
@@ -134,6 +137,20 @@ void DevConsoleSystem::HandleMessage(const MessagePointer& message) {
         OnKeyPressed(*key);
     else if (const auto* text = message.As<TextEnteredMessage>())
         OnTextEntered(text->unicode);
+    else if (const auto* wheel = message.As<MouseWheelMessage>(); wheel && visible)
+        ScrollBy(wheel->delta * static_cast<std::int32_t>(kWheelLines));
+}
+
+std::uint32_t DevConsoleSystem::FittingLines() const {
+    return inputPos.y > 0.0f ? static_cast<std::uint32_t>(inputPos.y / kLineHeight) : 0;
+}
+
+void DevConsoleSystem::ScrollBy(std::int32_t lines) {
+    // The oldest line can come down to the top of the output area, no further.
+    const std::uint32_t fitting = FittingLines();
+    const std::int64_t most = lineCount > fitting ? lineCount - fitting : 0;
+    const std::int64_t wanted = static_cast<std::int64_t>(scrollBack) + lines;
+    scrollBack = static_cast<std::uint32_t>(std::clamp<std::int64_t>(wanted, 0, most));
 }
 
 void DevConsoleSystem::OnVideoSizeChange(std::uint32_t newWidth, std::uint32_t newHeight) {
@@ -191,6 +208,13 @@ void DevConsoleSystem::OnKeyPressed(const KeyboardMessage& key) {
         if (cursorIndex < length)
             input.erase(cursorIndex, 1);
         break;
+    case kKeyPageUp:
+    case kKeyPageDown: {
+        // A page keeps one line of the last one in sight.
+        const auto page = static_cast<std::int32_t>(std::max<std::uint32_t>(FittingLines(), 2) - 1);
+        ScrollBy(key.key == kKeyPageUp ? page : -page);
+        break;
+    }
     case kKeyReturn: {
         const std::string line = std::move(input);
         input.clear();
@@ -213,6 +237,7 @@ void DevConsoleSystem::OnTextEntered(std::uint32_t unicode) {
 void DevConsoleSystem::RunLine(const std::string& line) {
     if (line.find_first_not_of(' ') == std::string::npos)
         return;
+    scrollBack = 0; // what the line gives back is what the developer wants to see
     AddOutput("> " + line);
     history.push_back(line);
     if (history.size() > kMaxHistory)
@@ -243,6 +268,9 @@ void DevConsoleSystem::AddOutput(const std::string& text) {
         output += line;
         output += '\n';
         ++lineCount;
+        // Scrolled back, the lines being read stay where they are as new ones arrive.
+        if (scrollBack > 0)
+            ++scrollBack;
         if (stop >= end)
             break;
         start = stop + 1;
@@ -258,6 +286,7 @@ void DevConsoleSystem::ForgetOldestLines() {
         cut = output.find('\n', cut) + 1;
     output.erase(0, cut);
     lineCount = kMaxOutputLines;
+    ScrollBy(0);
 }
 
 void DevConsoleSystem::Update(float) {
@@ -265,16 +294,22 @@ void DevConsoleSystem::Update(float) {
         return;
     // shownLines counts what the output position makes room for: at least
     // the lines that fit above the input line, more once there are more.
-    const std::uint32_t fitting =
-        inputPos.y > 0.0f ? static_cast<std::uint32_t>(inputPos.y / kLineHeight) : 0;
+    const std::uint32_t fitting = FittingLines();
     const std::uint32_t wanted = std::max(fitting, lineCount);
     if (wanted != shownLines) {
         outputPos.y -= kLineHeight * (static_cast<float>(wanted) - static_cast<float>(shownLines));
         shownLines = wanted;
     }
     // Only the lines that can be seen are laid out and drawn, placed where
-    // they sit in the whole output.
-    std::size_t tailStart = output.size();
+    // they sit in the whole output: the `fitting` lines before the last
+    // `scrollBack` ones.
+    std::size_t tailEnd = output.size();
+    for (std::uint32_t skipped = 0; skipped < scrollBack && tailEnd > 0; ++skipped) {
+        const std::size_t before =
+            tailEnd >= 2 ? output.rfind('\n', tailEnd - 2) : std::string::npos;
+        tailEnd = before == std::string::npos ? 0 : before + 1;
+    }
+    std::size_t tailStart = tailEnd;
     std::uint32_t tailLines = 0;
     while (tailLines < fitting && tailStart > 0) {
         // tailStart follows a line's '\n'; that line began after the one before.
@@ -283,18 +318,26 @@ void DevConsoleSystem::Update(float) {
         tailStart = before == std::string::npos ? 0 : before + 1;
         ++tailLines;
     }
+    // The first drawn line is number lineCount - scrollBack - tailLines, and
+    // the whole output sits scrollBack lines lower.
     outputText.setPosition(outputPos.x,
                            outputPos.y + kLineHeight * static_cast<float>(lineCount - tailLines));
     // Setting an unchanged string is cheap: the text compares before it
     // lays its glyphs out again.
     inputText.setString(Latin1(input));
-    outputText.setString(Latin1(output.substr(tailStart)));
+    outputText.setString(Latin1(output.substr(tailStart, tailEnd - tailStart)));
     if (cursorClock.getElapsedTime().asSeconds() >= kBlinkSeconds) {
         cursorClock.restart();
         cursorOn = !cursorOn;
     }
     cursorPos = inputText.findCharacterPos(cursorIndex);
     cursorText.setPosition(cursorPos);
+    if (scrollBack > 0) {
+        // Right-aligned on the input line, so that nobody wonders where new output went.
+        scrollText.setString("[" + std::to_string(scrollBack) + " newer lines: PageDown]");
+        const sf::FloatRect bounds = scrollText.getLocalBounds();
+        scrollText.setPosition(static_cast<float>(width) - kLeftMargin - bounds.width, inputPos.y);
+    }
 
     WindowSystem* window = Core::Instance().WindowSystem_;
     if (window && window->IsOpen())
@@ -322,6 +365,8 @@ void DevConsoleSystem::Draw(sf::RenderWindow& window) {
     window.draw(inputText);
     if (cursorOn)
         window.draw(cursorText);
+    if (scrollBack > 0)
+        window.draw(scrollText);
 
     window.setView(previousView);
     if (preserve)

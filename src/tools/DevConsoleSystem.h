@@ -45,6 +45,8 @@ class DevConsoleSystem : public Core::System, public MessageListener {
     static constexpr std::size_t kMaxOutputLines = 400;
     static constexpr std::size_t kMaxLineLength = 400;
     static constexpr std::size_t kMaxHistory = 100;
+    // Output lines one notch of the mouse wheel scrolls back or forward.
+    static constexpr std::uint32_t kWheelLines = 3;
 
     explicit DevConsoleSystem(MessageManager& messages);
     ~DevConsoleSystem() override;
@@ -69,6 +71,10 @@ class DevConsoleSystem : public Core::System, public MessageListener {
     std::uint32_t GetLineCount() const { return lineCount; }
     std::uint32_t GetCursorIndex() const { return cursorIndex; }
     std::uint32_t GetHistoryIndex() const { return historyIndex; }
+    // How many lines the output is scrolled back from its newest line (0: at the end).
+    std::uint32_t GetScrollBack() const { return scrollBack; }
+    // Scrolls back (positive) or forward, within the lines there are.
+    void ScrollBy(std::int32_t lines);
     const std::vector<std::string>& GetHistory() const { return history; }
     sf::Vector2f GetInputPos() const { return inputPos; }
     sf::Vector2f GetOutputPos() const { return outputPos; }
@@ -80,11 +86,13 @@ class DevConsoleSystem : public Core::System, public MessageListener {
     void OnVideoSizeChange(std::uint32_t newWidth, std::uint32_t newHeight);
     void PlaceTexts();
     void ForgetOldestLines();
+    std::uint32_t FittingLines() const;
     void Draw(sf::RenderWindow& window);
 
     const sf::Font* font = nullptr;
     bool fontLoaded = false;
     sf::Text outputText, inputText, cursorText;
+    sf::Text scrollText; // how far back the output is scrolled, while it is
     std::uint32_t lineCount = 0;
     std::uint32_t shownLines = 0;
     std::string output;
@@ -98,4 +106,5 @@ class DevConsoleSystem : public Core::System, public MessageListener {
     bool cursorOn = true;
     std::vector<std::string> history;
     std::uint32_t historyIndex = 0;
+    std::uint32_t scrollBack = 0;
 };

@@ -1,10 +1,13 @@
 #include "tools/TweakBar.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 #include <imgui.h>
 #include <imgui_stdlib.h>
+
+#include "tools/TweakGraph.h"
 
 namespace {
 
@@ -65,6 +68,7 @@ bool IsAcceptedTweakType(std::int32_t type) {
     case kTweakColor3f:
     case kTweakColor4f:
     case kTweakStdString:
+    case kTweakGraph:
         return true;
     default:
         return false;
@@ -105,6 +109,15 @@ void TweakBar::AddButton(const std::string& buttonName, TweakButtonCallback call
 bool TweakBar::RemoveVar(const std::string& controlName) {
     const auto it = std::find_if(controls.begin(), controls.end(),
                                  [&](const TweakControl& c) { return c.name == controlName; });
+    if (it == controls.end())
+        return false;
+    controls.erase(it);
+    return true;
+}
+
+bool TweakBar::RemoveVarBoundTo(const void* var) {
+    const auto it = std::find_if(controls.begin(), controls.end(),
+                                 [&](const TweakControl& c) { return c.var == var; });
     if (it == controls.end())
         return false;
     controls.erase(it);
@@ -224,13 +237,15 @@ void TweakBar::RefreshShownValues() {
             continue;
         if (control.type == kTweakStdString && control.kind == TweakControl::Kind::Var)
             control.shownString = *static_cast<const std::string*>(control.var);
+        else if (control.type == kTweakGraph)
+            continue; // drawn from its own history every frame
         else
             std::memcpy(control.shown.data(), control.var, ValueSize(control));
     }
 }
 
 void TweakBar::WriteBack(TweakControl& control) {
-    if (control.var == nullptr || control.readOnly)
+    if (control.var == nullptr || control.readOnly || control.type == kTweakGraph)
         return;
     if (control.type == kTweakStdString && control.kind == TweakControl::Kind::Var)
         *static_cast<std::string*>(control.var) = control.shownString;
@@ -343,6 +358,10 @@ void TweakBar::DrawControl(TweakControl& control, std::vector<PressedButton>& pr
         case kTweakStdString:
             edited = ImGui::InputText(label, &control.shownString);
             break;
+        case kTweakGraph:
+            if (control.var != nullptr)
+                DrawGraph(*static_cast<const TweakGraph*>(control.var), label);
+            break;
         default:
             break;
         }
@@ -357,6 +376,45 @@ void TweakBar::DrawControl(TweakControl& control, std::vector<PressedButton>& pr
         ImGui::SetTooltip("%s", control.help.c_str());
     if (edited)
         WriteBack(control);
+}
+
+void TweakBar::DrawGraph(const TweakGraph& graph, const char* label) {
+    static const ImU32 kColors[] = {
+        IM_COL32(230, 80, 80, 255),   IM_COL32(240, 170, 60, 255),  IM_COL32(230, 230, 80, 255),
+        IM_COL32(90, 220, 90, 255),   IM_COL32(80, 210, 230, 255),  IM_COL32(110, 130, 250, 255),
+        IM_COL32(200, 110, 240, 255), IM_COL32(240, 240, 240, 255),
+    };
+    const std::size_t series = graph.GetSeriesNames().size();
+    const float top = std::max(graph.GetPeakTotal(), 1e-3f) * 1.1f;
+    const ImVec2 size(ImGui::GetContentRegionAvail().x, 100.0f);
+    // One group, so that the control's rectangle is the whole graph with its legend.
+    ImGui::BeginGroup();
+    const ImVec2 at = ImGui::GetCursorPos();
+    // The lines share one frame: each plot after the first leaves the background
+    // alone. The top line, the total, is drawn last so it stays on top.
+    for (std::size_t k = 0; k < series; ++k) {
+        const std::vector<float> line = graph.GetStacked(k);
+        ImGui::SetCursorPos(at);
+        ImGui::PushStyleColor(ImGuiCol_PlotLines, kColors[k % IM_ARRAYSIZE(kColors)]);
+        ImGui::PushStyleColor(ImGuiCol_FrameBg,
+                              k == 0 ? ImGui::GetColorU32(ImGuiCol_FrameBg) : IM_COL32(0, 0, 0, 0));
+        ImGui::PushID(static_cast<int>(k));
+        char overlay[48] = "";
+        if (k + 1 == series)
+            std::snprintf(overlay, sizeof overlay, "%.2f ms", line.empty() ? 0.0f : line.back());
+        ImGui::PlotLines("##line", line.data(), static_cast<int>(line.size()), 0,
+                         overlay[0] ? overlay : nullptr, 0.0f, top, size);
+        ImGui::PopID();
+        ImGui::PopStyleColor(2);
+    }
+    if (series == 0)
+        ImGui::Dummy(size);
+    // The legend names the bands, with their latest figures.
+    for (std::size_t k = 0; k < series; ++k)
+        ImGui::TextColored(ImGui::ColorConvertU32ToFloat4(kColors[k % IM_ARRAYSIZE(kColors)]),
+                           "%s %.2f", graph.GetSeriesNames()[k].c_str(), graph.GetLatest(k));
+    ImGui::TextUnformatted(label, std::strstr(label, "##"));
+    ImGui::EndGroup();
 }
 
 void TweakBar::Draw() {

@@ -13,6 +13,8 @@
 
 #include "tools/TweakDefinition.h"
 
+class TweakGraph;
+
 // Variable types the panels accept, numbered as tweak-bar messages carry them.
 enum TweakType : std::int32_t {
     kTweakBool8 = 2,
@@ -25,6 +27,8 @@ enum TweakType : std::int32_t {
     // The code senders derive from the size of a 28-byte string object; the variable
     // itself is a std::string.
     kTweakStdString = 0x2fff001c,
+    // The engine's own: a TweakGraph drawn as stacked lines, read-only.
+    kTweakGraph = 0x7fff0001,
 };
 
 bool IsAcceptedTweakType(std::int32_t type);
@@ -68,6 +72,8 @@ class TweakBar {
     void AddEnum(const std::string& varName, std::vector<std::string> labels, void* var);
     void AddButton(const std::string& buttonName, TweakButtonCallback callback, void* clientData);
     bool RemoveVar(const std::string& controlName);
+    // Removes the control bound to that variable, whatever its name.
+    bool RemoveVarBoundTo(const void* var);
     void RemoveAllVars();
 
     // Applies bar parameters (position, size, visible, refresh, label, iconified, help);
@@ -101,6 +107,7 @@ class TweakBar {
     TweakControl* Find(const std::string& controlName);
     void RefreshShownValues();
     void DrawControl(TweakControl& control, std::vector<PressedButton>& pressed);
+    static void DrawGraph(const TweakGraph& graph, const char* label);
     void WriteBack(TweakControl& control);
     void Fire(TweakControl& control);
 

@@ -11,7 +11,9 @@ TEST(CommandLine, AcceptsEveryOptionWithItsValueAndRejectsWhatItCannotUseByName)
     EXPECT_EQ(o.frames, 10u);
     EXPECT_EQ(o.resourceDir, "/tmp/res");
     EXPECT_EQ(o.scriptHeapMiB, 256u);
-    EXPECT_TRUE(o.apiReference && o.screenshot);
+    EXPECT_TRUE(o.apiReference && o.screenshot && !o.apiTypeScript && !o.watch);
+    const CommandLineOptions typed = ParseCommandLine({"--api-reference=typescript", "--watch"});
+    EXPECT_TRUE(typed.apiReference && typed.apiTypeScript && typed.watch) << typed.error;
     EXPECT_TRUE(ParseCommandLine({"--help"}).help);
     const CommandLineOptions none = ParseCommandLine({});
     EXPECT_EQ(none.frames + none.scriptHeapMiB, 0u); // no limit, the host's default heap

@@ -207,4 +207,88 @@ TEST_F(AntBars, ButtonsRunTheirCallbacksWhileTheBarLivesAndShortcutsPressThem) {
     EXPECT_EQ(Control("tools", "Go"), nullptr);
 }
 
+TEST_F(AntBars, ScriptFieldsKeepTheirVariablesInTheEngineUntilTheFieldOrItsBarGoes) {
+    Eval("var bars = Core.Instance().AntBarSystem_;"
+         "Core.BroadcastMessage(RegisterAntBarMessage.Create('tune', 200, 300, 0, 0));"
+         "bars.AddNumberVar('tune', 'speed', 2.5, 'min=0 max=10 step=.5');"
+         "bars.AddIntegerVar('tune', 'count', 3, '');"
+         "bars.AddBoolVar('tune', 'on', true, '');"
+         "bars.AddColorVar('tune', 'tint', [1, 0.5, 0], '');"
+         "bars.AddColorVar('tune', 'glow', [0, 0, 1, 0.5], '');"
+         "bars.AddStringVar('tune', 'name', 'abc', '');"
+         "bars.AddEnumVar('tune', 'mode', 'low, mid, high', 1, 'key=m');"
+         "bars.AddNumberVar('nowhere', 'lost', 1, '');");
+    // Readable and writable before the panel shows them.
+    EXPECT_EQ(Eval("bars.GetVar('tune', 'speed')"), "2.5");
+    EXPECT_EQ(ErrorOf("bars.SetVar('tune', 'speed', 4)"), "");
+    EXPECT_EQ(system().GetScriptFieldCount(), 8u);
+    for (int i = 0; i < 3; ++i)
+        host().CollectGarbage();
+    Frame();
+    EXPECT_EQ(system().GetScriptFieldCount(), 7u) << "the field of no bar is dropped";
+    EXPECT_EQ(Definitions().back(), "'tune'/'mode' key=m");
+    const TweakControl* speed = Control("tune", "speed");
+    ASSERT_NE(speed, nullptr);
+    EXPECT_EQ(speed->type, kTweakFloat);
+    EXPECT_EQ(speed->max, 10.0);
+    EXPECT_EQ(Control("tune", "tint")->type, kTweakColor3f);
+    EXPECT_EQ(Control("tune", "glow")->type, kTweakColor4f);
+    EXPECT_EQ(Control("tune", "name")->type, kTweakStdString);
+    EXPECT_EQ(Control("tune", "mode")->enumLabels,
+              (std::vector<std::string>{"low", "mid", "high"}));
+
+    // The panel writes edits into the variables it was given; scripts see them.
+    *static_cast<float*>(speed->var) = 7.0f;
+    *static_cast<std::string*>(Control("tune", "name")->var) = "typed";
+    EXPECT_TRUE(Key(sf::Event::KeyPressed, sf::Keyboard::M, false));
+    EXPECT_EQ(Eval("[bars.GetVar('tune', 'speed'), bars.GetVar('tune', 'count'),"
+                   " bars.GetVar('tune', 'on'), bars.GetVar('tune', 'tint'),"
+                   " bars.GetVar('tune', 'glow'), bars.GetVar('tune', 'name'),"
+                   " bars.GetVar('tune', 'mode')].join(' ')"),
+              "7 3 true 1,0.5,0 0,0,1,0.5 typed 2");
+    EXPECT_EQ(ErrorOf("bars.SetVar('tune', 'on', false); bars.SetVar('tune', 'name', 'set');"
+                      "bars.SetVar('tune', 'tint', [0, 1, 0]);"),
+              "");
+    EXPECT_EQ(*static_cast<std::string*>(Control("tune", "name")->var), "set");
+    EXPECT_EQ(static_cast<float*>(Control("tune", "tint")->var)[1], 1.0f);
+
+    // Values of the wrong kind are errors that change nothing.
+    EXPECT_NE(ErrorOf("bars.SetVar('tune', 'speed', 'fast')").find("takes a number"),
+              std::string::npos);
+    EXPECT_NE(ErrorOf("bars.SetVar('tune', 'mode', 3)").find("one of its 3 labels"),
+              std::string::npos);
+    EXPECT_NE(ErrorOf("bars.SetVar('tune', 'count', 1.5)").find("whole number"), std::string::npos);
+    EXPECT_NE(ErrorOf("bars.SetVar('tune', 'tint', [1, 1, 1, 1])").find("[r, g, b]"),
+              std::string::npos);
+    EXPECT_NE(ErrorOf("bars.AddEnumVar('tune', 'bad', 'a,b', 2, '')").find("cannot start"),
+              std::string::npos);
+    EXPECT_NE(ErrorOf("bars.GetVar('tune', 'nothing')").find("no script field 'nothing'"),
+              std::string::npos);
+    EXPECT_EQ(Eval("bars.GetVar('tune', 'mode')"), "2");
+
+    // A second field of a name replaces the first in place of a duplicate.
+    Eval("bars.AddNumberVar('tune', 'speed', 1, '')");
+    Frame();
+    EXPECT_EQ(system().GetScriptFieldCount(), 7u);
+    EXPECT_EQ(Eval("bars.GetVar('tune', 'speed')"), "1");
+    EXPECT_EQ(Control("tune", "speed")->max, std::nullopt);
+
+    // Removing a field, clearing and deleting the bar release the variables.
+    Send(CreateMessage<RemoveVarMessage>("tune", "count"));
+    Frame();
+    EXPECT_EQ(system().GetScriptFieldCount(), 6u);
+    EXPECT_NE(ErrorOf("bars.GetVar('tune', 'count')"), "");
+    Send(CreateMessage<ClearBarMessage>("tune"));
+    Frame();
+    EXPECT_EQ(system().GetScriptFieldCount(), 0u);
+    Eval("bars.AddBoolVar('tune', 'again', false, '')");
+    Send(CreateMessage<DeleteBarMessage>("tune"));
+    Frame();
+    EXPECT_EQ(system().GetScriptFieldCount(), 0u) << "a field queued with its bar's deletion";
+    Send(CreateMessage<RegisterAntBarMessage>("tune", 200u, 100u, 0u, 0u));
+    Frame();
+    EXPECT_NE(ErrorOf("bars.GetVar('tune', 'again')"), "");
+    EXPECT_EQ(Control("tune", "again"), nullptr);
+}
+
 } // namespace

@@ -11,7 +11,7 @@ const sf::Color kScene(90, 140, 200); // what the game drew before the console
 
 // Where one frame has white text, and how much of it is untouched or darkened.
 struct FrameReading {
-    int textTop = -1, textBottom = -1, textLeft = 1 << 30;
+    int textTop = -1, textBottom = -1, textLeft = 1 << 30, textRight = -1;
     int unchanged = 0, darkened = 0;
 };
 
@@ -40,6 +40,7 @@ class DevConsoleInput : public WindowTest, protected ScriptRunner {
                     r.textTop = r.textTop < 0 ? int(y) : r.textTop;
                     r.textBottom = int(y);
                     r.textLeft = std::min(r.textLeft, int(x));
+                    r.textRight = std::max(r.textRight, int(x));
                 }
                 r.unchanged += c == kScene;
                 r.darkened += c.r < kScene.r / 2 && c.g < kScene.g / 2 && c.b < kScene.b / 2;
@@ -99,6 +100,30 @@ TEST_F(DevConsoleInput, TypedLinesRunRecallAndShowWhileTheSampleKeepsOffEscape) 
     const FrameReading recalled = Frame();
     EXPECT_LT(recalled.textTop, 17);
     EXPECT_GE(recalled.textBottom, 480 - 27);
+
+    // Scroll-back: long lines first, then more short ones than the output area holds
+    // (26 lines above the input line), so only the short ones show at the end.
+    Eval("for (var i = 0; i < 12; ++i) print('#'.repeat(40));"
+         "for (var i = 0; i < 40; ++i) print('.');");
+    const FrameReading atEnd = Frame();
+    const std::uint32_t most = console->GetLineCount() - 26;
+    Key("Prior Prior Prior");
+    ASSERT_TRUE(FramesUntil([&] { return console->GetScrollBack() == most; }));
+    const FrameReading atTop = Frame();
+    EXPECT_GT(atTop.textRight, atEnd.textRight + 200) << "the long lines show";
+    EXPECT_LT(atTop.textTop, 17);
+    const std::string id = std::to_string(window->GetWindow().getSystemHandle());
+    ASSERT_EQ(std::system(("xdotool mousemove --window " + id + " 300 200").c_str()), 0);
+    Xdotool("click", "--repeat 2 5"); // the wheel, towards the newest lines
+    ASSERT_TRUE(FramesUntil([&] { return console->GetScrollBack() == most - 6; }));
+    Eval("print('new')");
+    EXPECT_EQ(console->GetScrollBack(), most - 5) << "what is being read stays in place";
+    Key("Next");
+    ASSERT_TRUE(FramesUntil([&] { return console->GetScrollBack() == 0; }));
+    Key("Prior");
+    ASSERT_TRUE(FramesUntil([&] { return console->GetScrollBack() == 25; }));
+    Key("Return"); // runs the recalled line and goes back to the end
+    ASSERT_TRUE(FramesUntil([&] { return console->GetScrollBack() == 0; }));
 
     Key("grave");
     ASSERT_TRUE(FramesUntil([&] { return !console->IsVisible(); }));

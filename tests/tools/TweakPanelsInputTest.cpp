@@ -9,6 +9,7 @@
 #include "script/ScriptTestSupport.h"
 #include "tools/AntBarSystem.h"
 #include "tools/TweakBar.h"
+#include "tools/TweakGraph.h"
 #include "window/WindowTestSupport.h"
 
 namespace {
@@ -204,6 +205,92 @@ TEST_F(TweakPanelsInput, TypingIntoATextFieldEditsTheVariableAndKeepsTheKeysFrom
     EXPECT_EQ(speed, 2.0f);
 }
 
+TEST_F(TweakPanelsInput, ScriptFieldsTakeARealDragAndTypingAfterACollection) {
+    Eval("var bars = Core.Instance().AntBarSystem_;"
+         "Core.BroadcastMessage(RegisterAntBarMessage.Create('live', 300, 140, 20, 20));"
+         "Core.BroadcastMessage(TWDefineMessage.Create('live', 'refresh=0'));"
+         "bars.AddNumberVar('live', 'speed', 2, 'min=0 max=10 step=1');"
+         "bars.AddStringVar('live', 'name', 'abc', '');");
+    // Nothing but the engine holds the fields; a collection changes nothing.
+    for (int i = 0; i < 3; ++i)
+        host().CollectGarbage();
+    ASSERT_TRUE(FramesUntil([&] {
+        const TweakControl* field = Control("live", "name");
+        return field && field->drawnRect.width > 0;
+    }));
+    // Dragged right by far more than the range allows: held at the maximum.
+    const sf::FloatRect speed = Control("live", "speed")->drawnRect;
+    Xdotool("mousemove --window $W " + std::to_string(int(speed.left + 10)) + " " +
+            std::to_string(int(speed.top + speed.height / 2)) + " mousedown 1");
+    FramesUntil([] { return false; }, 0.2);
+    Xdotool("mousemove_relative 30 0");
+    FramesUntil([] { return false; }, 0.2);
+    Xdotool("mousemove_relative 30 0 mouseup 1");
+    ASSERT_TRUE(FramesUntil([&] { return Eval("bars.GetVar('live', 'speed')") == "10"; }))
+        << Eval("bars.GetVar('live', 'speed')");
+    EXPECT_TRUE(recorder->All<MouseButtonMessage>().empty()) << "the panel took the drag";
+
+    const sf::FloatRect name = Control("live", "name")->drawnRect;
+    ClickAt(name.left + 10, name.top + name.height / 2);
+    Frame();
+    Frame();
+    Xdotool("key --window $W ctrl+a");
+    FramesUntil([] { return false; }, 0.2);
+    Xdotool("key --window $W x y");
+    ASSERT_TRUE(FramesUntil([&] { return Eval("bars.GetVar('live', 'name')") == "xy"; }))
+        << Eval("bars.GetVar('live', 'name')");
+
+    // A value the script sets shows in the panel.
+    Eval("bars.SetVar('live', 'speed', 3)");
+    EXPECT_TRUE(FramesUntil([&] { return Shown(bars->GetPanels(), "live", "speed") == 3.0f; }));
+}
+
+TEST_F(TweakPanelsInput, AGraphDrawsItsSeriesAsStackedLinesWithALegend) {
+    static TweakGraph graph({"first", "second"});
+    for (int i = 0; i < 50; ++i)
+        graph.AddSample({2.0f, i < 40 ? 3.0f : 9.0f}); // a spike at the end
+    EXPECT_EQ(graph.GetStacked(1).back(), 11.0f);
+    EXPECT_EQ(graph.GetPeakTotal(), 11.0f);
+    Core::Instance().BroadcastMessage(
+        CreateMessage<AddVarMessage>("graphs", &graph, kTweakGraph, "times", ""));
+    Core::Instance().BroadcastMessage(
+        CreateMessage<RegisterAntBarMessage>("graphs", 400u, 300u, 20u, 20u));
+    ASSERT_TRUE(FramesUntil([&] {
+        const TweakControl* times = Control("graphs", "times");
+        return times && times->drawnRect.height > 100;
+    }));
+    // Each series' colour is drawn inside the graph: red for the first, orange for
+    // the second, which ends higher than it starts.
+    const sf::FloatRect rect = Control("graphs", "times")->drawnRect;
+    bars->Update(0.0f);
+    Core::Instance().GraphicsSystem_->Update(0.0f);
+    const int w = static_cast<int>(rect.width), h = 100;
+    std::vector<unsigned char> rgba(static_cast<std::size_t>(w * h * 4));
+    glReadPixels(static_cast<int>(rect.left), 480 - static_cast<int>(rect.top) - h, w, h, GL_RGBA,
+                 GL_UNSIGNED_BYTE, rgba.data());
+    window->Update(0.0f);
+    int red = 0, orange = 0, orangeRight = 0, orangeLeft = 0;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const unsigned char* p = &rgba[static_cast<std::size_t>((y * w + x) * 4)];
+            const int top = h - 1 - y; // rows from the graph's top
+            // Thin lines blend into the frame, so by hue: red has little green,
+            // orange a lot, and neither much blue (the frame is blue).
+            if (p[0] > p[2] + 40 && p[1] < p[2])
+                ++red;
+            if (p[0] > p[2] + 60 && p[1] > p[2] + 30) {
+                ++orange;
+                if (x > w * 9 / 10)
+                    orangeRight = std::max(orangeRight, h - top);
+                if (x < w / 2)
+                    orangeLeft = std::max(orangeLeft, h - top);
+            }
+        }
+    EXPECT_GT(red, 20);
+    EXPECT_GT(orange, 20);
+    EXPECT_GT(orangeRight, orangeLeft + 30) << "the spike rises towards the right";
+}
+
 // The whole game as it starts: the sample's panel and both profile panels, the systems
 // profile showing the frame rate once it is switched on, the game logic profile its steps.
 TEST(TweakPanelsInGame, BothProfilesShowLiveFiguresAtTheirRefreshAndTheSamplePanelTogglesThem) {
@@ -232,6 +319,13 @@ TEST(TweakPanelsInGame, BothProfilesShowLiveFiguresAtTheirRefreshAndTheSamplePan
     ASSERT_NE(profile, nullptr);
     EXPECT_TRUE(profile->IsVisible());
     EXPECT_TRUE(profile->GetDrawnRect().has_value());
+    // The graph below the figures keeps the last seconds of them.
+    const TweakControl* graph = profile->FindControl("last seconds, ms");
+    ASSERT_NE(graph, nullptr);
+    EXPECT_EQ(graph->type, kTweakGraph);
+    EXPECT_GT(graph->drawnRect.height, 100.0f);
+    EXPECT_GT(core.profileGraph.GetSampleCount(), 1u);
+    EXPECT_GT(core.profileGraph.GetLatest(3), 0.0f) << "GraphicsSystem";
     const TweakBar* logicProfile = panels.FindBar("GameLogicProfile");
     ASSERT_TRUE(logicProfile && logicProfile->GetDrawnRect().has_value());
     // Between refreshes a figure holds still; after one it follows the measurement.
@@ -242,8 +336,13 @@ TEST(TweakPanelsInGame, BothProfilesShowLiveFiguresAtTheirRefreshAndTheSamplePan
 
     const TweakBar* sample = panels.FindBar("Sample panel");
     ASSERT_NE(sample, nullptr);
-    for (const char* button : {"Count a click", "Systems profile", "Game logic profile"})
+    for (const char* button :
+         {"Count a click", "Systems profile", "Game logic profile", "fps", "clicks", "title"})
         EXPECT_NE(sample->FindControl(button), nullptr) << button;
+    // Its click counter is a live field the button adds to.
+    const TweakControl* count = sample->FindControl("Count a click");
+    count->callback(count->clientData);
+    EXPECT_EQ(*static_cast<const std::int32_t*>(sample->FindControl("clicks")->var), 1);
     // Its script buttons run the sample's functions: this one hides the systems profile.
     const TweakControl* toggle = sample->FindControl("Systems profile");
     toggle->callback(toggle->clientData);

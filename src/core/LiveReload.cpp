@@ -1,0 +1,105 @@
+#include "core/LiveReload.h"
+
+#include <cstdio>
+#include <system_error>
+#include <vector>
+
+#include "core/Core.h"
+#include "core/Path.h"
+#include "graphics/GraphicsSystem.h"
+#include "logic/GameLogicSystem.h"
+#include "messaging/Message.h"
+#include "objects/ObjectManager.h"
+#include "script/ScriptHost.h"
+#include "tools/AntBarSystem.h"
+
+namespace fs = std::filesystem;
+
+LiveReload::LiveReload(Core& core, fs::path scripts)
+    : core(core), folder(std::move(scripts)), last(Take()), nextPoll(Clock::now()) {}
+
+LiveReload::Snapshot LiveReload::Take() const {
+    Snapshot snapshot;
+    std::error_code error;
+    // A file being saved may vanish between listing and reading: it simply counts as
+    // changed, and the next look sees how it ended up.
+    for (fs::recursive_directory_iterator it(folder, error), end; !error && it != end;
+         it.increment(error)) {
+        std::error_code fileError;
+        if (!it->is_regular_file(fileError))
+            continue;
+        const auto time = fs::last_write_time(it->path(), fileError);
+        const auto size = fs::file_size(it->path(), fileError);
+        snapshot[it->path().string()] = {time, fileError ? 0 : size};
+    }
+    return snapshot;
+}
+
+void LiveReload::Update(Clock::time_point now) {
+    if (now < nextPoll)
+        return;
+    nextPoll = now + kPollInterval;
+    ReloadChangedModels();
+    Snapshot current = Take();
+    if (current == last)
+        return;
+    last = std::move(current);
+    if (!ScriptsCompile()) {
+        ++refused;
+        std::fprintf(stderr, "Live reload: a script does not compile (above); the running "
+                             "scene is kept.\n");
+        std::fflush(stderr);
+        return;
+    }
+    Reload();
+}
+
+bool LiveReload::ScriptsCompile() const {
+    bool ok = true;
+    for (const auto& [path, stamp] : last)
+        if (fs::path(path).extension() == ".js")
+            ok = ScriptHost::Instance().CheckFile(path) && ok; // every error is worth seeing
+    return ok;
+}
+
+void LiveReload::ReloadChangedModels() {
+    for (auto& [name, model] : core.GraphicsSystem_->modelCache) {
+        std::error_code error;
+        const auto time = fs::last_write_time(ResolvePath(name), error);
+        if (error)
+            continue; // gone for now, maybe being replaced: the next look will tell
+        const auto seen = modelTimes.find(name);
+        if (seen == modelTimes.end()) {
+            modelTimes.emplace(name, time);
+            continue;
+        }
+        if (seen->second == time)
+            continue;
+        seen->second = time;
+        // In place: components hold the model itself. A file that cannot be read
+        // leaves the model as it was.
+        if (model.LoadFromFile(name)) {
+            ++modelReloads;
+            std::fprintf(stderr, "Live reload: model %s read again.\n", name.c_str());
+            std::fflush(stderr);
+        }
+    }
+}
+
+void LiveReload::Reload() {
+    core.objectManager->ClearAllObjects();
+    core.GameLogicSystem_->updateFunction.Reset();
+    // Panels the scripts made go now, before the scripts make them again; the
+    // engine's own profile panels stay.
+    std::vector<std::string> scriptBars;
+    for (const auto& [name, entry] : AntBarSystem::GetBars())
+        if (name != core.profileBarName && name != "GameLogicProfile")
+            scriptBars.push_back(name);
+    for (const std::string& name : scriptBars)
+        core.BroadcastMessage(TryCreateMessage<DeleteBarMessage>(name));
+    core.AntBarSystem_->Update(0.0f);
+    ++reloads;
+    std::fprintf(stderr, "Live reload: the scripts changed; running postInit.js again.\n");
+    std::fflush(stderr);
+    ScriptHost::Instance().RunFile(core.GetResourcePath("Scripts/postInit.js"));
+}

@@ -1,0 +1,119 @@
+// --watch in the running engine: a copy of the game whose postInit.js the test
+// rewrites, seen through the frames the engine draws.
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "core/Core.h"
+#include "core/LiveReload.h"
+#include "graphics/GraphicsSystem.h"
+#include "objects/ObjectManager.h"
+#include "script/ScriptHost.h"
+#include "tools/AntBarSystem.h"
+#include "window/WindowSystem.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// The scene's centre pixel, where the second scene puts a large badge.
+sf::Color Centre(Core& core) {
+    const sf::Image frame = core.WindowSystem_->CaptureFrame();
+    return frame.getPixel(frame.getSize().x / 2, frame.getSize().y / 2);
+}
+
+TEST(LiveReload, AChangedScriptRebuildsTheSceneAndOneThatDoesNotCompileKeepsIt) {
+    if (!std::getenv("DISPLAY"))
+        GTEST_SKIP() << "start-up opens the window; run under xvfb-run";
+    const fs::path game = fs::temp_directory_path() / "marrowvale-live-reload";
+    fs::remove_all(game);
+    fs::copy(fs::path(MARROWVALE_SOURCE_DIR) / "resource", game, fs::copy_options::recursive);
+    const auto write = [&](const std::string& source) {
+        std::ofstream(game / "Scripts" / "postInit.js", std::ios::trunc) << source;
+    };
+    write("var scene = 'first';\n");
+
+    Core& core = Core::Instance();
+    core.SetResourceDir(game.string());
+    testing::internal::CaptureStdout();
+    core.Init();
+    testing::internal::GetCapturedStdout();
+    ASSERT_TRUE(core.running);
+    LiveReload reload(core, game / "Scripts");
+    ScriptHost& host = ScriptHost::Instance();
+    std::string scene;
+    const auto framesUntil = [&](auto done) {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (std::chrono::steady_clock::now() < end && !done()) {
+            core.RunFrame();
+            reload.Update();
+        }
+        return done();
+    };
+    const auto sceneIs = [&](const char* name) {
+        return host.Evaluate("scene", "test.js", &scene) && scene == name;
+    };
+    core.RunFrame();
+    const sf::Color empty = Centre(core);
+    EXPECT_EQ(reload.GetReloadCount(), 0u);
+
+    const std::string second =
+        "var scene = 'second';\n"
+        "var badge = MakeObject(['TransformComponent', 'SpriteComponent']);\n"
+        "var sprite = ObjectManager.SpriteComponent(badge);\n"
+        "sprite.texture = core.GraphicsSystem_.GetTexture('../resource/Textures/gem.png');\n"
+        "sprite.scale = [4, 4];\n"
+        "sprite.alpha = 1;\n"
+        "Core.BroadcastMessage(RegisterAntBarMessage.Create('live', 200, 100, 0, 0));\n"
+        "core.AntBarSystem_.AddButton('live', 'Go', function () {});\n"
+        "var house = MakeObject(['TransformComponent', 'VoxelModelComponent']);\n"
+        "ObjectManager.VoxelModelComponent(house).model =\n"
+        "    core.GraphicsSystem_.GetModel('../resource/Models/house.vxm');\n";
+    write(second);
+    ASSERT_TRUE(framesUntil([&] { return sceneIs("second"); })) << scene;
+    core.RunFrame();
+    const sf::Color badge = Centre(core);
+    EXPECT_NE(badge, empty) << "the new scene's badge is drawn";
+    const auto objects = core.objectManager->numGameObjects;
+
+    // A script that does not compile leaves the scene as it was.
+    write(second + "function (\n");
+    const std::string brokenAt =
+        "postInit.js:" + std::to_string(std::count(second.begin(), second.end(), '\n') + 1) +
+        ":10: SyntaxError";
+    for (int i = 0; i < 20; ++i) {
+        core.RunFrame();
+        reload.Update();
+        std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    }
+    EXPECT_EQ(reload.GetRefusedCount(), 1u);
+    EXPECT_NE(host.GetLastError().find(brokenAt), std::string::npos) << host.GetLastError();
+    EXPECT_TRUE(sceneIs("second"));
+    EXPECT_EQ(core.objectManager->numGameObjects, objects);
+    EXPECT_EQ(Centre(core), badge);
+
+    // Fixed again: the scene is built anew, not on top of the old one.
+    write(second + "scene = 'fixed';\n");
+    ASSERT_TRUE(framesUntil([&] { return sceneIs("fixed"); })) << scene;
+    core.RunFrame(); // the panel requests are carried out
+    EXPECT_EQ(reload.GetReloadCount(), 2u);
+    EXPECT_EQ(core.objectManager->numGameObjects, objects);
+    EXPECT_EQ(AntBarSystem::GetBars()["live"].callbacks.size(), 1u) << "no second button";
+    EXPECT_TRUE(AntBarSystem::GetBars().count("systems profile"));
+
+    // A model file in use changes: the model everything shows is read again in place.
+    VoxelModel& house = core.GraphicsSystem_->modelCache.at("../resource/Models/house.vxm");
+    ASSERT_GT(house.voxels.size(), 1u);
+    VoxelModel single;
+    single.voxels.resize(1);
+    ASSERT_TRUE(single.SaveToFile((game / "Models" / "house.vxm").string()));
+    ASSERT_TRUE(framesUntil([&] { return house.voxels.size() == 1; }));
+    EXPECT_EQ(reload.GetModelReloadCount(), 1u);
+    EXPECT_EQ(reload.GetReloadCount(), 2u) << "a model is no script";
+    fs::remove_all(game);
+}
+
+} // namespace
