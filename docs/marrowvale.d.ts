@@ -12,6 +12,8 @@ declare var console: { log(...values: any[]): void };
 /** runs the script file at `path` (relative to the working folder); an error in it is reported and the caller goes on; returns undefined */
 declare function RunFile(path: string): void;
 
+interface GameState {}
+
 interface MessageObject {}
 
 interface AddButtonMessage extends MessageObject {
@@ -504,6 +506,18 @@ interface DeleteBarMessage extends MessageObject {
 }
 declare var DeleteBarMessage: DeleteBarMessage;
 
+interface DemoState extends GameState {
+    /** () -> DemoState */
+    Instance(): DemoState;
+    /** () -> undefined */
+    Initialize(): void;
+    /** (number) -> undefined */
+    Update(arg1: number): void;
+    /** () -> undefined */
+    Cleanup(): void;
+}
+declare var DemoState: DemoState;
+
 interface DevConsoleSystem {
     /** () -> boolean */
     IsVisible(): boolean;
@@ -547,8 +561,8 @@ interface GameLogicSystem {
     debugDraw: boolean;
     /** () -> undefined */
     RestartCurrentGameState(): void;
-    /** (engine object) -> undefined */
-    SetCurrentGameState(arg1: object): void;
+    /** (game state) -> undefined */
+    SetCurrentGameState(arg1: GameState): void;
 }
 declare var GameLogicSystem: GameLogicSystem;
 
@@ -691,6 +705,18 @@ declare var MessageDistributorComponent: MessageDistributorComponent;
 interface MessageManager {
 }
 declare var MessageManager: MessageManager;
+
+interface ModelEditor extends GameState {
+    /** () -> ModelEditor */
+    Instance(): ModelEditor;
+    /** () -> undefined */
+    Initialize(): void;
+    /** (number) -> undefined */
+    Update(arg1: number): void;
+    /** () -> undefined */
+    Cleanup(): void;
+}
+declare var ModelEditor: ModelEditor;
 
 interface MouseButtonMessage extends MessageObject {
     /** integer pair [x, y] */
@@ -899,10 +925,44 @@ interface ObjectManager {
 declare var ObjectManager: ObjectManager;
 
 interface ObstacleComponent {
+    /** vec2 [x, y]; read when the obstacle stamps its walls, on the first game-logic frame after it is added */
+    halfExtents: number[];
+    /** boolean; false after each add: take the half extents from the VoxelModelComponent */
+    useModelExtents: boolean;
+    /** number; read when the obstacle stamps its walls, on the first game-logic frame after it is added */
+    wallThreshold: number;
+    /** boolean; read when the obstacle stamps its walls, on the first game-logic frame after it is added */
+    isInterestObject: boolean;
 }
 declare var ObstacleComponent: ObstacleComponent;
 
 interface PathfindingComponent {
+    /** unsigned integer; read when the object is initialized: the grid keeps the size it was built with until the next initialization */
+    gridWidth: number;
+    /** unsigned integer; read when the object is initialized: the grid keeps the size it was built with until the next initialization */
+    gridHeight: number;
+    /** number */
+    gridUnitLength: number;
+    /** (integer, integer, boolean) -> undefined; a cell outside the grid is an error */
+    SetWall(arg1: number, arg2: number, arg3: boolean): void;
+    /** () -> undefined */
+    ClearWalls(): void;
+    /** (integer, integer) -> boolean; a cell outside the grid is an error */
+    IsWall(arg1: number, arg2: number): boolean;
+    /** (integer, integer, integer, integer) -> WaypointArrayHandle; waypoints at the cell centres from start to goal: [start, goal] when the rectangle between them has no wall, else the straightened A* path; an empty array when the goal cannot be reached; a cell outside the grid is an error */
+    ComputePath(arg1: number, arg2: number, arg3: number, arg4: number): WaypointArrayHandle;
+    /** (integer, integer) -> vec3 [x, y, z] */
+    GetNodePosition(arg1: number, arg2: number): number[];
+    /** (vec3 [x, y, z]) -> integer pair [x, y]; the cell whose centre is within half a cell along x and z; [0, 0] when none is */
+    GetNodeFromPosition(arg1: number[]): number[];
+    /** () -> unsigned integer */
+    GetNumInterestObjects(): number;
+    /** (number) -> GameObject; an index past the entries is an error */
+    GetInterestObjectAtIndex(arg1: number): GameObject;
+    /** (number) -> unsigned integer; an index past the entries is an error */
+    GetNumInterestNodesAtIndex(arg1: number): number;
+    /** (number, number) -> integer pair [x, y]; an index past the entries is an error */
+    GetInterestNode(arg1: number, arg2: number): number[];
 }
 declare var PathfindingComponent: PathfindingComponent;
 
@@ -963,6 +1023,24 @@ interface RemoveVarMessage extends MessageObject {
     Type(arg1: MessageObject): number;
 }
 declare var RemoveVarMessage: RemoveVarMessage;
+
+interface ScriptGameState extends GameState {
+    /** () -> ScriptGameState */
+    Instance(): ScriptGameState;
+    /** () -> undefined */
+    Initialize(): void;
+    /** (number) -> undefined */
+    Update(arg1: number): void;
+    /** () -> undefined */
+    Cleanup(): void;
+    /** function or null */
+    initializeFunction: ((...args: any[]) => any) | null;
+    /** function or null */
+    updateFunction: ((...args: any[]) => any) | null;
+    /** function or null */
+    cleanupFunction: ((...args: any[]) => any) | null;
+}
+declare var ScriptGameState: ScriptGameState;
 
 interface ScriptUpdateComponent {
     /** function or null */
@@ -1167,6 +1245,24 @@ interface VoxelModelComponent {
     GetHalfExtents(): number[];
 }
 declare var VoxelModelComponent: VoxelModelComponent;
+
+interface WaypointArrayHandle {
+}
+declare var WaypointArrayHandle: WaypointArrayHandle;
+
+interface WaypointManager {
+    /** () -> WaypointManager */
+    Instance(): WaypointManager;
+    /** (WaypointArrayHandle) -> unsigned integer */
+    Size(arg1: WaypointArrayHandle): number;
+    /** (WaypointArrayHandle, number) -> vec3 [x, y, z] */
+    GetWaypoint(arg1: WaypointArrayHandle, arg2: number): number[];
+    /** (WaypointArrayHandle or null) -> undefined; frees the handle's array for the next ComputePath; null, or a handle already freed, does nothing */
+    Delete(arg1: WaypointArrayHandle | null): void;
+    /** (WaypointArrayHandle or null) -> undefined; frees the handle's array for the next ComputePath; null, or a handle already freed, does nothing */
+    DeleteWaypointArray(arg1: WaypointArrayHandle | null): void;
+}
+declare var WaypointManager: WaypointManager;
 
 interface WindowSystem {
     /** vec2 [x, y] */
