@@ -94,7 +94,7 @@ if (typeof startPanel === "undefined") {
 (function () {
     var villageFrame = core.GameLogicSystem_.updateFunction;
     core.GameLogicSystem_.updateFunction = function (dt) {
-        startPanel.Frame(dt);
+        startPanel.Frame();
         if (typeof villageFrame === "function")
             villageFrame(dt);
     };
