@@ -64,3 +64,4 @@ RunFile("../resource/Scripts/sampleHud.js");
 RunFile("../resource/Scripts/sampleSound.js");
 RunFile("../resource/Scripts/samplePanel.js");
 RunFile("../resource/Scripts/sampleConsole.js");
+RunFile("../resource/Scripts/sampleVox.js");
