@@ -280,6 +280,10 @@ class VoxReader {
     bool Place() {
         if (models.empty())
             return true;
+        for (int i = 0; i < 256; ++i)
+            colors[i] = glm::vec4(float(palette[i] & 0xff), float(palette[i] >> 8 & 0xff),
+                                  float(palette[i] >> 16 & 0xff), float(palette[i] >> 24)) /
+                        255.0f;
         for (std::size_t i = 0; i < models.size(); ++i)
             if (!models[i].hasVoxels)
                 return Error("model " + std::to_string(i) + " has a SIZE chunk but no XYZI");
@@ -322,6 +326,7 @@ class VoxReader {
         if (placed.size() + model.count > kVoxMaxPlacedVoxels)
             return Error("the scene places more than " + std::to_string(kVoxMaxPlacedVoxels) +
                          " voxels");
+        placed.reserve(placed.size() + model.count);
         for (std::uint32_t i = 0; i < model.count; ++i) {
             const std::uint8_t* v = model.voxels + 4 * i;
             if (v[3] == 0)
@@ -331,11 +336,8 @@ class VoxReader {
             const Vec turned = rotation.Apply(doubled);
             const Vec p =
                 translation + Vec{FloorHalf(turned.x), FloorHalf(turned.y), FloorHalf(turned.z)};
-            const std::uint32_t rgba = palette[v[3]];
             VoxelInstance voxel;
-            voxel.color = glm::vec4(float(rgba & 0xff), float(rgba >> 8 & 0xff),
-                                    float(rgba >> 16 & 0xff), float(rgba >> 24)) /
-                          255.0f;
+            voxel.color = colors[v[3]];
             // z-up to y-up
             voxel.position = glm::vec4(float(p.x), float(p.z), float(-p.y), 1.0f);
             placed.push_back(voxel);
@@ -363,6 +365,7 @@ class VoxReader {
     std::vector<Model> models;
     std::map<std::int32_t, Node> nodes;
     std::uint32_t palette[256];
+    glm::vec4 colors[256];
     std::vector<VoxelInstance> placed;
     int visits = 0;
 };

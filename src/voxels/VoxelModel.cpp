@@ -105,12 +105,16 @@ bool VoxelModel::LoadFromFile(const std::string& fileName) {
     }
     if (IsVoxFileName(fileName)) {
         // The whole file, so every size the file claims is checked against what it holds.
-        const std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(file),
-                                              std::istreambuf_iterator<char>()};
+        std::vector<std::uint8_t> bytes;
+        std::error_code sizeError;
+        bytes.resize(static_cast<std::size_t>(std::filesystem::file_size(path, sizeError)));
+        file.read(reinterpret_cast<char*>(bytes.data()),
+                  static_cast<std::streamsize>(bytes.size()));
+        bytes.resize(static_cast<std::size_t>(file.gcount()));
         std::vector<VoxelInstance> loaded;
-        if (file.bad() || !ReadVox(bytes.data(), bytes.size(), loaded, problem)) {
+        if (sizeError || file.bad() || !ReadVox(bytes.data(), bytes.size(), loaded, problem)) {
             std::cerr << "Cannot load voxel model " << fileName << ": "
-                      << (file.bad() ? std::string("reading failed") : problem)
+                      << (sizeError || file.bad() ? std::string("reading failed") : problem)
                       << "; the model is unchanged.\n";
             return false;
         }
