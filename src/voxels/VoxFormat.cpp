@@ -10,11 +10,16 @@
 
 #include <glm/common.hpp>
 #include <glm/vec3.hpp>
+#include <glm/vector_relational.hpp>
 
 namespace {
 
 using I64 = long long;
 using Vec = glm::vec<3, I64>;
+
+constexpr I64 kMaxSide = 256;            // a voxel's coordinates are bytes
+constexpr I64 kMaxTranslation = 1 << 16; // x 64 levels stays below 2^24
+constexpr int kMaxDepth = 64;
 
 // Signed permutation matrix: row i takes column axis[i], negated when sign[i] is -1.
 struct Rotation {
@@ -134,7 +139,7 @@ Rotation ParseRotation(const std::string& text) {
 }
 
 // "_t": three whole numbers separated by spaces. Clamped far beyond any real scene, so
-// sums over a deep graph never overflow.
+// that sums over the deepest graph allowed stay whole numbers a float holds exactly.
 Vec ParseTranslation(const std::string& text) {
     Vec t{0, 0, 0};
     const char* p = text.c_str();
@@ -143,7 +148,7 @@ Vec ParseTranslation(const std::string& text) {
         const long long v = std::strtoll(p, &end, 10);
         if (end == p)
             break;
-        t[i] = std::clamp<long long>(v, -(1LL << 24), 1LL << 24);
+        t[i] = std::clamp<long long>(v, -kMaxTranslation, kMaxTranslation);
         p = end;
     }
     return t;
@@ -217,6 +222,11 @@ class VoxReader {
             Model model;
             for (int i = 0; i < 3; ++i)
                 model.size[i] = U32(content + 4 * i);
+            if (glm::any(glm::lessThan(model.size, Vec(1))) ||
+                glm::any(glm::greaterThan(model.size, Vec(kMaxSide))))
+                return Error("the SIZE" + where + " gives " + std::to_string(model.size.x) + " x " +
+                             std::to_string(model.size.y) + " x " + std::to_string(model.size.z) +
+                             "; each side must be 1 to 256");
             models.push_back(model);
         } else if (kind == "XYZI") {
             if (models.empty() || models.back().hasVoxels)
@@ -298,7 +308,7 @@ class VoxReader {
         if (found == nodes.end())
             return Error("the scene graph names node " + std::to_string(id) +
                          ", which the file does not hold");
-        if (depth > 64 || ++visits > 65536)
+        if (depth > kMaxDepth || ++visits > 65536)
             return Error("the scene graph is deeper than 64 nodes or visits more than 65536");
         const Node& node = found->second;
         if (node.hidden)
@@ -326,7 +336,6 @@ class VoxReader {
         if (placed.size() + model.count > kVoxMaxPlacedVoxels)
             return Error("the scene places more than " + std::to_string(kVoxMaxPlacedVoxels) +
                          " voxels");
-        placed.reserve(placed.size() + model.count);
         for (std::uint32_t i = 0; i < model.count; ++i) {
             const std::uint8_t* v = model.voxels + 4 * i;
             if (v[3] == 0)

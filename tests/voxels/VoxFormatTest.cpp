@@ -164,6 +164,7 @@ TEST(VoxFormat, BrokenFilesAreRefusedWithWhereAndWhyAndLeaveTheModelAlone) {
         {overChunk, "chunk 'XYZI' at byte 44 claims 200"},
         {Bytes(good.begin(), good.begin() + 6), "too short"},
         {File(Chunk("XYZI", U32s({0}))), "no SIZE chunk before it"},
+        {File(Model(2, 0x8000002, 3, {})), "gives 2 x 134217730 x 3; each side must be 1 to 256"},
         {File(Join({Model(1, 1, 1, {}), Chunk("RGBA", U32s({1}))})), "RGBA chunk at byte"},
         {File(Join({Model(1, 1, 1, {}), Chunk("nGRP", U32s({0, 0, 1000}))})), "cut off inside"},
     };
