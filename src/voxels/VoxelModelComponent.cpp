@@ -11,7 +11,7 @@ void VoxelModelComponent::OnAdd() {
 void VoxelModelComponent::OnRemove() {
     originOffset = glm::vec3(0.0f);
     visible = true;
-    if (model != nullptr && model->IsShared())
+    if (model.IsHolding())
         model = nullptr;
 }
 

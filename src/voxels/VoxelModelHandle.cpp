@@ -4,9 +4,11 @@
 
 void VoxelModelHandle::Reset(VoxelModel* other) {
     VoxelModel* previous = model;
-    if (other != nullptr)
+    const bool held = holding;
+    holding = other != nullptr && other->IsShared();
+    if (holding)
         other->AddHolder();
     model = other;
-    if (previous != nullptr)
+    if (held)
         previous->RemoveHolder();
 }

@@ -26,10 +26,16 @@ class VoxelModelHandle {
     VoxelModel* operator->() const { return model; }
     VoxelModel& operator*() const { return *model; }
 
+    // Whether the model is a shared one this handle counts as a holder of.
+    bool IsHolding() const { return holding; }
+
     // Holds `other` instead; the previous model is let go after, so resetting to the
-    // same model never frees it on the way.
+    // same model never frees it on the way. Whether a model is shared is asked only
+    // while it is taken: a model someone else owns may be gone by the time the handle
+    // lets go of it (a cache emptied first), and is then never touched.
     void Reset(VoxelModel* other);
 
   private:
     VoxelModel* model = nullptr;
+    bool holding = false;
 };
