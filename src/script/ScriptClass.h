@@ -47,8 +47,10 @@
 // PointerOrNull<T> for a pointer property that stores null for any other value.
 //
 // ClassOptions<T> (the third argument) sets reserved slots for value classes,
-// a lookup for index-based wrappers, a release for owned objects and a base
-// class (Derives<Base>) that any of the class's wrappers converts to.
+// a lookup for index-based wrappers, a release for owned objects, a create for
+// classes scripts make with `new`, a hold for objects shared by reference
+// count (VoxelModel) and a base class (Derives<Base>) that any of the class's
+// wrappers converts to.
 
 #include <algorithm>
 #include <cstdint>
