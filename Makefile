@@ -51,7 +51,7 @@ test-sanitize: setup
 	cmake --build $(SANITIZE_DIR) -j $(JOBS)
 	cd $(SANITIZE_DIR) && $(XVFB) ctest --output-on-failure -j $(JOBS) --timeout 600
 
-# Fuzzes the .vxm loader and round trip for FUZZ_SECONDS. New inputs go to the
+# Fuzzes the .vxm and .vox loaders and round trips for FUZZ_SECONDS. New inputs go to the
 # build folder; the seeds in tests/voxels/fuzz-corpus are only read.
 FUZZ_DIR ?= build-fuzz
 FUZZ_SECONDS ?= 60

@@ -1,9 +1,11 @@
 #!/usr/bin/env python3
-"""Builds the sample game's voxel models (resource/Models/*.vxm).
+"""Builds the sample game's voxel models (resource/Models/*.vxm, *.vox).
 
 A .vxm file is a little-endian u32 voxel count followed by, per voxel, eight
-float32: colour r, g, b, a and position x, y, z, w. Run this again after
-changing a model; the outputs are committed so the game needs no build step.
+float32: colour r, g, b, a and position x, y, z, w. A .vox file is the chunked
+exchange format other voxel editors open (see docs/voxel-models.md). Run this
+again after changing a model; the outputs are committed so the game needs no
+build step.
 """
 import os
 import random
@@ -18,6 +20,31 @@ def save(name, voxels):
         f.write(struct.pack("<I", len(voxels)))
         for (r, g, b, a), (x, y, z) in voxels:
             f.write(struct.pack("<8f", r, g, b, a, x, y, z, 1.0))
+
+
+def chunk(tag, content, children=b""):
+    return tag + struct.pack("<II", len(content), len(children)) + content + children
+
+
+def save_vox(name, voxels):
+    """One model, y-up positions turned into the format's z-up, own palette."""
+    cells = [((x, -z, y), rgba) for rgba, (x, y, z) in voxels]
+    low = [min(c[0][i] for c in cells) for i in range(3)]
+    high = [max(c[0][i] for c in cells) for i in range(3)]
+    palette = []
+    data = b""
+    for (x, y, z), rgba in cells:
+        key = tuple(min(255, max(0, round(c * 255))) for c in rgba)
+        if key not in palette:
+            palette.append(key)
+        data += bytes((x - low[0], y - low[1], z - low[2], palette.index(key) + 1))
+    assert len(palette) <= 255 and all(h - l < 256 for l, h in zip(low, high))
+    rgba = b"".join(bytes(c) for c in palette).ljust(1024, b"\0")
+    size = struct.pack("<3I", *(h - l + 1 for l, h in zip(low, high)))
+    body = (chunk(b"SIZE", size) + chunk(b"XYZI", struct.pack("<I", len(cells)) + data)
+            + chunk(b"RGBA", rgba))
+    with open(os.path.join(OUT, name), "wb") as f:
+        f.write(b"VOX " + struct.pack("<I", 150) + chunk(b"MAIN", b"", body))
 
 
 def shade(rng, rgb, spread=0.08):
@@ -100,6 +127,26 @@ def crumble_cube(rng):
     return voxels
 
 
+def well(rng):
+    """A stone well with a wooden roof and a bucket: several colours for the palette."""
+    voxels = []
+    for x in range(-2, 3):
+        for z in range(-2, 3):
+            for y in range(0, 2):
+                if max(abs(x), abs(z)) == 2:
+                    voxels.append((shade(rng, (0.55, 0.55, 0.58), 0.15), (x, y, z)))
+            if max(abs(x), abs(z)) < 2:
+                voxels.append(((0.15, 0.35, 0.75, 1.0), (x, 0, z)))
+    for y in range(2, 5):
+        voxels.append(((0.45, 0.28, 0.12, 1.0), (-2, y, 0)))
+        voxels.append(((0.45, 0.28, 0.12, 1.0), (2, y, 0)))
+    for x in range(-3, 4):
+        for z in range(-1, 2):
+            voxels.append((shade(rng, (0.62, 0.18, 0.12)), (x, 5 + (1 - abs(z)), z)))
+    voxels.append(((0.80, 0.65, 0.20, 1.0), (0, 3, 0)))
+    return voxels
+
+
 def main():
     os.makedirs(OUT, exist_ok=True)
     rng = random.Random(7)
@@ -109,6 +156,7 @@ def main():
     save("ground.vxm", ground(rng))
     save("testVoxels2.vxm", test_plate(rng))
     save("voxelCube.vxm", crumble_cube(rng))
+    save_vox("well.vox", well(rng))
 
 
 if __name__ == "__main__":

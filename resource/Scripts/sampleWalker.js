@@ -34,6 +34,9 @@
     scene.crates.forEach(function (crate) { Obstacle(crate, [0.5, 0.5]); });
     // The dropped crates fall nearly straight down: their walls are stamped
     // where they start, before they land.
+    if (scene.well)
+        Obstacle(scene.well);
+    (scene.flowerBeds || []).forEach(function (bed) { Obstacle(bed); });
     if (scene.bodies)
         scene.bodies.crates.forEach(function (crate) { Obstacle(crate, [0.7, 0.7]); });
 
@@ -48,7 +51,7 @@
     scene.walkGrid = gridObj;
     // Places on the meadow (x, z); each leg passes the house, the crystal or
     // the crates.
-    var stops = [[-8, 10], [2, -2], [10, 10], [-11, -1], [9, -9], [-1, 6]];
+    var stops = [[-8, 10], [4, 0], [10, 10], [-11, -1], [9, -9], [1, 4]];
     var speed = 3; // units a second
     var at = stops[0];
     var next = 0, handle = null, waypoint = 0, frames = 0, rest = 0;

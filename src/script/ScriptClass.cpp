@@ -28,17 +28,24 @@ bool IsPropertyKind(MemberKind kind) {
 
 } // namespace
 
-// Classes whose wrappers may own their object release it when collected.
-const JSClassOps kOwningClassOps = {
-    nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &ScriptClassBase::Finalize,
-    nullptr, nullptr, nullptr};
-
+// Classes whose wrappers may own their object release it when collected; constructible
+// ones answer `new` on their class object.
 ScriptClassBase::ScriptClassBase(const ClassDescription& description, std::vector<Member> members)
-    : clasp{description.name,
+    : ops{nullptr,
+          nullptr,
+          nullptr,
+          nullptr,
+          nullptr,
+          nullptr,
+          description.release ? &ScriptClassBase::Finalize : nullptr,
+          nullptr,
+          description.create ? &ScriptClassBase::Construct : nullptr,
+          nullptr},
+      clasp{description.name,
             JSCLASS_HAS_RESERVED_SLOTS(description.reservedSlots < 1 ? 1
                                                                      : description.reservedSlots) |
                 (description.release ? JSCLASS_FOREGROUND_FINALIZE : 0),
-            description.release ? &kOwningClassOps : nullptr,
+            description.release || description.create ? &ops : nullptr,
             nullptr,
             nullptr,
             nullptr},
@@ -107,6 +114,13 @@ void* ScriptClassBase::UnwrapAs(JSContext* cx, JS::HandleValue value, const std:
     if (!object)
         return nullptr; // the class object, a wrapper that gave its object up, or one gone
     if (take) {
+        if (cls->d.hold) {
+            JS_ReportErrorLatin1(cx,
+                                 "Error, a %s is shared by whoever holds it and cannot be "
+                                 "handed over.",
+                                 cls->Name());
+            return nullptr;
+        }
         // Handing over an object the engine owns would free it twice.
         if (!JS::GetReservedSlot(obj, kOwnedSlot).isTrue()) {
             JS_ReportErrorLatin1(cx,
@@ -124,9 +138,46 @@ void ScriptClassBase::Detach(JSObject* obj) {
     const ScriptClassBase* cls = FromClasp(JS::GetClass(obj));
     if (!cls || cls->d.byIndex)
         return;
+    void* object = JS::GetMaybePtrFromReservedSlot<void>(obj, kPrivateSlot);
+    const bool held = cls->d.hold && JS::GetReservedSlot(obj, kOwnedSlot).isTrue();
     JS::SetReservedSlot(obj, kPrivateSlot, JS::UndefinedValue());
     if (JSCLASS_RESERVED_SLOTS(&cls->clasp) > kOwnedSlot)
         JS::SetReservedSlot(obj, kOwnedSlot, JS::UndefinedValue());
+    if (held && object)
+        cls->d.release(object);
+}
+
+bool ScriptClassBase::Construct(JSContext* cx, unsigned argc, JS::Value* vp) {
+    JS::CallArgs args = JS::CallArgsFromVp(argc, vp);
+    const ScriptClassBase* cls = FromClasp(JS::GetClass(&args.callee()));
+    // Wrappers share the class object's JSClass; only the class object constructs.
+    if (!cls || !cls->d.create || &args.callee() != cls->prototype.get()) {
+        JS_ReportErrorLatin1(cx, "Error, only the class object %s is a constructor.",
+                             cls ? cls->Name() : "?");
+        return false;
+    }
+    if (args.length() != 0) {
+        JS_ReportErrorLatin1(cx, "Error, new %s() takes no arguments, got %u.", cls->Name(),
+                             args.length());
+        return false;
+    }
+    void* object = cls->d.create();
+    if (!object) {
+        JS_ReportOutOfMemory(cx);
+        return false;
+    }
+    JSObject* obj = cls->NewObject(cx);
+    // A fresh object is either held (counted now) or owned by the new wrapper.
+    const bool owned = !cls->d.hold || cls->d.hold(object);
+    if (!obj) {
+        if (owned)
+            cls->d.release(object);
+        return false;
+    }
+    JS::SetReservedSlot(obj, kPrivateSlot, JS::PrivateValue(object));
+    JS::SetReservedSlot(obj, kOwnedSlot, JS::BooleanValue(owned));
+    args.rval().setObject(*obj);
+    return true;
 }
 
 void ScriptClassBase::Finalize(JS::GCContext*, JSObject* obj) {
@@ -198,8 +249,11 @@ JSObject* ScriptClassBase::WrapPointer(JSContext* cx, void* object) const {
     if (!object || d.byIndex)
         return nullptr;
     JSObject* obj = NewObject(cx);
-    if (obj)
+    if (obj) {
         JS::SetReservedSlot(obj, kPrivateSlot, JS::PrivateValue(object));
+        if (d.hold && d.hold(object))
+            JS::SetReservedSlot(obj, kOwnedSlot, JS::TrueValue());
+    }
     return obj;
 }
 
@@ -374,6 +428,11 @@ std::string ApiReferenceMarkdown() {
         out += "\n## ";
         out += cls->Name();
         out += "\n\n";
+        if (cls->IsConstructible()) {
+            out += "Constructor: `new ";
+            out += cls->Name();
+            out += "()` makes a new object.\n\n";
+        }
         if (cls->Members().empty()) {
             out += "No properties or functions.\n";
             continue;

@@ -47,8 +47,10 @@
 // PointerOrNull<T> for a pointer property that stores null for any other value.
 //
 // ClassOptions<T> (the third argument) sets reserved slots for value classes,
-// a lookup for index-based wrappers, a release for owned objects and a base
-// class (Derives<Base>) that any of the class's wrappers converts to.
+// a lookup for index-based wrappers, a release for owned objects, a create for
+// classes scripts make with `new`, a hold for objects shared by reference
+// count (VoxelModel) and a base class (Derives<Base>) that any of the class's
+// wrappers converts to.
 
 #include <algorithm>
 #include <cstdint>
@@ -109,6 +111,16 @@ template <class T> struct ClassOptions {
     // garbage collector releases the object with this.
     void (*release)(T* object) = nullptr;
 
+    // When set, `new Name()` (no arguments) makes an object with this, and the new
+    // wrapper owns it (release) or holds it (hold). Other classes are no constructors.
+    T* (*create)() = nullptr;
+
+    // When set, objects may be shared: every wrapper made for an object for which this
+    // returns true (having counted the wrapper as a holder) lets go of it through
+    // `release` when the collector finalizes the wrapper. Such wrappers never hand
+    // their object over (Taken<T>).
+    bool (*hold)(T* object) = nullptr;
+
     // Wrappers of this class also convert to Base* (every message object is
     // a Message); `baseName` names such arguments in error messages.
     template <class Base> ClassOptions& Derives(const char* name) {
@@ -136,6 +148,8 @@ struct ClassDescription {
     void* (*upcast)(void*);
     void* (*resolve)(JSObject* obj); // the live object behind a wrapper, or null
     void (*release)(void* object);
+    void* (*create)();
+    bool (*hold)(void* object);
     void (*registration)();
 };
 
@@ -159,6 +173,7 @@ class ScriptClassBase {
     const JSClass* Clasp() const { return &clasp; }
     const std::vector<Member>& Members() const { return members; }
     bool IsRegistered() const { return prototype.initialized() && prototype.get() != nullptr; }
+    bool IsConstructible() const { return d.create != nullptr; }
 
     // A new object of this class with its registered prototype and empty
     // slots. Null when the class is not registered (no exception) or the
@@ -217,6 +232,9 @@ class ScriptClassBase {
     // Releases what an owning wrapper still owns when it is collected.
     static void Finalize(JS::GCContext* gcx, JSObject* obj);
 
+    // `new Name()` on the class object of a constructible class.
+    static bool Construct(JSContext* cx, unsigned argc, JS::Value* vp);
+
   protected:
     ScriptClassBase(const ClassDescription& description, std::vector<Member> members);
     ~ScriptClassBase() = default;
@@ -226,6 +244,7 @@ class ScriptClassBase {
     void RegisterWithHost();
     [[noreturn]] static void FailDeclaredTwice(const char* name);
 
+    JSClassOps ops; // before clasp, which points at it
     JSClass clasp;
 
   private:
@@ -335,7 +354,7 @@ template <class T> class ScriptClass final : public ScriptClassBase {
     ScriptClass(const char* name, std::vector<Member> members,
                 const ClassOptions<T>& options = ClassOptions<T>())
         : ScriptClassBase(Describe(name, options), std::move(members)), lookup(options.lookup),
-          releaseTyped(options.release) {
+          releaseTyped(options.release), createTyped(options.create), holdTyped(options.hold) {
         if (instance)
             FailDeclaredTwice(name);
         instance = this;
@@ -418,7 +437,11 @@ template <class T> class ScriptClass final : public ScriptClassBase {
                                 instance->Name());
             return false;
         }
-        return Finish(cx, JS::PrivateValue(object), false, out);
+        if (!Finish(cx, JS::PrivateValue(object), false, out))
+            return false;
+        if (out.isObject() && instance->holdTyped && instance->holdTyped(object))
+            JS::SetReservedSlot(&out.toObject(), kOwnedSlot, JS::TrueValue());
+        return true;
     }
 
     // A new wrapper that owns `object` until the object is handed over.
@@ -477,7 +500,7 @@ template <class T> class ScriptClass final : public ScriptClassBase {
         ClassDescription d{};
         d.name = name;
         d.reservedSlots = options.reservedSlots;
-        if (options.release)
+        if (options.release || options.hold)
             d.reservedSlots = std::max(d.reservedSlots, kOwnedSlot + 1);
         if (options.lookup)
             d.reservedSlots = std::max(d.reservedSlots, kIndexSlots);
@@ -490,6 +513,8 @@ template <class T> class ScriptClass final : public ScriptClassBase {
         d.upcast = options.upcast;
         d.resolve = [](JSObject* obj) -> void* { return Resolve(obj); };
         d.release = options.release ? &ReleaseErased : nullptr;
+        d.create = options.create && options.release ? &CreateErased : nullptr;
+        d.hold = options.hold && options.release ? &HoldErased : nullptr;
         d.registration = &RegisterDeclared;
         return d;
     }
@@ -497,6 +522,14 @@ template <class T> class ScriptClass final : public ScriptClassBase {
     static void ReleaseErased(void* object) {
         if (instance && instance->releaseTyped)
             instance->releaseTyped(static_cast<T*>(object));
+    }
+
+    static void* CreateErased() {
+        return instance && instance->createTyped ? instance->createTyped() : nullptr;
+    }
+
+    static bool HoldErased(void* object) {
+        return instance && instance->holdTyped && instance->holdTyped(static_cast<T*>(object));
     }
 
     static void RegisterDeclared() {
@@ -706,6 +739,8 @@ template <class T> class ScriptClass final : public ScriptClassBase {
 
     T* (*lookup)(const IndexedRef<T>&);
     void (*releaseTyped)(T*);
+    T* (*createTyped)();
+    bool (*holdTyped)(T*);
     static inline ScriptClass* instance = nullptr;
 };
 

@@ -16,6 +16,7 @@
 #include "script/ScriptCallbackRoot.h"
 #include "script/ScriptClass.h"
 #include "script/ScriptWrapper.h"
+#include "voxels/VoxelInstance.h"
 
 namespace script {
 
@@ -309,6 +310,19 @@ bool Convert<GameObject>::ToScript(JSContext* cx, const GameObject& value,
     }
     JS::SetReservedSlot(obj, 0, JS::NumberValue(value.id));
     JS::SetReservedSlot(obj, 1, JS::NumberValue(value.generation));
+    out.setObject(*obj);
+    return true;
+}
+
+bool Convert<VoxelInstance>::ToScript(JSContext* cx, const VoxelInstance& value,
+                                      JS::MutableHandleValue out) {
+    JS::RootedObject obj(cx, JS_NewPlainObject(cx));
+    JS::RootedValue position(cx), color(cx);
+    if (!obj || !Convert<glm::vec3>::ToScript(cx, glm::vec3(value.position), &position) ||
+        !JS_DefineProperty(cx, obj, "position", position, JSPROP_ENUMERATE) ||
+        !Convert<glm::vec4>::ToScript(cx, value.color, &color) ||
+        !JS_DefineProperty(cx, obj, "color", color, JSPROP_ENUMERATE))
+        return false;
     out.setObject(*obj);
     return true;
 }

@@ -46,6 +46,8 @@
 #include "objects/GameObject.h"
 #include "script/ScriptCallback.h"
 
+struct VoxelInstance;
+
 namespace script {
 
 template <class T> class ScriptClass;
@@ -473,6 +475,13 @@ template <> struct Convert<GameObject> {
     static std::string TsName() { return "GameObject"; }
     static bool ToScript(JSContext* cx, const GameObject& value, JS::MutableHandleValue out);
     static bool FromScript(JSContext* cx, JS::HandleValue value, GameObject& out);
+};
+
+// One voxel of a model, as a plain object {position: [x, y, z], color: [r, g, b, a]}; a
+// model's voxel is read this way only.
+template <> struct Convert<VoxelInstance> {
+    static std::string Name() { return "voxel {position: vec3, color: vec4}"; }
+    static bool ToScript(JSContext* cx, const VoxelInstance& value, JS::MutableHandleValue out);
 };
 
 // Null for nothing.

@@ -10,10 +10,13 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <iterator>
 #include <limits>
+#include <stdexcept>
 
 #include "core/Path.h"
 #include "core/Random.h"
+#include "voxels/VoxFormat.h"
 
 namespace {
 
@@ -100,6 +103,24 @@ bool VoxelModel::LoadFromFile(const std::string& fileName) {
                   << std::strerror(errno) << ").\n";
         return false;
     }
+    if (IsVoxFileName(fileName)) {
+        // The whole file, so every size the file claims is checked against what it holds.
+        std::vector<std::uint8_t> bytes;
+        std::error_code sizeError;
+        bytes.resize(static_cast<std::size_t>(std::filesystem::file_size(path, sizeError)));
+        file.read(reinterpret_cast<char*>(bytes.data()),
+                  static_cast<std::streamsize>(bytes.size()));
+        bytes.resize(static_cast<std::size_t>(file.gcount()));
+        std::vector<VoxelInstance> loaded;
+        if (sizeError || file.bad() || !ReadVox(bytes.data(), bytes.size(), loaded, problem)) {
+            std::cerr << "Cannot load voxel model " << fileName << ": "
+                      << (sizeError || file.bad() ? std::string("reading failed") : problem)
+                      << "; the model is unchanged.\n";
+            return false;
+        }
+        voxels = std::move(loaded);
+        return true;
+    }
 
     unsigned char header[kHeaderBytes];
     file.read(reinterpret_cast<char*>(header), kHeaderBytes);
@@ -151,15 +172,25 @@ bool VoxelModel::SaveToFile(const std::string& fileName) const {
     namespace fs = std::filesystem;
     const fs::path target = ResolvePath(fileName);
 
-    if (voxels.size() > std::numeric_limits<std::uint32_t>::max()) {
-        std::cerr << "Cannot save voxel model " << fileName << ": " << voxels.size()
-                  << " voxels do not fit the file's 32-bit count.\n";
-        return false;
+    std::vector<unsigned char> bytes;
+    if (IsVoxFileName(fileName)) {
+        std::string problem;
+        if (!WriteVox(voxels, bytes, problem)) {
+            std::cerr << "Cannot save voxel model " << fileName << ": " << problem
+                      << "; nothing was written.\n";
+            return false;
+        }
+    } else {
+        if (voxels.size() > std::numeric_limits<std::uint32_t>::max()) {
+            std::cerr << "Cannot save voxel model " << fileName << ": " << voxels.size()
+                      << " voxels do not fit the file's 32-bit count.\n";
+            return false;
+        }
+        bytes.resize(kHeaderBytes + voxels.size() * kRecordBytes);
+        EncodeU32(static_cast<std::uint32_t>(voxels.size()), bytes.data());
+        for (std::size_t i = 0; i < voxels.size(); ++i)
+            EncodeRecord(voxels[i], bytes.data() + kHeaderBytes + i * kRecordBytes);
     }
-    std::vector<unsigned char> bytes(kHeaderBytes + voxels.size() * kRecordBytes);
-    EncodeU32(static_cast<std::uint32_t>(voxels.size()), bytes.data());
-    for (std::size_t i = 0; i < voxels.size(); ++i)
-        EncodeRecord(voxels[i], bytes.data() + kHeaderBytes + i * kRecordBytes);
 
     fs::path tempPath;
     std::FILE* file = CreateTemporaryBeside(target, tempPath);
@@ -188,6 +219,64 @@ bool VoxelModel::SaveToFile(const std::string& fileName) const {
         return false;
     }
     return true;
+}
+
+namespace {
+std::size_t sharedModels = 0;
+}
+
+VoxelModel* VoxelModel::NewShared() {
+    auto* model = new VoxelModel;
+    model->shared = true;
+    ++sharedModels;
+    return model;
+}
+
+std::size_t VoxelModel::GetSharedModelCount() {
+    return sharedModels;
+}
+
+void VoxelModel::AddHolder() {
+    if (shared)
+        ++holders;
+}
+
+void VoxelModel::RemoveHolder() {
+    if (shared && --holders == 0) {
+        --sharedModels;
+        delete this;
+    }
+}
+
+void VoxelModel::CheckIndex(std::size_t index) const {
+    if (index >= voxels.size())
+        throw std::out_of_range("voxel index " + std::to_string(index) +
+                                " is out of range; the model has " + std::to_string(voxels.size()) +
+                                " voxels");
+}
+
+void VoxelModel::AddVoxel(const glm::vec3& position, const glm::vec4& color) {
+    VoxelInstance voxel;
+    voxel.color = color;
+    voxel.position = glm::vec4(position, 1.0f);
+    voxels.push_back(voxel);
+}
+
+void VoxelModel::SetVoxel(std::size_t index, const glm::vec3& position, const glm::vec4& color) {
+    CheckIndex(index);
+    voxels[index].color = color;
+    voxels[index].position = glm::vec4(position, 1.0f);
+    voxels[index].orientation = glm::vec4(0.0f, 0.0f, 0.0f, 1.0f);
+}
+
+void VoxelModel::RemoveVoxel(std::size_t index) {
+    CheckIndex(index);
+    voxels.erase(voxels.begin() + static_cast<std::ptrdiff_t>(index));
+}
+
+const VoxelInstance& VoxelModel::GetVoxel(std::size_t index) const {
+    CheckIndex(index);
+    return voxels[index];
 }
 
 RandomBrightness::RandomBrightness(const glm::vec3& color, int min, int max) : min(min), max(max) {

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <glm/vec3.hpp>
@@ -11,18 +13,59 @@
 // A list of coloured unit cubes in model space, stored in .vxm files: a little-endian
 // unsigned 32-bit count, then per voxel eight little-endian floats (colour r, g, b, a and
 // position x, y, z, w). Orientations are not stored; loaded voxels get the identity.
+// Files whose name ends in ".vox" (any case) are read and written in that exchange
+// format instead (VoxFormat.h).
+//
+// Who owns a model: the graphics system's cache owns the models it loads, and so does
+// any C++ code that makes one on its own. A model made by NewShared() (a script's
+// `new VoxelModel()`) is owned by its holders instead: every script wrapper and every
+// VoxelModelComponent showing it counts as one, and the last one to let go frees it.
 class VoxelModel {
   public:
+    VoxelModel() = default;
+    // Copies take the voxels only; the copy is an ordinary, unshared model.
+    VoxelModel(const VoxelModel& other) : voxels(other.voxels) {}
+    VoxelModel& operator=(const VoxelModel& other) {
+        voxels = other.voxels;
+        return *this;
+    }
+    VoxelModel(VoxelModel&& other) noexcept : voxels(std::move(other.voxels)) {}
+    VoxelModel& operator=(VoxelModel&& other) noexcept {
+        voxels = std::move(other.voxels);
+        return *this;
+    }
+
+    // A new empty model freed when its last holder lets go; it has none yet.
+    static VoxelModel* NewShared();
+    // Shared models alive now: what a leak would make grow.
+    static std::size_t GetSharedModelCount();
+    bool IsShared() const { return shared; }
+    std::size_t GetHolderCount() const { return holders; }
+    // Counted only for shared models; other models ignore both.
+    void AddHolder();
+    void RemoveHolder();
+
     // Replaces the voxels with the file's contents. False when the file cannot be opened
     // or is too short to hold the count; the model is then unchanged. A file shorter than
     // its count claims yields only the records it holds (a record cut off by the end of
-    // the file is completed with zero bytes) and is reported on standard error.
+    // the file is completed with zero bytes) and is reported on standard error. A .vox
+    // file that breaks its format is refused as a whole.
     bool LoadFromFile(const std::string& fileName);
 
     // Writes the voxels to a temporary file next to the target and renames it over the
     // target, so a failed save leaves any previous file intact. False (with a report on
-    // standard error) when anything fails.
+    // standard error) when anything fails, including a model a .vox file cannot hold.
     bool SaveToFile(const std::string& fileName) const;
+
+    // Edits by index, in the order the voxels are drawn and saved. Positions get w = 1
+    // and the identity orientation. An index at or past the count throws
+    // std::out_of_range, which a script sees as an error of its call.
+    void AddVoxel(const glm::vec3& position, const glm::vec4& color);
+    void SetVoxel(std::size_t index, const glm::vec3& position, const glm::vec4& color);
+    void RemoveVoxel(std::size_t index);
+    const VoxelInstance& GetVoxel(std::size_t index) const;
+    std::size_t GetVoxelCount() const { return voxels.size(); }
+    void Clear() { voxels.clear(); }
 
     // Gives every voxel the hue and saturation of color (r, g, b in [0, 1]) and a random
     // brightness drawn with rand() in [min, max) on a 0-255 scale; voxels become opaque.
@@ -33,6 +76,12 @@ class VoxelModel {
     glm::vec3 GetHalfExtents() const;
 
     std::vector<VoxelInstance> voxels;
+
+  private:
+    void CheckIndex(std::size_t index) const;
+
+    bool shared = false;
+    std::size_t holders = 0;
 };
 
 // The colour rule of RandomizeSaturation, shared with the single-voxel component: the

@@ -11,6 +11,8 @@ void VoxelModelComponent::OnAdd() {
 void VoxelModelComponent::OnRemove() {
     originOffset = glm::vec3(0.0f);
     visible = true;
+    if (model.IsHolding())
+        model = nullptr;
 }
 
 glm::vec3 VoxelModelComponent::GetHalfExtents() const {

@@ -3,11 +3,11 @@
 #include <glm/vec3.hpp>
 
 #include "objects/Component.h"
-
-class VoxelModel;
+#include "voxels/VoxelModelHandle.h"
 
 // Shows a voxel model, normally an entry of the graphics system's model cache, at the
-// object's transform. The model is shared, never owned.
+// object's transform. A cached model is shared, never owned; a model built by a script
+// (VoxelModel::NewShared) is kept alive while the component shows it.
 class VoxelModelComponent : public Component {
   public:
     void OnAdd() override;
@@ -18,8 +18,9 @@ class VoxelModelComponent : public Component {
     glm::vec3 GetHalfExtents() const;
 
     // model and alpha are left alone by attach, as whoever adds the component sets them;
-    // these are only the values of a slot that was never used.
-    VoxelModel* model = nullptr;
+    // these are only the values of a slot that was never used. Detaching lets go of a
+    // shared model (the slot then shows none) so a removed component keeps nothing alive.
+    VoxelModelHandle model;
     bool visible = true;
     bool oriented = false;
     // Exactly 1.0 draws the model with the opaque voxels; anything else sorts every voxel

@@ -6,7 +6,7 @@
 namespace {
 
 script::PointerOrNull<VoxelModel> GetModel(const VoxelModelComponent& component) {
-    return {component.model};
+    return {component.model.Get()};
 }
 // Anything but a VoxelModel object clears the model; the component then shows nothing.
 void SetModel(VoxelModelComponent& component, script::PointerOrNull<VoxelModel> model) {

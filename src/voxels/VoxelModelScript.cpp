@@ -2,8 +2,10 @@
 
 #include "script/ScriptClass.h"
 
-// Wrappers point at a model owned elsewhere, normally the graphics system's cache, so every
-// object showing that model sees what a script does to it.
+// Wrappers of a cached model point at a model owned elsewhere, normally the graphics
+// system's cache, so every object showing that model sees what a script does to it.
+// `new VoxelModel()` makes a shared model instead: each wrapper and each component
+// showing it is one of its holders, and the last to let go frees it.
 namespace {
 
 bool LoadFromFile(VoxelModel& model, const script::FilePath& file) {
@@ -14,12 +16,48 @@ void SaveToFile(const VoxelModel& model, const script::FilePath& file) {
     model.SaveToFile(file.path);
 }
 
+void SetVoxel(VoxelModel& model, std::uint32_t index, const glm::vec3& position,
+              const glm::vec4& color) {
+    model.SetVoxel(index, position, color);
+}
+void RemoveVoxel(VoxelModel& model, std::uint32_t index) {
+    model.RemoveVoxel(index);
+}
+VoxelInstance GetVoxel(const VoxelModel& model, std::uint32_t index) {
+    return model.GetVoxel(index);
+}
+std::uint32_t GetVoxelCount(const VoxelModel& model) {
+    return static_cast<std::uint32_t>(model.GetVoxelCount());
+}
+
+script::ClassOptions<VoxelModel> SharedModels() {
+    script::ClassOptions<VoxelModel> options;
+    options.create = [] { return VoxelModel::NewShared(); };
+    options.hold = [](VoxelModel* model) {
+        model->AddHolder();
+        return model->IsShared();
+    };
+    options.release = [](VoxelModel* model) { model->RemoveHolder(); };
+    return options;
+}
+
+constexpr const char* kFormatNote = "a name ending in .vox is read and written as a .vox file";
+constexpr const char* kIndexNote = "an index at or past GetVoxelCount() is a script error";
+
 using S = script::ScriptClass<VoxelModel>;
-const S voxelModelClass("VoxelModel",
-                        {
-                            S::Method<&LoadFromFile>("LoadFromFile"),
-                            S::Method<&SaveToFile>("SaveToFile"),
-                            S::Method<&VoxelModel::RandomizeSaturation>("RandomizeSaturation"),
-                        });
+const S voxelModelClass(
+    "VoxelModel",
+    {
+        S::Method<&LoadFromFile>("LoadFromFile").Noted(kFormatNote),
+        S::Method<&SaveToFile>("SaveToFile").Noted(kFormatNote),
+        S::Method<&VoxelModel::RandomizeSaturation>("RandomizeSaturation"),
+        S::Method<&VoxelModel::AddVoxel>("AddVoxel").Noted("position, then colour r, g, b, a"),
+        S::Method<&SetVoxel>("SetVoxel").Noted(kIndexNote),
+        S::Method<&RemoveVoxel>("RemoveVoxel").Noted(kIndexNote),
+        S::Method<&GetVoxel>("GetVoxel").Noted(kIndexNote),
+        S::Method<&GetVoxelCount>("GetVoxelCount"),
+        S::Method<&VoxelModel::Clear>("Clear"),
+    },
+    SharedModels());
 
 } // namespace

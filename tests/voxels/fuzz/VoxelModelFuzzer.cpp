@@ -1,4 +1,4 @@
-// libFuzzer entry for the .vxm loader and round trip (make fuzz). The same check
+// libFuzzer entry for the .vxm and .vox loaders and round trips (make fuzz). The same check
 // replays the seed corpus in the ordinary test suite.
 #include <cstdio>
 #include <cstdlib>
@@ -15,10 +15,12 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const std::string failure = CheckVoxelModelRoundTrip(data, size);
-    if (!failure.empty()) {
-        std::fprintf(stderr, "voxel model round trip: %s\n", failure.c_str());
-        std::abort();
+    for (const std::string& failure :
+         {CheckVoxelModelRoundTrip(data, size), CheckVoxRoundTrip(data, size)}) {
+        if (!failure.empty()) {
+            std::fprintf(stderr, "voxel model round trip: %s\n", failure.c_str());
+            std::abort();
+        }
     }
     return 0;
 }

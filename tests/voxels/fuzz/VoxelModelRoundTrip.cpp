@@ -5,10 +5,13 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
+#include <tuple>
 #include <vector>
 
 #include <unistd.h>
 
+#include "voxels/VoxFormat.h"
 #include "voxels/VoxelModel.h"
 
 namespace fs = std::filesystem;
@@ -126,5 +129,44 @@ std::string CheckVoxelModelRoundTrip(const std::uint8_t* data, std::size_t size)
 
     // Extents must cope with whatever floats a file holds (NaN, infinities).
     (void)model.GetHalfExtents();
+    return "";
+}
+
+std::string CheckVoxRoundTrip(const std::uint8_t* data, std::size_t size) {
+    std::vector<VoxelInstance> voxels{VoxelInstance()};
+    std::string problem;
+    if (!ReadVox(data, size, voxels, problem)) {
+        if (problem.empty())
+            return "a refused .vox file gave no reason";
+        return voxels.size() == 1 ? "" : "a refused .vox file changed the voxels";
+    }
+    if (voxels.size() > kVoxMaxPlacedVoxels)
+        return "more voxels than the limit";
+    // Cells relative to the first voxel, as the reader re-centres the whole.
+    using Cell = std::tuple<float, float, float>;
+    auto cells = [](const std::vector<VoxelInstance>& list) {
+        std::map<Cell, glm::vec4> byCell;
+        if (list.empty())
+            return byCell;
+        for (const VoxelInstance& v : list)
+            byCell[{v.position.x, v.position.y, v.position.z}] = v.color;
+        return byCell;
+    };
+    std::vector<std::uint8_t> bytes;
+    if (!WriteVox(voxels, bytes, problem))
+        return problem.find("at most 256") != std::string::npos ? "" : "writing failed: " + problem;
+    std::vector<VoxelInstance> again;
+    if (!ReadVox(bytes.data(), bytes.size(), again, problem))
+        return "reading what was written failed: " + problem;
+    const auto before = cells(voxels), after = cells(again);
+    if (before.size() != after.size() || again.size() != after.size())
+        return "the written file holds " + std::to_string(again.size()) + " voxels, expected " +
+               std::to_string(before.size());
+    if (before.empty())
+        return "";
+    // Both are placed as loaded models are, so the same cells line up exactly.
+    for (auto a = before.begin(), b = after.begin(); a != before.end(); ++a, ++b)
+        if (a->first != b->first || a->second != b->second)
+            return "a cell or colour changed on the way back";
     return "";
 }

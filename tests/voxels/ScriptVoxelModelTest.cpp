@@ -1,0 +1,113 @@
+// Voxel models built by scripts: shown, edited while shown, saved, and kept alive by
+// whatever still shows them.
+
+#include <filesystem>
+#include <string>
+
+#include <unistd.h>
+
+#include "graphics/CameraComponent.h"
+#include "graphics/GraphicsTestSupport.h"
+#include "objects/ComponentFactory.h"
+#include "script/ScriptTestSupport.h"
+#include "voxels/VoxelModel.h"
+#include "voxels/VoxelModelComponent.h"
+
+namespace {
+
+class ScriptVoxelModel : public GraphicsTest, protected ScriptRunner {
+  protected:
+    void SetUp() override {
+        GraphicsTest::SetUp();
+        if (IsSkipped() || HasFatalFailure())
+            return;
+        ASSERT_TRUE(host().Initialize());
+        std::filesystem::create_directories(dir);
+        Eval("var dir = '" + dir.string() + "/';");
+    }
+    void TearDown() override {
+        std::filesystem::remove_all(dir);
+        GraphicsTest::TearDown();
+    }
+
+    const std::filesystem::path dir = std::filesystem::temp_directory_path() /
+                                      ("marrowvale-smodel-" + std::to_string(::getpid()));
+};
+
+} // namespace
+
+TEST_F(ScriptVoxelModel, BuiltShownEditedSavedAndKeptAliveOnlyWhileHeld) {
+    Initialize();
+    ObjectManager::AddComponent<CameraComponent>(Object({0, 0, 5}))->active = true;
+    const std::size_t before = VoxelModel::GetSharedModelCount();
+
+    // One model, two objects showing it: a red voxel at the centre, the rest to its left.
+    EXPECT_EQ(Eval("var m = new VoxelModel(), shown = [];"
+                   "m.AddVoxel([0, 0, 0], [1, 0, 0, 1]); m.AddVoxel([-2, 1, 0], [0, 0, 1, 1]);"
+                   "function Show(at) {"
+                   "  var o = Core.Instance().objectManager.NewObject(); shown.push(o);"
+                   "  ObjectManager.AddTransformComponent(o).position = at;"
+                   "  var c = ObjectManager.AddVoxelModelComponent(o); c.model = m; return c; }"
+                   "var a = Show([0, 0, 0]), b = Show([-3, 0, 0]);"
+                   "[m.GetVoxelCount(), JSON.stringify(m.GetVoxel(1)), "
+                   " JSON.stringify(a.GetHalfExtents())].join(' ')"),
+              "2 {\"position\":[-2,1,0],\"color\":[0,0,1,1]} [1.5,1,0.5]");
+    Frame();
+    EXPECT_GT(Centre().r, 100);
+    const PixelBounds both = Drawn();
+
+    // Edits reach every object showing the model at the next frame, extents included.
+    EXPECT_EQ(Eval("m.SetVoxel(0, [0, 0, 0], [0, 1, 0, 1]); m.RemoveVoxel(1);"
+                   "[m.GetVoxelCount(), JSON.stringify(b.GetHalfExtents())].join(' ')"),
+              "1 [0.5,0.5,0.5]");
+    Frame();
+    EXPECT_GT(Centre().g, 100);
+    EXPECT_EQ(Centre().r, 0);
+    EXPECT_LT(Drawn().height, both.height) << "the raised blue voxels are gone";
+
+    // Index errors are script errors that name the call and change nothing; only the
+    // class object constructs, and with no arguments.
+    for (const char* call : {"m.SetVoxel(1, [0, 0, 0], [1, 1, 1, 1])", "m.RemoveVoxel(-1)",
+                             "m.GetVoxel(1)", "new VoxelModel(3)", "new m()"}) {
+        const std::string error = ErrorOf(call);
+        EXPECT_NE(error.find(call[0] == 'm' ? "out of range; the model has 1" : "Error, "),
+                  std::string::npos)
+            << call << ": " << error;
+    }
+    EXPECT_EQ(Eval("m.GetVoxelCount()"), "1");
+
+    // Saved as both formats and read back equal. The .vox file keeps whole positions and
+    // byte colours, and this model sits as loaded ones do (x and z centred, lowest layer
+    // at y = 0), so it comes back unchanged.
+    EXPECT_EQ(
+        Eval("m.AddVoxel([1, 2, 1], [0.2, 0.4, 0.6, 1]); m.AddVoxel([-1, 0, 0], [1, 1, 1, 1]);"
+             "m.SaveToFile(dir + 'm.vxm'); m.SaveToFile(dir + 'm.VOX');"
+             "function Dump(model) { var s = [];"
+             "  for (var i = 0; i < model.GetVoxelCount(); ++i)"
+             "    s.push(JSON.stringify(model.GetVoxel(i))); return s.join(); }"
+             "var x = new VoxelModel(), v = new VoxelModel();"
+             "[x.LoadFromFile(dir + 'm.vxm'), v.LoadFromFile(dir + 'm.VOX'),"
+             " Dump(x) === Dump(m), Dump(v) === Dump(m), v.GetVoxelCount()].join()"),
+        "true,true,true,true,3");
+    EXPECT_EQ(VoxelModel::GetSharedModelCount(), before + 3);
+
+    // Nothing in script refers to the model any more; the components still show it.
+    Eval("m = x = v = a = b = null;");
+    host().CollectGarbage();
+    EXPECT_EQ(VoxelModel::GetSharedModelCount(), before + 1);
+    Frame();
+    EXPECT_GT(Centre().g, 100) << "the model survived the collection";
+    ComponentFactory<VoxelModelComponent>::Instance().ForEachAttached(
+        [](const VoxelModelComponent& c) { EXPECT_EQ(c.model->GetHolderCount(), 2u); });
+
+    // A wrapper read back from a component holds it too; once the components let go and
+    // the wrappers are collected, the model is freed.
+    Eval("var back = ObjectManager.VoxelModelComponent(shown[0]).model;"
+         "shown.forEach(function (o) { ObjectManager.RemoveVoxelModelComponent(o); });");
+    EXPECT_EQ(Eval("back.GetVoxelCount()"), "3");
+    Eval("back = null;");
+    host().CollectGarbage();
+    EXPECT_EQ(VoxelModel::GetSharedModelCount(), before);
+    Frame();
+    EXPECT_EQ(Drawn().width, 0);
+}
