@@ -1221,12 +1221,24 @@ interface VoxelComponent {
 declare var VoxelComponent: VoxelComponent;
 
 interface VoxelModel {
-    /** (file path (string, no NUL, no character above \u00ff)) -> boolean */
+    /** (file path (string, no NUL, no character above \u00ff)) -> boolean; a name ending in .vox is read and written as a .vox file */
     LoadFromFile(arg1: string): boolean;
-    /** (file path (string, no NUL, no character above \u00ff)) -> undefined */
+    /** (file path (string, no NUL, no character above \u00ff)) -> undefined; a name ending in .vox is read and written as a .vox file */
     SaveToFile(arg1: string): void;
     /** (vec3 [x, y, z], integer, integer) -> undefined */
     RandomizeSaturation(arg1: number[], arg2: number, arg3: number): void;
+    /** (vec3 [x, y, z], vec4 [x, y, z, w]) -> undefined; position, then colour r, g, b, a */
+    AddVoxel(arg1: number[], arg2: number[]): void;
+    /** (unsigned integer, vec3 [x, y, z], vec4 [x, y, z, w]) -> undefined; an index at or past GetVoxelCount() is a script error */
+    SetVoxel(arg1: number, arg2: number[], arg3: number[]): void;
+    /** (unsigned integer) -> undefined; an index at or past GetVoxelCount() is a script error */
+    RemoveVoxel(arg1: number): void;
+    /** (unsigned integer) -> voxel {position: vec3, color: vec4}; an index at or past GetVoxelCount() is a script error */
+    GetVoxel(arg1: number): any;
+    /** () -> unsigned integer */
+    GetVoxelCount(): number;
+    /** () -> undefined */
+    Clear(): void;
 }
 declare var VoxelModel: VoxelModel;
 
