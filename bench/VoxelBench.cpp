@@ -67,7 +67,7 @@ static void BM_VoxelGather(benchmark::State& state) {
     }
 
     std::vector<VoxelInstance> instances;
-    TransparentVoxelSet transparent;
+    SeeThroughVoxels transparent;
     VoxelGatherer gatherer(instances, transparent);
     for (auto _ : state) {
         gatherer.GatherScene();

@@ -1,11 +1,16 @@
 #include "graphics/GraphicsSystem.h"
 
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <optional>
 
 #include <GL/glew.h>
 #include <SFML/Graphics/Image.hpp>
+#include <glm/mat4x4.hpp>
+#include <glm/matrix.hpp>
 
 #include "core/ListeningSystem.h"
 #include "core/Path.h"
@@ -17,10 +22,12 @@
 #include "objects/ComponentFactory.h"
 #include "tools/AntBarSystem.h"
 #include "voxels/CubeGeometry.h"
+#include "voxels/VoxelGatherer.h"
 
 namespace {
 
 constexpr GLsizei kCubeVertices = 36;
+constexpr GLsizei kFacePairVertices = 18;
 // Each record is three RGBA32F texels.
 constexpr std::size_t kTexelsPerVoxel = 3;
 
@@ -61,6 +68,8 @@ class SavedBindings {
 
 GraphicsSystem::GraphicsSystem(MessageManager& messages) : messages(&messages) {
     StartListening(messages, this);
+    const char* plain = std::getenv("MARROWVALE_PLAIN_VOXELS");
+    plainVoxels = plain != nullptr && std::strcmp(plain, "1") == 0;
 }
 
 GraphicsSystem::~GraphicsSystem() {
@@ -147,7 +156,28 @@ bool GraphicsSystem::BuildPrograms(std::string& missingFile) {
         std::fprintf(stderr, "GraphicsSystem: %s\n", error.message.c_str());
         return false;
     }
+    BuildFacesProgram(folder);
     return true;
+}
+
+void GraphicsSystem::BuildFacesProgram(const std::string& folder) {
+    // Without it every frame is drawn the plain way, which looks the same.
+    try {
+        voxelFacesProgram.AddShader(folder + "voxelFaces.vs");
+        voxelFacesProgram.AddShader(folder + "constAmbient.fs");
+        voxelFacesProgram.Link();
+        voxelFacesProgram.AddUniform("modelViewMatrix");
+        voxelFacesProgram.AddUniform("perspectiveMatrix");
+        voxelFacesProgram.AddUniform("voxelDataBuffer");
+        voxelFacesProgram.AddUniform("cameraPosition");
+        facesReady = true;
+    } catch (const ShaderException& error) {
+        std::fprintf(stderr, "GraphicsSystem: %s; all faces of voxels are drawn\n",
+                     error.message.c_str());
+    } catch (const ShaderProgramException& error) {
+        std::fprintf(stderr, "GraphicsSystem: %s; all faces of voxels are drawn\n",
+                     error.message.c_str());
+    }
 }
 
 void GraphicsSystem::ApplyState() {
@@ -191,6 +221,21 @@ void GraphicsSystem::CreateCube() {
                           reinterpret_cast<const void*>(static_cast<std::uintptr_t>(half)));
     glBindBuffer(GL_ARRAY_BUFFER, 0);
     glBindVertexArray(0);
+
+    const CubeFacePairs pairs = MakeCubeFacePairs();
+    glGenBuffers(1, &facePairsVertexBuffer);
+    glBindBuffer(GL_ARRAY_BUFFER, facePairsVertexBuffer);
+    glBufferData(GL_ARRAY_BUFFER, sizeof pairs, &pairs, GL_STATIC_DRAW);
+    glGenVertexArrays(1, &facePairsVertexArray);
+    glBindVertexArray(facePairsVertexArray);
+    const std::size_t block = sizeof pairs.positions;
+    for (GLuint attribute = 0; attribute < 4; ++attribute) {
+        glEnableVertexAttribArray(attribute);
+        glVertexAttribPointer(attribute, 3, GL_FLOAT, GL_FALSE, 0,
+                              reinterpret_cast<const void*>(std::uintptr_t(attribute * block)));
+    }
+    glBindBuffer(GL_ARRAY_BUFFER, 0);
+    glBindVertexArray(0);
 }
 
 void GraphicsSystem::DeleteBuffers() {
@@ -198,6 +243,9 @@ void GraphicsSystem::DeleteBuffers() {
     // before anything was created and after the context changed.
     glDeleteVertexArrays(1, &cubeVertexArray);
     glDeleteBuffers(1, &cubeVertexBuffer);
+    glDeleteVertexArrays(1, &facePairsVertexArray);
+    glDeleteBuffers(1, &facePairsVertexBuffer);
+    facePairsVertexArray = facePairsVertexBuffer = 0;
     glDeleteTextures(1, &voxelDataTexture);
     glDeleteBuffers(1, &voxelDataBuffer);
     cubeVertexArray = cubeVertexBuffer = voxelDataTexture = voxelDataBuffer = 0;
@@ -224,7 +272,9 @@ void GraphicsSystem::Update(float) {
         PerspectiveMatrix(static_cast<float>(viewportWidth) / static_cast<float>(viewportHeight)));
     ChooseCamera();
 
-    VoxelGatherer(voxelInstances, transparentVoxels).GatherScene();
+    transparentVoxels.useTree = plainVoxels;
+    VoxelGatherer(voxelInstances, transparentVoxels, plainVoxels ? nullptr : &visibleVoxels)
+        .GatherScene();
 
     if (drawing && sceneReady) {
         DrawVoxels();
@@ -265,9 +315,18 @@ void GraphicsSystem::ChooseCamera() {
 }
 
 void GraphicsSystem::DrawVoxels() {
-    glUseProgram(voxelProgram.GetProgram());
-    voxelProgram.SetUniformMatrix4("modelViewMatrix", modelViewStack.Top());
-    voxelProgram.SetUniformMatrix4("perspectiveMatrix", projectionStack.Top());
+    // The camera's place in the world, for choosing the faces towards it. A view that
+    // cannot be inverted gives no place, and the frame draws every face.
+    const glm::dvec4 eye = glm::inverse(glm::dmat4(modelViewStack.Top()))[3];
+    const bool facesOnly = !plainVoxels && facesReady && std::isfinite(eye.x) &&
+                           std::isfinite(eye.y) && std::isfinite(eye.z);
+    ShaderProgram& program = facesOnly ? voxelFacesProgram : voxelProgram;
+    glUseProgram(program.GetProgram());
+    program.SetUniformMatrix4("modelViewMatrix", modelViewStack.Top());
+    program.SetUniformMatrix4("perspectiveMatrix", projectionStack.Top());
+    if (facesOnly)
+        glUniform3f(program.GetUniformLocation("cameraPosition"), static_cast<float>(eye.x),
+                    static_cast<float>(eye.y), static_cast<float>(eye.z));
 
     const std::size_t count = voxelInstances.size();
     if (count > voxelCapacity)
@@ -279,9 +338,10 @@ void GraphicsSystem::DrawVoxels() {
                         voxelInstances.data());
         glActiveTexture(GL_TEXTURE0);
         glBindTexture(GL_TEXTURE_BUFFER, voxelDataTexture);
-        voxelProgram.SetTextureUnit("voxelDataBuffer");
-        glBindVertexArray(cubeVertexArray);
-        glDrawArraysInstanced(GL_TRIANGLES, 0, kCubeVertices, static_cast<GLsizei>(count));
+        program.SetTextureUnit("voxelDataBuffer");
+        glBindVertexArray(facesOnly ? facePairsVertexArray : cubeVertexArray);
+        glDrawArraysInstanced(GL_TRIANGLES, 0, facesOnly ? kFacePairVertices : kCubeVertices,
+                              static_cast<GLsizei>(count));
         glBindTexture(GL_TEXTURE_BUFFER, 0);
         glBindBuffer(GL_TEXTURE_BUFFER, 0);
         glBindVertexArray(0);
@@ -333,7 +393,7 @@ void GraphicsSystem::HandleMessage(const MessagePointer& message) {
         break;
     }
     case MID_QuittingMessage:
-        transparentVoxels.clear();
+        transparentVoxels.Clear();
         break;
     default:
         break;

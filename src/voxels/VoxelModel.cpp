@@ -1,6 +1,7 @@
 #include "voxels/VoxelModel.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cmath>
@@ -144,6 +145,7 @@ bool VoxelModel::LoadFromFile(const std::string& fileName) {
                   << ".\n";
     }
     voxels = std::move(loaded);
+    MarkChanged();
     return true;
 }
 
@@ -244,6 +246,12 @@ void VoxelModel::RandomizeSaturation(const glm::vec3& color, int min, int max) {
     const RandomBrightness brightness(color, min, max);
     for (VoxelInstance& voxel : voxels)
         voxel.color = brightness.Next();
+    MarkChanged(); // colours decide which voxels are opaque
+}
+
+std::uint64_t VoxelModel::NextRevision() {
+    static std::atomic<std::uint64_t> next{1};
+    return next.fetch_add(1, std::memory_order_relaxed);
 }
 
 glm::vec3 VoxelModel::GetHalfExtents() const {

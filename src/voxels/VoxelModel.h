@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -32,7 +33,19 @@ class VoxelModel {
     // -3.4028235e38 on every axis.
     glm::vec3 GetHalfExtents() const;
 
+    // Caches derived from the voxels (the renderer's list of voxels that can be seen)
+    // compare this number with the one they were built from. Every change gets a number no
+    // model has had before, so a cache can never mistake one model, or one state of it,
+    // for another. Whatever edits `voxels` in place calls MarkChanged() afterwards.
+    std::uint64_t GetRevision() const { return revision; }
+    void MarkChanged() { revision = NextRevision(); }
+
     std::vector<VoxelInstance> voxels;
+
+  private:
+    static std::uint64_t NextRevision();
+
+    std::uint64_t revision = NextRevision();
 };
 
 // The colour rule of RandomizeSaturation, shared with the single-voxel component: the
