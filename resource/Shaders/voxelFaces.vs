@@ -5,19 +5,18 @@
 // out saves its vertices and triangle set-up. Every drawn vertex is computed exactly as
 // voxelShader.vs computes it, so the picture is the same.
 //
-// Vertices come in three groups of six, one group per axis (x, y, z). Each vertex carries
-// its corner on the face that looks along the axis and the same corner on the opposite
-// face; the shader takes the one on the camera's side.
-
-layout(location = 0) in vec3 position;
-layout(location = 1) in vec3 normal;
-layout(location = 2) in vec3 backPosition;
-layout(location = 3) in vec3 backNormal;
+// One plain (not instanced) draw of 18 vertices per voxel: a software rasteriser pays a
+// fixed price for every instance of an instanced draw, more than for the vertices
+// themselves. Voxel v's vertices are 18v ... 18v + 17, in three groups of six, one group
+// per axis (x, y, z). Each has its corner on the face that looks along the axis and the
+// same corner on the opposite face; the shader takes the one on the camera's side.
 
 uniform mat4 modelViewMatrix;
 uniform mat4 perspectiveMatrix;
 uniform samplerBuffer voxelDataBuffer;
 uniform vec3 cameraPosition; // world space
+// Per vertex of a voxel: corner, normal, opposite corner, opposite normal.
+uniform vec3 facePairs[72];
 
 out vec4 voxelColor;
 out vec3 worldNormal;
@@ -31,7 +30,9 @@ const vec3 axes[3] = vec3[3](vec3(1.0, 0.0, 0.0), vec3(0.0, 1.0, 0.0), vec3(0.0,
 
 void main()
 {
-    int base = 3 * gl_InstanceID;
+    int voxel = gl_VertexID / 18;
+    int vertex = gl_VertexID - 18 * voxel;
+    int base = 3 * voxel;
     vec4 color = texelFetch(voxelDataBuffer, base);
     vec4 center = texelFetch(voxelDataBuffer, base + 1);
     vec4 orientation = texelFetch(voxelDataBuffer, base + 2);
@@ -41,15 +42,15 @@ void main()
     // the cube but never mirrors it). The camera sees that face only from its side of the
     // cube's centre plane, and the opposite face only from the other side; in between it
     // sees neither, and the rasteriser culls what is chosen.
-    int axis = gl_VertexID / 6;
+    int axis = vertex / 6;
     vec3 faceNormal = cross(Rotate(orientation, axes[(axis + 1) % 3]),
                             Rotate(orientation, axes[(axis + 2) % 3]));
     bool front = dot(cameraPosition - center.xyz, faceNormal) >= 0.0;
-    vec3 corner = front ? position : backPosition;
+    vec3 corner = front ? facePairs[vertex] : facePairs[36 + vertex];
 
     vec3 world = Rotate(orientation, corner) + center.xyz;
     gl_Position = perspectiveMatrix * modelViewMatrix * vec4(world, 1.0);
 
     voxelColor = color;
-    worldNormal = Rotate(orientation, front ? normal : backNormal);
+    worldNormal = Rotate(orientation, front ? facePairs[18 + vertex] : facePairs[54 + vertex]);
 }

@@ -170,6 +170,11 @@ void GraphicsSystem::BuildFacesProgram(const std::string& folder) {
         voxelFacesProgram.AddUniform("perspectiveMatrix");
         voxelFacesProgram.AddUniform("voxelDataBuffer");
         voxelFacesProgram.AddUniform("cameraPosition");
+        voxelFacesProgram.AddUniform("facePairs");
+        const CubeFacePairs pairs = MakeCubeFacePairs();
+        glUseProgram(voxelFacesProgram.GetProgram());
+        glUniform3fv(voxelFacesProgram.GetUniformLocation("facePairs"), 72, &pairs.positions[0][0]);
+        glUseProgram(0);
         facesReady = true;
     } catch (const ShaderException& error) {
         std::fprintf(stderr, "GraphicsSystem: %s; all faces of voxels are drawn\n",
@@ -222,20 +227,9 @@ void GraphicsSystem::CreateCube() {
     glBindBuffer(GL_ARRAY_BUFFER, 0);
     glBindVertexArray(0);
 
-    const CubeFacePairs pairs = MakeCubeFacePairs();
-    glGenBuffers(1, &facePairsVertexBuffer);
-    glBindBuffer(GL_ARRAY_BUFFER, facePairsVertexBuffer);
-    glBufferData(GL_ARRAY_BUFFER, sizeof pairs, &pairs, GL_STATIC_DRAW);
+    // The camera-facing draw reads its corners from a uniform and needs no attributes, but
+    // a vertex array must be bound to draw.
     glGenVertexArrays(1, &facePairsVertexArray);
-    glBindVertexArray(facePairsVertexArray);
-    const std::size_t block = sizeof pairs.positions;
-    for (GLuint attribute = 0; attribute < 4; ++attribute) {
-        glEnableVertexAttribArray(attribute);
-        glVertexAttribPointer(attribute, 3, GL_FLOAT, GL_FALSE, 0,
-                              reinterpret_cast<const void*>(std::uintptr_t(attribute * block)));
-    }
-    glBindBuffer(GL_ARRAY_BUFFER, 0);
-    glBindVertexArray(0);
 }
 
 void GraphicsSystem::DeleteBuffers() {
@@ -244,8 +238,7 @@ void GraphicsSystem::DeleteBuffers() {
     glDeleteVertexArrays(1, &cubeVertexArray);
     glDeleteBuffers(1, &cubeVertexBuffer);
     glDeleteVertexArrays(1, &facePairsVertexArray);
-    glDeleteBuffers(1, &facePairsVertexBuffer);
-    facePairsVertexArray = facePairsVertexBuffer = 0;
+    facePairsVertexArray = 0;
     glDeleteTextures(1, &voxelDataTexture);
     glDeleteBuffers(1, &voxelDataBuffer);
     cubeVertexArray = cubeVertexBuffer = voxelDataTexture = voxelDataBuffer = 0;
@@ -339,9 +332,13 @@ void GraphicsSystem::DrawVoxels() {
         glActiveTexture(GL_TEXTURE0);
         glBindTexture(GL_TEXTURE_BUFFER, voxelDataTexture);
         program.SetTextureUnit("voxelDataBuffer");
-        glBindVertexArray(facesOnly ? facePairsVertexArray : cubeVertexArray);
-        glDrawArraysInstanced(GL_TRIANGLES, 0, facesOnly ? kFacePairVertices : kCubeVertices,
-                              static_cast<GLsizei>(count));
+        if (facesOnly) {
+            glBindVertexArray(facePairsVertexArray);
+            glDrawArrays(GL_TRIANGLES, 0, kFacePairVertices * static_cast<GLsizei>(count));
+        } else {
+            glBindVertexArray(cubeVertexArray);
+            glDrawArraysInstanced(GL_TRIANGLES, 0, kCubeVertices, static_cast<GLsizei>(count));
+        }
         glBindTexture(GL_TEXTURE_BUFFER, 0);
         glBindBuffer(GL_TEXTURE_BUFFER, 0);
         glBindVertexArray(0);

@@ -80,7 +80,6 @@ class GraphicsSystem : public Core::System, public MessageListener {
     std::uint32_t cubeVertexArray = 0;
     std::uint32_t cubeVertexBuffer = 0;
     std::uint32_t facePairsVertexArray = 0;
-    std::uint32_t facePairsVertexBuffer = 0;
     std::map<std::string, Texture> textureCache;
     std::map<std::string, VoxelModel> modelCache;
     MatrixStack modelViewStack;

@@ -23,6 +23,6 @@ struct CubeFacePairs {
     float backNormals[18][3];
 };
 
-static_assert(sizeof(CubeFacePairs) == 864, "uploaded as one block");
+static_assert(sizeof(CubeFacePairs) == 864, "uploaded as one array of 72 vec3");
 
 CubeFacePairs MakeCubeFacePairs();
