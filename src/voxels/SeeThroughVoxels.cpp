@@ -1,10 +1,13 @@
 #include "voxels/SeeThroughVoxels.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstring>
 
 namespace {
+
+using Wide = unsigned __int128;
 
 // Unsigned integers in the order TransparentVoxelOrder gives the floats: -0 equals +0,
 // every NaN equals every other NaN and follows everything else.
@@ -18,15 +21,15 @@ std::uint32_t OrderedBits(float value) {
     return (bits & 0x80000000u) ? ~bits : bits | 0x80000000u;
 }
 
-// The key is sorted in nine digits of at most 11 bits, least significant first: x, then
-// z, then y, each from its low bits up.
-constexpr int kDigits = 9;
+// Small digits keep every bucket's write position in the first-level cache.
 constexpr int kDigitBits = 11;
 constexpr std::size_t kBuckets = std::size_t(1) << kDigitBits;
 
-template <class Key> std::uint32_t Digit(const Key& key, int digit) {
-    const std::uint32_t word = digit < 3 ? key.x : digit < 6 ? key.z : key.y;
-    return (word >> (kDigitBits * (digit % 3))) & (kBuckets - 1);
+int BitWidth(std::uint64_t v) {
+    int width = 0;
+    for (; v != 0; v >>= 1)
+        ++width;
+    return width;
 }
 
 } // namespace
@@ -42,43 +45,106 @@ void SeeThroughVoxels::AppendInDrawOrder(std::vector<VoxelInstance>& out) {
         return;
     }
     SortKeys();
-    const std::size_t start = out.size();
-    out.resize(start + records.size());
-    VoxelInstance* target = out.data() + start;
-    for (const Key& key : keys)
-        *target++ = records[key.index];
+    out.reserve(out.size() + records.size());
+    const std::uint64_t indexMask = (std::uint64_t(1) << indexBits) - 1;
+    for (const std::uint64_t key : keys)
+        out.push_back(records[key & indexMask]);
 }
 
+// Each record's key is its three coordinates as ordered integers (y, z, x), of which only
+// the bits that differ somewhere among this frame's records matter. Those bits, the most
+// significant first, and below them the record's index, make one 64-bit number; a stable
+// least-significant-digit radix sort of the numbers on the coordinate bits puts them in
+// draw order, equal coordinates staying in the order they came in. When the varying bits
+// do not all fit, the numbers carry the leading ones and records that agree on those are
+// finished by comparing their whole coordinates.
 void SeeThroughVoxels::SortKeys() {
     const std::size_t n = records.size();
     keys.resize(n);
     if (n == 0)
         return;
-    scratch.resize(n);
-    std::vector<std::array<std::uint32_t, kBuckets>> counts(kDigits);
-    for (auto& histogram : counts)
-        histogram.fill(0);
+    words.resize(n);
+    std::array<std::uint32_t, 3> all = {UINT32_MAX, UINT32_MAX, UINT32_MAX}, any = {0, 0, 0};
     for (std::size_t i = 0; i < n; ++i) {
         const glm::vec4& p = records[i].position;
-        Key& key = keys[i];
-        key = {OrderedBits(p.x), OrderedBits(p.z), OrderedBits(p.y), std::uint32_t(i)};
-        for (int d = 0; d < kDigits; ++d)
-            ++counts[std::size_t(d)][Digit(key, d)];
+        std::array<std::uint32_t, 3>& w = words[i];
+        w = {OrderedBits(p.y), OrderedBits(p.z), OrderedBits(p.x)};
+        for (int k = 0; k < 3; ++k) {
+            all[std::size_t(k)] &= w[std::size_t(k)];
+            any[std::size_t(k)] |= w[std::size_t(k)];
+        }
     }
-    // Least significant digit first; each pass is stable, so equal keys keep the order
-    // they were added in. A digit every key shares moves nothing and is skipped.
-    for (int d = 0; d < kDigits; ++d) {
-        auto& histogram = counts[std::size_t(d)];
-        if (histogram[Digit(keys[0], d)] == n)
-            continue;
+    // Per coordinate: the lowest varying bit and how many bits from there up vary.
+    int low[3], width[3], total = 0;
+    for (int k = 0; k < 3; ++k) {
+        const std::uint32_t varying = all[std::size_t(k)] ^ any[std::size_t(k)];
+        low[k] = varying == 0 ? 0 : __builtin_ctz(varying);
+        width[k] = BitWidth(varying >> low[k]);
+        total += width[k];
+    }
+    indexBits = std::max(1, BitWidth(n - 1));
+    const int kept = std::min(total, 64 - indexBits);
+    const int passes = (kept + kDigitBits - 1) / kDigitBits;
+    counts.assign(std::size_t(passes) * kBuckets, 0);
+    scratch.resize(n);
+    // The digit counts are taken while the keys are made, saving a pass over them.
+    auto store = [&](std::size_t i, std::uint64_t key) {
+        keys[i] = key;
+        for (int d = 0; d < passes; ++d)
+            ++counts[std::size_t(d) * kBuckets +
+                     ((key >> (indexBits + d * kDigitBits)) & (kBuckets - 1))];
+    };
+    std::uint64_t masks[3];
+    for (int k = 0; k < 3; ++k)
+        masks[k] = (std::uint64_t(1) << width[k]) - 1;
+    if (kept == total) { // the common case: whole coordinates fit in 64 bits with the index
+        for (std::size_t i = 0; i < n; ++i) {
+            std::uint64_t packed = 0;
+            for (int k = 0; k < 3; ++k)
+                packed = (packed << width[k]) | ((words[i][std::size_t(k)] >> low[k]) & masks[k]);
+            store(i, (packed << indexBits) | i);
+        }
+    } else {
+        for (std::size_t i = 0; i < n; ++i) {
+            Wide packed = 0;
+            for (int k = 0; k < 3; ++k)
+                packed = (packed << width[k]) | ((words[i][std::size_t(k)] >> low[k]) & masks[k]);
+            store(i, (std::uint64_t(packed >> (total - kept)) << indexBits) | i);
+        }
+    }
+
+    for (int d = 0; d < passes; ++d) {
+        std::uint32_t* histogram = counts.data() + std::size_t(d) * kBuckets;
+        const int shift = indexBits + d * kDigitBits;
+        if (histogram[(keys[0] >> shift) & (kBuckets - 1)] == n)
+            continue; // every key has this digit: nothing moves
         std::uint32_t offset = 0;
-        for (std::uint32_t& count : histogram) {
-            const std::uint32_t here = count;
-            count = offset;
+        for (std::size_t b = 0; b < kBuckets; ++b) {
+            const std::uint32_t here = histogram[b];
+            histogram[b] = offset;
             offset += here;
         }
-        for (const Key& key : keys)
-            scratch[histogram[Digit(key, d)]++] = key;
+        for (const std::uint64_t key : keys)
+            scratch[histogram[(key >> shift) & (kBuckets - 1)]++] = key;
         keys.swap(scratch);
+    }
+
+    if (kept == total)
+        return;
+    const std::uint64_t indexMask = (std::uint64_t(1) << indexBits) - 1;
+    // The index in the low bits breaks ties, so an unstable sort keeps equal ones in order.
+    auto byCoordinates = [&](std::uint64_t a, std::uint64_t b) {
+        const auto& wa = words[a & indexMask];
+        const auto& wb = words[b & indexMask];
+        return wa < wb || (wa == wb && a < b);
+    };
+    for (std::size_t first = 0; first < n;) {
+        std::size_t last = first + 1;
+        while (last < n && (keys[last] >> indexBits) == (keys[first] >> indexBits))
+            ++last;
+        if (last - first > 1)
+            std::sort(keys.begin() + std::ptrdiff_t(first), keys.begin() + std::ptrdiff_t(last),
+                      byCoordinates);
+        first = last;
     }
 }

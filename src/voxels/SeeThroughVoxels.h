@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <set>
 #include <vector>
@@ -9,8 +10,8 @@
 // A frame's see-through voxels, handed back in draw order: ascending y, then z, then x,
 // voxels with equal keys in the order they were added (TransparentVoxelOrder).
 //
-// The records are collected in a flat array and put in order once, by a stable radix sort
-// of their keys. The ordered tree the order is defined by stays available
+// The records are collected in a flat array and put in order once per frame, by a stable
+// radix sort of their keys. The ordered tree the order is defined by stays available
 // (useTree), so the two can be compared.
 class SeeThroughVoxels {
   public:
@@ -31,15 +32,15 @@ class SeeThroughVoxels {
     bool useTree = false;
 
   private:
-    struct Key {
-        std::uint32_t x, z, y; // order-preserving images of the coordinates
-        std::uint32_t index;   // position in `records`
-    };
-
     void SortKeys();
 
     std::vector<VoxelInstance> records;
-    std::vector<Key> keys;
-    std::vector<Key> scratch;
+    // Per record: y, z, x as unsigned integers in the same order as the floats.
+    std::vector<std::array<std::uint32_t, 3>> words;
+    // Sort keys: coordinate bits above, the record's index in the low indexBits bits.
+    std::vector<std::uint64_t> keys;
+    std::vector<std::uint64_t> scratch;
+    std::vector<std::uint32_t> counts;
+    int indexBits = 1;
     std::multiset<VoxelInstance, TransparentVoxelOrder> tree;
 };
