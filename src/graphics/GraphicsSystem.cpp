@@ -1,5 +1,6 @@
 #include "graphics/GraphicsSystem.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -266,8 +267,10 @@ void GraphicsSystem::Update(float) {
     ChooseCamera();
 
     transparentVoxels.useTree = plainVoxels;
-    VoxelGatherer(voxelInstances, transparentVoxels, plainVoxels ? nullptr : &visibleVoxels)
-        .GatherScene();
+    VoxelGatherer gatherer(voxelInstances, transparentVoxels,
+                           plainVoxels ? nullptr : &visibleVoxels);
+    gatherer.GatherScene();
+    firstBlendedVoxel = gatherer.FirstBlended();
 
     if (drawing && sceneReady) {
         DrawVoxels();
@@ -334,7 +337,15 @@ void GraphicsSystem::DrawVoxels() {
         program.SetTextureUnit("voxelDataBuffer");
         if (facesOnly) {
             glBindVertexArray(facePairsVertexArray);
-            glDrawArrays(GL_TRIANGLES, 0, kFacePairVertices * static_cast<GLsizei>(count));
+            const auto solid = static_cast<GLsizei>(std::min(firstBlendedVoxel, count));
+            if (solid > 0) {
+                glDisable(GL_BLEND);
+                glDrawArrays(GL_TRIANGLES, 0, kFacePairVertices * solid);
+                glEnable(GL_BLEND);
+            }
+            if (static_cast<std::size_t>(solid) < count)
+                glDrawArrays(GL_TRIANGLES, kFacePairVertices * solid,
+                             kFacePairVertices * (static_cast<GLsizei>(count) - solid));
         } else {
             glBindVertexArray(cubeVertexArray);
             glDrawArraysInstanced(GL_TRIANGLES, 0, kCubeVertices, static_cast<GLsizei>(count));

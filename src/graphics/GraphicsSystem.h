@@ -115,6 +115,8 @@ class GraphicsSystem : public Core::System, public MessageListener {
     bool overCapacityNoted = false;
     // The camera-facing shader built; a game's own shader folder may not have it.
     bool facesReady = false;
+    // This frame's records before this index need no blending.
+    std::size_t firstBlendedVoxel = 0;
     // Textures asked for before GL was up; uploaded by Initialize.
     std::vector<Texture*> pendingUploads;
 };

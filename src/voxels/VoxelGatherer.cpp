@@ -1,5 +1,7 @@
 #include "voxels/VoxelGatherer.h"
 
+#include <algorithm>
+
 #include "graphics/Projection.h"
 #include "graphics/TransformComponent.h"
 #include "objects/ComponentFactory.h"
@@ -74,6 +76,7 @@ void EmitModel(const VoxelModelComponent& component, const TransformComponent& t
 void VoxelGatherer::Clear() {
     instances.clear();
     transparent.Clear();
+    firstBlended = SIZE_MAX;
 }
 
 void VoxelGatherer::AddVoxel(const VoxelComponent& voxel, const TransformComponent& transform) {
@@ -82,7 +85,7 @@ void VoxelGatherer::AddVoxel(const VoxelComponent& voxel, const TransformCompone
     record.position = glm::vec4(transform.position, 1.0f);
     record.orientation = QuatAsXYZW(transform.orientation);
     if (voxel.color.a == 1.0f)
-        instances.push_back(record);
+        AddOpaque(record);
     else
         transparent.Add(record);
 }
@@ -97,7 +100,7 @@ void VoxelGatherer::AddModel(const VoxelModelComponent& component,
         const std::vector<std::uint32_t>* only =
             visible != nullptr ? visible->Find(*component.model) : nullptr;
         EmitModel(component, transform, VoxelRange(voxels, only),
-                  [this](const VoxelInstance& record) { instances.push_back(record); });
+                  [this](const VoxelInstance& record) { AddOpaque(record); });
     } else {
         EmitModel(component, transform, VoxelRange(voxels, nullptr),
                   [this](const VoxelInstance& record) { transparent.Add(record); });
@@ -105,6 +108,7 @@ void VoxelGatherer::AddModel(const VoxelModelComponent& component,
 }
 
 void VoxelGatherer::Finish() {
+    firstBlended = std::min(firstBlended, instances.size());
     transparent.AppendInDrawOrder(instances);
 }
 

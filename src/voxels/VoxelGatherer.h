@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <vector>
 
 #include "voxels/SeeThroughVoxels.h"
@@ -40,8 +42,20 @@ class VoxelGatherer {
     // VoxelModelComponent in object-id order, Finish.
     void GatherScene();
 
+    // After Finish: the index of the first record whose alpha is not exactly 1.0 or that is
+    // see-through; records before it can be drawn without blending, which gives the same
+    // pixels (an alpha of 1 keeps nothing of what lies behind) for less work.
+    std::size_t FirstBlended() const { return firstBlended; }
+
   private:
+    void AddOpaque(const VoxelInstance& record) {
+        if (record.color.a != 1.0f && firstBlended > instances.size())
+            firstBlended = instances.size();
+        instances.push_back(record);
+    }
+
     std::vector<VoxelInstance>& instances;
     SeeThroughVoxels& transparent;
     VisibleVoxelCache* visible;
+    std::size_t firstBlended = SIZE_MAX;
 };

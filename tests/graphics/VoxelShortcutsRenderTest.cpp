@@ -195,6 +195,10 @@ TEST_F(VoxelShortcuts, EveryKindOfSceneLooksTheSameWithAndWithoutThem) {
     Show(&glass, {6, -2, -4}, 0.5f);
     Show(&notched, {6, -10, -4});
     ObjectManager::AddComponent<VoxelComponent>(Object({6, -1, -4}))->color = {1, 1, 0, 0.4f};
+    VoxelModel faint; // drawn with the opaque voxels, but its own alpha blends
+    for (int x = 0; x < 4; ++x)
+        faint.voxels.push_back(Cell({x, 0, 0}, {0.2f, 1, 0.2f, x % 2 ? 1.0f : 0.45f}));
+    Show(&faint, {-1, 2, 0});
     const std::size_t drawn = Compare("turned-and-see-through", {2, 8, 14}, LookDown(25, -12));
     EXPECT_LT(drawn, 2 * notched.voxels.size() + glass.voxels.size() + 1)
         << "the enclosed voxels of both opaque copies are left out";

@@ -78,6 +78,7 @@ TEST_F(Gathering, OpaqueInGatheringOrderThenSeeThroughByYThenZThenX) {
         ASSERT_EQ(instances.size(), expected.size());
         for (std::size_t i = 0; i < expected.size(); ++i)
             EXPECT_EQ(instances[i].color.r, expected[i]) << "position " << i;
+        EXPECT_EQ(gatherer.FirstBlended(), 2u) << "the faint model's voxels need blending";
     }
     EXPECT_EQ(instances[2].color.a, 0.3f) << "per-voxel alpha of an opaque model is kept";
     EXPECT_EQ(instances[5].color.a, 0.5f) << "model alpha multiplies the voxel's";
