@@ -38,13 +38,16 @@ void main()
     vec4 orientation = texelFetch(voxelDataBuffer, base + 2);
 
     // The outward normal of the face along the axis as the cube is drawn: the cross product
-    // of the other two drawn edges, right for any quaternion (one not of unit length scales
-    // the cube but never mirrors it). The camera sees that face only from its side of the
-    // cube's centre plane, and the opposite face only from the other side; in between it
-    // sees neither, and the rasteriser culls what is chosen.
+    // of its two drawn edges, Rotate(q, e1) x Rotate(q, e2). For a unit quaternion that is
+    // Rotate(q, e0); a quaternion of another length keeps lengths along q.xyz but scales
+    // and turns across it (never mirroring), which adds the second term. The camera sees
+    // that face only from its side of the cube's centre plane, and the opposite face only
+    // from the other side; in between it sees neither, and the rasteriser culls what is
+    // chosen.
     int axis = vertex / 6;
-    vec3 faceNormal = cross(Rotate(orientation, axes[(axis + 1) % 3]),
-                            Rotate(orientation, axes[(axis + 2) % 3]));
+    vec3 faceNormal = Rotate(orientation, axes[axis]) +
+                      4.0 * (dot(orientation, orientation) - 1.0) * orientation[axis] *
+                          orientation.xyz;
     bool front = dot(cameraPosition - center.xyz, faceNormal) >= 0.0;
     vec3 corner = front ? facePairs[vertex] : facePairs[36 + vertex];
 

@@ -159,13 +159,15 @@ TEST_F(VoxelShortcuts, EveryKindOfSceneLooksTheSameWithAndWithoutThem) {
     Compare("block-close", {10, 4, 45}, LookDown(5, -10));
     NewScene();
 
-    // Single voxels scattered around the camera, some turned, some of them beside it.
+    // Single voxels scattered around the camera, some of them beside it.
     for (int i = 0; i < 3000; ++i) {
         const GameObject obj =
             Object({Random01() * 60 - 30, Random01() * 40 - 20, Random01() * 60 - 30});
+        // A third turned; a sixth by quaternions far from unit length, which also scale.
+        const glm::quat turn(Random01() - 0.5f, Random01() - 0.5f, Random01() - 0.5f, Random01());
         if (i % 3 == 0)
-            ObjectManager::GetComponent<TransformComponent>(obj)->orientation = glm::normalize(
-                glm::quat(Random01() - 0.5f, Random01() - 0.5f, Random01() - 0.5f, Random01()));
+            ObjectManager::GetComponent<TransformComponent>(obj)->orientation =
+                i % 2 ? glm::normalize(turn) : turn * (0.6f + Random01());
         ObjectManager::AddComponent<VoxelComponent>(obj)->color = {Random01(), Random01(),
                                                                    Random01(), 1};
     }
