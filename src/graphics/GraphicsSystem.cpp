@@ -15,6 +15,7 @@
 
 #include "core/ListeningSystem.h"
 #include "core/Path.h"
+#include "core/Platform.h"
 #include "graphics/CameraComponent.h"
 #include "graphics/SpritePasses.h"
 #include "messaging/Message.h"
@@ -249,8 +250,12 @@ void GraphicsSystem::DeleteBuffers() {
 void GraphicsSystem::Update(float) {
     // Everything but GL also runs without a context, so the camera, the matrices and the
     // instance array that scripts and tools read stay current.
+    // A window destroyed by another program has no drawable left: the software rasteriser
+    // would draw into a buffer of size 0 and damage its heap. The window system ends the
+    // game once it is lost; until then frames are only computed.
+    const bool drawable = glReady && Platform::CheckWatchedWindow();
     std::optional<SavedBindings> bindings;
-    if (glReady) {
+    if (drawable) {
         glPushAttrib(GL_ALL_ATTRIB_BITS);
         glPushClientAttrib(GL_CLIENT_ALL_ATTRIB_BITS);
         bindings.emplace();
@@ -272,7 +277,7 @@ void GraphicsSystem::Update(float) {
     gatherer.GatherScene();
     firstBlendedVoxel = gatherer.FirstBlended();
 
-    if (drawing && sceneReady) {
+    if (drawing && sceneReady && drawable) {
         DrawVoxels();
         DrawSprites();
         if (activeCamera != nullptr)
@@ -281,16 +286,16 @@ void GraphicsSystem::Update(float) {
 
     messages->Broadcast(MessageManager::kAllGroups,
                         MessagePointer(TryCreateMessage<DebugDrawMessage>()), 0.0f);
-    if (glReady)
+    if (drawable)
         debugLines.Draw(modelViewStack.Top(), projectionStack.Top());
     else
         debugLines.Clear();
 
-    if (drawTweakBar && glReady)
+    if (drawTweakBar && drawable)
         if (AntBarSystem* panels = Core::Instance().AntBarSystem_)
             panels->Draw();
 
-    if (glReady) {
+    if (drawable) {
         bindings->Restore();
         glPopClientAttrib();
         glPopAttrib();
