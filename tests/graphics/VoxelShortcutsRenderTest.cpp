@@ -205,3 +205,36 @@ TEST_F(VoxelShortcuts, EveryKindOfSceneLooksTheSameWithAndWithoutThem) {
     EXPECT_LT(drawn, 2 * notched.voxels.size() + glass.voxels.size() + 1)
         << "the enclosed voxels of both opaque copies are left out";
 }
+
+// The buffer's limit counts what is drawn: a block of 90^3 = 729,000 voxels is too many
+// drawn the plain way (nothing of it appears, said once) but fits once its core is left
+// out, and growing it by one voxel through MarkChanged is seen at the next frame.
+TEST_F(VoxelShortcuts, TheVoxelLimitAppliesToWhatIsLeftAfterTheCoreIsLeftOut) {
+    VoxelModel block;
+    for (int z = 0; z < 90; ++z)
+        for (int y = 0; y < 90; ++y)
+            for (int x = 0; x < 90; ++x)
+                block.voxels.push_back(Cell({x - 45, y - 45, z - 45}, {0.2f, 0.4f, 0.9f, 1}));
+    Show(&block, {0, 0, 0});
+    TransformComponent* place = ObjectManager::GetComponent<TransformComponent>(camera);
+    place->position = {0, 0, 160};
+
+    testing::internal::CaptureStderr();
+    const std::vector<unsigned char> plain = Draw(true);
+    Draw(true);
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_NE(said.find("729000 voxels"), std::string::npos) << said;
+    EXPECT_EQ(said.find("GraphicsSystem:"), said.rfind("GraphicsSystem:")) << "once: " << said;
+    const std::size_t centre = 4 * (kFrameWidth * (kFrameHeight / 2) + kFrameWidth / 2);
+    EXPECT_EQ(plain[centre] + plain[centre + 1] + plain[centre + 2], 0);
+
+    const std::vector<unsigned char> fast = Draw(false);
+    EXPECT_EQ(graphics.voxelInstances.size(), 729000u - 88u * 88 * 88);
+    EXPECT_GT(fast[centre + 2], 100) << "the block's front face";
+
+    block.voxels.push_back(Cell({0, 0, 45}, {1, 0, 0, 1})); // one more in front
+    block.MarkChanged();
+    const std::vector<unsigned char> grown = Draw(false);
+    EXPECT_EQ(graphics.voxelInstances.size(), 729001u - 88u * 88 * 88);
+    EXPECT_GT(grown[centre], 100) << "the new voxel covers the centre";
+}
