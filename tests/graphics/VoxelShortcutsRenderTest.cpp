@@ -3,8 +3,6 @@
 #include <string>
 #include <vector>
 
-#include <SFML/Graphics/Image.hpp>
-
 #include "graphics/CameraComponent.h"
 #include "graphics/GraphicsTestSupport.h"
 #include "voxels/VoxelComponent.h"
@@ -90,24 +88,7 @@ class VoxelShortcuts : public GraphicsTest {
         EXPECT_GT(covered, plain.size() / 4 / 10)
             << scene << ": too little on screen to prove much";
         EXPECT_LE(graphics.voxelInstances.size(), plainCount) << scene;
-        if (differing != 0)
-            Save(scene, plain, fast);
         return graphics.voxelInstances.size();
-    }
-
-    void Save(const std::string& scene, const std::vector<unsigned char>& plain,
-              const std::vector<unsigned char>& fast) {
-        sf::Image image;
-        image.create(kFrameWidth, kFrameHeight * 2);
-        for (unsigned y = 0; y < kFrameHeight; ++y)
-            for (unsigned x = 0; x < kFrameWidth; ++x) {
-                const std::size_t i = 4 * (y * kFrameWidth + x);
-                image.setPixel(x, kFrameHeight - 1 - y,
-                               sf::Color(plain[i], plain[i + 1], plain[i + 2]));
-                image.setPixel(x, 2 * kFrameHeight - 1 - y,
-                               sf::Color(fast[i], fast[i + 1], fast[i + 2]));
-            }
-        image.saveToFile("voxel-shortcuts-" + scene + ".png");
     }
 
     VoxelModelComponent* Show(VoxelModel* model, glm::vec3 position, float alpha = 1.0f) {
