@@ -134,9 +134,15 @@ void SeeThroughVoxels::SortKeys() {
     const std::uint64_t indexMask = (std::uint64_t(1) << indexBits) - 1;
     // The index in the low bits breaks ties, so an unstable sort keeps equal ones in order.
     auto byCoordinates = [&](std::uint64_t a, std::uint64_t b) {
-        const auto& wa = words[a & indexMask];
-        const auto& wb = words[b & indexMask];
-        return wa < wb || (wa == wb && a < b);
+        const std::uint32_t* wa = words[a & indexMask].data();
+        const std::uint32_t* wb = words[b & indexMask].data();
+        if (wa[0] != wb[0])
+            return wa[0] < wb[0];
+        if (wa[1] != wb[1])
+            return wa[1] < wb[1];
+        if (wa[2] != wb[2])
+            return wa[2] < wb[2];
+        return a < b;
     };
     for (std::size_t first = 0; first < n;) {
         std::size_t last = first + 1;
