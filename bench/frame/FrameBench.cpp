@@ -16,6 +16,7 @@
 
 #include <GL/glew.h>
 #include <SFML/Graphics/RenderWindow.hpp>
+#include <glm/gtc/quaternion.hpp>
 #include <glm/gtc/type_ptr.hpp>
 
 #include "core/Core.h"
@@ -36,6 +37,7 @@
 #include "tools/AntBarSystem.h"
 #include "tools/ModelEditor.h"
 #include "voxels/CubeGeometry.h"
+#include "voxels/VoxelComponent.h"
 #include "voxels/VoxelModel.h"
 #include "voxels/VoxelModelComponent.h"
 
@@ -237,6 +239,36 @@ class LineDrawer : public MessageListener {
     PhysicsDebugDrawer drawer;
 };
 
+// The orientation that turns the world so that a camera at `eye` looks at `target`.
+glm::quat LookAt(glm::vec3 eye, glm::vec3 target) {
+    return glm::conjugate(glm::quatLookAt(glm::normalize(target - eye), glm::vec3(0, 1, 0)));
+}
+
+// One scene drawn with the renderer's shortcuts off and on, alternately, so that whatever
+// else runs on the machine weighs on both alike.
+void CompareShortcuts(GraphicsSystem& graphics, const char* scene, int frames) {
+    std::vector<double> off, on;
+    std::size_t drawnOff = 0, drawnOn = 0;
+    for (int i = 0; i <= frames; ++i) { // the first round warms up (and fills the caches)
+        for (const bool plain : {true, false}) {
+            graphics.plainVoxels = plain;
+            const Clock::time_point start = Clock::now();
+            graphics.Update(0.0f);
+            const double ms =
+                std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+            (plain ? drawnOff : drawnOn) = graphics.voxelInstances.size();
+            if (i > 0)
+                (plain ? off : on).push_back(ms);
+        }
+    }
+    const double offMs = Median(off), onMs = Median(on);
+    std::printf("scene %s off %.1f ms on %.1f ms ratio %.3f\n", scene, offMs, onMs, onMs / offMs);
+    std::printf("    (%d frames each; %zu voxel records drawn off, %zu on)\n", frames, drawnOff,
+                drawnOn);
+    std::fflush(stdout);
+    graphics.plainVoxels = false;
+}
+
 struct Result {
     std::size_t voxels;
     int frames;
@@ -246,7 +278,9 @@ struct Result {
 
 } // namespace
 
-int main() {
+int main(int argc, char** argv) {
+    // --shortcuts: only the scenes with the renderer's shortcuts off and on.
+    const bool shortcutsOnly = argc > 1 && std::string(argv[1]) == "--shortcuts";
     if (!std::getenv("DISPLAY")) {
         std::fprintf(stderr, "marrowvale_framebench needs a display; run it under xvfb-run\n");
         return 2;
@@ -271,6 +305,78 @@ int main() {
     const GameObject camera = om.NewObject();
     ObjectManager::AddComponent<TransformComponent>(camera);
     ObjectManager::AddComponent<CameraComponent>(camera)->SetActive(true);
+    TransformComponent* eye = ObjectManager::GetComponent<TransformComponent>(camera);
+    auto show = [&](VoxelModel* model, glm::vec3 position, float alpha) {
+        const GameObject obj = om.NewObject();
+        ObjectManager::AddComponent<TransformComponent>(obj)->position = position;
+        VoxelModelComponent* shown = ObjectManager::AddComponent<VoxelModelComponent>(obj);
+        shown->model = model;
+        shown->alpha = alpha;
+        return obj;
+    };
+
+    // What the renderer's shortcuts save: frames with them off and on.
+    {
+        // A solid block at the buffer's capacity, seen across a corner.
+        VoxelModel block = Block(GraphicsSystem::kVoxelCapacity);
+        const GameObject shown = show(&block, {0, 0, 0}, 1.0f);
+        eye->position = {95, 80, 125};
+        eye->orientation = LookAt(eye->position, {0, 0, 0});
+        CompareShortcuts(graphics, "solid", 5);
+        om.DeleteObject(shown);
+        om.DelayedDestruction();
+    }
+    {
+        // The sample game's village from its opening view.
+        const std::string models = core.GetResourcePath("Models/");
+        std::vector<GameObject> village = {
+            show(graphics.GetModel(models + "ground.vxm"), {0, -1, 0}, 1.0f),
+            show(graphics.GetModel(models + "house.vxm"), {-5, 0, -4}, 1.0f),
+            show(graphics.GetModel(models + "tree.vxm"), {4, 0, -7}, 1.0f),
+            show(graphics.GetModel(models + "tree.vxm"), {8, 0, -2}, 1.0f),
+            show(graphics.GetModel(models + "tree.vxm"), {-10, 0, 5}, 1.0f),
+            show(graphics.GetModel(models + "crystal.vxm"), {5, 0, 5}, 0.6f)};
+        for (const glm::vec3 crate :
+             {glm::vec3(-1, 0, 2), glm::vec3(-2, 0, 2), glm::vec3(-1.5f, 1, 2)}) {
+            const GameObject obj = om.NewObject();
+            ObjectManager::AddComponent<TransformComponent>(obj)->position = crate;
+            ObjectManager::AddComponent<VoxelComponent>(obj)->color = {0.55f, 0.38f, 0.2f, 1};
+            village.push_back(obj);
+        }
+        const float pitch = 20 * 3.14159265f / 360;
+        eye->position = {0, 9, 24};
+        eye->orientation = glm::quat(std::cos(pitch), std::sin(pitch), 0, 0);
+        CompareShortcuts(graphics, "village", 30);
+        for (const GameObject& obj : village)
+            om.DeleteObject(obj);
+        om.DelayedDestruction();
+    }
+    {
+        // 100,000 single voxels strewn through a box 200 to 320 units ahead, all in view and
+        // a few pixels each: the cost is in vertices and triangles, not in pixels.
+        std::vector<GameObject> scattered;
+        for (int i = 0; i < 100000; ++i) {
+            const GameObject obj = om.NewObject();
+            ObjectManager::AddComponent<TransformComponent>(obj)->position = {
+                float(std::rand() % 1200) / 10.0f - 60.0f, float(std::rand() % 800) / 10.0f - 40.0f,
+                -float(std::rand() % 1200) / 10.0f - 200.0f};
+            ObjectManager::AddComponent<VoxelComponent>(obj)->color = {
+                float(std::rand() % 256) / 255.0f, 0.5f, 0.3f, 1.0f};
+            scattered.push_back(obj);
+        }
+        eye->position = {0, 0, 0};
+        eye->orientation = glm::quat(1, 0, 0, 0);
+        CompareShortcuts(graphics, "scattered", 9);
+        for (const GameObject& obj : scattered)
+            om.DeleteObject(obj);
+        om.DelayedDestruction();
+    }
+
+    if (shortcutsOnly)
+        return 0;
+
+    // The engine against bare GL doing the same work: the plain way, every voxel and face.
+    graphics.plainVoxels = true;
     const GameObject shown = om.NewObject();
     ObjectManager::AddComponent<TransformComponent>(shown);
     VoxelModelComponent* component = ObjectManager::AddComponent<VoxelModelComponent>(shown);
@@ -313,6 +419,7 @@ int main() {
         std::fflush(stdout);
         component->model = nullptr;
     }
+    graphics.plainVoxels = false;
 
     // BM_DebugLines/12000: one debug-draw message of 12,000 lines in an
     // otherwise empty frame, batched against one immediate-mode draw per line.

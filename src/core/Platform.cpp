@@ -105,6 +105,19 @@ bool IsWindowLost(std::string* reason) {
     return watched.lost;
 }
 
+bool CheckWatchedWindow() {
+    WatchedWindow& watched = Watched();
+    if (watched.lost)
+        return false;
+    Display* display = GetDisplay();
+    if (!display || !watched.installed || watched.window == 0)
+        return true;
+    // The reply waits for the error, if any, which marks the window lost.
+    XWindowAttributes attributes;
+    XGetWindowAttributes(display, watched.window, &attributes);
+    return !watched.lost;
+}
+
 bool ShowErrorBox(const char* title, const char* text) {
     std::fprintf(stderr, "[%s] %s\n", title, text);
     std::fflush(stderr);

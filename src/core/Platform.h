@@ -39,5 +39,10 @@ bool GetClientSize(sf::WindowHandle window, unsigned& width, unsigned& height);
 void WatchWindow(sf::WindowHandle window);
 // Whether the watched window is gone; `reason` gets the X error that said so.
 bool IsWindowLost(std::string* reason = nullptr);
+// Asks the display server whether the watched window still exists (one round trip) and
+// marks it lost if not. True while it exists or when no window is watched. Drawing into a
+// window that is already gone damages the software rasteriser's memory, so the renderer
+// asks before each frame rather than learn it from the drawing's own errors.
+bool CheckWatchedWindow();
 
 } // namespace Platform

@@ -1,14 +1,21 @@
 #include "graphics/GraphicsSystem.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <optional>
 
 #include <GL/glew.h>
 #include <SFML/Graphics/Image.hpp>
+#include <glm/mat4x4.hpp>
+#include <glm/matrix.hpp>
 
 #include "core/ListeningSystem.h"
 #include "core/Path.h"
+#include "core/Platform.h"
 #include "graphics/CameraComponent.h"
 #include "graphics/SpritePasses.h"
 #include "messaging/Message.h"
@@ -17,10 +24,12 @@
 #include "objects/ComponentFactory.h"
 #include "tools/AntBarSystem.h"
 #include "voxels/CubeGeometry.h"
+#include "voxels/VoxelGatherer.h"
 
 namespace {
 
 constexpr GLsizei kCubeVertices = 36;
+constexpr GLsizei kFacePairVertices = 18;
 // Each record is three RGBA32F texels.
 constexpr std::size_t kTexelsPerVoxel = 3;
 
@@ -61,6 +70,8 @@ class SavedBindings {
 
 GraphicsSystem::GraphicsSystem(MessageManager& messages) : messages(&messages) {
     StartListening(messages, this);
+    const char* plain = std::getenv("MARROWVALE_PLAIN_VOXELS");
+    plainVoxels = plain != nullptr && std::strcmp(plain, "1") == 0;
 }
 
 GraphicsSystem::~GraphicsSystem() {
@@ -147,7 +158,33 @@ bool GraphicsSystem::BuildPrograms(std::string& missingFile) {
         std::fprintf(stderr, "GraphicsSystem: %s\n", error.message.c_str());
         return false;
     }
+    BuildFacesProgram(folder);
     return true;
+}
+
+void GraphicsSystem::BuildFacesProgram(const std::string& folder) {
+    // Without it every frame is drawn the plain way, which looks the same.
+    try {
+        voxelFacesProgram.AddShader(folder + "voxelFaces.vs");
+        voxelFacesProgram.AddShader(folder + "constAmbient.fs");
+        voxelFacesProgram.Link();
+        voxelFacesProgram.AddUniform("modelViewMatrix");
+        voxelFacesProgram.AddUniform("perspectiveMatrix");
+        voxelFacesProgram.AddUniform("voxelDataBuffer");
+        voxelFacesProgram.AddUniform("cameraPosition");
+        voxelFacesProgram.AddUniform("facePairs");
+        const CubeFacePairs pairs = MakeCubeFacePairs();
+        glUseProgram(voxelFacesProgram.GetProgram());
+        glUniform3fv(voxelFacesProgram.GetUniformLocation("facePairs"), 72, &pairs.positions[0][0]);
+        glUseProgram(0);
+        facesReady = true;
+    } catch (const ShaderException& error) {
+        std::fprintf(stderr, "GraphicsSystem: %s; all faces of voxels are drawn\n",
+                     error.message.c_str());
+    } catch (const ShaderProgramException& error) {
+        std::fprintf(stderr, "GraphicsSystem: %s; all faces of voxels are drawn\n",
+                     error.message.c_str());
+    }
 }
 
 void GraphicsSystem::ApplyState() {
@@ -191,6 +228,10 @@ void GraphicsSystem::CreateCube() {
                           reinterpret_cast<const void*>(static_cast<std::uintptr_t>(half)));
     glBindBuffer(GL_ARRAY_BUFFER, 0);
     glBindVertexArray(0);
+
+    // The camera-facing draw reads its corners from a uniform and needs no attributes, but
+    // a vertex array must be bound to draw.
+    glGenVertexArrays(1, &facePairsVertexArray);
 }
 
 void GraphicsSystem::DeleteBuffers() {
@@ -198,6 +239,8 @@ void GraphicsSystem::DeleteBuffers() {
     // before anything was created and after the context changed.
     glDeleteVertexArrays(1, &cubeVertexArray);
     glDeleteBuffers(1, &cubeVertexBuffer);
+    glDeleteVertexArrays(1, &facePairsVertexArray);
+    facePairsVertexArray = 0;
     glDeleteTextures(1, &voxelDataTexture);
     glDeleteBuffers(1, &voxelDataBuffer);
     cubeVertexArray = cubeVertexBuffer = voxelDataTexture = voxelDataBuffer = 0;
@@ -207,8 +250,12 @@ void GraphicsSystem::DeleteBuffers() {
 void GraphicsSystem::Update(float) {
     // Everything but GL also runs without a context, so the camera, the matrices and the
     // instance array that scripts and tools read stay current.
+    // A window destroyed by another program has no drawable left: the software rasteriser
+    // would draw into a buffer of size 0 and damage its heap. The window system ends the
+    // game once it is lost; until then frames are only computed.
+    const bool drawable = glReady && Platform::CheckWatchedWindow();
     std::optional<SavedBindings> bindings;
-    if (glReady) {
+    if (drawable) {
         glPushAttrib(GL_ALL_ATTRIB_BITS);
         glPushClientAttrib(GL_CLIENT_ALL_ATTRIB_BITS);
         bindings.emplace();
@@ -224,9 +271,13 @@ void GraphicsSystem::Update(float) {
         PerspectiveMatrix(static_cast<float>(viewportWidth) / static_cast<float>(viewportHeight)));
     ChooseCamera();
 
-    VoxelGatherer(voxelInstances, transparentVoxels).GatherScene();
+    transparentVoxels.useTree = plainVoxels;
+    VoxelGatherer gatherer(voxelInstances, transparentVoxels,
+                           plainVoxels ? nullptr : &visibleVoxels);
+    gatherer.GatherScene();
+    firstBlendedVoxel = gatherer.FirstBlended();
 
-    if (drawing && sceneReady) {
+    if (drawing && sceneReady && drawable) {
         DrawVoxels();
         DrawSprites();
         if (activeCamera != nullptr)
@@ -235,16 +286,16 @@ void GraphicsSystem::Update(float) {
 
     messages->Broadcast(MessageManager::kAllGroups,
                         MessagePointer(TryCreateMessage<DebugDrawMessage>()), 0.0f);
-    if (glReady)
+    if (drawable)
         debugLines.Draw(modelViewStack.Top(), projectionStack.Top());
     else
         debugLines.Clear();
 
-    if (drawTweakBar && glReady)
+    if (drawTweakBar && drawable)
         if (AntBarSystem* panels = Core::Instance().AntBarSystem_)
             panels->Draw();
 
-    if (glReady) {
+    if (drawable) {
         bindings->Restore();
         glPopClientAttrib();
         glPopAttrib();
@@ -265,9 +316,18 @@ void GraphicsSystem::ChooseCamera() {
 }
 
 void GraphicsSystem::DrawVoxels() {
-    glUseProgram(voxelProgram.GetProgram());
-    voxelProgram.SetUniformMatrix4("modelViewMatrix", modelViewStack.Top());
-    voxelProgram.SetUniformMatrix4("perspectiveMatrix", projectionStack.Top());
+    // The camera's place in the world, for choosing the faces towards it. A view that
+    // cannot be inverted gives no place, and the frame draws every face.
+    const glm::dvec4 eye = glm::inverse(glm::dmat4(modelViewStack.Top()))[3];
+    const bool facesOnly = !plainVoxels && facesReady && std::isfinite(eye.x) &&
+                           std::isfinite(eye.y) && std::isfinite(eye.z);
+    ShaderProgram& program = facesOnly ? voxelFacesProgram : voxelProgram;
+    glUseProgram(program.GetProgram());
+    program.SetUniformMatrix4("modelViewMatrix", modelViewStack.Top());
+    program.SetUniformMatrix4("perspectiveMatrix", projectionStack.Top());
+    if (facesOnly)
+        glUniform3f(program.GetUniformLocation("cameraPosition"), static_cast<float>(eye.x),
+                    static_cast<float>(eye.y), static_cast<float>(eye.z));
 
     const std::size_t count = voxelInstances.size();
     if (count > voxelCapacity)
@@ -279,9 +339,22 @@ void GraphicsSystem::DrawVoxels() {
                         voxelInstances.data());
         glActiveTexture(GL_TEXTURE0);
         glBindTexture(GL_TEXTURE_BUFFER, voxelDataTexture);
-        voxelProgram.SetTextureUnit("voxelDataBuffer");
-        glBindVertexArray(cubeVertexArray);
-        glDrawArraysInstanced(GL_TRIANGLES, 0, kCubeVertices, static_cast<GLsizei>(count));
+        program.SetTextureUnit("voxelDataBuffer");
+        if (facesOnly) {
+            glBindVertexArray(facePairsVertexArray);
+            const auto solid = static_cast<GLsizei>(std::min(firstBlendedVoxel, count));
+            if (solid > 0) {
+                glDisable(GL_BLEND);
+                glDrawArrays(GL_TRIANGLES, 0, kFacePairVertices * solid);
+                glEnable(GL_BLEND);
+            }
+            if (static_cast<std::size_t>(solid) < count)
+                glDrawArrays(GL_TRIANGLES, kFacePairVertices * solid,
+                             kFacePairVertices * (static_cast<GLsizei>(count) - solid));
+        } else {
+            glBindVertexArray(cubeVertexArray);
+            glDrawArraysInstanced(GL_TRIANGLES, 0, kCubeVertices, static_cast<GLsizei>(count));
+        }
         glBindTexture(GL_TEXTURE_BUFFER, 0);
         glBindBuffer(GL_TEXTURE_BUFFER, 0);
         glBindVertexArray(0);
@@ -333,7 +406,7 @@ void GraphicsSystem::HandleMessage(const MessagePointer& message) {
         break;
     }
     case MID_QuittingMessage:
-        transparentVoxels.clear();
+        transparentVoxels.Clear();
         break;
     default:
         break;

@@ -15,7 +15,8 @@
 #include "graphics/ShaderProgram.h"
 #include "graphics/Texture.h"
 #include "messaging/MessageListener.h"
-#include "voxels/VoxelGatherer.h"
+#include "voxels/SeeThroughVoxels.h"
+#include "voxels/VisibleVoxelCache.h"
 #include "voxels/VoxelInstance.h"
 #include "voxels/VoxelModel.h"
 
@@ -60,16 +61,25 @@ class GraphicsSystem : public Core::System, public MessageListener {
 
     bool drawTweakBar = true;
     bool drawing = true;
+    // Draws voxels the plain way: every voxel of every model, all six faces of each cube,
+    // see-through voxels ordered by a tree. The picture is the same; the switch is there to
+    // prove it and to measure the difference. Set at start-up by the environment variable
+    // MARROWVALE_PLAIN_VOXELS=1.
+    bool plainVoxels = false;
     std::uint32_t viewportWidth = 1280;
     std::uint32_t viewportHeight = 800;
     ShaderProgram voxelProgram;
     ShaderProgram spriteProgram;
+    // voxelFaces.vs + constAmbient.fs: only the faces towards the camera.
+    ShaderProgram voxelFacesProgram;
     std::vector<VoxelInstance> voxelInstances;
-    TransparentVoxelSet transparentVoxels;
+    SeeThroughVoxels transparentVoxels;
+    VisibleVoxelCache visibleVoxels;
     std::uint32_t voxelDataBuffer = 0;
     std::uint32_t voxelDataTexture = 0;
     std::uint32_t cubeVertexArray = 0;
     std::uint32_t cubeVertexBuffer = 0;
+    std::uint32_t facePairsVertexArray = 0;
     std::map<std::string, Texture> textureCache;
     std::map<std::string, VoxelModel> modelCache;
     MatrixStack modelViewStack;
@@ -86,6 +96,7 @@ class GraphicsSystem : public Core::System, public MessageListener {
   private:
     // On failure `missingFile` names a shader file that could not be opened, if any.
     bool BuildPrograms(std::string& missingFile);
+    void BuildFacesProgram(const std::string& folder);
     void ApplyState();
     void CreateVoxelStore();
     void CreateCube();
@@ -102,6 +113,10 @@ class GraphicsSystem : public Core::System, public MessageListener {
     bool sceneReady = false;
     std::size_t voxelCapacity = kVoxelCapacity;
     bool overCapacityNoted = false;
+    // The camera-facing shader built; a game's own shader folder may not have it.
+    bool facesReady = false;
+    // This frame's records before this index need no blending.
+    std::size_t firstBlendedVoxel = 0;
     // Textures asked for before GL was up; uploaded by Initialize.
     std::vector<Texture*> pendingUploads;
 };

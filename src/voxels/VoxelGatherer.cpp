@@ -1,8 +1,11 @@
 #include "voxels/VoxelGatherer.h"
 
+#include <algorithm>
+
 #include "graphics/Projection.h"
 #include "graphics/TransformComponent.h"
 #include "objects/ComponentFactory.h"
+#include "voxels/VisibleVoxelCache.h"
 #include "voxels/VoxelComponent.h"
 #include "voxels/VoxelModel.h"
 #include "voxels/VoxelModelComponent.h"
@@ -21,31 +24,50 @@ const TransformComponent& TransformOf(std::uint32_t id) {
     return transform != nullptr ? *transform : kDefault;
 }
 
+// Every voxel of the model, or only those listed.
+class VoxelRange {
+  public:
+    VoxelRange(const std::vector<VoxelInstance>& voxels, const std::vector<std::uint32_t>* only)
+        : voxels(voxels), only(only) {}
+
+    template <class Visit> void ForEach(Visit&& visit) const {
+        if (only == nullptr)
+            for (const VoxelInstance& voxel : voxels)
+                visit(voxel);
+        else
+            for (const std::uint32_t index : *only)
+                visit(voxels[index]);
+    }
+
+  private:
+    const std::vector<VoxelInstance>& voxels;
+    const std::vector<std::uint32_t>* only;
+};
+
 template <class Sink>
 void EmitModel(const VoxelModelComponent& component, const TransformComponent& transform,
-               Sink&& emit) {
-    const std::vector<VoxelInstance>& voxels = component.model->voxels;
+               const VoxelRange& voxels, Sink&& emit) {
     const glm::vec3 translation = transform.position + component.originOffset;
     const float alpha = component.alpha;
     VoxelInstance record;
     if (component.oriented) {
         const glm::mat4 rotation = RotationMatrix(transform.orientation);
         record.orientation = QuatAsXYZW(transform.orientation);
-        for (const VoxelInstance& voxel : voxels) {
+        voxels.ForEach([&](const VoxelInstance& voxel) {
             record.color =
                 glm::vec4(voxel.color.r, voxel.color.g, voxel.color.b, voxel.color.a * alpha);
             const glm::vec4 p = rotation * voxel.position;
             record.position = glm::vec4(glm::vec3(p) + translation, p.w);
             emit(record);
-        }
+        });
     } else {
         record.orientation = glm::vec4(0.0f, 0.0f, 0.0f, 1.0f);
-        for (const VoxelInstance& voxel : voxels) {
+        voxels.ForEach([&](const VoxelInstance& voxel) {
             record.color =
                 glm::vec4(voxel.color.r, voxel.color.g, voxel.color.b, voxel.color.a * alpha);
             record.position = glm::vec4(glm::vec3(voxel.position) + translation, voxel.position.w);
             emit(record);
-        }
+        });
     }
 }
 
@@ -53,7 +75,8 @@ void EmitModel(const VoxelModelComponent& component, const TransformComponent& t
 
 void VoxelGatherer::Clear() {
     instances.clear();
-    transparent.clear();
+    transparent.Clear();
+    firstBlended = SIZE_MAX;
 }
 
 void VoxelGatherer::AddVoxel(const VoxelComponent& voxel, const TransformComponent& transform) {
@@ -62,25 +85,31 @@ void VoxelGatherer::AddVoxel(const VoxelComponent& voxel, const TransformCompone
     record.position = glm::vec4(transform.position, 1.0f);
     record.orientation = QuatAsXYZW(transform.orientation);
     if (voxel.color.a == 1.0f)
-        instances.push_back(record);
+        AddOpaque(record);
     else
-        transparent.insert(record);
+        transparent.Add(record);
 }
 
 void VoxelGatherer::AddModel(const VoxelModelComponent& component,
                              const TransformComponent& transform) {
     if (!component.visible || component.model == nullptr)
         return;
-    if (component.alpha == 1.0f)
-        EmitModel(component, transform,
-                  [this](const VoxelInstance& record) { instances.push_back(record); });
-    else
-        EmitModel(component, transform,
-                  [this](const VoxelInstance& record) { transparent.insert(record); });
+    const std::vector<VoxelInstance>& voxels = component.model->voxels;
+    if (component.alpha == 1.0f) {
+        // Drawn opaque, so the voxels the cache finds enclosed can be left out.
+        const std::vector<std::uint32_t>* only =
+            visible != nullptr ? visible->Find(*component.model) : nullptr;
+        EmitModel(component, transform, VoxelRange(voxels, only),
+                  [this](const VoxelInstance& record) { AddOpaque(record); });
+    } else {
+        EmitModel(component, transform, VoxelRange(voxels, nullptr),
+                  [this](const VoxelInstance& record) { transparent.Add(record); });
+    }
 }
 
 void VoxelGatherer::Finish() {
-    instances.insert(instances.end(), transparent.begin(), transparent.end());
+    firstBlended = std::min(firstBlended, instances.size());
+    transparent.AppendInDrawOrder(instances);
 }
 
 void VoxelGatherer::GatherScene() {
@@ -92,4 +121,6 @@ void VoxelGatherer::GatherScene() {
             AddModel(component, TransformOf(component.owner.id));
         });
     Finish();
+    if (visible != nullptr)
+        visible->EndFrame();
 }

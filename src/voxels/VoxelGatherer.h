@@ -1,25 +1,27 @@
 #pragma once
 
-#include <set>
+#include <cstddef>
+#include <cstdint>
 #include <vector>
 
+#include "voxels/SeeThroughVoxels.h"
 #include "voxels/VoxelInstance.h"
 
 class TransformComponent;
+class VisibleVoxelCache;
 class VoxelComponent;
 class VoxelModelComponent;
 
-// See-through voxels in draw order (ascending y, z, x; equal ones in gathering order).
-using TransparentVoxelSet = std::multiset<VoxelInstance, TransparentVoxelOrder>;
-
 // Builds a frame's voxel instance array on the CPU; no GL is involved, so the cost of a
 // frame's gathering can be measured on its own. Opaque records are appended in gathering
-// order; see-through ones go to the set and are appended after all opaque ones by
-// Finish(), so they blend over what lies behind them.
+// order; see-through ones are collected and appended after all opaque ones by Finish(),
+// so they blend over what lies behind them.
 class VoxelGatherer {
   public:
-    VoxelGatherer(std::vector<VoxelInstance>& instances, TransparentVoxelSet& transparent)
-        : instances(instances), transparent(transparent) {}
+    // With a cache, opaque models leave out the voxels the cache finds enclosed.
+    VoxelGatherer(std::vector<VoxelInstance>& instances, SeeThroughVoxels& transparent,
+                  VisibleVoxelCache* visible = nullptr)
+        : instances(instances), transparent(transparent), visible(visible) {}
 
     // Empties both containers; their storage is kept for the next frame.
     void Clear();
@@ -33,14 +35,27 @@ class VoxelGatherer {
     // added after the rotation.
     void AddModel(const VoxelModelComponent& component, const TransformComponent& transform);
 
-    // Appends the see-through records to the instance array.
+    // Appends the see-through records to the instance array, in draw order.
     void Finish();
 
     // The whole frame: Clear, every attached VoxelComponent then every attached
     // VoxelModelComponent in object-id order, Finish.
     void GatherScene();
 
+    // After Finish: the index of the first record whose alpha is not exactly 1.0 or that is
+    // see-through; records before it can be drawn without blending, which gives the same
+    // pixels (an alpha of 1 keeps nothing of what lies behind) for less work.
+    std::size_t FirstBlended() const { return firstBlended; }
+
   private:
+    void AddOpaque(const VoxelInstance& record) {
+        if (record.color.a != 1.0f && firstBlended > instances.size())
+            firstBlended = instances.size();
+        instances.push_back(record);
+    }
+
     std::vector<VoxelInstance>& instances;
-    TransparentVoxelSet& transparent;
+    SeeThroughVoxels& transparent;
+    VisibleVoxelCache* visible;
+    std::size_t firstBlended = SIZE_MAX;
 };

@@ -1,6 +1,7 @@
 #include "voxels/VoxelModel.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cmath>
@@ -119,6 +120,7 @@ bool VoxelModel::LoadFromFile(const std::string& fileName) {
             return false;
         }
         voxels = std::move(loaded);
+        MarkChanged();
         return true;
     }
 
@@ -165,6 +167,7 @@ bool VoxelModel::LoadFromFile(const std::string& fileName) {
                   << ".\n";
     }
     voxels = std::move(loaded);
+    MarkChanged();
     return true;
 }
 
@@ -260,6 +263,7 @@ void VoxelModel::AddVoxel(const glm::vec3& position, const glm::vec4& color) {
     voxel.color = color;
     voxel.position = glm::vec4(position, 1.0f);
     voxels.push_back(voxel);
+    MarkChanged();
 }
 
 void VoxelModel::SetVoxel(std::size_t index, const glm::vec3& position, const glm::vec4& color) {
@@ -267,11 +271,13 @@ void VoxelModel::SetVoxel(std::size_t index, const glm::vec3& position, const gl
     voxels[index].color = color;
     voxels[index].position = glm::vec4(position, 1.0f);
     voxels[index].orientation = glm::vec4(0.0f, 0.0f, 0.0f, 1.0f);
+    MarkChanged();
 }
 
 void VoxelModel::RemoveVoxel(std::size_t index) {
     CheckIndex(index);
     voxels.erase(voxels.begin() + static_cast<std::ptrdiff_t>(index));
+    MarkChanged();
 }
 
 const VoxelInstance& VoxelModel::GetVoxel(std::size_t index) const {
@@ -333,6 +339,12 @@ void VoxelModel::RandomizeSaturation(const glm::vec3& color, int min, int max) {
     const RandomBrightness brightness(color, min, max);
     for (VoxelInstance& voxel : voxels)
         voxel.color = brightness.Next();
+    MarkChanged(); // colours decide which voxels are opaque
+}
+
+std::uint64_t VoxelModel::NextRevision() {
+    static std::atomic<std::uint64_t> next{1};
+    return next.fetch_add(1, std::memory_order_relaxed);
 }
 
 glm::vec3 VoxelModel::GetHalfExtents() const {

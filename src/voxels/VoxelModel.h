@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <utility>
 #include <vector>
@@ -65,7 +66,10 @@ class VoxelModel {
     void RemoveVoxel(std::size_t index);
     const VoxelInstance& GetVoxel(std::size_t index) const;
     std::size_t GetVoxelCount() const { return voxels.size(); }
-    void Clear() { voxels.clear(); }
+    void Clear() {
+        voxels.clear();
+        MarkChanged();
+    }
 
     // Gives every voxel the hue and saturation of color (r, g, b in [0, 1]) and a random
     // brightness drawn with rand() in [min, max) on a 0-255 scale; voxels become opaque.
@@ -75,13 +79,22 @@ class VoxelModel {
     // -3.4028235e38 on every axis.
     glm::vec3 GetHalfExtents() const;
 
+    // Caches derived from the voxels (the renderer's list of voxels that can be seen)
+    // compare this number with the one they were built from. Every change gets a number no
+    // model has had before, so a cache can never mistake one model, or one state of it,
+    // for another. Whatever edits `voxels` in place calls MarkChanged() afterwards.
+    std::uint64_t GetRevision() const { return revision; }
+    void MarkChanged() { revision = NextRevision(); }
+
     std::vector<VoxelInstance> voxels;
 
   private:
     void CheckIndex(std::size_t index) const;
+    static std::uint64_t NextRevision();
 
     bool shared = false;
     std::size_t holders = 0;
+    std::uint64_t revision = NextRevision();
 };
 
 // The colour rule of RandomizeSaturation, shared with the single-voxel component: the

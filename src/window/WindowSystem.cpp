@@ -280,7 +280,8 @@ void WindowSystem::OnGainedFocus() {
 }
 
 void WindowSystem::HandleMessage(const MessagePointer& message) {
-    if (message->id == MID_DebugDrawMessage && debugDraw && IsOpen())
+    // Nothing is drawn into a window another program destroyed (see IsWindowLost).
+    if (message->id == MID_DebugDrawMessage && debugDraw && IsOpen() && !Platform::IsWindowLost())
         DrawClickBoxOutlines();
 }
 

@@ -40,7 +40,7 @@ class Gathering : public ::testing::Test {
 
     ObjectManager om;
     std::vector<VoxelInstance> instances;
-    TransparentVoxelSet transparent;
+    SeeThroughVoxels transparent;
     VoxelGatherer gatherer{instances, transparent};
 };
 
@@ -70,16 +70,19 @@ TEST_F(Gathering, OpaqueInGatheringOrderThenSeeThroughByYThenZThenX) {
     Model(nullptr, 1.0f);
     ObjectManager::RemoveComponent<VoxelModelComponent>(Model(&glass, 1.0f)->owner);
 
-    for (int frame = 0; frame < 2; ++frame) { // the containers start empty every frame
+    // The containers start empty every frame; sorted and tree-ordered frames agree.
+    for (int frame = 0; frame < 4; ++frame) {
+        transparent.useTree = frame % 2 == 1;
         gatherer.GatherScene();
         const std::vector<float> expected = {1, 2, 3, 4, 8, 10, 5, 6, 7};
         ASSERT_EQ(instances.size(), expected.size());
         for (std::size_t i = 0; i < expected.size(); ++i)
             EXPECT_EQ(instances[i].color.r, expected[i]) << "position " << i;
+        EXPECT_EQ(gatherer.FirstBlended(), 2u) << "the faint model's voxels need blending";
     }
     EXPECT_EQ(instances[2].color.a, 0.3f) << "per-voxel alpha of an opaque model is kept";
     EXPECT_EQ(instances[5].color.a, 0.5f) << "model alpha multiplies the voxel's";
-    EXPECT_EQ(transparent.size(), 5u);
+    EXPECT_EQ(transparent.Size(), 5u);
 }
 
 TEST_F(Gathering, ModelsRotateOnlyWhenOrientedAndSingleVoxelsTakeTheWholeTransform) {

@@ -1,0 +1,65 @@
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "voxels/SeeThroughVoxels.h"
+
+namespace {
+
+VoxelInstance Cell(float x, float y, float z) {
+    VoxelInstance v;
+    v.position = {x, y, z, 1.0f};
+    return v;
+}
+
+} // namespace
+
+// The sort must give exactly the tree's order, ties and odd values included: -0 equals 0,
+// NaNs equal each other and follow everything, infinities and tiny values in place.
+TEST(SeeThroughVoxels, SortedOrderIsTheTreesOrderForAnyCoordinates) {
+    const float values[] = {-1.0f,
+                            -0.0f,
+                            0.0f,
+                            0.5f,
+                            3.0f,
+                            1e-40f,
+                            -1e30f,
+                            std::numeric_limits<float>::infinity(),
+                            -std::numeric_limits<float>::infinity(),
+                            std::numeric_limits<float>::quiet_NaN(),
+                            -std::numeric_limits<float>::quiet_NaN()};
+    constexpr int kValues = sizeof values / sizeof values[0];
+    std::srand(3);
+    std::vector<VoxelInstance> records(5000);
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        records[i] = Cell(values[std::rand() % kValues], values[std::rand() % kValues],
+                          values[std::rand() % kValues]);
+        records[i].color.r = float(i); // a label: equal keys must keep the order they came in
+    }
+
+    SeeThroughVoxels sorted, tree;
+    tree.useTree = true;
+    std::vector<VoxelInstance> bySort(1, Cell(9, 9, 9)), byTree(1, Cell(9, 9, 9));
+    for (int frame = 0; frame < 2; ++frame) { // storage reused
+        sorted.Clear();
+        tree.Clear();
+        for (const VoxelInstance& record : records) {
+            sorted.Add(record);
+            tree.Add(record);
+        }
+        bySort.resize(1);
+        byTree.resize(1);
+        sorted.AppendInDrawOrder(bySort);
+        tree.AppendInDrawOrder(byTree);
+        ASSERT_EQ(bySort.size(), records.size() + 1) << "appended after what was there";
+        EXPECT_EQ(std::memcmp(bySort.data(), byTree.data(), bySort.size() * sizeof(VoxelInstance)),
+                  0);
+    }
+    sorted.Clear();
+    bySort.resize(1);
+    sorted.AppendInDrawOrder(bySort);
+    EXPECT_EQ(bySort.size(), 1u);
+}
