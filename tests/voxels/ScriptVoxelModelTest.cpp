@@ -110,4 +110,19 @@ TEST_F(ScriptVoxelModel, BuiltShownEditedSavedAndKeptAliveOnlyWhileHeld) {
     EXPECT_EQ(VoxelModel::GetSharedModelCount(), before);
     Frame();
     EXPECT_EQ(Drawn().width, 0);
+
+    // A solid block hides its centre voxel from the renderer; moving a neighbour away in
+    // place must show the centre at the next frame.
+    Eval("var cube = new VoxelModel(), front = 0;"
+         "for (var x = -1; x <= 1; ++x) for (var y = -1; y <= 1; ++y) for (var z = -1; z <= 1; "
+         "++z) {"
+         "  if (x == 0 && y == 0 && z == 1) front = cube.GetVoxelCount();"
+         "  cube.AddVoxel([x, y, z], x || y || z ? [0, 1, 0, 1] : [1, 0, 0, 1]); }"
+         "Show([0, 0, -2]).model = cube;");
+    Frame();
+    EXPECT_GT(Centre().g, 100);
+    Eval("cube.SetVoxel(front, [8, 8, -1], [0, 1, 0, 1]);");
+    Frame();
+    EXPECT_GT(Centre().r, 100) << "the uncovered centre voxel is drawn";
+    EXPECT_EQ(Centre().g, 0);
 }
