@@ -1240,7 +1240,7 @@ interface VoxelModel {
     /** () -> undefined */
     Clear(): void;
 }
-declare var VoxelModel: VoxelModel;
+declare var VoxelModel: VoxelModel & { new (): VoxelModel };
 
 interface VoxelModelComponent {
     /** VoxelModel (anything else: null) */

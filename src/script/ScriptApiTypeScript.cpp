@@ -96,7 +96,12 @@ std::string ApiReferenceTypeScript() {
         for (const Member& member : cls->Members())
             AddMember(out, member);
         out += "}\n";
-        out += std::string("declare var ") + cls->Name() + ": " + name + ";\n";
+        // The class object carries the members too, so `new` is added to it, not
+        // to the objects it makes.
+        out += std::string("declare var ") + cls->Name() + ": " + name;
+        if (cls->IsConstructible())
+            out += " & { new (): " + name + " }";
+        out += ";\n";
     }
     return out;
 }
