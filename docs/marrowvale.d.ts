@@ -715,6 +715,8 @@ interface ModelEditor extends GameState {
     Update(arg1: number): void;
     /** () -> undefined */
     Cleanup(): void;
+    /** string */
+    lastSavedModel: string;
 }
 declare var ModelEditor: ModelEditor;
 

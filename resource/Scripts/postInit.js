@@ -65,5 +65,6 @@ RunFile("../resource/Scripts/sampleSound.js");
 RunFile("../resource/Scripts/samplePanel.js");
 RunFile("../resource/Scripts/sampleConsole.js");
 RunFile("../resource/Scripts/sampleVox.js");
+RunFile("../resource/Scripts/sampleGallery.js");
 RunFile("../resource/Scripts/sampleWalker.js");
 RunFile("../resource/Scripts/sampleStart.js");

@@ -36,6 +36,8 @@
     // where they start, before they land.
     if (scene.well)
         Obstacle(scene.well);
+    if (scene.userModel)
+        Obstacle(scene.userModel);
     (scene.flowerBeds || []).forEach(function (bed) { Obstacle(bed); });
     if (scene.bodies)
         scene.bodies.crates.forEach(function (crate) { Obstacle(crate, [0.7, 0.7]); });

@@ -496,7 +496,20 @@ bool ModelEditor::WriteModel() {
         return false;
     }
     SetStatus("Saved " + name);
+    lastSavedModel = std::string(kDefaultResourceFolder) + "Models/" + name;
+    RefreshCachedModel(folder + name);
     return true;
+}
+
+void ModelEditor::RefreshCachedModel(const std::string& file) {
+    GraphicsSystem* graphics = Core::Instance().GraphicsSystem_;
+    if (graphics == nullptr)
+        return;
+    for (auto& [key, cached] : graphics->modelCache) {
+        std::error_code error;
+        if (std::filesystem::equivalent(ResolvePath(key), file, error))
+            cached.LoadFromFile(key);
+    }
 }
 
 bool ModelEditor::LoadSelectedModel() {

@@ -88,6 +88,9 @@ class ModelEditor : public GameState, public MessageListener {
     const std::string& GetStatus() const { return status; }
     // The game's Models folder, ending in a separator.
     static std::string GetModelsFolder();
+    // The game path ("../resource/Models/<name>.vxm") of the last model this editor
+    // saved, empty before the first save; a game can show the player's work with it.
+    const std::string& GetLastSavedModel() const { return lastSavedModel; }
 
     std::string fileName = "ModelName1";
     std::int32_t selectedModel = 0;
@@ -97,6 +100,10 @@ class ModelEditor : public GameState, public MessageListener {
 
   private:
     enum class Pending { None, Overwrite, NewModel };
+    // A model the game already shows from this file is read again in place.
+    static void RefreshCachedModel(const std::string& file);
+
+    std::string lastSavedModel;
 
     ModelEditor();
     ~ModelEditor() override;

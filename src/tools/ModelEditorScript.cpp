@@ -4,6 +4,10 @@
 
 namespace {
 using S = script::ScriptClass<ModelEditor>;
-const S modelEditorClass("ModelEditor", GameStateMembers<ModelEditor>(),
-                         GameStateOptions<ModelEditor>());
+const S
+    modelEditorClass("ModelEditor",
+                     GameStateMembers<ModelEditor>({
+                         S::Property<&ModelEditor::GetLastSavedModel, nullptr>("lastSavedModel"),
+                     }),
+                     GameStateOptions<ModelEditor>());
 } // namespace

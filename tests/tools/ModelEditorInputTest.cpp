@@ -22,6 +22,7 @@
 #include "tools/TweakBar.h"
 #include "tools/VolumeCreationState.h"
 #include "voxels/VoxelComponent.h"
+#include "voxels/VoxelModel.h"
 #include "window/WindowTestSupport.h"
 
 namespace {
@@ -232,6 +233,12 @@ TEST_F(ModelEditorInput, BuildSelectDragRecolourSaveAskAndLoadBack) {
     EXPECT_EQ(editor.GetAnchorIndex(), 0);
     EXPECT_EQ(editor.GetModelNames(), std::vector<std::string>{"sandwich.vxm"});
     EXPECT_EQ(editor.GetStatus(), "Saved sandwich.vxm");
+    EXPECT_EQ(editor.GetLastSavedModel(), "../resource/Models/sandwich.vxm");
+    // The game shows it from now on; a later save over it must reach what the game shows.
+    const VoxelModel* shown =
+        Core::Instance().GraphicsSystem_->GetModel(editor.GetLastSavedModel());
+    ASSERT_NE(shown, nullptr);
+    EXPECT_EQ(shown->voxels.size(), 2u);
 
     // Changed and saved again: asked first; "No" leaves the file as it was.
     Press("ModelEditor", "Create Voxel");
@@ -276,6 +283,11 @@ TEST_F(ModelEditorInput, BuildSelectDragRecolourSaveAskAndLoadBack) {
     EXPECT_TRUE(editor.GetVoxels().empty());
     EXPECT_EQ(editor.GetAnchorIndex(), -1);
     EXPECT_EQ(editor.GetSelectedIndex(), -1);
+    // Saved over with nothing left: the model the game shows follows the file.
+    editor.Save();
+    editor.AnswerYes();
+    EXPECT_EQ(editor.GetStatus(), "Saved sandwich.vxm");
+    EXPECT_TRUE(shown->voxels.empty());
 
     // A file that cannot be written is said so on the panel, and the old one stays.
     std::filesystem::create_directory(game.path / "Models" / "blocked.vxm");
