@@ -366,8 +366,7 @@ void ScriptHost::RunPendingJobs() {
     --scriptDepth;
 }
 
-bool ScriptHost::RunFile(const std::string& path) {
-    std::string source;
+bool ScriptHost::ReadScript(const std::string& path, std::string& source) {
     std::string problem;
     // Scripts name files "../resource/..."; with the game elsewhere they come from there.
     const std::string resolved = ResolvePath(path);
@@ -376,27 +375,20 @@ bool ScriptHost::RunFile(const std::string& path) {
         problem = "cannot open the script file (" + why + ")";
     else
         ReadFile(resolved, source, problem);
-    if (!problem.empty()) {
-        Report(path.c_str(), 0, 0, problem);
-        return false;
-    }
-    return Evaluate(source, path);
+    if (problem.empty())
+        return true;
+    Report(path.c_str(), 0, 0, problem);
+    return false;
+}
+
+bool ScriptHost::RunFile(const std::string& path) {
+    std::string source;
+    return ReadScript(path, source) && Evaluate(source, path);
 }
 
 bool ScriptHost::CheckFile(const std::string& path) {
     std::string source;
-    std::string problem;
-    const std::string resolved = ResolvePath(path);
-    std::string why;
-    if (!IsRegularFile(resolved, why))
-        problem = "cannot open the script file (" + why + ")";
-    else
-        ReadFile(resolved, source, problem);
-    if (!problem.empty()) {
-        Report(path.c_str(), 0, 0, problem);
-        return false;
-    }
-    return Run(source, path, 1, nullptr, ResultForm::CompileOnly);
+    return ReadScript(path, source) && Run(source, path, 1, nullptr, ResultForm::CompileOnly);
 }
 
 bool ScriptHost::Evaluate(const std::string& source, const std::string& fileName,

@@ -121,6 +121,8 @@ class ScriptHost {
         Entry& operator=(const Entry&) = delete;
 
       private:
+        // Reads a script file into source, or reports why it cannot and returns false.
+        bool ReadScript(const std::string& path, std::string& source);
         ScriptHost& host;
     };
 
@@ -144,6 +146,8 @@ class ScriptHost {
     static bool InitEngine();
 
   private:
+    // Reads a script file into source, or reports why it cannot and returns false.
+    bool ReadScript(const std::string& path, std::string& source);
     ScriptHost() = default;
     ScriptHost(const ScriptHost&) = delete;
     ScriptHost& operator=(const ScriptHost&) = delete;
