@@ -58,24 +58,6 @@ inline std::vector<std::int16_t> Tone(double seconds, unsigned rate, double ampl
     return out;
 }
 
-// What the wave backend mixed, read back with SFML's own reader.
-struct Wav {
-    unsigned channels = 0;
-    unsigned rate = 0;
-    std::vector<std::int16_t> samples; // interleaved
-
-    bool Read(const std::string& path) {
-        sf::InputSoundFile file;
-        if (!file.openFromFile(path))
-            return false;
-        channels = file.getChannelCount();
-        rate = file.getSampleRate();
-        samples.resize(std::size_t(file.getSampleCount()));
-        samples.resize(std::size_t(file.read(samples.data(), samples.size())));
-        return true;
-    }
-};
-
 inline void Wait(double seconds) {
     std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
 }
@@ -130,6 +112,8 @@ class SoundTest : public ScriptTest {
         SetResourceFolder("");
     }
 
+    // Runs statements that must not fail.
+    static void Run(const std::string& source) { EXPECT_EQ(ErrorOf(source), "") << source; }
     static SoundSystem& system() { return *Core::Instance().SoundSystem_; }
     std::filesystem::path Sound(const std::string& name) const {
         return folder.path / "Sounds" / name;

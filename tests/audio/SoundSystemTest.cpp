@@ -16,16 +16,14 @@ TEST_F(SoundSystemTest, EffectsNowSlotMusicAndPausingFollowTheirLifetimes) {
     WriteWav(Sound("long.wav"), 2, kRate, Tone(2.0, kRate, 0.5));
 
     // The same file twice is two effects, each with its own copy.
-    ASSERT_EQ(Eval("sound.PlaySound('long.wav', 70, false); sound.PlaySound('long.wav', 70, true);"
-                   "sound.PlaySound('short.wav', 70, false); sound.PlaySoundNow('short.wav', 40);"
-                   "'ok'"),
-              "ok");
+    Run("sound.PlaySound('long.wav', 70, false); sound.PlaySound('long.wav', 70, true);"
+        "sound.PlaySound('short.wav', 70, false); sound.PlaySoundNow('short.wav', 40);");
     EXPECT_EQ(system().GetSoundCount(), 3u);
     EXPECT_TRUE(system().HasNowSound());
 
     // Paused effects are kept; the short one and the now slot are not paused
     // (the slot never is) and finish.
-    ASSERT_EQ(Eval("sound.SetPauseAllSounds(true); 'ok'"), "ok");
+    Run("sound.SetPauseAllSounds(true);");
     Wait(0.4);
     system().Update(0.0f);
     EXPECT_EQ(system().GetSoundCount(), 3u) << "paused before it ended, so it is kept";
@@ -33,45 +31,42 @@ TEST_F(SoundSystemTest, EffectsNowSlotMusicAndPausingFollowTheirLifetimes) {
 
     // Resuming continues the paused ones; the short one then ends, and resuming
     // again, even before the update has released it, does not replay it.
-    ASSERT_EQ(Eval("sound.SetPauseAllSounds(false); 'ok'"), "ok");
+    Run("sound.SetPauseAllSounds(false);");
     Wait(0.3);
-    ASSERT_EQ(Eval("sound.SetPauseAllSounds(false); 'ok'"), "ok");
+    Run("sound.SetPauseAllSounds(false);");
     system().Update(0.0f);
     EXPECT_EQ(system().GetSoundCount(), 2u);
-    ASSERT_EQ(Eval("sound.SetPauseAllSoundsAndMusic(false); 'ok'"), "ok");
+    Run("sound.SetPauseAllSoundsAndMusic(false);");
     system().Update(0.0f);
     EXPECT_EQ(system().GetSoundCount(), 2u);
 
     // A new sound in the now slot takes it; effects muted start nothing.
-    ASSERT_EQ(Eval("sound.PlaySoundNow('long.wav', 40); sound.PlaySoundNow('short.wav', 40);"
-                   "sound.MuteAllSoundsAndMusic(); sound.PlaySound('short.wav', 100, true);"
-                   "sound.PlaySoundNow('long.wav', 40); 'ok'"),
-              "ok");
+    Run("sound.PlaySoundNow('long.wav', 40); sound.PlaySoundNow('short.wav', 40);"
+        "sound.MuteAllSoundsAndMusic(); sound.PlaySound('short.wav', 100, true);"
+        "sound.PlaySoundNow('long.wav', 40);");
     EXPECT_EQ(system().GetSoundCount(), 2u);
     Wait(0.3);
     system().Update(0.0f);
     EXPECT_FALSE(system().HasNowSound()) << "the short one took the slot and ended";
-    ASSERT_EQ(Eval("sound.UnmuteAllSoundsAndMusic(); 'ok'"), "ok");
+    Run("sound.UnmuteAllSoundsAndMusic();");
     EXPECT_EQ(system().GetSoundCount(), 2u);
 
     // StopMusic stops the streams of that file only; ended streams are released.
     WriteWav(Sound("a.wav"), 1, kRate, Tone(2.0, kRate, 0.5));
-    ASSERT_EQ(Eval("sound.PlayMusic('a.wav', 50, true); sound.PlayMusic('long.wav', 50, false);"
-                   "sound.PlayMusic('a.wav', 50, false); sound.PlayMusic('short.wav', 50, false);"
-                   "'ok'"),
-              "ok");
+    Run("sound.PlayMusic('a.wav', 50, true); sound.PlayMusic('long.wav', 50, false);"
+        "sound.PlayMusic('a.wav', 50, false); sound.PlayMusic('short.wav', 50, false);");
     EXPECT_EQ(system().GetMusicCount(), 4u);
     Wait(0.4);
     system().Update(0.0f);
     EXPECT_EQ(system().GetMusicCount(), 3u) << "the ended short one is released";
 
-    ASSERT_EQ(Eval("sound.StopMusic('a.wav'); 'ok'"), "ok");
+    Run("sound.StopMusic('a.wav');");
     EXPECT_EQ(system().GetMusicCount(), 1u) << "both streams of a.wav stopped, long.wav plays on";
-    ASSERT_EQ(Eval("sound.StopMusic('missing.wav'); sound.SetPauseAllMusic(true); 'ok'"), "ok");
+    Run("sound.StopMusic('missing.wav'); sound.SetPauseAllMusic(true);");
     Wait(0.1);
     system().Update(0.0f);
     EXPECT_EQ(system().GetMusicCount(), 1u) << "a paused stream is kept";
-    ASSERT_EQ(Eval("sound.StopAllMusic(); 'ok'"), "ok");
+    Run("sound.StopAllMusic();");
     EXPECT_EQ(system().GetMusicCount(), 0u);
 }
 
@@ -108,9 +103,7 @@ TEST_F(SoundSystemTest, UnplayableFilesAreReportedWithTheirPathAndLeaveNothingBe
     EXPECT_FALSE(system().HasNowSound());
     EXPECT_EQ(system().GetMusicCount(), 0u);
 
-    ASSERT_EQ(Eval("sound.PlaySound('liar.wav', 100, false); sound.PlayMusic('liar.wav', 100, "
-                   "false); 'ok'"),
-              "ok");
+    Run("sound.PlaySound('liar.wav', 100, false); sound.PlayMusic('liar.wav', 100, false);");
     EXPECT_EQ(system().GetSoundCount(), 1u);
     Wait(0.3);
     system().Update(0.0f);
@@ -120,9 +113,8 @@ TEST_F(SoundSystemTest, UnplayableFilesAreReportedWithTheirPathAndLeaveNothingBe
     // the device.
     WriteWav(Sound("ok.wav"), 1, kRate, tone);
     testing::internal::CaptureStderr();
-    ASSERT_EQ(Eval("sound.PlaySound('ok.wav', -5, false); sound.PlaySound('ok.wav', 1e9, false);"
-                   "sound.PlaySound('ok.wav', NaN, false); 'ok'"),
-              "ok");
+    Run("sound.PlaySound('ok.wav', -5, false); sound.PlaySound('ok.wav', 1e9, false);"
+        "sound.PlaySound('ok.wav', NaN, false);");
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
     EXPECT_EQ(system().GetSoundCount(), 3u);
 }
@@ -135,10 +127,9 @@ class SoundWithoutDevice : public SoundTest {
 TEST_F(SoundWithoutDevice, IsReportedOnceAndEveryPlayDoesNothing) {
     WriteWav(Sound("ok.wav"), 1, kRate, Tone(0.5, kRate, 0.5));
     testing::internal::CaptureStderr();
-    ASSERT_EQ(Eval("sound.PlaySound('ok.wav', 100, true); sound.PlaySoundNow('ok.wav', 100);"
-                   "sound.PlayMusic('ok.wav', 100, true); sound.PlaySound('ok.wav', 100, true);"
-                   "sound.MuteAllSoundsAndMusic(); sound.SetPauseAllSoundsAndMusic(false); 'ok'"),
-              "ok");
+    Run("sound.PlaySound('ok.wav', 100, true); sound.PlaySoundNow('ok.wav', 100);"
+        "sound.PlayMusic('ok.wav', 100, true); sound.PlaySound('ok.wav', 100, true);"
+        "sound.MuteAllSoundsAndMusic(); sound.SetPauseAllSoundsAndMusic(false);");
     system().Update(0.0f);
     const std::string said = testing::internal::GetCapturedStderr();
     EXPECT_EQ(system().GetSoundCount() + system().GetMusicCount(), 0u);

@@ -1,14 +1,12 @@
 #include <algorithm>
-#include <filesystem>
 #include <string>
-
-#include <unistd.h>
 
 #include <SFML/Graphics/Image.hpp>
 
 #include "graphics/CameraComponent.h"
 #include "graphics/GraphicsTestSupport.h"
 #include "messaging/MessageIdLog.h"
+#include "script/ScriptTestSupport.h"
 #include "voxels/VoxelComponent.h"
 #include "voxels/VoxelModel.h"
 #include "voxels/VoxelModelComponent.h"
@@ -159,10 +157,9 @@ TEST_F(GraphicsRender, BeforeInitializeASizeIsOnlyStoredAndTexturesOnlyMeasured)
     glGetIntegerv(GL_VIEWPORT, viewport);
     EXPECT_EQ(glm::ivec2(viewport[2], viewport[3]), glm::ivec2(80, 60));
 
-    const std::filesystem::path dir =
-        std::filesystem::temp_directory_path() / ("marrowvale-tex-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(dir);
-    const std::string file = (dir / "grid.png").string(), missing = (dir / "none.png").string();
+    const TempFolder dir;
+    const std::string file = (dir.path / "grid.png").string();
+    const std::string missing = (dir.path / "none.png").string();
     sf::Image image;
     image.create(2, 2, sf::Color::Black);
     image.setPixel(0, 0, sf::Color::Red); // top left
@@ -189,5 +186,4 @@ TEST_F(GraphicsRender, BeforeInitializeASizeIsOnlyStoredAndTexturesOnlyMeasured)
     ASSERT_TRUE(image.saveToFile(missing));
     EXPECT_EQ(graphics.GetTexture(missing), failed) << "a failure is cached, not retried";
     EXPECT_EQ(failed->name, 0u);
-    std::filesystem::remove_all(dir);
 }

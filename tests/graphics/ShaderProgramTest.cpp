@@ -2,13 +2,12 @@
 #include <fstream>
 #include <string>
 
-#include <unistd.h>
-
 #include <GL/glew.h>
 #include <gtest/gtest.h>
 
 #include "graphics/GlContext.h"
 #include "graphics/ShaderProgram.h"
+#include "script/ScriptTestSupport.h"
 
 namespace fs = std::filesystem;
 
@@ -31,10 +30,6 @@ class ShaderFiles : public GlTest {
         while (glGetError() != GL_NO_ERROR) {
         }
     }
-    void TearDown() override {
-        fs::remove_all(dir);
-        GlTest::TearDown();
-    }
     std::string Write(const std::string& name, const std::string& text) {
         fs::create_directories((dir / name).parent_path());
         std::ofstream(dir / name) << text;
@@ -55,7 +50,8 @@ class ShaderFiles : public GlTest {
     }
 
     std::string error;
-    const fs::path dir = fs::temp_directory_path() / ("shadertest-" + std::to_string(::getpid()));
+    const TempFolder folder;
+    const fs::path& dir = folder.path;
 };
 
 } // namespace
@@ -85,7 +81,7 @@ TEST_F(ShaderFiles, EngineShadersLinkAndUseTheEngineInputs) {
     EXPECT_EQ(glGetAttribLocation(sprite.GetProgram(), "texCoord"), 1);
 }
 
-TEST_F(ShaderFiles, StageComesFromVsOrFsAnywhereInTheName) {
+TEST_F(ShaderFiles, StageComesFromVsOrFsAnywhereInTheNameAndFailuresDumpTheInfoLog) {
     // Each program links only if its first file is taken as the vertex stage.
     for (const char* vertexFile : {"x.vs.fs", "stages.vs/a.glsl"}) {
         ShaderProgram program;
@@ -98,9 +94,8 @@ TEST_F(ShaderFiles, StageComesFromVsOrFsAnywhereInTheName) {
     neither.AddShader(Write("shader.glsl", kVertex));
     EXPECT_EQ(Link(neither), "");
     EXPECT_EQ(error, "Shader file must have extension .fs or .vs");
-}
 
-TEST_F(ShaderFiles, FailuresStopTheBuildAndDumpTheInfoLog) {
+    // Failures stop the build and dump the info log.
     ShaderProgram missing;
     const std::string first = Write("ok.vs", kVertex), absent = (dir / "missing.fs").string();
     missing.AddShader(first);

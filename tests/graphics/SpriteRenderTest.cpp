@@ -2,10 +2,7 @@
 // reading the frame's pixels back.
 
 #include <cmath>
-#include <filesystem>
 #include <string>
-
-#include <unistd.h>
 
 #include <SFML/Graphics/Image.hpp>
 #include <glm/gtc/quaternion.hpp>
@@ -14,6 +11,7 @@
 #include "graphics/CameraComponent.h"
 #include "graphics/GraphicsTestSupport.h"
 #include "graphics/SpriteComponent.h"
+#include "script/ScriptTestSupport.h"
 
 namespace {
 
@@ -25,12 +23,7 @@ class SpriteRender : public GraphicsTest {
         GraphicsTest::SetUp();
         if (IsSkipped() || HasFatalFailure())
             return;
-        std::filesystem::create_directories(dir);
         Initialize();
-    }
-    void TearDown() override {
-        std::filesystem::remove_all(dir);
-        GlTest::TearDown();
     }
 
     // A w x h image: the left half `left`, the right half `right`.
@@ -41,7 +34,7 @@ class SpriteRender : public GraphicsTest {
         for (unsigned x = w / 2; x < w && right != sf::Color::Transparent; ++x)
             for (unsigned y = 0; y < h; ++y)
                 image.setPixel(x, y, right);
-        const std::string file = (dir / name).string();
+        const std::string file = (folder.path / name).string();
         EXPECT_TRUE(image.saveToFile(file));
         return graphics.GetTexture(file);
     }
@@ -55,8 +48,7 @@ class SpriteRender : public GraphicsTest {
         return sprite;
     }
 
-    const std::filesystem::path dir = std::filesystem::temp_directory_path() /
-                                      ("marrowvale-sprites-" + std::to_string(::getpid()));
+    const TempFolder folder;
 };
 
 } // namespace
@@ -104,7 +96,7 @@ TEST_F(SpriteRender, LayersOpacityPlacementTurnsAndMirroring) {
     Frame();
     EXPECT_EQ(Drawn().width, 0);
     moved->visible = true;
-    moved->texture = graphics.GetTexture((dir / "missing.png").string());
+    moved->texture = graphics.GetTexture((folder.path / "missing.png").string());
     Frame();
     EXPECT_EQ(Drawn().width, 0) << "a texture that failed to load draws nothing";
 

@@ -206,29 +206,18 @@ TEST_F(Navigation, HandlesAreReusedOnceAndUnsafeCallsAreErrors) {
     Eval("WaypointManager.Delete(a)");
     EXPECT_EQ(Eval("Waypoints(c)"), "11 2 -4 | 17 2 2");
 
-    const auto error = [&](const std::string& call) {
-        const std::string text = ErrorOf(call);
-        return text.substr(text.find("Error"));
-    };
-    EXPECT_EQ(error("grid.ComputePath(0, 0, 10, 0)"),
-              "Error in PathfindingComponent.ComputePath: cell (10, 0) is outside the 10 x 8 grid "
-              "of object 0.");
-    EXPECT_EQ(error("grid.IsWall(-1, 0)"),
-              "Error in PathfindingComponent.IsWall: cell (-1, 0) is outside the 10 x 8 grid of "
-              "object 0.");
-    EXPECT_EQ(error("grid.SetWall(0, 8, true)"),
-              "Error in PathfindingComponent.SetWall: cell (0, 8) is outside the 10 x 8 grid of "
-              "object 0.");
-    EXPECT_EQ(error("grid.GetInterestObjectAtIndex(0)"),
-              "Error in PathfindingComponent.GetInterestObjectAtIndex: index 0 is not an interest "
-              "entry; object 0 has 0.");
-    EXPECT_EQ(error("grid.GetInterestNode(0.5, 0)"),
-              "Error in PathfindingComponent.GetInterestNode: index 0.5 is not an interest "
-              "entry; object 0 has 0.");
-    EXPECT_NE(error("WaypointManager.GetWaypoint(b, 2)").find("index 2 is not a waypoint"),
-              std::string::npos);
-    EXPECT_NE(error("WaypointManager.Size(WaypointArrayHandle)").find("WaypointArrayHandle"),
-              std::string::npos);
+    // Each refusal names the call, the value and the grid's object.
+    for (const auto& [call, says] : std::initializer_list<std::pair<const char*, const char*>>{
+             {"grid.ComputePath(0, 0, 10, 0)", "Error in PathfindingComponent.ComputePath: cell "
+                                               "(10, 0) is outside the 10 x 8 grid of object 0."},
+             {"grid.IsWall(-1, 0)", "IsWall: cell (-1, 0) is outside"},
+             {"grid.SetWall(0, 8, true)", "SetWall: cell (0, 8) is outside"},
+             {"grid.GetInterestObjectAtIndex(0)", "GetInterestObjectAtIndex: index 0 is not an "
+                                                  "interest entry; object 0 has 0."},
+             {"grid.GetInterestNode(0.5, 0)", "GetInterestNode: index 0.5 is not an interest"},
+             {"WaypointManager.GetWaypoint(b, 2)", "index 2 is not a waypoint"},
+             {"WaypointManager.Size(WaypointArrayHandle)", "WaypointArrayHandle"}})
+        EXPECT_NE(ErrorOf(call).find(says), std::string::npos) << call << ": " << ErrorOf(call);
     EXPECT_EQ(manager.SlotCount(), slots + 1); // refused calls stored nothing
 }
 

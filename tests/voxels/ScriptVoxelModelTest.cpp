@@ -1,10 +1,7 @@
 // Voxel models built by scripts: shown, edited while shown, saved, and kept alive by
 // whatever still shows them.
 
-#include <filesystem>
 #include <string>
-
-#include <unistd.h>
 
 #include "graphics/CameraComponent.h"
 #include "graphics/GraphicsTestSupport.h"
@@ -22,16 +19,10 @@ class ScriptVoxelModel : public GraphicsTest, protected ScriptRunner {
         if (IsSkipped() || HasFatalFailure())
             return;
         ASSERT_TRUE(host().Initialize());
-        std::filesystem::create_directories(dir);
-        Eval("var dir = '" + dir.string() + "/';");
-    }
-    void TearDown() override {
-        std::filesystem::remove_all(dir);
-        GraphicsTest::TearDown();
+        Eval("var dir = '" + folder.path.string() + "/';");
     }
 
-    const std::filesystem::path dir = std::filesystem::temp_directory_path() /
-                                      ("marrowvale-smodel-" + std::to_string(::getpid()));
+    TempFolder folder;
 };
 
 } // namespace

@@ -1,6 +1,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <set>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -9,9 +10,11 @@
 
 namespace {
 
-VoxelInstance Cell(float x, float y, float z) {
+// `tag` rides in the red channel so that the drawing order can be read back.
+VoxelInstance Cell(float x, float y, float z, float tag = 0.0f) {
     VoxelInstance v;
     v.position = {x, y, z, 1.0f};
+    v.color.r = tag;
     return v;
 }
 
@@ -62,4 +65,19 @@ TEST(SeeThroughVoxels, SortedOrderIsTheTreesOrderForAnyCoordinates) {
     bySort.resize(1);
     sorted.AppendInDrawOrder(bySort);
     EXPECT_EQ(bySort.size(), 1u);
+}
+
+// The gathering test covers y before z and ties keeping their order; here x as the last
+// key, -0 equal to +0, and NaN sorting last so that an ordered set stays consistent.
+TEST(TransparentVoxelOrder, XBreaksTiesZeroSignsAreEqualAndNaNSortsLast) {
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    std::multiset<VoxelInstance, TransparentVoxelOrder> set;
+    for (const VoxelInstance& v : {Cell(9, 1, 3, 1), Cell(1, 1, 3, 2), Cell(1, 1, -0.0f, 3),
+                                   Cell(1, 1, 0, 4), Cell(0, nan, 0, 5), Cell(0, 3, nan, 6),
+                                   Cell(0, nan, 0, 7), Cell(0, -3, 0, 8), Cell(0, 3, 0, 9)})
+        set.insert(v);
+    std::vector<float> tags;
+    for (const VoxelInstance& v : set)
+        tags.push_back(v.color.r);
+    EXPECT_EQ(tags, (std::vector<float>{8, 3, 4, 2, 1, 9, 6, 5, 7}));
 }

@@ -5,7 +5,6 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <limits>
 #include <string>
 #include <vector>
 
@@ -69,52 +68,27 @@ class VoxelModelFiles : public ::testing::Test {
 
 } // namespace
 
-TEST_F(VoxelModelFiles, RoundTripIsBitExactAndWritesExactlyTheFormat) {
-    const float nan = std::numeric_limits<float>::quiet_NaN();
-    const std::vector<float> floats = {1.0f, 0.5f,  0.25f,  1.0f, 0.0f,   -0.0f,  3.0f, 1.0f,
-                                       nan,  -0.0f, 1e-45f, 0.3f, -1e30f, 1e-30f, 0.1f, 7.5f};
+// Byte for byte the format is checked by replaying the fuzz corpus (odd floats, cut
+// records, huge counts, tiny files); here what the corpus cannot see.
+TEST_F(VoxelModelFiles, PathsReportsAllocationAndFailedSavesKeepWhatWasThere) {
     VoxelModel model;
-    model.voxels.resize(2);
-    for (int i = 0; i < 16; ++i)
-        (i % 8 < 4 ? model.voxels[i / 8].color : model.voxels[i / 8].position)[i % 4] = floats[i];
-    model.voxels[0].orientation = glm::vec4(0.3f, 0.1f, 0.2f, 0.9f);
-
-    // A backslash path, as scripts write them, lands in the folder.
+    model.voxels.resize(10); // 324 bytes
+    // A backslash path, as scripts write them, lands in the folder; no temporary file stays.
     ASSERT_TRUE(model.SaveToFile(dir.string() + "\\m.vxm"));
-    EXPECT_EQ(Read("m.vxm"), Encode(2, floats));
-    EXPECT_EQ(FilesInDir(), 1) << "no temporary file left behind";
+    EXPECT_EQ(Read("m.vxm").size(), 324u);
+    EXPECT_EQ(FilesInDir(), 1);
 
-    VoxelModel loaded;
-    ASSERT_TRUE(loaded.LoadFromFile((dir / "m.vxm").string()));
-    ASSERT_EQ(loaded.voxels.size(), 2u);
-    for (int i = 0; i < 16; ++i) {
-        const VoxelInstance& v = loaded.voxels[i / 8];
-        EXPECT_EQ(Bits((i % 8 < 4 ? v.color : v.position)[i % 4]), Bits(floats[i])) << i;
-    }
-    EXPECT_EQ(loaded.voxels[0].orientation, glm::vec4(0, 0, 0, 1));
-
-    // Empty model <-> the four-byte file 00 00 00 00.
-    ASSERT_TRUE(VoxelModel().SaveToFile((dir / "m.vxm").string()));
-    EXPECT_EQ(Read("m.vxm"), Bytes(4, 0));
-    ASSERT_TRUE(loaded.LoadFromFile((dir / "m.vxm").string()));
-    EXPECT_TRUE(loaded.voxels.empty());
-}
-
-TEST_F(VoxelModelFiles, ShortFilesLoadOnlyTheRecordsTheyHoldAndUnreadableOnesNothing) {
-    // Announces 5, holds 2 whole records and 12 bytes of a third.
+    // Announces 5, holds 2 whole records and 12 bytes of a third: loaded, and said so.
     std::vector<float> floats;
     for (int i = 1; i <= 19; ++i)
         floats.push_back(float(i));
     const std::string truncated = Write("short.vxm", Encode(5, floats));
-    VoxelModel model;
     testing::internal::CaptureStderr();
     ASSERT_TRUE(model.LoadFromFile(truncated));
     std::string report = testing::internal::GetCapturedStderr();
     EXPECT_NE(report.find(truncated), std::string::npos) << report;
     EXPECT_NE(report.find("announces 5 voxels but holds data for 2"), std::string::npos) << report;
-    ASSERT_EQ(model.voxels.size(), 3u);
-    EXPECT_EQ(model.voxels[2].color, glm::vec4(17, 18, 19, 0));
-    EXPECT_EQ(model.voxels[2].position, glm::vec4(0));
+    EXPECT_EQ(model.voxels.size(), 3u);
 
     // A hostile count must not be allocated for.
     const std::string hostile =
@@ -125,26 +99,16 @@ TEST_F(VoxelModelFiles, ShortFilesLoadOnlyTheRecordsTheyHoldAndUnreadableOnesNot
     EXPECT_NE(report.find("4294967295"), std::string::npos) << report;
     EXPECT_EQ(model.voxels.size(), 2u);
     EXPECT_LT(model.voxels.capacity(), 100u);
-
-    // Missing, or too short for a count: the model stays as it was.
     EXPECT_FALSE(model.LoadFromFile((dir / "missing.vxm").string()));
-    testing::internal::CaptureStderr();
-    EXPECT_FALSE(model.LoadFromFile(Write("tiny.vxm", {1, 0})));
-    testing::internal::GetCapturedStderr();
-    ASSERT_EQ(model.voxels.size(), 2u);
-    EXPECT_EQ(model.voxels[0].color, glm::vec4(1, 2, 3, 4));
-}
+    EXPECT_EQ(model.voxels.size(), 2u);
 
-TEST_F(VoxelModelFiles, FailedSavesReportAndKeepThePreviousFile) {
-    VoxelModel model;
-    model.voxels.resize(10); // 324 bytes
+    // A save into a missing folder, and one that stops part way (the size of files this
+    // process may write is capped), report and keep the previous file.
+    model.voxels.resize(10);
     const std::string inMissingFolder = (dir / "nowhere" / "m.vxm").string();
     testing::internal::CaptureStderr();
     EXPECT_FALSE(model.SaveToFile(inMissingFolder));
     EXPECT_NE(testing::internal::GetCapturedStderr().find(inMissingFolder), std::string::npos);
-    EXPECT_EQ(FilesInDir(), 0);
-
-    // A write that stops part way: cap the size of files this process may write.
     const std::string target = Write("m.vxm", Encode(0, {}));
     rlimit saved{};
     ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
@@ -159,7 +123,7 @@ TEST_F(VoxelModelFiles, FailedSavesReportAndKeepThePreviousFile) {
     std::signal(SIGXFSZ, oldHandler);
     EXPECT_FALSE(savedOk);
     EXPECT_EQ(Read("m.vxm"), Bytes(4, 0));
-    EXPECT_EQ(FilesInDir(), 1);
+    EXPECT_EQ(FilesInDir(), 3) << "m.vxm, short.vxm, hostile.vxm and no temporary file";
 }
 
 TEST(VoxelModel, RandomizeSaturationKeepsHueAndSaturationWithOneDrawPerVoxel) {

@@ -23,9 +23,6 @@ TEST(KeyCodes, NamesAreUniqueAndCodesTranslateBothWays) {
         EXPECT_EQ(SfmlFromKeyCode(KeyCodeFromSfml(sf::Keyboard::Key(key))), key);
 
     EXPECT_EQ(KeyCodeFromSfml(sf::Keyboard::Backslash), 273u);
-    EXPECT_EQ(KeyCodeFromSfml(sf::Keyboard::Backspace), 279u);
-    EXPECT_EQ(KeyCodeFromSfml(sf::Keyboard::Numpad0), 295u);
-    EXPECT_EQ(SfmlFromKeyCode('q'), sf::Keyboard::Q);
     EXPECT_EQ(SfmlFromKeyCode(320), sf::Keyboard::Pause);
     // Codes that name no key, the Count sentinel included, never reach the library as keys.
     for (std::uint32_t code : {0u, 47u, 58u, 96u, 123u, 255u, 321u, 322u, 0xFFFFFFFFu})
@@ -37,13 +34,10 @@ TEST(KeyCodes, NamesAreUniqueAndCodesTranslateBothWays) {
 using KeyNames = ScriptTest;
 
 TEST_F(KeyNames, CodeAndButtonCarryTheEngineCodesReadOnly) {
-    EXPECT_EQ(Eval("[Code.Escape, Code.A, Code.Z, Code.Num0, Code.Num9, Code.SemiColon, Code.Dash,"
-                   " Code.Return, Code.Left, Code.Up, Code.Numpad0, Code.F1, Code.F15, Code.Pause,"
-                   " Code.Count, Object.getOwnPropertyNames(Code).length].join()"),
-              "256,97,122,48,57,268,276,278,291,293,295,305,319,320,321,102");
-    EXPECT_EQ(Eval("[Button.Left, Button.Middle, Button.XButton1, Button.XButton2,"
-                   " Button.ButtonCount, Object.getOwnPropertyNames(Button).length].join()"),
-              "0,2,3,4,5,6");
+    EXPECT_EQ(Eval("[Code.Escape, Code.A, Code.Num0, Code.SemiColon, Code.Numpad0, Code.Count,"
+                   " Object.getOwnPropertyNames(Code).length, Button.Middle, Button.ButtonCount,"
+                   " Object.getOwnPropertyNames(Button).length].join()"),
+              "256,97,48,268,295,321,102,2,5,6");
     // An assignment is accepted and changes nothing, strict code included.
     EXPECT_EQ(Eval("Code.A = 5; Button.Middle = 7; [Code.A, Button.Middle,"
                    " (function() { 'use strict'; Code.Escape = 1; return Code.Escape; })()]"),
