@@ -7,19 +7,13 @@
 #include "physics/PhysicsSystem.h"
 #include "picking/ClickBoxComponent.h"
 #include "picking/ClickableComponent.h"
-#include "script/ScriptClass.h"
 #include "script/ScriptTestSupport.h"
 #include "window/WindowTestSupport.h"
 
 namespace {
 
-struct ClickProbe {
-    static uint32_t Id(GameObject obj) { return obj.id; }
-};
-using P = script::ScriptClass<ClickProbe>;
-const P clickProbeClass("ClickProbe", {P::Function<&ClickProbe::Id>("Id")});
-
-// Every callback of a component, logged as "tag.name(object id|position)".
+// Every callback of a component, logged as "tag.name(object id|position)"; LogicProbe
+// (bound in ScriptComponentsTest.cpp) reads the id.
 // Positions are rounded so that the pick's world points read plainly.
 const char* const kLogScript = R"(
 var om = Core.Instance().objectManager, log = [];
@@ -34,11 +28,11 @@ function Watch(c, tag, skipPerFrame) {
             if (skipPerFrame && /Over|Held/.test(name)) return;
             var short = name.replace(/Function$/, '').replace(/^on/, '');
             c[name] = function(obj, at) {
-                log.push(tag + '.' + short + '(' + ClickProbe.Id(obj) + '|' + Show(at) + ')');
+                log.push(tag + '.' + short + '(' + LogicProbe.Id(obj) + '|' + Show(at) + ')');
             };
         });
     c.destructFunction = function(obj) {
-        log.push(tag + '.destruct(' + ClickProbe.Id(obj) + '|' + arguments.length + ')');
+        log.push(tag + '.destruct(' + LogicProbe.Id(obj) + '|' + arguments.length + ')');
     };
 }
 var o, box; // the latest box and its object

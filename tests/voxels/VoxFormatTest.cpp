@@ -19,18 +19,15 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-void Put(Bytes& out, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i)
-        out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
-}
-void Put(Bytes& out, const std::string& text) {
-    out.insert(out.end(), text.begin(), text.end());
-}
-Bytes String(const std::string& text) {
+Bytes U32s(std::initializer_list<std::uint32_t> values) {
     Bytes out;
-    Put(out, std::uint32_t(text.size()));
-    Put(out, text);
+    for (std::uint32_t v : values)
+        for (int i = 0; i < 4; ++i)
+            out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
     return out;
+}
+Bytes Text(const std::string& text) {
+    return Bytes(text.begin(), text.end());
 }
 Bytes Join(std::initializer_list<Bytes> parts) {
     Bytes out;
@@ -38,24 +35,15 @@ Bytes Join(std::initializer_list<Bytes> parts) {
         out.insert(out.end(), part.begin(), part.end());
     return out;
 }
-Bytes U32s(std::initializer_list<std::uint32_t> values) {
-    Bytes out;
-    for (std::uint32_t v : values)
-        Put(out, v);
-    return out;
+Bytes String(const std::string& text) {
+    return Join({U32s({std::uint32_t(text.size())}), Text(text)});
 }
 Bytes Chunk(const std::string& id, const Bytes& content, const Bytes& children = {}) {
-    Bytes out;
-    Put(out, id);
-    Put(out, std::uint32_t(content.size()));
-    Put(out, std::uint32_t(children.size()));
-    return Join({out, content, children});
+    return Join({Text(id), U32s({std::uint32_t(content.size()), std::uint32_t(children.size())}),
+                 content, children});
 }
 Bytes File(const Bytes& mainChildren) {
-    Bytes out;
-    Put(out, "VOX ");
-    Put(out, 150);
-    return Join({out, Chunk("MAIN", {}, mainChildren)});
+    return Join({Text("VOX "), U32s({150}), Chunk("MAIN", {}, mainChildren)});
 }
 Bytes Model(std::uint32_t sx, std::uint32_t sy, std::uint32_t sz, const Bytes& voxels) {
     return Join({Chunk("SIZE", U32s({sx, sy, sz})),
@@ -102,10 +90,8 @@ TEST(VoxFormat, DefaultPaletteAndAxesOfASingleModel) {
 }
 
 TEST(VoxFormat, SceneGraphPlacesSeveralModelsPastUnknownChunks) {
-    Bytes palette;
-    Put(palette, 0xff0000ffu); // index 1: red
-    Put(palette, 0xff00ff00u); // index 2: green
-    Put(palette, 0x80ff0000u); // index 3: half see-through blue
+    // Indices 1 to 3: red, green and half see-through blue.
+    Bytes palette = U32s({0xff0000ffu, 0xff00ff00u, 0x80ff0000u});
     palette.resize(1024, 0);
     const Bytes group = Chunk("nGRP", Join({U32s({1, 0, 2, 2, 4})}));
     const Bytes shape0 = Chunk("nSHP", U32s({3, 0, 1, 0, 0}));
