@@ -13,16 +13,11 @@ namespace {
 // An object that counts its own finalisation: a script function that refers to it
 // can be seen to be collected.
 int finalized = 0;
-const JSClassOps kCountingOps = {nullptr,
-                                 nullptr,
-                                 nullptr,
-                                 nullptr,
-                                 nullptr,
-                                 nullptr,
-                                 [](JS::GCContext*, JSObject*) { ++finalized; },
-                                 nullptr,
-                                 nullptr,
-                                 nullptr};
+void CountFinalization(JS::GCContext*, JSObject*) {
+    ++finalized;
+}
+const JSClassOps kCountingOps = {nullptr, nullptr,           nullptr, nullptr, nullptr,
+                                 nullptr, CountFinalization, nullptr, nullptr, nullptr};
 const JSClass kCountingClass = {
     "Counted", JSCLASS_FOREGROUND_FINALIZE, &kCountingOps, nullptr, nullptr, nullptr};
 
