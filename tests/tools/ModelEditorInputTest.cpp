@@ -348,7 +348,7 @@ TEST_F(ModelEditorInput, VolumeBlockFromKeysCreatedUndoneAndLoadLeavesTheMode) {
     ASSERT_TRUE(dot.SaveToFile((game.path / "Models" / "dot.vxm").string()));
     editor.RefreshModelList();
     Press("ModelEditor", "Toggle Voxel Volume Mode");
-    ASSERT_TRUE(editor.IsVolumeMode());
+    ASSERT_TRUE(FramesUntil([&] { return editor.IsVolumeMode(); }));
     VolumeCreationState& volume = editor.GetVolumeCreation();
     EXPECT_TRUE(volume.GetCursor().visible);
     Press("ModelEditor", "Create Voxel");
@@ -399,7 +399,7 @@ TEST_F(ModelEditorInput, VolumeBlockFromKeysCreatedUndoneAndLoadLeavesTheMode) {
 
     // Loading while the mode is on leaves it first, so the model's voxels are made.
     Press("ModelEditor", "Toggle Voxel Volume Mode");
-    ASSERT_TRUE(editor.IsVolumeMode());
+    ASSERT_TRUE(FramesUntil([&] { return editor.IsVolumeMode(); }));
     Press("ModelEditor", "Load Model");
     EXPECT_FALSE(editor.IsVolumeMode());
     ASSERT_EQ(editor.GetVoxels().size(), 1u);
