@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include "core/CommandLine.h"
-#include "core/Core.h"
 
 TEST(CommandLine, AcceptsEveryOptionWithItsValueAndRejectsWhatItCannotUseByName) {
     const CommandLineOptions o =
@@ -28,11 +27,4 @@ TEST(CommandLine, AcceptsEveryOptionWithItsValueAndRejectsWhatItCannotUseByName)
         EXPECT_FALSE(ParseCommandLine({option}).error.empty()) << option;
     // A screenshot needs a frame limit.
     EXPECT_NE(ParseCommandLine({"--screenshot"}).error.find("--frames"), std::string::npos);
-}
-
-TEST(CommandLine, ResourceFolderPrefixesEveryEnginePath) {
-    Core& core = Core::Instance();
-    EXPECT_EQ(core.GetResourcePath("Scripts/startup.js"), "../resource/Scripts/startup.js");
-    core.SetResourceDir("/opt/game");
-    EXPECT_EQ(core.GetResourcePath("Scripts/startup.js"), "/opt/game/Scripts/startup.js");
 }

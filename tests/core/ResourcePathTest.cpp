@@ -16,7 +16,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-TEST(ResourcePath, DefaultGameNamesFollowTheResourceFolder) {
+TEST(ResourcePath, DefaultGameNamesAndEnginePathsFollowTheResourceFolder) {
     EXPECT_EQ(ResolvePath("../resource/Models/a.vxm"), "../resource/Models/a.vxm");
     SetResourceFolder("/games/hill");
     EXPECT_EQ(GetResourceFolder(), "/games/hill/");
@@ -26,6 +26,11 @@ TEST(ResourcePath, DefaultGameNamesFollowTheResourceFolder) {
         EXPECT_EQ(ResolvePath(other), other);
     SetResourceFolder("");
     EXPECT_EQ(GetResourceFolder(), "../resource/");
+    // The engine's own files are named the same way.
+    Core& core = Core::Instance();
+    EXPECT_EQ(core.GetResourcePath("Scripts/startup.js"), "../resource/Scripts/startup.js");
+    core.SetResourceDir("/opt/game");
+    EXPECT_EQ(core.GetResourcePath("Scripts/startup.js"), "/opt/game/Scripts/startup.js");
 }
 
 class ScriptPaths : public ScriptTest {

@@ -12,7 +12,7 @@ std::size_t MessagesInUse() {
 
 // Every record, with strings too long for the short-string buffer: each must go
 // back through its own destructor (the leak checker sees any string left).
-TEST(Message, EveryRecordRoundTripsThroughThePool) {
+TEST(Message, EveryRecordRoundTripsThroughThePoolAndTheLastPointerReleasesIt) {
     const std::size_t before = MessagesInUse();
     const std::string text(64, 'x');
     {
@@ -44,10 +44,8 @@ TEST(Message, EveryRecordRoundTripsThroughThePool) {
         EXPECT_EQ(MessagesInUse(), before + kMessageTypeCount);
     }
     EXPECT_EQ(MessagesInUse(), before);
-}
 
-TEST(MessagePointer, SharesOneRecordAndReleasesItWithTheLastCopy) {
-    const std::size_t before = MessagesInUse();
+    // Pointers share one record and release it with the last copy.
     MessagePointer first = MakeMessage<MouseWheelMessage>(2);
     {
         MessagePointer copy(first), assigned;

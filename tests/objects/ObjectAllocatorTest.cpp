@@ -103,10 +103,29 @@ TEST(ObjectAllocator, BlocksSmallerThanAPointerDoNotOverlap) {
     EXPECT_EQ(pool.ValidatePages(nullptr), 0u);
 }
 
-TEST(ObjectAllocator, DebugModeRejectsBadFreesAndLeavesThePoolAlone) {
+TEST(ObjectAllocator, DebugModeListsBlocksInUseFindsDamageAndRejectsBadFrees) {
     for (std::uint32_t header : {0u, 4u}) { // double frees are found by flag or by list
         SCOPED_TRACE(header);
         ObjectAllocator pool(16, DebugConfig(4, header));
+        std::set<const void*> kept, listed;
+        for (int i = 0; i < 6; ++i) {
+            void* block = pool.Allocate();
+            if (i % 2)
+                pool.Free(block);
+            else
+                kept.insert(block);
+        }
+        EXPECT_EQ(pool.DumpMemoryInUse([&](const void* b, std::size_t) { listed.insert(b); }), 3u);
+        EXPECT_EQ(listed, kept);
+        auto* damaged = static_cast<unsigned char*>(const_cast<void*>(*kept.begin()));
+        damaged[16] = 0;
+        const void* reported = nullptr;
+        EXPECT_EQ(
+            CodeOf([&] { pool.ValidatePages([&](const void* b, std::size_t) { reported = b; }); }),
+            OAException::E_CORRUPTED_BLOCK);
+        EXPECT_EQ(reported, damaged);
+        damaged[16] = 0xDD;
+
         auto* block = static_cast<char*>(pool.Allocate());
         int local = 0;
         std::string message;
@@ -123,12 +142,12 @@ TEST(ObjectAllocator, DebugModeRejectsBadFreesAndLeavesThePoolAlone) {
         EXPECT_EQ(CodeOf([&] { pool.Free(block); }, &message), OAException::E_CORRUPTED_BLOCK);
         EXPECT_EQ(message, "check_padbytes: Memory corrupted after block.");
         block[16 + 3] = static_cast<char>(0xDD);
-        EXPECT_EQ(pool.GetStats().ObjectsInUse, 1u);
+        EXPECT_EQ(pool.GetStats().ObjectsInUse, 4u);
 
         pool.Free(block);
         EXPECT_EQ(CodeOf([&] { pool.Free(block); }, &message), OAException::E_MULTIPLE_FREE);
         EXPECT_EQ(message, "FreeObject: Object has already been freed.");
-        EXPECT_EQ(pool.GetStats().FreeObjects, 4u);
+        EXPECT_EQ(pool.GetStats().FreeObjects, 1u);
     }
 
     OAConfig limited;
@@ -140,31 +159,6 @@ TEST(ObjectAllocator, DebugModeRejectsBadFreesAndLeavesThePoolAlone) {
     std::string message;
     EXPECT_EQ(CodeOf([&] { pool.Allocate(); }, &message), OAException::E_NO_PAGES);
     EXPECT_EQ(message, "allocate_new_page: The maximum number of pages has been allocated.");
-}
-
-TEST(ObjectAllocator, ListsBlocksInUseAndFindsDamagedGuards) {
-    for (std::uint32_t header : {0u, 4u}) {
-        SCOPED_TRACE(header);
-        ObjectAllocator pool(24, DebugConfig(1, header));
-        std::set<const void*> kept, listed;
-        for (int i = 0; i < 6; ++i) {
-            void* block = pool.Allocate();
-            if (i % 2)
-                pool.Free(block);
-            else
-                kept.insert(block);
-        }
-        EXPECT_EQ(pool.DumpMemoryInUse([&](const void* b, std::size_t) { listed.insert(b); }), 3u);
-        EXPECT_EQ(listed, kept);
-
-        auto* damaged = static_cast<unsigned char*>(const_cast<void*>(*kept.begin()));
-        damaged[24] = 0;
-        const void* reported = nullptr;
-        EXPECT_EQ(
-            CodeOf([&] { pool.ValidatePages([&](const void* b, std::size_t) { reported = b; }); }),
-            OAException::E_CORRUPTED_BLOCK);
-        EXPECT_EQ(reported, damaged);
-    }
 }
 
 TEST(PoolAllocator, ContainerNodesComeFromTheFittingPool) {

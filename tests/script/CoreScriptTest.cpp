@@ -1,5 +1,6 @@
 // The core, the systems, the messages and start-up, as scripts see them.
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -11,6 +12,7 @@
 #include "core/System.h"
 #include "graphics/GraphicsSystem.h"
 #include "messaging/Message.h"
+#include "messaging/MessageIdLog.h"
 #include "objects/ObjectManager.h"
 #include "script/JSGarbageCollectorSystem.h"
 #include "script/ScriptCallback.h"
@@ -139,8 +141,7 @@ TEST_F(CoreScript, GarbageCollectorCollectsInTheFirstFrameAndThenEveryInterval) 
         }
         return pattern;
     };
-    EXPECT_EQ(Eval("var gc = core.JSGarbageCollectorSystem_; gc.garbageCollectEveryXFrames"), "50");
-    Eval("gc.garbageCollectEveryXFrames = 3");
+    Eval("var gc = core.JSGarbageCollectorSystem_; gc.garbageCollectEveryXFrames = 3");
     EXPECT_EQ(framesThatCollect(6), "x..x..");
     Eval("gc.garbageCollectEveryXFrames = 0"); // no division by zero: every frame
     EXPECT_EQ(framesThatCollect(3), "xxx");
@@ -170,16 +171,6 @@ class StartUp : public ::testing::Test {
     std::string err;
 };
 
-TEST_F(StartUp, RunsStartupBeforeTheSystemsAndPostInitAfter) {
-    folder.Write("startup.js", "var order = ['startup ' + Core.Instance().objectManager.NewObject()"
-                               " + ' ' + Core.Instance().objectManager.numGameObjects];");
-    folder.Write("postInit.js",
-                 "order.push('postInit ' + Core.Instance().objectManager.numGameObjects);");
-    // The count is zeroed between the two, as start-up documents.
-    EXPECT_EQ(Run(folder.path.string(), "order.join()"),
-              "startup [object GameObject] 1,postInit 0");
-}
-
 TEST_F(StartUp, AMissingScriptIsReportedAndStartUpGoesOn) {
     folder.Write("postInit.js", "var postInitRan = true;");
     EXPECT_EQ(Run(folder.path.string(), "postInitRan"), "true");
@@ -191,16 +182,21 @@ TEST_F(StartUp, AMissingScriptIsReportedAndStartUpGoesOn) {
 
 // A game kept outside the engine's tree names its files "../resource/..." like any other:
 // they come from its folder, and the engine's shaders stand in for the ones it lacks.
-TEST_F(StartUp, AGameElsewhereFindsItsFilesAndTheEngineShaders) {
+TEST_F(StartUp, AGameElsewhereRunsStartupBeforeTheSystemsAndPostInitAfterWithItsOwnFiles) {
     std::filesystem::create_directories(folder.path / "Models");
     VoxelModel model;
     model.voxels.resize(3);
     ASSERT_TRUE(model.SaveToFile((folder.path / "Models/m.vxm").string()));
     folder.Write("more.js", "var more = 'ran';");
-    folder.Write("postInit.js", "var m = Core.Instance().GraphicsSystem_"
-                                ".GetModel('../resource/Models/m.vxm');"
-                                "RunFile('../resource/Scripts/more.js');");
-    EXPECT_EQ(Run(folder.path.string(), "more", 1), "ran");
+    folder.Write("startup.js", "var order = ['startup ' + Core.Instance().objectManager.NewObject()"
+                               " + ' ' + Core.Instance().objectManager.numGameObjects];");
+    folder.Write("postInit.js",
+                 "order.push('postInit ' + Core.Instance().objectManager.numGameObjects);"
+                 "Core.Instance().GraphicsSystem_.GetModel('../resource/Models/m.vxm');"
+                 "RunFile('../resource/Scripts/more.js');");
+    // The count is zeroed between the two, as start-up documents.
+    EXPECT_EQ(Run(folder.path.string(), "order.join() + ' ' + more", 1),
+              "startup [object GameObject] 1,postInit 0 ran");
     EXPECT_EQ(Core::Instance().GraphicsSystem_->GetModel("../resource/Models/m.vxm")->voxels.size(),
               3u);
     EXPECT_EQ(err.find("[Error]"), std::string::npos) << err;
@@ -223,7 +219,25 @@ TEST_F(StartUp, AMissingShaderFileIsReportedAsMissing) {
 // the window then takes the game down cleanly instead of the X library ending
 // the process.
 TEST_F(StartUp, TheRepositorysGameRunsCleanlyUntilItsWindowIsDestroyedFromOutside) {
+    MessageIdLog watcher(*Core::Instance().messageManager);
     Run(std::string(MARROWVALE_SOURCE_DIR) + "/resource", "", 2);
+    // The profile bar is registered with its read-outs, then hidden. The game logic's
+    // own step-time bar comes before it; the game's scripts may add panels after both.
+    const auto bar = [](int reads) {
+        std::vector<uint32_t> ids{MID_RegisterAntBarMessage};
+        ids.insert(ids.end(), reads, MID_AddVarMessage);
+        ids.insert(ids.end(), {MID_TWDefineMessage, MID_SetBarVisibleMessage});
+        return ids;
+    };
+    const auto find = [&](const std::vector<uint32_t>& pattern, auto from) {
+        return std::search(from, watcher.ids.end(), pattern.begin(), pattern.end());
+    };
+    const auto logicBar = find(bar(6), watcher.ids.begin());
+    ASSERT_NE(logicBar, watcher.ids.end()) << "six game-logic steps";
+    EXPECT_NE(find(bar(9), logicBar + 1), watcher.ids.end())
+        << "frame rate and the eight systems, after the game logic's bar";
+    EXPECT_EQ(std::count(watcher.ids.begin(), logicBar, MID_RegisterAntBarMessage), 0);
+    EXPECT_FALSE(Core::Instance().profiling);
     // Script errors are reported as "file.js:line:message"; other libraries
     // may write their own notes.
     EXPECT_EQ(err.find(".js:"), std::string::npos) << err;

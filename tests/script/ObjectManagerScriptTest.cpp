@@ -35,21 +35,25 @@ class ObjectScript : public ScriptTest {
     static ObjectManager& manager() { return *Core::Instance().objectManager; }
 };
 
-TEST_F(ObjectScript, IdsAndGenerationsFollowCreationAndCarriedOutDestruction) {
-    EXPECT_EQ(Eval("var a = om.NewObject(), b = om.NewObject(); [idGen(a), idGen(b)].join()"),
-              "0/0,1/0");
-    EXPECT_EQ(Eval("om.DeleteObject(a); [ObjectManager.IsValid(a), om.numGameObjects].join()"),
-              "true,2"); // still live until carried out
-    EXPECT_EQ(Eval("om.DelayedDestruction(); var c = om.NewObject();"
-                   "[idGen(c), ObjectManager.IsValid(a), ObjectManager.IsValid(c),"
-                   " ObjectManager.CompareObj(a, c), ObjectManager.CompareObj(b, c)].join()"),
-              "0/1,false,true,true,false");
-    EXPECT_EQ(manager().numGameObjects, 2u);
+TEST_F(ObjectScript, HandlesCarryIdsAndGenerationsAndComponentStringsAnswerEveryIndex) {
+    // Live until carried out; then the id comes back with the next generation.
+    EXPECT_EQ(Eval("var a = om.NewObject(), b = om.NewObject(); om.DeleteObject(a);"
+                   "var live = ObjectManager.IsValid(a) + ' ' + om.numGameObjects;"
+                   "om.DelayedDestruction(); var c = om.NewObject();"
+                   "[idGen(a), idGen(b), live, idGen(c), ObjectManager.IsValid(a),"
+                   " ObjectManager.IsValid(c), ObjectManager.CompareObj(a, c),"
+                   " ObjectManager.CompareObj(b, c)].join()"),
+              "0/0,1/0,true 2,0/1,false,true,true,false");
     // Handles above the signed range round-trip.
     EXPECT_EQ(Eval("var big = ObjectProbe.Make(4294967295, 2147483648);"
                    "[idGen(big), ObjectManager.IsValid(big),"
                    " ObjectManager.CompareObj(big, ObjectProbe.Make(4294967295, 0))].join()"),
               "4294967295/2147483648,false,true");
+    // The names themselves are checked against the registry with the components.
+    EXPECT_EQ(Eval("JSON.stringify([ComponentStrings.Size(), ComponentStrings.At(15),"
+                   " ComponentStrings.At(16), ComponentStrings.At(-1),"
+                   " ComponentStrings.Find('ObstacleComponent')])"),
+              "[16,\"GeneralDataComponent\",\"\",\"\",true]");
 }
 
 TEST_F(ObjectScript, ComponentsAreAddedTestedAndRemovedPerTypeOnLiveHandlesOnly) {
@@ -98,18 +102,15 @@ TEST_F(ObjectScript, ComponentWrappersOutlivingTheirObjectReportAnErrorAndChange
     Eval("om.DelayedDestruction(); var b = om.NewObject();"
          "var tb = ObjectManager.AddTransformComponent(b); tb.position = [5, 5, 5];");
     EXPECT_EQ(Eval("idGen(b)"), "0/1");
+    const std::string of = "the TransformComponent of object 0 (generation 0) " + gone;
     EXPECT_EQ(message("ta.position = [9, 9, 9]"),
-              "Error, Private data could not be retrieved in JSSet_position: the "
-              "TransformComponent of object 0 (generation 0) " +
-                  gone);
+              "Error, Private data could not be retrieved in JSSet_position: " + of);
     EXPECT_EQ(message("ta.position"),
-              "Error, Private data could not be retrieved in JSGet_position: the "
-              "TransformComponent of object 0 (generation 0) " +
-                  gone);
+              "Error, Private data could not be retrieved in JSGet_position: " + of);
     EXPECT_EQ(message("ObjectProbe.IsAttached(ta)"),
               "Error in ObjectProbe.IsAttached: argument 1 must be TransformComponent, got a "
-              "TransformComponent object, but the TransformComponent of object 0 (generation 0) " +
-                  gone);
+              "TransformComponent object, but " +
+                  of);
     EXPECT_EQ(Eval("tb.position"), "5,5,5");
     // A wrapper asked for through the stale handle is gone from the start.
     EXPECT_NE(message("ObjectManager.TransformComponent(a).scale = [3, 3, 3]").find(gone),
@@ -133,14 +134,6 @@ TEST_F(ObjectScript, ComponentWrappersOutlivingTheirObjectReportAnErrorAndChange
     EXPECT_EQ(Eval("om.NewObject(); [om.numGameObjects, ObjectManager.HasTransformComponent(d)]"),
               "1,false");
     EXPECT_NE(message("td.position").find(gone), std::string::npos);
-}
-
-// The names themselves are checked against the registry with the components.
-TEST_F(ObjectScript, ComponentStringsAnswerEveryIndex) {
-    EXPECT_EQ(Eval("JSON.stringify([ComponentStrings.Size(), ComponentStrings.At(15),"
-                   " ComponentStrings.At(16), ComponentStrings.At(-1),"
-                   " ComponentStrings.Find('ObstacleComponent')])"),
-              "[16,\"GeneralDataComponent\",\"\",\"\",true]");
 }
 
 } // namespace

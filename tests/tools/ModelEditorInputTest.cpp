@@ -78,6 +78,9 @@ class ModelEditorInput : public WindowTest, protected ScriptRunner {
         }
         return false;
     }
+    void Wait(double seconds) {
+        FramesUntil([] { return false; }, seconds);
+    }
     void Xdotool(const std::string& arguments) {
         std::string command = "xdotool " + arguments;
         for (std::size_t at; (at = command.find("$W")) != std::string::npos;)
@@ -88,9 +91,18 @@ class ModelEditorInput : public WindowTest, protected ScriptRunner {
         Xdotool("mousemove --window $W " + std::to_string(at.x) + " " + std::to_string(at.y));
         FramesUntil([&] { return window->GetMousePos() == sf::Vector2i(at.x, at.y); });
     }
+    // Drags with the left button by `by` pixels until `moved`.
+    void Drag(const std::string& by, const std::function<bool()>& moved) {
+        Xdotool("mousedown 1");
+        Wait(0.15);
+        Xdotool("mousemove_relative -- " + by);
+        EXPECT_TRUE(FramesUntil(moved)) << by;
+        Xdotool("mouseup 1");
+        Wait(0.15);
+    }
     void Keys(const std::string& keys) {
         Xdotool("key --delay 30 --window $W " + keys);
-        FramesUntil([] { return false; }, 0.15);
+        Wait(0.15);
     }
 
     const TweakControl* Control(const std::string& bar, const std::string& name) {
@@ -107,7 +119,7 @@ class ModelEditorInput : public WindowTest, protected ScriptRunner {
         const sf::FloatRect r = Rect(bar, name);
         MoveTo({int(r.left + 8), int(r.top + r.height / 2)});
         Xdotool("click 1");
-        FramesUntil([] { return false; }, 0.15);
+        Wait(0.15);
     }
 
     // Where a world point is drawn, window pixels from the top left.
@@ -128,6 +140,9 @@ class ModelEditorInput : public WindowTest, protected ScriptRunner {
     glm::vec3 PositionOf(std::size_t index) {
         return ObjectManager::GetComponent<TransformComponent>(editor.GetVoxels().at(index))
             ->position;
+    }
+    glm::vec3 Camera() {
+        return ObjectManager::GetComponent<TransformComponent>(editor.GetCameraObject())->position;
     }
     glm::vec4 ColourOf(std::size_t index) {
         return ObjectManager::GetComponent<VoxelComponent>(editor.GetVoxels().at(index))->color;
@@ -171,12 +186,7 @@ TEST_F(ModelEditorInput, BuildSelectDragRecolourSaveAskAndLoadBack) {
               nullptr);
     Keys("y");
     EXPECT_EQ(editor.GetMovementMode(), ModelEditor::kAxisY);
-    Xdotool("mousedown 1");
-    FramesUntil([] { return false; }, 0.15);
-    Xdotool("mousemove_relative -- 7 -45");
-    ASSERT_TRUE(FramesUntil([&] { return PositionOf(0).y != 0.0f; }));
-    Xdotool("mouseup 1");
-    FramesUntil([] { return false; }, 0.15);
+    Drag("7 -45", [&] { return PositionOf(0).y != 0.0f; });
     EXPECT_EQ(PositionOf(0), glm::vec3(0, 1, 0)) << "the sideways 7 pixels do not count";
 
     // Recoloured through the panel's colour variable: the voxel is drawn red.
@@ -192,12 +202,7 @@ TEST_F(ModelEditorInput, BuildSelectDragRecolourSaveAskAndLoadBack) {
     ASSERT_EQ(editor.GetVoxels().size(), 2u);
     EXPECT_EQ(PositionOf(1), glm::vec3(0, 1, 0));
     MoveTo(ScreenOf(glm::vec3(0, 1, 0)));
-    Xdotool("mousedown 1");
-    FramesUntil([] { return false; }, 0.15);
-    Xdotool("mousemove_relative -- 0 -45");
-    ASSERT_TRUE(FramesUntil([&] { return PositionOf(editor.GetSelectedIndex()).y > 1.5f; }));
-    Xdotool("mouseup 1");
-    FramesUntil([] { return false; }, 0.15);
+    Drag("0 -45", [&] { return PositionOf(editor.GetSelectedIndex()).y > 1.5f; });
     const glm::vec3 second = PositionOf(1);
     const float above = PositionOf(0).y - second.y; // voxel 0 seen from voxel 1
     EXPECT_EQ(std::abs(above), 1.0f);
@@ -209,17 +214,15 @@ TEST_F(ModelEditorInput, BuildSelectDragRecolourSaveAskAndLoadBack) {
     EXPECT_EQ(editor.GetAnchorIndex(), 1);
 
     // The name typed into the field; its letters do not steer the camera.
-    const glm::vec3 cameraAt =
-        ObjectManager::GetComponent<TransformComponent>(editor.GetCameraObject())->position;
+    const glm::vec3 cameraAt = Camera();
     Press("ModelEditor", "Filename");
     Keys("ctrl+a");
     Xdotool("type --delay 40 --window $W sandwich");
     ASSERT_TRUE(FramesUntil([&] { return editor.fileName == "sandwich"; })) << editor.fileName;
-    EXPECT_EQ(ObjectManager::GetComponent<TransformComponent>(editor.GetCameraObject())->position,
-              cameraAt);
+    EXPECT_EQ(Camera(), cameraAt);
     MoveTo({900, 700});
     Xdotool("click 1"); // lets go of the field (and of the selection)
-    FramesUntil([] { return false; }, 0.15);
+    Wait(0.15);
 
     // Saved under a new name at once: the anchor first at (0, 0, 0), the other relative.
     Keys("ctrl+s");
@@ -306,31 +309,28 @@ TEST_F(ModelEditorInput, BuildSelectDragRecolourSaveAskAndLoadBack) {
     EXPECT_FALSE(std::filesystem::exists(game.path / "escape.vxm"));
 
     // W moves the camera forward, but not while the console is open.
-    const auto camera = [&] {
-        return ObjectManager::GetComponent<TransformComponent>(editor.GetCameraObject())->position;
-    };
     const auto holdW = [&] {
         Xdotool("keydown --window $W w");
-        FramesUntil([] { return false; }, 0.2);
+        Wait(0.2);
         Xdotool("keyup --window $W w");
-        FramesUntil([] { return false; }, 0.1);
+        Wait(0.1);
     };
-    const glm::vec3 before = camera();
+    const glm::vec3 before = Camera();
     Keys("grave");
     ASSERT_TRUE(Core::Instance().DevConsoleSystem_->IsVisible());
     holdW();
-    EXPECT_EQ(camera(), before);
+    EXPECT_EQ(Camera(), before);
     Keys("grave");
     ASSERT_FALSE(Core::Instance().DevConsoleSystem_->IsVisible());
     holdW();
-    EXPECT_LT(camera().z, before.z - 1.0f);
-    EXPECT_LT(camera().y, before.y) << "forward is where the camera looks, downwards";
+    EXPECT_LT(Camera().z, before.z - 1.0f);
+    EXPECT_LT(Camera().y, before.y) << "forward is where the camera looks, downwards";
 
     // The right button turns the camera; the pitch stops short of passing 45 degrees.
     const float yaw = EditorCamera::GetYaw(), pitch = EditorCamera::GetPitch();
     MoveTo({900, 300});
     Xdotool("mousedown 3");
-    FramesUntil([] { return false; }, 0.1);
+    Wait(0.1);
     Xdotool("mousemove_relative -- 10 40");
     ASSERT_TRUE(FramesUntil([&] { return EditorCamera::GetYaw() != yaw; }));
     Xdotool("mouseup 3");
@@ -341,17 +341,14 @@ TEST_F(ModelEditorInput, BuildSelectDragRecolourSaveAskAndLoadBack) {
 TEST_F(ModelEditorInput, VolumeBlockFromKeysCreatedUndoneAndLoadLeavesTheMode) {
     if (IsSkipped())
         return;
-    // A model to load later, written by hand: one blue voxel.
-    {
-        std::ofstream out(game.path / "Models" / "dot.vxm", std::ios::binary);
-        const std::uint32_t one = 1;
-        const float record[8] = {0, 0, 1, 1, 0, 0, 0, 1};
-        out.write(reinterpret_cast<const char*>(&one), 4);
-        out.write(reinterpret_cast<const char*>(record), sizeof record);
-    }
+    // A model to load later: one blue voxel.
+    VoxelModel dot;
+    dot.voxels.resize(1);
+    dot.voxels[0].color = glm::vec4(0, 0, 1, 1);
+    ASSERT_TRUE(dot.SaveToFile((game.path / "Models" / "dot.vxm").string()));
     editor.RefreshModelList();
     Press("ModelEditor", "Toggle Voxel Volume Mode");
-    ASSERT_TRUE(editor.IsVolumeMode());
+    ASSERT_TRUE(FramesUntil([&] { return editor.IsVolumeMode(); }));
     VolumeCreationState& volume = editor.GetVolumeCreation();
     EXPECT_TRUE(volume.GetCursor().visible);
     Press("ModelEditor", "Create Voxel");
@@ -402,7 +399,7 @@ TEST_F(ModelEditorInput, VolumeBlockFromKeysCreatedUndoneAndLoadLeavesTheMode) {
 
     // Loading while the mode is on leaves it first, so the model's voxels are made.
     Press("ModelEditor", "Toggle Voxel Volume Mode");
-    ASSERT_TRUE(editor.IsVolumeMode());
+    ASSERT_TRUE(FramesUntil([&] { return editor.IsVolumeMode(); }));
     Press("ModelEditor", "Load Model");
     EXPECT_FALSE(editor.IsVolumeMode());
     ASSERT_EQ(editor.GetVoxels().size(), 1u);
