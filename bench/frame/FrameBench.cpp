@@ -12,6 +12,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <GL/glew.h>
@@ -245,10 +246,10 @@ glm::quat LookAt(glm::vec3 eye, glm::vec3 target) {
 }
 
 // One scene drawn with the renderer's shortcuts off and on, alternately, so that whatever
-// else runs on the machine weighs on both alike.
-void CompareShortcuts(GraphicsSystem& graphics, const char* scene, int frames) {
+// else runs on the machine weighs on both alike. Returns the median frame times.
+std::pair<double, double> TimeShortcuts(GraphicsSystem& graphics, int frames, std::size_t& drawnOff,
+                                        std::size_t& drawnOn) {
     std::vector<double> off, on;
-    std::size_t drawnOff = 0, drawnOn = 0;
     for (int i = 0; i <= frames; ++i) { // the first round warms up (and fills the caches)
         for (const bool plain : {true, false}) {
             graphics.plainVoxels = plain;
@@ -261,12 +262,28 @@ void CompareShortcuts(GraphicsSystem& graphics, const char* scene, int frames) {
                 (plain ? off : on).push_back(ms);
         }
     }
-    const double offMs = Median(off), onMs = Median(on);
+    graphics.plainVoxels = false;
+    return {Median(off), Median(on)};
+}
+
+// With `split`, the scene is timed again with the rasteriser discarding every primitive:
+// what remains is the gather, the upload and the vertex side of the draw, and the
+// difference is what rasterising and shading the pixels cost.
+void CompareShortcuts(GraphicsSystem& graphics, const char* scene, int frames, bool split) {
+    std::size_t drawnOff = 0, drawnOn = 0;
+    const auto [offMs, onMs] = TimeShortcuts(graphics, frames, drawnOff, drawnOn);
     std::printf("scene %s off %.1f ms on %.1f ms ratio %.3f\n", scene, offMs, onMs, onMs / offMs);
     std::printf("    (%d frames each; %zu voxel records drawn off, %zu on)\n", frames, drawnOff,
                 drawnOn);
+    if (split) {
+        glEnable(GL_RASTERIZER_DISCARD);
+        const auto [offVertexMs, onVertexMs] = TimeShortcuts(graphics, frames, drawnOff, drawnOn);
+        glDisable(GL_RASTERIZER_DISCARD);
+        std::printf("    (without rasterising: off %.1f ms on %.1f ms; rasterising off %.1f ms "
+                    "on %.1f ms)\n",
+                    offVertexMs, onVertexMs, offMs - offVertexMs, onMs - onVertexMs);
+    }
     std::fflush(stdout);
-    graphics.plainVoxels = false;
 }
 
 struct Result {
@@ -280,7 +297,9 @@ struct Result {
 
 int main(int argc, char** argv) {
     // --shortcuts: only the scenes with the renderer's shortcuts off and on.
+    // --split: each of those scenes also timed without rasterising.
     const bool shortcutsOnly = argc > 1 && std::string(argv[1]) == "--shortcuts";
+    const bool split = argc > 2 && std::string(argv[2]) == "--split";
     if (!std::getenv("DISPLAY")) {
         std::fprintf(stderr, "marrowvale_framebench needs a display; run it under xvfb-run\n");
         return 2;
@@ -322,7 +341,7 @@ int main(int argc, char** argv) {
         const GameObject shown = show(&block, {0, 0, 0}, 1.0f);
         eye->position = {95, 80, 125};
         eye->orientation = LookAt(eye->position, {0, 0, 0});
-        CompareShortcuts(graphics, "solid", 5);
+        CompareShortcuts(graphics, "solid", 5, split);
         om.DeleteObject(shown);
         om.DelayedDestruction();
     }
@@ -346,7 +365,7 @@ int main(int argc, char** argv) {
         const float pitch = 20 * 3.14159265f / 360;
         eye->position = {0, 9, 24};
         eye->orientation = glm::quat(std::cos(pitch), std::sin(pitch), 0, 0);
-        CompareShortcuts(graphics, "village", 30);
+        CompareShortcuts(graphics, "village", 30, split);
         for (const GameObject& obj : village)
             om.DeleteObject(obj);
         om.DelayedDestruction();
@@ -366,7 +385,7 @@ int main(int argc, char** argv) {
         }
         eye->position = {0, 0, 0};
         eye->orientation = glm::quat(1, 0, 0, 0);
-        CompareShortcuts(graphics, "scattered", 9);
+        CompareShortcuts(graphics, "scattered", 9, split);
         for (const GameObject& obj : scattered)
             om.DeleteObject(obj);
         om.DelayedDestruction();
