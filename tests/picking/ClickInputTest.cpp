@@ -63,11 +63,6 @@ class ClickInput : public WindowTest, protected ScriptRunner {
         Xdotool("mousemove 1000 700");
         Settle();
     }
-
-    void Xdotool(const std::string& arguments) {
-        const std::string command = "xdotool " + arguments;
-        ASSERT_EQ(std::system(command.c_str()), 0) << command;
-    }
     // Moves within the window and waits for the motion message.
     void MoveTo(int x, int y) {
         Xdotool("mousemove --window " + std::to_string(window->GetWindow().getSystemHandle()) +

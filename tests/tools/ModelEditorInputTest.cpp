@@ -70,22 +70,10 @@ class ModelEditorInput : public WindowTest, protected ScriptRunner {
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
     bool FramesUntil(const std::function<bool()>& done, double seconds = 5.0) {
-        const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-        while (std::chrono::steady_clock::now() < end) {
-            Frame();
-            if (done())
-                return true;
-        }
-        return false;
+        return Until([this] { Frame(); }, done, seconds);
     }
     void Wait(double seconds) {
         FramesUntil([] { return false; }, seconds);
-    }
-    void Xdotool(const std::string& arguments) {
-        std::string command = "xdotool " + arguments;
-        for (std::size_t at; (at = command.find("$W")) != std::string::npos;)
-            command.replace(at, 2, std::to_string(window->GetWindow().getSystemHandle()));
-        ASSERT_EQ(std::system(command.c_str()), 0) << command;
     }
     void MoveTo(glm::ivec2 at) {
         Xdotool("mousemove --window $W " + std::to_string(at.x) + " " + std::to_string(at.y));

@@ -57,22 +57,7 @@ class TweakPanelsInput : public WindowTest, protected ScriptRunner {
         window->Update(0.0f);
     }
     bool FramesUntil(const std::function<bool()>& done, double seconds = 3.0) {
-        const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-        while (std::chrono::steady_clock::now() < end) {
-            Frame();
-            if (done())
-                return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-        return false;
-    }
-
-    void Xdotool(const std::string& arguments) {
-        const std::string id = std::to_string(window->GetWindow().getSystemHandle());
-        std::string command = "xdotool " + arguments;
-        for (std::size_t at; (at = command.find("$W")) != std::string::npos;)
-            command.replace(at, 2, id);
-        ASSERT_EQ(std::system(command.c_str()), 0) << command;
+        return Until([this] { Frame(); }, done, seconds);
     }
     void ClickAt(float x, float y) {
         Xdotool("mousemove --window $W " + std::to_string(int(x)) + " " + std::to_string(int(y)) +

@@ -36,14 +36,6 @@ class WindowInput : public WindowTest, protected ScriptRunner {
         recorder->received.clear();
     }
 
-    void Xdotool(const std::string& arguments) {
-        const std::string id = std::to_string(window->GetWindow().getSystemHandle());
-        std::string command = "xdotool " + arguments;
-        for (std::size_t at; (at = command.find("$W")) != std::string::npos;)
-            command.replace(at, 2, id);
-        ASSERT_EQ(std::system(command.c_str()), 0) << command;
-    }
-
     // The keyboard message with this state and key, if one arrived.
     std::optional<KeyboardMessage> Key(std::uint32_t state, std::uint32_t key) const {
         for (const KeyboardMessage& m : recorder->All<KeyboardMessage>())

@@ -58,16 +58,31 @@ class WindowTest : public ::testing::Test {
         recorder = std::make_unique<MessageRecorder>(*Core::Instance().messageManager);
     }
 
-    // Runs window frames until `done` holds or `seconds` pass.
-    bool PumpUntil(const std::function<bool()>& done, double seconds = 3.0) {
+    // Runs `frame` until `done` holds or `seconds` pass.
+    static bool Until(const std::function<void()>& frame, const std::function<bool()>& done,
+                      double seconds) {
         const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
         while (std::chrono::steady_clock::now() < end) {
-            window->Update(0.0f);
+            frame();
             if (done())
                 return true;
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }
         return false;
+    }
+
+    // Runs window frames until `done` holds or `seconds` pass.
+    bool PumpUntil(const std::function<bool()>& done, double seconds = 3.0) {
+        return Until([this] { window->Update(0.0f); }, done, seconds);
+    }
+
+    // Runs xdotool; "$W" stands for this window.
+    void Xdotool(const std::string& arguments) {
+        const std::string id = std::to_string(window->GetWindow().getSystemHandle());
+        std::string command = "xdotool " + arguments;
+        for (std::size_t at; (at = command.find("$W")) != std::string::npos;)
+            command.replace(at, 2, id);
+        ASSERT_EQ(std::system(command.c_str()), 0) << command;
     }
 
     // Lets the server deliver whatever it still had to say.
