@@ -13,6 +13,7 @@ packages=(
   libbullet-dev
   libimgui-dev libstb-dev
   libglm-dev
+  nlohmann-json3-dev  # package.json reading in the module resolver
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   # Benchmarks only: the path search is measured against its A*. Without it
   # the benchmark binary builds and leaves that comparison out.

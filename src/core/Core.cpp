@@ -79,6 +79,9 @@ void Core::Init() {
     SoundSystem_->Initialize();
     CreateProfileBar();
     scripts.RunFile(GetResourcePath("Scripts/postInit.js"));
+    // A game written as modules starts from its entry module, once the
+    // classic start-up scripts have had their say.
+    scripts.RunGameEntry(GetResourcePath("Scripts/"));
 }
 
 void Core::CreateProfileBar() {

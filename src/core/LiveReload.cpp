@@ -10,6 +10,7 @@
 #include "logic/GameLogicSystem.h"
 #include "messaging/Message.h"
 #include "objects/ObjectManager.h"
+#include "script/ModuleLoader.h"
 #include "script/ScriptHost.h"
 #include "tools/AntBarSystem.h"
 
@@ -32,6 +33,16 @@ LiveReload::Snapshot LiveReload::Take() const {
         const auto size = fs::file_size(it->path(), fileError);
         snapshot[it->path().string()] = {time, fileError ? 0 : size};
     }
+    // Modules the game imports from elsewhere count too.
+    if (const ModuleLoader* modules = ScriptHost::Instance().GetModules())
+        for (const std::string& file : modules->GetModuleFiles()) {
+            if (snapshot.count(file))
+                continue;
+            std::error_code fileError;
+            const auto time = fs::last_write_time(file, fileError);
+            const auto size = fs::file_size(file, fileError);
+            snapshot[file] = {time, fileError ? 0 : size};
+        }
     return snapshot;
 }
 
@@ -56,9 +67,13 @@ void LiveReload::Update(Clock::time_point now) {
 
 bool LiveReload::ScriptsCompile() const {
     bool ok = true;
-    for (const auto& [path, stamp] : last)
-        if (fs::path(path).extension() == ".js")
+    for (const auto& [path, stamp] : last) {
+        const fs::path file(path);
+        // Installed packages are not the game's to fix, and there may be thousands.
+        if ((file.extension() == ".js" || file.extension() == ".mjs") &&
+            path.find("/node_modules/") == std::string::npos)
             ok = ScriptHost::Instance().CheckFile(path) && ok; // every error is worth seeing
+    }
     return ok;
 }
 
@@ -101,5 +116,9 @@ void LiveReload::Reload() {
     ++reloads;
     std::fprintf(stderr, "Live reload: the scripts changed; running postInit.js again.\n");
     std::fflush(stderr);
-    ScriptHost::Instance().RunFile(core.GetResourcePath("Scripts/postInit.js"));
+    // A fresh registry: every module, changed or importing one that changed, runs again.
+    ScriptHost& scripts = ScriptHost::Instance();
+    scripts.ResetModules();
+    scripts.RunFile(core.GetResourcePath("Scripts/postInit.js"));
+    scripts.RunGameEntry(core.GetResourcePath("Scripts/"));
 }

@@ -103,6 +103,19 @@ std::string ApiReferenceTypeScript() {
             out += " & { new (): " + name + " }";
         out += ";\n";
     }
+
+    // The same names as the engine's module exports them, for game modules
+    // that import them instead of using the globals.
+    out += "\n/** The engine's script classes and functions, for `import { Core } from "
+           "\"marrowvale\"`. */\ndeclare module \"marrowvale\" {\n";
+    std::vector<std::string> names;
+    for (const ScriptClassBase* cls : classes)
+        names.push_back(cls->Name());
+    for (const char* name : {"print", "RunFile", "console"})
+        names.push_back(name);
+    for (const std::string& name : names)
+        out += "    export const " + name + ": typeof globalThis." + name + ";\n";
+    out += "}\n";
     return out;
 }
 

@@ -12,14 +12,17 @@
 #include <js/Exception.h>
 #include <js/Initialization.h>
 #include <js/SavedFrameAPI.h>
+#include <js/ScriptPrivate.h>
 #include <js/SourceText.h>
 #include <js/Warnings.h>
 #include <jsapi.h>
 #include <jsfriendapi.h>
 
 #include "core/Path.h"
+#include "script/ModuleLoader.h"
 #include "script/ScriptClass.h"
 #include "script/ScriptJobQueue.h"
+#include "script/ScriptSource.h"
 #include "script/ScriptValue.h"
 
 namespace {
@@ -161,9 +164,17 @@ bool CompiledInScript(JSContext* cx, JS::HandleValue value, const JSErrorReport&
     return line != report.lineno || column != report.column;
 }
 
+} // namespace
+
 // The whole file as bytes; a folder, a missing or unreadable file is a
 // problem, never a partial read.
-bool ReadFile(const std::string& path, std::string& contents, std::string& problem) {
+bool ScriptHost::ReadSourceFile(const std::string& path, std::string& contents,
+                                std::string& problem) {
+    std::string why;
+    if (!IsRegularFile(path, why)) {
+        problem = "cannot open the script file (" + why + ")";
+        return false;
+    }
     std::FILE* file = std::fopen(path.c_str(), "rb");
     if (!file) {
         problem = std::string("cannot open the script file (") + std::strerror(errno) + ")";
@@ -182,8 +193,6 @@ bool ReadFile(const std::string& path, std::string& contents, std::string& probl
     }
     return true;
 }
-
-} // namespace
 
 struct ScriptHost::Roots {
     JS::PersistentRootedObject global;
@@ -279,6 +288,7 @@ bool ScriptHost::Initialize() {
         return false;
     }
     jobs = std::make_unique<ScriptJobQueue>(context);
+    modules = std::make_unique<ModuleLoader>(context);
     roots = new Roots();
     roots->global.init(context, NewConfiguredGlobal(context));
     if (!roots->global) {
@@ -317,6 +327,7 @@ void ScriptHost::Shutdown() {
     // Jobs still queued now are dropped: the engine objects they would use
     // may already be gone (every entry into script drains the queue anyway).
     jobs.reset();
+    modules.reset();
     script::ScriptClassBase::ReleaseAll();
     if (roots) {
         if (roots->global)
@@ -369,26 +380,38 @@ void ScriptHost::RunPendingJobs() {
 bool ScriptHost::ReadScript(const std::string& path, std::string& source) {
     std::string problem;
     // Scripts name files "../resource/..."; with the game elsewhere they come from there.
-    const std::string resolved = ResolvePath(path);
-    std::string why;
-    if (!IsRegularFile(resolved, why))
-        problem = "cannot open the script file (" + why + ")";
-    else
-        ReadFile(resolved, source, problem);
-    if (problem.empty())
+    if (ReadSourceFile(ResolvePath(path), source, problem))
         return true;
     Report(path.c_str(), 0, 0, problem);
     return false;
 }
 
 bool ScriptHost::RunFile(const std::string& path) {
+    if (modules && ModuleLoader::IsModuleFile(ResolvePath(path)))
+        return modules->RunFile(path);
     std::string source;
     return ReadScript(path, source) && Evaluate(source, path);
 }
 
 bool ScriptHost::CheckFile(const std::string& path) {
+    if (modules && ModuleLoader::IsModuleFile(ResolvePath(path)))
+        return modules->CheckFile(path);
     std::string source;
     return ReadScript(path, source) && Run(source, path, 1, nullptr, ResultForm::CompileOnly);
+}
+
+bool ScriptHost::RunGameEntry(const std::string& scriptsFolder) {
+    const std::string entry = modules ? ModuleLoader::FindGameEntry(scriptsFolder) : std::string();
+    return entry.empty() || modules->RunFile(entry);
+}
+
+void ScriptHost::ResetModules() {
+    if (modules)
+        modules->Reset();
+}
+
+ModuleLoader* ScriptHost::GetModules() const {
+    return modules.get();
 }
 
 bool ScriptHost::Evaluate(const std::string& source, const std::string& fileName,
@@ -417,22 +440,14 @@ bool ScriptHost::Run(const std::string& source, const std::string& fileName, uns
     JSContext* cx = context;
     Entry entry(*this);
 
-    // Files are bytes, one character per byte, as the engine always read them.
-    std::u16string units(source.size(), u'\0');
-    for (size_t i = 0; i < source.size(); ++i)
-        units[i] = static_cast<unsigned char>(source[i]);
-
-    JS::SourceText<char16_t> text;
-    if (!text.init(cx, units.data(), units.size(), JS::SourceOwnership::Borrowed)) {
-        ReportPendingException();
-        return false;
-    }
     JS::CompileOptions options(cx);
     options.setFileAndLine(fileName.c_str(), firstLine);
 
     // Compiled apart from running: a syntax error is the one report whose
     // column the engine counts from 0.
-    JS::RootedScript compiled(cx, JS::Compile(cx, options, text));
+    JS::RootedScript compiled(cx, script::WithSourceText(cx, source, [&](auto& text) {
+                                  return JS::Compile(cx, options, text);
+                              }));
     if (!compiled) {
         if (!ReportException("", true))
             Report(fileName.c_str(), 0, 0, "the script could not be compiled (out of memory)");
@@ -440,6 +455,14 @@ bool ScriptHost::Run(const std::string& source, const std::string& fileName, uns
     }
     if (form == ResultForm::CompileOnly)
         return true;
+    // import() in this code resolves against the file it names.
+    JSString* name =
+        JS_NewStringCopyUTF8Z(cx, JS::ConstUTF8CharsZ(fileName.c_str(), fileName.size()));
+    if (!name) {
+        ReportPendingException();
+        return false;
+    }
+    JS::SetScriptPrivate(compiled, JS::StringValue(name));
     JS::RootedValue value(cx);
     bool ok = JS_ExecuteScript(cx, compiled, &value);
     if (ok && result) {
@@ -475,19 +498,39 @@ bool ScriptHost::ReportPendingException(const char* prefix) {
 }
 
 bool ScriptHost::ReportException(const char* prefix, bool compileError) {
+    PendingError error;
+    if (!TakePendingException(error, prefix, compileError))
+        return false;
+    Report(error.fileName.empty() ? nullptr : error.fileName.c_str(), error.line, error.column,
+           error.message, error.stackTrace);
+    return true;
+}
+
+std::string ScriptHost::PendingError::Headline() const {
+    std::string text = fileName.empty() ? "<no fileName=>" : fileName;
+    if (line > 0) {
+        text += ':' + std::to_string(line);
+        if (column > 0)
+            text += ':' + std::to_string(column);
+    }
+    return text + ": " + message;
+}
+
+bool ScriptHost::TakePendingException(PendingError& out, const char* prefix, bool compileError) {
     if (!context || !JS_IsExceptionPending(context))
         return false;
     JSContext* cx = context;
+    out = PendingError();
     JS::ExceptionStack exception(cx);
     if (!JS::StealPendingExceptionStack(cx, &exception)) {
         JS_ClearPendingException(cx);
-        Report(nullptr, 0, 0, "an exception was thrown and could not be retrieved");
+        out.message = "an exception was thrown and could not be retrieved";
         return true;
     }
     JS::ErrorReportBuilder builder(cx);
     if (!builder.init(cx, exception, JS::ErrorReportBuilder::WithSideEffects)) {
         JS_ClearPendingException(cx);
-        Report(nullptr, 0, 0, "an exception was thrown and could not be described");
+        out.message = "an exception was thrown and could not be described";
         return true;
     }
     JSErrorReport* report = builder.report();
@@ -511,20 +554,22 @@ bool ScriptHost::ReportException(const char* prefix, bool compileError) {
     unsigned column = line && report ? report->column : 0;
     if (line && (compileError || CompiledInScript(cx, exception.exception(), *report)))
         ++column;
-    Report(report ? report->filename : nullptr, line, column, prefix + message, trace);
+    out.fileName = report && report->filename ? report->filename : "";
+    out.line = line;
+    out.column = column;
+    out.message = prefix + message;
+    out.stackTrace = trace;
     return true;
 }
 
 void ScriptHost::Report(const char* fileName, unsigned line, unsigned column,
                         const std::string& message, const std::string& stackTrace) {
-    lastError = (fileName && *fileName) ? fileName : "<no fileName=>";
-    if (line > 0) {
-        lastError += ':' + std::to_string(line);
-        if (column > 0)
-            lastError += ':' + std::to_string(column);
-    }
-    lastError += ": ";
-    lastError += message;
+    PendingError error;
+    error.fileName = fileName ? fileName : "";
+    error.line = line;
+    error.column = column;
+    error.message = message;
+    lastError = error.Headline();
     lastStackTrace = stackTrace;
     std::fprintf(stderr, "%s\n%s", lastError.c_str(), lastStackTrace.c_str());
     std::fflush(stderr);

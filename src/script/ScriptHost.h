@@ -8,6 +8,7 @@
 
 class JSObject;
 struct JSContext;
+class ModuleLoader;
 class ScriptJobQueue;
 
 // Owns the one script context of the program and its global object, runs
@@ -51,8 +52,16 @@ class ScriptHost {
 
     // Runs one file with its first line numbered 1, as editors count. A
     // missing file, a syntax error or an uncaught exception is reported,
-    // never propagated.
+    // never propagated. A module file (.mjs, or .js under a package.json
+    // saying "type": "module") runs as the entry of its module graph.
     bool RunFile(const std::string& path);
+    // Runs the game's entry module, when its scripts folder has one (main.mjs,
+    // or what its package.json names in "main"); true when there is none.
+    bool RunGameEntry(const std::string& scriptsFolder);
+    // Forgets every module loaded so far: the next import reads, links and
+    // evaluates the files again (live reload).
+    void ResetModules();
+    ModuleLoader* GetModules() const;
     // Runs source text the same way; with `result`, the completion value is
     // converted to a string (one byte per character).
     bool Evaluate(const std::string& source, const std::string& fileName,
@@ -101,6 +110,26 @@ class ScriptHost {
     // there was one.
     bool ReportPendingException(const char* prefix = "");
 
+    // A pending exception taken apart, as a report would show it.
+    struct PendingError {
+        std::string fileName; // empty when unknown
+        unsigned line = 0;    // 0 when unknown; counted from 1
+        unsigned column = 0;  // 0 when unknown; counted from 1
+        std::string message;
+        std::string stackTrace;
+        // "file:line:column: message", as Report writes it.
+        std::string Headline() const;
+    };
+    // Clears the pending exception into `out` without reporting it; a compile
+    // error's column is counted from 1 like every other. False when none.
+    bool TakePendingException(PendingError& out, const char* prefix = "",
+                              bool compileError = false);
+
+    // The whole file as bytes; refuses anything but a regular file (a FIFO
+    // would block, a device never end) and never returns a partial read.
+    static bool ReadSourceFile(const std::string& path, std::string& contents,
+                               std::string& problem);
+
     // The one formatter: "file:line:column: message", with the line and the
     // column left out when 0 (unknown) and "<no fileName=>" without a file.
     // Kept as the last error and written to standard error, followed by the
@@ -121,8 +150,6 @@ class ScriptHost {
         Entry& operator=(const Entry&) = delete;
 
       private:
-        // Reads a script file into source, or reports why it cannot and returns false.
-        bool ReadScript(const std::string& path, std::string& source);
         ScriptHost& host;
     };
 
@@ -169,6 +196,7 @@ class ScriptHost {
     struct Roots;
     Roots* roots = nullptr; // the global and the realm we entered
     std::unique_ptr<ScriptJobQueue> jobs;
+    std::unique_ptr<ModuleLoader> modules;
     std::string lastError;
     std::string lastStackTrace;
     size_t heapLimitBytes = kDefaultHeapLimitBytes;

@@ -1,5 +1,5 @@
-// --watch in the running engine: a copy of the game whose postInit.js the test
-// rewrites, seen through the frames the engine draws.
+// --watch in the running engine: a game of the test's own, whose postInit.js
+// and modules the test rewrites, seen through the frames the engine draws.
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -11,6 +11,7 @@
 #include "core/LiveReload.h"
 #include "graphics/GraphicsSystem.h"
 #include "objects/ObjectManager.h"
+#include "script/ModuleLoader.h"
 #include "script/ScriptHost.h"
 #include "tools/AntBarSystem.h"
 #include "window/WindowSystem.h"
@@ -30,10 +31,22 @@ TEST(LiveReload, AChangedScriptRebuildsTheSceneAndOneThatDoesNotCompileKeepsIt) 
         GTEST_SKIP() << "start-up opens the window; run under xvfb-run";
     const fs::path game = fs::temp_directory_path() / "marrowvale-live-reload";
     fs::remove_all(game);
-    fs::copy(fs::path(MARROWVALE_SOURCE_DIR) / "resource", game, fs::copy_options::recursive);
-    const auto write = [&](const std::string& source) {
-        std::ofstream(game / "Scripts" / "postInit.js", std::ios::trunc) << source;
+    fs::create_directories(game);
+    for (const char* folder : {"Models", "Textures"})
+        fs::copy(fs::path(MARROWVALE_SOURCE_DIR) / "resource" / folder, game / folder,
+                 fs::copy_options::recursive);
+    const auto put = [&](const char* name, const std::string& source) {
+        fs::create_directories(game / "Scripts");
+        std::ofstream(game / "Scripts" / name, std::ios::trunc) << source;
     };
+    const auto write = [&](const std::string& source) { put("postInit.js", source); };
+    put("startup.js", "var core = Core.Instance();\n"
+                      "function MakeObject(names) {\n"
+                      "    var obj = core.objectManager.NewObject();\n"
+                      "    names.forEach(function (n) { ObjectManager['Add' + n](obj); });\n"
+                      "    ObjectManager.InitializeObj(obj);\n"
+                      "    return obj;\n"
+                      "}\n");
     write("var scene = 'first';\n");
 
     Core& core = Core::Instance();
@@ -113,6 +126,44 @@ TEST(LiveReload, AChangedScriptRebuildsTheSceneAndOneThatDoesNotCompileKeepsIt) 
     ASSERT_TRUE(framesUntil([&] { return house.voxels.size() == 1; }));
     EXPECT_EQ(reload.GetModelReloadCount(), 1u);
     EXPECT_EQ(reload.GetReloadCount(), 2u) << "a model is no script";
+
+    // A game of modules: a change to a module the entry imports runs the graph
+    // anew, with the new texture on screen.
+    const auto look = [&](const char* texture) {
+        put("look.mjs",
+            std::string("export const texture = '../resource/Textures/") + texture + "';\n");
+    };
+    look("gem.png");
+    write("// The game starts in main.mjs.\n");
+    put("main.mjs", "import { texture } from './look.mjs';\n"
+                    "import { ObjectManager } from 'marrowvale';\n"
+                    "const badge = MakeObject(['TransformComponent', 'SpriteComponent']);\n"
+                    "const sprite = ObjectManager.SpriteComponent(badge);\n"
+                    "sprite.texture = core.GraphicsSystem_.GetTexture(texture);\n"
+                    "sprite.scale = [6, 6];\n"
+                    "sprite.alpha = 1;\n"
+                    "globalThis.scene = texture;\n");
+    ASSERT_TRUE(framesUntil([&] { return sceneIs("../resource/Textures/gem.png"); })) << scene;
+    core.RunFrame();
+    const sf::Color gem = Centre(core);
+    EXPECT_NE(gem, empty);
+    look("glow.png");
+    ASSERT_TRUE(framesUntil([&] { return sceneIs("../resource/Textures/glow.png"); })) << scene;
+    core.RunFrame();
+    EXPECT_NE(Centre(core), gem) << "the changed module's texture is drawn";
+    EXPECT_EQ(reload.GetReloadCount(), 4u);
+    EXPECT_EQ(host.GetModules()->GetModuleCount(), 3u) << "main, look and the engine";
+    // A module that does not compile keeps the scene too.
+    put("look.mjs", "export const = 1;\n");
+    for (int i = 0; i < 20; ++i) {
+        core.RunFrame();
+        reload.Update();
+        std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    }
+    EXPECT_EQ(reload.GetRefusedCount(), 2u);
+    EXPECT_NE(host.GetLastError().find("look.mjs:1:14: SyntaxError"), std::string::npos)
+        << host.GetLastError();
+    EXPECT_TRUE(sceneIs("../resource/Textures/glow.png"));
     fs::remove_all(game);
 }
 

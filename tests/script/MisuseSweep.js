@@ -274,6 +274,25 @@ function SweepGlobals() {
     });
 }
 
+// Module loading meets hostile specifiers and files that are no module (the
+// test makes them in `folder`): every import() must settle, none may crash.
+function SweepModules(folder) {
+    var result = { settled: 0, total: 0 };
+    var specifiers = hostile.concat(["/dev/zero", "/dev/null", "/", ".", "..", "node:fs", "fs",
+        "file:///dev/zero", "file://%00", "@scope", "@/x", "x".repeat(5000),
+        "../".repeat(64) + "etc/passwd", "marrowvale"]);
+    ["self.mjs", "dir.mjs", "fifo.mjs", "missing.mjs", "broken.mjs", "throws.mjs", "cycle-a.mjs"]
+        .forEach(function (name) { specifiers.push(folder + "/" + name); });
+    specifiers.forEach(function (s, k) {
+        var settle = function () { result.settled++; };
+        result.total++;
+        Attempt("import() hostile #" + k, () => import(s).then(settle, settle));
+        if (typeof s == "string")
+            Attempt("RunFile module hostile #" + k, () => RunFile(s));
+    });
+    return result;
+}
+
 // Every member of the wrappers in `subjects` (class name to list). With
 // `mustFail`, every access must fail; otherwise the accesses only must not
 // crash.

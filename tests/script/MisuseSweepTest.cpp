@@ -1,11 +1,13 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -143,6 +145,21 @@ TEST_F(MisuseSweep, EveryMemberOfEveryClassFailsOnlyWithScriptErrors) {
     }
     Step("SweepGlobals()");
     Frames();
+    const auto put = [&](const char* name, const char* text) {
+        std::ofstream(folder.path / name) << text;
+    };
+    put("self.mjs", "import * as me from './self.mjs';\nexport const x = me;\n");
+    put("broken.mjs", "export const = 1;\n");
+    put("throws.mjs", "throw new Error('module body');\n");
+    put("cycle-a.mjs", "import './cycle-b.mjs';\nexport const a = 1;\n");
+    put("cycle-b.mjs", "import { a } from './cycle-a.mjs';\nexport const b = a;\n");
+    std::filesystem::create_directories(folder.path / "dir.mjs");
+    ASSERT_EQ(::mkfifo((folder.path / "fifo.mjs").c_str(), 0600), 0);
+    Step("var modules = SweepModules(" + Quoted(folder.path.string()) + ")");
+    Frames();
+    EXPECT_EQ(Eval("modules.settled + ' of ' + modules.total"),
+              Eval("modules.total + ' of ' + modules.total"))
+        << "every import() settles";
     Step("SweepStaleComponents()");
     Step("SweepBroadcastMessages()");
     Frames();

@@ -1,0 +1,817 @@
+#include "script/ModuleLoader.h"
+
+#include <cctype>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <system_error>
+#include <utility>
+
+#include <js/Array.h>
+#include <js/CompilationAndEvaluation.h>
+#include <js/ErrorReport.h>
+#include <js/Exception.h>
+#include <js/JSON.h>
+#include <js/Modules.h>
+#include <js/Promise.h>
+#include <js/SavedFrameAPI.h>
+#include <js/Stack.h>
+#include <js/String.h>
+#include <jsapi.h>
+#include <jsfriendapi.h>
+#include <nlohmann/json.hpp>
+
+#include "core/Path.h"
+#include "script/ModuleResolver.h"
+#include "script/ScriptClass.h"
+#include "script/ScriptHost.h"
+#include "script/ScriptSource.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kEngineModule = "marrowvale";
+// Keeps a package that exports thousands of names from making a wrapper the
+// size of a library.
+constexpr size_t kMaxNamedExports = 4096;
+
+ModuleLoader::Impl* active = nullptr;
+
+// Where an import sits: a file and its line and column, counted from 1. An
+// import with no file is the entry of a graph.
+struct Position {
+    std::string file;
+    uint32_t line = 0;
+    uint32_t column = 0;
+};
+
+bool ToUtf8(JSContext* cx, JSString* string, std::string& out) {
+    JS::RootedString rooted(cx, string);
+    JS::UniqueChars chars = JS_EncodeStringToUTF8(cx, rooted);
+    if (!chars)
+        return false;
+    out = chars.get();
+    return true;
+}
+
+JSString* NewString(JSContext* cx, const std::string& utf8) {
+    return JS_NewStringCopyUTF8N(cx, JS::UTF8Chars(utf8.data(), utf8.size()));
+}
+
+// Leaves an Error pending that reports at `at`, not where the engine happened
+// to be when it noticed.
+void ThrowAt(JSContext* cx, const Position& at, const std::string& message) {
+    JS::RootedString file(cx, NewString(cx, at.file));
+    JS::RootedString text(cx, NewString(cx, message));
+    JS::RootedValue error(cx);
+    if (!file || !text ||
+        !JS::CreateError(cx, JSEXN_ERR, nullptr, file, at.line, at.column, nullptr, text,
+                         JS::NothingHandleValue, &error))
+        return; // out of memory is pending instead
+    JS_SetPendingException(cx, error, JS::ExceptionStackBehavior::DoNotCapture);
+}
+
+std::string FileUrl(const std::string& path) {
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string url = "file://";
+    for (unsigned char c : path) {
+        if (std::isalnum(c) || c == '/' || c == '-' || c == '.' || c == '_' || c == '~') {
+            url += static_cast<char>(c);
+        } else {
+            url += '%';
+            url += kHex[c >> 4];
+            url += kHex[c & 15];
+        }
+    }
+    return url;
+}
+
+// The npm package a file belongs to: what follows its last node_modules folder.
+std::string PackageOf(const fs::path& file) {
+    std::string name;
+    bool after = false;
+    for (const fs::path& part : file.parent_path()) {
+        const std::string text = part.string();
+        if (text == "node_modules") {
+            after = true;
+            name.clear();
+        } else if (after) {
+            name = name.empty() ? text : name + "/" + text;
+            if (name[0] != '@' || name.find('/') != std::string::npos)
+                after = false;
+        }
+    }
+    return name;
+}
+
+std::string NeedsBuiltin(const std::string& builtin, const fs::path& importer) {
+    const std::string package = PackageOf(importer);
+    const std::string what = "the Node built-in \"" + builtin + "\"";
+    return (package.empty() ? "\"" + builtin + "\" is " + what
+                            : "the package \"" + package + "\" needs " + what) +
+           ", which the engine does not have (only Node itself provides its built-ins)";
+}
+
+bool IsIdentifierName(const std::string& name) {
+    if (name.empty() || name.size() > 256 || std::isdigit(static_cast<unsigned char>(name[0])))
+        return false;
+    for (unsigned char c : name)
+        if (!std::isalnum(c) && c != '_' && c != '$')
+            return false;
+    return true;
+}
+
+fs::path Canonical(const std::string& path) {
+    std::error_code error;
+    fs::path absolute = fs::absolute(ResolvePath(path), error);
+    if (error)
+        return fs::path(path);
+    fs::path canonical = fs::weakly_canonical(absolute, error);
+    return error ? absolute.lexically_normal() : canonical;
+}
+
+fs::path DefaultBase() {
+    return Canonical(std::string(kDefaultResourceFolder) + "Scripts/");
+}
+
+bool RequireNative(JSContext* cx, unsigned argc, JS::Value* vp);
+bool DynamicImportJob(JSContext* cx, unsigned argc, JS::Value* vp);
+bool ReportRejection(JSContext* cx, unsigned argc, JS::Value* vp);
+
+} // namespace
+
+struct ModuleLoader::Impl {
+    struct Record {
+        explicit Record(JSContext* cx) : module(cx), exports(cx) {}
+        std::string key;
+        ModuleFormat format = ModuleFormat::EsModule;
+        JS::PersistentRootedObject module;
+        // What a CommonJS or JSON wrapper exports, handed over through import.meta.
+        JS::PersistentRootedValue exports;
+        // Specifier to key, filled while the graph is read: linking only looks up.
+        std::map<std::string, std::string> resolved;
+    };
+
+    explicit Impl(JSContext* cx) : cx(cx) {}
+
+    JSContext* cx;
+    std::map<std::string, std::unique_ptr<Record>> records;
+    // CommonJS `module` objects by file, so each runs once and cycles see the
+    // exports filled so far, as in Node.
+    std::map<std::string, std::unique_ptr<JS::PersistentRootedObject>> commonJs;
+
+    static std::string KeyOf(const ModuleResolution& resolution) {
+        return resolution.format == ModuleFormat::Engine ? kEngineModule : resolution.path.string();
+    }
+
+    // The folder or file an import from code with this private resolves against.
+    fs::path BaseOf(JS::HandleValue referencing) {
+        std::string name;
+        if (referencing.isString() && ToUtf8(cx, referencing.toString(), name)) {
+            if (records.count(name) && name != kEngineModule)
+                return name;
+            std::string problem;
+            if (IsRegularFile(ResolvePath(name), problem))
+                return Canonical(name);
+        }
+        JS_ClearPendingException(cx);
+        return DefaultBase();
+    }
+
+    JSObject* CompileModuleText(const std::string& source, const std::string& fileName,
+                                const std::string& key) {
+        JS::CompileOptions options(cx);
+        options.setFileAndLine(fileName.c_str(), 1);
+        JS::RootedObject module(cx, script::WithSourceText(cx, source, [&](auto& text) {
+                                    return JS::CompileModule(cx, options, text);
+                                }));
+        JS::RootedString name(cx, module ? NewString(cx, key) : nullptr);
+        if (!name)
+            return nullptr;
+        JS::SetModulePrivate(module, JS::StringValue(name));
+        return module;
+    }
+
+    JSFunction* CompileCommonJs(const std::string& source, const std::string& fileName) {
+        static const char* const kArguments[] = {"exports", "require", "module", "__filename",
+                                                 "__dirname"};
+        JS::CompileOptions options(cx);
+        options.setFileAndLine(fileName.c_str(), 1);
+        JS::RootedObjectVector scope(cx);
+        return script::WithSourceText(cx, source, [&](auto& text) {
+            return JS::CompileFunction(cx, scope, options, "", 5, kArguments, text);
+        });
+    }
+
+    // Runs a compiled CommonJS file once and gives its module.exports.
+    bool RunCommonJs(const fs::path& path, JS::HandleFunction body, JS::MutableHandleValue out) {
+        const std::string key = path.string();
+        JS::RootedObject module(cx, JS_NewPlainObject(cx));
+        JS::RootedObject exports(cx, JS_NewPlainObject(cx));
+        JS::RootedString file(cx, NewString(cx, key));
+        JS::RootedString folder(cx, NewString(cx, path.parent_path().string()));
+        JSFunction* require =
+            file ? js::NewFunctionWithReserved(cx, RequireNative, 1, 0, "require") : nullptr;
+        JS::RootedObject requireObject(cx, require ? JS_GetFunctionObject(require) : nullptr);
+        if (!module || !exports || !folder || !requireObject ||
+            !JS_DefineProperty(cx, module, "exports", exports, JSPROP_ENUMERATE) ||
+            !JS_DefineProperty(cx, module, "id", file, JSPROP_ENUMERATE) ||
+            !JS_DefineProperty(cx, module, "filename", file, JSPROP_ENUMERATE) ||
+            !JS_DefineProperty(cx, module, "loaded", JS::FalseHandleValue, JSPROP_ENUMERATE))
+            return false;
+        js::SetFunctionNativeReserved(requireObject, 0, JS::StringValue(file));
+        commonJs[key] = std::make_unique<JS::PersistentRootedObject>(cx, module);
+
+        JS::RootedValueArray<5> arguments(cx);
+        arguments[0].setObject(*exports);
+        arguments[1].setObject(*requireObject);
+        arguments[2].setObject(*module);
+        arguments[3].setString(file);
+        arguments[4].setString(folder);
+        JS::RootedValue result(cx);
+        if (!JS_CallFunction(cx, exports, body, arguments, &result)) {
+            commonJs.erase(key); // a later require tries again, as Node does
+            return false;
+        }
+        return JS_DefineProperty(cx, module, "loaded", JS::TrueHandleValue, JSPROP_ENUMERATE) &&
+               JS_GetProperty(cx, module, "exports", out);
+    }
+
+    bool LoadJson(const fs::path& path, const std::string& source, JS::MutableHandleValue out) {
+        JS::RootedString text(cx, NewString(cx, source));
+        if (!text)
+            return false;
+        if (JS_ParseJSON(cx, text, out))
+            return true;
+        ScriptHost::PendingError error;
+        ScriptHost::Instance().TakePendingException(error);
+        JS_ReportErrorUTF8(cx, "%s: %s", path.string().c_str(), error.message.c_str());
+        return false;
+    }
+
+    // Gives a CommonJS file's exports, running it first when it has not run.
+    bool ExportsOfCommonJs(const fs::path& path, const std::string* knownSource,
+                           JS::HandleFunction compiled, JS::MutableHandleValue out) {
+        const auto cached = commonJs.find(path.string());
+        if (cached != commonJs.end()) {
+            JS::RootedObject module(cx, *cached->second);
+            return JS_GetProperty(cx, module, "exports", out);
+        }
+        JS::RootedFunction body(cx, compiled);
+        if (!body) {
+            std::string source;
+            std::string problem;
+            if (!knownSource && !ScriptHost::ReadSourceFile(path.string(), source, problem)) {
+                JS_ReportErrorUTF8(cx, "%s: %s", path.string().c_str(), problem.c_str());
+                return false;
+            }
+            body = CompileCommonJs(knownSource ? *knownSource : source, path.string());
+            if (!body)
+                return false;
+        }
+        return RunCommonJs(path, body, out);
+    }
+
+    // require() inside a CommonJS file.
+    bool Require(const std::string& specifier, const fs::path& importer,
+                 JS::MutableHandleValue out) {
+        const ModuleResolution found =
+            ModuleResolver::Resolve(specifier, importer, ModuleResolver::Mode::Require);
+        if (!found.ok) {
+            JS_ReportErrorUTF8(cx, "%s", found.error.c_str());
+            return false;
+        }
+        switch (found.format) {
+        case ModuleFormat::NodeBuiltin:
+            JS_ReportErrorUTF8(cx, "require(\"%s\"): %s", specifier.c_str(),
+                               NeedsBuiltin(found.builtin, importer).c_str());
+            return false;
+        case ModuleFormat::EsModule:
+            JS_ReportErrorUTF8(cx,
+                               "require(\"%s\") names the ES module %s, which only import can "
+                               "load",
+                               specifier.c_str(), found.path.string().c_str());
+            return false;
+        case ModuleFormat::Engine: {
+            JS::RootedObject evaluation(cx);
+            Record* engine = LoadAndEvaluate(found, Position{}, specifier, &evaluation);
+            JS::RootedObject module(cx, engine ? engine->module.get() : nullptr);
+            JSObject* names = module ? JS::GetModuleNamespace(cx, module) : nullptr;
+            if (!names)
+                return false;
+            out.setObject(*names);
+            return true;
+        }
+        case ModuleFormat::Json: {
+            const auto cached = commonJs.find(found.path.string());
+            if (cached != commonJs.end()) {
+                JS::RootedObject module(cx, *cached->second);
+                return JS_GetProperty(cx, module, "exports", out);
+            }
+            std::string source;
+            std::string problem;
+            if (!ScriptHost::ReadSourceFile(found.path.string(), source, problem)) {
+                JS_ReportErrorUTF8(cx, "%s: %s", found.path.string().c_str(), problem.c_str());
+                return false;
+            }
+            JS::RootedObject module(cx, JS_NewPlainObject(cx));
+            if (!module || !LoadJson(found.path, source, out) ||
+                !JS_DefineProperty(cx, module, "exports", out, JSPROP_ENUMERATE))
+                return false;
+            commonJs[found.path.string()] =
+                std::make_unique<JS::PersistentRootedObject>(cx, module);
+            return true;
+        }
+        default:
+            return ExportsOfCommonJs(found.path, nullptr, nullptr, out);
+        }
+    }
+
+    // A module whose default export (and, for objects, each name) is `exports`.
+    JSObject* CompileWrapper(const std::string& key, JS::HandleValue exports) {
+        std::string source = "const m = import.meta.exports;\nexport default m;\n";
+        if (exports.isObject()) {
+            JS::RootedObject object(cx, &exports.toObject());
+            JS::Rooted<JS::IdVector> ids(cx, JS::IdVector(cx));
+            if (!JS_Enumerate(cx, object, &ids))
+                return nullptr;
+            size_t count = 0;
+            for (size_t i = 0; i < ids.length() && count < kMaxNamedExports; ++i) {
+                if (!ids[i].isString())
+                    continue;
+                std::string name;
+                if (!ToUtf8(cx, ids[i].toString(), name))
+                    return nullptr;
+                if (!IsIdentifierName(name) || name == "default")
+                    continue;
+                const std::string local = "e" + std::to_string(count++);
+                source += "const " + local + " = m." + name + ";\nexport { " + local + " as " +
+                          name + " };\n";
+            }
+        }
+        return CompileModuleText(source, key, key);
+    }
+
+    std::string EngineSource() const {
+        std::string source = "const g = globalThis;\n";
+        auto add = [&](const std::string& name) {
+            source += "export const " + name + " = g." + name + ";\n";
+        };
+        for (const script::ScriptClassBase* cls : script::ScriptClassBase::All())
+            if (cls->IsRegistered())
+                add(cls->Name());
+        for (const char* name : {"print", "RunFile", "console"})
+            add(name);
+        return source;
+    }
+
+    // Turns the pending exception into one at the import that led to it.
+    void FailAt(const Position& at, const std::string& specifier) {
+        if (at.file.empty())
+            return;
+        ScriptHost::PendingError error;
+        if (!ScriptHost::Instance().TakePendingException(error, "", true))
+            error.message = "it could not be loaded (out of memory)";
+        ThrowAt(cx, at, "cannot load \"" + specifier + "\": " + error.Headline());
+    }
+
+    // Reads and compiles one file of a graph into a record (CommonJS files run
+    // here). Null with an exception pending on failure.
+    Record* Add(const ModuleResolution& found, const Position& at, const std::string& specifier,
+                std::vector<std::string>& added) {
+        if (found.format == ModuleFormat::NodeBuiltin) {
+            ThrowAt(cx, at,
+                    "cannot import \"" + specifier +
+                        "\": " + NeedsBuiltin(found.builtin, fs::path(at.file)));
+            return nullptr;
+        }
+        auto record = std::make_unique<Record>(cx);
+        record->key = KeyOf(found);
+        record->format = found.format;
+        std::string source;
+        if (found.format == ModuleFormat::Engine) {
+            source = EngineSource();
+        } else {
+            std::string problem;
+            if (!ScriptHost::ReadSourceFile(record->key, source, problem)) {
+                if (at.file.empty())
+                    ThrowAt(cx, Position{specifier}, problem);
+                else
+                    ThrowAt(cx, at, "cannot load \"" + specifier + "\": " + problem);
+                return nullptr;
+            }
+        }
+        JS::RootedObject module(cx);
+        JS::RootedValue exports(cx);
+        bool ok = true;
+        switch (found.format) {
+        case ModuleFormat::Engine:
+        case ModuleFormat::EsModule:
+            module = CompileModuleText(source, record->key, record->key);
+            ok = module != nullptr;
+            break;
+        case ModuleFormat::Json:
+            ok = LoadJson(found.path, source, &exports);
+            break;
+        case ModuleFormat::Ambiguous: {
+            // As Node does for a .js file no package.json types: CommonJS
+            // unless only module syntax makes sense of it.
+            JS::RootedFunction body(cx, CompileCommonJs(source, record->key));
+            if (body) {
+                record->format = ModuleFormat::CommonJs;
+                ok = ExportsOfCommonJs(found.path, &source, body, &exports);
+            } else {
+                JS_ClearPendingException(cx);
+                record->format = ModuleFormat::EsModule;
+                module = CompileModuleText(source, record->key, record->key);
+                ok = module != nullptr;
+            }
+            break;
+        }
+        default:
+            record->format = ModuleFormat::CommonJs;
+            ok = ExportsOfCommonJs(found.path, &source, nullptr, &exports);
+            break;
+        }
+        if (ok && !module) {
+            record->exports = exports;
+            module = CompileWrapper(record->key, exports);
+            ok = module != nullptr;
+        }
+        if (!ok) {
+            FailAt(at, specifier);
+            return nullptr;
+        }
+        record->module = module;
+        Record* result = record.get();
+        records[record->key] = std::move(record);
+        added.push_back(result->key);
+        return result;
+    }
+
+    // Reads the whole graph below `found`: every import is resolved and every
+    // file compiled before anything runs. On failure nothing read here stays.
+    Record* Load(const ModuleResolution& found, const Position& at, const std::string& specifier,
+                 std::vector<std::string>& added) {
+        const auto known = records.find(KeyOf(found));
+        if (known != records.end())
+            return known->second.get();
+        if (!Add(found, at, specifier, added))
+            return Discard(added);
+        JS::RootedObject module(cx);
+        JS::RootedObject requests(cx);
+        JS::RootedValue request(cx);
+        // Index, don't iterate: Add grows the list.
+        for (size_t next = 0; next < added.size(); ++next) {
+            Record& record = *records[added[next]];
+            module = record.module;
+            requests = JS::GetRequestedModules(cx, module);
+            uint32_t count = 0;
+            if (!requests || !JS::GetArrayLength(cx, requests, &count))
+                return Discard(added);
+            for (uint32_t i = 0; i < count; ++i) {
+                std::string wanted;
+                if (!JS_GetElement(cx, requests, i, &request) ||
+                    !ToUtf8(cx, JS::GetRequestedModuleSpecifier(cx, request), wanted))
+                    return Discard(added);
+                Position from{record.key};
+                JS::GetRequestedModuleSourcePos(cx, request, &from.line, &from.column);
+                ++from.column;
+                const ModuleResolution target =
+                    ModuleResolver::Resolve(wanted, record.key, ModuleResolver::Mode::Import);
+                if (!target.ok) {
+                    ThrowAt(cx, from, target.error);
+                    return Discard(added);
+                }
+                const std::string key = KeyOf(target);
+                record.resolved[wanted] = key;
+                if (!records.count(key) && !Add(target, from, wanted, added))
+                    return Discard(added);
+            }
+        }
+        return records[added.front()].get();
+    }
+
+    Record* Discard(const std::vector<std::string>& added) {
+        for (const std::string& key : added)
+            records.erase(key);
+        return nullptr;
+    }
+
+    // Load, link and evaluate; `evaluation` is the module's evaluation promise.
+    Record* LoadAndEvaluate(const ModuleResolution& found, const Position& at,
+                            const std::string& specifier, JS::MutableHandleObject evaluation) {
+        std::vector<std::string> added;
+        Record* record = Load(found, at, specifier, added);
+        if (!record)
+            return nullptr;
+        JS::RootedObject module(cx, record->module);
+        if (!JS::ModuleInstantiate(cx, module)) {
+            // A missing export: the engine counts its column from 0 here.
+            ScriptHost::PendingError error;
+            if (ScriptHost::Instance().TakePendingException(error, "", true))
+                ThrowAt(cx, Position{error.fileName, error.line, error.column}, error.message);
+            Discard(added);
+            return nullptr;
+        }
+        JS::RootedValue result(cx);
+        if (!JS::ModuleEvaluate(cx, module, &result))
+            return nullptr;
+        evaluation.set(result.isObject() ? &result.toObject() : nullptr);
+        return record;
+    }
+
+    // An import() once the script that asked has finished.
+    void FinishImport(JS::HandleValue referencing, JS::HandleObject request,
+                      JS::HandleObject promise, const Position& at) {
+        JS::RootedObject evaluation(cx);
+        std::string specifier;
+        bool ok = ToUtf8(cx, JS::GetModuleRequestSpecifier(cx, request), specifier);
+        if (ok) {
+            const ModuleResolution found = ModuleResolver::Resolve(specifier, BaseOf(referencing),
+                                                                   ModuleResolver::Mode::Import);
+            if (!found.ok) {
+                ThrowAt(cx, at, found.error);
+                ok = false;
+            } else {
+                ok = LoadAndEvaluate(found, at, specifier, &evaluation) != nullptr;
+            }
+        }
+        if (!ok || !evaluation) {
+            JS::RootedValue reason(cx);
+            if (!JS_GetPendingException(cx, &reason))
+                reason.setUndefined();
+            JS_ClearPendingException(cx);
+            evaluation = JS::CallOriginalPromiseReject(cx, reason);
+        }
+        if (!evaluation ||
+            !JS::FinishDynamicModuleImport(cx, evaluation, referencing, request, promise))
+            ScriptHost::Instance().ReportPendingException();
+    }
+
+    // After evaluating an entry module: a failure now is reported now, one
+    // after a top-level await when it comes.
+    bool Settle(JS::HandleObject evaluation) {
+        if (!evaluation)
+            return true;
+        switch (JS::GetPromiseState(evaluation)) {
+        case JS::PromiseState::Fulfilled:
+            return true;
+        case JS::PromiseState::Rejected: {
+            JS::RootedValue reason(cx, JS::GetPromiseResult(evaluation));
+            if (!JS::SetSettledPromiseIsHandled(cx, evaluation))
+                JS_ClearPendingException(cx);
+            ReportValue(cx, reason);
+            return false;
+        }
+        default: {
+            JS::RootedObject onRejected(
+                cx, JS_GetFunctionObject(JS_NewFunction(cx, ReportRejection, 1, 0, "report")));
+            if (!onRejected || !JS::CallOriginalPromiseThen(cx, evaluation, nullptr, onRejected))
+                ScriptHost::Instance().ReportPendingException();
+            return true;
+        }
+        }
+    }
+
+    static void ReportValue(JSContext* cx, JS::HandleValue reason) {
+        JS::RootedObject stack(cx);
+        if (reason.isObject()) {
+            JS::RootedObject error(cx, &reason.toObject());
+            stack = JS::ExceptionStackOrNull(error);
+        }
+        JS::SetPendingExceptionStack(cx, JS::ExceptionStack(cx, reason, stack));
+        ScriptHost::Instance().ReportPendingException();
+    }
+
+    static JSObject* ResolveHook(JSContext* cx, JS::HandleValue referencing,
+                                 JS::HandleObject request) {
+        Impl& self = *active;
+        std::string from;
+        std::string specifier;
+        if (!referencing.isString() || !ToUtf8(cx, referencing.toString(), from) ||
+            !ToUtf8(cx, JS::GetModuleRequestSpecifier(cx, request), specifier))
+            return nullptr;
+        const auto importer = self.records.find(from);
+        std::string key;
+        if (importer != self.records.end() && importer->second->resolved.count(specifier)) {
+            key = importer->second->resolved[specifier];
+        } else {
+            // import() asks too, from code that may be no module at all.
+            const ModuleResolution found = ModuleResolver::Resolve(
+                specifier, self.BaseOf(referencing), ModuleResolver::Mode::Import);
+            if (found.ok)
+                key = KeyOf(found);
+        }
+        const auto record = self.records.find(key);
+        if (record != self.records.end())
+            return record->second->module;
+        JS_ReportErrorUTF8(cx, "the module \"%s\" imported by %s was not loaded", specifier.c_str(),
+                           from.c_str());
+        return nullptr;
+    }
+
+    static bool MetadataHook(JSContext* cx, JS::HandleValue referencing, JS::HandleObject meta) {
+        std::string key;
+        if (!referencing.isString() || !ToUtf8(cx, referencing.toString(), key))
+            return false;
+        JS::RootedString url(cx, NewString(cx, key == kEngineModule ? key : FileUrl(key)));
+        if (!url || !JS_DefineProperty(cx, meta, "url", url, JSPROP_ENUMERATE))
+            return false;
+        if (!active)
+            return true;
+        const auto record = active->records.find(key);
+        if (record != active->records.end() && (record->second->format == ModuleFormat::CommonJs ||
+                                                record->second->format == ModuleFormat::Json))
+            return JS_DefineProperty(cx, meta, "exports", record->second->exports, 0);
+        return true;
+    }
+
+    // import() may not run anything before the script that called it is
+    // done: the work is queued as a promise job.
+    static bool DynamicImportHook(JSContext* cx, JS::HandleValue referencing,
+                                  JS::HandleObject request, JS::HandleObject promise) {
+        JS::RootedObject stack(cx);
+        JS::RootedString source(cx);
+        Position at;
+        if (JS::CaptureCurrentStack(cx, &stack, JS::StackCapture(JS::MaxFrames(1))) && stack &&
+            JS::GetSavedFrameSource(cx, nullptr, stack, &source) == JS::SavedFrameResult::Ok &&
+            source) {
+            ToUtf8(cx, source, at.file);
+            JS::GetSavedFrameLine(cx, nullptr, stack, &at.line);
+            JS::GetSavedFrameColumn(cx, nullptr, stack, &at.column);
+        }
+        JS_ClearPendingException(cx);
+        JS::RootedString file(cx, NewString(cx, at.file));
+        JS::RootedValueArray<6> parts(cx);
+        parts[0].set(referencing);
+        parts[1].setObject(*request);
+        parts[2].setObject(*promise);
+        if (file)
+            parts[3].setString(file);
+        parts[4].setNumber(at.line);
+        parts[5].setNumber(at.column);
+        JS::RootedObject data(cx, JS::NewArrayObject(cx, parts));
+        JSFunction* job =
+            data ? js::NewFunctionWithReserved(cx, DynamicImportJob, 0, 0, "import") : nullptr;
+        JS::RootedObject jobObject(cx, job ? JS_GetFunctionObject(job) : nullptr);
+        if (!jobObject)
+            return false;
+        js::SetFunctionNativeReserved(jobObject, 0, JS::ObjectValue(*data));
+        JS::RootedObject ready(cx, JS::CallOriginalPromiseResolve(cx, JS::UndefinedHandleValue));
+        return ready && JS::CallOriginalPromiseThen(cx, ready, jobObject, nullptr);
+    }
+};
+
+namespace {
+
+bool RequireNative(JSContext* cx, unsigned argc, JS::Value* vp) {
+    JS::CallArgs args = JS::CallArgsFromVp(argc, vp);
+    std::string importer;
+    std::string specifier;
+    const JS::Value& file = js::GetFunctionNativeReserved(&args.callee(), 0);
+    if (!args.get(0).isString()) {
+        JS_ReportErrorUTF8(cx, "require() takes a module name or path (a string)");
+        return false;
+    }
+    if (!active || !file.isString() || !ToUtf8(cx, file.toString(), importer) ||
+        !ToUtf8(cx, args[0].toString(), specifier))
+        return false;
+    return active->Require(specifier, importer, args.rval());
+}
+
+bool DynamicImportJob(JSContext* cx, unsigned argc, JS::Value* vp) {
+    JS::CallArgs args = JS::CallArgsFromVp(argc, vp);
+    // The callee shares its slot with the result: read it first.
+    JS::RootedObject data(cx, &js::GetFunctionNativeReserved(&args.callee(), 0).toObject());
+    args.rval().setUndefined();
+    JS::RootedValue referencing(cx);
+    JS::RootedValue request(cx);
+    JS::RootedValue promise(cx);
+    JS::RootedValue file(cx);
+    JS::RootedValue line(cx);
+    JS::RootedValue column(cx);
+    if (!JS_GetElement(cx, data, 0, &referencing) || !JS_GetElement(cx, data, 1, &request) ||
+        !JS_GetElement(cx, data, 2, &promise) || !JS_GetElement(cx, data, 3, &file) ||
+        !JS_GetElement(cx, data, 4, &line) || !JS_GetElement(cx, data, 5, &column))
+        return false;
+    Position at;
+    if (file.isString())
+        ToUtf8(cx, file.toString(), at.file);
+    at.line = static_cast<uint32_t>(line.toNumber());
+    at.column = static_cast<uint32_t>(column.toNumber());
+    JS::RootedObject requestObject(cx, &request.toObject());
+    JS::RootedObject promiseObject(cx, &promise.toObject());
+    if (active)
+        active->FinishImport(referencing, requestObject, promiseObject, at);
+    return true;
+}
+
+bool ReportRejection(JSContext* cx, unsigned argc, JS::Value* vp) {
+    JS::CallArgs args = JS::CallArgsFromVp(argc, vp);
+    ModuleLoader::Impl::ReportValue(cx, args.get(0));
+    args.rval().setUndefined();
+    return true;
+}
+
+} // namespace
+
+ModuleLoader::ModuleLoader(JSContext* cx) : impl(std::make_unique<Impl>(cx)) {
+    active = impl.get();
+    JSRuntime* runtime = JS_GetRuntime(cx);
+    JS::SetModuleResolveHook(runtime, &Impl::ResolveHook);
+    JS::SetModuleMetadataHook(runtime, &Impl::MetadataHook);
+    JS::SetModuleDynamicImportHook(runtime, &Impl::DynamicImportHook);
+}
+
+ModuleLoader::~ModuleLoader() {
+    JSRuntime* runtime = JS_GetRuntime(impl->cx);
+    JS::SetModuleResolveHook(runtime, nullptr);
+    JS::SetModuleMetadataHook(runtime, nullptr);
+    JS::SetModuleDynamicImportHook(runtime, nullptr);
+    Reset();
+    if (active == impl.get())
+        active = nullptr;
+}
+
+bool ModuleLoader::RunFile(const std::string& path) {
+    JSContext* cx = impl->cx;
+    ScriptHost::Entry entry(ScriptHost::Instance());
+    ModuleResolution found;
+    found.ok = true;
+    found.path = Canonical(path);
+    found.format = ModuleFormat::EsModule;
+    JS::RootedObject evaluation(cx);
+    if (!impl->LoadAndEvaluate(found, Position{}, path, &evaluation)) {
+        if (!ScriptHost::Instance().ReportPendingException())
+            ScriptHost::Instance().Report(path.c_str(), 0, 0,
+                                          "the module could not be run (out of memory)");
+        return false;
+    }
+    return impl->Settle(evaluation);
+}
+
+bool ModuleLoader::CheckFile(const std::string& path) {
+    JSContext* cx = impl->cx;
+    std::string source;
+    std::string problem;
+    const std::string file = Canonical(path).string();
+    if (!ScriptHost::ReadSourceFile(file, source, problem)) {
+        ScriptHost::Instance().Report(path.c_str(), 0, 0, problem);
+        return false;
+    }
+    JS::CompileOptions options(cx);
+    options.setFileAndLine(file.c_str(), 1);
+    JS::RootedObject module(cx, script::WithSourceText(cx, source, [&](auto& text) {
+                                return JS::CompileModule(cx, options, text);
+                            }));
+    ScriptHost::PendingError error;
+    if (!module && ScriptHost::Instance().TakePendingException(error, "", true))
+        ScriptHost::Instance().Report(error.fileName.c_str(), error.line, error.column,
+                                      error.message, error.stackTrace);
+    return module != nullptr;
+}
+
+void ModuleLoader::Reset() {
+    impl->records.clear();
+    impl->commonJs.clear();
+}
+
+std::vector<std::string> ModuleLoader::GetModuleFiles() const {
+    std::vector<std::string> files;
+    for (const auto& [key, record] : impl->records)
+        if (key != kEngineModule)
+            files.push_back(key);
+    for (const auto& [key, module] : impl->commonJs)
+        if (!impl->records.count(key))
+            files.push_back(key);
+    return files;
+}
+
+std::size_t ModuleLoader::GetModuleCount() const {
+    return impl->records.size();
+}
+
+bool ModuleLoader::IsModuleFile(const std::string& path) {
+    const fs::path file(path);
+    if (file.extension() == ".mjs")
+        return true;
+    return file.extension() == ".js" && ModuleResolver::FormatOf(file) == ModuleFormat::EsModule;
+}
+
+std::string ModuleLoader::FindGameEntry(const std::string& scriptsFolder) {
+    const fs::path folder(ResolvePath(scriptsFolder));
+    std::error_code error;
+    if (fs::is_regular_file(folder / "main.mjs", error))
+        return (folder / "main.mjs").string();
+    std::ifstream file(folder / "package.json");
+    if (!file)
+        return std::string();
+    const nlohmann::json package = nlohmann::json::parse(file, nullptr, false);
+    if (!package.is_object() || !package.contains("main") || !package["main"].is_string())
+        return std::string();
+    const fs::path main = folder / package["main"].get<std::string>();
+    return fs::is_regular_file(main, error) && IsModuleFile(main.string()) ? main.string()
+                                                                           : std::string();
+}

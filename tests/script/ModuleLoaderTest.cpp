@@ -1,0 +1,181 @@
+// Game modules: graphs, packages, import(), errors at the import, UTF-8.
+#include <filesystem>
+
+#include <sys/stat.h>
+
+#include <gtest/gtest.h>
+
+#include "core/Path.h"
+#include "script/ModuleLoader.h"
+#include "script/ScriptTestSupport.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class ModuleTest : public ScriptTest {
+  protected:
+    void SetUp() override {
+        ScriptTest::SetUp();
+        SetResourceFolder(folder.path.string());
+        scripts = fs::weakly_canonical(folder.path / "Scripts").string() + "/";
+    }
+    void TearDown() override { SetResourceFolder(""); }
+
+    // Writes a file below Scripts/, making its folders.
+    std::string Put(const std::string& name, const std::string& text) {
+        fs::create_directories((folder.path / "Scripts" / name).parent_path());
+        return folder.Write(name, text);
+    }
+    // Runs a module and gives the report it left, or "" when none.
+    std::string ErrorOfModule(const std::string& name) {
+        const std::string before = host().GetLastError();
+        host().Evaluate("'clear'", "clear.js");
+        const bool ok = host().RunFile(scripts + name);
+        return ok ? std::string() : host().GetLastError();
+    }
+
+    TempFolder folder;
+    std::string scripts;
+};
+
+TEST_F(ModuleTest, AGraphWithPackagesCyclesAndAwaitRunsEachModuleOnce) {
+    Put("main.mjs", R"(import { count, bump } from "./counter.mjs";
+import { fromA } from "./a.mjs";
+import data from "./data.json";
+import lib, { twice } from "cjs-lib";
+import { Core as EngineCore } from "marrowvale";
+import { late } from "./late.mjs";
+bump();
+globalThis.result = [count, fromA, data.n, lib.name, twice(21), EngineCore === Core, late].join();
+globalThis.url = import.meta.url;
+)");
+    Put("counter.mjs", "export let count = 0;\nexport function bump() { count++; }\n"
+                       "globalThis.counterRuns = (globalThis.counterRuns || 0) + 1;\n");
+    // a and b import each other; both share counter.
+    Put("a.mjs", "import { fromB } from './b.mjs';\nimport './counter.mjs';\n"
+                 "export const fromA = 'a' + fromB();\n");
+    Put("b.mjs", "import { fromA } from './a.mjs';\nimport { count } from './counter.mjs';\n"
+                 "export function fromB() { return 'b' + count; }\n"
+                 "export function seeA() { return fromA; }\n");
+    Put("data.json", R"({"n": 7})");
+    Put("late.mjs", "await Promise.resolve();\nexport const late = 'awaited';\n");
+    Put("node_modules/cjs-lib/package.json", R"({"name": "cjs-lib", "main": "lib/index.js"})");
+    Put("node_modules/cjs-lib/lib/index.js",
+        "const helper = require('./helper');\nmodule.exports = { name: 'cjs', twice: "
+        "helper.twice, again: require('./helper') === helper };\n");
+    Put("node_modules/cjs-lib/lib/helper.js", "exports.twice = x => 2 * x;\n");
+
+    EXPECT_TRUE(host().RunFile(scripts + "main.mjs")) << host().GetLastError();
+    // The live binding shows the bump; b saw counter before it.
+    EXPECT_EQ(Eval("result"), "1,ab0,7,cjs,42,true,awaited");
+    EXPECT_EQ(Eval("counterRuns"), "1");
+    EXPECT_EQ(Eval("url"), "file://" + scripts + "main.mjs");
+    // Running it again evaluates nothing again; a reset registry does.
+    EXPECT_TRUE(host().RunFile(scripts + "main.mjs"));
+    EXPECT_EQ(Eval("counterRuns"), "1");
+    EXPECT_EQ(host().GetModules()->GetModuleCount(), 8u);
+    host().ResetModules();
+    EXPECT_TRUE(host().RunFile(scripts + "main.mjs"));
+    EXPECT_EQ(Eval("counterRuns"), "2");
+
+    // import() from a classic script, from a module and from code of no file;
+    // each resolves against where it was written.
+    Put("dynamic.mjs", "export const value = 'dyn';\n"
+                       "export const nested = import('./counter.mjs').then(m => m.count);\n");
+    const std::string classic =
+        Put("classic.js", "import('./dynamic.mjs').then(m => m.nested.then(n => "
+                          "globalThis.dyn = m.value + n));\n"
+                          "import('./missing.mjs').catch(e => globalThis.missing = e.message);\n"
+                          "import('fs').catch(e => globalThis.builtin = e.message);\n");
+    EXPECT_TRUE(host().RunFile(classic));
+    EXPECT_EQ(Eval("dyn"), "dyn1");
+    EXPECT_EQ(Eval("missing").find("cannot find module \"./missing.mjs\""), 0u) << Eval("missing");
+    EXPECT_NE(Eval("builtin").find("Node built-in \"fs\""), std::string::npos) << Eval("builtin");
+    Eval("import('./dynamic.mjs').then(m => globalThis.fromNoFile = m.value)");
+    EXPECT_EQ(Eval("fromNoFile"), "dyn");
+    EXPECT_EQ(Eval("typeof import('marrowvale').then"), "function");
+
+    // A package that needs a Node built-in is refused by name, and the game goes on.
+    Put("node_modules/needs-fs/package.json", R"({"name": "needs-fs", "main": "index.js"})");
+    Put("node_modules/needs-fs/index.js", "const fs = require('fs');\nmodule.exports = 1;\n");
+    Put("uses-fs.mjs", "import x from 'needs-fs';\n");
+    const std::string refused = ErrorOfModule("uses-fs.mjs");
+    EXPECT_NE(refused.find(scripts + "uses-fs.mjs:1:15: cannot load \"needs-fs\""),
+              std::string::npos)
+        << refused;
+    EXPECT_NE(refused.find("the package \"needs-fs\" needs the Node built-in \"fs\""),
+              std::string::npos)
+        << refused;
+    EXPECT_EQ(Eval("6 * 7"), "42");
+}
+
+TEST_F(ModuleTest, ErrorsAreReportedAtTheImportThatCausedThem) {
+    Put("bad.mjs", "export const a = 1;\nexport const = 2;\n");
+    Put("thrower.mjs", "export const a = 1;\n\n  throw new Error('boom');\n");
+    Put("lib.mjs", "export const present = 1;\n");
+    Put("util.js", "export const u = 1;\n");
+    fs::create_directories(folder.path / "Scripts" / "folder.mjs");
+    ASSERT_EQ(::mkfifo((folder.path / "Scripts" / "fifo.mjs").c_str(), 0600), 0);
+    struct Case {
+        const char* source;
+        std::string expected; // after the importer's path
+    };
+    const Case cases[] = {
+        {"\nimport './nowhere.mjs';", ":2:8: cannot find module \"./nowhere.mjs\""},
+        {"import { u } from './util';",
+         ":1:19: cannot find module \"./util\" (imported from " + scripts +
+             "importer.mjs): imports need the file's extension, as in \"./util.js\""},
+        {"import './bad.mjs';", ":1:8: cannot load \"./bad.mjs\": "},
+        {"import { absent } from './lib.mjs';", ":1:10: SyntaxError: import not found: absent"},
+        {"import './folder.mjs';", ":1:8: cannot import \"./folder.mjs\""},
+        {"import './fifo.mjs';", ":1:8: cannot import \"./fifo.mjs\""},
+        {"import 'no-such-package';", ":1:8: cannot find package \"no-such-package\""},
+    };
+    for (const Case& c : cases) {
+        Put("importer.mjs", c.source);
+        host().ResetModules();
+        const std::string error = ErrorOfModule("importer.mjs");
+        EXPECT_EQ(error.find(scripts + "importer.mjs" + c.expected), 0u) << c.source << "\n"
+                                                                         << error;
+    }
+    Put("importer.mjs", "import './bad.mjs';");
+    EXPECT_NE(ErrorOfModule("importer.mjs").find(scripts + "bad.mjs:2:14: SyntaxError"),
+              std::string::npos)
+        << host().GetLastError();
+    // A throwing body reports where it threw; nothing of a broken graph ran.
+    Put("importer.mjs", "import './thrower.mjs';\nglobalThis.after = 1;");
+    EXPECT_EQ(ErrorOfModule("importer.mjs"), scripts + "thrower.mjs:3:9: boom");
+    EXPECT_EQ(Eval("typeof after"), "undefined");
+    EXPECT_EQ(ErrorOfModule("missing.mjs").find(scripts + "missing.mjs: cannot open"), 0u)
+        << host().GetLastError();
+    // A module importing itself is a cycle like any other.
+    Put("self.mjs", "import * as itself from './self.mjs';\nexport const me = 'me';\n"
+                    "globalThis.selfSeen = itself.me;\n");
+    EXPECT_EQ(ErrorOfModule("self.mjs"), "");
+    EXPECT_EQ(Eval("selfSeen"), "me");
+}
+
+TEST_F(ModuleTest, SourcesAreUtf8WhenValidAndBytesOtherwise) {
+    Put("word.mjs",
+        "const caf\xc3\xa9 = 'na\xc3\xafve \xe2\x86\x92';\n"
+        "globalThis.moduleWord = caf\xc3\xa9.length + ':' + caf\xc3\xa9.charCodeAt(6);\n");
+    EXPECT_TRUE(host().RunFile(scripts + "word.mjs"));
+    EXPECT_EQ(Eval("moduleWord"), "7:8594");
+    const std::string utf8 = Put("utf8.js", "var classicWord = '\xc3\xa9\xe2\x86\x92';");
+    const std::string bytes = Put("bytes.js", "var byteWord = '\xe9\xff';");
+    EXPECT_TRUE(host().RunFile(utf8));
+    EXPECT_TRUE(host().RunFile(bytes));
+    EXPECT_EQ(Eval("[classicWord.length, classicWord.charCodeAt(1), byteWord.length, "
+                   "byteWord.charCodeAt(1)].join()"),
+              "2,8594,2,255");
+    // The entry a game's scripts folder names.
+    EXPECT_EQ(ModuleLoader::FindGameEntry(scripts), "");
+    Put("package.json", R"({"main": "start.mjs"})");
+    Put("start.mjs", "globalThis.started = true;");
+    EXPECT_EQ(ModuleLoader::FindGameEntry(scripts), scripts + "start.mjs");
+    EXPECT_TRUE(host().RunGameEntry(scripts));
+    EXPECT_EQ(Eval("started"), "true");
+}
+
+} // namespace
