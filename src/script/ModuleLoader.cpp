@@ -503,6 +503,7 @@ struct ModuleLoader::Impl {
     Record* LoadAndEvaluate(const ModuleResolution& found, const Position& at,
                             const std::string& specifier, JS::MutableHandleObject evaluation) {
         std::vector<std::string> added;
+        const ModuleResolver::Scope scope;
         Record* record = Load(found, at, specifier, added);
         if (!record)
             return nullptr;

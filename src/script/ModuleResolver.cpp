@@ -83,8 +83,33 @@ std::string Quote(const fs::path& p) {
     return Quote(p.string());
 }
 
+// Canonical folders and what each path is, while a ModuleResolver::Scope
+// lives: a graph of 200 modules in one folder would otherwise ask the system
+// about the same folder and files over a thousand times (a quarter of its
+// load time).
+struct ScopeCache {
+    std::map<fs::path, fs::path> canonicalFolders;
+    std::map<fs::path, fs::file_type> linkTypes;
+};
+ScopeCache* scopeCache = nullptr;
+int scopes = 0;
+
+// What the path itself is, a link not followed.
+fs::file_type LinkType(const fs::path& p, std::error_code& ec) {
+    if (!scopeCache)
+        return fs::symlink_status(p, ec).type();
+    const auto known = scopeCache->linkTypes.find(p);
+    if (known != scopeCache->linkTypes.end())
+        return known->second;
+    const fs::file_type type = fs::symlink_status(p, ec).type();
+    if (!ec)
+        scopeCache->linkTypes.emplace(p, type);
+    return type;
+}
+
 fs::file_type TypeOf(const fs::path& p, std::error_code& ec) {
-    return fs::status(p, ec).type();
+    const fs::file_type type = LinkType(p, ec);
+    return type == fs::file_type::symlink ? fs::status(p, ec).type() : type;
 }
 
 bool IsRegularFile(const fs::path& p) {
@@ -106,12 +131,30 @@ fs::path Normal(const fs::path& p) {
     return normal;
 }
 
-// One file reached through a symlinked package and through its target must
-// be one module.
-fs::path Canonical(const fs::path& p) {
+fs::path WeaklyCanonical(const fs::path& p) {
     std::error_code ec;
     fs::path canonical = fs::weakly_canonical(p, ec);
     return ec ? Normal(p) : canonical;
+}
+
+// One file reached through a symlinked package and through its target must
+// be one module. Specifiers are joined as URLs are, by their text, and only
+// then are links followed.
+fs::path Canonical(const fs::path& p) {
+    if (!scopeCache)
+        return WeaklyCanonical(p);
+    const fs::path normal = Normal(p);
+    const fs::path name = normal.filename();
+    std::error_code ec;
+    const fs::file_type type = LinkType(normal, ec);
+    if (ec || type == fs::file_type::symlink || name.empty() || name == "." || name == "..")
+        return WeaklyCanonical(p);
+    const fs::path parent = normal.parent_path();
+    auto& folders = scopeCache->canonicalFolders;
+    auto known = folders.find(parent);
+    if (known == folders.end())
+        known = folders.emplace(parent, WeaklyCanonical(parent)).first;
+    return known->second / name;
 }
 
 std::string StringField(const Json& object, const char* key) {
@@ -275,6 +318,8 @@ ModuleResolution Call::Resolve() {
         result.builtin = StartsWith(specifier, "node:") ? specifier.substr(5) : specifier;
         return result;
     }
+    if (specifier == "node:")
+        return CannotImport("\"node:\" needs the name of a built-in after it, as in \"node:fs\"");
     if (HasUrlScheme(specifier)) {
         std::string scheme = specifier.substr(0, specifier.find(':'));
         std::transform(scheme.begin(), scheme.end(), scheme.begin(),
@@ -700,6 +745,18 @@ Outcome Call::Target(const Json& target, const std::string* match, int depth, st
 }
 
 } // namespace
+
+ModuleResolver::Scope::Scope() {
+    if (scopes++ == 0)
+        scopeCache = new ScopeCache();
+}
+
+ModuleResolver::Scope::~Scope() {
+    if (--scopes == 0) {
+        delete scopeCache;
+        scopeCache = nullptr;
+    }
+}
 
 ModuleResolution ModuleResolver::Resolve(const std::string& specifier,
                                          const std::filesystem::path& importer, Mode mode) {

@@ -37,6 +37,17 @@ class ModuleResolver {
   public:
     enum class Mode { Import, Require };
 
+    // While one lives, the canonical form of each folder is looked up once:
+    // the loader holds one for the reading of a whole graph. Nothing is kept
+    // beyond it, since games are edited and reinstalled while they run.
+    class Scope {
+      public:
+        Scope();
+        ~Scope();
+        Scope(const Scope&) = delete;
+        Scope& operator=(const Scope&) = delete;
+    };
+
     // `importer` is the file that imports, or a folder when the import comes
     // from no file (the developer console, a game's entry point).
     static ModuleResolution Resolve(const std::string& specifier,

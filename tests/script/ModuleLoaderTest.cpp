@@ -17,6 +17,7 @@ class ModuleTest : public ScriptTest {
   protected:
     void SetUp() override {
         ScriptTest::SetUp();
+        host().ResetModules();
         SetResourceFolder(folder.path.string());
         scripts = fs::weakly_canonical(folder.path / "Scripts").string() + "/";
     }

@@ -181,12 +181,14 @@ TEST(ModuleResolver, ResolvesEveryKindOfSpecifierOverAGameFolder) {
         }
         ASSERT_TRUE(r.ok) << r.error;
         EXPECT_EQ(r.format, c.format);
-        if (c.format == F::NodeBuiltin)
+        if (c.format == F::NodeBuiltin) {
             EXPECT_EQ(r.builtin, c.want);
-        else if (*c.want)
+        } else if (*c.want) {
             EXPECT_EQ(r.path, root / c.want);
-        if (*c.package)
+        }
+        if (*c.package) {
             EXPECT_EQ(r.packageName, c.package);
+        }
     }
     // The same file by its link and by its target is one module.
     EXPECT_EQ(ModuleResolver::Resolve("../node_modules/linked/l.js", root / main, R).path,

@@ -1,0 +1,115 @@
+// What loading a game written as modules costs against the same code as
+// classic scripts, and what one real npm package costs to load.
+//
+// BM_LoadModules reads, compiles, links and evaluates an entry module that
+// imports 200 small modules, with a fresh registry every iteration (as a start
+// or a live reload has). BM_RunClassicFiles runs the same code as 200 classic
+// files through RunFile from one script. BM_LoadNpmPackage loads simplex-noise
+// from the sample game's node_modules (installed by the set-up) and makes one
+// noise value.
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include <unistd.h>
+
+#include <benchmark/benchmark.h>
+
+#include "script/ScriptHost.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+constexpr int kFiles = 200;
+
+// One small unit of game code, as a module or as a classic script (whose
+// top-level names live in the one global scope, so it declares them with var
+// to run again).
+std::string Unit(int i, bool module) {
+    const std::string n = std::to_string(i);
+    const std::string body = "function step" + n + "(state) {\n" +
+                             "    const next = { x: state.x + " + n + ", y: state.y * 2 };\n" +
+                             "    for (let k = 0; k < 3; ++k)\n" +
+                             "        next.y = (next.y + k) % 1000;\n" + "    return next;\n}\n" +
+                             (module ? "const" : "var") + " table" + n + " = [" + n + ", " + n +
+                             " + 1, " + n + " + 2];\n";
+    return module ? body + "export { step" + n + ", table" + n + " };\n"
+                  : body +
+                        "var units = globalThis.units || (globalThis.units = []);\n"
+                        "units.push(step" +
+                        n + ");\n";
+}
+
+struct Game {
+    Game()
+        : folder(fs::temp_directory_path() /
+                 ("marrowvale-module-bench-" + std::to_string(::getpid()))) {
+        fs::create_directories(folder);
+        std::string main;
+        std::string classic;
+        for (int i = 0; i < kFiles; ++i) {
+            const std::string n = std::to_string(i);
+            std::ofstream(folder / ("unit" + n + ".mjs")) << Unit(i, true);
+            std::ofstream(folder / ("unit" + n + ".js")) << Unit(i, false);
+            main += "import { step" + n + " } from './unit" + n + ".mjs';\n";
+            classic += "RunFile('" + (folder / ("unit" + n + ".js")).string() + "');\n";
+        }
+        main += "globalThis.loaded = step199({ x: 1, y: 1 }).x;\n";
+        std::ofstream(folder / "main.mjs") << main;
+        std::ofstream(folder / "main.js") << "globalThis.units = [];\n" << classic;
+    }
+    ~Game() { fs::remove_all(folder); }
+    const fs::path folder;
+};
+
+ScriptHost& Host() {
+    ScriptHost& host = ScriptHost::Instance();
+    host.Initialize();
+    return host;
+}
+
+void BM_LoadModules(benchmark::State& state) {
+    static Game game;
+    ScriptHost& host = Host();
+    const std::string main = (game.folder / "main.mjs").string();
+    for (auto _ : state) {
+        host.ResetModules();
+        if (!host.RunFile(main))
+            state.SkipWithError("the module graph did not load");
+    }
+    state.SetItemsProcessed(state.iterations() * kFiles);
+}
+BENCHMARK(BM_LoadModules)->Unit(benchmark::kMillisecond);
+
+void BM_RunClassicFiles(benchmark::State& state) {
+    static Game game;
+    ScriptHost& host = Host();
+    const std::string main = (game.folder / "main.js").string();
+    for (auto _ : state)
+        if (!host.RunFile(main))
+            state.SkipWithError("the scripts did not run");
+    state.SetItemsProcessed(state.iterations() * kFiles);
+}
+BENCHMARK(BM_RunClassicFiles)->Unit(benchmark::kMillisecond);
+
+void BM_LoadNpmPackage(benchmark::State& state) {
+    const fs::path scripts = fs::path(MARROWVALE_SOURCE_DIR) / "resource" / "Scripts";
+    if (!fs::exists(scripts / "node_modules" / "simplex-noise")) {
+        state.SkipWithError("resource/Scripts/node_modules has no simplex-noise: run make setup");
+        return;
+    }
+    const fs::path entry = scripts / ".module-bench.mjs";
+    std::ofstream(entry) << "import { createNoise2D } from 'simplex-noise';\n"
+                            "globalThis.noiseValue = createNoise2D(() => 0.5)(0.3, 0.7);\n";
+    ScriptHost& host = Host();
+    for (auto _ : state) {
+        host.ResetModules();
+        if (!host.RunFile(entry.string()))
+            state.SkipWithError("simplex-noise did not load");
+    }
+    fs::remove(entry);
+}
+BENCHMARK(BM_LoadNpmPackage)->Unit(benchmark::kMillisecond);
+
+} // namespace
