@@ -22,6 +22,7 @@
 #include <nlohmann/json.hpp>
 
 #include "core/Path.h"
+#include "script/CommonJsModules.h"
 #include "script/ModuleResolver.h"
 #include "script/ScriptClass.h"
 #include "script/ScriptHost.h"
@@ -30,6 +31,9 @@
 namespace fs = std::filesystem;
 
 namespace {
+
+using script::NewString;
+using script::ToUtf8;
 
 constexpr const char* kEngineModule = "marrowvale";
 // Keeps a package that exports thousands of names from making a wrapper the
@@ -45,19 +49,6 @@ struct Position {
     uint32_t line = 0;
     uint32_t column = 0;
 };
-
-bool ToUtf8(JSContext* cx, JSString* string, std::string& out) {
-    JS::RootedString rooted(cx, string);
-    JS::UniqueChars chars = JS_EncodeStringToUTF8(cx, rooted);
-    if (!chars)
-        return false;
-    out = chars.get();
-    return true;
-}
-
-JSString* NewString(JSContext* cx, const std::string& utf8) {
-    return JS_NewStringCopyUTF8N(cx, JS::UTF8Chars(utf8.data(), utf8.size()));
-}
 
 // Leaves an Error pending that reports at `at`, not where the engine happened
 // to be when it noticed.
@@ -87,32 +78,6 @@ std::string FileUrl(const std::string& path) {
     return url;
 }
 
-// The npm package a file belongs to: what follows its last node_modules folder.
-std::string PackageOf(const fs::path& file) {
-    std::string name;
-    bool after = false;
-    for (const fs::path& part : file.parent_path()) {
-        const std::string text = part.string();
-        if (text == "node_modules") {
-            after = true;
-            name.clear();
-        } else if (after) {
-            name = name.empty() ? text : name + "/" + text;
-            if (name[0] != '@' || name.find('/') != std::string::npos)
-                after = false;
-        }
-    }
-    return name;
-}
-
-std::string NeedsBuiltin(const std::string& builtin, const fs::path& importer) {
-    const std::string package = PackageOf(importer);
-    const std::string what = "the Node built-in \"" + builtin + "\"";
-    return (package.empty() ? "\"" + builtin + "\" is " + what
-                            : "the package \"" + package + "\" needs " + what) +
-           ", which the engine does not have (only Node itself provides its built-ins)";
-}
-
 bool IsIdentifierName(const std::string& name) {
     if (name.empty() || name.size() > 256 || std::isdigit(static_cast<unsigned char>(name[0])))
         return false;
@@ -135,7 +100,6 @@ fs::path DefaultBase() {
     return Canonical(std::string(kDefaultResourceFolder) + "Scripts/");
 }
 
-bool RequireNative(JSContext* cx, unsigned argc, JS::Value* vp);
 bool DynamicImportJob(JSContext* cx, unsigned argc, JS::Value* vp);
 bool ReportRejection(JSContext* cx, unsigned argc, JS::Value* vp);
 
@@ -153,13 +117,12 @@ struct ModuleLoader::Impl {
         std::map<std::string, std::string> resolved;
     };
 
-    explicit Impl(JSContext* cx) : cx(cx) {}
+    explicit Impl(JSContext* cx)
+        : cx(cx), commonJs(cx, [this](JS::MutableHandleValue out) { return EngineNames(out); }) {}
 
     JSContext* cx;
     std::map<std::string, std::unique_ptr<Record>> records;
-    // CommonJS `module` objects by file, so each runs once and cycles see the
-    // exports filled so far, as in Node.
-    std::map<std::string, std::unique_ptr<JS::PersistentRootedObject>> commonJs;
+    CommonJsModules commonJs;
 
     static std::string KeyOf(const ModuleResolution& resolution) {
         return resolution.format == ModuleFormat::Engine ? kEngineModule : resolution.path.string();
@@ -193,139 +156,19 @@ struct ModuleLoader::Impl {
         return module;
     }
 
-    JSFunction* CompileCommonJs(const std::string& source, const std::string& fileName) {
-        static const char* const kArguments[] = {"exports", "require", "module", "__filename",
-                                                 "__dirname"};
-        JS::CompileOptions options(cx);
-        options.setFileAndLine(fileName.c_str(), 1);
-        JS::RootedObjectVector scope(cx);
-        return script::WithSourceText(cx, source, [&](auto& text) {
-            return JS::CompileFunction(cx, scope, options, "", 5, kArguments, text);
-        });
-    }
-
-    // Runs a compiled CommonJS file once and gives its module.exports.
-    bool RunCommonJs(const fs::path& path, JS::HandleFunction body, JS::MutableHandleValue out) {
-        const std::string key = path.string();
-        JS::RootedObject module(cx, JS_NewPlainObject(cx));
-        JS::RootedObject exports(cx, JS_NewPlainObject(cx));
-        JS::RootedString file(cx, NewString(cx, key));
-        JS::RootedString folder(cx, NewString(cx, path.parent_path().string()));
-        JSFunction* require =
-            file ? js::NewFunctionWithReserved(cx, RequireNative, 1, 0, "require") : nullptr;
-        JS::RootedObject requireObject(cx, require ? JS_GetFunctionObject(require) : nullptr);
-        if (!module || !exports || !folder || !requireObject ||
-            !JS_DefineProperty(cx, module, "exports", exports, JSPROP_ENUMERATE) ||
-            !JS_DefineProperty(cx, module, "id", file, JSPROP_ENUMERATE) ||
-            !JS_DefineProperty(cx, module, "filename", file, JSPROP_ENUMERATE) ||
-            !JS_DefineProperty(cx, module, "loaded", JS::FalseHandleValue, JSPROP_ENUMERATE))
+    // require("marrowvale"): the engine module's namespace.
+    bool EngineNames(JS::MutableHandleValue out) {
+        ModuleResolution engine;
+        engine.ok = true;
+        engine.format = ModuleFormat::Engine;
+        JS::RootedObject evaluation(cx);
+        Record* record = LoadAndEvaluate(engine, Position{}, kEngineModule, &evaluation);
+        JS::RootedObject module(cx, record ? record->module.get() : nullptr);
+        JSObject* names = module ? JS::GetModuleNamespace(cx, module) : nullptr;
+        if (!names)
             return false;
-        js::SetFunctionNativeReserved(requireObject, 0, JS::StringValue(file));
-        commonJs[key] = std::make_unique<JS::PersistentRootedObject>(cx, module);
-
-        JS::RootedValueArray<5> arguments(cx);
-        arguments[0].setObject(*exports);
-        arguments[1].setObject(*requireObject);
-        arguments[2].setObject(*module);
-        arguments[3].setString(file);
-        arguments[4].setString(folder);
-        JS::RootedValue result(cx);
-        if (!JS_CallFunction(cx, exports, body, arguments, &result)) {
-            commonJs.erase(key); // a later require tries again, as Node does
-            return false;
-        }
-        return JS_DefineProperty(cx, module, "loaded", JS::TrueHandleValue, JSPROP_ENUMERATE) &&
-               JS_GetProperty(cx, module, "exports", out);
-    }
-
-    bool LoadJson(const fs::path& path, const std::string& source, JS::MutableHandleValue out) {
-        JS::RootedString text(cx, NewString(cx, source));
-        if (!text)
-            return false;
-        if (JS_ParseJSON(cx, text, out))
-            return true;
-        ScriptHost::PendingError error;
-        ScriptHost::Instance().TakePendingException(error);
-        JS_ReportErrorUTF8(cx, "%s: %s", path.string().c_str(), error.message.c_str());
-        return false;
-    }
-
-    // Gives a CommonJS file's exports, running it first when it has not run.
-    bool ExportsOfCommonJs(const fs::path& path, const std::string* knownSource,
-                           JS::HandleFunction compiled, JS::MutableHandleValue out) {
-        const auto cached = commonJs.find(path.string());
-        if (cached != commonJs.end()) {
-            JS::RootedObject module(cx, *cached->second);
-            return JS_GetProperty(cx, module, "exports", out);
-        }
-        JS::RootedFunction body(cx, compiled);
-        if (!body) {
-            std::string source;
-            std::string problem;
-            if (!knownSource && !ScriptHost::ReadSourceFile(path.string(), source, problem)) {
-                JS_ReportErrorUTF8(cx, "%s: %s", path.string().c_str(), problem.c_str());
-                return false;
-            }
-            body = CompileCommonJs(knownSource ? *knownSource : source, path.string());
-            if (!body)
-                return false;
-        }
-        return RunCommonJs(path, body, out);
-    }
-
-    // require() inside a CommonJS file.
-    bool Require(const std::string& specifier, const fs::path& importer,
-                 JS::MutableHandleValue out) {
-        const ModuleResolution found =
-            ModuleResolver::Resolve(specifier, importer, ModuleResolver::Mode::Require);
-        if (!found.ok) {
-            JS_ReportErrorUTF8(cx, "%s", found.error.c_str());
-            return false;
-        }
-        switch (found.format) {
-        case ModuleFormat::NodeBuiltin:
-            JS_ReportErrorUTF8(cx, "require(\"%s\"): %s", specifier.c_str(),
-                               NeedsBuiltin(found.builtin, importer).c_str());
-            return false;
-        case ModuleFormat::EsModule:
-            JS_ReportErrorUTF8(cx,
-                               "require(\"%s\") names the ES module %s, which only import can "
-                               "load",
-                               specifier.c_str(), found.path.string().c_str());
-            return false;
-        case ModuleFormat::Engine: {
-            JS::RootedObject evaluation(cx);
-            Record* engine = LoadAndEvaluate(found, Position{}, specifier, &evaluation);
-            JS::RootedObject module(cx, engine ? engine->module.get() : nullptr);
-            JSObject* names = module ? JS::GetModuleNamespace(cx, module) : nullptr;
-            if (!names)
-                return false;
-            out.setObject(*names);
-            return true;
-        }
-        case ModuleFormat::Json: {
-            const auto cached = commonJs.find(found.path.string());
-            if (cached != commonJs.end()) {
-                JS::RootedObject module(cx, *cached->second);
-                return JS_GetProperty(cx, module, "exports", out);
-            }
-            std::string source;
-            std::string problem;
-            if (!ScriptHost::ReadSourceFile(found.path.string(), source, problem)) {
-                JS_ReportErrorUTF8(cx, "%s: %s", found.path.string().c_str(), problem.c_str());
-                return false;
-            }
-            JS::RootedObject module(cx, JS_NewPlainObject(cx));
-            if (!module || !LoadJson(found.path, source, out) ||
-                !JS_DefineProperty(cx, module, "exports", out, JSPROP_ENUMERATE))
-                return false;
-            commonJs[found.path.string()] =
-                std::make_unique<JS::PersistentRootedObject>(cx, module);
-            return true;
-        }
-        default:
-            return ExportsOfCommonJs(found.path, nullptr, nullptr, out);
-        }
+        out.setObject(*names);
+        return true;
     }
 
     // A module whose default export (and, for objects, each name) is `exports`.
@@ -383,7 +226,7 @@ struct ModuleLoader::Impl {
         if (found.format == ModuleFormat::NodeBuiltin) {
             ThrowAt(cx, at,
                     "cannot import \"" + specifier +
-                        "\": " + NeedsBuiltin(found.builtin, fs::path(at.file)));
+                        "\": " + CommonJsModules::NeedsBuiltin(found.builtin, fs::path(at.file)));
             return nullptr;
         }
         auto record = std::make_unique<Record>(cx);
@@ -412,15 +255,15 @@ struct ModuleLoader::Impl {
             ok = module != nullptr;
             break;
         case ModuleFormat::Json:
-            ok = LoadJson(found.path, source, &exports);
+            ok = commonJs.ParseJson(found.path, source, &exports);
             break;
         case ModuleFormat::Ambiguous: {
             // As Node does for a .js file no package.json types: CommonJS
             // unless only module syntax makes sense of it.
-            JS::RootedFunction body(cx, CompileCommonJs(source, record->key));
+            JS::RootedFunction body(cx, commonJs.Compile(source, record->key));
             if (body) {
                 record->format = ModuleFormat::CommonJs;
-                ok = ExportsOfCommonJs(found.path, &source, body, &exports);
+                ok = commonJs.Exports(found.path, &source, body, &exports);
             } else {
                 JS_ClearPendingException(cx);
                 record->format = ModuleFormat::EsModule;
@@ -431,7 +274,7 @@ struct ModuleLoader::Impl {
         }
         default:
             record->format = ModuleFormat::CommonJs;
-            ok = ExportsOfCommonJs(found.path, &source, nullptr, &exports);
+            ok = commonJs.Exports(found.path, &source, nullptr, &exports);
             break;
         }
         if (ok && !module) {
@@ -667,21 +510,6 @@ struct ModuleLoader::Impl {
 
 namespace {
 
-bool RequireNative(JSContext* cx, unsigned argc, JS::Value* vp) {
-    JS::CallArgs args = JS::CallArgsFromVp(argc, vp);
-    std::string importer;
-    std::string specifier;
-    const JS::Value& file = js::GetFunctionNativeReserved(&args.callee(), 0);
-    if (!args.get(0).isString()) {
-        JS_ReportErrorUTF8(cx, "require() takes a module name or path (a string)");
-        return false;
-    }
-    if (!active || !file.isString() || !ToUtf8(cx, file.toString(), importer) ||
-        !ToUtf8(cx, args[0].toString(), specifier))
-        return false;
-    return active->Require(specifier, importer, args.rval());
-}
-
 bool DynamicImportJob(JSContext* cx, unsigned argc, JS::Value* vp) {
     JS::CallArgs args = JS::CallArgsFromVp(argc, vp);
     // The callee shares its slot with the result: read it first.
@@ -776,7 +604,7 @@ bool ModuleLoader::CheckFile(const std::string& path) {
 
 void ModuleLoader::Reset() {
     impl->records.clear();
-    impl->commonJs.clear();
+    impl->commonJs.Reset();
 }
 
 std::vector<std::string> ModuleLoader::GetModuleFiles() const {
@@ -784,9 +612,9 @@ std::vector<std::string> ModuleLoader::GetModuleFiles() const {
     for (const auto& [key, record] : impl->records)
         if (key != kEngineModule)
             files.push_back(key);
-    for (const auto& [key, module] : impl->commonJs)
-        if (!impl->records.count(key))
-            files.push_back(key);
+    for (const std::string& file : impl->commonJs.GetFiles())
+        if (!impl->records.count(file))
+            files.push_back(file);
     return files;
 }
 

@@ -3,7 +3,10 @@
 // Script-layer only: includes the script engine's headers.
 #include <string>
 
+#include <js/CharacterEncoding.h>
+#include <js/RootingAPI.h>
 #include <js/SourceText.h>
+#include <js/String.h>
 #include <mozilla/Span.h>
 #include <mozilla/Utf8.h>
 
@@ -32,6 +35,21 @@ auto WithSourceText(JSContext* cx, const std::string& bytes, Compile&& compile)
     if (!text.init(cx, units.data(), units.size(), JS::SourceOwnership::Borrowed))
         return nullptr;
     return compile(text);
+}
+
+// Module paths and specifiers are UTF-8 on both sides; false with an
+// exception pending (out of memory).
+inline bool ToUtf8(JSContext* cx, JSString* string, std::string& out) {
+    JS::RootedString rooted(cx, string);
+    JS::UniqueChars chars = JS_EncodeStringToUTF8(cx, rooted);
+    if (!chars)
+        return false;
+    out = chars.get();
+    return true;
+}
+
+inline JSString* NewString(JSContext* cx, const std::string& utf8) {
+    return JS_NewStringCopyUTF8N(cx, JS::UTF8Chars(utf8.data(), utf8.size()));
 }
 
 } // namespace script
