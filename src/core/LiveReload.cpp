@@ -26,6 +26,12 @@ LiveReload::Snapshot LiveReload::Take() const {
     // changed, and the next look sees how it ended up.
     for (fs::recursive_directory_iterator it(folder, error), end; !error && it != end;
          it.increment(error)) {
+        // Installed packages can hold thousands of files: only the ones the
+        // game loaded are watched, below.
+        if (it->path().filename() == "node_modules") {
+            it.disable_recursion_pending();
+            continue;
+        }
         std::error_code fileError;
         if (!it->is_regular_file(fileError))
             continue;
@@ -33,7 +39,7 @@ LiveReload::Snapshot LiveReload::Take() const {
         const auto size = fs::file_size(it->path(), fileError);
         snapshot[it->path().string()] = {time, fileError ? 0 : size};
     }
-    // Modules the game imports from elsewhere count too.
+    // Every module the game loaded counts too, packages and files elsewhere included.
     if (const ModuleLoader* modules = ScriptHost::Instance().GetModules())
         for (const std::string& file : modules->GetModuleFiles()) {
             if (snapshot.count(file))

@@ -9,13 +9,14 @@
 
 class Core;
 
-// What --watch does: notices changes to the files under the resource folder's
-// Scripts/ while the game runs and then starts the scene again in the same window:
-// all objects and the panels scripts made are cleared, the per-frame function is
-// dropped and postInit.js runs again. A script that does not compile is reported
-// and the running scene is kept. Model files already in the graphics system's cache
-// are read again in place when they change, so everything showing them updates.
-// Called once a frame, it looks at the files four times a second.
+// What --watch does: notices changes to the files under the resource folder's Scripts/, and to
+// every module the game loaded (npm packages included), while the game runs, and then starts the
+// scene again in the same window: all objects and the panels scripts made are cleared, the
+// per-frame function is dropped, the module registry starts afresh, and postInit.js and the
+// game's entry module run again. A script that does not compile is reported and the running scene
+// is kept. Model files already in the graphics system's cache are read again in place when they
+// change, so everything showing them updates. Called once a frame, it looks at the files four
+// times a second.
 class LiveReload {
   public:
     using Clock = std::chrono::steady_clock;

@@ -148,6 +148,10 @@ TEST_F(ModuleTest, ErrorsAreReportedAtTheImportThatCausedThem) {
     Put("importer.mjs", "import './thrower.mjs';\nglobalThis.after = 1;");
     EXPECT_EQ(ErrorOfModule("importer.mjs"), scripts + "thrower.mjs:3:9: boom");
     EXPECT_EQ(Eval("typeof after"), "undefined");
+    // One that fails after a top-level await is reported when it does.
+    Put("late.mjs", "await null;\nthrow new Error('after await');\n");
+    EXPECT_TRUE(host().RunFile(scripts + "late.mjs"));
+    EXPECT_EQ(host().GetLastError(), scripts + "late.mjs:2:7: after await");
     EXPECT_EQ(ErrorOfModule("missing.mjs").find(scripts + "missing.mjs: cannot open"), 0u)
         << host().GetLastError();
     // A module importing itself is a cycle like any other.
@@ -163,7 +167,8 @@ TEST_F(ModuleTest, SourcesAreUtf8WhenValidAndBytesOtherwise) {
         "globalThis.moduleWord = caf\xc3\xa9.length + ':' + caf\xc3\xa9.charCodeAt(6);\n");
     EXPECT_TRUE(host().RunFile(scripts + "word.mjs"));
     EXPECT_EQ(Eval("moduleWord"), "7:8594");
-    const std::string utf8 = Put("utf8.js", "var classicWord = '\xc3\xa9\xe2\x86\x92';");
+    const std::string utf8 =
+        Put("utf8.js", "var \xc3\xb1 = '\xc3\xa9\xe2\x86\x92'; var classicWord = \xc3\xb1;");
     const std::string bytes = Put("bytes.js", "var byteWord = '\xe9\xff';");
     EXPECT_TRUE(host().RunFile(utf8));
     EXPECT_TRUE(host().RunFile(bytes));
