@@ -9,7 +9,7 @@
 declare function print(...values: any[]): void;
 /** the same as `print` */
 declare var console: { log(...values: any[]): void };
-/** runs the script file at `path` (relative to the working folder); an error in it is reported and the caller goes on; returns undefined */
+/** runs the script file at `path` (relative to the working folder), a module file (`.mjs`, or `.js` under a package.json with "type": "module") as the entry of its module graph; an error in it is reported and the caller goes on; returns undefined */
 declare function RunFile(path: string): void;
 
 interface GameState {}

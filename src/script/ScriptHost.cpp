@@ -352,8 +352,9 @@ const std::vector<ScriptHost::GlobalFunction>& ScriptHost::GlobalFunctions() {
         {"console.log", "any number of values", "the same as `print`",
          "declare var console: { log(...values: any[]): void };"},
         {"RunFile", "1: path",
-         "runs the script file at `path` (relative to the working folder); an error in it is "
-         "reported and the caller goes on; returns undefined",
+         "runs the script file at `path` (relative to the working folder), a module file "
+         "(`.mjs`, or `.js` under a package.json with \"type\": \"module\") as the entry of its "
+         "module graph; an error in it is reported and the caller goes on; returns undefined",
          "declare function RunFile(path: string): void;"},
     };
     return functions;
