@@ -88,9 +88,14 @@ globalThis.url = import.meta.url;
         Put("classic.js", "import('./dynamic.mjs').then(m => m.nested.then(n => "
                           "globalThis.dyn = m.value + n));\n"
                           "import('./missing.mjs').catch(e => globalThis.missing = e.message);\n"
-                          "import('fs').catch(e => globalThis.builtin = e.message);\n");
+                          "import('fs').catch(e => globalThis.builtin = e.message);\n"
+                          "globalThis.later = () => import('./dynamic.mjs');\n");
     EXPECT_TRUE(host().RunFile(classic));
     EXPECT_EQ(Eval("dyn"), "dyn1");
+    // The file an import() resolves against outlives a collection.
+    host().CollectGarbage();
+    Eval("later().then(m => globalThis.afterCollection = m.value)");
+    EXPECT_EQ(Eval("afterCollection"), "dyn");
     EXPECT_EQ(Eval("missing").find("cannot find module \"./missing.mjs\""), 0u) << Eval("missing");
     EXPECT_NE(Eval("builtin").find("Node built-in \"fs\""), std::string::npos) << Eval("builtin");
     Eval("import('./dynamic.mjs').then(m => globalThis.fromNoFile = m.value)");
