@@ -23,6 +23,12 @@ packages=(
   fonts-liberation2
   node-typescript
 )
+# The sample game's npm packages are installed with npm. Debian's package is
+# only wanted where no npm is on PATH: one from elsewhere (nodesource, nvm)
+# would conflict with it.
+if ! command -v npm >/dev/null 2>&1; then
+  packages+=(npm)
+fi
 
 missing=()
 for p in "${packages[@]}"; do
@@ -54,4 +60,15 @@ font_dst="$here/resource/Fonts/courierNew.ttf"
 if [ ! -f "$font_dst" ] && [ -f "$font_src" ]; then
   mkdir -p "$(dirname "$font_dst")"
   cp "$font_src" "$font_dst"
+fi
+
+# The sample game's npm packages, exactly as its lock file pins them. Again
+# whenever the lock file is newer than the install: npm ci starts from an
+# empty node_modules, and the touch marks the install as newer than the lock
+# even when npm left the folder's own time alone.
+scripts="$here/resource/Scripts"
+if [ ! -d "$scripts/node_modules" ] || [ "$scripts/package-lock.json" -nt "$scripts/node_modules" ]; then
+  echo "setup: installing the sample game's npm packages (npm ci in resource/Scripts)"
+  (cd "$scripts" && npm ci --no-audit --no-fund)
+  touch "$scripts/node_modules"
 fi

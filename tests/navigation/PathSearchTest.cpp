@@ -227,35 +227,33 @@ TEST_F(Navigation, HandlesAreReusedOnceAndUnsafeCallsAreErrors) {
 // walking from stop to stop, never stands on a wall, and frees every path.
 TEST_F(Navigation, SampleVillagerWalksAroundTheVillageObstacles) {
     ASSERT_EQ(Eval(R"(
-        var core = Core.Instance(), graphics = core.GraphicsSystem_;
-        function MakeObject(names) {
-            var obj = Make(names, [0, 0, 0]);
-            ObjectManager.InitializeObj(obj);
-            return obj;
-        }
-        function ShowVoxel(position, color) {
-            var obj = Make(["TransformComponent", "VoxelComponent"], position);
-            ObjectManager.VoxelComponent(obj).color = color;
-            return obj;
-        }
+        var graphics = Core.Instance().GraphicsSystem_;
         function ShowModel(file, position) {
             var obj = Make(["TransformComponent", "VoxelModelComponent"], position);
             ObjectManager.VoxelModelComponent(obj).model =
                 graphics.GetModel(")" MARROWVALE_SOURCE_DIR R"(/resource/Models/" + file);
             return obj;
         }
+        function ShowVoxel(position) {
+            return Make(["TransformComponent", "VoxelComponent"], position);
+        }
         var scene = {
             house: ShowModel("house.vxm", [-5, 0, -4]),
             trees: [ShowModel("tree.vxm", [4, 0, -7]), ShowModel("tree.vxm", [8, 0, -2]),
                     ShowModel("tree.vxm", [-10, 0, 5])],
             crystal: ShowModel("crystal.vxm", [5, 0, 5]),
-            crates: [ShowVoxel([-1, 0, 2], [1, 1, 1, 1]), ShowVoxel([-2, 0, 2], [1, 1, 1, 1])],
+            crates: [ShowVoxel([-1, 0, 2]), ShowVoxel([-2, 0, 2])],
         };
-        RunFile(")" MARROWVALE_SOURCE_DIR R"(/resource/Scripts/sampleWalker.js");
-        var walkGrid = ObjectManager.PathfindingComponent(scene.walkGrid);
-        var feet = ObjectManager.TransformComponent(scene.villager);
+        // The module loads once this script has returned to the engine.
+        var walkGrid, feet;
+        import(")" MARROWVALE_SOURCE_DIR R"(/resource/Scripts/sampleWalker.mjs").then(function (m) {
+            m.AddWalker(scene);
+            walkGrid = ObjectManager.PathfindingComponent(scene.walkGrid);
+            feet = ObjectManager.TransformComponent(scene.villager);
+        });
         "ok")"),
               "ok");
+    ASSERT_EQ(Eval("typeof feet.position"), "object") << host().GetLastError();
     const std::size_t slotsBefore = WaypointManager::Instance().SlotCount();
     std::string onWall, stops;
     for (int frame = 0; frame < 40 * 30; ++frame) {

@@ -1,6 +1,6 @@
 // The generated API documents (docs/scripting-api.md and docs/marrowvale.d.ts) match
 // what the engine reports from its binding tables, and the declarations are good
-// enough for the compiler to check the sample game's scripts against.
+// enough for the compiler to check the sample game's scripts and modules against.
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -60,13 +60,22 @@ TEST(ApiDocuments, AreCurrentAndTheCompilerChecksTheSampleGameWithThem) {
     std::ofstream(dir / "wrong.js") << "var panels = Core.Instance().AntBarSystem_;\n"
                                        "panels.AddNumberVar('bar', 'speed', '2', '');\n"
                                        "Core.Instance().NoSuchThing();\n";
-    printed = RunCommand("tsc --noEmit --checkJs --allowJs --lib es2020 " + source +
-                             "/docs/marrowvale.d.ts " + (dir / "wrong.js").string(),
+    // And module code, whose engine names come from the "marrowvale" import.
+    std::ofstream(dir / "wrong.mjs") << "import { Core } from 'marrowvale';\n"
+                                        "Core.Instance().GraphicsSystem_.NoSuchModel();\n";
+    printed = RunCommand("tsc --noEmit --checkJs --allowJs --lib es2020 --module es2022 " + source +
+                             "/docs/marrowvale.d.ts " + (dir / "wrong.js").string() + " " +
+                             (dir / "wrong.mjs").string(),
                          status);
     std::filesystem::remove_all(dir);
     EXPECT_NE(status, 0);
     EXPECT_NE(printed.find("wrong.js(2,"), std::string::npos) << printed;
     EXPECT_NE(printed.find("wrong.js(3,"), std::string::npos) << printed;
+    EXPECT_EQ(printed.find("wrong.mjs(1,"), std::string::npos) << "the import resolves\n"
+                                                               << printed;
+    EXPECT_NE(printed.find("wrong.mjs(2,33): error TS2339: Property 'NoSuchModel'"),
+              std::string::npos)
+        << printed;
 }
 
 } // namespace

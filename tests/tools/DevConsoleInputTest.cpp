@@ -73,7 +73,8 @@ TEST_F(DevConsoleInput, TypedLinesRunRecallAndShowWhileTheSampleKeepsOffEscape) 
     window->Initialize();
     console->Initialize();
     ASSERT_TRUE(console->IsFontLoaded());
-    host().RunFile(std::string(MARROWVALE_SOURCE_DIR) + "/resource/Scripts/sampleInput.js");
+    Eval("import('" MARROWVALE_SOURCE_DIR "/resource/Scripts/sampleInput.mjs')"
+         ".then(m => m.AddEscapeQuit())");
     Core::Instance().running = true;
     Settle();
     const int pixels = 640 * 480;

@@ -1,0 +1,66 @@
+// Clicks in the sample scene. The dropped crates light up while the mouse is
+// on them and jump when clicked; a button in the bottom-left corner of
+// the window drops another crate. Added after physics, which drops the crates.
+import { Core, ObjectManager, print } from "marrowvale";
+import { MakeObject } from "./sampleObjects.mjs";
+import { DropCrate, crateDark, crateWood } from "./samplePhysics.mjs";
+
+// A crate the mouse can pick: lighter while hovered, thrown up and spun on a
+// click. The pick points at the spot clicked, so the spin follows it.
+function MakeClickable(obj) {
+    const clickable = ObjectManager.AddClickableComponent(obj);
+    const voxel = ObjectManager.VoxelComponent(obj);
+    const color = voxel.color;
+    const lit = color.map((c, i) => i == 3 ? c : Math.min(1, c * 1.6));
+    clickable.mouseOverTriggerFunction = () => { voxel.color = lit; };
+    clickable.mouseNotOverFunction = () => { voxel.color = color; };
+    clickable.onClickFunction = (crate, point) => {
+        const centre = ObjectManager.TransformComponent(crate).position;
+        const body = ObjectManager.BodyComponent(crate);
+        body.SetVelocity([0, 6, 0]);
+        body.SetAngularVelocity([(point[2] - centre[2]) * 8, 0, (centre[0] - point[0]) * 8]);
+    };
+    return obj;
+}
+
+// The button is a click box with a text label; the window's debug outline
+// shows its edge. It waits for the press to be released on it, so a press
+// that slides off drops nothing.
+const buttonHalfSize = [70, 16];
+function MakeButton(crates) {
+    const obj = MakeObject(["TransformComponent", "ClickBoxComponent", "DrawTextComponent"]);
+    const box = ObjectManager.ClickBoxComponent(obj);
+    box.extents = buttonHalfSize;
+    const caption = ObjectManager.DrawTextComponent(obj);
+    caption.fontSize = 18;
+    caption.color = [1, 1, 0.85, 1];
+    caption.text = "Drop a crate";
+    let drops = 0;
+    box.mouseOverTriggerFunction = () => { print("Button: click to drop a crate"); };
+    box.onClickReleaseFunction = () => {
+        drops++;
+        const crate = DropCrate([Math.sin(drops) * 3, 10, Math.cos(drops) * 3 + 6], [1, 1, 0],
+                                drops % 2 ? crateWood : crateDark);
+        crates.push(MakeClickable(crate));
+        print("Button: crate", drops, "dropped");
+    };
+    return obj;
+}
+
+export function AddClicks(scene) {
+    const windowSystem = Core.Instance().WindowSystem_;
+    scene.bodies.crates.forEach(MakeClickable);
+    scene.dropButton = MakeButton(scene.bodies.crates);
+
+    // Kept in the bottom-left corner whatever size the window has.
+    const buttonTransform = ObjectManager.TransformComponent(scene.dropButton);
+    function PlaceButton() {
+        const x = -windowSystem.GetWidth() / 2 + buttonHalfSize[0] + 12;
+        const y = -windowSystem.GetHeight() / 2 + buttonHalfSize[1] + 12;
+        buttonTransform.position = [x, y, 0];
+    }
+    PlaceButton();
+    ObjectManager.ScriptUpdateComponent(MakeObject(["ScriptUpdateComponent"])).updateFunction =
+        PlaceButton;
+    windowSystem.debugDraw = true;
+}
