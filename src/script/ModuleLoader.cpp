@@ -590,11 +590,7 @@ bool ModuleLoader::CheckFile(const std::string& path) {
         ScriptHost::Instance().Report(path.c_str(), 0, 0, problem);
         return false;
     }
-    JS::CompileOptions options(cx);
-    options.setFileAndLine(file.c_str(), 1);
-    JS::RootedObject module(cx, script::WithSourceText(cx, source, [&](auto& text) {
-                                return JS::CompileModule(cx, options, text);
-                            }));
+    JS::RootedObject module(cx, impl->CompileModuleText(source, file, file));
     ScriptHost::PendingError error;
     if (!module && ScriptHost::Instance().TakePendingException(error, "", true))
         ScriptHost::Instance().Report(error.fileName.c_str(), error.line, error.column,
