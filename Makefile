@@ -3,7 +3,7 @@ BUILD_DIR ?= build
 JOBS ?= $(shell nproc)
 BUILD_TYPE ?= RelWithDebInfo
 
-.PHONY: build run test test-sanitize fuzz setup bench framebench clean format docs
+.PHONY: build run test test-sanitize fuzz setup bench framebench scenebench clean format docs
 
 build: setup
 	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE)
@@ -28,6 +28,12 @@ bench: build
 # Frame times of the renderer against a bare GL draw of the same voxels.
 framebench: build
 	cd $(BUILD_DIR) && $(XVFB) ./bench/marrowvale_framebench
+
+# Whole frames of a running engine: a small scene around a peak of objects, and the
+# frame-time spread of the sample game and of a script that allocates heavily.
+scenebench: build
+	cd $(BUILD_DIR) && for mode in peak sample garbage; do \
+	  $(XVFB) ./bench/marrowvale_scenebench $$mode || exit 1; done
 
 # The script API reference and its TypeScript declarations, generated from the
 # engine's binding tables.

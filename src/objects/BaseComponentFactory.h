@@ -8,7 +8,9 @@
 // id < Size(); callers that cannot promise it check Size() first.
 class BaseComponentFactory {
   public:
-    virtual bool& AttachedFlag(std::uint32_t id) = 0;
+    virtual bool AttachedFlag(std::uint32_t id) = 0;
+    // The only way a slot's flag changes, so the store knows its attached slots.
+    virtual void SetAttachedFlag(std::uint32_t id, bool value) = 0;
     // Appends one detached, default-constructed slot.
     virtual void GrowByOne() = 0;
     // Runs the slot's OnRemove only; the caller owns the flag.

@@ -116,7 +116,7 @@ void ObjectManager::DelayedDestruction() {
             if (world.clears != clears) {
                 return; // a hook cleared the world, and with it every request
             }
-            store.AttachedFlag(obj.id) = false;
+            store.SetAttachedFlag(obj.id, false);
         }
         ++world.generations[obj.id];
         // Released only now: an object created by one of the hooks above must

@@ -98,7 +98,7 @@ template <class T> T* ObjectManager::AddComponent(const GameObject& obj) {
         return nullptr;
     }
     const std::uint64_t clears = ClearCount();
-    slot->attached = true;
+    ComponentFactory<T>::Instance().SetAttachedFlag(obj.id, true);
     slot->owner = obj;
     slot->OnAdd();
     return ClearCount() == clears ? slot : nullptr;
@@ -114,6 +114,6 @@ template <class T> T* ObjectManager::RemoveComponent(const GameObject& obj) {
     if (ClearCount() != clears) {
         return nullptr; // the slot went with the clear
     }
-    slot->attached = false;
+    ComponentFactory<T>::Instance().SetAttachedFlag(obj.id, false);
     return slot;
 }

@@ -81,6 +81,12 @@ TEST_F(SpriteRender, LayersOpacityPlacementTurnsAndMirroring) {
     middle->z = top->z; // sharing a layer, the higher object id is drawn later
     Frame();
     EXPECT_EQ(Centre(), kBlue);
+    // Made after the blue one but on the lower id its predecessor freed: drawn below.
+    om.DeleteObject(top->owner);
+    om.Update();
+    Sprite(red, {0, 0, 0}, middle->z, {2, 2});
+    Frame();
+    EXPECT_EQ(Centre(), kBlue);
 
     // Alone, moved right by 30 and up by 20 pixels; alpha above 1 is opaque, 0.5 half.
     om.ClearAllObjects();

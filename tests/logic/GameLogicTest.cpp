@@ -148,6 +148,23 @@ TEST_F(GameLogic, FamiliesRunInOrderAndAStrayUpdateFunctionFreezesThem) {
     EXPECT_EQ(Eval("gls.updateFunction === null"), "false");
 }
 
+// Ids freed in the middle come back last-released first, so objects made later can
+// have lower ids; updates follow the ids, whatever the order of creation.
+TEST_F(GameLogic, ScriptUpdatesFollowIdsAfterDeletionsInTheMiddle) {
+    Eval("function Named(n) { var o = om.NewObject(); ObjectManager.AddScriptUpdateComponent(o);"
+         "  ObjectManager.ScriptUpdateComponent(o).updateFunction = function() {"
+         "    Journal.Add(n); };"
+         "  return o; }"
+         "var made = []; for (var i = 0; i < 300; ++i) made.push(Named('su' + i));"
+         "for (var i = 1; i < 299; ++i) if (i != 150) om.DeleteObject(made[i]);");
+    Frame(); // all 300, then the deletions are carried out
+    EXPECT_EQ(Frame(), "su0 su150 su299");
+    Eval("om.DeleteObject(made[150]); Named('a'); Named('b')"); // ids 298 and 297
+    EXPECT_EQ(Frame(), "su0 su150 b a su299");
+    EXPECT_EQ(Eval("Named('c'); Named('d'); 0"), "0"); // ids 150 and 296
+    EXPECT_EQ(Frame(), "su0 c d b a su299");
+}
+
 // The mouse position comes from mouse messages; the pick goes through the
 // graphics system's ray for that pixel.
 TEST_F(GameLogic, MouseMessagesMoveThePick) {

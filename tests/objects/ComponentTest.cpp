@@ -68,6 +68,55 @@ TEST_F(Objects, ForEachAttachedWalksTheSlotsThatExistedWhenItBeganAndStopsIfFree
     EXPECT_EQ(Probe(objs[0]), nullptr);
 }
 
+// After a peak the walk follows the attached slots only, and still in id order: ids
+// come back last-released first, so new objects are attached out of id order.
+TEST_F(Objects, WalksStayInIdOrderAfterAPeakAndDeletionsInTheMiddle) {
+    ComponentFactory<ProbeComponent>& probes = ComponentFactory<ProbeComponent>::Instance();
+    std::vector<GameObject> objs;
+    for (int i = 0; i < 1000; ++i) {
+        objs.push_back(om.NewObject());
+        OM::AddComponent<ProbeComponent>(objs.back());
+    }
+    for (int i = 0; i < 1000; ++i)
+        if (i != 3 && i != 500 && i != 997)
+            om.DeleteObject(objs[i]);
+    om.Update();
+    auto walk = [&] {
+        std::vector<std::uint32_t> ids;
+        probes.ForEachAttached([&](ProbeComponent& probe) { ids.push_back(probe.owner.id); });
+        return ids;
+    };
+    EXPECT_EQ(walk(), (std::vector<std::uint32_t>{3, 500, 997}));
+    EXPECT_EQ(probes.AttachedCount(), 3u);
+
+    const GameObject late = om.NewObject(), later = om.NewObject(); // ids 999, 998
+    OM::AddComponent<ProbeComponent>(later);
+    OM::AddComponent<ProbeComponent>(late);
+    OM::RemoveComponent<ProbeComponent>(objs[500]);
+    OM::AddComponent<ProbeComponent>(objs[500]); // back before any walk: listed once
+    const GameObject low = om.NewObject();
+    ASSERT_EQ(late.id, 999u);
+    EXPECT_EQ(walk(), (std::vector<std::uint32_t>{3, 500, 997, 998, 999}));
+
+    // A nested walk that detaches tidies the list under the outer one, and a slot
+    // attached mid-walk below the outer walk's place waits for the next walk.
+    std::vector<std::uint32_t> outer;
+    probes.ForEachAttached([&](ProbeComponent& probe) {
+        outer.push_back(probe.owner.id);
+        if (probe.owner.id == 500) {
+            OM::RemoveComponent<ProbeComponent>(objs[997]);
+            EXPECT_EQ(walk(), (std::vector<std::uint32_t>{3, 500, 998, 999}));
+            OM::AddComponent<ProbeComponent>(low); // id 996: ahead of 500, visited
+            OM::AddComponent<ProbeComponent>(objs[3]);
+        }
+    });
+    EXPECT_EQ(low.id, 996u);
+    EXPECT_EQ(outer, (std::vector<std::uint32_t>{3, 500, 996, 998, 999}));
+    EXPECT_EQ(walk(), (std::vector<std::uint32_t>{3, 500, 996, 998, 999}));
+    om.ClearAllObjects();
+    EXPECT_EQ(walk(), std::vector<std::uint32_t>{});
+}
+
 struct ListeningComponent : Component {
     void HandleMessage(const MessagePointer& message) { last = &message; }
     const MessagePointer* last = nullptr;
