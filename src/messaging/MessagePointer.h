@@ -42,6 +42,8 @@ template <class T> class SmartPointer {
         : ptr(std::exchange(other.ptr, nullptr)), count(std::exchange(other.count, nullptr)) {}
 
     SmartPointer& operator=(const SmartPointer& other) noexcept {
+        if (this == &other)
+            return *this;
         SmartPointer copy(other);
         Swap(copy);
         return *this;

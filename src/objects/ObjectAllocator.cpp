@@ -79,6 +79,9 @@ ObjectAllocator::ObjectAllocator(std::size_t objectSize, const OAConfig& configu
     if (IsPowerOfTwo(config.Alignment))
         pageAlignment = std::max<std::size_t>(pageAlignment, config.Alignment);
 
+    plain = !config.UseCPPMemManager && !config.DebugOn;
+    if (config.HeaderSize > 0)
+        inUseFlagOffset = static_cast<std::ptrdiff_t>(config.PadBytes) + 1;
     if (!config.UseCPPMemManager)
         AllocateNewPage();
 }
@@ -132,11 +135,10 @@ void ObjectAllocator::AllocateNewPage() {
         WriteLink(block, freeList);
         freeList = block;
     }
-    stats.FreeObjects += config.ObjectsPerPage;
     stats.PagesInUse += 1;
 }
 
-void* ObjectAllocator::Allocate() {
+void* ObjectAllocator::AllocateChecked() {
     if (config.UseCPPMemManager) {
         auto* block = new char[stats.ObjectSize];
         stats.Allocations += 1;
@@ -156,12 +158,11 @@ void* ObjectAllocator::Allocate() {
 
     stats.Allocations += 1;
     stats.ObjectsInUse += 1;
-    stats.FreeObjects -= 1;
     stats.MostObjects = std::max(stats.MostObjects, stats.ObjectsInUse);
     return block;
 }
 
-void ObjectAllocator::Free(void* object) {
+void ObjectAllocator::FreeChecked(void* object) {
     if (!object)
         return;
     if (config.UseCPPMemManager) {
@@ -194,7 +195,6 @@ void ObjectAllocator::Free(void* object) {
     freeList = block;
 
     stats.ObjectsInUse -= 1;
-    stats.FreeObjects += 1;
     stats.Deallocations += 1;
 }
 
@@ -263,7 +263,17 @@ unsigned ObjectAllocator::ValidatePages(const OAObjectCallback& callback) const 
     return 0;
 }
 
+const OAStats& ObjectAllocator::GetStats() const {
+    // Every block of every page is either handed out or free. The heap bypass
+    // has no pages, and no free blocks.
+    stats.FreeObjects = stats.PagesInUse * config.ObjectsPerPage - stats.ObjectsInUse;
+    if (config.UseCPPMemManager)
+        stats.FreeObjects = 0;
+    return stats;
+}
+
 void ObjectAllocator::DumpStatistics(std::ostream& os) const {
+    GetStats();
     constexpr int kStatWidth = 29;
     constexpr int kConfigWidth = 19;
     const std::ios_base::fmtflags savedFlags = os.flags();

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <iosfwd>
 
@@ -27,8 +28,8 @@ struct OAConfig {
 // What a pool has done so far. The thread counters are reported for
 // completeness and stay 0: pools are used from the main thread only.
 struct OAStats {
-    std::size_t ObjectSize = 0; // client size of a block, as requested
-    std::size_t FreeObjects = 0;
+    std::size_t ObjectSize = 0;  // client size of a block, as requested
+    std::size_t FreeObjects = 0; // worked out when the statistics are asked for
     std::size_t ObjectsInUse = 0;
     std::size_t ThreadObjectsInUse = 0;
     std::size_t PagesInUse = 0;
@@ -64,11 +65,43 @@ class ObjectAllocator {
     ObjectAllocator& operator=(const ObjectAllocator&) = delete;
 
     // Throws OAException E_NO_PAGES or E_NO_MEMORY when no block can be had.
-    void* Allocate();
+    //
+    // Messages and container nodes come and go by the thousand a frame, so
+    // the plain pool's work is done inline here, and only the counters that
+    // cannot be worked out later are kept up: each is a load and a store on
+    // every call, and together they cost more than the pop itself. The free
+    // count is left to GetStats. (BM_Pool96AllocFree: 5.5 ns a pair out of
+    // line with every counter, 4.5 ns out of line without the free count,
+    // 3.2 ns inline.)
+    void* Allocate() {
+        if (!plain || !freeList)
+            return AllocateChecked();
+        std::byte* block = freeList;
+        std::memcpy(&freeList, block, sizeof freeList);
+        if (inUseFlagOffset != 0)
+            block[-inUseFlagOffset] = std::byte{1};
+        stats.Allocations += 1;
+        stats.ObjectsInUse += 1;
+        if (stats.ObjectsInUse > stats.MostObjects)
+            stats.MostObjects = stats.ObjectsInUse;
+        return block;
+    }
     // A null pointer is ignored. In debug mode a bad pointer throws OAException
     // (E_BAD_ADDRESS, E_BAD_BOUNDARY, E_MULTIPLE_FREE, E_CORRUPTED_BLOCK) and
     // leaves the pool untouched.
-    void Free(void* block);
+    void Free(void* object) {
+        if (!plain || !object) {
+            FreeChecked(object);
+            return;
+        }
+        auto* block = static_cast<std::byte*>(object);
+        if (inUseFlagOffset != 0)
+            block[-inUseFlagOffset] = std::byte{0};
+        std::memcpy(block, &freeList, sizeof freeList);
+        freeList = block;
+        stats.ObjectsInUse -= 1;
+        stats.Deallocations += 1;
+    }
 
     // Calls back for every block in use, page by page; returns ObjectsInUse.
     // Blocks from the heap bypass (UseCPPMemManager) cannot be listed.
@@ -80,12 +113,17 @@ class ObjectAllocator {
     void DumpStatistics(std::ostream& os) const;
 
     const OAConfig& GetConfig() const { return config; }
-    const OAStats& GetStats() const { return stats; }
+    // Up to date when returned; a reference kept from an earlier call has all
+    // but FreeObjects up to date.
+    const OAStats& GetStats() const;
     std::size_t GetBlockStride() const { return blockStride; }
     std::size_t GetFirstBlockOffset() const { return firstBlockOffset; }
     const void* GetPageList() const { return pageList; }
 
   private:
+    // The other modes and a new page.
+    void* AllocateChecked();
+    void FreeChecked(void* object);
     void AllocateNewPage();
     std::byte* BlockAt(std::byte* page, std::size_t slot) const;
     const std::byte* PageHolding(const std::byte* address) const;
@@ -94,11 +132,13 @@ class ObjectAllocator {
     const char* DamagedGuard(const std::byte* block) const;
 
     OAConfig config;
-    OAStats stats;
+    mutable OAStats stats;
     std::size_t blockSize; // ObjectSize rounded up to hold the free-list link
     std::size_t pageAlignment;
     std::size_t blockStride;
     std::size_t firstBlockOffset;
     std::byte* pageList = nullptr;
     std::byte* freeList = nullptr;
+    bool plain = false;                 // pages, no debug checks: the inline paths
+    std::ptrdiff_t inUseFlagOffset = 0; // of a block's in-use flag, before it; 0: no header
 };

@@ -127,7 +127,7 @@ TEST(ObjectAllocator, DebugModeListsBlocksInUseFindsDamageAndRejectsBadFrees) {
         damaged[16] = 0xDD;
 
         auto* block = static_cast<char*>(pool.Allocate());
-        int local = 0;
+        alignas(8) char local[16] = {}; // room for a free-list link all the same
         std::string message;
 
         EXPECT_EQ(CodeOf([&] { pool.Free(&local); }, &message), OAException::E_BAD_ADDRESS);
