@@ -16,6 +16,9 @@
 #include <unistd.h>
 #include <vector>
 
+#include <js/GCAPI.h>
+#include <jsapi.h>
+
 #include "core/Core.h"
 #include "objects/ObjectManager.h"
 #include "script/ScriptHost.h"
@@ -31,13 +34,29 @@ double Percentile(std::vector<double> values, double p) {
     return values[at];
 }
 
-std::vector<double> TimeFrames(Core& core, int frames) {
+// What the script heap's collector did in a frame.
+struct Collections {
+    std::uint32_t major = 0, minor = 0, slices = 0;
+};
+Collections Counters() {
+    JSContext* cx = ScriptHost::Instance().GetContext();
+    return {JS_GetGCParameter(cx, JSGC_MAJOR_GC_NUMBER),
+            JS_GetGCParameter(cx, JSGC_MINOR_GC_NUMBER), JS_GetGCParameter(cx, JSGC_NUMBER)};
+}
+
+std::vector<double> TimeFrames(Core& core, int frames,
+                               std::vector<Collections>* collections = nullptr) {
     std::vector<double> times;
     times.reserve(static_cast<std::size_t>(frames));
     for (int i = 0; i < frames && core.running; ++i) {
+        const Collections before = Counters();
         const Clock::time_point start = Clock::now();
         core.RunFrame();
         times.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+        const Collections after = Counters();
+        if (collections)
+            collections->push_back({after.major - before.major, after.minor - before.minor,
+                                    after.slices - before.slices});
     }
     return times;
 }
@@ -172,8 +191,26 @@ void TimePeak(Core& core, const fs::path& dir, const char* label, const std::str
     std::fflush(stdout);
 }
 
-void PrintDistribution(const char* label, const std::vector<double>& times) {
+void PrintDistribution(const char* label, const std::vector<double>& times,
+                       const std::vector<Collections>& collections) {
     const double median = Percentile(times, 0.5);
+    // Where the slow frames come from: those that started a major collection, and
+    // those that ran slices or minor collections only.
+    int majorSpikes = 0, sliceSpikes = 0, minorSpikes = 0, quietSpikes = 0, majors = 0;
+    for (std::size_t i = 0; i < times.size(); ++i) {
+        const Collections& c = collections[i];
+        majors += c.major;
+        if (times[i] <= 2 * median)
+            continue;
+        if (c.major)
+            ++majorSpikes;
+        else if (c.slices > c.minor)
+            ++sliceSpikes;
+        else if (c.minor)
+            ++minorSpikes;
+        else
+            ++quietSpikes;
+    }
     const long spikes =
         std::count_if(times.begin(), times.end(), [&](double t) { return t > 2 * median; });
     std::printf("%s  %zu frames  median %.2f ms  p99 %.2f ms  worst %.2f ms (%.1fx median)  "
@@ -181,6 +218,9 @@ void PrintDistribution(const char* label, const std::vector<double>& times) {
                 label, times.size(), median, Percentile(times, 0.99),
                 *std::max_element(times.begin(), times.end()),
                 *std::max_element(times.begin(), times.end()) / median, spikes);
+    std::printf("    (%d major collections; frames over 2x median: %d starting one, %d with slices "
+                "of one, %d with minor collections only, %d with none)\n",
+                majors, majorSpikes, sliceSpikes, minorSpikes, quietSpikes);
     std::fflush(stdout);
 }
 
@@ -218,7 +258,9 @@ int main(int argc, char** argv) {
         TimePeak(core, dir, "sprites", kSpritePeak, 20);
     } else if (mode == "sample") {
         TimeFrames(core, 60);
-        PrintDistribution("sample game", TimeFrames(core, 5000));
+        std::vector<Collections> collections;
+        const std::vector<double> times = TimeFrames(core, 5000, &collections);
+        PrintDistribution("sample game", times, collections);
     } else {
         Run(dir, "helpers.js", kHelpers);
         Run(dir, "voxels.js", kVoxelScene);
@@ -232,7 +274,9 @@ ObjectManager.ScriptUpdateComponent(churn).updateFunction = function (owner, dt)
 };
 )");
         TimeFrames(core, 60);
-        PrintDistribution("50,000 objects a frame", TimeFrames(core, 5000));
+        std::vector<Collections> collections;
+        const std::vector<double> times = TimeFrames(core, 5000, &collections);
+        PrintDistribution("50,000 objects a frame", times, collections);
     }
     if (!dir.empty())
         fs::remove_all(dir);

@@ -2,7 +2,14 @@
 
 #include "script/ScriptHost.h"
 
+// A frame that collects starts a full collection; the frames after it carry it
+// on a slice at a time until it is done, so no frame pays for all of it. The
+// interval still means one full collection per interval: one that has not
+// finished when the next is due is finished first.
 void JSGarbageCollectorSystem::Update(float) {
+    ScriptHost& host = ScriptHost::Instance();
     if (Advance())
-        ScriptHost::Instance().CollectGarbage();
+        host.StartGarbageCollection();
+    else
+        host.ContinueGarbageCollection();
 }

@@ -96,7 +96,14 @@ class ScriptHost {
     // Its stack trace, one "    at function (file:line:column)" line per
     // frame; empty when the error was not raised inside a function.
     const std::string& GetLastStackTrace() const { return lastStackTrace; }
+    // A full collection, done before it returns.
     void CollectGarbage();
+    // A full collection spread over frames: StartGarbageCollection does its
+    // first slice (after finishing one still running), ContinueGarbageCollection
+    // one more slice of the running one, if any. A slice aims at a millisecond.
+    void StartGarbageCollection();
+    void ContinueGarbageCollection();
+    bool IsCollectingGarbage() const;
 
     // Raises a script error from native code. Inside a script call the
     // script sees an exception (the native must then fail); otherwise the

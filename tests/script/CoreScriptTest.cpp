@@ -129,22 +129,53 @@ TEST_F(CoreScript, RecordsTheEngineLendsAreReadOnlyDuringTheCall) {
               "test.js:1:1: Error, Private data could not be retrieved in JSGet_key.");
 }
 
-TEST_F(CoreScript, GarbageCollectorCollectsInTheFirstFrameAndThenEveryInterval) {
+// Collections start in the first frame and then every interval, and each is
+// spread over the frames after it: one still running when the next is due is
+// finished first.
+std::string gcEvents;
+void NoteGcEvent(JSContext*, JS::GCProgress progress, const JS::GCDescription&) {
+    if (progress == JS::GC_CYCLE_BEGIN)
+        gcEvents += '[';
+    else if (progress == JS::GC_CYCLE_END)
+        gcEvents += ']';
+}
+
+TEST_F(CoreScript, GarbageCollectorStartsInTheFirstFrameAndThenEveryIntervalInSlices) {
     JSGarbageCollectorSystem& gc = *core.JSGarbageCollectorSystem_;
     JSContext* cx = host().GetContext();
-    auto framesThatCollect = [&](int frames) {
-        std::string pattern;
-        for (int frame = 0; frame < frames; ++frame) {
-            const uint32_t before = JS_GetGCParameter(cx, JSGC_MAJOR_GC_NUMBER);
+    host().CollectGarbage(); // none running when the frames begin
+    const JS::GCSliceCallback previous = JS::SetGCSliceCallback(cx, NoteGcEvent);
+    std::string all; // every frame's events, one character per frame at least
+    auto frames = [&](int count) {
+        std::vector<std::string> events;
+        for (int frame = 0; frame < count; ++frame) {
+            gcEvents.clear();
             gc.Update(0.016f);
-            pattern += JS_GetGCParameter(cx, JSGC_MAJOR_GC_NUMBER) != before ? 'x' : '.';
+            events.push_back(gcEvents);
+            all += gcEvents.empty() ? "." : gcEvents;
         }
-        return pattern;
+        return events;
     };
-    Eval("var gc = core.JSGarbageCollectorSystem_; gc.garbageCollectEveryXFrames = 3");
-    EXPECT_EQ(framesThatCollect(6), "x..x..");
+    // Enough live objects that marking them takes more than one slice.
+    Eval("var gc = core.JSGarbageCollectorSystem_; gc.garbageCollectEveryXFrames = 3;"
+         "var live = []; for (var i = 0; i < 300000; ++i) live.push({ i: i });");
+    const std::vector<std::string> six = frames(6);
+    EXPECT_EQ(six[0], "[") << "begun, not finished: " << all;
+    for (int frame : {1, 2, 4, 5})
+        EXPECT_EQ(six[frame].find('['), std::string::npos) << all;
+    EXPECT_NE(six[3].find('['), std::string::npos) << all;
     Eval("gc.garbageCollectEveryXFrames = 0"); // no division by zero: every frame
-    EXPECT_EQ(framesThatCollect(3), "xxx");
+    for (const std::string& frame : frames(3))
+        EXPECT_NE(frame.find('['), std::string::npos) << all;
+    // One collection at a time: every start comes after the end of the one before.
+    std::string order;
+    for (char c : all)
+        if (c != '.')
+            order += c;
+    for (std::size_t i = 0; i < order.size(); ++i)
+        EXPECT_EQ(order[i], i % 2 ? ']' : '[') << all;
+    Eval("live = null");
+    JS::SetGCSliceCallback(cx, previous);
 }
 
 // Start-up runs the host's scripts from the resource folder around the
