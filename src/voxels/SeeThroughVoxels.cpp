@@ -40,9 +40,15 @@ void SeeThroughVoxels::Clear() {
 }
 
 void SeeThroughVoxels::AppendInDrawOrder(std::vector<VoxelInstance>& out) {
-    if (useTree) {
+    if (records.empty()) {
         out.insert(out.end(), tree.begin(), tree.end());
         return;
+    }
+    // Beyond the tree's limit: the tree holds the first records in order, so the
+    // stable sort of those followed by the rest keeps every tie in arrival order.
+    if (!tree.empty()) {
+        records.insert(records.begin(), tree.begin(), tree.end());
+        tree.clear();
     }
     SortKeys();
     out.reserve(out.size() + records.size());

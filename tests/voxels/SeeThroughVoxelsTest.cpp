@@ -65,6 +65,24 @@ TEST(SeeThroughVoxels, SortedOrderIsTheTreesOrderForAnyCoordinates) {
     bySort.resize(1);
     sorted.AppendInDrawOrder(bySort);
     EXPECT_EQ(bySort.size(), 1u);
+
+    // Past the tree's limit the rest are sorted with it; ties still keep their order.
+    records.resize(SeeThroughVoxels::kTreeLimit + 3000);
+    for (std::size_t i = 0; i < records.size(); ++i)
+        records[i] = Cell(float(i % 7), float(i * 13 % 5), 0.0f, float(i));
+    tree.Clear();
+    sorted.Clear();
+    for (const VoxelInstance& record : records) {
+        sorted.Add(record);
+        tree.Add(record);
+    }
+    EXPECT_EQ(tree.Size(), records.size());
+    bySort.clear();
+    byTree.clear();
+    sorted.AppendInDrawOrder(bySort);
+    tree.AppendInDrawOrder(byTree);
+    ASSERT_EQ(byTree.size(), records.size());
+    EXPECT_EQ(std::memcmp(bySort.data(), byTree.data(), bySort.size() * sizeof(VoxelInstance)), 0);
 }
 
 // The gathering test covers y before z and ties keeping their order; here x as the last
