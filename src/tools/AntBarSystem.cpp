@@ -10,6 +10,7 @@
 #include "core/ListeningSystem.h"
 #include "messaging/Message.h"
 #include "script/ScriptHost.h"
+#include "tools/DevConsoleSystem.h"
 #include "tools/TweakBar.h"
 #include "window/WindowSystem.h"
 
@@ -82,8 +83,12 @@ void AntBarSystem::Initialize() {
     panels->SetWindowSize(width, height);
     handlerWindow = Core::Instance().WindowSystem_;
     if (handlerWindow != nullptr)
-        handlerWindow->SetTweakBarEventHandler(
-            [this](const sf::Event& event) { return panels->HandleEvent(event); });
+        handlerWindow->SetTweakBarEventHandler([this](const sf::Event& event) {
+            // What is typed into the open console is the console's alone: no
+            // panel shortcut (an editor's Delete, CTRL+S, x) may act on it.
+            const DevConsoleSystem* console = Core::Instance().DevConsoleSystem_;
+            return panels->HandleEvent(event, console == nullptr || !console->IsVisible());
+        });
 }
 
 void AntBarSystem::HandleMessage(const MessagePointer& message) {

@@ -141,7 +141,7 @@ void TweakPanels::SetMouseButton(int button, bool down) {
     }
 }
 
-bool TweakPanels::HandleEvent(const sf::Event& event) {
+bool TweakPanels::HandleEvent(const sf::Event& event, bool keysAllowed) {
     ContextScope scope(context);
     ImGuiIO& io = ImGui::GetIO();
     switch (event.type) {
@@ -191,6 +191,8 @@ bool TweakPanels::HandleEvent(const sf::Event& event) {
     case sf::Event::KeyReleased: {
         const int code = static_cast<int>(event.key.code);
         const bool down = event.type == sf::Event::KeyPressed;
+        if (down && !keysAllowed)
+            return false;
         if (code >= 0 && code < static_cast<int>(IM_ARRAYSIZE(io.KeysDown))) {
             if (down) {
                 io.KeysDown[code] = true;
@@ -217,7 +219,7 @@ bool TweakPanels::HandleEvent(const sf::Event& event) {
         return taken;
     }
     case sf::Event::TextEntered:
-        if (!io.WantTextInput)
+        if (!io.WantTextInput || !keysAllowed)
             return false;
         if (event.text.unicode >= 32 && event.text.unicode != 127)
             io.AddInputCharacter(event.text.unicode);

@@ -40,7 +40,10 @@ class TweakPanels {
 
     // The window system offers every event here first; true when a panel took it, in which
     // case the game must not see it.
-    bool HandleEvent(const sf::Event& event);
+    // Without `keysAllowed` (something else has the keyboard: the developer
+    // console), key presses and typed text pass the panels by, shortcuts
+    // included; releases of keys the panels took still reach them.
+    bool HandleEvent(const sf::Event& event, bool keysAllowed = true);
 
     // Whether a text field has the keyboard: keys held now are typing, not steering.
     bool IsTypingText() const;

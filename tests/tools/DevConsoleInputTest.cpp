@@ -1,8 +1,12 @@
 // The developer console in a real window, typed into through the X server
 // and checked by what it draws. It moves the server's focus, so ctest runs it
 // alone.
+#include "graphics/TransformComponent.h"
+#include "logic/GameLogicSystem.h"
+#include "objects/ObjectManager.h"
 #include "script/ScriptTestSupport.h"
 #include "tools/DevConsoleSystem.h"
+#include "tools/ModelEditor.h"
 #include "window/WindowTestSupport.h"
 
 namespace {
@@ -62,6 +66,55 @@ class DevConsoleInput : public WindowTest, protected ScriptRunner {
 
     DevConsoleSystem* console = Core::Instance().DevConsoleSystem_;
 };
+
+// The editor's panels have shortcuts for plain letters, Delete and CTRL keys; while
+// the console is open every one of those keys is typing.
+TEST_F(DevConsoleInput, KeysTypedIntoTheConsoleNeverReachTheEditorsShortcuts) {
+    if (IsSkipped())
+        return;
+    TempFolder game;
+    std::filesystem::create_directories(game.path / "Models");
+    game.Write("startup.js", "var core = Core.Instance();");
+    game.Write("postInit.js", "core.GameLogicSystem_.SetCurrentGameState(ModelEditor.Instance());");
+    Core& core = Core::Instance();
+    core.SetResourceDir(game.path.string());
+    testing::internal::CaptureStdout(); // shader build reports
+    core.Init();
+    testing::internal::GetCapturedStdout();
+    ModelEditor& editor = ModelEditor::Instance();
+    auto frames = [&](const std::function<bool()>& done) {
+        return Until([&] { core.RunFrame(); }, done, 5.0);
+    };
+    ASSERT_TRUE(
+        frames([&] { return core.AntBarSystem_ != nullptr && editor.GetVoxels().empty(); }));
+    editor.CreateVoxel(glm::vec3(2, 0, 0));
+    editor.Select(0);
+    ASSERT_TRUE(frames([&] { return editor.GetSelectedIndex() == 0; }));
+
+    Key("grave");
+    ASSERT_TRUE(frames([&] { return console->IsVisible(); }));
+    TypeText("x = 1; delete y");
+    Key("Delete ctrl+c ctrl+s ctrl+n Escape Return");
+    ASSERT_TRUE(frames([&] { return OutputEndsWith("> x = 1; delete y\ntrue\n"); }))
+        << console->GetOutput();
+    EXPECT_EQ(Eval("x"), "1");
+    for (int i = 0; i < 10; ++i)
+        core.RunFrame();
+    EXPECT_EQ(editor.GetVoxels().size(), 1u) << "neither deleted nor copied";
+    EXPECT_EQ(editor.GetMovementMode(), ModelEditor::kPlaneXZ);
+    EXPECT_EQ(editor.GetQuestion(), "");
+    EXPECT_TRUE(std::filesystem::is_empty(game.path / "Models")) << "nothing saved";
+    EXPECT_EQ(ObjectManager::GetComponent<TransformComponent>(editor.GetVoxels().at(0))->position,
+              glm::vec3(2, 0, 0));
+
+    // Closed, the same keys are the editor's again.
+    Key("grave");
+    ASSERT_TRUE(frames([&] { return !console->IsVisible(); }));
+    Key("y ctrl+c");
+    EXPECT_TRUE(frames([&] {
+        return editor.GetMovementMode() == ModelEditor::kAxisY && editor.GetVoxels().size() == 2;
+    }));
+}
 
 TEST_F(DevConsoleInput, TypedLinesRunRecallAndShowWhileTheSampleKeepsOffEscape) {
     if (IsSkipped())
