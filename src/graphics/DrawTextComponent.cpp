@@ -77,7 +77,13 @@ void DrawTextComponent::Prepare() {
     if (font == nullptr)
         font = LoadFont(fontDetail, fontFile);
     drawable.setFont(*font);
-    drawable.setCharacterSize(CharacterSize(fontSize));
+    // The font keeps glyphs per character size, so the detail picks which of them
+    // are drawn, and the scale brings them to the size asked for.
+    const unsigned drawn = CharacterSize(fontSize);
+    const unsigned raster = fontDetail == 0 ? drawn : CharacterSize(static_cast<float>(fontDetail));
+    drawable.setCharacterSize(raster);
+    const float scale = raster == 0 ? 1.0f : static_cast<float>(drawn) / static_cast<float>(raster);
+    drawable.setScale(scale, scale);
     if (shownText != text) {
         // Bytes are Latin-1 code points, as scripts hand them over.
         sf::String string;
@@ -97,7 +103,8 @@ glm::vec2 DrawTextComponent::GetHalfExtents() {
         return glm::vec2(0.0f);
     Prepare();
     const sf::FloatRect bounds = drawable.getLocalBounds();
-    return {std::fabs(bounds.width) * 0.5f, std::fabs(bounds.height) * 0.5f};
+    const float scale = drawable.getScale().x;
+    return {std::fabs(bounds.width) * scale * 0.5f, std::fabs(bounds.height) * scale * 0.5f};
 }
 
 glm::vec2 DrawTextComponent::CharPosAt(std::uint32_t index) {

@@ -21,7 +21,8 @@ class DrawTextComponent : public Component {
   public:
     // Character size of a new text, and the size a font is asked for with.
     static constexpr float kDefaultFontSize = 30.0f;
-    static constexpr std::uint32_t kDefaultFontDetail = 30;
+    // 0: glyphs are rasterised at the drawn size, fontSize.
+    static constexpr std::uint32_t kDefaultFontDetail = 0;
     // Glyphs are rasterised at the drawn size; far larger ones would exhaust texture memory.
     static constexpr float kMaxFontSize = 512.0f;
     // Used while `fontFile` is empty, taken from the game's resource folder or the engine's.
@@ -49,6 +50,8 @@ class DrawTextComponent : public Component {
     std::string text;     // one byte per character (Latin-1)
     std::string fontFile; // path as given; "" for the default font
     float fontSize = kDefaultFontSize;
+    // The character size glyphs are rasterised at; the text is scaled from it to
+    // fontSize. Below fontSize it draws coarse, blocky glyphs; above it, smoother ones.
     std::uint32_t fontDetail = kDefaultFontDetail;
     glm::vec4 color{0.0f, 0.0f, 0.0f, 0.0f}; // r, g, b, a in [0, 1]
     bool visible = true;

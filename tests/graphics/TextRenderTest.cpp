@@ -119,6 +119,27 @@ TEST_F(TextRender, CentredOnTheTransformPointMovedByTheOffsetColouredHiddenAndFo
     ObjectManager::InitializeObj(other->owner);
     EXPECT_EQ(other->font, mono->font);
 
+    // ... but the detail is each text's own: the size its glyphs are rasterised at, drawn
+    // scaled to fontSize. At the drawn size it is the plain text, pixel for pixel.
+    mono->visible = false;
+    other->text = "Wq";
+    other->fontSize = 48.0f;
+    auto frame = [&](std::uint32_t detail) {
+        other->fontDetail = detail;
+        Draw();
+        std::vector<unsigned char> pixels(kWidth * kHeight * 4);
+        glReadPixels(0, 0, kWidth, kHeight, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+        return std::make_pair(pixels, other->GetHalfExtents());
+    };
+    const auto atSize = frame(0), same = frame(48), coarse = frame(12);
+    EXPECT_TRUE(atSize.first == same.first);
+    EXPECT_FALSE(atSize.first == coarse.first);
+    EXPECT_NEAR(coarse.second.x, atSize.second.x, atSize.second.x * 0.15f);
+    EXPECT_NEAR(coarse.second.y, atSize.second.y, atSize.second.y * 0.2f);
+    EXPECT_LT(other->font->getGlyph('W', 12, false).bounds.height * 3,
+              other->font->getGlyph('W', 48, false).bounds.height);
+    mono->visible = true;
+
     // A missing font file is said once with its name and draws nothing.
     testing::internal::CaptureStderr();
     DrawTextComponent* lost = Text("lost", {0, -30}, "/nowhere/none.ttf");
