@@ -1227,6 +1227,8 @@ interface VoxelModel {
     LoadFromFile(arg1: string): boolean;
     /** (file path (string, no NUL, no character above \u00ff)) -> undefined; a name ending in .vox is read and written as a .vox file */
     SaveToFile(arg1: string): void;
+    /** (file path (string, no NUL, no character above \u00ff)) -> boolean; writes the model's surface as a mesh for other tools: .glb (glTF 2.0), .obj or .ply by the name's extension; false, with the reason on standard error, when it cannot */
+    ExportMesh(arg1: string): boolean;
     /** (vec3 [x, y, z], integer, integer) -> undefined */
     RandomizeSaturation(arg1: number[], arg2: number, arg3: number): void;
     /** (vec3 [x, y, z], vec4 [x, y, z, w]) -> undefined; position, then colour r, g, b, a */

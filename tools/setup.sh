@@ -14,6 +14,7 @@ packages=(
   libimgui-dev libstb-dev
   libglm-dev
   nlohmann-json3-dev  # package.json reading in the module resolver
+  libassimp-dev  # voxel models exported as meshes (.glb, .obj, .ply)
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   # Benchmarks only: the path search is measured against its A*. Without it
   # the benchmark binary builds and leaves that comparison out.
@@ -71,4 +72,12 @@ if [ ! -d "$scripts/node_modules" ] || [ "$scripts/package-lock.json" -nt "$scri
   echo "setup: installing the sample game's npm packages (npm ci in resource/Scripts)"
   (cd "$scripts" && npm ci --no-audit --no-fund)
   touch "$scripts/node_modules"
+fi
+
+# The glTF validator the mesh export tests check .glb files with; same rules as above.
+validate="$here/tools/gltf-validate"
+if [ ! -d "$validate/node_modules" ] || [ "$validate/package-lock.json" -nt "$validate/node_modules" ]; then
+  echo "setup: installing the glTF validator (npm ci in tools/gltf-validate)"
+  (cd "$validate" && npm ci --no-audit --no-fund)
+  touch "$validate/node_modules"
 fi

@@ -1,6 +1,9 @@
 #include "voxels/VoxelModel.h"
 
+#include <iostream>
+
 #include "script/ScriptClass.h"
+#include "voxels/MeshExport.h"
 
 // Wrappers of a cached model point at a model owned elsewhere, normally the graphics
 // system's cache, so every object showing that model sees what a script does to it.
@@ -14,6 +17,15 @@ bool LoadFromFile(VoxelModel& model, const script::FilePath& file) {
 // Failures are reported on standard error; scripts get no result.
 void SaveToFile(const VoxelModel& model, const script::FilePath& file) {
     model.SaveToFile(file.path);
+}
+
+// Like LoadFromFile: false, with the reason on standard error.
+bool ExportMesh(const VoxelModel& model, const script::FilePath& file) {
+    std::string error;
+    if (::ExportMesh(model, file.path, error))
+        return true;
+    std::cerr << error << "\n";
+    return false;
 }
 
 void SetVoxel(VoxelModel& model, std::uint32_t index, const glm::vec3& position,
@@ -42,6 +54,9 @@ script::ClassOptions<VoxelModel> SharedModels() {
 }
 
 constexpr const char* kFormatNote = "a name ending in .vox is read and written as a .vox file";
+constexpr const char* kMeshNote =
+    "writes the model's surface as a mesh for other tools: .glb (glTF 2.0), .obj or .ply by "
+    "the name's extension; false, with the reason on standard error, when it cannot";
 constexpr const char* kIndexNote = "an index at or past GetVoxelCount() is a script error";
 
 using S = script::ScriptClass<VoxelModel>;
@@ -50,6 +65,7 @@ const S voxelModelClass(
     {
         S::Method<&LoadFromFile>("LoadFromFile").Noted(kFormatNote),
         S::Method<&SaveToFile>("SaveToFile").Noted(kFormatNote),
+        S::Method<&ExportMesh>("ExportMesh").Noted(kMeshNote),
         S::Method<&VoxelModel::RandomizeSaturation>("RandomizeSaturation"),
         S::Method<&VoxelModel::AddVoxel>("AddVoxel").Noted("position, then colour r, g, b, a"),
         S::Method<&SetVoxel>("SetVoxel").Noted(kIndexNote),
