@@ -1,5 +1,6 @@
 #include "tools/EditorCamera.h"
 
+#include <glm/common.hpp>
 #include <glm/gtc/quaternion.hpp>
 
 #include "core/Core.h"
@@ -20,6 +21,7 @@ constexpr float kSpeed = 30.0f; // units per second
 // Looking level from 15 above and 23 in front, the origin would lie just below the
 // picture; tilted down this far it is in view from the start.
 constexpr float kStartPitch = 30.0f;
+const glm::vec3 kStartPosition(0.0f, 15.0f, 23.0f);
 
 float yaw = 0.0f;
 float pitch = kStartPitch;
@@ -63,7 +65,7 @@ void EditorCamera::Create() {
         return; // the world was cleared under us; there is nothing to look through
     mover->updateCallback = [this](float dt, const GameObject&) { Move(dt); };
     camera->SetActive(true);
-    transform->position += glm::vec3(0.0f, 15.0f, 23.0f);
+    transform->position += kStartPosition;
     ApplyTurn();
     ObjectManager::InitializeObj(object);
 }
@@ -73,6 +75,23 @@ void EditorCamera::ApplyTurn() {
         return;
     if (auto* transform = ObjectManager::GetComponent<TransformComponent>(object))
         transform->orientation = glm::conjugate(CameraTurn()); // world to camera
+}
+
+CameraView EditorCamera::GetView() const {
+    CameraView view{kStartPosition, yaw, pitch};
+    if (ObjectManager::IsValid(object))
+        if (const auto* transform = ObjectManager::GetComponent<TransformComponent>(object))
+            view.position = transform->position;
+    return view;
+}
+
+void EditorCamera::SetView(const CameraView& view) {
+    yaw = view.yaw;
+    pitch = glm::clamp(view.pitch, -kPitchLimit, kPitchLimit);
+    if (ObjectManager::IsValid(object))
+        if (auto* transform = ObjectManager::GetComponent<TransformComponent>(object))
+            transform->position = view.position;
+    ApplyTurn();
 }
 
 void EditorCamera::Turn(int dx, int dy) {

@@ -1,6 +1,15 @@
 #pragma once
 
+#include <glm/vec3.hpp>
+
 #include "objects/GameObject.h"
+
+// Where the editor camera stands and how it is turned.
+struct CameraView {
+    glm::vec3 position{0.0f};
+    float yaw = 0.0f;
+    float pitch = 0.0f;
+};
 
 // The model editor's camera: an object with a transform, a camera and a frame-update
 // component that flies it with W, A, S, D or the arrow keys; the right mouse button turns
@@ -17,6 +26,10 @@ class EditorCamera {
     void Move(float dt);
 
     const GameObject& GetObject() const { return object; }
+    // The view now; the default view when the camera object is gone.
+    CameraView GetView() const;
+    // Puts the camera there; a pitch past the limit is brought back within it.
+    void SetView(const CameraView& view);
     static float GetYaw();
     static float GetPitch();
 

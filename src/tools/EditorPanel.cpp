@@ -32,8 +32,9 @@ void EditorPanel::AddCaption(const std::string& label) const {
     AddButton(label, &Inert, nullptr);
 }
 
-void EditorPanel::AddVar(const std::string& label, std::int32_t type, void* variable) const {
-    Send(TryCreateMessage<AddVarMessage>(name, variable, type, label, std::string()));
+void EditorPanel::AddVar(const std::string& label, std::int32_t type, void* variable,
+                         const std::string& definition) const {
+    Send(TryCreateMessage<AddVarMessage>(name, variable, type, label, definition));
 }
 
 void EditorPanel::AddEnum(const std::string& label, std::int32_t* variable,

@@ -21,7 +21,9 @@ class EditorPanel {
                    const std::string& definition = std::string()) const;
     // A button that does nothing: a caption or a spacer.
     void AddCaption(const std::string& label) const;
-    void AddVar(const std::string& label, std::int32_t type, void* variable) const;
+    // `definition` as for buttons: " readonly=true" shows a value that cannot be edited.
+    void AddVar(const std::string& label, std::int32_t type, void* variable,
+                const std::string& definition = std::string()) const;
     void AddEnum(const std::string& label, std::int32_t* variable,
                  const std::string& commaSeparatedLabels) const;
     void RemoveVar(const std::string& label) const;

@@ -1,8 +1,11 @@
 #include "tools/ModelEditor.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <set>
+#include <tuple>
 
 #include "core/Core.h"
 #include "core/Path.h"
@@ -19,6 +22,7 @@
 #include "physics/Shape.h"
 #include "tools/TweakBar.h"
 #include "tools/VolumeCreationState.h"
+#include "voxels/MeshExport.h"
 #include "voxels/VoxelComponent.h"
 #include "voxels/VoxelModel.h"
 #include "window/WindowSystem.h"
@@ -47,6 +51,38 @@ void Report(const std::string& text) {
     std::fflush(stderr);
 }
 
+const char* const kNewModelName = "ModelName1";
+const glm::vec4 kGreen(0.0f, 1.0f, 0.0f, 1.0f);
+
+// Positions that drags and mirrors compute differ in the last bits of a float; closer
+// than this they are one place.
+constexpr float kSamePlace = 1e-3f;
+
+bool SamePlace(const glm::vec3& a, const glm::vec3& b) {
+    const glm::vec3 d = glm::abs(a - b);
+    return d.x < kSamePlace && d.y < kSamePlace && d.z < kSamePlace;
+}
+
+using PlaceKey = std::tuple<long long, long long, long long>;
+PlaceKey KeyOf(const glm::vec3& p) {
+    const auto k = [](float v) { return std::llround(static_cast<double>(v) / kSamePlace); };
+    return {k(p.x), k(p.y), k(p.z)};
+}
+
+// "3", "2.5": at most two decimals, no trailing zeros.
+std::string Figure(float value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.2f", static_cast<double>(value));
+    std::string s = text;
+    while (!s.empty() && s.back() == '0')
+        s.pop_back();
+    if (!s.empty() && s.back() == '.')
+        s.pop_back();
+    return s == "-0" ? "0" : s;
+}
+
+const glm::vec3 kMirrorColours[3] = {{1.0f, 0.3f, 0.3f}, {0.3f, 1.0f, 0.3f}, {0.3f, 0.5f, 1.0f}};
+
 } // namespace
 
 ModelEditor& ModelEditor::Instance() {
@@ -73,13 +109,17 @@ void ModelEditor::Initialize() {
     }
     movementMode = kPlaneXZ;
     voxels.clear();
+    drag = Drag();
+    CloseColourStep();
+    recordingDepth = 0;
+    mirror[0] = mirror[1] = mirror[2] = false;
     selectedIndex = anchorIndex = -1;
     leftButtonHeld = rightButtonHeld = false;
     propertiesBarPending = propertiesBarShown = false;
     guideOrigin = glm::vec3(0.0f);
     guideHalfSize = 5.0f;
     guideColour = glm::vec4(1.0f);
-    fileName = "ModelName1";
+    fileName = kNewModelName;
     selectedModel = 0;
     volumeMode = false;
     question.clear();
@@ -101,8 +141,24 @@ void ModelEditor::Initialize() {
     mainPanel.AddButton(
         "New Model (can press 'CTRL+N')", [](void* e) { Editor(e).AskNewModel(); }, this,
         " key=CTRL+n");
+    // CTRL+Z is no panel shortcut: the first panel whose shortcut matches takes a key, and
+    // while the volume mode is on its own CTRL+Z (its last block) must be the one that
+    // acts. HandleMessage takes the key when no panel did.
+    mainPanel.AddButton(
+        "Undo (can press 'CTRL+Z')", [](void* e) { Editor(e).Undo(); }, this);
+    mainPanel.AddButton(
+        "Redo (can press 'CTRL+Y')", [](void* e) { Editor(e).Redo(); }, this, " key=CTRL+y");
+    mainPanel.AddVar("Mirror X", kTweakBool8, &mirror[0]);
+    mainPanel.AddVar("Mirror Y", kTweakBool8, &mirror[1]);
+    mainPanel.AddVar("Mirror Z", kTweakBool8, &mirror[2]);
+    UpdateModelInfo();
+    mainPanel.AddVar("Voxel Count", kTweakInt32, &voxelCount, " readonly=true");
+    mainPanel.AddVar("Model Size (voxels)", kTweakStdString, &modelSize, " readonly=true");
+    mainPanel.AddButton(
+        "Export Mesh", [](void* e) { Editor(e).ExportModelMesh(); }, this);
     modelListShown = false;
     RefreshModelList();
+    lastModelPoll = std::chrono::steady_clock::now();
 
     camera.Create();
     if (listener == nullptr) {
@@ -118,6 +174,22 @@ void ModelEditor::Cleanup() {
     running = false;
     if (volumeMode)
         volumeCreation->Leave();
+    FinishDrag();
+    CloseColourStep();
+    RememberView();
+    // The objects go with the state, and the editor comes back with an empty model: the
+    // model left behind is a step, so that an undo after coming back brings it back.
+    if (!voxels.empty() || fileName != kNewModelName) {
+        EditStep left;
+        left.name = "Leave Editor";
+        left.anchorBefore = anchorIndex;
+        left.anchorAfter = -1;
+        left.fileNameBefore = fileName;
+        left.fileNameAfter = kNewModelName;
+        for (int i = static_cast<int>(voxels.size()) - 1; i >= 0; --i)
+            left.ops.push_back({VoxelOp::kRemove, i, DataOf(i), VoxelData()});
+        history.Push(std::move(left));
+    }
     Deselect();
     if (!question.empty())
         CloseQuestion();
@@ -137,7 +209,8 @@ void ModelEditor::Update(float dt) {
         return;
     if (IsValidIndex(selectedIndex))
         if (auto* voxel = ObjectManager::GetComponent<VoxelComponent>(voxels[selectedIndex]))
-            voxel->color = selectedColour;
+            if (voxel->color != selectedColour)
+                RecolourSelected();
     if (propertiesBarPending) {
         propertiesBarPending = false;
         if (IsValidIndex(selectedIndex))
@@ -145,6 +218,12 @@ void ModelEditor::Update(float dt) {
     }
     if (volumeMode)
         volumeCreation->Update(dt);
+    UpdateModelInfo();
+    const auto now = std::chrono::steady_clock::now();
+    if (now - lastModelPoll >= std::chrono::seconds(1)) {
+        lastModelPoll = now;
+        PollModelFolder();
+    }
 }
 
 void ModelEditor::HandleMessage(const MessagePointer& message) {
@@ -165,34 +244,218 @@ void ModelEditor::HandleMessage(const MessagePointer& message) {
             camera.Turn(motion->xRel, motion->yRel);
         else if (leftButtonHeld && IsValidIndex(selectedIndex))
             DragSelected(motion->xRel, motion->yRel);
+    } else if (const auto* key = message.As<KeyboardMessage>()) {
+        // Only keys no panel took arrive here; the console's typing must not undo.
+        if (key->state == KS_PRESSED && key->ctrl && !key->alt && key->key == 'z' &&
+            AreKeysSteering()) {
+            if (key->shift)
+                Redo();
+            else if (volumeMode)
+                volumeCreation->Undo();
+            else
+                Undo();
+        }
     } else if (message->id == MID_DebugDrawMessage) {
         DrawGuides();
     }
 }
 
-GameObject ModelEditor::CreateVoxel(std::optional<glm::vec3> position,
-                                    std::optional<glm::vec4> colour, bool force) {
-    if (!force && volumeMode)
-        return GameObject();
+int ModelEditor::InsertVoxelObject(int index, const VoxelData& data) {
     const GameObject obj = Core::Instance().objectManager->NewObject();
     auto* transform = ObjectManager::AddComponent<TransformComponent>(obj);
     auto* body = ObjectManager::AddComponent<BodyComponent>(obj);
     auto* voxel = ObjectManager::AddComponent<VoxelComponent>(obj);
     if (transform == nullptr || body == nullptr || voxel == nullptr)
-        return GameObject();
-    voxel->color = colour.value_or(glm::vec4(0.0f, 1.0f, 0.0f, 1.0f));
+        return -1;
+    voxel->color = data.colour;
     body->isKinematic = true;
     body->initialMass = 1.0f;
     body->pendingShape =
         Shape::Add(ShapeKind::Box, std::make_unique<btBoxShape>(btVector3(0.49f, 0.49f, 0.49f)));
     body->collisionType = 1;
     body->collidesWith = 7;
-    transform->position = position.value_or(glm::vec3(0.0f));
+    transform->position = data.position;
     ObjectManager::InitializeObj(obj);
-    voxels.push_back(obj);
-    if (voxels.size() == 1)
-        anchorIndex = 0;
-    return obj;
+    index = std::clamp(index, 0, static_cast<int>(voxels.size()));
+    voxels.insert(voxels.begin() + index, obj);
+    if (anchorIndex >= index)
+        ++anchorIndex;
+    if (selectedIndex >= index)
+        ++selectedIndex;
+    if (recordingDepth > 0)
+        recording.ops.push_back({VoxelOp::kAdd, index, VoxelData(), data});
+    return index;
+}
+
+void ModelEditor::EraseVoxelObject(int index) {
+    if (!IsValidIndex(index))
+        return;
+    if (recordingDepth > 0)
+        recording.ops.push_back({VoxelOp::kRemove, index, DataOf(index), VoxelData()});
+    if (index == selectedIndex)
+        Deselect();
+    else if (selectedIndex > index)
+        --selectedIndex;
+    if (index == anchorIndex)
+        anchorIndex = -1;
+    else if (anchorIndex > index)
+        --anchorIndex;
+    Core::Instance().objectManager->DeleteObject(voxels[index]);
+    voxels.erase(voxels.begin() + index);
+}
+
+void ModelEditor::SetVoxelData(int index, const VoxelData& data) {
+    if (!IsValidIndex(index))
+        return;
+    if (recordingDepth > 0)
+        recording.ops.push_back({VoxelOp::kChange, index, DataOf(index), data});
+    if (auto* transform = ObjectManager::GetComponent<TransformComponent>(voxels[index]))
+        transform->position = data.position;
+    if (auto* voxel = ObjectManager::GetComponent<VoxelComponent>(voxels[index]))
+        voxel->color = data.colour;
+}
+
+VoxelData ModelEditor::DataOf(int index) const {
+    VoxelData data;
+    if (!IsValidIndex(index))
+        return data;
+    if (const auto* transform = ObjectManager::GetComponent<TransformComponent>(voxels[index]))
+        data.position = transform->position;
+    if (const auto* voxel = ObjectManager::GetComponent<VoxelComponent>(voxels[index]))
+        data.colour = voxel->color;
+    return data;
+}
+
+std::vector<VoxelData> ModelEditor::GetVoxelData() const {
+    std::vector<VoxelData> data;
+    data.reserve(voxels.size());
+    for (int i = 0; i < static_cast<int>(voxels.size()); ++i)
+        data.push_back(DataOf(i));
+    return data;
+}
+
+void ModelEditor::EraseVoxelSwappingLast(int index) {
+    const int last = static_cast<int>(voxels.size()) - 1;
+    if (index != last) {
+        SetVoxelData(index, DataOf(last));
+        if (anchorIndex == last)
+            anchorIndex = index;
+        if (selectedIndex == last)
+            selectedIndex = index;
+    }
+    EraseVoxelObject(last);
+}
+
+void ModelEditor::BeginStep(const std::string& name) {
+    if (recordingDepth++ > 0)
+        return;
+    FinishDrag();
+    CloseColourStep();
+    recording = EditStep();
+    recording.name = name;
+    recording.anchorBefore = anchorIndex;
+}
+
+std::uint64_t ModelEditor::EndStep() {
+    if (recordingDepth == 0 || --recordingDepth > 0)
+        return 0;
+    if (!IsValidIndex(anchorIndex))
+        anchorIndex = voxels.empty() ? -1 : 0;
+    recording.anchorAfter = anchorIndex;
+    const bool renamed = recording.fileNameBefore != recording.fileNameAfter;
+    if (recording.ops.empty() && recording.anchorBefore == recording.anchorAfter && !renamed)
+        return 0;
+    return history.Push(std::move(recording));
+}
+
+void ModelEditor::Replay(const std::vector<const EditStep*>& steps, bool forward) {
+    bool reindexed = false;
+    for (const EditStep* step : steps) {
+        reindexed = reindexed || step->bookkeeping || step->ChangesVoxelCount();
+        const auto apply = [this](const VoxelOp& op) {
+            if (op.kind == VoxelOp::kAdd)
+                InsertVoxelObject(op.index, op.after);
+            else if (op.kind == VoxelOp::kRemove)
+                EraseVoxelObject(op.index);
+            else
+                SetVoxelData(op.index, op.after);
+        };
+        if (forward)
+            for (const VoxelOp& op : step->ops)
+                apply(op);
+        else
+            for (auto it = step->ops.rbegin(); it != step->ops.rend(); ++it)
+                apply(it->Inverse());
+        anchorIndex = forward ? step->anchorAfter : step->anchorBefore;
+        const std::optional<std::string>& name =
+            forward ? step->fileNameAfter : step->fileNameBefore;
+        if (name)
+            fileName = *name;
+    }
+    if (!IsValidIndex(anchorIndex))
+        anchorIndex = voxels.empty() ? -1 : 0;
+    // After voxels came, went or were reordered the index no longer names what the user
+    // picked.
+    if (reindexed || !IsValidIndex(selectedIndex))
+        Deselect();
+    else
+        Select(selectedIndex); // its colour, guides and anchor caption as they are now
+}
+
+bool ModelEditor::Undo() {
+    FinishDrag();
+    CloseColourStep();
+    const std::vector<const EditStep*> steps = history.Undo();
+    if (steps.empty())
+        return false;
+    Replay(steps, false);
+    return true;
+}
+
+bool ModelEditor::Redo() {
+    FinishDrag();
+    CloseColourStep();
+    const std::vector<const EditStep*> steps = history.Redo();
+    if (steps.empty())
+        return false;
+    Replay(steps, true);
+    return true;
+}
+
+bool ModelEditor::UndoStep(std::uint64_t id) {
+    const EditStep* last = history.LastRealDone();
+    return id != 0 && last != nullptr && last->id == id && Undo();
+}
+
+GameObject ModelEditor::CreateVoxel(std::optional<glm::vec3> position,
+                                    std::optional<glm::vec4> colour, bool force) {
+    if (!force && volumeMode)
+        return GameObject();
+    const std::size_t first = voxels.size();
+    CreateVoxels({{position.value_or(glm::vec3(0.0f)), colour.value_or(kGreen)}}, "Create Voxel");
+    return voxels.size() > first ? voxels[first] : GameObject();
+}
+
+std::uint64_t ModelEditor::CreateVoxels(const std::vector<VoxelData>& made,
+                                        const std::string& stepName) {
+    if (made.empty())
+        return 0;
+    BeginStep(stepName);
+    const glm::vec3 origin =
+        IsValidIndex(anchorIndex) ? DataOf(anchorIndex).position : made.front().position;
+    std::set<PlaceKey> places;
+    for (const VoxelData& v : made) {
+        InsertVoxelObject(static_cast<int>(voxels.size()), v);
+        places.insert(KeyOf(v.position));
+    }
+    // An image that falls on a voxel of this edit, or on another image, is not made:
+    // mirroring never puts two voxels in one place.
+    if (IsMirroring())
+        for (const VoxelData& v : made)
+            for (const MirrorImage& image : MirrorImages(v.position, origin))
+                if (places.insert(KeyOf(image.position)).second)
+                    InsertVoxelObject(static_cast<int>(voxels.size()), {image.position, v.colour});
+    return EndStep();
 }
 
 bool ModelEditor::IsValidIndex(int index) const {
@@ -202,6 +465,7 @@ bool ModelEditor::IsValidIndex(int index) const {
 void ModelEditor::Select(int index) {
     if (!IsValidIndex(index))
         return;
+    CloseColourStep();
     if (propertiesBarShown) {
         propertiesPanel.Delete();
         propertiesBarShown = false;
@@ -215,6 +479,7 @@ void ModelEditor::Select(int index) {
 }
 
 void ModelEditor::Deselect() {
+    CloseColourStep();
     selectedIndex = -1;
     propertiesBarPending = false;
     if (propertiesBarShown) {
@@ -269,7 +534,9 @@ void ModelEditor::SetMovementMode(MovementMode mode) {
 void ModelEditor::MakeSelectedTheAnchor() {
     if (!IsValidIndex(selectedIndex) || selectedIndex == anchorIndex)
         return;
+    BeginStep("Set Anchor");
     anchorIndex = selectedIndex;
+    EndStep();
     if (propertiesBarShown) {
         propertiesPanel.RemoveVar(kSetAnchorLabel);
         propertiesPanel.AddCaption(kIsAnchorLabel);
@@ -279,60 +546,48 @@ void ModelEditor::MakeSelectedTheAnchor() {
 void ModelEditor::DeleteSelectedVoxel() {
     if (!IsValidIndex(selectedIndex))
         return;
-    const int index = selectedIndex;
+    std::vector<int> doomed{selectedIndex};
+    for (const MirrorTarget& t : FindMirrorVoxels(selectedIndex))
+        doomed.push_back(t.index);
     Deselect();
-    ObjectManager* objects = Core::Instance().objectManager;
-    const int last = static_cast<int>(voxels.size()) - 1;
-    const bool wasAnchor = index == anchorIndex;
-    if (index != last) {
-        std::swap(voxels[index], voxels[last]);
-        if (anchorIndex == last)
-            anchorIndex = index;
+    BeginStep("Delete Voxel");
+    // From the back, so that the voxel swapped into a hole is never one still to go.
+    std::sort(doomed.rbegin(), doomed.rend());
+    bool anchorGone = false;
+    for (const int index : doomed) {
+        anchorGone = anchorGone || index == anchorIndex;
+        EraseVoxelSwappingLast(index);
     }
-    objects->DeleteObject(voxels.back());
-    voxels.pop_back();
-    if (voxels.empty())
-        anchorIndex = -1;
-    else if (wasAnchor)
-        anchorIndex = 0;
+    if (anchorGone)
+        anchorIndex = voxels.empty() ? -1 : 0;
+    EndStep();
 }
 
 void ModelEditor::DuplicateSelectedVoxel() {
     if (!IsValidIndex(selectedIndex) || volumeMode)
         return;
-    const GameObject source = voxels[selectedIndex];
-    const auto* transform = ObjectManager::GetComponent<TransformComponent>(source);
-    const auto* voxel = ObjectManager::GetComponent<VoxelComponent>(source);
-    if (transform != nullptr && voxel != nullptr)
-        CreateVoxel(transform->position, voxel->color);
+    CreateVoxels({DataOf(selectedIndex)}, "Duplicate Voxel");
 }
 
 void ModelEditor::RemoveVoxels(const std::vector<GameObject>& objects) {
     if (objects.empty())
         return;
     Deselect();
-    const bool hadAnchor = IsValidIndex(anchorIndex);
-    const GameObject anchor = hadAnchor ? voxels[anchorIndex] : GameObject();
-    const auto doomed = [&](const GameObject& v) {
-        return std::any_of(objects.begin(), objects.end(), [&](const GameObject& o) {
-            return o.id == v.id && o.generation == v.generation;
-        });
-    };
-    for (const GameObject& v : voxels)
-        if (doomed(v))
-            Core::Instance().objectManager->DeleteObject(v);
-    voxels.erase(std::remove_if(voxels.begin(), voxels.end(), doomed), voxels.end());
-    anchorIndex = voxels.empty() ? -1 : 0;
-    for (std::size_t i = 0; hadAnchor && i < voxels.size(); ++i)
-        if (voxels[i].id == anchor.id && voxels[i].generation == anchor.generation)
-            anchorIndex = static_cast<int>(i);
+    BeginStep("Remove Voxels");
+    for (int i = static_cast<int>(voxels.size()) - 1; i >= 0; --i) {
+        const GameObject& v = voxels[i];
+        if (std::any_of(objects.begin(), objects.end(), [&](const GameObject& o) {
+                return o.id == v.id && o.generation == v.generation;
+            }))
+            EraseVoxelObject(i);
+    }
+    EndStep(); // an anchor that went is replaced by the first voxel
 }
 
 void ModelEditor::DeleteAllVoxels() {
     Deselect();
-    for (const GameObject& v : voxels)
-        Core::Instance().objectManager->DeleteObject(v);
-    voxels.clear();
+    for (int i = static_cast<int>(voxels.size()) - 1; i >= 0; --i)
+        EraseVoxelObject(i);
     anchorIndex = -1;
 }
 
@@ -358,14 +613,46 @@ void ModelEditor::PressLeftButton(int x, int y) {
     ShowMouseCursor(false);
     if (found != selectedIndex)
         Select(found);
+    FinishDrag();
+    CloseColourStep();
+    drag.active = true;
+    drag.targets = {{found, 0}};
+    for (const MirrorTarget& t : FindMirrorVoxels(found))
+        drag.targets.push_back(t);
+    drag.start.clear();
+    for (const MirrorTarget& t : drag.targets)
+        drag.start.push_back(DataOf(t.index));
 }
 
 void ModelEditor::ReleaseLeftButton() {
     leftButtonHeld = false;
+    FinishDrag();
     ShowMouseCursor(true);
 }
 
+void ModelEditor::FinishDrag() {
+    if (!drag.active)
+        return;
+    drag.active = false;
+    EditStep moved;
+    moved.name = "Move Voxel";
+    moved.anchorBefore = moved.anchorAfter = anchorIndex;
+    for (std::size_t i = 0; i < drag.targets.size(); ++i) {
+        const VoxelData now = DataOf(drag.targets[i].index);
+        if (now != drag.start[i])
+            moved.ops.push_back({VoxelOp::kChange, drag.targets[i].index, drag.start[i], now});
+    }
+    if (!moved.ops.empty()) {
+        CloseColourStep();
+        history.Push(std::move(moved));
+    }
+}
+
 void ModelEditor::DragSelected(int dx, int dy) {
+    // Only a drag that started with a press on this voxel moves it: one cut short by an
+    // undo waits for the next press.
+    if (!drag.active || drag.targets.front().index != selectedIndex)
+        return;
     auto* transform = ObjectManager::GetComponent<TransformComponent>(voxels[selectedIndex]);
     if (transform == nullptr)
         return;
@@ -396,6 +683,94 @@ void ModelEditor::DragSelected(int dx, int dy) {
         p.z += y;
         break;
     }
+    // Each mirror voxel moves by the drag's offset reflected on its axes.
+    const glm::vec3 offset = p - drag.start.front().position;
+    for (std::size_t i = 1; i < drag.targets.size(); ++i) {
+        glm::vec3 reflected = offset;
+        for (int axis = 0; axis < 3; ++axis)
+            if (drag.targets[i].axes & (1 << axis))
+                reflected[axis] = -reflected[axis];
+        if (auto* t =
+                ObjectManager::GetComponent<TransformComponent>(voxels[drag.targets[i].index]))
+            t->position = drag.start[i].position + reflected;
+    }
+}
+
+void ModelEditor::RecolourSelected() {
+    const EditStep* open = history.LastDone();
+    if (colourStep == 0 || open == nullptr || open->id != colourStep) {
+        // A new colour edit: of the selected voxel and of its mirror voxels as they are now.
+        FinishDrag();
+        colourTargets = {selectedIndex};
+        for (const MirrorTarget& t : FindMirrorVoxels(selectedIndex))
+            colourTargets.push_back(t.index);
+        EditStep recoloured;
+        recoloured.name = "Recolour Voxel";
+        recoloured.anchorBefore = recoloured.anchorAfter = anchorIndex;
+        for (const int index : colourTargets) {
+            VoxelData after = DataOf(index);
+            after.colour = selectedColour;
+            recoloured.ops.push_back({VoxelOp::kChange, index, DataOf(index), after});
+        }
+        colourStep = history.Push(std::move(recoloured));
+    } else {
+        // The same edit going on: the step grows rather than the history.
+        for (VoxelOp& op : history.LastDone()->ops)
+            op.after.colour = selectedColour;
+    }
+    for (const int index : colourTargets)
+        if (IsValidIndex(index))
+            if (auto* voxel = ObjectManager::GetComponent<VoxelComponent>(voxels[index]))
+                voxel->color = selectedColour;
+}
+
+void ModelEditor::CloseColourStep() {
+    colourStep = 0;
+    colourTargets.clear();
+}
+
+bool ModelEditor::IsMirroring() const {
+    return mirror[0] || mirror[1] || mirror[2];
+}
+
+std::vector<ModelEditor::MirrorImage> ModelEditor::MirrorImages(const glm::vec3& position,
+                                                                const glm::vec3& origin) const {
+    std::vector<MirrorImage> images;
+    const int enabled = (mirror[0] ? 1 : 0) | (mirror[1] ? 2 : 0) | (mirror[2] ? 4 : 0);
+    for (int axes = 1; axes < 8; ++axes) {
+        if ((axes & ~enabled) != 0)
+            continue;
+        glm::vec3 image = position;
+        for (int axis = 0; axis < 3; ++axis)
+            if (axes & (1 << axis))
+                image[axis] = 2.0f * origin[axis] - position[axis];
+        // On a plane the image is the voxel itself, or an image already found.
+        const bool repeated = SamePlace(image, position) ||
+                              std::any_of(images.begin(), images.end(), [&](const MirrorImage& m) {
+                                  return SamePlace(m.position, image);
+                              });
+        if (!repeated)
+            images.push_back({axes, image});
+    }
+    return images;
+}
+
+std::vector<ModelEditor::MirrorTarget> ModelEditor::FindMirrorVoxels(int index) const {
+    std::vector<MirrorTarget> found;
+    if (!IsMirroring() || !IsValidIndex(index) || !IsValidIndex(anchorIndex))
+        return found;
+    const glm::vec3 origin = DataOf(anchorIndex).position;
+    for (const MirrorImage& image : MirrorImages(DataOf(index).position, origin))
+        for (int i = static_cast<int>(voxels.size()) - 1; i >= 0; --i) {
+            const bool taken =
+                i == index || std::any_of(found.begin(), found.end(),
+                                          [i](const MirrorTarget& t) { return t.index == i; });
+            if (!taken && SamePlace(DataOf(i).position, image.position)) {
+                found.push_back({i, image.axes});
+                break;
+            }
+        }
+    return found;
 }
 
 void ModelEditor::DrawGuides() {
@@ -403,9 +778,17 @@ void ModelEditor::DrawGuides() {
     PhysicsDebugDrawer* drawer = physics ? physics->GetDebugDrawer() : nullptr;
     if (drawer == nullptr)
         return;
+    const glm::vec3 axes[] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
+    // The two axes spanning a plane, by the axis it is perpendicular to.
+    static const int across[3][2] = {{1, 2}, {0, 2}, {0, 1}};
+    const auto square = [&](const glm::vec3& o, const glm::vec3& a, const glm::vec3& b,
+                            const btVector3& colour) {
+        const glm::vec3 corners[] = {o - a - b, o + a - b, o + a + b, o - a + b};
+        for (int i = 0; i < 4; ++i)
+            drawer->drawLine(ToBullet(corners[i]), ToBullet(corners[(i + 1) % 4]), colour);
+    };
     if (IsValidIndex(selectedIndex)) {
         const btVector3 colour(guideColour.r, guideColour.g, guideColour.b);
-        const glm::vec3 axes[] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
         const glm::vec3& o = guideOrigin;
         const float h = guideHalfSize;
         if (movementMode >= kAxisX) {
@@ -414,13 +797,11 @@ void ModelEditor::DrawGuides() {
         } else {
             // The two axes spanning the plane: XZ, YZ, XY.
             static const int spans[3][2] = {{0, 2}, {1, 2}, {0, 1}};
-            const glm::vec3 a = axes[spans[movementMode][0]] * h;
-            const glm::vec3 b = axes[spans[movementMode][1]] * h;
-            const glm::vec3 corners[] = {o - a - b, o + a - b, o + a + b, o - a + b};
-            for (int i = 0; i < 4; ++i)
-                drawer->drawLine(ToBullet(corners[i]), ToBullet(corners[(i + 1) % 4]), colour);
+            square(o, axes[spans[movementMode][0]] * h, axes[spans[movementMode][1]] * h, colour);
         }
     }
+    float reach = guideHalfSize; // from the anchor, for the mirror planes to cover the model
+    const glm::vec3 anchor = DataOf(anchorIndex).position;
     for (std::size_t i = 0; i < voxels.size(); ++i) {
         const auto* transform = ObjectManager::GetComponent<TransformComponent>(voxels[i]);
         if (transform == nullptr || !ObjectManager::IsValid(voxels[i]))
@@ -430,6 +811,23 @@ void ModelEditor::DrawGuides() {
             static_cast<int>(i) == selectedIndex ? btVector3(1, 0, 1) : btVector3(1, 1, 1);
         drawer->drawBox(ToBullet(transform->position - half), ToBullet(transform->position + half),
                         colour);
+        const glm::vec3 d = glm::abs(transform->position - anchor);
+        reach = std::max({reach, d.x + 1.0f, d.y + 1.0f, d.z + 1.0f});
+    }
+    // Each mirror plane as a square through the anchor with a cross on it, in the
+    // colour of its axis.
+    if (!IsValidIndex(anchorIndex))
+        return;
+    for (int axis = 0; axis < 3; ++axis) {
+        if (!mirror[axis])
+            continue;
+        const glm::vec3 c = kMirrorColours[axis];
+        const btVector3 colour(c.r, c.g, c.b);
+        const glm::vec3 a = axes[across[axis][0]] * reach;
+        const glm::vec3 b = axes[across[axis][1]] * reach;
+        square(anchor, a, b, colour);
+        drawer->drawLine(ToBullet(anchor - a), ToBullet(anchor + a), colour);
+        drawer->drawLine(ToBullet(anchor - b), ToBullet(anchor + b), colour);
     }
 }
 
@@ -464,6 +862,16 @@ bool ModelEditor::WriteModel() {
     }
     // The anchor goes first, and every position is stored relative to it.
     if (IsValidIndex(anchorIndex) && anchorIndex != 0) {
+        // Not an edit, but the history's indices must follow the list.
+        FinishDrag();
+        CloseColourStep();
+        EditStep reorder;
+        reorder.name = "Anchor First";
+        reorder.anchorBefore = anchorIndex;
+        reorder.anchorAfter = 0;
+        reorder.ops.push_back({VoxelOp::kChange, 0, DataOf(0), DataOf(anchorIndex)});
+        reorder.ops.push_back({VoxelOp::kChange, anchorIndex, DataOf(anchorIndex), DataOf(0)});
+        history.PushBookkeeping(std::move(reorder));
         std::swap(voxels[0], voxels[anchorIndex]);
         if (selectedIndex == 0)
             selectedIndex = anchorIndex;
@@ -471,6 +879,24 @@ bool ModelEditor::WriteModel() {
             selectedIndex = 0;
         anchorIndex = 0;
     }
+    const VoxelModel model = CurrentModel();
+    const std::string name = fileName + ".vxm";
+    const std::string folder = GetModelsFolder();
+    std::error_code error;
+    std::filesystem::create_directories(folder, error);
+    if (!model.SaveToFile(folder + name)) {
+        SetStatus("Could not save " + name + " (see standard error)");
+        return false;
+    }
+    SetStatus("Saved " + name);
+    RememberView();
+    lastSavedModel = std::string(kDefaultResourceFolder) + "Models/" + name;
+    RefreshCachedModel(folder + name);
+    return true;
+}
+
+VoxelModel ModelEditor::CurrentModel() const {
+    // Every position is relative to the anchor, as the model is saved.
     glm::vec3 origin(0.0f);
     if (IsValidIndex(anchorIndex))
         if (const auto* t = ObjectManager::GetComponent<TransformComponent>(voxels[anchorIndex]))
@@ -487,17 +913,25 @@ bool ModelEditor::WriteModel() {
         instance.position = glm::vec4(transform->position - origin, 1.0f);
         model.voxels.push_back(instance);
     }
-    const std::string name = fileName + ".vxm";
-    const std::string folder = GetModelsFolder();
-    std::error_code error;
-    std::filesystem::create_directories(folder, error);
-    if (!model.SaveToFile(folder + name)) {
-        SetStatus("Could not save " + name + " (see standard error)");
+    return model;
+}
+
+bool ModelEditor::ExportModelMesh() {
+    if (!IsUsableName(fileName)) {
+        SetStatus("Cannot export: '" + fileName + "' is not a file name");
         return false;
     }
-    SetStatus("Saved " + name);
-    lastSavedModel = std::string(kDefaultResourceFolder) + "Models/" + name;
-    RefreshCachedModel(folder + name);
+    const std::string name = fileName + ".glb";
+    const std::string folder = GetModelsFolder();
+    std::error_code created;
+    std::filesystem::create_directories(folder, created);
+    std::string error;
+    if (!ExportMesh(CurrentModel(), folder + name, error)) {
+        std::fprintf(stderr, "%s\n", error.c_str());
+        SetStatus("Could not export " + name + " (see standard error)");
+        return false;
+    }
+    SetStatus("Exported " + name);
     return true;
 }
 
@@ -526,10 +960,17 @@ bool ModelEditor::LoadSelectedModel() {
         SetStatus("Could not load " + name + "; the model is unchanged");
         return false;
     }
+    RememberView();
+    BeginStep("Load Model");
+    recording.fileNameBefore = fileName;
     DeleteAllVoxels();
     for (const VoxelInstance& v : model.voxels)
-        CreateVoxel(glm::vec3(v.position), v.color);
+        InsertVoxelObject(static_cast<int>(voxels.size()), {glm::vec3(v.position), v.color});
     fileName = name.size() >= 4 ? name.substr(0, name.size() - 4) : name;
+    recording.fileNameAfter = fileName;
+    EndStep();
+    if (const auto view = views.find(name); view != views.end())
+        camera.SetView(view->second);
     SetStatus("Loaded " + name);
     return true;
 }
@@ -540,8 +981,13 @@ void ModelEditor::AskNewModel() {
 }
 
 void ModelEditor::StartNewModel() {
+    RememberView();
+    BeginStep("New Model");
+    recording.fileNameBefore = fileName;
     DeleteAllVoxels();
-    fileName = "ModelName1";
+    fileName = kNewModelName;
+    recording.fileNameAfter = fileName;
+    EndStep();
 }
 
 void ModelEditor::EnterVolumeMode() {
@@ -560,17 +1006,7 @@ void ModelEditor::RefreshModelList() {
     if (modelListShown)
         mainPanel.RemoveVar("Models");
     modelListShown = false;
-    modelNames.clear();
-    std::error_code error;
-    for (std::filesystem::directory_iterator it(GetModelsFolder(), error), end; !error && it != end;
-         it.increment(error)) {
-        const std::string name = it->path().filename().string();
-        // The list's labels are joined with commas, so a comma would split a name.
-        if (it->is_regular_file(error) && name.size() > 4 &&
-            name.compare(name.size() - 4, 4, ".vxm") == 0 && name.find(',') == std::string::npos)
-            modelNames.push_back(name);
-    }
-    std::sort(modelNames.begin(), modelNames.end());
+    modelNames = ScanModelFolder();
     const auto at = std::find(modelNames.begin(), modelNames.end(), chosen);
     selectedModel = at != modelNames.end() ? static_cast<std::int32_t>(at - modelNames.begin()) : 0;
     if (modelNames.empty())
@@ -580,6 +1016,56 @@ void ModelEditor::RefreshModelList() {
         labels += (labels.empty() ? "" : ",") + name;
     mainPanel.AddEnum("Models", &selectedModel, labels);
     modelListShown = true;
+}
+
+std::vector<std::string> ModelEditor::ScanModelFolder() const {
+    std::vector<std::string> names;
+    std::error_code error;
+    for (std::filesystem::directory_iterator it(GetModelsFolder(), error), end; !error && it != end;
+         it.increment(error)) {
+        const std::string name = it->path().filename().string();
+        // The list's labels are joined with commas, so a comma would split a name.
+        if (it->is_regular_file(error) && name.size() > 4 &&
+            name.compare(name.size() - 4, 4, ".vxm") == 0 && name.find(',') == std::string::npos)
+            names.push_back(name);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+void ModelEditor::PollModelFolder() {
+    // One read of the folder's entries; the panel is rebuilt only when the names differ.
+    if (ScanModelFolder() != modelNames)
+        RefreshModelList();
+}
+
+void ModelEditor::UpdateModelInfo() {
+    voxelCount = static_cast<std::int32_t>(voxels.size());
+    glm::vec3 low(0.0f), high(0.0f);
+    bool any = false;
+    for (const GameObject& v : voxels)
+        if (const auto* transform = ObjectManager::GetComponent<TransformComponent>(v)) {
+            low = any ? glm::min(low, transform->position) : transform->position;
+            high = any ? glm::max(high, transform->position) : transform->position;
+            any = true;
+        }
+    // Each voxel is one unit wide: a row from x = 0 to x = 2 is 3 voxels long.
+    const glm::vec3 extent = any ? high - low + 1.0f : glm::vec3(0.0f);
+    std::string size = Figure(extent.x) + " x " + Figure(extent.y) + " x " + Figure(extent.z);
+    if (size != modelSize)
+        modelSize = std::move(size);
+}
+
+void ModelEditor::RememberView() {
+    if (ObjectManager::IsValid(camera.GetObject()))
+        views[fileName + ".vxm"] = camera.GetView();
+}
+
+std::optional<CameraView> ModelEditor::GetRememberedView(const std::string& file) const {
+    const auto view = views.find(file);
+    if (view == views.end())
+        return std::nullopt;
+    return view->second;
 }
 
 void ModelEditor::Ask(const std::string& text, Pending action) {

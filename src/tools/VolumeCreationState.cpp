@@ -59,7 +59,7 @@ void VolumeCreationState::Enter() {
     cursor.position = glm::vec3(0.0f);
     cursor.visible = true;
     previewBoxes.clear();
-    lastCreation.clear();
+    lastBlockStep = 0;
 
     panel.Register(400, 400, 10, 410);
     panel.AddCaption("Cursor Controls: I,J,K,L (Up/Down: T,G)");
@@ -92,7 +92,7 @@ void VolumeCreationState::Leave() {
     // A block half chosen is dropped with the mode, so no preview is left on screen.
     creationMode = creationModeSeen = false;
     previewBoxes.clear();
-    lastCreation.clear();
+    lastBlockStep = 0;
 }
 
 void VolumeCreationState::Update(float dt) {
@@ -161,24 +161,22 @@ void VolumeCreationState::RebuildPreview() {
 void VolumeCreationState::CreateVoxels() {
     if (!active || previewBoxes.empty())
         return;
-    lastCreation.clear();
+    std::vector<VoxelData> cells;
+    cells.reserve(previewBoxes.size());
     for (const WireBox& box : previewBoxes) {
         glm::vec4 colour = voxelColour;
         if (randomizeColour)
             for (int c = 0; c < 3; ++c)
                 colour[c] += RandomShift();
-        const GameObject made = editor.CreateVoxel(box.position, colour, true);
-        if (made.id != GameObject::kNoId)
-            lastCreation.push_back(made);
+        cells.push_back({box.position, colour});
     }
+    lastBlockStep = editor.CreateVoxels(cells, "Volume Block");
     creationMode = false;
 }
 
 void VolumeCreationState::Undo() {
-    if (!active)
-        return;
-    editor.RemoveVoxels(lastCreation);
-    lastCreation.clear();
+    if (active)
+        editor.UndoStep(lastBlockStep);
 }
 
 void VolumeCreationState::SnapCursor() {

@@ -7,7 +7,6 @@
 #include <glm/vec4.hpp>
 
 #include "messaging/MessageListener.h"
-#include "objects/GameObject.h"
 #include "tools/EditorPanel.h"
 
 class MessagePointer;
@@ -24,7 +23,8 @@ struct WireBox {
 
 // The model editor's sub-mode that fills a box of voxels at once. The user steers a
 // cursor, switches creation mode on to fix one corner, steps to the opposite corner
-// while the block is previewed, and creates it; the last block can be undone.
+// while the block is previewed, and creates it; the last block can be undone. Each block
+// is one step of the editor's history, and undoing it here is undoing that step.
 class VolumeCreationState : public MessageListener {
   public:
     explicit VolumeCreationState(ModelEditor& editor);
@@ -47,7 +47,8 @@ class VolumeCreationState : public MessageListener {
     const WireBox& GetCursor() const { return cursor; }
     const std::vector<WireBox>& GetPreview() const { return previewBoxes; }
     const glm::ivec3& GetBlockExtent() const { return blockExtent; }
-    std::size_t GetLastCreationCount() const { return lastCreation.size(); }
+    // The history step of the last block made since the mode was entered; 0 when none.
+    std::uint64_t GetLastBlockStep() const { return lastBlockStep; }
 
     // Bound to the panel's check boxes and colour field.
     bool creationMode = false;
@@ -70,8 +71,8 @@ class VolumeCreationState : public MessageListener {
     bool creationModeSeen = false;
     glm::vec3 blockStart{0.0f};
     glm::ivec3 blockExtent{0};
-    // The voxels of the last block, so that undo removes exactly those, whatever
-    // happened to others since.
-    std::vector<GameObject> lastCreation;
+    // Undo here takes back this step only while it is the editor's latest: whatever
+    // came after it, or undid it already, must be taken back in the editor first.
+    std::uint64_t lastBlockStep = 0;
     EditorPanel panel{"Voxel Volume Properties"};
 };

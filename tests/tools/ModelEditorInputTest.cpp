@@ -246,9 +246,18 @@ TEST_F(ModelEditorInput, BuildSelectDragRecolourSaveAskAndLoadBack) {
     EXPECT_EQ(ReadFloats(file, countAfter), saved);
     EXPECT_EQ(countAfter, 2u);
 
-    // A new model, after its question, then the saved one loaded back from the list.
+    // A new model, after its question; CTRL+Z gives the model back with its name, CTRL+Y
+    // takes it away again. Then the saved one loaded back from the list.
+    const std::vector<VoxelData> edited = editor.GetVoxelData();
     Keys("ctrl+n");
     Press("ConfirmationWidnow", "Yes");
+    EXPECT_TRUE(editor.GetVoxels().empty());
+    EXPECT_EQ(editor.fileName, "ModelName1");
+    Keys("ctrl+z");
+    ASSERT_EQ(editor.GetVoxels().size(), 3u);
+    EXPECT_EQ(editor.fileName, "sandwich");
+    EXPECT_TRUE(editor.GetVoxelData() == edited);
+    Keys("ctrl+y");
     EXPECT_TRUE(editor.GetVoxels().empty());
     EXPECT_EQ(editor.fileName, "ModelName1");
     Press("ModelEditor", "Load Model");
@@ -374,9 +383,16 @@ TEST_F(ModelEditorInput, VolumeBlockFromKeysCreatedUndoneAndLoadLeavesTheMode) {
     const sf::Color drawn = Pixel(ScreenOf(glm::vec3(1, 0, 0)));
     EXPECT_TRUE(drawn.g > 100 && drawn.r < 100) << int(drawn.r) << "," << int(drawn.g);
 
-    // CTRL+Z takes exactly that block away.
+    // CTRL+Z takes exactly that block away. CTRL+Y, the editor's redo, brings it back
+    // and CTRL+Z takes it again; a second CTRL+Z has no block left to take.
     Keys("ctrl+z");
     EXPECT_TRUE(editor.GetVoxels().empty());
+    Keys("ctrl+y");
+    ASSERT_EQ(editor.GetVoxels().size(), 6u);
+    EXPECT_EQ(PositionOf(5), glm::vec3(2, 1, 0));
+    Keys("ctrl+z");
+    EXPECT_TRUE(editor.GetVoxels().empty());
+    EXPECT_TRUE(editor.GetHistory().CanRedo());
 
     // ESC leaves the mode and its panel; entering again, undo has nothing to take.
     Keys("Escape");
@@ -398,6 +414,145 @@ TEST_F(ModelEditorInput, VolumeBlockFromKeysCreatedUndoneAndLoadLeavesTheMode) {
     Core::Instance().GameLogicSystem_->RestartCurrentGameState();
     EXPECT_TRUE(editor.GetVoxels().empty());
     ASSERT_TRUE(FramesUntil([&] { return Rect("ModelEditor", "Create Voxel").width > 0; }));
+}
+
+// Every kind of edit, mirrored on X where it can be, then taken back one CTRL+Z at a time
+// to the empty start and done again with CTRL+Y, CTRL+SHIFT+Z and the panel's buttons.
+TEST_F(ModelEditorInput, MirroredEditsUndoneByKeysToTheStartAndRedoneToTheEnd) {
+    if (IsSkipped())
+        return;
+    std::vector<std::vector<VoxelData>> snapshots{editor.GetVoxelData()};
+    const auto stepped = [&] { snapshots.push_back(editor.GetVoxelData()); };
+    const auto near = [](const glm::vec3& a, const glm::vec3& b) {
+        return glm::length(a - b) < 1e-4f;
+    };
+    // The mirror plane x = 0 through the anchor is drawn red, and only while mirroring.
+    const auto redAbove = [&] {
+        const glm::ivec2 at = ScreenOf(glm::vec3(0, 3, 0));
+        for (int dx = -2; dx <= 2; ++dx) {
+            const sf::Color c = Pixel({at.x + dx, at.y});
+            if (c.r > 200 && c.g < 120 && c.b < 120)
+                return true;
+        }
+        return false;
+    };
+
+    // The panel's figures cannot be typed into.
+    ASSERT_NE(Control("ModelEditor", "Voxel Count"), nullptr);
+    EXPECT_TRUE(Control("ModelEditor", "Voxel Count")->readOnly);
+    EXPECT_TRUE(Control("ModelEditor", "Model Size (voxels)")->readOnly);
+
+    // The first voxel, made with Mirror X on, is the anchor and on the plane: one voxel.
+    Press("ModelEditor", "Mirror X");
+    ASSERT_TRUE(editor.mirror[0]);
+    Press("ModelEditor", "Create Voxel");
+    ASSERT_EQ(editor.GetVoxels().size(), 1u);
+    stepped();
+    const glm::vec4 red(1, 0, 0, 1);
+    editor.CreateVoxel(glm::vec3(2, 0, 0), red);
+    ASSERT_EQ(editor.GetVoxels().size(), 3u);
+    EXPECT_EQ(PositionOf(2), glm::vec3(-2, 0, 0));
+    EXPECT_EQ(ColourOf(2), red);
+    stepped();
+    Frame();
+    EXPECT_TRUE(redAbove());
+
+    // Dragged two units along +x in two moves of one press: its image goes to -x, and
+    // the whole drag is one step.
+    MoveTo(ScreenOf(glm::vec3(2, 0, 0)));
+    Xdotool("click 1");
+    ASSERT_TRUE(FramesUntil([&] {
+        return editor.GetSelectedIndex() == 1 &&
+               Rect("Selected Voxel Properties", "Delete this voxel").width > 0;
+    }));
+    Keys("x");
+    Xdotool("mousedown 1");
+    Wait(0.15);
+    Xdotool("mousemove_relative -- 45 0");
+    ASSERT_TRUE(FramesUntil([&] { return PositionOf(1).x > 2.5f; }));
+    Xdotool("mousemove_relative -- 45 0");
+    ASSERT_TRUE(FramesUntil([&] { return PositionOf(1).x > 3.5f; }));
+    Xdotool("mouseup 1");
+    Wait(0.15);
+    EXPECT_TRUE(near(PositionOf(1), glm::vec3(4, 0, 0)));
+    EXPECT_TRUE(near(PositionOf(2), glm::vec3(-4, 0, 0)));
+    stepped();
+    EXPECT_EQ(editor.GetHistory().GetUndoCount(), 3u);
+
+    // Recoloured over two frames: one step, the image recoloured with it.
+    editor.selectedColour = glm::vec4(0, 0, 1, 1);
+    Frame();
+    editor.selectedColour = glm::vec4(0, 1, 1, 1);
+    Frame();
+    EXPECT_EQ(ColourOf(2), glm::vec4(0, 1, 1, 1));
+    stepped();
+    EXPECT_EQ(editor.GetHistory().GetUndoCount(), 4u);
+
+    // Delete takes the voxel and its image.
+    Keys("Delete");
+    EXPECT_EQ(editor.GetVoxels().size(), 1u);
+    stepped();
+
+    // Mirror off: no plane drawn; a 2 x 2 block from the volume mode.
+    Press("ModelEditor", "Mirror X");
+    ASSERT_FALSE(editor.mirror[0]);
+    EXPECT_FALSE(redAbove());
+    Press("ModelEditor", "Toggle Voxel Volume Mode");
+    Press("Voxel Volume Properties", "Toggle Creation Mode");
+    Frame();
+    MoveTo({1100, 700});
+    Keys("l t");
+    Press("Voxel Volume Properties", "Create Voxels");
+    ASSERT_EQ(editor.GetVoxels().size(), 5u);
+    stepped();
+    Keys("Escape");
+    ASSERT_FALSE(editor.IsVolumeMode());
+    Frame();
+    EXPECT_EQ(editor.GetVoxelCount(), 5);
+    EXPECT_EQ(editor.GetModelSize(), "2 x 2 x 1");
+
+    // Typed into the console, CTRL+Z is typing.
+    Keys("grave");
+    ASSERT_TRUE(Core::Instance().DevConsoleSystem_->IsVisible());
+    Keys("ctrl+z");
+    EXPECT_EQ(editor.GetVoxels().size(), 5u);
+    Keys("grave");
+    ASSERT_FALSE(Core::Instance().DevConsoleSystem_->IsVisible());
+
+    // Back to the start, one CTRL+Z a step, each giving the model as it was then.
+    for (std::size_t k = snapshots.size() - 1; k-- > 0;) {
+        Keys("ctrl+z");
+        EXPECT_TRUE(editor.GetVoxelData() == snapshots[k]) << k;
+        EXPECT_LT(editor.GetSelectedIndex(), int(editor.GetVoxels().size()));
+        EXPECT_LT(editor.GetAnchorIndex(), int(editor.GetVoxels().size()));
+    }
+    EXPECT_TRUE(editor.GetVoxels().empty());
+    EXPECT_FALSE(editor.GetHistory().CanUndo());
+
+    // Forwards to the end: three CTRL+Y, two CTRL+SHIFT+Z, then the panel's Redo; its
+    // Undo and CTRL+Y once more at the end.
+    const std::vector<std::function<void()>> redos = {
+        [&] { Keys("ctrl+y"); },       [&] { Keys("ctrl+y"); },
+        [&] { Keys("ctrl+y"); },       [&] { Keys("ctrl+shift+z"); },
+        [&] { Keys("ctrl+shift+z"); }, [&] { Press("ModelEditor", "Redo (can press 'CTRL+Y')"); },
+    };
+    for (std::size_t k = 1; k < snapshots.size(); ++k) {
+        redos.at(k - 1)();
+        EXPECT_TRUE(editor.GetVoxelData() == snapshots[k]) << k;
+    }
+    Press("ModelEditor", "Undo (can press 'CTRL+Z')");
+    EXPECT_TRUE(editor.GetVoxelData() == snapshots[snapshots.size() - 2]);
+    Keys("ctrl+y");
+    EXPECT_TRUE(editor.GetVoxelData() == snapshots.back());
+    EXPECT_FALSE(editor.GetHistory().CanRedo());
+
+    // A model file dropped into the folder shows in the list without a save or a load.
+    EXPECT_EQ(Control("ModelEditor", "Models"), nullptr);
+    VoxelModel dot;
+    dot.voxels.resize(1);
+    ASSERT_TRUE(dot.SaveToFile((game.path / "Models" / "dot.vxm").string()));
+    EXPECT_TRUE(FramesUntil([&] { return Control("ModelEditor", "Models") != nullptr; }, 3.0));
+    EXPECT_EQ(editor.GetModelNames(), std::vector<std::string>{"dot.vxm"});
 }
 
 } // namespace
