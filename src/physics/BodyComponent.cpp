@@ -86,6 +86,8 @@ void BodyComponent::Initialize() {
         body->setCollisionFlags(body->getCollisionFlags() | btCollisionObject::CF_KINEMATIC_OBJECT);
         body->setActivationState(DISABLE_DEACTIVATION);
     }
+    ApplySleepSetting();
+    RememberPose(transform.position, transform.orientation);
     world = target;
     world->addRigidBody(body.get(), collisionType, collidesWith);
 
@@ -107,6 +109,7 @@ void BodyComponent::OnAdd() {
     initialRestitution = initialFriction = initialRollingFriction = kUnset;
     initialTorque = initialForce = initialVelocity = initialAngularVelocity = glm::vec3(0.0f);
     collisionType = collidesWith = 0;
+    allowSleep = true;
 }
 
 void BodyComponent::Cleanup() {
@@ -134,22 +137,85 @@ bool BodyComponent::HasLiveBody(const char* function) const {
     return false;
 }
 
+void BodyComponent::Wake() {
+    // A kinematic body of mass 0 carries the static flag as well.
+    if (body->isKinematicObject() || !body->isStaticObject())
+        body->activate(true);
+}
+
 void BodyComponent::SetVelocity(const glm::vec3& velocity) {
-    if (HasLiveBody("SetVelocity"))
-        body->setLinearVelocity(ToBullet(velocity));
+    if (!HasLiveBody("SetVelocity"))
+        return;
+    body->setLinearVelocity(ToBullet(velocity));
+    Wake();
 }
 
 void BodyComponent::SetAngularVelocity(const glm::vec3& velocity) {
-    if (HasLiveBody("SetAngularVelocity"))
-        body->setAngularVelocity(ToBullet(velocity));
+    if (!HasLiveBody("SetAngularVelocity"))
+        return;
+    body->setAngularVelocity(ToBullet(velocity));
+    Wake();
 }
 
 void BodyComponent::ApplyTorque(const glm::vec3& torque) {
-    if (HasLiveBody("ApplyTorque"))
-        body->applyTorque(ToBullet(torque));
+    if (!HasLiveBody("ApplyTorque"))
+        return;
+    body->applyTorque(ToBullet(torque));
+    Wake();
 }
 
 void BodyComponent::ApplyForce(const glm::vec3& force) {
-    if (HasLiveBody("ApplyForce"))
-        body->applyCentralForce(ToBullet(force));
+    if (!HasLiveBody("ApplyForce"))
+        return;
+    body->applyCentralForce(ToBullet(force));
+    Wake();
+}
+
+glm::vec3 BodyComponent::GetVelocity() const {
+    return HasLiveBody("GetVelocity") ? FromBullet(body->getLinearVelocity()) : glm::vec3(0.0f);
+}
+
+glm::vec3 BodyComponent::GetAngularVelocity() const {
+    return HasLiveBody("GetAngularVelocity") ? FromBullet(body->getAngularVelocity())
+                                             : glm::vec3(0.0f);
+}
+
+bool BodyComponent::IsSleeping() const {
+    if (!HasLiveBody("IsSleeping"))
+        return false;
+    // Static bodies are never simulated, whatever state the library left them in.
+    if (body->isStaticObject() && !body->isKinematicObject())
+        return true;
+    return body->getActivationState() == ISLAND_SLEEPING;
+}
+
+void BodyComponent::SetAllowSleep(bool allow) {
+    allowSleep = allow;
+    if (body)
+        ApplySleepSetting();
+}
+
+void BodyComponent::ApplySleepSetting() {
+    // Kinematic bodies are kept awake from the start, and static ones never
+    // take part in the simulation.
+    if (body->isStaticOrKinematicObject())
+        return;
+    if (!allowSleep) {
+        body->forceActivationState(DISABLE_DEACTIVATION);
+    } else if (body->getActivationState() == DISABLE_DEACTIVATION) {
+        // The rest timer starts again from now.
+        body->forceActivationState(ACTIVE_TAG);
+        body->activate(true);
+    }
+}
+
+void BodyComponent::RememberPose(const glm::vec3& position, const glm::quat& orientation) {
+    writtenPosition = position;
+    writtenOrientation = orientation;
+}
+
+void BodyComponent::WakeIfMoved(const glm::vec3& position, const glm::quat& orientation) {
+    if (body && !body->isActive() &&
+        (position != writtenPosition || orientation != writtenOrientation))
+        Wake();
 }

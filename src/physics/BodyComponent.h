@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 
+#include <glm/gtc/quaternion.hpp>
 #include <glm/vec3.hpp>
 
 #include "objects/Component.h"
@@ -42,12 +43,28 @@ class BodyComponent : public Component {
     // every default.
     void OnAdd() override;
 
-    // On the live body; a script error before initialization. None of them
-    // wakes a sleeping body.
+    // On the live body; a script error before initialization. Each one wakes
+    // a sleeping body: the library skips sleeping bodies entirely, so the
+    // script's push would otherwise be lost until something touched it.
     void SetVelocity(const glm::vec3& velocity);
     void SetAngularVelocity(const glm::vec3& velocity);
     void ApplyTorque(const glm::vec3& torque);
     void ApplyForce(const glm::vec3& force);
+    glm::vec3 GetVelocity() const;
+    glm::vec3 GetAngularVelocity() const;
+    bool IsSleeping() const;
+
+    // Whether the library may put the body to sleep once it has rested for a
+    // while; kept before initialization and applied to the live body at once.
+    // Kinematic bodies never sleep whatever it says: they must read their
+    // transform every step.
+    bool GetAllowSleep() const { return allowSleep; }
+    void SetAllowSleep(bool allow);
+
+    // The pose the physics system last wrote into the transform; a transform
+    // that differs from it was moved by a script, which wakes the body.
+    void WakeIfMoved(const glm::vec3& position, const glm::quat& orientation);
+    void RememberPose(const glm::vec3& position, const glm::quat& orientation);
 
     btRigidBody* GetBody() const { return body.get(); }
     btMotionState* GetMotionState() const { return motionState.get(); }
@@ -78,10 +95,15 @@ class BodyComponent : public Component {
   private:
     void Cleanup();
     bool HasLiveBody(const char* function) const;
+    void Wake();
+    void ApplySleepSetting();
 
     std::unique_ptr<btCollisionShape> collisionShape;
     ShapeKind shapeKind = ShapeKind::NotSet;
     std::unique_ptr<btMotionState> motionState;
     std::unique_ptr<btRigidBody> body;
     btDiscreteDynamicsWorld* world = nullptr;
+    bool allowSleep = true;
+    glm::vec3 writtenPosition{0.0f};
+    glm::quat writtenOrientation{1.0f, 0.0f, 0.0f, 0.0f};
 };

@@ -24,6 +24,12 @@ void SetShape(BodyComponent& body, std::optional<Shape*> shape) {
         body.pendingShape.reset();
 }
 
+constexpr const char* kAllowSleepNote =
+    "default true; false keeps the body awake. Kinematic bodies never sleep";
+constexpr const char* kSleepingNote =
+    "a body at rest for about two seconds sleeps until something touches it, a velocity, force "
+    "or torque is given to it, or its transform is moved";
+
 using S = script::ScriptClass<BodyComponent>;
 const S bodyComponentClass(
     "BodyComponent",
@@ -42,10 +48,15 @@ const S bodyComponentClass(
         S::Property<&BodyComponent::collidesWith>("collidesWith"),
         S::Property<&BodyComponent::originOffset>("originOffset"),
         S::Property<&GetShape, &SetShape>("shape"),
+        S::Property<&BodyComponent::GetAllowSleep, &BodyComponent::SetAllowSleep>("allowSleep")
+            .Noted(kAllowSleepNote),
         S::Method<&BodyComponent::SetVelocity>("SetVelocity"),
         S::Method<&BodyComponent::SetAngularVelocity>("SetAngularVelocity"),
         S::Method<&BodyComponent::ApplyTorque>("ApplyTorque"),
         S::Method<&BodyComponent::ApplyForce>("ApplyForce"),
+        S::Method<&BodyComponent::GetVelocity>("GetVelocity"),
+        S::Method<&BodyComponent::GetAngularVelocity>("GetAngularVelocity"),
+        S::Method<&BodyComponent::IsSleeping>("IsSleeping").Noted(kSleepingNote),
     },
     ComponentScriptOptions<BodyComponent>());
 

@@ -74,6 +74,7 @@ void PhysicsSystem::Initialize() {
 void PhysicsSystem::Update(float dt) {
     if (!world)
         return;
+    WakeMovedBodies();
     if (!stepMode) {
         world->stepSimulation(dt, kMaxSubSteps, kFixedStep);
     } else {
@@ -101,6 +102,16 @@ void PhysicsSystem::WritePosesBack() {
         btQuaternion rotation;
         pose.getBasis().getRotation(rotation);
         transform->orientation = FromBullet(rotation);
+        body.RememberPose(transform->position, transform->orientation);
+    });
+}
+
+void PhysicsSystem::WakeMovedBodies() {
+    ComponentFactory<BodyComponent>::Instance().ForEachAttached([](BodyComponent& body) {
+        const TransformComponent* transform =
+            ObjectManager::GetComponent<TransformComponent>(body.owner);
+        if (transform && transform->IsAttached())
+            body.WakeIfMoved(transform->position, transform->orientation);
     });
 }
 

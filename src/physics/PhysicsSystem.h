@@ -63,6 +63,11 @@ class PhysicsSystem : public Core::System, public MessageListener {
     glm::vec3 gravity{0.0f, -9.8f, 0.0f};
 
   private:
+    // Wakes every sleeping body whose transform a script has moved since the
+    // last write-back, as a push by script would: it takes part in the steps
+    // again (a dynamic body's transform still snaps back to the body).
+    void WakeMovedBodies();
+
     MessageManager& messages;
     std::unique_ptr<PhysicsDebugDrawer> debugDrawer;
     std::unique_ptr<btBroadphaseInterface> broadphase;

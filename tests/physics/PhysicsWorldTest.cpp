@@ -122,4 +122,51 @@ TEST_F(PhysicsWorld, BodiesSettleFollowTheirSettingsAndRaysFindWhatTheyShould) {
     Body(0).attached = true;
 }
 
+// Crates left on a floor fall asleep; whatever a script does to one wakes it,
+// and a body kept awake, or a kinematic one, never sleeps.
+TEST_F(PhysicsWorld, ScriptsWakeSleepingBodiesAndReadTheirVelocities) {
+    physics().Initialize();
+    ASSERT_EQ(Eval(R"(
+        Body([0, -0.5, 0], Shape.BoxShape([40, 0.5, 40]), 0, 1, 7);                  // 0
+        var objs = [1, 2, 3, 4, 5, 6].map(function (i) {                             // 1..6
+            return Body([5 * i - 15, 0.5, 10], Shape.BoxShape([0.5, 0.5, 0.5]), 1, 1, 7, i == 6);
+        });
+        objs.push(Body([0, 0.5, -10], Shape.BoxShape([1, 0.5, 1]), 0, 1, 7, true));  // 7
+        var crates = objs.map(function (o) { return ObjectManager.BodyComponent(o); });
+        var platform = crates.pop();
+        crates[5].allowSleep = false;
+        platform.isKinematic = true;
+        objs.slice(5).forEach(function (o) { ObjectManager.InitializeObj(o); });
+        var ball = Body([12, 30, -10], Shape.SphereShape(0.5), 1, 1, 7);             // 8
+        ball = ObjectManager.BodyComponent(ball);
+        ball.SetAngularVelocity([0, 3, 0]);
+        "ok")"),
+              "ok");
+    Frames(30);
+    // Half a second of free fall.
+    EXPECT_NEAR(std::stof(Eval("ball.GetVelocity()[1]")), world().getGravity().y() * 0.5f, 0.2f);
+    EXPECT_EQ(Eval("[ball.GetVelocity()[0], ball.GetVelocity()[2]] + ' ' +"
+                   " ball.GetAngularVelocity().map(function (v) { return v.toFixed(3); })"),
+              "0,0 0.000,3.000,0.000");
+
+    Frames(210);
+    const char* sleeping = "crates.concat(platform).map(function (c) { return c.IsSleeping(); })";
+    EXPECT_EQ(Eval(sleeping), "true,true,true,true,true,false,false");
+    Eval("crates[0].SetVelocity([2, 0, 0]); crates[1].SetAngularVelocity([0, 2, 0]);"
+         "crates[2].ApplyForce([0, 30, 0]); crates[3].ApplyTorque([0, 5, 0]);"
+         "ObjectManager.TransformComponent(objs[4]).position = [10, 3, 10];");
+    Frames(10);
+    EXPECT_EQ(Eval(sleeping), "false,false,false,false,false,false,false");
+    EXPECT_GT(Transform(1).position.x, -9.9f);
+    EXPECT_NEAR(Transform(5).position.y, 0.5f, 0.01f); // woken, and back on its body
+
+    // allowSleep is read back, and applies to a live body at once.
+    Eval("crates[5].allowSleep = true; crates[0].allowSleep = false;"
+         "platform.allowSleep = false; platform.allowSleep = true;");
+    Frames(180);
+    EXPECT_EQ(Eval(sleeping), "false,true,true,true,true,true,false");
+    EXPECT_EQ(Eval("crates[5].allowSleep = false; [crates[5].IsSleeping(), crates[0].allowSleep]"),
+              "false,false");
+}
+
 } // namespace
