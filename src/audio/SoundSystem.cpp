@@ -85,7 +85,14 @@ bool SoundSystem::OpenDevice() {
 void SoundSystem::HandleMessage(const MessagePointer&) {}
 
 std::string SoundSystem::PathOf(const std::string& fileName) {
-    return ResolvePath(std::string(kDefaultResourceFolder) + "Sounds/" + fileName);
+    // Models, textures and scripts are named from the resource folder
+    // ("../resource/Sounds/x.wav"), so a sound named that way, or by an
+    // absolute path, is taken as it is; only bare names are in Sounds/.
+    const std::string name = NormalizePath(fileName);
+    const std::string prefix = NormalizePath(kDefaultResourceFolder);
+    if (name.compare(0, prefix.size(), prefix) == 0 || std::filesystem::path(name).is_absolute())
+        return ResolvePath(name);
+    return ResolvePath(prefix + "Sounds/" + name);
 }
 
 void SoundSystem::Update(float) {

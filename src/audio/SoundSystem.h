@@ -14,8 +14,9 @@ struct MusicEntry;
 struct SoundEntry;
 
 // Sound effects and streamed music for scripts. Files are named relative to the
-// game's Sounds/ folder. It listens for messages only to be a system like the
-// others; it reacts to none.
+// game's Sounds/ folder, or from the resource folder ("../resource/...") or by
+// an absolute path, as every other loader takes them. It listens for messages
+// only to be a system like the others; it reacts to none.
 class SoundSystem : public Core::System, public MessageListener {
   public:
     explicit SoundSystem(MessageManager& messages);

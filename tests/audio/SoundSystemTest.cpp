@@ -117,6 +117,18 @@ TEST_F(SoundSystemTest, UnplayableFilesAreReportedWithTheirPathAndLeaveNothingBe
         "sound.PlaySound('ok.wav', NaN, false);");
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
     EXPECT_EQ(system().GetSoundCount(), 3u);
+
+    // Named as the other loaders take files, or by an absolute path, as well.
+    const std::string absolute = Sound("ok.wav").string();
+    testing::internal::CaptureStderr();
+    Run("sound.PlaySound('../resource/Sounds/ok.wav', 50, false); sound.PlaySound('" + absolute +
+        "', 50, false); sound.PlaySoundNow('../resource/Sounds/ok.wav', 50);"
+        "sound.PlayMusic('../resource/Sounds/ok.wav', 50, true); sound.PlayMusic('" +
+        absolute + "', 50, true); sound.StopMusic('../resource/Sounds/ok.wav');");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    EXPECT_EQ(system().GetSoundCount(), 5u);
+    EXPECT_TRUE(system().HasNowSound());
+    EXPECT_EQ(system().GetMusicCount(), 0u) << "both streams of ok.wav stopped";
 }
 
 class SoundWithoutDevice : public SoundTest {
