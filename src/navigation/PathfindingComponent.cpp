@@ -122,6 +122,37 @@ glm::ivec2 PathfindingComponent::GetNodeFromPosition(const glm::vec3& p) const {
     return {0, 0};
 }
 
+std::optional<glm::ivec2> PathfindingComponent::GetCellFromPosition(const glm::vec3& p) const {
+    const float u = gridUnitLength;
+    if (!(u > 0.0f) || grid.Width() == 0 || grid.Height() == 0)
+        return std::nullopt;
+    const glm::vec3 origin = Origin();
+    // The borders are where GetNodePosition puts them, in floats; the division
+    // only finds the neighbourhood, which the borders themselves then settle.
+    const auto axis = [u](float at, float start, std::uint32_t cells) -> std::optional<int> {
+        const double guess = std::floor((static_cast<double>(at) - start) / u);
+        if (!(guess >= -1.0 && guess <= cells + 1.0))
+            return std::nullopt;
+        const auto border = [&](int i) { return static_cast<float>(i) * u + start; };
+        int i = static_cast<int>(guess);
+        if (border(i + 1) <= at)
+            ++i;
+        else if (border(i) > at)
+            --i;
+        const int last = static_cast<int>(cells) - 1;
+        if (i == last + 1 && border(i) == at)
+            i = last;
+        if (i < 0 || i > last)
+            return std::nullopt;
+        return i;
+    };
+    const std::optional<int> x = axis(p.x, origin.x, grid.Width());
+    const std::optional<int> y = axis(p.z, origin.z, grid.Height());
+    if (!x || !y)
+        return std::nullopt;
+    return glm::ivec2(*x, *y);
+}
+
 std::uint32_t PathfindingComponent::GetNumInterestObjects() const {
     return static_cast<std::uint32_t>(interestObjects.size());
 }

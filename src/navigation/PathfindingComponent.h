@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include <glm/vec2.hpp>
@@ -47,8 +48,13 @@ class PathfindingComponent : public Component {
     // Pure arithmetic: cells outside the grid have centres too.
     glm::vec3 GetNodePosition(std::int32_t x, std::int32_t y) const;
     // The cell whose centre is strictly within u / 2 of p along x and z;
-    // (0, 0) when none is.
+    // (0, 0) when none is, so a border point or one off the grid reads as
+    // cell (0, 0). GetCellFromPosition tells them apart.
     glm::ivec2 GetNodeFromPosition(const glm::vec3& p) const;
+    // The cell of the built grid that p lies in along x and z: a point on a
+    // border between cells is in the one with the higher index, and the far
+    // edges belong to the last column and row. Nothing off the grid.
+    std::optional<glm::ivec2> GetCellFromPosition(const glm::vec3& p) const;
 
     std::uint32_t GetNumInterestObjects() const;
     GameObject GetInterestObjectAtIndex(double i) const;

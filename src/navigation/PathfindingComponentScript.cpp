@@ -25,7 +25,11 @@ constexpr const char* kComputeNote =
     "them has no wall, else the straightened A* path; an empty array when the goal cannot be "
     "reached; a cell outside the grid is an error";
 constexpr const char* kFromPositionNote =
-    "the cell whose centre is within half a cell along x and z; [0, 0] when none is";
+    "the cell whose centre is within half a cell along x and z; [0, 0] when none is, which "
+    "cell (0, 0) also gives: GetCellFromPosition tells them apart";
+constexpr const char* kCellFromPositionNote =
+    "the cell [x, y] the position lies in along x and z; on a border the cell with the higher "
+    "index, the far edges in the last cell; null off the grid";
 constexpr const char* kIndexNote = "an index past the entries is an error";
 
 using S = script::ScriptClass<PathfindingComponent>;
@@ -42,6 +46,8 @@ const S pathfindingComponentClass(
         S::Method<&PathfindingComponent::GetNodePosition>("GetNodePosition"),
         S::Method<&PathfindingComponent::GetNodeFromPosition>("GetNodeFromPosition")
             .Noted(kFromPositionNote),
+        S::Method<&PathfindingComponent::GetCellFromPosition>("GetCellFromPosition")
+            .Noted(kCellFromPositionNote),
         S::Method<&PathfindingComponent::GetNumInterestObjects>("GetNumInterestObjects"),
         S::Method<&PathfindingComponent::GetInterestObjectAtIndex>("GetInterestObjectAtIndex")
             .Noted(kIndexNote),

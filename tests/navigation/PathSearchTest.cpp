@@ -144,6 +144,12 @@ TEST_F(Navigation, ObstaclesWallTheGridAndPathsGoAroundThem) {
         Eval("[grid.GetNodeFromPosition([27.9, 50, 10.5]), grid.GetNodeFromPosition([9, 0, 0]),"
              " grid.GetNodePosition(0, 0)].join(' ')"),
         "8,7 0,0 11,2,-4");
+    // Off the grid, the corner cell, a point on two borders, the far corner,
+    // just past the far edge.
+    EXPECT_EQ(
+        Eval("JSON.stringify([[9, 0, 0], [10, 0, -5], [14, 0, 1], [30, 9, 11], [30, 0, 11.01]]"
+             ".map(function (p) { return grid.GetCellFromPosition(p); }))"),
+        "[null,[0,0],[2,3],[9,7],null]");
 
     EXPECT_EQ(Eval("WaypointManager.Size(grid.ComputePath(0, 0, 4, 3))"), "0");
     EXPECT_EQ(Eval("Waypoints(grid.ComputePath(2, 3, 6, 3))"),
