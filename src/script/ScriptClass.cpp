@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <unordered_map>
 #include <unordered_set>
 
 #include <js/Id.h>
@@ -346,22 +347,24 @@ bool ScriptClassBase::FailGone(JSContext* cx, JSNative native, JSObject* obj) co
 
 void ScriptClassBase::WarnArgumentCount(JSContext* cx, JSNative native, unsigned expected,
                                         unsigned given) const {
-    // Keyed by native: each bound function has its own.
-    static std::unordered_set<JSNative> warned;
-    if (!warned.insert(native).second)
+    JS::AutoFilename file;
+    unsigned line = 0;
+    std::string where;
+    if (JS::DescribeScriptedCaller(cx, &file, &line) && file.get())
+        where = std::string(file.get()) + ":" + std::to_string(line);
+    // Every place that makes the mistake is reported, each once: a wrong call
+    // in a frame update or a loop would otherwise repeat every time it runs.
+    // Calls from no script position share one report per function.
+    static std::unordered_map<JSNative, std::unordered_set<std::string>> warned;
+    if (!warned[native].insert(where).second)
         return;
     bool isSetter = false;
     const Member* member = FindMember(native, &isSetter);
-    std::string where;
-    JS::AutoFilename file;
-    unsigned line = 0;
-    if (JS::DescribeScriptedCaller(cx, &file, &line) && file.get())
-        where = std::string(file.get()) + ":" + std::to_string(line) + ": ";
     std::fprintf(stderr,
-                 "%swarning: %s.%s takes %u argument%s, was called with %u; the call does "
-                 "nothing and returns undefined (reported once per function)\n",
-                 where.c_str(), d.name, member ? member->name : "?", expected,
-                 expected == 1 ? "" : "s", given);
+                 "%s%swarning: %s.%s takes %u argument%s, was called with %u; the call does "
+                 "nothing and returns undefined (reported once per place it is called from)\n",
+                 where.c_str(), where.empty() ? "" : ": ", d.name, member ? member->name : "?",
+                 expected, expected == 1 ? "" : "s", given);
     std::fflush(stderr);
 }
 
@@ -407,7 +410,8 @@ std::string ApiReferenceMarkdown() {
                       "constants and functions can be used on the class object itself; methods "
                       "need an object of the class. A function called with another number of "
                       "arguments than listed returns undefined and does nothing (the first such "
-                      "call of each function prints a warning on standard error). Values must "
+                      "call from each place in the scripts prints a warning with that place on "
+                      "standard error). Values must "
                       "have the listed type exactly: a number is a number (not a string, "
                       "boolean, null or undefined), a boolean is a boolean or a number, and a "
                       "vector, quaternion or matrix is an array of exactly that many numbers; "

@@ -23,8 +23,9 @@
 //   "Error, Private data could not be retrieved in JSGet_<name>." (JSSet_);
 // - functions declare their argument count from the C++ signature; a call
 //   with another count returns undefined and does nothing, and says so on
-//   standard error the first time for each function (such a call is almost
-//   always a mistake, and otherwise fails without a trace);
+//   standard error the first time it is made from each place in the scripts
+//   (such a call is almost always a mistake, and otherwise fails without a
+//   trace; every place that makes it needs fixing, but a loop must not flood);
 // - arguments, results and fields convert through script::Convert<T> only;
 //   a value of the wrong kind or shape is a script error naming class,
 //   member, argument and the expected type, never a crash, and nothing is
@@ -225,8 +226,8 @@ class ScriptClassBase {
     bool IsGone(JSObject* obj) const;
     std::string GoneText(JSObject* obj) const;
 
-    // Reports on standard error, once per function, a call with another
-    // number of arguments than the function takes.
+    // Reports on standard error, once per function and calling script line,
+    // a call with another number of arguments than the function takes.
     void WarnArgumentCount(JSContext* cx, JSNative native, unsigned expected, unsigned given) const;
 
     // Releases what an owning wrapper still owns when it is collected.

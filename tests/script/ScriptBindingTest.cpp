@@ -260,7 +260,7 @@ TEST_F(Binding, EngineObjectsAreNewWrappersOrNullBehindAccessorsAndConstants) {
               "0,function,function,false,true");
 }
 
-TEST_F(Binding, AWrongArgumentCountDoesNothingAndIsReportedOncePerFunction) {
+TEST_F(Binding, AWrongArgumentCountDoesNothingAndIsReportedOncePerCallingLine) {
     testing::internal::CaptureStderr();
     EXPECT_EQ(Eval("[p.Add(2, 3), p.Add(1), p.Add(1, 2, 3), p.Touch(1), Probe.Instance(5),"
                    " p.Add.length, Probe.Instance.length, p.Add(), p.Touch(1)].join()"),
@@ -270,8 +270,8 @@ TEST_F(Binding, AWrongArgumentCountDoesNothingAndIsReportedOncePerFunction) {
     Eval("p.Touch()");
     EXPECT_EQ(TheProbe().touched, 1);
 
-    // The first wrong call of each function, where it was made; later ones
-    // stay quiet.
+    // The first wrong call of each function on that line, where it was made;
+    // later ones there stay quiet.
     for (const char* warning :
          {"warning: Probe.Add takes 2 arguments, was called with 1; the call does nothing",
           "warning: Probe.Touch takes 0 arguments, was called with 1;",
@@ -282,6 +282,15 @@ TEST_F(Binding, AWrongArgumentCountDoesNothingAndIsReportedOncePerFunction) {
     for (char c : warnings)
         lines += c == '\n';
     EXPECT_EQ(lines, 3u) << warnings;
+
+    // Every other line with the same mistake is reported too, a loop once.
+    testing::internal::CaptureStderr();
+    Eval("for (var i = 0; i < 3; ++i)\n  p.Add(i);\np.Add(1); p.Add(2);\np.Touch(1);");
+    const std::string more = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(CountOf(more, "test.js:2: warning: Probe.Add takes 2"), 1u) << more;
+    EXPECT_EQ(CountOf(more, "test.js:3: warning: Probe.Add takes 2"), 1u) << more;
+    EXPECT_EQ(CountOf(more, "test.js:4: warning: Probe.Touch takes 0"), 1u) << more;
+    EXPECT_EQ(CountOf(more, "\n"), 3u) << more;
 }
 
 TEST_F(Binding, AccessThroughTheClassObjectReportsMissingPrivateData) {
