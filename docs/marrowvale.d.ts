@@ -97,6 +97,8 @@ interface BodyComponent {
     originOffset: number[];
     /** Shape or null */
     shape: Shape | null;
+    /** boolean; default true; false keeps the body awake. Kinematic bodies never sleep */
+    allowSleep: boolean;
     /** (vec3 [x, y, z]) -> undefined */
     SetVelocity(arg1: number[]): void;
     /** (vec3 [x, y, z]) -> undefined */
@@ -105,6 +107,12 @@ interface BodyComponent {
     ApplyTorque(arg1: number[]): void;
     /** (vec3 [x, y, z]) -> undefined */
     ApplyForce(arg1: number[]): void;
+    /** () -> vec3 [x, y, z] */
+    GetVelocity(): number[];
+    /** () -> vec3 [x, y, z] */
+    GetAngularVelocity(): number[];
+    /** () -> boolean; a body at rest for about two seconds sleeps until something touches it, a velocity, force or torque is given to it, or its transform is moved */
+    IsSleeping(): boolean;
 }
 declare var BodyComponent: BodyComponent;
 
@@ -955,8 +963,10 @@ interface PathfindingComponent {
     ComputePath(arg1: number, arg2: number, arg3: number, arg4: number): WaypointArrayHandle;
     /** (integer, integer) -> vec3 [x, y, z] */
     GetNodePosition(arg1: number, arg2: number): number[];
-    /** (vec3 [x, y, z]) -> integer pair [x, y]; the cell whose centre is within half a cell along x and z; [0, 0] when none is */
+    /** (vec3 [x, y, z]) -> integer pair [x, y]; the cell whose centre is within half a cell along x and z; [0, 0] when none is, which cell (0, 0) also gives: GetCellFromPosition tells them apart */
     GetNodeFromPosition(arg1: number[]): number[];
+    /** (vec3 [x, y, z]) -> integer pair [x, y] or null; the cell [x, y] the position lies in along x and z; on a border the cell with the higher index, the far edges in the last cell; null off the grid */
+    GetCellFromPosition(arg1: number[]): number[] | null;
     /** () -> unsigned integer */
     GetNumInterestObjects(): number;
     /** (number) -> GameObject; an index past the entries is an error */
