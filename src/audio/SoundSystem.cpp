@@ -200,6 +200,38 @@ void SoundSystem::SetPauseAllSoundsAndMusic(bool pause) {
     SetPauseAllMusic(pause);
 }
 
+void SoundSystem::SuspendPlaying() {
+    auto suspend = [this](sf::SoundSource& source) {
+        if (source.getStatus() == sf::SoundSource::Playing) {
+            source.pause();
+            suspended.push_back(&source);
+        }
+    };
+    for (auto& entry : sounds)
+        suspend(entry->sound);
+    for (auto& entry : musics)
+        suspend(entry->music);
+    if (nowSound)
+        suspend(nowSound->sound);
+}
+
+void SoundSystem::ResumeSuspended() {
+    // Nothing releases an entry while suspended (no update runs), but a source
+    // that went meanwhile must not be touched.
+    auto resume = [this](sf::SoundSource& source) {
+        for (sf::SoundSource* held : suspended)
+            if (held == &source && source.getStatus() == sf::SoundSource::Paused)
+                source.play();
+    };
+    for (auto& entry : sounds)
+        resume(entry->sound);
+    for (auto& entry : musics)
+        resume(entry->music);
+    if (nowSound)
+        resume(nowSound->sound);
+    suspended.clear();
+}
+
 void SoundSystem::MuteAllSoundsAndMusic() {
     MuteAllSounds();
     MuteAllMusic();
@@ -212,6 +244,7 @@ void SoundSystem::UnmuteAllSoundsAndMusic() {
 
 void SoundSystem::Clear() {
     // Destroying an effect or a stream stops it.
+    suspended.clear();
     sounds.clear();
     nowSound.reset();
     formerNowSounds.clear();

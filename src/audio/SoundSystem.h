@@ -11,6 +11,9 @@
 
 class MessageManager;
 struct MusicEntry;
+namespace sf {
+class SoundSource;
+}
 struct SoundEntry;
 
 // Sound effects and streamed music for scripts. Files are named relative to the
@@ -46,6 +49,10 @@ class SoundSystem : public Core::System, public MessageListener {
     bool IsMusicMuted() const { return musicMuted; }
 
     void SetPauseAllSoundsAndMusic(bool pause);
+    // Pauses what plays now, the now slot included, and later resumes exactly
+    // that: sounds the game paused itself stay paused.
+    void SuspendPlaying();
+    void ResumeSuspended();
     void MuteAllSoundsAndMusic();
     void UnmuteAllSoundsAndMusic();
 
@@ -66,6 +73,7 @@ class SoundSystem : public Core::System, public MessageListener {
     std::vector<std::unique_ptr<SoundEntry>> sounds; // in start order
     std::vector<std::unique_ptr<MusicEntry>> musics; // in start order
     std::unique_ptr<SoundEntry> nowSound;
+    std::vector<sf::SoundSource*> suspended;
     std::vector<std::unique_ptr<SoundEntry>> formerNowSounds; // playing on to their end
     bool soundsMuted = false;
     bool musicMuted = false;

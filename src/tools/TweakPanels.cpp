@@ -123,6 +123,8 @@ void TweakPanels::SetWindowSize(std::uint32_t newWidth, std::uint32_t newHeight)
 }
 
 bool TweakPanels::IsOverPanel(float x, float y) const {
+    if (overlayOnly)
+        return true;
     for (const auto& bar : bars)
         if (bar->GetDrawnRect() && bar->GetDrawnRect()->contains(x, y))
             return true;
@@ -207,7 +209,7 @@ bool TweakPanels::HandleEvent(const sf::Event& event, bool keysAllowed) {
             // A release belongs where its press went.
             return capturedKeys.erase(code) > 0;
         }
-        bool taken = io.WantTextInput;
+        bool taken = io.WantTextInput || overlayOnly;
         if (!taken)
             for (const auto& bar : bars)
                 if (bar->HandleShortcut(event.key)) {
@@ -295,8 +297,10 @@ void TweakPanels::Draw() {
     keysUnseen.clear();
     // Indices, not iterators: a button callback may add a bar (never delete one; that
     // waits for the next update).
-    for (std::size_t i = 0; i < bars.size(); ++i)
+    for (std::size_t i = 0; i < bars.size() && !overlayOnly; ++i)
         bars[i]->Draw();
+    if (overlay)
+        overlay();
     ImGui::Render();
     ImGui_ImplOpenGL3_RenderDrawData(ImGui::GetDrawData());
 }

@@ -3,6 +3,7 @@
 #include <array>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <set>
 #include <string>
@@ -52,6 +53,11 @@ class TweakPanels {
     void BeginFrame();
     // Draws every bar into the current OpenGL context, calling button callbacks.
     void Draw();
+    // Drawn after the bars in the same frame (the script debugger's panel).
+    void SetOverlay(std::function<void()> draw) { overlay = std::move(draw); }
+    // Only the overlay is drawn and takes events: bars would run game code
+    // (their callbacks, script fields) while the game must stand still.
+    void SetOverlayOnly(bool only) { overlayOnly = only; }
 
   private:
     bool IsOverPanel(float x, float y) const;
@@ -61,6 +67,8 @@ class TweakPanels {
     static constexpr std::size_t kDefinitionsKept = 1024;
     std::vector<std::string> definitions;
     ImGuiContext* context = nullptr;
+    std::function<void()> overlay;
+    bool overlayOnly = false;
     bool rendererReady = false;
     std::uint32_t width = 1280;
     std::uint32_t height = 800;

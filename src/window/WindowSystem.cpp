@@ -157,8 +157,22 @@ void WindowSystem::Update(float) {
     if (screenshotRequested)
         SaveScreenshot();
     PumpEvents();
-    if (IsOpen())
+    if (IsOpen()) {
+        if (keepLastFrame)
+            KeepLastFrame();
         window->display();
+    }
+}
+
+void WindowSystem::KeepLastFrame() {
+    const sf::Vector2u size = window->getSize();
+    if (!lastFrame)
+        lastFrame = std::make_unique<sf::Texture>();
+    if (lastFrame->getSize() != size && !lastFrame->create(size.x, size.y))
+        return;
+    // Copied on the graphics side, from the back buffer that is about to be shown.
+    lastFrame->update(*window);
+    lastFrameKept = true;
 }
 
 bool WindowSystem::CloseIfLost() {
@@ -186,6 +200,8 @@ void WindowSystem::PumpEvents() {
     sf::Event event;
     // Handling an event may close or re-create the window.
     while (IsOpen() && window->pollEvent(event)) {
+        if (eventFilter && eventFilter(event))
+            continue;
         if (handleTweakBarMessages && OfferToTweakBars(event))
             continue;
         ProcessEvent(event);

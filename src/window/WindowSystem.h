@@ -10,6 +10,7 @@
 #include <SFML/Graphics/Font.hpp>
 #include <SFML/Graphics/Image.hpp>
 #include <SFML/Graphics/RenderWindow.hpp>
+#include <SFML/Graphics/Texture.hpp>
 #include <SFML/System/Vector2.hpp>
 #include <SFML/Window/Event.hpp>
 #include <SFML/Window/VideoMode.hpp>
@@ -91,6 +92,15 @@ class WindowSystem : public Core::System, public MessageListener {
     // true for an event it consumed.
     using TweakBarEventHandler = std::function<bool(const sf::Event&)>;
     void SetTweakBarEventHandler(TweakBarEventHandler handler);
+    // Sees every event before the panels and the game do; true for an event
+    // it took (the script debugger's pause key).
+    void SetEventFilter(TweakBarEventHandler filter) { eventFilter = std::move(filter); }
+
+    // With it on (the script debugger), each frame is also kept as a texture
+    // just before it is presented, to be shown again while the game is paused.
+    void SetKeepLastFrame(bool keep) { keepLastFrame = keep; }
+    // Null until a frame was kept.
+    const sf::Texture* GetLastFrame() const { return lastFrameKept ? lastFrame.get() : nullptr; }
 
     bool IsVSync() const { return vsync; }
     bool IsMinimizedFromFullScreen() const { return minimizedFromFullScreen; }
@@ -142,5 +152,12 @@ class WindowSystem : public Core::System, public MessageListener {
     std::map<std::string, CachedFont> fonts; // by normalised path
     std::vector<sf::VideoMode> videoModes;
     TweakBarEventHandler tweakBarEventHandler;
+    TweakBarEventHandler eventFilter;
     bool screenshotRequested = false;
+    bool keepLastFrame = false;
+    bool lastFrameKept = false;
+    // Made on first use: a texture touches the GL context even to be destroyed,
+    // and a window system without a display must never do that.
+    std::unique_ptr<sf::Texture> lastFrame;
+    void KeepLastFrame();
 };
