@@ -39,6 +39,8 @@ int main(int argc, char** argv) {
         core.SetResourceDir(options.resourceDir);
     core.SetFrameLimit(options.frames);
     core.SetScreenshotOnLastFrame(options.screenshot);
+    if (options.debugPort >= 0)
+        core.EnableDebugger(options.debugPort, options.debugWait);
     if (options.scriptHeapMiB != 0)
         ScriptHost::Instance().SetHeapLimitBytes(static_cast<size_t>(options.scriptHeapMiB) << 20);
 
@@ -53,6 +55,7 @@ int main(int argc, char** argv) {
         core.MainLoop();
     }
 
+    core.StopDebugger();
     delete core.objectManager;
     core.objectManager = nullptr;
     delete core.messageManager;

@@ -50,6 +50,18 @@ CommandLineOptions ParseCommandLine(const std::vector<std::string>& args) {
             options.apiReference = options.apiTypeScript = true;
         } else if (arg == "--watch") {
             options.watch = true;
+        } else if (arg == "--debug") {
+            options.debugPort = kDefaultDebugPort;
+        } else if (arg.rfind("--debug=", 0) == 0) {
+            uint64_t port = 0;
+            if (!ParseCount(arg.substr(8), port) || port > 65535) {
+                options.error = "--debug=PORT needs a port from 0 (any free one) to 65535, got '" +
+                                arg.substr(8) + "'";
+                return options;
+            }
+            options.debugPort = static_cast<int>(port);
+        } else if (arg == "--debug-wait") {
+            options.debugWait = true;
         } else if (arg == "--screenshot") {
             options.screenshot = true;
         } else if (arg == "--resource") {
@@ -63,6 +75,8 @@ CommandLineOptions ParseCommandLine(const std::vector<std::string>& args) {
             return options;
         }
     }
+    if (options.debugWait && options.debugPort < 0)
+        options.debugPort = kDefaultDebugPort;
     if (options.screenshot && options.frames == 0)
         options.error = "--screenshot needs --frames N: it saves the last frame";
     return options;
@@ -71,7 +85,8 @@ CommandLineOptions ParseCommandLine(const std::vector<std::string>& args) {
 std::string CommandLineUsage(const std::string& program) {
     return "usage: " + program +
            " [--frames N [--screenshot]] [--resource DIR] [--script-heap-mb N]\n"
-           "       [--watch] [--api-reference[=typescript]] [--help]\n"
+           "       [--watch] [--debug[=PORT] [--debug-wait]] [--api-reference[=typescript]]\n"
+           "       [--help]\n"
            "  --frames N          stop after N frames, as if a script had stopped the game\n"
            "  --screenshot        with --frames: save the last frame as screenshot.jpg\n"
            "  --resource DIR      the game's folder instead of ../resource/; paths that\n"
@@ -82,6 +97,12 @@ std::string CommandLineUsage(const std::string& program) {
            "                      sharply when live script data nears the limit\n"
            "  --watch             when a file under the resource folder's Scripts/ changes,\n"
            "                      clear the scene and run postInit.js again\n"
+           "  --debug[=PORT]      run the script debugger, for clients on 127.0.0.1:PORT\n"
+           "                      (default " +
+           std::to_string(kDefaultDebugPort) +
+           "; 0 picks a free port)\n"
+           "  --debug-wait        with the debugger: run no script until a client has set\n"
+           "                      its breakpoints\n"
            "  --api-reference     print the script API as Markdown and exit\n"
            "  --api-reference=typescript\n"
            "                      print it as TypeScript declarations (docs/marrowvale.d.ts)\n"

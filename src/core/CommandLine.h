@@ -5,6 +5,9 @@
 #include <vector>
 
 // What the engine was asked to do from its command line.
+// The port a bare --debug listens on.
+inline constexpr int kDefaultDebugPort = 4711;
+
 struct CommandLineOptions {
     uint64_t frames = 0;        // 0: run until quit
     std::string resourceDir;    // empty: the default resource folder
@@ -13,6 +16,8 @@ struct CommandLineOptions {
     bool apiTypeScript = false; // ... as TypeScript declarations instead
     bool watch = false;         // run postInit.js again when a script changes
     bool help = false;
+    int debugPort = -1;      // -1: no debugger; 0: any free port
+    bool debugWait = false;  // hold the first script until a debugger client is ready
     bool screenshot = false; // save screenshot.jpg from the last frame (needs --frames)
     std::string error;       // non-empty when the command line cannot be used
 };

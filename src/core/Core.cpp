@@ -1,11 +1,13 @@
 #include "core/Core.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 
 #include "audio/SoundSystem.h"
 #include "core/Path.h"
 #include "core/Platform.h"
+#include "debugger/ScriptDebugger.h"
 #include "graphics/GraphicsSystem.h"
 #include "logic/GameLogicSystem.h"
 #include "messaging/Message.h"
@@ -64,6 +66,21 @@ void Core::Init() {
     // reported by the host and start-up goes on.
     ScriptHost& scripts = ScriptHost::Instance();
     scripts.Initialize();
+    if (debugPort >= 0) {
+        // Before any game script, so that the debugger sees every one load.
+        debugger = new ScriptDebugger();
+        std::string problem;
+        if (!debugger->Initialize(static_cast<std::uint16_t>(debugPort), problem)) {
+            std::fprintf(stderr, "Debugger: cannot start: %s\n", problem.c_str());
+            StopDebugger();
+            FailStartup();
+            return;
+        }
+        std::fprintf(stderr, "Debugger: listening on 127.0.0.1:%u\n", debugger->GetPort());
+        std::fflush(stderr);
+        if (debugWait)
+            debugger->WaitForClient();
+    }
     scripts.RunFile(GetResourcePath("Scripts/startup.js"));
     objectManager->numGameObjects = 0;
     AntBarSystem_->Initialize();
@@ -82,6 +99,11 @@ void Core::Init() {
     // A game written as modules starts from its entry module, once the
     // classic start-up scripts have had their say.
     scripts.RunGameEntry(GetResourcePath("Scripts/"));
+}
+
+void Core::StopDebugger() {
+    delete debugger;
+    debugger = nullptr;
 }
 
 void Core::CreateProfileBar() {
@@ -123,7 +145,11 @@ void Core::MainLoop() {
 }
 
 void Core::RunFrame() {
-    const float dt = frameClock.GetElapsedSeconds();
+    // Time the debugger held the game is not game time: the frame after a pause
+    // is as long as its own work, not as long as the pause.
+    float dt = frameClock.GetElapsedSeconds();
+    if (debugger)
+        dt = std::max(0.0f, dt - debugger->TakePausedSeconds());
     fps = 1.0f / dt; // a zero dt gives infinity, and that is what the read-out shows
     frameClock.Restart();
     if (screenshotOnLastFrame && frameLimit != 0 && frameCount + 1 == frameLimit)
@@ -134,6 +160,8 @@ void Core::RunFrame() {
     objectManager->Update();
     // Jobs left over by anything that reached script without a callback.
     ScriptHost::Instance().RunPendingJobs();
+    if (debugger)
+        debugger->Update();
 
     ++frameCount;
     if (frameLimit != 0 && frameCount >= frameLimit)

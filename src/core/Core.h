@@ -21,6 +21,7 @@ class PhysicsSystem;
 class JSGarbageCollectorSystem;
 class DevConsoleSystem;
 class SoundSystem;
+class ScriptDebugger;
 
 // A wall clock in seconds; restarted once per frame and once per timed system.
 class FrameClock {
@@ -78,6 +79,15 @@ class Core {
     // With a frame limit: the window saves its screenshot from the last frame.
     void SetScreenshotOnLastFrame(bool on) { screenshotOnLastFrame = on; }
     uint64_t GetFrameCount() const { return frameCount; }
+    // Before Init: start the script debugger for clients on 127.0.0.1:port
+    // (0: any free port), and with `wait` hold the first script until a
+    // client is ready. Without it no debugger exists and nothing is slower.
+    void EnableDebugger(int port, bool wait) {
+        debugPort = port;
+        debugWait = wait;
+    }
+    // Ends the debugger's session; before the script host shuts down.
+    void StopDebugger();
 
     // One pass of the frame loop body; MainLoop calls it while running.
     void RunFrame();
@@ -123,4 +133,7 @@ class Core {
     uint64_t frameLimit = 0;
     bool screenshotOnLastFrame = false;
     uint64_t frameCount = 0;
+    int debugPort = -1;
+    bool debugWait = false;
+    ScriptDebugger* debugger = nullptr;
 };

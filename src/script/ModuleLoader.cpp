@@ -142,10 +142,12 @@ struct ModuleLoader::Impl {
         return DefaultBase();
     }
 
+    // `hidden`: text the engine wrote, which a script debugger never shows.
     JSObject* CompileModuleText(const std::string& source, const std::string& fileName,
-                                const std::string& key) {
+                                const std::string& key, bool hidden = false) {
         JS::CompileOptions options(cx);
         options.setFileAndLine(fileName.c_str(), 1);
+        options.setHideScriptFromDebugger(hidden);
         JS::RootedObject module(cx, script::WithSourceText(cx, source, [&](auto& text) {
                                     return JS::CompileModule(cx, options, text);
                                 }));
@@ -193,7 +195,7 @@ struct ModuleLoader::Impl {
                           name + " };\n";
             }
         }
-        return CompileModuleText(source, key, key);
+        return CompileModuleText(source, key, key, true);
     }
 
     std::string EngineSource() const {
@@ -251,7 +253,8 @@ struct ModuleLoader::Impl {
         switch (found.format) {
         case ModuleFormat::Engine:
         case ModuleFormat::EsModule:
-            module = CompileModuleText(source, record->key, record->key);
+            module = CompileModuleText(source, record->key, record->key,
+                                       found.format == ModuleFormat::Engine);
             ok = module != nullptr;
             break;
         case ModuleFormat::Json:

@@ -16,6 +16,13 @@ TEST(CommandLine, AcceptsEveryOptionWithItsValueAndRejectsWhatItCannotUseByName)
     EXPECT_TRUE(ParseCommandLine({"--help"}).help);
     const CommandLineOptions none = ParseCommandLine({});
     EXPECT_EQ(none.frames + none.scriptHeapMiB, 0u); // no limit, the host's default heap
+    EXPECT_EQ(none.debugPort, -1);
+    EXPECT_EQ(ParseCommandLine({"--debug"}).debugPort, kDefaultDebugPort);
+    EXPECT_EQ(ParseCommandLine({"--debug=0"}).debugPort, 0);
+    const CommandLineOptions waiting = ParseCommandLine({"--debug-wait", "--debug=9229"});
+    EXPECT_TRUE(waiting.debugWait && waiting.debugPort == 9229) << waiting.error;
+    for (const char* bad : {"--debug=65536", "--debug=", "--debug=-1", "--debug=x"})
+        EXPECT_NE(ParseCommandLine({bad}).error.find("PORT"), std::string::npos) << bad;
 
     EXPECT_NE(ParseCommandLine({"--fast"}).error.find("--fast"), std::string::npos);
     for (const char* bad : {"ten", "-3", "0"})

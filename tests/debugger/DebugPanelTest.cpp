@@ -1,0 +1,97 @@
+// The debugger in the game window, driven by real key presses: a debugger
+// statement stops the game with the last frame, the stop strip and the
+// panel drawn; F10 steps, F5 goes on, and the frame after the pause is not
+// as long as the pause.
+#include <thread>
+
+#include <SFML/Graphics/Image.hpp>
+
+#include "debugger/DebuggerTestSupport.h"
+
+namespace {
+
+const char* kMain = R"(let frame = 0;
+function tick(dt) {
+    frame += 1;
+    if (frame > 5 && dt > 0.25) print("long frame " + dt);
+    if (frame === 5) {
+        debugger;
+        const after = frame * 2;
+        print("stepped to " + after);
+    }
+    if (frame === 8) print("resumed at " + frame);
+}
+Core.Instance().GameLogicSystem_.updateFunction = tick;
+)";
+
+std::string Shell(const std::string& command) {
+    std::string out;
+    if (FILE* pipe = ::popen(command.c_str(), "r")) {
+        char buffer[256];
+        while (std::fgets(buffer, sizeof buffer, pipe))
+            out += buffer;
+        ::pclose(pipe);
+    }
+    while (!out.empty() && (out.back() == '\n' || out.back() == ' '))
+        out.pop_back();
+    return out;
+}
+
+struct Shot {
+    std::size_t stoppedLine = 0; // pixels of the panel's stopped-line band
+    sf::Color corner;            // inside the stop strip
+};
+
+Shot Screenshot(const std::string& window, const std::filesystem::path& file) {
+    Shot shot;
+    sf::Image image;
+    if (Shell("import -window " + window + " png:" + file.string() + " 2>&1; echo done") !=
+            "done" ||
+        !image.loadFromFile(file.string()))
+        return shot;
+    for (unsigned y = 0; y < image.getSize().y; ++y)
+        for (unsigned x = 0; x < image.getSize().x; ++x) {
+            const sf::Color c = image.getPixel(x, y);
+            shot.stoppedLine += c.r == 110 && c.g == 80 && c.b == 0;
+        }
+    shot.corner = image.getPixel(3, 3);
+    return shot;
+}
+
+} // namespace
+
+TEST(DebugPanel, DebuggerStatementStopsTheWindowAliveAndKeysStepAndContinue) {
+    if (!std::getenv("DISPLAY"))
+        GTEST_SKIP() << "no DISPLAY; run under xvfb-run";
+    const std::filesystem::path game = MakeGame({{"Scripts/main.mjs", kMain}});
+    EngineProcess engine({"--debug=0", "--resource", game.string() + "/"});
+    ASSERT_TRUE(engine.WaitFor("Debugger: Paused at main.mjs:6", 60.0)) << engine.Output();
+    const std::string window = Shell("xdotool search --name '^Marrowvale$' | head -1");
+    ASSERT_FALSE(window.empty());
+    std::this_thread::sleep_for(std::chrono::milliseconds(700));
+
+    const Shot paused = Screenshot(window, game / "paused.png");
+    EXPECT_GT(paused.stoppedLine, 1000u) << "the panel marks the stopped line";
+    EXPECT_LT(paused.corner.r, 40);
+    EXPECT_GT(paused.corner.b, paused.corner.r + 20) << "the stop strip is drawn";
+
+    const std::string key = "xdotool key --delay 30 --window " + window + " ";
+    ASSERT_EQ(std::system((key + "F10").c_str()), 0);
+    EXPECT_TRUE(engine.WaitFor("Debugger: Paused at main.mjs:7", 20.0)) << engine.Output();
+    ASSERT_EQ(std::system((key + "F10").c_str()), 0);
+    EXPECT_TRUE(engine.WaitFor("Debugger: Paused at main.mjs:8", 20.0)) << engine.Output();
+    ASSERT_EQ(std::system((key + "F5").c_str()), 0);
+    EXPECT_TRUE(engine.WaitFor("stepped to 10", 20.0)) << engine.Output();
+    EXPECT_TRUE(engine.WaitFor("resumed at 8", 20.0)) << engine.Output();
+    EXPECT_EQ(engine.Output().find("long frame"), std::string::npos) << engine.Output();
+
+    // Running again: no panel, no strip.
+    const Shot running = Screenshot(window, game / "running.png");
+    EXPECT_EQ(running.stoppedLine, 0u);
+    // Closing the window while paused quits cleanly.
+    ASSERT_EQ(std::system((key + "F8").c_str()), 0);
+    EXPECT_TRUE(engine.WaitFor("Debugger: Paused at", 20.0)) << engine.Output();
+    Shell("xdotool windowclose " + window);
+    EXPECT_EQ(engine.Exit(20.0), 0) << engine.Output();
+    std::filesystem::remove_all(game);
+}

@@ -1,0 +1,192 @@
+// A whole debugging session against the engine under the virtual display:
+// what a client sees and does, from breakpoints set before the first script
+// to the client going while the game runs.
+#include <thread>
+
+#include "debugger/DebuggerTestSupport.h"
+
+namespace {
+
+const char* kClassic = R"(print("postInit ran");
+function classicTick(n) {
+    var doubled = n * 2;
+    return doubled;
+}
+)";
+
+const char* kMain = R"(import { helper } from "./helper.mjs";
+const config = { name: "probe", nested: { depth: 2, list: [1, 2, 3] } };
+let frame = 0;
+function tick(dt) {
+    frame += 1;
+    const value = helper(frame);
+    const twice = classicTick(value);
+    if (globalThis.boom) { globalThis.boom = false; throw new Error("kaboom at " + frame); }
+    return twice + config.nested.depth;
+}
+Core.Instance().GameLogicSystem_.updateFunction = tick;
+globalThis.frameOf = () => frame;
+)";
+
+const char* kHelper = R"(export function helper(n) {
+    const offset = 10;
+    return n + offset;
+}
+)";
+
+std::string Top(DapClient& client, int* line = nullptr) {
+    const json trace = client.Request("stackTrace", {{"threadId", 1}});
+    const json& frames = trace["body"]["stackFrames"];
+    if (frames.empty())
+        return "";
+    if (line)
+        *line = frames[0]["line"];
+    return frames[0]["name"].get<std::string>() + "@" +
+           frames[0]["source"]["name"].get<std::string>();
+}
+
+json Variables(DapClient& client, int reference) {
+    json byName = json::object();
+    const json answer = client.Request("variables", {{"variablesReference", reference}});
+    for (const json& v : answer["body"]["variables"])
+        byName[v["name"].get<std::string>()] = v;
+    return byName;
+}
+
+std::string Evaluate(DapClient& client, const std::string& expression, bool inFrame = true) {
+    json arguments = {{"expression", expression}, {"context", "repl"}};
+    if (inFrame)
+        arguments["frameId"] = 0;
+    const json answer = client.Request("evaluate", arguments);
+    return answer.value("success", false) ? answer["body"]["result"].get<std::string>()
+                                          : "error: " + answer.value("message", std::string());
+}
+
+} // namespace
+
+TEST(DebugSession, BreakpointsSteppingVariablesExceptionsPauseAndDisconnect) {
+    if (!std::getenv("DISPLAY"))
+        GTEST_SKIP() << "no DISPLAY; run under xvfb-run";
+    const std::filesystem::path game = MakeGame({{"Scripts/startup.js", "var started = true;\n"},
+                                                 {"Scripts/postInit.js", kClassic},
+                                                 {"Scripts/main.mjs", kMain},
+                                                 {"Scripts/helper.mjs", kHelper}});
+    EngineProcess engine({"--debug=0", "--debug-wait", "--resource", game.string() + "/"});
+    const int port = ListeningPort(engine);
+    ASSERT_GT(port, 0) << engine.Output();
+    const std::string main = (game / "Scripts/main.mjs").string();
+    const std::string classic = (game / "Scripts/postInit.js").string();
+    {
+        DapClient client(port);
+        ASSERT_TRUE(client.connected);
+        const json init = client.Request("initialize", {{"adapterID", "marrowvale"}});
+        EXPECT_TRUE(init["body"]["supportsConditionalBreakpoints"].get<bool>());
+        EXPECT_FALSE(client.Event("initialized").is_null());
+        // Before any script loaded: both wait for their files.
+        const json set = client.Request(
+            "setBreakpoints", {{"source", {{"path", main}}}, {"breakpoints", {{{"line", 5}}}}});
+        EXPECT_FALSE(set["body"]["breakpoints"][0]["verified"].get<bool>());
+        client.Request("setBreakpoints",
+                       {{"source", {{"path", classic}}}, {"breakpoints", {{{"line", 3}}}}});
+        client.Request("setExceptionBreakpoints", {{"filters", {"uncaught"}}});
+        EXPECT_EQ(client.Request("stackTrace")["success"], false); // running, not paused
+        EXPECT_TRUE(client.Request("configurationDone")["success"].get<bool>());
+
+        const json output =
+            client.Next([](const json& m) { return m.value("event", "") == "output"; });
+        EXPECT_EQ(output["body"]["output"], "postInit ran\n");
+        json stopped = client.Event("stopped");
+        EXPECT_EQ(stopped["body"]["reason"], "breakpoint");
+        int line = 0;
+        EXPECT_EQ(Top(client, &line), "tick@main.mjs");
+        EXPECT_EQ(line, 5);
+
+        // Locals, the module's scope with a nested object, the global.
+        const json scopes = client.Request("scopes", {{"frameId", 0}})["body"]["scopes"];
+        ASSERT_GE(scopes.size(), 3u) << scopes.dump();
+        EXPECT_EQ(scopes[0]["name"], "Locals");
+        const json locals = Variables(client, scopes[0]["variablesReference"]);
+        EXPECT_EQ(locals["dt"]["type"], "number");
+        EXPECT_EQ(locals["value"]["value"], "(uninitialized)");
+        json module;
+        for (const json& scope : scopes)
+            if (scope["name"] == "Module")
+                module = Variables(client, scope["variablesReference"]);
+        EXPECT_EQ(module["frame"]["value"], "0");
+        const json nested = Variables(
+            client,
+            Variables(client,
+                      module["config"]["variablesReference"])["nested"]["variablesReference"]);
+        EXPECT_EQ(nested["depth"]["value"], "2");
+        EXPECT_EQ(nested["list"]["value"], "Array(3)");
+        EXPECT_EQ(Evaluate(client, "frame + config.nested.list[2]"), "3");
+        EXPECT_EQ(Evaluate(client, "started", false), "true");
+        EXPECT_NE(Evaluate(client, "nosuchname").find("nosuchname"), std::string::npos);
+
+        // Over, into the imported module, out to the caller's next line, and
+        // over a call that meets the classic script's breakpoint.
+        const auto stepTo = [&](const char* request) {
+            client.Request(request, {{"threadId", 1}});
+            stopped = client.Event("stopped");
+            const std::string where = Top(client, &line);
+            return where + ":" + std::to_string(line);
+        };
+        EXPECT_EQ(stepTo("next"), "tick@main.mjs:6");
+        EXPECT_EQ(stopped["body"]["reason"], "step");
+        EXPECT_EQ(stepTo("stepIn"), "helper@helper.mjs:2");
+        const json trace = client.Request("stackTrace", {{"threadId", 1}})["body"]["stackFrames"];
+        ASSERT_EQ(trace.size(), 2u);
+        EXPECT_EQ(trace[1]["name"], "tick");
+        EXPECT_EQ(stepTo("stepOut"), "tick@main.mjs:7");
+        EXPECT_EQ(stepTo("next"), "classicTick@postInit.js:3");
+        EXPECT_EQ(stopped["body"]["reason"], "breakpoint");
+        EXPECT_EQ(Evaluate(client, "n"), "11");
+
+        // A condition, then an uncaught exception with its message.
+        client.Request("setBreakpoints",
+                       {{"source", {{"path", classic}}}, {"breakpoints", json::array()}});
+        client.Request("setBreakpoints",
+                       {{"source", {{"path", main}}},
+                        {"breakpoints", {{{"line", 5}, {"condition", "frame === 3"}}}}});
+        client.Request("continue", {{"threadId", 1}});
+        client.Event("stopped");
+        EXPECT_EQ(Evaluate(client, "frame"), "3");
+        client.Request("setBreakpoints",
+                       {{"source", {{"path", main}}}, {"breakpoints", json::array()}});
+        Evaluate(client, "globalThis.boom = true");
+        client.Request("continue", {{"threadId", 1}});
+        stopped = client.Event("stopped");
+        EXPECT_EQ(stopped["body"]["reason"], "exception");
+        EXPECT_NE(stopped["body"]["description"].get<std::string>().find("kaboom at 4"),
+                  std::string::npos);
+        client.Request("continue", {{"threadId", 1}});
+
+        // "Pause now" while the game runs, then the client goes: the game
+        // goes on by itself.
+        EXPECT_TRUE(client.Request("pause", {{"threadId", 1}})["success"].get<bool>());
+        EXPECT_EQ(client.Event("stopped")["body"]["reason"], "pause");
+        EXPECT_FALSE(Top(client).empty());
+        EXPECT_TRUE(client.Request("disconnect")["success"].get<bool>());
+    }
+    {
+        DapClient again(port);
+        ASSERT_TRUE(again.connected);
+        again.Request("initialize");
+        const int before = std::stoi(Evaluate(again, "frameOf()", false));
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        EXPECT_GT(std::stoi(Evaluate(again, "frameOf()", false)), before) << "the game runs again";
+        EXPECT_EQ(again.Request("stackTrace")["success"], false);
+        // Garbage and an unknown request get error responses; the game lives on.
+        again.Raw("Content-Length: 9\r\n\r\n{not json");
+        const json bad =
+            again.Next([](const json& m) { return m.value("type", "") == "response"; });
+        EXPECT_FALSE(bad["success"].get<bool>());
+        EXPECT_NE(bad["message"].get<std::string>().find("JSON"), std::string::npos);
+        const json unknown = again.Request("fly");
+        EXPECT_NE(unknown["message"].get<std::string>().find("fly"), std::string::npos);
+        Evaluate(again, "Core.Quit()", false);
+        EXPECT_FALSE(again.Event("terminated").is_null());
+    }
+    EXPECT_EQ(engine.Exit(20.0), 0) << engine.Output();
+    std::filesystem::remove_all(game);
+}
