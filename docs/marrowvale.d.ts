@@ -11,6 +11,18 @@ declare function print(...values: any[]): void;
 declare var console: { log(...values: any[]): void };
 /** runs the script file at `path` (relative to the working folder), a module file (`.mjs`, or `.js` under a package.json with "type": "module") as the entry of its module graph; an error in it is reported and the caller goes on; returns undefined */
 declare function RunFile(path: string): void;
+/** calls the function once, that much game time later (game time stands still while the game is frozen or paused in the debugger); returns an id for `clearTimeout` */
+declare function setTimeout<A extends any[]>(handler: (...args: A) => void, delay?: number, ...args: A): number;
+/** calls the function every period of game time, at most once a frame; returns an id for `clearInterval` */
+declare function setInterval<A extends any[]>(handler: (...args: A) => void, delay?: number, ...args: A): number;
+/** forgets the timer; an id that names none is ignored */
+declare function clearTimeout(id?: number): void;
+/** the same as `clearTimeout` */
+declare function clearInterval(id?: number): void;
+/** calls the function once, in the next frame after the timers, with the game time in milliseconds; returns an id for `cancelAnimationFrame` */
+declare function requestAnimationFrame(callback: (time: number) => void): number;
+/** the same as `clearTimeout` */
+declare function cancelAnimationFrame(id?: number): void;
 
 interface GameState {}
 

@@ -110,6 +110,8 @@ void LiveReload::ReloadChangedModels() {
 void LiveReload::Reload() {
     core.objectManager->ClearAllObjects();
     core.GameLogicSystem_->updateFunction.Reset();
+    // The scripts that set them run again and set them again.
+    ScriptHost::Instance().GetTimers().Clear();
     // Panels the scripts made go now, before the scripts make them again; the
     // engine's own profile panels stay.
     std::vector<std::string> scriptBars;

@@ -15,6 +15,7 @@
 #include "physics/PhysicsSystem.h"
 #include "picking/ClickBoxComponent.h"
 #include "picking/ClickableComponent.h"
+#include "script/ScriptHost.h"
 
 namespace {
 constexpr unsigned kAllGroups = 3;
@@ -71,6 +72,7 @@ void GameLogicSystem::Update(float dt) {
             return;
         updateFunction.Call({dt});
     }
+    ScriptHost::Instance().GetTimers().Update(dt);
     StoreStepTime(kScriptStep);
 
     ComponentFactory<FrameUpdateComponent>::Instance().ForEachAttached(

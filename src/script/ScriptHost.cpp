@@ -320,7 +320,8 @@ bool ScriptHost::Initialize() {
 }
 
 bool ScriptHost::DefineHostFunctions() {
-    return JS_DefineFunction(context, roots->global, "RunFile", RunFileNative, 1, 0) != nullptr;
+    return JS_DefineFunction(context, roots->global, "RunFile", RunFileNative, 1, 0) &&
+           ScriptTimers::Define(context, roots->global);
 }
 
 void ScriptHost::RegisterClasses() {
@@ -337,6 +338,7 @@ void ScriptHost::Shutdown() {
         return;
     // Jobs still queued now are dropped: the engine objects they would use
     // may already be gone (every entry into script drains the queue anyway).
+    timers.Clear();
     jobs.reset();
     modules.reset();
     script::ScriptClassBase::ReleaseAll();
@@ -367,6 +369,26 @@ const std::vector<ScriptHost::GlobalFunction>& ScriptHost::GlobalFunctions() {
          "(`.mjs`, or `.js` under a package.json with \"type\": \"module\") as the entry of its "
          "module graph; an error in it is reported and the caller goes on; returns undefined",
          "declare function RunFile(path: string): void;"},
+        {"setTimeout", "function, delay in milliseconds (default 0), values passed on",
+         "calls the function once, that much game time later (game time stands still while the "
+         "game is frozen or paused in the debugger); returns an id for `clearTimeout`",
+         "declare function setTimeout<A extends any[]>(handler: (...args: A) => void, delay?: "
+         "number, ...args: A): number;"},
+        {"setInterval", "function, period in milliseconds (default 0), values passed on",
+         "calls the function every period of game time, at most once a frame; returns an id "
+         "for `clearInterval`",
+         "declare function setInterval<A extends any[]>(handler: (...args: A) => void, delay?: "
+         "number, ...args: A): number;"},
+        {"clearTimeout", "1: id", "forgets the timer; an id that names none is ignored",
+         "declare function clearTimeout(id?: number): void;"},
+        {"clearInterval", "1: id", "the same as `clearTimeout`",
+         "declare function clearInterval(id?: number): void;"},
+        {"requestAnimationFrame", "1: function",
+         "calls the function once, in the next frame after the timers, with the game time in "
+         "milliseconds; returns an id for `cancelAnimationFrame`",
+         "declare function requestAnimationFrame(callback: (time: number) => void): number;"},
+        {"cancelAnimationFrame", "1: id", "the same as `clearTimeout`",
+         "declare function cancelAnimationFrame(id?: number): void;"},
     };
     return functions;
 }

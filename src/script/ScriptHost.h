@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "script/ScriptTimers.h"
+
 class JSObject;
 struct JSContext;
 class ModuleLoader;
@@ -90,6 +92,8 @@ class ScriptHost {
     void PrintLine(const std::string& line);
 
     JSContext* GetContext() const { return context; }
+    // setTimeout and its kin; the game logic moves their clock each frame.
+    ScriptTimers& GetTimers() { return timers; }
     JSObject* GetGlobal() const;
     // The first line of the most recent report ("file:line:column: message").
     const std::string& GetLastError() const { return lastError; }
@@ -203,6 +207,7 @@ class ScriptHost {
     struct Roots;
     Roots* roots = nullptr; // the global and the realm we entered
     std::unique_ptr<ScriptJobQueue> jobs;
+    ScriptTimers timers;
     std::unique_ptr<ModuleLoader> modules;
     std::string lastError;
     std::string lastStackTrace;

@@ -238,3 +238,58 @@ TEST_F(GameLogic, StatesStartSwitchInOneFrameAndRestart) {
 }
 
 } // namespace
+
+// Timers count game time from the per-frame step: a frozen game holds them,
+// ties run in the order made, each callback's promise jobs run before the
+// next callback, and what a callback schedules waits for the next frame.
+TEST_F(GameLogic, TimersRunInGameTimeInOrderAndStandStillWhileFrozen) {
+    const float frame = 1.0f / 32.0f; // 31.25 ms, exact in binary
+    ASSERT_EQ(Eval(R"(
+        var t1 = setTimeout(function (a, b) {
+            Journal.Add("t1:" + a + b);
+            Promise.resolve().then(function () { Journal.Add("job1"); });
+        }, 125, "x", "y");
+        setTimeout(function () { Journal.Add("t2"); }, 125);
+        setTimeout(function () { throw new Error("timer boom"); }, 125);
+        clearTimeout(setTimeout(function () { Journal.Add("never"); }, 10));
+        var ticks = 0;
+        var iv = setInterval(function () {
+            Journal.Add("iv" + ++ticks);
+            if (ticks == 3) clearInterval(iv);
+        }, 62.5);
+        setTimeout(function () {
+            Journal.Add("zero");
+            setTimeout(function () { Journal.Add("zero2"); });
+        });
+        requestAnimationFrame(function (t) {
+            Journal.Add("raf:" + t.toFixed(2));
+            requestAnimationFrame(function (u) { Journal.Add("raf2:" + u.toFixed(2)); });
+        });
+        clearTimeout("nonsense"); clearInterval(12345); cancelAnimationFrame();
+        typeof t1)"),
+              "number");
+    EXPECT_EQ(Frame(frame), "zero raf:31.25");
+    EXPECT_EQ(Frame(frame), "zero2 iv1 raf2:62.50");
+    EXPECT_EQ(Frame(frame), "");
+    EXPECT_EQ(Frame(frame), "t1:xy job1 t2 iv2");
+    EXPECT_NE(host().GetLastError().find("timer boom"), std::string::npos);
+
+    Eval("gls.updateFunction = 0");
+    EXPECT_EQ(Frame(frame) + Frame(frame) + Frame(frame), "") << "frozen";
+    Eval("gls.updateFunction = null");
+    EXPECT_EQ(Frame(frame), "");
+    EXPECT_EQ(Frame(frame), "iv3");
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(Frame(frame), "");
+    EXPECT_EQ(host().GetTimers().GetCount(), 0u);
+
+    // Mistakes are script errors that name the function and the argument.
+    EXPECT_NE(ErrorOf("setTimeout('Journal.Add(1)', 5)")
+                  .find("setTimeout: argument 1 must be a function"),
+              std::string::npos);
+    EXPECT_NE(ErrorOf("setInterval(function () {}, '100')").find("setInterval: argument 2"),
+              std::string::npos);
+    EXPECT_NE(ErrorOf("requestAnimationFrame()").find("requestAnimationFrame: argument 1"),
+              std::string::npos);
+    EXPECT_EQ(host().GetTimers().GetCount(), 0u);
+}

@@ -1,0 +1,226 @@
+#include "script/ScriptTimers.h"
+
+#include <algorithm>
+#include <utility>
+#include <vector>
+
+#include <js/Array.h>
+#include <js/CallAndConstruct.h>
+#include <jsapi.h>
+
+#include "script/ScriptHost.h"
+#include "script/ScriptValue.h"
+
+namespace {
+
+// Browsers keep delays in a 32-bit count of milliseconds; longer ones are
+// held at that (about 25 days) rather than wrapping round to 0 as they do.
+constexpr double kMaxDelayMilliseconds = 2147483647.0;
+
+ScriptTimers& Timers() {
+    return ScriptHost::Instance().GetTimers();
+}
+
+bool TakeFunction(JSContext* cx, const JS::CallArgs& args, const char* name,
+                  ScriptCallback& function) {
+    if (args.length() < 1 || !args[0].isObject() || !JS::IsCallable(&args[0].toObject())) {
+        std::string got = "nothing";
+        if (args.length() >= 1 && !script::Stringify(cx, args[0], got))
+            return false;
+        if (args.length() >= 1 && args[0].isString())
+            got = "the string \"" + got + "\"";
+        // A string of code, as old browsers took it, is refused: it would be
+        // an eval nobody can debug.
+        JS_ReportErrorUTF8(cx, "%s: argument 1 must be a function, got %s", name, got.c_str());
+        return false;
+    }
+    return script::Convert<ScriptCallback>::FromScript(cx, args[0], function);
+}
+
+// The delay in seconds: missing, undefined, NaN or negative is 0.
+bool TakeDelay(JSContext* cx, const JS::CallArgs& args, const char* name, double& seconds) {
+    double milliseconds = 0.0;
+    if (args.length() >= 2 && !args[1].isUndefined() &&
+        !script::Convert<double>::FromScript(cx, args[1], milliseconds)) {
+        if (!JS_IsExceptionPending(cx))
+            JS_ReportErrorUTF8(cx, "%s: argument 2 (the delay in milliseconds) must be %s", name,
+                               script::Convert<double>::Name().c_str());
+        return false;
+    }
+    if (!(milliseconds > 0.0))
+        milliseconds = 0.0;
+    seconds = std::min(milliseconds, kMaxDelayMilliseconds) / 1000.0;
+    return true;
+}
+
+bool Schedule(JSContext* cx, unsigned argc, JS::Value* vp, const char* name, bool repeat) {
+    JS::CallArgs args = JS::CallArgsFromVp(argc, vp);
+    ScriptCallback function, extra;
+    double seconds = 0.0;
+    if (!TakeFunction(cx, args, name, function) || !TakeDelay(cx, args, name, seconds))
+        return false;
+    if (args.length() > 2) {
+        JS::RootedObject list(
+            cx, JS::NewArrayObject(cx, JS::HandleValueArray::subarray(args, 2, args.length() - 2)));
+        JS::RootedValue value(cx, JS::ObjectOrNullValue(list));
+        if (!list || !script::Convert<ScriptCallback>::FromScript(cx, value, extra))
+            return false;
+    }
+    args.rval().setInt32(Timers().Add(std::move(function), std::move(extra), seconds, repeat));
+    return true;
+}
+
+bool SetTimeout(JSContext* cx, unsigned argc, JS::Value* vp) {
+    return Schedule(cx, argc, vp, "setTimeout", false);
+}
+
+bool SetInterval(JSContext* cx, unsigned argc, JS::Value* vp) {
+    return Schedule(cx, argc, vp, "setInterval", true);
+}
+
+bool RequestAnimationFrame(JSContext* cx, unsigned argc, JS::Value* vp) {
+    JS::CallArgs args = JS::CallArgsFromVp(argc, vp);
+    ScriptCallback function;
+    if (!TakeFunction(cx, args, "requestAnimationFrame", function))
+        return false;
+    args.rval().setInt32(Timers().AddAnimationFrame(std::move(function)));
+    return true;
+}
+
+// Any id at all, as in browsers: what names no timer clears nothing.
+bool ClearTimer(JSContext*, unsigned argc, JS::Value* vp) {
+    JS::CallArgs args = JS::CallArgsFromVp(argc, vp);
+    if (args.length() >= 1 && args[0].isNumber()) {
+        const double id = args[0].toNumber();
+        if (id >= 1.0 && id <= 2147483647.0 && id == static_cast<std::int32_t>(id))
+            Timers().Remove(static_cast<std::int32_t>(id));
+    }
+    args.rval().setUndefined();
+    return true;
+}
+
+// Calls `function` with the stored arguments, or with `stamp`, as one entry
+// into script: the jobs it queues run when it returns.
+void Invoke(const ScriptCallback& function, const ScriptCallback& extra, const double* stamp) {
+    ScriptHost& host = ScriptHost::Instance();
+    JSContext* cx = host.GetContext();
+    if (!cx || !function.IsFunction())
+        return;
+    ScriptHost::Entry entry(host);
+    JS::RootedValue callee(cx), list(cx), item(cx), result(cx);
+    JS::RootedValueVector argv(cx);
+    bool ok = script::Convert<ScriptCallback>::ToScript(cx, function, &callee) &&
+              script::Convert<ScriptCallback>::ToScript(cx, extra, &list);
+    if (ok && list.isObject()) {
+        JS::RootedObject array(cx, &list.toObject());
+        uint32_t length = 0;
+        ok = JS::GetArrayLength(cx, array, &length);
+        for (uint32_t i = 0; ok && i < length; ++i)
+            ok = JS_GetElement(cx, array, i, &item) && argv.append(item);
+    }
+    if (ok && stamp)
+        ok = argv.append(JS::NumberValue(*stamp));
+    JS::RootedObject global(cx, host.GetGlobal());
+    if (ok)
+        ok = JS_CallFunctionValue(cx, global, callee, argv, &result);
+    if (!ok && !host.ReportPendingException())
+        host.Report(nullptr, 0, 0, "a timer callback was stopped (out of memory or terminated)");
+}
+
+} // namespace
+
+bool ScriptTimers::Define(JSContext* cx, JSObject* target) {
+    JS::RootedObject global(cx, target);
+    return JS_DefineFunction(cx, global, "setTimeout", SetTimeout, 2, 0) &&
+           JS_DefineFunction(cx, global, "setInterval", SetInterval, 2, 0) &&
+           JS_DefineFunction(cx, global, "clearTimeout", ClearTimer, 1, 0) &&
+           JS_DefineFunction(cx, global, "clearInterval", ClearTimer, 1, 0) &&
+           JS_DefineFunction(cx, global, "requestAnimationFrame", RequestAnimationFrame, 1, 0) &&
+           JS_DefineFunction(cx, global, "cancelAnimationFrame", ClearTimer, 1, 0);
+}
+
+std::int32_t ScriptTimers::NextId() {
+    // Ids run on to 2^31 - 1 and then start again below the ones in use.
+    while (timers.count(nextId))
+        nextId = nextId == INT32_MAX ? 1 : nextId + 1;
+    const std::int32_t id = nextId;
+    nextId = nextId == INT32_MAX ? 1 : nextId + 1;
+    return id;
+}
+
+std::int32_t ScriptTimers::Add(ScriptCallback function, ScriptCallback arguments,
+                               double delaySeconds, bool repeat) {
+    const std::int32_t id = NextId();
+    Timer& timer = timers[id];
+    timer.function = std::move(function);
+    timer.arguments = std::move(arguments);
+    timer.due = now + delaySeconds;
+    timer.interval = delaySeconds;
+    timer.repeat = repeat;
+    return id;
+}
+
+std::int32_t ScriptTimers::AddAnimationFrame(ScriptCallback function) {
+    const std::int32_t id = NextId();
+    Timer& timer = timers[id];
+    timer.function = std::move(function);
+    timer.animationFrame = true;
+    timer.due = now;
+    return id;
+}
+
+void ScriptTimers::Remove(std::int32_t id) {
+    timers.erase(id);
+}
+
+void ScriptTimers::Update(double dt) {
+    if (dt > 0.0)
+        now += dt;
+    if (timers.empty())
+        return;
+    // Collected first: what the callbacks schedule waits for the next frame.
+    std::vector<std::pair<double, std::int32_t>> due;
+    std::vector<std::int32_t> frames;
+    for (const auto& [id, timer] : timers) {
+        if (timer.animationFrame)
+            frames.push_back(id);
+        else if (timer.due <= now)
+            due.emplace_back(timer.due, id);
+    }
+    std::sort(due.begin(), due.end(), [](const auto& a, const auto& b) {
+        // Ids wrap, so the order they were made in is the order of the due time
+        // and then of the id; after a wrap a tie may go either way.
+        return a.first < b.first || (a.first == b.first && a.second < b.second);
+    });
+    for (const auto& [when, id] : due) {
+        auto found = timers.find(id);
+        if (found == timers.end()) // cleared by a callback before it
+            continue;
+        // Copies: the callback may clear or replace its own timer.
+        const ScriptCallback function = found->second.function;
+        const ScriptCallback extra = found->second.arguments;
+        if (found->second.repeat) {
+            Timer& timer = found->second;
+            timer.due += timer.interval;
+            // A long frame runs an interval once, not once for each period it missed.
+            if (timer.due <= now)
+                timer.due = now + timer.interval;
+        } else {
+            timers.erase(found);
+        }
+        Invoke(function, extra, nullptr);
+    }
+    const double stamp = now * 1000.0;
+    for (const std::int32_t id : frames) {
+        auto found = timers.find(id);
+        if (found == timers.end())
+            continue;
+        const ScriptCallback function = found->second.function;
+        timers.erase(found);
+        Invoke(function, ScriptCallback(), &stamp);
+    }
+}
+
+void ScriptTimers::Clear() {
+    timers.clear();
+}
