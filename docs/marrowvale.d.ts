@@ -627,6 +627,8 @@ interface GraphicsSystem {
     drawTweakBar: boolean;
     /** boolean */
     drawing: boolean;
+    /** vec4 [x, y, z, w]; the background, [r, g, b, a] in 0..1; black by default */
+    clearColor: number[];
     /** (file path (string, no NUL, no character above \u00ff)) -> VoxelModel */
     GetModel(arg1: string): VoxelModel;
     /** (file path (string, no NUL, no character above \u00ff)) -> Texture */
@@ -1211,6 +1213,8 @@ interface TransformComponent {
     scale: number[];
     /** quaternion [x, y, z, w] */
     orientation: number[];
+    /** (vec3 [x, y, z], vec3 [x, y, z]) -> undefined; turns the object so that a camera at its position looks at the target, up pointing up on screen; a target at the position or an up along the line of sight is an error */
+    LookAt(arg1: number[], arg2: number[]): void;
 }
 declare var TransformComponent: TransformComponent;
 

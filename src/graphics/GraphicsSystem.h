@@ -7,6 +7,7 @@
 #include <vector>
 
 #include <glm/mat4x4.hpp>
+#include <glm/vec4.hpp>
 
 #include "core/System.h"
 #include "graphics/DebugLineBatch.h"
@@ -61,6 +62,8 @@ class GraphicsSystem : public Core::System, public MessageListener {
 
     bool drawTweakBar = true;
     bool drawing = true;
+    // What the frame is cleared to before anything is drawn: r, g, b, a in [0, 1].
+    glm::vec4 clearColor{0.0f, 0.0f, 0.0f, 0.0f};
     // Draws voxels the plain way: every voxel of every model, all six faces of each cube,
     // see-through voxels ordered by a tree. The picture is the same; the switch is there to
     // prove it and to measure the difference. Set at start-up by the environment variable

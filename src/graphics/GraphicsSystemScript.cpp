@@ -31,6 +31,8 @@ const S
                         {
                             S::Property<&GraphicsSystem::drawTweakBar>("drawTweakBar"),
                             S::Property<&GraphicsSystem::drawing>("drawing"),
+                            S::Property<&GraphicsSystem::clearColor>("clearColor")
+                                .Noted("the background, [r, g, b, a] in 0..1; black by default"),
                             S::Method<&GetModel>("GetModel"),
                             S::Method<&GetTexture>("GetTexture"),
                             S::Method<&GraphicsSystem::GetCameraMatrix>("GetCameraMatrix"),

@@ -14,4 +14,11 @@ class TransformComponent : public Component {
     glm::vec3 scale{0.0f, 0.0f, 0.0f};
     // glm takes w first: this is the identity (x, y, z, w) = (0, 0, 0, 1).
     glm::quat orientation{1.0f, 0.0f, 0.0f, 0.0f};
+
+    // Turns the object so that a camera on it, at `position`, looks at `target` with `up`
+    // pointing up on screen. A camera's orientation is the world-to-view rotation, the
+    // inverse of how a model is turned, which is why a hand-made one so often looks away
+    // from the scene. A target at the position itself, or an up along the line of sight,
+    // is a script error and leaves the orientation as it was.
+    void LookAt(const glm::vec3& target, const glm::vec3& up);
 };

@@ -1,10 +1,12 @@
 #include <algorithm>
+#include <cmath>
 #include <string>
 
 #include <SFML/Graphics/Image.hpp>
 
 #include "graphics/CameraComponent.h"
 #include "graphics/GraphicsTestSupport.h"
+#include "graphics/TransformComponent.h"
 #include "messaging/MessageIdLog.h"
 #include "script/ScriptTestSupport.h"
 #include "voxels/VoxelComponent.h"
@@ -32,7 +34,7 @@ class GraphicsRender : public GraphicsTest {
 TEST_F(GraphicsRender, FrameDrawsWithItsOwnStateRestoresTheCallersAndFollowsTheSize) {
     Initialize();
     MessageIdLog messages(*core.messageManager);
-    Camera({0, 0, 5});
+    CameraComponent* camera = Camera({0, 0, 5});
     Voxel({0, 0, 0}, {1, 0, 0, 1});
     // The caller's state: the frame must draw without it and leave it as it was.
     GLuint array = 0, buffer = 0;
@@ -75,6 +77,34 @@ TEST_F(GraphicsRender, FrameDrawsWithItsOwnStateRestoresTheCallersAndFollowsTheS
     EXPECT_EQ(Pixel(kWidth / 4, kHeight / 2), glm::ivec4(0)) << "not drawing: a cleared frame";
     EXPECT_EQ(std::count(messages.ids.begin(), messages.ids.end(), MID_DebugDrawMessage), 3)
         << "debug drawing is offered in every frame";
+
+    // A background colour, and a camera turned by LookAt from above and aside: the voxel is
+    // on its line of sight, at the centre.
+    graphics.drawing = true;
+    graphics.clearColor = {0.25f, 0.5f, 1.0f, 1.0f};
+    core.BroadcastMessage(CreateMessage<VideoSizeChangeMessage>(kWidth, kHeight));
+    TransformComponent* eye = ObjectManager::GetComponent<TransformComponent>(camera->owner);
+    eye->position = {6, 4, 8};
+    eye->LookAt({0, 0, 0}, {0, 1, 0});
+    const glm::vec4 seen = camera->GetMatrix() * glm::vec4(0, 0, 0, 1);
+    EXPECT_NEAR(seen.x, 0.0f, 1e-5f);
+    EXPECT_NEAR(seen.y, 0.0f, 1e-5f);
+    EXPECT_NEAR(seen.z, -std::sqrt(116.0f), 1e-4f) << "straight ahead, down -z";
+    const glm::vec4 above = camera->GetMatrix() * glm::vec4(0, 1, 0, 1);
+    EXPECT_GT(above.y, 0.0f) << "up stays up on screen";
+    Frame();
+    EXPECT_GT(Centre().r, 100);
+    EXPECT_EQ(Centre().b, 0);
+    const glm::ivec4 corner = Pixel(2, 2);
+    EXPECT_NEAR(corner.r, 64, 1);
+    EXPECT_NEAR(corner.g, 128, 1);
+    EXPECT_EQ(corner.b, 255);
+    // A target on the eye, or an up along the sight, leaves the orientation alone.
+    const glm::quat kept = eye->orientation;
+    eye->LookAt(eye->position, {0, 1, 0});
+    eye->LookAt({0, 0, 0}, {-6, -4, -8});
+    eye->LookAt({0, 0, 0}, {0, 0, 0});
+    EXPECT_EQ(eye->orientation, kept);
 }
 
 TEST_F(GraphicsRender, SeeThroughVoxelBlendsOverTheOpaqueOneAndNoneIsDrawnPastTheCapacity) {
