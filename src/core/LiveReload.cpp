@@ -8,6 +8,8 @@
 #include "core/Path.h"
 #include "graphics/GraphicsSystem.h"
 #include "logic/GameLogicSystem.h"
+#include "logic/GameState.h"
+#include "logic/ScriptGameState.h"
 #include "messaging/Message.h"
 #include "objects/ObjectManager.h"
 #include "script/ModuleLoader.h"
@@ -108,6 +110,16 @@ void LiveReload::ReloadChangedModels() {
 }
 
 void LiveReload::Reload() {
+    // The scripts start again as at launch, with no game state current: a
+    // state made current again then builds its scene as it did the first
+    // time, where one left current would swallow the scripts' request and
+    // leave the cleared scene empty.
+    GameState* left = core.GameLogicSystem_->LeaveCurrentGameState();
+    ScriptGameState& scriptState = ScriptGameState::Instance();
+    // Its functions belong to the scripts about to be replaced.
+    scriptState.initializeFunction.Reset();
+    scriptState.updateFunction.Reset();
+    scriptState.cleanupFunction.Reset();
     core.objectManager->ClearAllObjects();
     core.GameLogicSystem_->updateFunction.Reset();
     // The scripts that set them run again and set them again.
@@ -129,4 +141,9 @@ void LiveReload::Reload() {
     scripts.ResetModules();
     scripts.RunFile(core.GetResourcePath("Scripts/postInit.js"));
     scripts.RunGameEntry(core.GetResourcePath("Scripts/"));
+    if (left && core.GameLogicSystem_->GetCurrentGameState() != left) {
+        std::fprintf(stderr, "Live reload: the game state that was running was left; the game "
+                             "goes on from what its scripts started.\n");
+        std::fflush(stderr);
+    }
 }

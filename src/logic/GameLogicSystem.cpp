@@ -126,6 +126,18 @@ void GameLogicSystem::RestartCurrentGameState() {
     currentState->Initialize();
 }
 
+GameState* GameLogicSystem::LeaveCurrentGameState() {
+    GameState* left = currentState;
+    if (!left)
+        return nullptr;
+    // Unset first: a cleanup that asks for a state (or calls back in) must
+    // find none current.
+    currentState = nullptr;
+    left->Cleanup();
+    left->nextState = nullptr;
+    return left;
+}
+
 void GameLogicSystem::SetCurrentGameState(GameState* state) {
     if (!state || state == currentState)
         return;

@@ -51,6 +51,10 @@ class GameLogicSystem : public Core::System, public MessageListener {
     // Null, or the current state, changes nothing.
     void SetCurrentGameState(GameState* state);
     GameState* GetCurrentGameState() const { return currentState; }
+    // Runs the current state's cleanup and leaves no state current, as at
+    // start-up, with any switch it asked for forgotten (live reload starts
+    // the scripts again from there). The state it left, or null.
+    GameState* LeaveCurrentGameState();
 
     // What the last pick computed: the mouse ray and what it hit.
     const glm::ivec2& GetMousePosition() const { return mousePosition; }

@@ -164,6 +164,36 @@ TEST(LiveReload, AChangedScriptRebuildsTheSceneAndOneThatDoesNotCompileKeepsIt) 
     EXPECT_NE(host.GetLastError().find("look.mjs:1:14: SyntaxError"), std::string::npos)
         << host.GetLastError();
     EXPECT_TRUE(sceneIs("../resource/Textures/glow.png"));
+
+    // A game whose scene is built only by a script game state: each reload
+    // cleans the running state up and its scripts start it again.
+    look("gem.png");
+    put("main.mjs",
+        "import { texture } from './look.mjs';\n"
+        "import { Core, ObjectManager, ScriptGameState } from 'marrowvale';\n"
+        "const state = ScriptGameState.Instance();\n"
+        "state.initializeFunction = () => {\n"
+        "    const badge = MakeObject(['TransformComponent', 'SpriteComponent']);\n"
+        "    const sprite = ObjectManager.SpriteComponent(badge);\n"
+        "    sprite.texture = core.GraphicsSystem_.GetTexture(texture);\n"
+        "    sprite.scale = [6, 6];\n"
+        "    sprite.alpha = 1;\n"
+        "    globalThis.scene = 'state ' + texture;\n"
+        "};\n"
+        "state.cleanupFunction = () => { globalThis.cleanups = (globalThis.cleanups | 0) + 1; };\n"
+        "Core.Instance().GameLogicSystem_.SetCurrentGameState(state);\n");
+    ASSERT_TRUE(framesUntil([&] { return sceneIs("state ../resource/Textures/gem.png"); }))
+        << scene;
+    core.RunFrame();
+    EXPECT_EQ(Centre(core), gem);
+    look("glow.png");
+    ASSERT_TRUE(framesUntil([&] { return sceneIs("state ../resource/Textures/glow.png"); }))
+        << scene;
+    core.RunFrame();
+    EXPECT_NE(Centre(core), empty) << "the state built its scene again";
+    EXPECT_NE(Centre(core), gem);
+    EXPECT_TRUE(host.Evaluate("cleanups", "test.js", &scene));
+    EXPECT_EQ(scene, "1") << "the state that ran was cleaned up once";
     fs::remove_all(game);
 }
 
