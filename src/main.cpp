@@ -8,6 +8,7 @@
 #include "core/Core.h"
 #include "core/LiveReload.h"
 #include "core/Path.h"
+#include "graphics/ShaderProgram.h"
 #include "messaging/MessageManager.h"
 #include "objects/ObjectManager.h"
 #include "script/ScriptApiReference.h"
@@ -39,6 +40,7 @@ int main(int argc, char** argv) {
         core.SetResourceDir(options.resourceDir);
     core.SetFrameLimit(options.frames);
     core.SetScreenshotOnLastFrame(options.screenshot);
+    ShaderProgram::SetReportSuccess(!options.quiet);
     if (options.debugPort >= 0)
         core.EnableDebugger(options.debugPort, options.debugWait);
     if (options.scriptHeapMiB != 0)

@@ -64,6 +64,8 @@ CommandLineOptions ParseCommandLine(const std::vector<std::string>& args) {
             options.debugWait = true;
         } else if (arg == "--screenshot") {
             options.screenshot = true;
+        } else if (arg == "--quiet") {
+            options.quiet = true;
         } else if (arg == "--resource") {
             if (!hasValue || args[i + 1].empty()) {
                 options.error = "--resource needs a folder";
@@ -85,8 +87,8 @@ CommandLineOptions ParseCommandLine(const std::vector<std::string>& args) {
 std::string CommandLineUsage(const std::string& program) {
     return "usage: " + program +
            " [--frames N [--screenshot]] [--resource DIR] [--script-heap-mb N]\n"
-           "       [--watch] [--debug[=PORT] [--debug-wait]] [--api-reference[=typescript]]\n"
-           "       [--help]\n"
+           "       [--watch] [--debug[=PORT] [--debug-wait]] [--quiet]\n"
+           "       [--api-reference[=typescript]] [--help]\n"
            "  --frames N          stop after N frames, as if a script had stopped the game\n"
            "  --screenshot        with --frames: save the last frame as screenshot.jpg\n"
            "  --resource DIR      the game's folder instead of ../resource/; paths that\n"
@@ -103,6 +105,8 @@ std::string CommandLineUsage(const std::string& program) {
            "; 0 picks a free port)\n"
            "  --debug-wait        with the debugger: run no script until a client has set\n"
            "                      its breakpoints\n"
+           "  --quiet             leave out the engine's progress lines (\"... compiled\n"
+           "                      successfully.\", \"Shaders linked successfully.\")\n"
            "  --api-reference     print the script API as Markdown and exit\n"
            "  --api-reference=typescript\n"
            "                      print it as TypeScript declarations (docs/marrowvale.d.ts)\n"

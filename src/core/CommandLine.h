@@ -19,6 +19,7 @@ struct CommandLineOptions {
     int debugPort = -1;      // -1: no debugger; 0: any free port
     bool debugWait = false;  // hold the first script until a debugger client is ready
     bool screenshot = false; // save screenshot.jpg from the last frame (needs --frames)
+    bool quiet = false;      // no progress lines from the engine (shader builds)
     std::string error;       // non-empty when the command line cannot be used
 };
 

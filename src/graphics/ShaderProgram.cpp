@@ -51,7 +51,8 @@ void ShaderProgram::Compile(ShaderFile& file) {
     GLint status = GL_FALSE;
     glGetShaderiv(file.shader, GL_COMPILE_STATUS, &status);
     if (status == GL_TRUE) {
-        std::cout << file.fileName << " compiled successfully." << std::endl;
+        if (reportSuccess)
+            std::cout << file.fileName << " compiled successfully." << std::endl;
         file.compiled = true;
         return;
     }
@@ -82,7 +83,8 @@ void ShaderProgram::Link() {
     GLint status = GL_FALSE;
     glGetProgramiv(program, GL_LINK_STATUS, &status);
     if (status == GL_TRUE) {
-        std::cout << "Shaders linked successfully." << std::endl;
+        if (reportSuccess)
+            std::cout << "Shaders linked successfully." << std::endl;
         return;
     }
     std::cout << "Failed to link." << std::endl;

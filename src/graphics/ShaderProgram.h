@@ -29,6 +29,8 @@ class ShaderProgramException {
 // logs go to standard output; failures throw. Needs a current GL context with GLEW
 // initialised from Link() on.
 class ShaderProgram {
+    static inline bool reportSuccess = true;
+
   public:
     ShaderProgram() = default;
     ShaderProgram(const ShaderProgram&) = delete;
@@ -41,6 +43,9 @@ class ShaderProgram {
 
     // Compiles every queued file in order, stopping at the first failure, then links.
     void Link();
+
+    // Off (--quiet), a build that works says nothing; failures and their logs still print.
+    static void SetReportSuccess(bool report) { reportSuccess = report; }
 
     // Looks up and remembers a uniform's location (-1 when the program does not use it).
     void AddUniform(const std::string& name);

@@ -5,12 +5,12 @@
 TEST(CommandLine, AcceptsEveryOptionWithItsValueAndRejectsWhatItCannotUseByName) {
     const CommandLineOptions o =
         ParseCommandLine({"--frames", "10", "--resource", "/tmp/res", "--script-heap-mb", "256",
-                          "--api-reference", "--screenshot"});
+                          "--api-reference", "--screenshot", "--quiet"});
     EXPECT_TRUE(o.error.empty()) << o.error;
     EXPECT_EQ(o.frames, 10u);
     EXPECT_EQ(o.resourceDir, "/tmp/res");
     EXPECT_EQ(o.scriptHeapMiB, 256u);
-    EXPECT_TRUE(o.apiReference && o.screenshot && !o.apiTypeScript && !o.watch);
+    EXPECT_TRUE(o.apiReference && o.screenshot && o.quiet && !o.apiTypeScript && !o.watch);
     const CommandLineOptions typed = ParseCommandLine({"--api-reference=typescript", "--watch"});
     EXPECT_TRUE(typed.apiReference && typed.apiTypeScript && typed.watch) << typed.error;
     EXPECT_TRUE(ParseCommandLine({"--help"}).help);
