@@ -30,41 +30,41 @@ interface MessageObject {}
 
 interface AddButtonMessage extends MessageObject {
     /** (message object) -> unsigned integer */
-    Type(arg1: MessageObject): number;
+    Type(message: MessageObject): number;
 }
 declare var AddButtonMessage: AddButtonMessage;
 
 interface AddEnumMessage extends MessageObject {
     /** (message object) -> unsigned integer */
-    Type(arg1: MessageObject): number;
+    Type(message: MessageObject): number;
 }
 declare var AddEnumMessage: AddEnumMessage;
 
 interface AddVarMessage extends MessageObject {
     /** (message object) -> unsigned integer */
-    Type(arg1: MessageObject): number;
+    Type(message: MessageObject): number;
 }
 declare var AddVarMessage: AddVarMessage;
 
 interface AntBarSystem {
     /** (string, string, function or null) -> undefined */
-    AddButton(arg1: string, arg2: string, arg3: ((...args: any[]) => any) | null): void;
+    AddButton(bar: string, buttonName: string, callback: ((...args: any[]) => any) | null): void;
     /** (string, string, number, string) -> undefined; (bar, name, value, definition): a number field, shown from the next frame */
-    AddNumberVar(arg1: string, arg2: string, arg3: number, arg4: string): void;
+    AddNumberVar(bar: string, name: string, value: number, definition: string): void;
     /** (string, string, integer, string) -> undefined; (bar, name, value, definition): a whole-number field */
-    AddIntegerVar(arg1: string, arg2: string, arg3: number, arg4: string): void;
+    AddIntegerVar(bar: string, name: string, value: number, definition: string): void;
     /** (string, string, boolean, string) -> undefined; (bar, name, value, definition): a check box */
-    AddBoolVar(arg1: string, arg2: string, arg3: boolean, arg4: string): void;
+    AddBoolVar(bar: string, name: string, value: boolean, definition: string): void;
     /** (string, string, vec3 [x, y, z] or vec4 [x, y, z, w], string) -> undefined; (bar, name, [r, g, b] or [r, g, b, a], definition): a colour picker */
-    AddColorVar(arg1: string, arg2: string, arg3: number[], arg4: string): void;
+    AddColorVar(bar: string, name: string, color: number[], definition: string): void;
     /** (string, string, string, string) -> undefined; (bar, name, value, definition): a text field */
-    AddStringVar(arg1: string, arg2: string, arg3: string, arg4: string): void;
+    AddStringVar(bar: string, name: string, value: string, definition: string): void;
     /** (string, string, string, integer, string) -> undefined; (bar, name, 'label,label,...', index, definition): a picker, read as the index of the chosen label */
-    AddEnumVar(arg1: string, arg2: string, arg3: string, arg4: number, arg5: string): void;
+    AddEnumVar(bar: string, name: string, labels: string, index: number, definition: string): void;
     /** (string, string) -> number or boolean or string or vec3 [x, y, z] or vec4 [x, y, z, w]; (bar, name): the value of a script field, edits on the panel included */
-    GetVar(arg1: string, arg2: string): number | boolean | string | number[];
+    GetVar<T extends number | boolean | string | number[] = any>(bar: string, name: string): T;
     /** (string, string, number or boolean or string or vec3 [x, y, z] or vec4 [x, y, z, w]) -> undefined; (bar, name, value): the panel shows it at its next refresh */
-    SetVar(arg1: string, arg2: string, arg3: number | boolean | string | number[]): void;
+    SetVar(bar: string, name: string, value: number | boolean | string | number[]): void;
 }
 declare var AntBarSystem: AntBarSystem;
 
@@ -112,13 +112,13 @@ interface BodyComponent {
     /** boolean; default true; false keeps the body awake. Kinematic bodies never sleep */
     allowSleep: boolean;
     /** (vec3 [x, y, z]) -> undefined */
-    SetVelocity(arg1: number[]): void;
+    SetVelocity(velocity: number[]): void;
     /** (vec3 [x, y, z]) -> undefined */
-    SetAngularVelocity(arg1: number[]): void;
+    SetAngularVelocity(velocity: number[]): void;
     /** (vec3 [x, y, z]) -> undefined */
-    ApplyTorque(arg1: number[]): void;
+    ApplyTorque(torque: number[]): void;
     /** (vec3 [x, y, z]) -> undefined */
-    ApplyForce(arg1: number[]): void;
+    ApplyForce(force: number[]): void;
     /** () -> vec3 [x, y, z] */
     GetVelocity(): number[];
     /** () -> vec3 [x, y, z] */
@@ -152,7 +152,7 @@ interface CameraComponent {
     /** () -> mat4 (array of 4 columns) */
     GetMatrixInverse(): number[][];
     /** (boolean) -> undefined */
-    SetActive(arg1: boolean): void;
+    SetActive(value: boolean): void;
     /** () -> boolean */
     IsActive(): boolean;
 }
@@ -162,9 +162,9 @@ interface ClearBarMessage extends MessageObject {
     /** string */
     barName: string;
     /** (string) -> ClearBarMessage */
-    Create(arg1: string): ClearBarMessage;
+    Create(barName: string): ClearBarMessage;
     /** (message object) -> unsigned integer */
-    Type(arg1: MessageObject): number;
+    Type(message: MessageObject): number;
 }
 declare var ClearBarMessage: ClearBarMessage;
 
@@ -446,11 +446,11 @@ declare var Code: Code;
 
 interface ComponentStrings {
     /** (integer) -> string */
-    At(arg1: number): string;
+    At(index: number): string;
     /** () -> unsigned integer */
     Size(): number;
     /** (string) -> boolean */
-    Find(arg1: string): boolean;
+    Find(name: string): boolean;
 }
 declare var ComponentStrings: ComponentStrings;
 
@@ -502,17 +502,17 @@ interface Core {
     /** () -> undefined */
     ToggleProfileWindow(): void;
     /** (message object) -> undefined */
-    BroadcastMessage(arg1: MessageObject): void;
+    BroadcastMessage(message: MessageObject): void;
     /** (message object, number) -> undefined */
-    BroadcastMessageDelayed(arg1: MessageObject, arg2: number): void;
+    BroadcastMessageDelayed(message: MessageObject, delaySeconds: number): void;
     /** (any value) -> undefined */
-    PrintMessage(arg1: any): void;
+    PrintMessage(text: any): void;
 }
 declare var Core: Core;
 
 interface DebugDrawMessage extends MessageObject {
     /** (message object) -> unsigned integer */
-    Type(arg1: MessageObject): number;
+    Type(message: MessageObject): number;
 }
 declare var DebugDrawMessage: DebugDrawMessage;
 
@@ -520,9 +520,9 @@ interface DeleteBarMessage extends MessageObject {
     /** string */
     barName: string;
     /** (string) -> DeleteBarMessage */
-    Create(arg1: string): DeleteBarMessage;
+    Create(barName: string): DeleteBarMessage;
     /** (message object) -> unsigned integer */
-    Type(arg1: MessageObject): number;
+    Type(message: MessageObject): number;
 }
 declare var DeleteBarMessage: DeleteBarMessage;
 
@@ -532,7 +532,7 @@ interface DemoState extends GameState {
     /** () -> undefined */
     Initialize(): void;
     /** (number) -> undefined */
-    Update(arg1: number): void;
+    Update(dt: number): void;
     /** () -> undefined */
     Cleanup(): void;
 }
@@ -560,9 +560,9 @@ interface DrawTextComponent {
     /** () -> vec2 [x, y] */
     GetHalfExtents(): number[];
     /** (file path (string, no NUL, no character above \u00ff)) -> undefined */
-    SetNewFont(arg1: string): void;
+    SetNewFont(file: string): void;
     /** (unsigned integer) -> vec2 [x, y] */
-    CharPosAt(arg1: number): number[];
+    CharPosAt(index: number): number[];
 }
 declare var DrawTextComponent: DrawTextComponent;
 
@@ -582,7 +582,7 @@ interface GameLogicSystem {
     /** () -> undefined */
     RestartCurrentGameState(): void;
     /** (game state) -> undefined */
-    SetCurrentGameState(arg1: GameState): void;
+    SetCurrentGameState(state: GameState): void;
 }
 declare var GameLogicSystem: GameLogicSystem;
 
@@ -630,15 +630,15 @@ interface GraphicsSystem {
     /** vec4 [x, y, z, w]; the background, [r, g, b, a] in 0..1; black by default */
     clearColor: number[];
     /** (file path (string, no NUL, no character above \u00ff)) -> VoxelModel */
-    GetModel(arg1: string): VoxelModel;
+    GetModel(file: string): VoxelModel;
     /** (file path (string, no NUL, no character above \u00ff)) -> Texture */
-    GetTexture(arg1: string): Texture;
+    GetTexture(file: string): Texture;
     /** () -> mat4 (array of 4 columns) */
     GetCameraMatrix(): number[][];
     /** () -> mat4 (array of 4 columns) */
     GetProjectionMatrix(): number[][];
     /** (integer pair [x, y]) -> MouseClickRay */
-    GetMouseClickRay(arg1: number[]): MouseClickRay;
+    GetMouseClickRay(pixel: number[]): MouseClickRay;
 }
 declare var GraphicsSystem: GraphicsSystem;
 
@@ -668,7 +668,7 @@ interface KeyboardMessage extends MessageObject {
     /** boolean */
     shift: boolean;
     /** (message object) -> unsigned integer */
-    Type(arg1: MessageObject): number;
+    Type(message: MessageObject): number;
 }
 declare var KeyboardMessage: KeyboardMessage;
 
@@ -734,7 +734,7 @@ interface ModelEditor extends GameState {
     /** () -> undefined */
     Initialize(): void;
     /** (number) -> undefined */
-    Update(arg1: number): void;
+    Update(dt: number): void;
     /** () -> undefined */
     Cleanup(): void;
     /** string */
@@ -750,9 +750,9 @@ interface MouseButtonMessage extends MessageObject {
     /** unsigned integer */
     index: number;
     /** (integer pair [x, y], unsigned integer, unsigned integer) -> MouseButtonMessage */
-    Create(arg1: number[], arg2: number, arg3: number): MouseButtonMessage;
+    Create(mousePos: number[], state: number, index: number): MouseButtonMessage;
     /** (message object) -> unsigned integer */
-    Type(arg1: MessageObject): number;
+    Type(message: MessageObject): number;
 }
 declare var MouseButtonMessage: MouseButtonMessage;
 
@@ -774,9 +774,9 @@ interface MouseMotionMessage extends MessageObject {
     /** integer */
     yRel: number;
     /** (integer, integer, integer, integer) -> MouseMotionMessage */
-    Create(arg1: number, arg2: number, arg3: number, arg4: number): MouseMotionMessage;
+    Create(x: number, y: number, xRel: number, yRel: number): MouseMotionMessage;
     /** (message object) -> unsigned integer */
-    Type(arg1: MessageObject): number;
+    Type(message: MessageObject): number;
 }
 declare var MouseMotionMessage: MouseMotionMessage;
 
@@ -784,9 +784,9 @@ interface MouseWheelMessage extends MessageObject {
     /** integer */
     delta: number;
     /** (integer) -> MouseWheelMessage */
-    Create(arg1: number): MouseWheelMessage;
+    Create(delta: number): MouseWheelMessage;
     /** (message object) -> unsigned integer */
-    Type(arg1: MessageObject): number;
+    Type(message: MessageObject): number;
 }
 declare var MouseWheelMessage: MouseWheelMessage;
 
@@ -794,155 +794,155 @@ interface ObjectManager {
     /** () -> GameObject */
     NewObject(): GameObject;
     /** (GameObject) -> undefined */
-    DeleteObject(arg1: GameObject): void;
+    DeleteObject(obj: GameObject): void;
     /** () -> undefined */
     ClearAllObjects(): void;
     /** () -> undefined */
     ClearAllObjects_FreeMemory(): void;
     /** (GameObject) -> boolean */
-    IsValid(arg1: GameObject): boolean;
+    IsValid(obj: GameObject): boolean;
     /** () -> undefined */
     DelayedDestruction(): void;
     /** (GameObject) -> ExampleComponent or null */
-    ExampleComponent(arg1: GameObject): ExampleComponent | null;
+    ExampleComponent(obj: GameObject): ExampleComponent | null;
     /** (GameObject) -> boolean */
-    HasExampleComponent(arg1: GameObject): boolean;
+    HasExampleComponent(obj: GameObject): boolean;
     /** (GameObject) -> ExampleComponent or null */
-    AddExampleComponent(arg1: GameObject): ExampleComponent | null;
+    AddExampleComponent(obj: GameObject): ExampleComponent | null;
     /** (GameObject) -> ExampleComponent or null */
-    RemoveExampleComponent(arg1: GameObject): ExampleComponent | null;
+    RemoveExampleComponent(obj: GameObject): ExampleComponent | null;
     /** (GameObject) -> TransformComponent or null */
-    TransformComponent(arg1: GameObject): TransformComponent | null;
+    TransformComponent(obj: GameObject): TransformComponent | null;
     /** (GameObject) -> boolean */
-    HasTransformComponent(arg1: GameObject): boolean;
+    HasTransformComponent(obj: GameObject): boolean;
     /** (GameObject) -> TransformComponent or null */
-    AddTransformComponent(arg1: GameObject): TransformComponent | null;
+    AddTransformComponent(obj: GameObject): TransformComponent | null;
     /** (GameObject) -> TransformComponent or null */
-    RemoveTransformComponent(arg1: GameObject): TransformComponent | null;
+    RemoveTransformComponent(obj: GameObject): TransformComponent | null;
     /** (GameObject) -> VoxelModelComponent or null */
-    VoxelModelComponent(arg1: GameObject): VoxelModelComponent | null;
+    VoxelModelComponent(obj: GameObject): VoxelModelComponent | null;
     /** (GameObject) -> boolean */
-    HasVoxelModelComponent(arg1: GameObject): boolean;
+    HasVoxelModelComponent(obj: GameObject): boolean;
     /** (GameObject) -> VoxelModelComponent or null */
-    AddVoxelModelComponent(arg1: GameObject): VoxelModelComponent | null;
+    AddVoxelModelComponent(obj: GameObject): VoxelModelComponent | null;
     /** (GameObject) -> VoxelModelComponent or null */
-    RemoveVoxelModelComponent(arg1: GameObject): VoxelModelComponent | null;
+    RemoveVoxelModelComponent(obj: GameObject): VoxelModelComponent | null;
     /** (GameObject) -> VoxelComponent or null */
-    VoxelComponent(arg1: GameObject): VoxelComponent | null;
+    VoxelComponent(obj: GameObject): VoxelComponent | null;
     /** (GameObject) -> boolean */
-    HasVoxelComponent(arg1: GameObject): boolean;
+    HasVoxelComponent(obj: GameObject): boolean;
     /** (GameObject) -> VoxelComponent or null */
-    AddVoxelComponent(arg1: GameObject): VoxelComponent | null;
+    AddVoxelComponent(obj: GameObject): VoxelComponent | null;
     /** (GameObject) -> VoxelComponent or null */
-    RemoveVoxelComponent(arg1: GameObject): VoxelComponent | null;
+    RemoveVoxelComponent(obj: GameObject): VoxelComponent | null;
     /** (GameObject) -> SpriteComponent or null */
-    SpriteComponent(arg1: GameObject): SpriteComponent | null;
+    SpriteComponent(obj: GameObject): SpriteComponent | null;
     /** (GameObject) -> boolean */
-    HasSpriteComponent(arg1: GameObject): boolean;
+    HasSpriteComponent(obj: GameObject): boolean;
     /** (GameObject) -> SpriteComponent or null */
-    AddSpriteComponent(arg1: GameObject): SpriteComponent | null;
+    AddSpriteComponent(obj: GameObject): SpriteComponent | null;
     /** (GameObject) -> SpriteComponent or null */
-    RemoveSpriteComponent(arg1: GameObject): SpriteComponent | null;
+    RemoveSpriteComponent(obj: GameObject): SpriteComponent | null;
     /** (GameObject) -> BodyComponent or null */
-    BodyComponent(arg1: GameObject): BodyComponent | null;
+    BodyComponent(obj: GameObject): BodyComponent | null;
     /** (GameObject) -> boolean */
-    HasBodyComponent(arg1: GameObject): boolean;
+    HasBodyComponent(obj: GameObject): boolean;
     /** (GameObject) -> BodyComponent or null */
-    AddBodyComponent(arg1: GameObject): BodyComponent | null;
+    AddBodyComponent(obj: GameObject): BodyComponent | null;
     /** (GameObject) -> BodyComponent or null */
-    RemoveBodyComponent(arg1: GameObject): BodyComponent | null;
+    RemoveBodyComponent(obj: GameObject): BodyComponent | null;
     /** (GameObject) -> FrameUpdateComponent or null */
-    FrameUpdateComponent(arg1: GameObject): FrameUpdateComponent | null;
+    FrameUpdateComponent(obj: GameObject): FrameUpdateComponent | null;
     /** (GameObject) -> boolean */
-    HasFrameUpdateComponent(arg1: GameObject): boolean;
+    HasFrameUpdateComponent(obj: GameObject): boolean;
     /** (GameObject) -> FrameUpdateComponent or null */
-    AddFrameUpdateComponent(arg1: GameObject): FrameUpdateComponent | null;
+    AddFrameUpdateComponent(obj: GameObject): FrameUpdateComponent | null;
     /** (GameObject) -> FrameUpdateComponent or null */
-    RemoveFrameUpdateComponent(arg1: GameObject): FrameUpdateComponent | null;
+    RemoveFrameUpdateComponent(obj: GameObject): FrameUpdateComponent | null;
     /** (GameObject) -> CameraComponent or null */
-    CameraComponent(arg1: GameObject): CameraComponent | null;
+    CameraComponent(obj: GameObject): CameraComponent | null;
     /** (GameObject) -> boolean */
-    HasCameraComponent(arg1: GameObject): boolean;
+    HasCameraComponent(obj: GameObject): boolean;
     /** (GameObject) -> CameraComponent or null */
-    AddCameraComponent(arg1: GameObject): CameraComponent | null;
+    AddCameraComponent(obj: GameObject): CameraComponent | null;
     /** (GameObject) -> CameraComponent or null */
-    RemoveCameraComponent(arg1: GameObject): CameraComponent | null;
+    RemoveCameraComponent(obj: GameObject): CameraComponent | null;
     /** (GameObject) -> ScriptUpdateComponent or null */
-    ScriptUpdateComponent(arg1: GameObject): ScriptUpdateComponent | null;
+    ScriptUpdateComponent(obj: GameObject): ScriptUpdateComponent | null;
     /** (GameObject) -> boolean */
-    HasScriptUpdateComponent(arg1: GameObject): boolean;
+    HasScriptUpdateComponent(obj: GameObject): boolean;
     /** (GameObject) -> ScriptUpdateComponent or null */
-    AddScriptUpdateComponent(arg1: GameObject): ScriptUpdateComponent | null;
+    AddScriptUpdateComponent(obj: GameObject): ScriptUpdateComponent | null;
     /** (GameObject) -> ScriptUpdateComponent or null */
-    RemoveScriptUpdateComponent(arg1: GameObject): ScriptUpdateComponent | null;
+    RemoveScriptUpdateComponent(obj: GameObject): ScriptUpdateComponent | null;
     /** (GameObject) -> MessageDistributorComponent or null */
-    MessageDistributorComponent(arg1: GameObject): MessageDistributorComponent | null;
+    MessageDistributorComponent(obj: GameObject): MessageDistributorComponent | null;
     /** (GameObject) -> boolean */
-    HasMessageDistributorComponent(arg1: GameObject): boolean;
+    HasMessageDistributorComponent(obj: GameObject): boolean;
     /** (GameObject) -> MessageDistributorComponent or null */
-    AddMessageDistributorComponent(arg1: GameObject): MessageDistributorComponent | null;
+    AddMessageDistributorComponent(obj: GameObject): MessageDistributorComponent | null;
     /** (GameObject) -> MessageDistributorComponent or null */
-    RemoveMessageDistributorComponent(arg1: GameObject): MessageDistributorComponent | null;
+    RemoveMessageDistributorComponent(obj: GameObject): MessageDistributorComponent | null;
     /** (GameObject) -> DrawTextComponent or null */
-    DrawTextComponent(arg1: GameObject): DrawTextComponent | null;
+    DrawTextComponent(obj: GameObject): DrawTextComponent | null;
     /** (GameObject) -> boolean */
-    HasDrawTextComponent(arg1: GameObject): boolean;
+    HasDrawTextComponent(obj: GameObject): boolean;
     /** (GameObject) -> DrawTextComponent or null */
-    AddDrawTextComponent(arg1: GameObject): DrawTextComponent | null;
+    AddDrawTextComponent(obj: GameObject): DrawTextComponent | null;
     /** (GameObject) -> DrawTextComponent or null */
-    RemoveDrawTextComponent(arg1: GameObject): DrawTextComponent | null;
+    RemoveDrawTextComponent(obj: GameObject): DrawTextComponent | null;
     /** (GameObject) -> ClickBoxComponent or null */
-    ClickBoxComponent(arg1: GameObject): ClickBoxComponent | null;
+    ClickBoxComponent(obj: GameObject): ClickBoxComponent | null;
     /** (GameObject) -> boolean */
-    HasClickBoxComponent(arg1: GameObject): boolean;
+    HasClickBoxComponent(obj: GameObject): boolean;
     /** (GameObject) -> ClickBoxComponent or null */
-    AddClickBoxComponent(arg1: GameObject): ClickBoxComponent | null;
+    AddClickBoxComponent(obj: GameObject): ClickBoxComponent | null;
     /** (GameObject) -> ClickBoxComponent or null */
-    RemoveClickBoxComponent(arg1: GameObject): ClickBoxComponent | null;
+    RemoveClickBoxComponent(obj: GameObject): ClickBoxComponent | null;
     /** (GameObject) -> ClickableComponent or null */
-    ClickableComponent(arg1: GameObject): ClickableComponent | null;
+    ClickableComponent(obj: GameObject): ClickableComponent | null;
     /** (GameObject) -> boolean */
-    HasClickableComponent(arg1: GameObject): boolean;
+    HasClickableComponent(obj: GameObject): boolean;
     /** (GameObject) -> ClickableComponent or null */
-    AddClickableComponent(arg1: GameObject): ClickableComponent | null;
+    AddClickableComponent(obj: GameObject): ClickableComponent | null;
     /** (GameObject) -> ClickableComponent or null */
-    RemoveClickableComponent(arg1: GameObject): ClickableComponent | null;
+    RemoveClickableComponent(obj: GameObject): ClickableComponent | null;
     /** (GameObject) -> BillboardComponent or null */
-    BillboardComponent(arg1: GameObject): BillboardComponent | null;
+    BillboardComponent(obj: GameObject): BillboardComponent | null;
     /** (GameObject) -> boolean */
-    HasBillboardComponent(arg1: GameObject): boolean;
+    HasBillboardComponent(obj: GameObject): boolean;
     /** (GameObject) -> BillboardComponent or null */
-    AddBillboardComponent(arg1: GameObject): BillboardComponent | null;
+    AddBillboardComponent(obj: GameObject): BillboardComponent | null;
     /** (GameObject) -> BillboardComponent or null */
-    RemoveBillboardComponent(arg1: GameObject): BillboardComponent | null;
+    RemoveBillboardComponent(obj: GameObject): BillboardComponent | null;
     /** (GameObject) -> PathfindingComponent or null */
-    PathfindingComponent(arg1: GameObject): PathfindingComponent | null;
+    PathfindingComponent(obj: GameObject): PathfindingComponent | null;
     /** (GameObject) -> boolean */
-    HasPathfindingComponent(arg1: GameObject): boolean;
+    HasPathfindingComponent(obj: GameObject): boolean;
     /** (GameObject) -> PathfindingComponent or null */
-    AddPathfindingComponent(arg1: GameObject): PathfindingComponent | null;
+    AddPathfindingComponent(obj: GameObject): PathfindingComponent | null;
     /** (GameObject) -> PathfindingComponent or null */
-    RemovePathfindingComponent(arg1: GameObject): PathfindingComponent | null;
+    RemovePathfindingComponent(obj: GameObject): PathfindingComponent | null;
     /** (GameObject) -> ObstacleComponent or null */
-    ObstacleComponent(arg1: GameObject): ObstacleComponent | null;
+    ObstacleComponent(obj: GameObject): ObstacleComponent | null;
     /** (GameObject) -> boolean */
-    HasObstacleComponent(arg1: GameObject): boolean;
+    HasObstacleComponent(obj: GameObject): boolean;
     /** (GameObject) -> ObstacleComponent or null */
-    AddObstacleComponent(arg1: GameObject): ObstacleComponent | null;
+    AddObstacleComponent(obj: GameObject): ObstacleComponent | null;
     /** (GameObject) -> ObstacleComponent or null */
-    RemoveObstacleComponent(arg1: GameObject): ObstacleComponent | null;
+    RemoveObstacleComponent(obj: GameObject): ObstacleComponent | null;
     /** (GameObject) -> GeneralDataComponent or null */
-    GeneralDataComponent(arg1: GameObject): GeneralDataComponent | null;
+    GeneralDataComponent(obj: GameObject): GeneralDataComponent | null;
     /** (GameObject) -> boolean */
-    HasGeneralDataComponent(arg1: GameObject): boolean;
+    HasGeneralDataComponent(obj: GameObject): boolean;
     /** (GameObject) -> GeneralDataComponent or null */
-    AddGeneralDataComponent(arg1: GameObject): GeneralDataComponent | null;
+    AddGeneralDataComponent(obj: GameObject): GeneralDataComponent | null;
     /** (GameObject) -> GeneralDataComponent or null */
-    RemoveGeneralDataComponent(arg1: GameObject): GeneralDataComponent | null;
+    RemoveGeneralDataComponent(obj: GameObject): GeneralDataComponent | null;
     /** (GameObject) -> undefined */
-    InitializeObj(arg1: GameObject): void;
+    InitializeObj(obj: GameObject): void;
     /** (GameObject, GameObject) -> boolean */
-    CompareObj(arg1: GameObject, arg2: GameObject): boolean;
+    CompareObj(a: GameObject, b: GameObject): boolean;
     /** unsigned integer */
     numGameObjects: number;
 }
@@ -968,27 +968,27 @@ interface PathfindingComponent {
     /** number */
     gridUnitLength: number;
     /** (integer, integer, boolean) -> undefined; a cell outside the grid is an error */
-    SetWall(arg1: number, arg2: number, arg3: boolean): void;
+    SetWall(x: number, y: number, isWall: boolean): void;
     /** () -> undefined */
     ClearWalls(): void;
     /** (integer, integer) -> boolean; a cell outside the grid is an error */
-    IsWall(arg1: number, arg2: number): boolean;
+    IsWall(x: number, y: number): boolean;
     /** (integer, integer, integer, integer) -> WaypointArrayHandle; waypoints at the cell centres from start to goal: [start, goal] when the rectangle between them has no wall, else the straightened A* path; an empty array when the goal cannot be reached; a cell outside the grid is an error */
-    ComputePath(arg1: number, arg2: number, arg3: number, arg4: number): WaypointArrayHandle;
+    ComputePath(startX: number, startY: number, goalX: number, goalY: number): WaypointArrayHandle;
     /** (integer, integer) -> vec3 [x, y, z] */
-    GetNodePosition(arg1: number, arg2: number): number[];
+    GetNodePosition(x: number, y: number): number[];
     /** (vec3 [x, y, z]) -> integer pair [x, y]; the cell whose centre is within half a cell along x and z; [0, 0] when none is, which cell (0, 0) also gives: GetCellFromPosition tells them apart */
-    GetNodeFromPosition(arg1: number[]): number[];
+    GetNodeFromPosition(position: number[]): number[];
     /** (vec3 [x, y, z]) -> integer pair [x, y] or null; the cell [x, y] the position lies in along x and z; on a border the cell with the higher index, the far edges in the last cell; null off the grid */
-    GetCellFromPosition(arg1: number[]): number[] | null;
+    GetCellFromPosition(position: number[]): number[] | null;
     /** () -> unsigned integer */
     GetNumInterestObjects(): number;
     /** (number) -> GameObject; an index past the entries is an error */
-    GetInterestObjectAtIndex(arg1: number): GameObject;
+    GetInterestObjectAtIndex(index: number): GameObject;
     /** (number) -> unsigned integer; an index past the entries is an error */
-    GetNumInterestNodesAtIndex(arg1: number): number;
+    GetNumInterestNodesAtIndex(index: number): number;
     /** (number, number) -> integer pair [x, y]; an index past the entries is an error */
-    GetInterestNode(arg1: number, arg2: number): number[];
+    GetInterestNode(objectIndex: number, nodeIndex: number): number[];
 }
 declare var PathfindingComponent: PathfindingComponent;
 
@@ -1002,13 +1002,13 @@ interface PhysicsSystem {
     /** vec3 [x, y, z] */
     gravity: number[];
     /** (vec3 [x, y, z], vec3 [x, y, z]) -> RayTestResult */
-    RayTestClosestPoint(arg1: number[], arg2: number[]): RayTestResult;
+    RayTestClosestPoint(from: number[], to: number[]): RayTestResult;
 }
 declare var PhysicsSystem: PhysicsSystem;
 
 interface QuittingMessage extends MessageObject {
     /** (message object) -> unsigned integer */
-    Type(arg1: MessageObject): number;
+    Type(message: MessageObject): number;
 }
 declare var QuittingMessage: QuittingMessage;
 
@@ -1032,9 +1032,9 @@ interface RegisterAntBarMessage extends MessageObject {
     /** unsigned integer */
     posY: number;
     /** (string, unsigned integer, unsigned integer, unsigned integer, unsigned integer) -> RegisterAntBarMessage */
-    Create(arg1: string, arg2: number, arg3: number, arg4: number, arg5: number): RegisterAntBarMessage;
+    Create(barName: string, width: number, height: number, posX: number, posY: number): RegisterAntBarMessage;
     /** (message object) -> unsigned integer */
-    Type(arg1: MessageObject): number;
+    Type(message: MessageObject): number;
 }
 declare var RegisterAntBarMessage: RegisterAntBarMessage;
 
@@ -1044,9 +1044,9 @@ interface RemoveVarMessage extends MessageObject {
     /** string */
     varName: string;
     /** (string, string) -> RemoveVarMessage */
-    Create(arg1: string, arg2: string): RemoveVarMessage;
+    Create(barName: string, varName: string): RemoveVarMessage;
     /** (message object) -> unsigned integer */
-    Type(arg1: MessageObject): number;
+    Type(message: MessageObject): number;
 }
 declare var RemoveVarMessage: RemoveVarMessage;
 
@@ -1056,7 +1056,7 @@ interface ScriptGameState extends GameState {
     /** () -> undefined */
     Initialize(): void;
     /** (number) -> undefined */
-    Update(arg1: number): void;
+    Update(dt: number): void;
     /** () -> undefined */
     Cleanup(): void;
     /** function or null */
@@ -1092,23 +1092,23 @@ interface SetBarVisibleMessage extends MessageObject {
     /** boolean */
     visible: boolean;
     /** (string, boolean) -> SetBarVisibleMessage */
-    Create(arg1: string, arg2: boolean): SetBarVisibleMessage;
+    Create(barName: string, visible: boolean): SetBarVisibleMessage;
     /** (message object) -> unsigned integer */
-    Type(arg1: MessageObject): number;
+    Type(message: MessageObject): number;
 }
 declare var SetBarVisibleMessage: SetBarVisibleMessage;
 
 interface Shape {
     /** (number) -> Shape or null */
-    SphereShape(arg1: number): Shape | null;
+    SphereShape(radius: number): Shape | null;
     /** (vec3 [x, y, z]) -> Shape or null */
-    BoxShape(arg1: number[]): Shape | null;
+    BoxShape(halfExtents: number[]): Shape | null;
     /** (vec3 [x, y, z]) -> Shape or null */
-    CylinderShape(arg1: number[]): Shape | null;
+    CylinderShape(halfExtents: number[]): Shape | null;
     /** (number, number) -> Shape or null */
-    CapsuleShape(arg1: number, arg2: number): Shape | null;
+    CapsuleShape(radius: number, height: number): Shape | null;
     /** (number, number) -> Shape or null */
-    ConeShape(arg1: number, arg2: number): Shape | null;
+    ConeShape(radius: number, height: number): Shape | null;
     /** () -> Shape */
     CompoundShape(): Shape;
     /** () -> Shape */
@@ -1124,21 +1124,21 @@ declare var Shape: Shape;
 
 interface SoundSystem {
     /** (file path (string, no NUL, no character above \u00ff), number, boolean) -> undefined */
-    PlaySound(arg1: string, arg2: number, arg3: boolean): void;
+    PlaySound(file: string, volume: number, loop: boolean): void;
     /** (file path (string, no NUL, no character above \u00ff), number) -> undefined */
-    PlaySoundNow(arg1: string, arg2: number): void;
+    PlaySoundNow(file: string, volume: number): void;
     /** (boolean) -> undefined */
-    SetPauseAllSounds(arg1: boolean): void;
+    SetPauseAllSounds(pause: boolean): void;
     /** () -> undefined */
     MuteAllSounds(): void;
     /** () -> undefined */
     UnmuteAllSounds(): void;
     /** (file path (string, no NUL, no character above \u00ff), number, boolean) -> undefined */
-    PlayMusic(arg1: string, arg2: number, arg3: boolean): void;
+    PlayMusic(file: string, volume: number, loop: boolean): void;
     /** (boolean) -> undefined */
-    SetPauseAllMusic(arg1: boolean): void;
+    SetPauseAllMusic(pause: boolean): void;
     /** (file path (string, no NUL, no character above \u00ff)) -> undefined */
-    StopMusic(arg1: string): void;
+    StopMusic(file: string): void;
     /** () -> undefined */
     StopAllMusic(): void;
     /** () -> undefined */
@@ -1148,7 +1148,7 @@ interface SoundSystem {
     /** () -> boolean */
     IsMusicMuted(): boolean;
     /** (boolean) -> undefined */
-    SetPauseAllSoundsAndMusic(arg1: boolean): void;
+    SetPauseAllSoundsAndMusic(pause: boolean): void;
     /** () -> undefined */
     MuteAllSoundsAndMusic(): void;
     /** () -> undefined */
@@ -1182,9 +1182,9 @@ interface TWDefineMessage extends MessageObject {
     /** string */
     def: string;
     /** (string, string) -> TWDefineMessage */
-    Create(arg1: string, arg2: string): TWDefineMessage;
+    Create(barName: string, definition: string): TWDefineMessage;
     /** (message object) -> unsigned integer */
-    Type(arg1: MessageObject): number;
+    Type(message: MessageObject): number;
 }
 declare var TWDefineMessage: TWDefineMessage;
 
@@ -1192,7 +1192,7 @@ interface TextEnteredMessage extends MessageObject {
     /** unsigned integer */
     unicode: number;
     /** (message object) -> unsigned integer */
-    Type(arg1: MessageObject): number;
+    Type(message: MessageObject): number;
 }
 declare var TextEnteredMessage: TextEnteredMessage;
 
@@ -1214,7 +1214,7 @@ interface TransformComponent {
     /** quaternion [x, y, z, w] */
     orientation: number[];
     /** (vec3 [x, y, z], vec3 [x, y, z]) -> undefined; turns the object so that a camera at its position looks at the target, up pointing up on screen; a target at the position or an up along the line of sight is an error */
-    LookAt(arg1: number[], arg2: number[]): void;
+    LookAt(target: number[], up: number[]): void;
 }
 declare var TransformComponent: TransformComponent;
 
@@ -1234,9 +1234,9 @@ interface VideoSizeChangeMessage extends MessageObject {
     /** unsigned integer */
     height: number;
     /** (unsigned integer, unsigned integer) -> VideoSizeChangeMessage */
-    Create(arg1: number, arg2: number): VideoSizeChangeMessage;
+    Create(width: number, height: number): VideoSizeChangeMessage;
     /** (message object) -> unsigned integer */
-    Type(arg1: MessageObject): number;
+    Type(message: MessageObject): number;
 }
 declare var VideoSizeChangeMessage: VideoSizeChangeMessage;
 
@@ -1244,27 +1244,27 @@ interface VoxelComponent {
     /** vec4 [x, y, z, w] */
     color: number[];
     /** (integer, integer) -> undefined */
-    RandomizeSaturation(arg1: number, arg2: number): void;
+    RandomizeSaturation(min: number, max: number): void;
 }
 declare var VoxelComponent: VoxelComponent;
 
 interface VoxelModel {
     /** (file path (string, no NUL, no character above \u00ff)) -> boolean; a name ending in .vox is read and written as a .vox file */
-    LoadFromFile(arg1: string): boolean;
+    LoadFromFile(file: string): boolean;
     /** (file path (string, no NUL, no character above \u00ff)) -> undefined; a name ending in .vox is read and written as a .vox file */
-    SaveToFile(arg1: string): void;
+    SaveToFile(file: string): void;
     /** (file path (string, no NUL, no character above \u00ff)) -> boolean; writes the model's surface as a mesh for other tools: .glb (glTF 2.0), .obj or .ply by the name's extension; false, with the reason on standard error, when it cannot */
-    ExportMesh(arg1: string): boolean;
+    ExportMesh(file: string): boolean;
     /** (vec3 [x, y, z], integer, integer) -> undefined */
-    RandomizeSaturation(arg1: number[], arg2: number, arg3: number): void;
+    RandomizeSaturation(color: number[], min: number, max: number): void;
     /** (vec3 [x, y, z], vec4 [x, y, z, w]) -> undefined; position, then colour r, g, b, a */
-    AddVoxel(arg1: number[], arg2: number[]): void;
+    AddVoxel(position: number[], color: number[]): void;
     /** (unsigned integer, vec3 [x, y, z], vec4 [x, y, z, w]) -> undefined; an index at or past GetVoxelCount() is a script error */
-    SetVoxel(arg1: number, arg2: number[], arg3: number[]): void;
+    SetVoxel(index: number, position: number[], color: number[]): void;
     /** (unsigned integer) -> undefined; an index at or past GetVoxelCount() is a script error */
-    RemoveVoxel(arg1: number): void;
+    RemoveVoxel(index: number): void;
     /** (unsigned integer) -> voxel {position: vec3, color: vec4}; an index at or past GetVoxelCount() is a script error */
-    GetVoxel(arg1: number): any;
+    GetVoxel(index: number): any;
     /** () -> unsigned integer */
     GetVoxelCount(): number;
     /** () -> undefined */
@@ -1296,13 +1296,13 @@ interface WaypointManager {
     /** () -> WaypointManager */
     Instance(): WaypointManager;
     /** (WaypointArrayHandle) -> unsigned integer */
-    Size(arg1: WaypointArrayHandle): number;
+    Size(handle: WaypointArrayHandle): number;
     /** (WaypointArrayHandle, number) -> vec3 [x, y, z] */
-    GetWaypoint(arg1: WaypointArrayHandle, arg2: number): number[];
+    GetWaypoint(handle: WaypointArrayHandle, index: number): number[];
     /** (WaypointArrayHandle or null) -> undefined; frees the handle's array for the next ComputePath; null, or a handle already freed, does nothing */
-    Delete(arg1: WaypointArrayHandle | null): void;
+    Delete(handle: WaypointArrayHandle | null): void;
     /** (WaypointArrayHandle or null) -> undefined; frees the handle's array for the next ComputePath; null, or a handle already freed, does nothing */
-    DeleteWaypointArray(arg1: WaypointArrayHandle | null): void;
+    DeleteWaypointArray(handle: WaypointArrayHandle | null): void;
 }
 declare var WaypointManager: WaypointManager;
 
@@ -1324,7 +1324,7 @@ interface WindowSystem {
     /** unsigned integer */
     initialWidth: number;
     /** (unsigned integer, unsigned integer, unsigned integer) -> undefined */
-    SetVideoMode(arg1: number, arg2: number, arg3: number): void;
+    SetVideoMode(modeWidth: number, modeHeight: number, bitsPerPixel: number): void;
     /** () -> undefined */
     PrintAvailableVideoModes(): void;
     /** () -> undefined */
@@ -1336,9 +1336,9 @@ interface WindowSystem {
     /** () -> undefined */
     CloseWindow(): void;
     /** (unsigned integer) -> boolean */
-    IsKeyDown(arg1: number): boolean;
+    IsKeyDown(keyCode: number): boolean;
     /** (unsigned integer) -> boolean */
-    IsMouseButtonDown(arg1: number): boolean;
+    IsMouseButtonDown(button: number): boolean;
     /** () -> integer pair [x, y] */
     GetMousePos(): number[];
     /** () -> undefined */
@@ -1348,7 +1348,7 @@ interface WindowSystem {
     /** () -> unsigned integer */
     GetHeight(): number;
     /** (unsigned integer) -> VidMode */
-    GetVideoMode(arg1: number): VidMode;
+    GetVideoMode(index: number): VidMode;
     /** () -> unsigned integer */
     NumVideoModes(): number;
     /** () -> VidMode */

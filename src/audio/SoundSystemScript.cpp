@@ -28,19 +28,20 @@ using S = script::ScriptClass<SoundSystem>;
 const S soundSystemClass(
     "SoundSystem",
     {
-        S::Method<&PlaySound>("PlaySound"),
-        S::Method<&PlaySoundNow>("PlaySoundNow"),
-        S::Method<&SoundSystem::SetPauseAllSounds>("SetPauseAllSounds"),
+        S::Method<&PlaySound>("PlaySound").Args("file, volume, loop"),
+        S::Method<&PlaySoundNow>("PlaySoundNow").Args("file, volume"),
+        S::Method<&SoundSystem::SetPauseAllSounds>("SetPauseAllSounds").Args("pause"),
         S::Method<&SoundSystem::MuteAllSounds>("MuteAllSounds"),
         S::Method<&SoundSystem::UnmuteAllSounds>("UnmuteAllSounds"),
-        S::Method<&PlayMusic>("PlayMusic"),
-        S::Method<&SoundSystem::SetPauseAllMusic>("SetPauseAllMusic"),
-        S::Method<&StopMusic>("StopMusic"),
+        S::Method<&PlayMusic>("PlayMusic").Args("file, volume, loop"),
+        S::Method<&SoundSystem::SetPauseAllMusic>("SetPauseAllMusic").Args("pause"),
+        S::Method<&StopMusic>("StopMusic").Args("file"),
         S::Method<&SoundSystem::StopAllMusic>("StopAllMusic"),
         S::Method<&SoundSystem::MuteAllMusic>("MuteAllMusic"),
         S::Method<&SoundSystem::UnmuteAllMusic>("UnmuteAllMusic"),
         S::Method<&SoundSystem::IsMusicMuted>("IsMusicMuted"),
-        S::Method<&SoundSystem::SetPauseAllSoundsAndMusic>("SetPauseAllSoundsAndMusic"),
+        S::Method<&SoundSystem::SetPauseAllSoundsAndMusic>("SetPauseAllSoundsAndMusic")
+            .Args("pause"),
         S::Method<&SoundSystem::MuteAllSoundsAndMusic>("MuteAllSoundsAndMusic"),
         S::Method<&SoundSystem::UnmuteAllSoundsAndMusic>("UnmuteAllSoundsAndMusic"),
     });

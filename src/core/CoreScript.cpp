@@ -116,9 +116,10 @@ const S
                   S::Function<&CoreInstance>("Instance"),
                   S::Function<&Quit>("Quit"),
                   S::Method<&Core::ToggleProfileWindow>("ToggleProfileWindow"),
-                  S::Function<&BroadcastMessage>("BroadcastMessage"),
-                  S::Function<&BroadcastMessageDelayed>("BroadcastMessageDelayed"),
-                  S::Function<&PrintMessage>("PrintMessage"),
+                  S::Function<&BroadcastMessage>("BroadcastMessage").Args("message"),
+                  S::Function<&BroadcastMessageDelayed>("BroadcastMessageDelayed")
+                      .Args("message, delaySeconds"),
+                  S::Function<&PrintMessage>("PrintMessage").Args("text"),
               });
 
 } // namespace

@@ -9,7 +9,7 @@ const S cameraComponentClass("CameraComponent",
                                  S::Property<&CameraComponent::active>("active"),
                                  S::Method<&CameraComponent::GetMatrix>("GetMatrix"),
                                  S::Method<&CameraComponent::GetMatrixInverse>("GetMatrixInverse"),
-                                 S::Method<&CameraComponent::SetActive>("SetActive"),
+                                 S::Method<&CameraComponent::SetActive>("SetActive").Args("value"),
                                  S::Method<&CameraComponent::IsActive>("IsActive"),
                              },
                              ComponentScriptOptions<CameraComponent>());

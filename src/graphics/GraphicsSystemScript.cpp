@@ -33,11 +33,11 @@ const S
                             S::Property<&GraphicsSystem::drawing>("drawing"),
                             S::Property<&GraphicsSystem::clearColor>("clearColor")
                                 .Noted("the background, [r, g, b, a] in 0..1; black by default"),
-                            S::Method<&GetModel>("GetModel"),
-                            S::Method<&GetTexture>("GetTexture"),
+                            S::Method<&GetModel>("GetModel").Args("file"),
+                            S::Method<&GetTexture>("GetTexture").Args("file"),
                             S::Method<&GraphicsSystem::GetCameraMatrix>("GetCameraMatrix"),
                             S::Method<&GraphicsSystem::GetProjectionMatrix>("GetProjectionMatrix"),
-                            S::Method<&GetMouseClickRay>("GetMouseClickRay"),
+                            S::Method<&GetMouseClickRay>("GetMouseClickRay").Args("pixel"),
                         });
 
 } // namespace

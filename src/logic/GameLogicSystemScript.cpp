@@ -17,6 +17,6 @@ const S gameLogicSystemClass(
         S::Property<&GameLogicSystem::updateFunction>("updateFunction"),
         S::Property<&GameLogicSystem::debugDraw>("debugDraw"),
         S::Method<&GameLogicSystem::RestartCurrentGameState>("RestartCurrentGameState"),
-        S::Method<&GameLogicSystem::SetCurrentGameState>("SetCurrentGameState"),
+        S::Method<&GameLogicSystem::SetCurrentGameState>("SetCurrentGameState").Args("state"),
     });
 } // namespace

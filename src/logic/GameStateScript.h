@@ -36,7 +36,7 @@ std::vector<script::Member> GameStateMembers(std::vector<script::Member> own = {
     std::vector<script::Member> members = {
         S::template Function<&GameStateInstance<T>>("Instance"),
         S::template Method<&InitializeState<T>>("Initialize"),
-        S::template Method<&UpdateState<T>>("Update"),
+        S::template Method<&UpdateState<T>>("Update").Args("dt"),
         S::template Method<&CleanupState<T>>("Cleanup"),
     };
     members.insert(members.end(), own.begin(), own.end());

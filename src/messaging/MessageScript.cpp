@@ -89,21 +89,21 @@ const Keyboard keyboardMessageClass("KeyboardMessage",
                                         Keyboard::Property<&KeyboardMessage::alt>("alt"),
                                         Keyboard::Property<&KeyboardMessage::ctrl>("ctrl"),
                                         Keyboard::Property<&KeyboardMessage::shift>("shift"),
-                                        Keyboard::Function<&Type>("Type"),
+                                        Keyboard::Function<&Type>("Type").Args("message"),
                                     },
                                     MessageOptions<KeyboardMessage>());
 
 using MouseButton = script::ScriptClass<MouseButtonMessage>;
-const MouseButton
-    mouseButtonMessageClass("MouseButtonMessage",
-                            {
-                                MouseButton::Property<&GetMousePos, &SetMousePos>("mousePos"),
-                                MouseButton::Property<&MouseButtonMessage::state>("state"),
-                                MouseButton::Property<&MouseButtonMessage::index>("index"),
-                                MouseButton::Function<&CreateMouseButton>("Create"),
-                                MouseButton::Function<&Type>("Type"),
-                            },
-                            MessageOptions<MouseButtonMessage>());
+const MouseButton mouseButtonMessageClass(
+    "MouseButtonMessage",
+    {
+        MouseButton::Property<&GetMousePos, &SetMousePos>("mousePos"),
+        MouseButton::Property<&MouseButtonMessage::state>("state"),
+        MouseButton::Property<&MouseButtonMessage::index>("index"),
+        MouseButton::Function<&CreateMouseButton>("Create").Args("mousePos, state, index"),
+        MouseButton::Function<&Type>("Type").Args("message"),
+    },
+    MessageOptions<MouseButtonMessage>());
 
 using MouseMotion = script::ScriptClass<MouseMotionMessage>;
 const MouseMotion mouseMotionMessageClass(
@@ -114,25 +114,26 @@ const MouseMotion mouseMotionMessageClass(
         MouseMotion::Property<&MouseMotionMessage::xRel>("xRel"),
         MouseMotion::Property<&MouseMotionMessage::yRel>("yRel"),
         MouseMotion::Function<&Create<MouseMotionMessage, int32_t, int32_t, int32_t, int32_t>>(
-            "Create"),
-        MouseMotion::Function<&Type>("Type"),
+            "Create")
+            .Args("x, y, xRel, yRel"),
+        MouseMotion::Function<&Type>("Type").Args("message"),
     },
     MessageOptions<MouseMotionMessage>());
 
 using MouseWheel = script::ScriptClass<MouseWheelMessage>;
-const MouseWheel
-    mouseWheelMessageClass("MouseWheelMessage",
-                           {
-                               MouseWheel::Property<&MouseWheelMessage::delta>("delta"),
-                               MouseWheel::Function<&Create<MouseWheelMessage, int32_t>>("Create"),
-                               MouseWheel::Function<&Type>("Type"),
-                           },
-                           MessageOptions<MouseWheelMessage>());
+const MouseWheel mouseWheelMessageClass(
+    "MouseWheelMessage",
+    {
+        MouseWheel::Property<&MouseWheelMessage::delta>("delta"),
+        MouseWheel::Function<&Create<MouseWheelMessage, int32_t>>("Create").Args("delta"),
+        MouseWheel::Function<&Type>("Type").Args("message"),
+    },
+    MessageOptions<MouseWheelMessage>());
 
 // Records that point into engine memory (variables, callbacks) are never
 // made or changed by scripts.
 using AddVar = script::ScriptClass<AddVarMessage>;
-const AddVar addVarMessageClass("AddVarMessage", {AddVar::Function<&Type>("Type")},
+const AddVar addVarMessageClass("AddVarMessage", {AddVar::Function<&Type>("Type").Args("message")},
                                 MessageOptions<AddVarMessage>());
 
 using RemoveVar = script::ScriptClass<RemoveVarMessage>;
@@ -141,27 +142,30 @@ const RemoveVar removeVarMessageClass(
     {
         RemoveVar::Property<&RemoveVarMessage::barName>("barName"),
         RemoveVar::Property<&RemoveVarMessage::varName>("varName"),
-        RemoveVar::Function<&Create<RemoveVarMessage, std::string, std::string>>("Create"),
-        RemoveVar::Function<&Type>("Type"),
+        RemoveVar::Function<&Create<RemoveVarMessage, std::string, std::string>>("Create").Args(
+            "barName, varName"),
+        RemoveVar::Function<&Type>("Type").Args("message"),
     },
     MessageOptions<RemoveVarMessage>());
 
 using AddEnum = script::ScriptClass<AddEnumMessage>;
-const AddEnum addEnumMessageClass("AddEnumMessage", {AddEnum::Function<&Type>("Type")},
+const AddEnum addEnumMessageClass("AddEnumMessage",
+                                  {AddEnum::Function<&Type>("Type").Args("message")},
                                   MessageOptions<AddEnumMessage>());
 
 using ClearBar = script::ScriptClass<ClearBarMessage>;
-const ClearBar
-    clearBarMessageClass("ClearBarMessage",
-                         {
-                             ClearBar::Property<&ClearBarMessage::barName>("barName"),
-                             ClearBar::Function<&Create<ClearBarMessage, std::string>>("Create"),
-                             ClearBar::Function<&Type>("Type"),
-                         },
-                         MessageOptions<ClearBarMessage>());
+const ClearBar clearBarMessageClass(
+    "ClearBarMessage",
+    {
+        ClearBar::Property<&ClearBarMessage::barName>("barName"),
+        ClearBar::Function<&Create<ClearBarMessage, std::string>>("Create").Args("barName"),
+        ClearBar::Function<&Type>("Type").Args("message"),
+    },
+    MessageOptions<ClearBarMessage>());
 
 using AddButton = script::ScriptClass<AddButtonMessage>;
-const AddButton addButtonMessageClass("AddButtonMessage", {AddButton::Function<&Type>("Type")},
+const AddButton addButtonMessageClass("AddButtonMessage",
+                                      {AddButton::Function<&Type>("Type").Args("message")},
                                       MessageOptions<AddButtonMessage>());
 
 using RegisterAntBar = script::ScriptClass<RegisterAntBarMessage>;
@@ -174,8 +178,9 @@ const RegisterAntBar registerAntBarMessageClass(
         RegisterAntBar::Property<&RegisterAntBarMessage::posX>("posX"),
         RegisterAntBar::Property<&RegisterAntBarMessage::posY>("posY"),
         RegisterAntBar::Function<&Create<RegisterAntBarMessage, std::string, uint32_t, uint32_t,
-                                         uint32_t, uint32_t>>("Create"),
-        RegisterAntBar::Function<&Type>("Type"),
+                                         uint32_t, uint32_t>>("Create")
+            .Args("barName, width, height, posX, posY"),
+        RegisterAntBar::Function<&Type>("Type").Args("message"),
     },
     MessageOptions<RegisterAntBarMessage>());
 
@@ -185,8 +190,9 @@ const SetBarVisible setBarVisibleMessageClass(
     {
         SetBarVisible::Property<&SetBarVisibleMessage::barName>("barName"),
         SetBarVisible::Property<&SetBarVisibleMessage::visible>("visible"),
-        SetBarVisible::Function<&Create<SetBarVisibleMessage, std::string, bool>>("Create"),
-        SetBarVisible::Function<&Type>("Type"),
+        SetBarVisible::Function<&Create<SetBarVisibleMessage, std::string, bool>>("Create").Args(
+            "barName, visible"),
+        SetBarVisible::Function<&Type>("Type").Args("message"),
     },
     MessageOptions<SetBarVisibleMessage>());
 
@@ -196,8 +202,9 @@ const TWDefine twDefineMessageClass(
     {
         TWDefine::Property<&TWDefineMessage::barName>("barName"),
         TWDefine::Property<&TWDefineMessage::def>("def"),
-        TWDefine::Function<&Create<TWDefineMessage, std::string, std::string>>("Create"),
-        TWDefine::Function<&Type>("Type"),
+        TWDefine::Function<&Create<TWDefineMessage, std::string, std::string>>("Create").Args(
+            "barName, definition"),
+        TWDefine::Function<&Type>("Type").Args("message"),
     },
     MessageOptions<TWDefineMessage>());
 
@@ -207,8 +214,9 @@ const VideoSizeChange videoSizeChangeMessageClass(
     {
         VideoSizeChange::Property<&VideoSizeChangeMessage::width>("width"),
         VideoSizeChange::Property<&VideoSizeChangeMessage::height>("height"),
-        VideoSizeChange::Function<&Create<VideoSizeChangeMessage, uint32_t, uint32_t>>("Create"),
-        VideoSizeChange::Function<&Type>("Type"),
+        VideoSizeChange::Function<&Create<VideoSizeChangeMessage, uint32_t, uint32_t>>("Create")
+            .Args("width, height"),
+        VideoSizeChange::Function<&Type>("Type").Args("message"),
     },
     MessageOptions<VideoSizeChangeMessage>());
 
@@ -217,26 +225,28 @@ const TextEntered
     textEnteredMessageClass("TextEnteredMessage",
                             {
                                 TextEntered::Property<&TextEnteredMessage::unicode>("unicode"),
-                                TextEntered::Function<&Type>("Type"),
+                                TextEntered::Function<&Type>("Type").Args("message"),
                             },
                             MessageOptions<TextEnteredMessage>());
 
 using DeleteBar = script::ScriptClass<DeleteBarMessage>;
-const DeleteBar
-    deleteBarMessageClass("DeleteBarMessage",
-                          {
-                              DeleteBar::Property<&DeleteBarMessage::barName>("barName"),
-                              DeleteBar::Function<&Create<DeleteBarMessage, std::string>>("Create"),
-                              DeleteBar::Function<&Type>("Type"),
-                          },
-                          MessageOptions<DeleteBarMessage>());
+const DeleteBar deleteBarMessageClass(
+    "DeleteBarMessage",
+    {
+        DeleteBar::Property<&DeleteBarMessage::barName>("barName"),
+        DeleteBar::Function<&Create<DeleteBarMessage, std::string>>("Create").Args("barName"),
+        DeleteBar::Function<&Type>("Type").Args("message"),
+    },
+    MessageOptions<DeleteBarMessage>());
 
 using DebugDraw = script::ScriptClass<DebugDrawMessage>;
-const DebugDraw debugDrawMessageClass("DebugDrawMessage", {DebugDraw::Function<&Type>("Type")},
+const DebugDraw debugDrawMessageClass("DebugDrawMessage",
+                                      {DebugDraw::Function<&Type>("Type").Args("message")},
                                       MessageOptions<DebugDrawMessage>());
 
 using Quitting = script::ScriptClass<QuittingMessage>;
-const Quitting quittingMessageClass("QuittingMessage", {Quitting::Function<&Type>("Type")},
+const Quitting quittingMessageClass("QuittingMessage",
+                                    {Quitting::Function<&Type>("Type").Args("message")},
                                     MessageOptions<QuittingMessage>());
 
 using Ids = script::ScriptClass<MessageId>;

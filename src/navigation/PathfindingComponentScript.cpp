@@ -39,21 +39,29 @@ const S pathfindingComponentClass(
         S::Property<&PathfindingComponent::gridWidth>("gridWidth").Noted(kSizeNote),
         S::Property<&PathfindingComponent::gridHeight>("gridHeight").Noted(kSizeNote),
         S::Property<&PathfindingComponent::gridUnitLength>("gridUnitLength"),
-        S::Method<&PathfindingComponent::SetWall>("SetWall").Noted(kCellNote),
+        S::Method<&PathfindingComponent::SetWall>("SetWall").Args("x, y, isWall").Noted(kCellNote),
         S::Method<&PathfindingComponent::ClearWalls>("ClearWalls"),
-        S::Method<&PathfindingComponent::IsWall>("IsWall").Noted(kCellNote),
-        S::Method<&ComputePath>("ComputePath").Noted(kComputeNote),
-        S::Method<&PathfindingComponent::GetNodePosition>("GetNodePosition"),
+        S::Method<&PathfindingComponent::IsWall>("IsWall").Args("x, y").Noted(kCellNote),
+        S::Method<&ComputePath>("ComputePath")
+            .Args("startX, startY, goalX, goalY")
+            .Noted(kComputeNote),
+        S::Method<&PathfindingComponent::GetNodePosition>("GetNodePosition").Args("x, y"),
         S::Method<&PathfindingComponent::GetNodeFromPosition>("GetNodeFromPosition")
+            .Args("position")
             .Noted(kFromPositionNote),
         S::Method<&PathfindingComponent::GetCellFromPosition>("GetCellFromPosition")
+            .Args("position")
             .Noted(kCellFromPositionNote),
         S::Method<&PathfindingComponent::GetNumInterestObjects>("GetNumInterestObjects"),
         S::Method<&PathfindingComponent::GetInterestObjectAtIndex>("GetInterestObjectAtIndex")
+            .Args("index")
             .Noted(kIndexNote),
         S::Method<&PathfindingComponent::GetNumInterestNodesAtIndex>("GetNumInterestNodesAtIndex")
+            .Args("index")
             .Noted(kIndexNote),
-        S::Method<&PathfindingComponent::GetInterestNode>("GetInterestNode").Noted(kIndexNote),
+        S::Method<&PathfindingComponent::GetInterestNode>("GetInterestNode")
+            .Args("objectIndex, nodeIndex")
+            .Noted(kIndexNote),
     },
     ComponentScriptOptions<PathfindingComponent>());
 

@@ -65,10 +65,10 @@ const S waypointManagerClass(
     "WaypointManager",
     {
         S::Function<&Instance>("Instance"),
-        S::Function<&Size>("Size"),
-        S::Function<&GetWaypoint>("GetWaypoint"),
-        S::Function<&Delete>("Delete").Noted(kDeleteNote),
-        S::Function<&DeleteWaypointArray>("DeleteWaypointArray").Noted(kDeleteNote),
+        S::Function<&Size>("Size").Args("handle"),
+        S::Function<&GetWaypoint>("GetWaypoint").Args("handle, index"),
+        S::Function<&Delete>("Delete").Args("handle").Noted(kDeleteNote),
+        S::Function<&DeleteWaypointArray>("DeleteWaypointArray").Args("handle").Noted(kDeleteNote),
     });
 
 script::ClassOptions<WaypointArrayHandle> HandleOptions() {

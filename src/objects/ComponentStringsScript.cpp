@@ -18,8 +18,8 @@ bool Find(const std::string& name) {
 
 using S = script::ScriptClass<ComponentStrings>;
 const S componentStringsClass("ComponentStrings", {
-                                                      S::Function<&At>("At"),
+                                                      S::Function<&At>("At").Args("index"),
                                                       S::Function<&Size>("Size"),
-                                                      S::Function<&Find>("Find"),
+                                                      S::Function<&Find>("Find").Args("name"),
                                                   });
 } // namespace

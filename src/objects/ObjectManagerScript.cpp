@@ -43,25 +43,25 @@ template <class T> void AddComponentFunctions(std::vector<script::Member>& membe
     static const std::string has = "Has" + name;
     static const std::string add = "Add" + name;
     static const std::string remove = "Remove" + name;
-    members.push_back(S::Function<&Get<T>>(name.c_str()));
-    members.push_back(S::Function<&Has<T>>(has.c_str()));
-    members.push_back(S::Function<&Add<T>>(add.c_str()));
-    members.push_back(S::Function<&Remove<T>>(remove.c_str()));
+    members.push_back(S::Function<&Get<T>>(name.c_str()).Args("obj"));
+    members.push_back(S::Function<&Has<T>>(has.c_str()).Args("obj"));
+    members.push_back(S::Function<&Add<T>>(add.c_str()).Args("obj"));
+    members.push_back(S::Function<&Remove<T>>(remove.c_str()).Args("obj"));
 }
 
 std::vector<script::Member> ObjectManagerMembers() {
     std::vector<script::Member> members = {
         S::Method<&ObjectManager::NewObject>("NewObject"),
-        S::Method<&ObjectManager::DeleteObject>("DeleteObject"),
+        S::Method<&ObjectManager::DeleteObject>("DeleteObject").Args("obj"),
         S::Method<&ObjectManager::ClearAllObjects>("ClearAllObjects"),
         S::Method<&ObjectManager::ClearAllObjects_FreeMemory>("ClearAllObjects_FreeMemory"),
-        S::Function<&ObjectManager::IsValid>("IsValid"),
+        S::Function<&ObjectManager::IsValid>("IsValid").Args("obj"),
         S::Method<&ObjectManager::DelayedDestruction>("DelayedDestruction"),
     };
     ForEachComponentType(
         [&](auto tag) { AddComponentFunctions<typename decltype(tag)::Type>(members); });
-    members.push_back(S::Function<&ObjectManager::InitializeObj>("InitializeObj"));
-    members.push_back(S::Function<&ObjectManager::CompareObj>("CompareObj"));
+    members.push_back(S::Function<&ObjectManager::InitializeObj>("InitializeObj").Args("obj"));
+    members.push_back(S::Function<&ObjectManager::CompareObj>("CompareObj").Args("a, b"));
     members.push_back(S::Property<&ObjectManager::numGameObjects>("numGameObjects"));
     return members;
 }

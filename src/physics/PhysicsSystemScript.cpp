@@ -17,13 +17,14 @@ script::Owned<RayTestResult> RayTestClosestPoint(PhysicsSystem& physics, glm::ve
 }
 
 using S = script::ScriptClass<PhysicsSystem>;
-const S physicsSystemClass("PhysicsSystem",
-                           {
-                               S::Property<&PhysicsSystem::stepMode>("stepMode"),
-                               S::Property<&PhysicsSystem::debugDraw>("debugDraw"),
-                               S::Property<&PhysicsSystem::makeGroundPlane>("makeGroundPlane"),
-                               S::Property<&PhysicsSystem::gravity>("gravity"),
-                               S::Method<&RayTestClosestPoint>("RayTestClosestPoint"),
-                           });
+const S
+    physicsSystemClass("PhysicsSystem",
+                       {
+                           S::Property<&PhysicsSystem::stepMode>("stepMode"),
+                           S::Property<&PhysicsSystem::debugDraw>("debugDraw"),
+                           S::Property<&PhysicsSystem::makeGroundPlane>("makeGroundPlane"),
+                           S::Property<&PhysicsSystem::gravity>("gravity"),
+                           S::Method<&RayTestClosestPoint>("RayTestClosestPoint").Args("from, to"),
+                       });
 
 } // namespace

@@ -77,11 +77,11 @@ script::ClassOptions<Shape> ShapeOptions() {
 using S = script::ScriptClass<Shape>;
 const S shapeClass("Shape",
                    {
-                       S::Function<&SphereShape>("SphereShape"),
-                       S::Function<&BoxShape>("BoxShape"),
-                       S::Function<&CylinderShape>("CylinderShape"),
-                       S::Function<&CapsuleShape>("CapsuleShape"),
-                       S::Function<&ConeShape>("ConeShape"),
+                       S::Function<&SphereShape>("SphereShape").Args("radius"),
+                       S::Function<&BoxShape>("BoxShape").Args("halfExtents"),
+                       S::Function<&CylinderShape>("CylinderShape").Args("halfExtents"),
+                       S::Function<&CapsuleShape>("CapsuleShape").Args("radius, height"),
+                       S::Function<&ConeShape>("ConeShape").Args("radius, height"),
                        S::Function<&CompoundShape>("CompoundShape"),
                        S::Function<&NoShape>("NoShape"),
                        S::Method<&Shape::GetHalfExtents>("GetHalfExtents"),

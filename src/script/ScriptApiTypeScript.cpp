@@ -35,8 +35,18 @@ void AddMember(std::string& out, const Member& member) {
     if (isFunction) {
         // A method type rather than a property holding a function, so that
         // editors show it as one.
-        std::string signature =
-            member.typescript ? member.typescript() : std::string("(...args: any[]) => any");
+        std::string signature = member.tsSignature  ? std::string(member.tsSignature)
+                                : member.typescript ? member.typescript()
+                                                    : std::string("(...args: any[]) => any");
+        // Names in place of arg1, arg2, ...: the declarations are what editors
+        // show while the call is typed.
+        const std::vector<std::string> names = ParameterNames(member);
+        for (std::size_t i = 0; i < names.size(); ++i) {
+            const std::string placeholder = "arg" + std::to_string(i + 1) + ": ";
+            const std::size_t at = signature.find(placeholder);
+            if (at != std::string::npos)
+                signature.replace(at, placeholder.size(), names[i] + ": ");
+        }
         const std::size_t arrow = signature.rfind(") => ");
         signature.replace(arrow, 5, "): ");
         out += member.name + signature + ";\n";

@@ -451,7 +451,14 @@ std::string ApiReferenceMarkdown() {
             out += "` | ";
             out += KindTitle(member.kind);
             out += " | ";
-            out += isFunction ? std::to_string(member.argCount) : std::string("-");
+            if (isFunction) {
+                out += std::to_string(member.argCount);
+                const std::vector<std::string> names = ParameterNames(member);
+                for (std::size_t i = 0; i < names.size(); ++i)
+                    out += (i == 0 ? ": " : ", ") + names[i];
+            } else {
+                out += "-";
+            }
             out += " | ";
             out +=
                 member.kind == MemberKind::Constant ? "= " + member.describe() : member.describe();
@@ -463,6 +470,24 @@ std::string ApiReferenceMarkdown() {
         }
     }
     return out;
+}
+
+std::vector<std::string> ParameterNames(const Member& member) {
+    std::vector<std::string> names;
+    if (!member.params)
+        return names;
+    std::string name;
+    for (const char* c = member.params;; ++c) {
+        if (*c == ',' || *c == '\0') {
+            names.push_back(name);
+            name.clear();
+            if (*c == '\0')
+                break;
+        } else if (*c != ' ') {
+            name += *c;
+        }
+    }
+    return names;
 }
 
 } // namespace script

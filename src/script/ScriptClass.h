@@ -87,13 +87,34 @@ struct Member {
     // parameters and result ("(arg1: string, arg2: number) => void"); null reads as any.
     std::string (*typescript)() = nullptr;
 
+    // Parameter names for the reference and the declarations, comma-separated
+    // ("target, up"); without them parameters read arg1, arg2, ...
+    const char* params = nullptr;
+    // A whole TypeScript signature that says more than the C++ types can (a
+    // generic result); it replaces the one made from them.
+    const char* tsSignature = nullptr;
+
     // The same entry with a note for the reference.
     Member Noted(const char* text) const {
         Member noted = *this;
         noted.note = text;
         return noted;
     }
+    // The same entry with its parameters named.
+    Member Args(const char* names) const {
+        Member named = *this;
+        named.params = names;
+        return named;
+    }
+    Member TypedAs(const char* signature) const {
+        Member typed = *this;
+        typed.tsSignature = signature;
+        return typed;
+    }
 };
+
+// `params` split at its commas, spaces trimmed; empty without names.
+std::vector<std::string> ParameterNames(const Member& member);
 
 // How a class's wrappers find their engine object, and what they may own.
 template <class T> struct ClassOptions {

@@ -63,14 +63,16 @@ using S = script::ScriptClass<VoxelModel>;
 const S voxelModelClass(
     "VoxelModel",
     {
-        S::Method<&LoadFromFile>("LoadFromFile").Noted(kFormatNote),
-        S::Method<&SaveToFile>("SaveToFile").Noted(kFormatNote),
-        S::Method<&ExportMesh>("ExportMesh").Noted(kMeshNote),
-        S::Method<&VoxelModel::RandomizeSaturation>("RandomizeSaturation"),
-        S::Method<&VoxelModel::AddVoxel>("AddVoxel").Noted("position, then colour r, g, b, a"),
-        S::Method<&SetVoxel>("SetVoxel").Noted(kIndexNote),
-        S::Method<&RemoveVoxel>("RemoveVoxel").Noted(kIndexNote),
-        S::Method<&GetVoxel>("GetVoxel").Noted(kIndexNote),
+        S::Method<&LoadFromFile>("LoadFromFile").Args("file").Noted(kFormatNote),
+        S::Method<&SaveToFile>("SaveToFile").Args("file").Noted(kFormatNote),
+        S::Method<&ExportMesh>("ExportMesh").Args("file").Noted(kMeshNote),
+        S::Method<&VoxelModel::RandomizeSaturation>("RandomizeSaturation").Args("color, min, max"),
+        S::Method<&VoxelModel::AddVoxel>("AddVoxel")
+            .Args("position, color")
+            .Noted("position, then colour r, g, b, a"),
+        S::Method<&SetVoxel>("SetVoxel").Args("index, position, color").Noted(kIndexNote),
+        S::Method<&RemoveVoxel>("RemoveVoxel").Args("index").Noted(kIndexNote),
+        S::Method<&GetVoxel>("GetVoxel").Args("index").Noted(kIndexNote),
         S::Method<&GetVoxelCount>("GetVoxelCount"),
         S::Method<&VoxelModel::Clear>("Clear"),
     },

@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include "script/ScriptClass.h"
+
 namespace {
 
 // What a command printed (standard error included) and how it ended.
@@ -23,6 +25,13 @@ std::string RunCommand(const std::string& command, int& status) {
 }
 
 TEST(ApiDocuments, AreCurrentAndTheCompilerChecksTheSampleGameWithThem) {
+    // A parameter list that names too few or too many would shift every name after it.
+    for (const script::ScriptClassBase* cls : script::ScriptClassBase::All())
+        for (const script::Member& member : cls->Members())
+            if (member.params) {
+                EXPECT_EQ(script::ParameterNames(member).size(), member.argCount)
+                    << cls->Name() << "." << member.name;
+            }
     const std::string source = MARROWVALE_SOURCE_DIR;
     int status = 0;
     std::string generated;
@@ -42,9 +51,10 @@ TEST(ApiDocuments, AreCurrentAndTheCompilerChecksTheSampleGameWithThem) {
     for (const char* line :
          {"declare function print(...values: any[]): void;", "interface Core {",
           "declare var Core: Core;",
-          "    AddButton(arg1: string, arg2: string, arg3: ((...args: any[]) => any) | null): "
-          "void;",
-          "    GetVar(arg1: string, arg2: string): number | boolean | string | number[];",
+          "    AddButton(bar: string, buttonName: string, callback: ((...args: any[]) => any) | "
+          "null): void;",
+          "    GetVar<T extends number | boolean | string | number[] = any>(bar: string, name: "
+          "string): T;",
           "interface RegisterAntBarMessage extends MessageObject {"})
         EXPECT_NE(generated.find(line), std::string::npos) << line;
 
