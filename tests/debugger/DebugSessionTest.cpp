@@ -26,6 +26,13 @@ function tick(dt) {
 }
 Core.Instance().GameLogicSystem_.updateFunction = tick;
 globalThis.frameOf = () => frame;
+globalThis.late = () => import("./late.mjs").then((m) => m.lateWork(4));
+)";
+
+const char* kLate = R"(export function lateWork(n) {
+    const squared = n * n;
+    return squared;
+}
 )";
 
 const char* kHelper = R"(export function helper(n) {
@@ -70,7 +77,8 @@ TEST(DebugSession, BreakpointsSteppingVariablesExceptionsPauseAndDisconnect) {
     const std::filesystem::path game = MakeGame({{"Scripts/startup.js", "var started = true;\n"},
                                                  {"Scripts/postInit.js", kClassic},
                                                  {"Scripts/main.mjs", kMain},
-                                                 {"Scripts/helper.mjs", kHelper}});
+                                                 {"Scripts/helper.mjs", kHelper},
+                                                 {"Scripts/late.mjs", kLate}});
     EngineProcess engine({"--debug=0", "--debug-wait", "--resource", game.string() + "/"});
     const int port = ListeningPort(engine);
     ASSERT_GT(port, 0) << engine.Output();
@@ -159,6 +167,20 @@ TEST(DebugSession, BreakpointsSteppingVariablesExceptionsPauseAndDisconnect) {
         EXPECT_EQ(stopped["body"]["reason"], "exception");
         EXPECT_NE(stopped["body"]["description"].get<std::string>().find("kaboom at 4"),
                   std::string::npos);
+        client.Request("continue", {{"threadId", 1}});
+
+        // A module that only a dynamic import() loads, with its breakpoint set first.
+        const std::string late = (game / "Scripts/late.mjs").string();
+        client.Request("setBreakpoints",
+                       {{"source", {{"path", late}}}, {"breakpoints", {{{"line", 3}}}}});
+        Evaluate(client, "late()", false);
+        stopped = client.Event("stopped");
+        EXPECT_EQ(stopped["body"]["reason"], "breakpoint");
+        EXPECT_EQ(Top(client, &line), "lateWork@late.mjs");
+        EXPECT_EQ(line, 3);
+        EXPECT_EQ(Evaluate(client, "squared"), "16");
+        client.Request("setBreakpoints",
+                       {{"source", {{"path", late}}}, {"breakpoints", json::array()}});
         client.Request("continue", {{"threadId", 1}});
 
         // "Pause now" while the game runs, then the client goes: the game
