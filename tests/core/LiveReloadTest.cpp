@@ -10,6 +10,8 @@
 #include "core/Core.h"
 #include "core/LiveReload.h"
 #include "graphics/GraphicsSystem.h"
+#include "logic/GameLogicSystem.h"
+#include "logic/ScriptGameState.h"
 #include "objects/ObjectManager.h"
 #include "script/ModuleLoader.h"
 #include "script/ScriptHost.h"
@@ -198,3 +200,61 @@ TEST(LiveReload, AChangedScriptRebuildsTheSceneAndOneThatDoesNotCompileKeepsIt) 
 }
 
 } // namespace
+
+namespace {
+
+// Whether the strip under the village, where the sample's meadow lies, is grass.
+bool MeadowShows(Core& core) {
+    const sf::Image frame = core.WindowSystem_->CaptureFrame();
+    double r = 0, g = 0, b = 0;
+    int count = 0;
+    for (unsigned y = 600; y < 650 && y < frame.getSize().y; ++y)
+        for (unsigned x = 540; x < 740 && x < frame.getSize().x; ++x, ++count) {
+            const sf::Color c = frame.getPixel(x, y);
+            r += c.r, g += c.g, b += c.b;
+        }
+    return count > 0 && g / count > 64 && g > r && g > b;
+}
+
+} // namespace
+
+// The sample game runs its village as a script game state and its tools as
+// engine states: a reload while the model editor runs brings the village back.
+TEST(LiveReload, TheSampleGameReloadedInTheModelEditorComesBackToItsVillage) {
+    if (!std::getenv("DISPLAY"))
+        GTEST_SKIP() << "start-up opens the window; run under xvfb-run";
+    const fs::path game = fs::temp_directory_path() / "marrowvale-live-reload-sample";
+    fs::remove_all(game);
+    fs::copy(fs::path(MARROWVALE_SOURCE_DIR) / "resource", game, fs::copy_options::recursive);
+    Core& core = Core::Instance();
+    core.SetResourceDir(game.string());
+    testing::internal::CaptureStdout();
+    core.Init();
+    ASSERT_TRUE(core.running);
+    LiveReload reload(core, game / "Scripts");
+    ScriptHost& host = ScriptHost::Instance();
+    for (int i = 0; i < 3; ++i)
+        core.RunFrame();
+    EXPECT_TRUE(MeadowShows(core));
+    ASSERT_TRUE(host.Evaluate(
+        "Core.Instance().GameLogicSystem_.SetCurrentGameState(ModelEditor.Instance())", "test.js"));
+    for (int i = 0; i < 3; ++i)
+        core.RunFrame();
+    GameState* editor = core.GameLogicSystem_->GetCurrentGameState();
+    ASSERT_NE(editor, &ScriptGameState::Instance());
+    EXPECT_FALSE(MeadowShows(core)) << "the editor shows its own scene";
+
+    std::ofstream(game / "Scripts" / "sampleVillage.mjs", std::ios::app) << "// saved again\n";
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (reload.GetReloadCount() == 0 && std::chrono::steady_clock::now() < end) {
+        core.RunFrame();
+        reload.Update();
+    }
+    ASSERT_EQ(reload.GetReloadCount(), 1u);
+    for (int i = 0; i < 3; ++i)
+        core.RunFrame();
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(core.GameLogicSystem_->GetCurrentGameState(), &ScriptGameState::Instance());
+    EXPECT_TRUE(MeadowShows(core)) << "the village is built again";
+    fs::remove_all(game);
+}
