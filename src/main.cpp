@@ -7,12 +7,22 @@
 #include "core/CommandLine.h"
 #include "core/Core.h"
 #include "core/LiveReload.h"
+#include "core/NewGame.h"
 #include "core/Path.h"
 #include "graphics/ShaderProgram.h"
 #include "messaging/MessageManager.h"
 #include "objects/ObjectManager.h"
 #include "script/ScriptApiReference.h"
 #include "script/ScriptHost.h"
+
+namespace {
+std::string ReplaceAll(std::string text, const std::string& from, const std::string& to) {
+    for (std::size_t at = text.find(from); at != std::string::npos;
+         at = text.find(from, at + to.size()))
+        text.replace(at, from.size(), to);
+    return text;
+}
+} // namespace
 
 int main(int argc, char** argv) {
     const std::string program = argc > 0 ? argv[0] : "marrowvale";
@@ -31,6 +41,22 @@ int main(int argc, char** argv) {
         const std::string reference = options.apiTypeScript ? script::ApiReferenceTypeScript()
                                                             : script::ApiReferenceMarkdown();
         std::fputs(reference.c_str(), stdout);
+        return 0;
+    }
+
+    if (!options.newGameDir.empty()) {
+        std::string problem;
+        if (!WriteNewGame(options.newGameDir, problem)) {
+            std::fprintf(stderr, "%s: --new-game: %s\n", program.c_str(), problem.c_str());
+            return 1;
+        }
+        // Quoted as a shell takes it, so the line can be pasted as it stands.
+        const std::string quoted = options.newGameDir.find_first_of(" '\"$\\") == std::string::npos
+                                       ? options.newGameDir
+                                       : "'" + ReplaceAll(options.newGameDir, "'", "'\\''") + "'";
+        std::printf("Marrowvale: wrote the game \"%s\" to %s; run it with\n  %s --game %s\n",
+                    GameNameOf(options.newGameDir).c_str(), options.newGameDir.c_str(),
+                    program.c_str(), quoted.c_str());
         return 0;
     }
 

@@ -66,12 +66,18 @@ CommandLineOptions ParseCommandLine(const std::vector<std::string>& args) {
             options.screenshot = true;
         } else if (arg == "--quiet") {
             options.quiet = true;
-        } else if (arg == "--resource") {
+        } else if (arg == "--resource" || arg == "--game") {
             if (!hasValue || args[i + 1].empty()) {
-                options.error = "--resource needs a folder";
+                options.error = arg + " needs a folder";
                 return options;
             }
             options.resourceDir = args[++i];
+        } else if (arg == "--new-game") {
+            if (!hasValue || args[i + 1].empty()) {
+                options.error = "--new-game needs the folder to write the game to";
+                return options;
+            }
+            options.newGameDir = args[++i];
         } else {
             options.error = "unknown option '" + arg + "'";
             return options;
@@ -86,13 +92,15 @@ CommandLineOptions ParseCommandLine(const std::vector<std::string>& args) {
 
 std::string CommandLineUsage(const std::string& program) {
     return "usage: " + program +
-           " [--frames N [--screenshot]] [--resource DIR] [--script-heap-mb N]\n"
+           " [--frames N [--screenshot]] [--game DIR] [--script-heap-mb N]\n"
            "       [--watch] [--debug[=PORT] [--debug-wait]] [--quiet]\n"
            "       [--api-reference[=typescript]] [--help]\n"
            "  --frames N          stop after N frames, as if a script had stopped the game\n"
            "  --screenshot        with --frames: save the last frame as screenshot.jpg\n"
-           "  --resource DIR      the game's folder instead of ../resource/; paths that\n"
+           "  --game DIR          the game's folder instead of ../resource/; paths that\n"
            "                      scripts write ../resource/... are read from DIR\n"
+           "  --resource DIR      the same as --game DIR\n"
+           "  --new-game DIR      write a starter game to DIR (new or empty) and exit\n"
            "  --script-heap-mb N  limit the script heap to N MiB (default " +
            std::to_string(ScriptHost::kDefaultHeapLimitBytes >> 20) +
            "); frames slow down\n"

@@ -1,0 +1,96 @@
+#include "core/NewGame.h"
+
+#include <cctype>
+#include <fstream>
+#include <sstream>
+#include <system_error>
+
+#include "core/Path.h"
+#include "script/ScriptApiReference.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The assets the starter game uses, taken from the engine's own resource folder.
+const char* const kAssets[] = {"Models/house.vxm", "Sounds/click.wav", "Fonts/courierNew.ttf"};
+
+bool WriteText(const fs::path& file, const std::string& text, std::string& problem) {
+    std::error_code error;
+    fs::create_directories(file.parent_path(), error);
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    out << text;
+    out.close();
+    if (!out) {
+        problem = "cannot write " + file.string();
+        return false;
+    }
+    return true;
+}
+
+std::string Replaced(std::string text, const std::string& name) {
+    const std::string marker = "@NAME@";
+    for (std::size_t at = text.find(marker); at != std::string::npos;
+         at = text.find(marker, at + name.size()))
+        text.replace(at, marker.size(), name);
+    return text;
+}
+
+} // namespace
+
+std::string GameNameOf(const fs::path& folder) {
+    std::string name;
+    for (const char c : fs::absolute(folder).lexically_normal().filename().string()) {
+        const unsigned char u = static_cast<unsigned char>(c);
+        name += std::isalnum(u) || c == '-' || c == '_' || c == '.'
+                    ? static_cast<char>(std::tolower(u))
+                    : '-';
+    }
+    // npm names may not start with a dot or an underscore.
+    while (!name.empty() && (name.front() == '.' || name.front() == '_' || name.front() == '-'))
+        name.erase(0, 1);
+    return name.empty() ? "game" : name;
+}
+
+bool WriteNewGame(const fs::path& folder, std::string& problem) {
+    std::error_code error;
+    if (fs::exists(folder, error) &&
+        (!fs::is_directory(folder, error) || !fs::is_empty(folder, error))) {
+        problem = folder.string() + " exists and is not an empty folder; choose a new one";
+        return false;
+    }
+    const fs::path engine = GetEngineResourceFolder();
+    const fs::path templateFolder = engine / "Templates" / "new-game";
+    if (!fs::is_directory(templateFolder, error)) {
+        problem = "the engine's game template is missing: " + templateFolder.string();
+        return false;
+    }
+    const std::string name = GameNameOf(folder);
+    for (auto it = fs::recursive_directory_iterator(templateFolder, error);
+         it != fs::recursive_directory_iterator(); it.increment(error)) {
+        if (error)
+            break;
+        if (!it->is_regular_file())
+            continue;
+        std::ifstream in(it->path(), std::ios::binary);
+        std::stringstream text;
+        text << in.rdbuf();
+        if (!WriteText(folder / fs::relative(it->path(), templateFolder),
+                       Replaced(text.str(), name), problem))
+            return false;
+    }
+    if (error) {
+        problem = "cannot read the engine's game template: " + error.message();
+        return false;
+    }
+    for (const char* asset : kAssets) {
+        fs::create_directories((folder / asset).parent_path(), error);
+        fs::copy_file(engine / asset, folder / asset, fs::copy_options::overwrite_existing, error);
+        if (error) {
+            problem = "cannot copy " + (engine / asset).string() + ": " + error.message();
+            return false;
+        }
+    }
+    return WriteText(folder / "Scripts" / "marrowvale.d.ts", script::ApiReferenceTypeScript(),
+                     problem);
+}

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+// `marrowvale --new-game DIR`: a starter game to run with `--game DIR`, made
+// from the engine's template with the engine's own assets and the current
+// TypeScript declarations, so editors check the game against this engine.
+// Refuses a folder that exists and is not empty; false with `problem` then
+// and when a file cannot be written (what was written stays, to be looked at).
+bool WriteNewGame(const std::filesystem::path& folder, std::string& problem);
+
+// The game's name as npm takes it: the folder's name in lower case, with
+// anything but letters, digits, '-', '_' and '.' made '-'; "game" when
+// nothing is left.
+std::string GameNameOf(const std::filesystem::path& folder);
