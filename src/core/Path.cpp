@@ -35,7 +35,20 @@ const std::string& GetResourceFolder() {
 }
 
 const char* GetEngineResourceFolder() {
-    return MARROWVALE_ENGINE_RESOURCE_DIR;
+    // An installed engine keeps its shaders, fonts and template beside the binary
+    // (bin/../share/marrowvale/); a build runs from the source tree's resource/.
+    static const std::string folder = [] {
+        std::error_code error;
+        const std::filesystem::path binary = std::filesystem::read_symlink("/proc/self/exe", error);
+        if (!error) {
+            const std::filesystem::path installed =
+                binary.parent_path().parent_path() / "share" / "marrowvale";
+            if (std::filesystem::is_directory(installed / "Shaders", error))
+                return installed.string() + "/";
+        }
+        return std::string(MARROWVALE_ENGINE_RESOURCE_DIR);
+    }();
+    return folder.c_str();
 }
 
 std::string ResolvePath(const std::string& path) {

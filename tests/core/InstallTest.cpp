@@ -1,0 +1,67 @@
+// `cmake --install` lays the engine out under a prefix, and the installed
+// engine runs from there alone: it reads its shaders from the prefix and
+// writes a starter game that draws.
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include <SFML/Graphics/Image.hpp>
+#include <gtest/gtest.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Shell(const std::string& command, int& status) {
+    std::FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
+    std::string printed;
+    char buffer[4096];
+    for (size_t count; pipe && (count = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+        printed.append(buffer, count);
+    status = pipe ? ::pclose(pipe) : -1;
+    return printed;
+}
+
+TEST(Install, ThePrefixHoldsTheEngineAndWhatItReadsAndTheInstalledEngineRunsAGame) {
+    if (!std::getenv("DISPLAY"))
+        GTEST_SKIP() << "the game opens its window; run under xvfb-run";
+    const fs::path root = fs::temp_directory_path() / "marrowvale install test";
+    const fs::path prefix = root / "usr local";
+    fs::remove_all(root);
+    int status = 0;
+    std::string printed = Shell("cmake --install '" + std::string(MARROWVALE_BINARY_DIR) +
+                                    "' --prefix '" + prefix.string() + "'",
+                                status);
+    ASSERT_EQ(status, 0) << printed;
+    for (const char* file :
+         {"bin/marrowvale", "share/marrowvale/Shaders/voxelShader.vs",
+          "share/marrowvale/Fonts/courierNew.ttf",
+          "share/marrowvale/Templates/new-game/Scripts/main.mjs",
+          "share/marrowvale/Models/house.vxm", "share/marrowvale/Sounds/click.wav",
+          "share/marrowvale/marrowvale.d.ts", "share/marrowvale/vscode/package.json",
+          "share/doc/marrowvale/debugging.md"})
+        EXPECT_TRUE(fs::is_regular_file(prefix / file)) << file;
+
+    const std::string engine = (prefix / "bin/marrowvale").string();
+    printed = Shell("cd '" + root.string() + "' && '" + engine + "' --new-game game && '" + engine +
+                        "' --game game --frames 3 --screenshot",
+                    status);
+    EXPECT_EQ(status, 0) << printed;
+    EXPECT_NE(printed.find((prefix / "share/marrowvale/Shaders/voxelShader.vs").string() +
+                           " compiled successfully."),
+              std::string::npos)
+        << "the installed shaders are used\n"
+        << printed;
+    sf::Image shot;
+    ASSERT_TRUE(shot.loadFromFile((root / "screenshot.jpg").string())) << printed;
+    int model = 0;
+    for (unsigned y = shot.getSize().y / 3; y < shot.getSize().y * 2 / 3; ++y)
+        for (unsigned x = shot.getSize().x / 3; x < shot.getSize().x * 2 / 3; ++x) {
+            const sf::Color c = shot.getPixel(x, y);
+            model += c.r > c.b + 40;
+        }
+    EXPECT_GT(model, 5000) << "the starter game's model is drawn";
+    fs::remove_all(root);
+}
+
+} // namespace
