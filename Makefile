@@ -3,7 +3,7 @@ BUILD_DIR ?= build
 JOBS ?= $(shell nproc)
 BUILD_TYPE ?= RelWithDebInfo
 
-.PHONY: build run test test-sanitize fuzz setup bench framebench scenebench clean format docs
+.PHONY: build run test test-sanitize fuzz setup bench framebench scenebench clean format docs package
 
 build: setup
 	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE)
@@ -40,6 +40,12 @@ scenebench: build
 docs: build
 	$(BUILD_DIR)/marrowvale --api-reference > docs/scripting-api.md
 	$(BUILD_DIR)/marrowvale --api-reference=typescript > docs/marrowvale.d.ts
+
+# A game folder as one archive a player unpacks and runs:
+# make package GAME=path/to/game writes dist/<name>-linux-x86_64.tar.gz.
+package: build
+	@test -n "$(GAME)" || { echo "usage: make package GAME=path/to/game"; exit 2; }
+	bash tools/package.sh $(BUILD_DIR) "$(GAME)" dist
 
 clean:
 	rm -rf $(BUILD_DIR)

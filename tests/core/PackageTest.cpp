@@ -1,0 +1,90 @@
+// tools/package.sh turns a game folder into one archive a player unpacks and
+// runs: unpacked under a path with spaces and started through its launcher
+// with LD_LIBRARY_PATH empty, it draws its scene, and every library the
+// loader brings in that is not part of the player's own system comes from the
+// package's lib/.
+#include <cstdio>
+#include <filesystem>
+#include <regex>
+#include <sstream>
+#include <string>
+
+#include <SFML/Graphics/Image.hpp>
+#include <gtest/gtest.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Shell(const std::string& command, int& status) {
+    std::FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
+    std::string printed;
+    char buffer[4096];
+    for (size_t count; pipe && (count = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+        printed.append(buffer, count);
+    status = pipe ? ::pclose(pipe) : -1;
+    return printed;
+}
+
+TEST(Package, AStarterGamePackedRunsFromAnywhereOnItsOwnLibraries) {
+    if (!std::getenv("DISPLAY"))
+        GTEST_SKIP() << "the game opens its window; run under xvfb-run";
+    const fs::path root = fs::temp_directory_path() / "marrowvale package test";
+    fs::remove_all(root);
+    fs::create_directories(root);
+    const std::string engine = std::string(MARROWVALE_BINARY_DIR) + "/marrowvale";
+    int status = 0;
+    std::string printed =
+        Shell("cd '" + root.string() + "' && '" + engine +
+                  "' --new-game 'Star Ter' && bash '" MARROWVALE_SOURCE_DIR
+                  "/tools/package.sh' '" MARROWVALE_BINARY_DIR "' 'Star Ter' dist",
+              status);
+    ASSERT_EQ(status, 0) << printed;
+    const fs::path archive = root / "dist" / "star-ter-linux-x86_64.tar.gz";
+    ASSERT_TRUE(fs::is_regular_file(archive)) << printed;
+
+    const fs::path player = root / "a player's games";
+    fs::create_directories(player);
+    printed = Shell("tar xzf '" + archive.string() + "' -C \"" + player.string() + "\"", status);
+    ASSERT_EQ(status, 0) << printed;
+    const fs::path unpacked = player / "star-ter-linux-x86_64";
+    EXPECT_FALSE(fs::exists(unpacked / "game/Scripts/marrowvale.d.ts")) << "editor files stay out";
+    EXPECT_FALSE(fs::exists(unpacked / "game/Scripts/jsconfig.json"));
+
+    printed = Shell("cd '" + root.string() + "' && env LD_LIBRARY_PATH= LD_DEBUG=libs \"" +
+                        (unpacked / "star-ter").string() + "\" --frames 3 --screenshot",
+                    status);
+    EXPECT_EQ(status, 0) << printed.substr(printed.size() > 4000 ? printed.size() - 4000 : 0);
+    // What the player's system provides; everything else must be the package's.
+    const std::regex base(
+        "/(ld-linux|libc\\.|libm\\.|libdl\\.|libpthread\\.|librt\\.|libGL|libEGL|libglapi|"
+        "libX|libxcb|libxshmfence|libdrm|libudev|libasound|libsndio|libpulse|libbsd|libmd\\.|"
+        "libLLVM|libelf|libexpat|libffi|libicu|liblzma|libsensors|libpciaccess|libedit|"
+        "libtinfo|libxml2|libz3|libzstd|libasan|libubsan|"
+        "dri/)[^/]*$");
+    std::istringstream lines(printed);
+    int fromPackage = 0;
+    for (std::string line; std::getline(lines, line);) {
+        const std::size_t at = line.find("calling init: ");
+        if (at == std::string::npos)
+            continue;
+        const std::string library = line.substr(at + 14);
+        if (library.find(unpacked.string() + "/bin/../lib/") == 0)
+            ++fromPackage;
+        else
+            EXPECT_TRUE(std::regex_search(library, base)) << library << " is not from the package";
+    }
+    EXPECT_GE(fromPackage, 20) << "SpiderMonkey, SFML, Bullet, GLEW, OpenAL and the rest";
+    sf::Image shot;
+    ASSERT_TRUE(shot.loadFromFile((root / "screenshot.jpg").string()));
+    int model = 0;
+    for (unsigned y = shot.getSize().y / 3; y < shot.getSize().y * 2 / 3; ++y)
+        for (unsigned x = shot.getSize().x / 3; x < shot.getSize().x * 2 / 3; ++x) {
+            const sf::Color c = shot.getPixel(x, y);
+            model += c.r > c.b + 40;
+        }
+    EXPECT_GT(model, 5000) << "the packaged game draws its model";
+    fs::remove_all(root);
+}
+
+} // namespace

@@ -1,0 +1,41 @@
+#!/usr/bin/env bash
+# tools/package.sh BUILD_DIR GAME_DIR [DIST_DIR]
+#
+# Writes DIST_DIR/<name>-linux-x86_64.tar.gz (DIST_DIR defaults to ./dist): one
+# folder holding a launcher named after the game, the engine from BUILD_DIR
+# with what it reads at run time, the game's folder without its editor-only
+# files, and lib/ with the shared libraries a player's system does not have.
+# The engine finds lib/ through its $ORIGIN-relative RPATH.
+set -euo pipefail
+build=${1:?usage: package.sh BUILD_DIR GAME_DIR [DIST_DIR]}
+game=${2:?usage: package.sh BUILD_DIR GAME_DIR [DIST_DIR]}
+dist=${3:-dist}
+here=$(cd "$(dirname "$0")" && pwd)
+game=$(cd "$game" && pwd)
+
+# The name from the game's package.json, or its folder's.
+name=$(node -e 'try { process.stdout.write(String(require(process.argv[1]).name || "")) } catch (e) {}' \
+  "$game/Scripts/package.json" 2>/dev/null || true)
+[ -n "$name" ] || name=$(basename "$game")
+name=$(printf '%s' "$name" | tr 'A-Z' 'a-z' | tr -c 'a-z0-9._-' '-' | sed 's/^[-._]*//')
+[ -n "$name" ] || name=game
+folder="$name-linux-x86_64"
+
+stage=$(mktemp -d)
+trap 'rm -rf "$stage"' EXIT
+root="$stage/$folder"
+cmake --install "$build" --prefix "$root" --component runtime --strip
+cmake -DEXECUTABLE="$root/bin/marrowvale" -DDESTINATION="$root/lib" -P "$here/bundle-libs.cmake"
+
+# The game, without what only its developer's editor reads.
+mkdir -p "$root/game"
+(cd "$game" && tar cf - --exclude=./screenshot.jpg --exclude='*.d.ts' --exclude=jsconfig.json .) |
+  (cd "$root/game" && tar xf -)
+
+sed "s/@NAME@/$name/g" "$here/launcher.sh.in" > "$root/$name"
+chmod +x "$root/$name"
+
+mkdir -p "$dist"
+dist=$(cd "$dist" && pwd)
+(cd "$stage" && cmake -E tar czf "$dist/$folder.tar.gz" "$folder")
+echo "package: $dist/$folder.tar.gz ($(du -h "$dist/$folder.tar.gz" | cut -f1))"
