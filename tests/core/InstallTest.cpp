@@ -65,3 +65,44 @@ TEST(Install, ThePrefixHoldsTheEngineAndWhatItReadsAndTheInstalledEngineRunsAGam
 }
 
 } // namespace
+
+namespace {
+
+// The .deb holds the same layout under /usr; unpacked into a scratch root,
+// its engine writes and runs a game from there.
+TEST(Install, TheDebianPackageLaysTheEngineOutUnderUsrAndItsEngineRuns) {
+    if (!std::getenv("DISPLAY"))
+        GTEST_SKIP() << "the game opens its window; run under xvfb-run";
+    const fs::path root = fs::temp_directory_path() / "marrowvale deb test";
+    fs::remove_all(root);
+    fs::create_directories(root);
+    int status = 0;
+    std::string printed = Shell("cd '" + root.string() + "' && cpack -G DEB --config '" +
+                                    std::string(MARROWVALE_BINARY_DIR) + "/CPackConfig.cmake'",
+                                status);
+    ASSERT_EQ(status, 0) << printed;
+    const fs::path deb = root / "marrowvale_0.1.0_amd64.deb";
+    ASSERT_TRUE(fs::is_regular_file(deb)) << printed;
+    printed = Shell("dpkg-deb --field '" + deb.string() + "' Depends", status);
+    EXPECT_NE(printed.find("libmozjs-102-0"), std::string::npos) << printed;
+    EXPECT_NE(printed.find("libsfml-graphics2.5"), std::string::npos) << printed;
+    printed =
+        Shell("dpkg-deb -x '" + deb.string() + "' '" + (root / "scratch").string() + "'", status);
+    ASSERT_EQ(status, 0) << printed;
+    const fs::path usr = root / "scratch/usr";
+    for (const char* file :
+         {"bin/marrowvale", "share/marrowvale/Shaders/voxelShader.vs",
+          "share/marrowvale/Templates/new-game/Scripts/main.mjs",
+          "share/marrowvale/marrowvale.d.ts", "share/doc/marrowvale/debugging.md"})
+        EXPECT_TRUE(fs::is_regular_file(usr / file)) << file;
+    const std::string engine = (usr / "bin/marrowvale").string();
+    printed = Shell("cd '" + root.string() + "' && '" + engine + "' --new-game game && '" + engine +
+                        "' --game game --frames 2",
+                    status);
+    EXPECT_EQ(status, 0) << printed;
+    EXPECT_NE(printed.find((usr / "share/marrowvale/Shaders/").string()), std::string::npos)
+        << printed;
+    fs::remove_all(root);
+}
+
+} // namespace
