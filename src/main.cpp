@@ -64,6 +64,8 @@ int main(int argc, char** argv) {
     Core& core = Core::Instance();
     if (!options.resourceDir.empty())
         core.SetResourceDir(options.resourceDir);
+    if (!options.saveDir.empty())
+        SetSaveFolder(options.saveDir);
     core.SetFrameLimit(options.frames);
     core.SetScreenshotOnLastFrame(options.screenshot);
     ShaderProgram::SetReportSuccess(!options.quiet);

@@ -72,6 +72,12 @@ CommandLineOptions ParseCommandLine(const std::vector<std::string>& args) {
                 return options;
             }
             options.resourceDir = args[++i];
+        } else if (arg == "--save-dir") {
+            if (!hasValue || args[i + 1].empty()) {
+                options.error = "--save-dir needs a folder";
+                return options;
+            }
+            options.saveDir = args[++i];
         } else if (arg == "--new-game") {
             if (!hasValue || args[i + 1].empty()) {
                 options.error = "--new-game needs the folder to write the game to";
@@ -101,6 +107,8 @@ std::string CommandLineUsage(const std::string& program) {
            "                      scripts write ../resource/... are read from DIR\n"
            "  --resource DIR      the same as --game DIR\n"
            "  --new-game DIR      write a starter game to DIR (new or empty) and exit\n"
+           "  --save-dir DIR      what the game saves under ../resource/ (models, meshes)\n"
+           "                      and screenshots go to DIR, which reads look in first\n"
            "  --script-heap-mb N  limit the script heap to N MiB (default " +
            std::to_string(ScriptHost::kDefaultHeapLimitBytes >> 20) +
            "); frames slow down\n"

@@ -12,6 +12,7 @@ struct CommandLineOptions {
     uint64_t frames = 0;        // 0: run until quit
     std::string resourceDir;    // empty: the default resource folder
     std::string newGameDir;     // --new-game: write a starter game there and exit
+    std::string saveDir;        // empty: the game writes where it reads
     uint64_t scriptHeapMiB = 0; // 0: the script host's default limit
     bool apiReference = false;  // print the script API as Markdown and exit
     bool apiTypeScript = false; // ... as TypeScript declarations instead

@@ -51,12 +51,58 @@ const char* GetEngineResourceFolder() {
     return folder.c_str();
 }
 
-std::string ResolvePath(const std::string& path) {
-    const std::string normalized = NormalizePath(path);
+namespace {
+
+std::string& SaveFolder() {
+    static std::string folder;
+    return folder;
+}
+
+// The part of a "../resource/..." name after the prefix; false for other names.
+bool ResourceRelative(const std::string& normalized, std::string& rest) {
     const std::string prefix = NormalizePath(kDefaultResourceFolder);
     if (normalized.compare(0, prefix.size(), prefix) != 0)
+        return false;
+    rest = normalized.substr(prefix.size());
+    return true;
+}
+
+} // namespace
+
+void SetSaveFolder(const std::string& folder) {
+    std::string normalized = NormalizePath(folder);
+    if (!normalized.empty() && normalized.back() != '/')
+        normalized += '/';
+    SaveFolder() = normalized;
+}
+
+const std::string& GetSaveFolder() {
+    return SaveFolder();
+}
+
+std::string ResolvePath(const std::string& path) {
+    const std::string normalized = NormalizePath(path);
+    std::string rest;
+    if (!ResourceRelative(normalized, rest))
         return normalized;
-    return ResourceFolder() + normalized.substr(prefix.size());
+    if (!SaveFolder().empty()) {
+        std::error_code error;
+        const std::string saved = SaveFolder() + rest;
+        if (std::filesystem::exists(saved, error))
+            return saved;
+    }
+    return ResourceFolder() + rest;
+}
+
+std::string ResolveWritePath(const std::string& path) {
+    const std::string normalized = NormalizePath(path);
+    std::string rest;
+    if (SaveFolder().empty() || !ResourceRelative(normalized, rest))
+        return ResolvePath(path);
+    const std::string target = SaveFolder() + rest;
+    std::error_code error;
+    std::filesystem::create_directories(std::filesystem::path(target).parent_path(), error);
+    return target;
 }
 
 bool IsRegularFile(const std::string& path, std::string& problem) {

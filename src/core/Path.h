@@ -22,6 +22,16 @@ const char* GetEngineResourceFolder();
 // starting with "../resource/" taken from the game's resource folder instead.
 std::string ResolvePath(const std::string& path);
 
+// With a save folder (--save-dir, which a packaged game's launcher passes), what the game
+// writes under "../resource/" goes there, and reads of such names look there first: a game
+// installed where players cannot write keeps each player's saves in a folder of their own.
+// Empty (the default): writes go where reads do.
+void SetSaveFolder(const std::string& folder);
+const std::string& GetSaveFolder();
+// Where a file named by a script or a tool is to be written: in the save folder when there
+// is one (its folders are made on the way), else where ResolvePath puts it.
+std::string ResolveWritePath(const std::string& path);
+
 // Whether `path` names a regular file (symbolic links followed). Devices, FIFOs and
 // folders are refused before any read: "/dev/urandom" never ends and a FIFO blocks.
 // On false, `problem` says why, for the caller's report.

@@ -97,6 +97,17 @@ std::string ModelEditor::GetModelsFolder() {
     return ResolvePath(std::string(kDefaultResourceFolder) + "Models/");
 }
 
+namespace {
+// Where saves go: the player's save folder when the game has one. Loads look there
+// first (ResolvePath), so a saved model replaces the one the game shipped.
+std::string SaveModelsFolder() {
+    return ResolveWritePath(std::string(kDefaultResourceFolder) + "Models/");
+}
+std::string ModelPath(const std::string& name) {
+    return ResolvePath(std::string(kDefaultResourceFolder) + "Models/" + name);
+}
+} // namespace
+
 void ModelEditor::Initialize() {
     if (running) {
         // Set up again without a clean-up in between (a script calling Initialize
@@ -845,7 +856,7 @@ void ModelEditor::Save() {
     }
     std::error_code error;
     const bool exists = std::find(modelNames.begin(), modelNames.end(), name) != modelNames.end() ||
-                        std::filesystem::exists(GetModelsFolder() + name, error);
+                        std::filesystem::exists(ModelPath(name), error);
     if (exists) {
         Ask("Are you sure you want to overwrite the existing save file (" + name + ")?",
             Pending::Overwrite);
@@ -881,7 +892,7 @@ bool ModelEditor::WriteModel() {
     }
     const VoxelModel model = CurrentModel();
     const std::string name = fileName + ".vxm";
-    const std::string folder = GetModelsFolder();
+    const std::string folder = SaveModelsFolder();
     std::error_code error;
     std::filesystem::create_directories(folder, error);
     if (!model.SaveToFile(folder + name)) {
@@ -922,7 +933,7 @@ bool ModelEditor::ExportModelMesh() {
         return false;
     }
     const std::string name = fileName + ".glb";
-    const std::string folder = GetModelsFolder();
+    const std::string folder = SaveModelsFolder();
     std::error_code created;
     std::filesystem::create_directories(folder, created);
     std::string error;
@@ -956,7 +967,7 @@ bool ModelEditor::LoadSelectedModel() {
     }
     const std::string name = modelNames[selectedModel];
     VoxelModel model;
-    if (!model.LoadFromFile(GetModelsFolder() + name)) {
+    if (!model.LoadFromFile(ModelPath(name))) {
         SetStatus("Could not load " + name + "; the model is unchanged");
         return false;
     }
@@ -1020,16 +1031,21 @@ void ModelEditor::RefreshModelList() {
 
 std::vector<std::string> ModelEditor::ScanModelFolder() const {
     std::vector<std::string> names;
-    std::error_code error;
-    for (std::filesystem::directory_iterator it(GetModelsFolder(), error), end; !error && it != end;
-         it.increment(error)) {
-        const std::string name = it->path().filename().string();
-        // The list's labels are joined with commas, so a comma would split a name.
-        if (it->is_regular_file(error) && name.size() > 4 &&
-            name.compare(name.size() - 4, 4, ".vxm") == 0 && name.find(',') == std::string::npos)
-            names.push_back(name);
+    // The game's models and the player's saved ones, each name once.
+    for (const std::string& folder : {GetModelsFolder(), SaveModelsFolder()}) {
+        std::error_code error;
+        for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end;
+             it.increment(error)) {
+            const std::string name = it->path().filename().string();
+            // The list's labels are joined with commas, so a comma would split a name.
+            if (it->is_regular_file(error) && name.size() > 4 &&
+                name.compare(name.size() - 4, 4, ".vxm") == 0 &&
+                name.find(',') == std::string::npos)
+                names.push_back(name);
+        }
     }
     std::sort(names.begin(), names.end());
+    names.erase(std::unique(names.begin(), names.end()), names.end());
     return names;
 }
 

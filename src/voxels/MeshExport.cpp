@@ -343,7 +343,7 @@ std::unique_ptr<aiScene> BuildScene(const std::vector<SurfaceQuad>& quads, bool 
 } // namespace
 
 bool ExportMesh(const VoxelModel& model, const std::string& path, std::string& error) {
-    const std::string resolved = ResolvePath(path);
+    const std::string resolved = ResolveWritePath(path);
     const std::string shown = resolved == path ? path : path + " (" + resolved + ")";
     auto fail = [&](const std::string& why) {
         error = "Cannot export a mesh to " + (path.empty() ? std::string("\"\"") : shown) + ": " +

@@ -173,7 +173,7 @@ bool VoxelModel::LoadFromFile(const std::string& fileName) {
 
 bool VoxelModel::SaveToFile(const std::string& fileName) const {
     namespace fs = std::filesystem;
-    const fs::path target = ResolvePath(fileName);
+    const fs::path target = ResolveWritePath(fileName);
 
     std::vector<unsigned char> bytes;
     if (IsVoxFileName(fileName)) {

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <iostream>
 
 #include <GL/glew.h>
@@ -413,7 +414,15 @@ void WindowSystem::SaveScreenshot() {
     if (!IsOpen())
         return;
     // The image library reports a failed save itself.
-    CaptureFrame().saveToFile(kScreenshotFile);
+    // With a save folder (a packaged game) the picture goes to the player's folder; else to
+    // the working folder, as scripts and tools expect.
+    const std::string file =
+        GetSaveFolder().empty() ? std::string(kScreenshotFile) : GetSaveFolder() + kScreenshotFile;
+    if (!GetSaveFolder().empty()) {
+        std::error_code error;
+        std::filesystem::create_directories(GetSaveFolder(), error);
+    }
+    CaptureFrame().saveToFile(file);
 }
 
 sf::Image WindowSystem::CaptureFrame() {

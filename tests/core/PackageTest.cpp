@@ -51,8 +51,10 @@ TEST(Package, AStarterGamePackedRunsFromAnywhereOnItsOwnLibraries) {
     EXPECT_FALSE(fs::exists(unpacked / "game/Scripts/marrowvale.d.ts")) << "editor files stay out";
     EXPECT_FALSE(fs::exists(unpacked / "game/Scripts/jsconfig.json"));
 
-    printed = Shell("cd '" + root.string() + "' && env LD_LIBRARY_PATH= LD_DEBUG=libs \"" +
-                        (unpacked / "star-ter").string() + "\" --frames 3 --screenshot",
+    const fs::path data = root / "player data";
+    printed = Shell("cd '" + root.string() +
+                        "' && env LD_LIBRARY_PATH= LD_DEBUG=libs XDG_DATA_HOME='" + data.string() +
+                        "' \"" + (unpacked / "star-ter").string() + "\" --frames 3 --screenshot",
                     status);
     EXPECT_EQ(status, 0) << printed.substr(printed.size() > 4000 ? printed.size() - 4000 : 0);
     // What the player's system provides; everything else must be the package's.
@@ -76,7 +78,9 @@ TEST(Package, AStarterGamePackedRunsFromAnywhereOnItsOwnLibraries) {
     }
     EXPECT_GE(fromPackage, 20) << "SpiderMonkey, SFML, Bullet, GLEW, OpenAL and the rest";
     sf::Image shot;
-    ASSERT_TRUE(shot.loadFromFile((root / "screenshot.jpg").string()));
+    EXPECT_FALSE(fs::exists(root / "screenshot.jpg")) << "saves stay out of the working folder";
+    ASSERT_TRUE(shot.loadFromFile((data / "star-ter" / "screenshot.jpg").string()))
+        << "the screenshot is in the player's folder";
     int model = 0;
     for (unsigned y = shot.getSize().y / 3; y < shot.getSize().y * 2 / 3; ++y)
         for (unsigned x = shot.getSize().x / 3; x < shot.getSize().x * 2 / 3; ++x) {

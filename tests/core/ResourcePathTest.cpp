@@ -51,6 +51,29 @@ class ScriptPaths : public ScriptTest {
     TempFolder folder;
 };
 
+// A save folder takes the game's writes and is read first; other names and an
+// unset folder are left alone.
+TEST(ResourcePath, ASaveFolderTakesWritesAndIsReadFirst) {
+    const fs::path saves = fs::temp_directory_path() / "marrowvale saves test";
+    fs::remove_all(saves);
+    SetResourceFolder("/game");
+    SetSaveFolder(saves.string());
+    EXPECT_EQ(ResolvePath("../resource/Models/a.vxm"), "/game/Models/a.vxm") << "nothing saved yet";
+    const std::string written = ResolveWritePath("../resource/Models/a.vxm");
+    EXPECT_EQ(written, (saves / "Models/a.vxm").string());
+    EXPECT_TRUE(fs::is_directory(saves / "Models")) << "its folder is made for the writer";
+    VoxelModel model;
+    model.voxels.resize(2);
+    ASSERT_TRUE(model.SaveToFile("../resource/Models/a.vxm"));
+    EXPECT_TRUE(fs::is_regular_file(saves / "Models/a.vxm"));
+    EXPECT_EQ(ResolvePath("../resource/Models/a.vxm"), written) << "the saved file is read";
+    EXPECT_EQ(ResolveWritePath("/elsewhere/b.vxm"), "/elsewhere/b.vxm");
+    SetSaveFolder("");
+    EXPECT_EQ(ResolveWritePath("../resource/Models/a.vxm"), "/game/Models/a.vxm");
+    SetResourceFolder("");
+    fs::remove_all(saves);
+}
+
 TEST_F(ScriptPaths, GameNamesResolveAndOnlyRegularFilesAndFaithfulNamesAreRead) {
     EXPECT_EQ(Eval("Core.Instance().resourceFolder"), folder.path.string() + "/");
     EXPECT_EQ(Eval("Core.Instance().resourceFolder = 'x'; Core.Instance().resourceFolder"),
