@@ -92,3 +92,43 @@ TEST(Package, AStarterGamePackedRunsFromAnywhereOnItsOwnLibraries) {
 }
 
 } // namespace
+
+namespace {
+
+// The sample game, packed with its node_modules, draws its meadow from the archive.
+TEST(Package, TheSampleGamePackedDrawsItsMeadow) {
+    if (!std::getenv("DISPLAY"))
+        GTEST_SKIP() << "the game opens its window; run under xvfb-run";
+    const fs::path root = fs::temp_directory_path() / "marrowvale sample package";
+    fs::remove_all(root);
+    fs::create_directories(root / "un packed");
+    int status = 0;
+    std::string printed =
+        Shell("cd '" + root.string() +
+                  "' && bash '" MARROWVALE_SOURCE_DIR "/tools/package.sh' '" MARROWVALE_BINARY_DIR
+                  "' '" MARROWVALE_SOURCE_DIR "/resource' dist && tar xzf "
+                  "dist/marrowvale-sample-game-linux-x86_64.tar.gz -C 'un packed'",
+              status);
+    ASSERT_EQ(status, 0) << printed;
+    const fs::path unpacked = root / "un packed/marrowvale-sample-game-linux-x86_64";
+    EXPECT_TRUE(fs::is_directory(unpacked / "game/Scripts/node_modules"));
+    printed = Shell("cd '" + root.string() + "' && env LD_LIBRARY_PATH= XDG_DATA_HOME='" +
+                        (root / "data").string() + "' '" +
+                        (unpacked / "marrowvale-sample-game").string() +
+                        "' --frames 3 --screenshot --quiet",
+                    status);
+    EXPECT_EQ(status, 0) << printed;
+    sf::Image shot;
+    ASSERT_TRUE(shot.loadFromFile((root / "data/marrowvale-sample-game/screenshot.jpg").string()))
+        << printed;
+    double r = 0, g = 0, b = 0;
+    for (unsigned y = 600; y < 650; ++y)
+        for (unsigned x = 540; x < 740; ++x) {
+            const sf::Color c = shot.getPixel(x, y);
+            r += c.r, g += c.g, b += c.b;
+        }
+    EXPECT_TRUE(g > r && g > b && g / 10000 > 64) << "the meadow: " << r << " " << g << " " << b;
+    fs::remove_all(root);
+}
+
+} // namespace
