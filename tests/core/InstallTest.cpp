@@ -1,6 +1,6 @@
 // `cmake --install` lays the engine out under a prefix, and the installed
 // engine runs from there alone: it reads its shaders from the prefix and
-// writes a starter game that draws.
+// writes a starter game (`--new-game`) that draws and type-checks.
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -42,11 +42,30 @@ TEST(Install, ThePrefixHoldsTheEngineAndWhatItReadsAndTheInstalledEngineRunsAGam
           "share/doc/marrowvale/debugging.md"})
         EXPECT_TRUE(fs::is_regular_file(prefix / file)) << file;
 
+    // A starter game from the installed engine: written under a name with a space,
+    // run from its parent folder, checked by the TypeScript compiler as written.
     const std::string engine = (prefix / "bin/marrowvale").string();
-    printed = Shell("cd '" + root.string() + "' && '" + engine + "' --new-game game && '" + engine +
-                        "' --game game --frames 3 --screenshot",
+    printed =
+        Shell("cd '" + root.string() + "' && '" + engine + "' --new-game 'Lantern Quest'", status);
+    ASSERT_EQ(status, 0) << printed;
+    EXPECT_NE(printed.find("--game 'Lantern Quest'"), std::string::npos) << printed;
+    const fs::path game = root / "Lantern Quest";
+    for (const char* file : {"Scripts/package.json", "Scripts/marrowvale.d.ts", "Models/house.vxm",
+                             "Sounds/click.wav", "Fonts/courierNew.ttf", "README.md"})
+        EXPECT_TRUE(fs::is_regular_file(game / file)) << file;
+    EXPECT_NE(Shell("cat '" + (game / "Scripts/package.json").string() + "'", status)
+                  .find("\"name\": \"lantern-quest\""),
+              std::string::npos);
+    printed = Shell("cd '" + (game / "Scripts").string() + "' && tsc -p jsconfig.json", status);
+    EXPECT_EQ(status, 0) << printed;
+    printed = Shell("'" + engine + "' --new-game '" + game.string() + "'", status);
+    EXPECT_NE(status, 0) << "a folder in use is never written into";
+    EXPECT_NE(printed.find("exists and is not an empty folder"), std::string::npos) << printed;
+    printed = Shell("cd '" + root.string() + "' && '" + engine +
+                        "' --game 'Lantern Quest' --frames 3 --screenshot",
                     status);
     EXPECT_EQ(status, 0) << printed;
+    EXPECT_EQ(printed.find("cannot"), std::string::npos) << printed;
     EXPECT_NE(printed.find((prefix / "share/marrowvale/Shaders/voxelShader.vs").string() +
                            " compiled successfully."),
               std::string::npos)
