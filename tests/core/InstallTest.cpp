@@ -88,7 +88,8 @@ TEST(Install, ThePrefixHoldsTheEngineAndWhatItReadsAndTheInstalledEngineRunsAGam
 namespace {
 
 // The .deb holds the same layout under /usr; unpacked into a scratch root,
-// its engine writes and runs a game from there.
+// its engine writes and runs a game from there. CPack stages in the test's own
+// folder (-B), so installs of the build running beside it are not disturbed.
 TEST(Install, TheDebianPackageLaysTheEngineOutUnderUsrAndItsEngineRuns) {
     if (!std::getenv("DISPLAY"))
         GTEST_SKIP() << "the game opens its window; run under xvfb-run";
@@ -96,7 +97,7 @@ TEST(Install, TheDebianPackageLaysTheEngineOutUnderUsrAndItsEngineRuns) {
     fs::remove_all(root);
     fs::create_directories(root);
     int status = 0;
-    std::string printed = Shell("cd '" + root.string() + "' && cpack -G DEB --config '" +
+    std::string printed = Shell("cd '" + root.string() + "' && cpack -G DEB -B . --config '" +
                                     std::string(MARROWVALE_BINARY_DIR) + "/CPackConfig.cmake'",
                                 status);
     ASSERT_EQ(status, 0) << printed;
