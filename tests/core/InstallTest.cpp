@@ -6,6 +6,8 @@
 #include <string>
 
 #include <SFML/Graphics/Image.hpp>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -25,7 +27,8 @@ std::string Shell(const std::string& command, int& status) {
 TEST(Install, ThePrefixHoldsTheEngineAndWhatItReadsAndTheInstalledEngineRunsAGame) {
     if (!std::getenv("DISPLAY"))
         GTEST_SKIP() << "the game opens its window; run under xvfb-run";
-    const fs::path root = fs::temp_directory_path() / "marrowvale install test";
+    const fs::path root =
+        fs::temp_directory_path() / ("marrowvale install test " + std::to_string(::getpid()));
     const fs::path prefix = root / "usr local";
     fs::remove_all(root);
     int status = 0;
@@ -93,7 +96,8 @@ namespace {
 TEST(Install, TheDebianPackageLaysTheEngineOutUnderUsrAndItsEngineRuns) {
     if (!std::getenv("DISPLAY"))
         GTEST_SKIP() << "the game opens its window; run under xvfb-run";
-    const fs::path root = fs::temp_directory_path() / "marrowvale deb test";
+    const fs::path root =
+        fs::temp_directory_path() / ("marrowvale deb test " + std::to_string(::getpid()));
     fs::remove_all(root);
     fs::create_directories(root);
     int status = 0;

@@ -5,6 +5,8 @@
 #include <fstream>
 #include <thread>
 
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include "core/Core.h"
@@ -223,7 +225,8 @@ bool MeadowShows(Core& core) {
 TEST(LiveReload, TheSampleGameReloadedInTheModelEditorComesBackToItsVillage) {
     if (!std::getenv("DISPLAY"))
         GTEST_SKIP() << "start-up opens the window; run under xvfb-run";
-    const fs::path game = fs::temp_directory_path() / "marrowvale-live-reload-sample";
+    const fs::path game =
+        fs::temp_directory_path() / ("marrowvale-live-reload-sample " + std::to_string(::getpid()));
     fs::remove_all(game);
     fs::copy(fs::path(MARROWVALE_SOURCE_DIR) / "resource", game, fs::copy_options::recursive);
     Core& core = Core::Instance();

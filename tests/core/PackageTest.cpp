@@ -10,6 +10,8 @@
 #include <string>
 
 #include <SFML/Graphics/Image.hpp>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -29,7 +31,8 @@ std::string Shell(const std::string& command, int& status) {
 TEST(Package, AStarterGamePackedRunsFromAnywhereOnItsOwnLibraries) {
     if (!std::getenv("DISPLAY"))
         GTEST_SKIP() << "the game opens its window; run under xvfb-run";
-    const fs::path root = fs::temp_directory_path() / "marrowvale package test";
+    const fs::path root =
+        fs::temp_directory_path() / ("marrowvale package test " + std::to_string(::getpid()));
     fs::remove_all(root);
     fs::create_directories(root);
     const std::string engine = std::string(MARROWVALE_BINARY_DIR) + "/marrowvale";
@@ -104,7 +107,8 @@ namespace {
 TEST(Package, TheSampleGamePackedDrawsItsMeadow) {
     if (!std::getenv("DISPLAY"))
         GTEST_SKIP() << "the game opens its window; run under xvfb-run";
-    const fs::path root = fs::temp_directory_path() / "marrowvale sample package";
+    const fs::path root =
+        fs::temp_directory_path() / ("marrowvale sample package " + std::to_string(::getpid()));
     fs::remove_all(root);
     fs::create_directories(root / "un packed");
     int status = 0;
