@@ -23,6 +23,7 @@ packages=(
   clang-14 libclang-rt-14-dev
   fonts-liberation2
   node-typescript
+  dpkg-dev file  # cpack -G DEB: dpkg-shlibdeps finds the package's dependencies
 )
 # The sample game's npm packages are installed with npm. Debian's package is
 # only wanted where no npm is on PATH: one from elsewhere (nodesource, nvm)
