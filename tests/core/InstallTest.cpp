@@ -1,7 +1,6 @@
 // `cmake --install` lays the engine out under a prefix, and the installed
 // engine runs from there alone: it reads its shaders from the prefix and
 // writes a starter game (`--new-game`) that draws and type-checks.
-#include <cstdio>
 #include <filesystem>
 #include <string>
 
@@ -10,19 +9,11 @@
 
 #include <gtest/gtest.h>
 
+#include "core/ProcessTestSupport.h"
+
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string Shell(const std::string& command, int& status) {
-    std::FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
-    std::string printed;
-    char buffer[4096];
-    for (size_t count; pipe && (count = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-        printed.append(buffer, count);
-    status = pipe ? ::pclose(pipe) : -1;
-    return printed;
-}
 
 TEST(Install, ThePrefixHoldsTheEngineAndWhatItReadsAndTheInstalledEngineRunsAGame) {
     if (!std::getenv("DISPLAY"))
@@ -76,13 +67,7 @@ TEST(Install, ThePrefixHoldsTheEngineAndWhatItReadsAndTheInstalledEngineRunsAGam
         << printed;
     sf::Image shot;
     ASSERT_TRUE(shot.loadFromFile((root / "screenshot.jpg").string())) << printed;
-    int model = 0;
-    for (unsigned y = shot.getSize().y / 3; y < shot.getSize().y * 2 / 3; ++y)
-        for (unsigned x = shot.getSize().x / 3; x < shot.getSize().x * 2 / 3; ++x) {
-            const sf::Color c = shot.getPixel(x, y);
-            model += c.r > c.b + 40;
-        }
-    EXPECT_GT(model, 5000) << "the starter game's model is drawn";
+    EXPECT_GT(StarterModelPixels(shot), 5000) << "the starter game's model is drawn";
     fs::remove_all(root);
 }
 

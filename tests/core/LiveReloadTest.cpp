@@ -11,6 +11,7 @@
 
 #include "core/Core.h"
 #include "core/LiveReload.h"
+#include "core/ProcessTestSupport.h"
 #include "graphics/GraphicsSystem.h"
 #include "logic/GameLogicSystem.h"
 #include "logic/ScriptGameState.h"
@@ -203,23 +204,6 @@ TEST(LiveReload, AChangedScriptRebuildsTheSceneAndOneThatDoesNotCompileKeepsIt) 
 
 } // namespace
 
-namespace {
-
-// Whether the strip under the village, where the sample's meadow lies, is grass.
-bool MeadowShows(Core& core) {
-    const sf::Image frame = core.WindowSystem_->CaptureFrame();
-    double r = 0, g = 0, b = 0;
-    int count = 0;
-    for (unsigned y = 600; y < 650 && y < frame.getSize().y; ++y)
-        for (unsigned x = 540; x < 740 && x < frame.getSize().x; ++x, ++count) {
-            const sf::Color c = frame.getPixel(x, y);
-            r += c.r, g += c.g, b += c.b;
-        }
-    return count > 0 && g / count > 64 && g > r && g > b;
-}
-
-} // namespace
-
 // The sample game runs its village as a script game state and its tools as
 // engine states: a reload while the model editor runs brings the village back.
 TEST(LiveReload, TheSampleGameReloadedInTheModelEditorComesBackToItsVillage) {
@@ -238,14 +222,15 @@ TEST(LiveReload, TheSampleGameReloadedInTheModelEditorComesBackToItsVillage) {
     ScriptHost& host = ScriptHost::Instance();
     for (int i = 0; i < 3; ++i)
         core.RunFrame();
-    EXPECT_TRUE(MeadowShows(core));
+    EXPECT_TRUE(MeadowShows(core.WindowSystem_->CaptureFrame()));
     ASSERT_TRUE(host.Evaluate(
         "Core.Instance().GameLogicSystem_.SetCurrentGameState(ModelEditor.Instance())", "test.js"));
     for (int i = 0; i < 3; ++i)
         core.RunFrame();
     GameState* editor = core.GameLogicSystem_->GetCurrentGameState();
     ASSERT_NE(editor, &ScriptGameState::Instance());
-    EXPECT_FALSE(MeadowShows(core)) << "the editor shows its own scene";
+    EXPECT_FALSE(MeadowShows(core.WindowSystem_->CaptureFrame()))
+        << "the editor shows its own scene";
 
     std::ofstream(game / "Scripts" / "sampleVillage.mjs", std::ios::app) << "// saved again\n";
     const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
@@ -258,6 +243,6 @@ TEST(LiveReload, TheSampleGameReloadedInTheModelEditorComesBackToItsVillage) {
         core.RunFrame();
     testing::internal::GetCapturedStdout();
     EXPECT_EQ(core.GameLogicSystem_->GetCurrentGameState(), &ScriptGameState::Instance());
-    EXPECT_TRUE(MeadowShows(core)) << "the village is built again";
+    EXPECT_TRUE(MeadowShows(core.WindowSystem_->CaptureFrame())) << "the village is built again";
     fs::remove_all(game);
 }

@@ -3,7 +3,6 @@
 // with LD_LIBRARY_PATH empty, it draws its scene, and every library the
 // loader brings in that is not part of the player's own system comes from the
 // package's lib/.
-#include <cstdio>
 #include <filesystem>
 #include <regex>
 #include <sstream>
@@ -14,19 +13,11 @@
 
 #include <gtest/gtest.h>
 
+#include "core/ProcessTestSupport.h"
+
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string Shell(const std::string& command, int& status) {
-    std::FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
-    std::string printed;
-    char buffer[4096];
-    for (size_t count; pipe && (count = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-        printed.append(buffer, count);
-    status = pipe ? ::pclose(pipe) : -1;
-    return printed;
-}
 
 TEST(Package, AStarterGamePackedRunsFromAnywhereOnItsOwnLibraries) {
     if (!std::getenv("DISPLAY"))
@@ -89,13 +80,7 @@ TEST(Package, AStarterGamePackedRunsFromAnywhereOnItsOwnLibraries) {
     EXPECT_FALSE(fs::exists(root / "screenshot.jpg")) << "saves stay out of the working folder";
     ASSERT_TRUE(shot.loadFromFile((data / "star-ter" / "screenshot.jpg").string()))
         << "the screenshot is in the player's folder";
-    int model = 0;
-    for (unsigned y = shot.getSize().y / 3; y < shot.getSize().y * 2 / 3; ++y)
-        for (unsigned x = shot.getSize().x / 3; x < shot.getSize().x * 2 / 3; ++x) {
-            const sf::Color c = shot.getPixel(x, y);
-            model += c.r > c.b + 40;
-        }
-    EXPECT_GT(model, 5000) << "the packaged game draws its model";
+    EXPECT_GT(StarterModelPixels(shot), 5000) << "the packaged game draws its model";
     fs::remove_all(root);
 }
 
@@ -130,13 +115,7 @@ TEST(Package, TheSampleGamePackedDrawsItsMeadow) {
     sf::Image shot;
     ASSERT_TRUE(shot.loadFromFile((root / "data/marrowvale-sample-game/screenshot.jpg").string()))
         << printed;
-    double r = 0, g = 0, b = 0;
-    for (unsigned y = 600; y < 650; ++y)
-        for (unsigned x = 540; x < 740; ++x) {
-            const sf::Color c = shot.getPixel(x, y);
-            r += c.r, g += c.g, b += c.b;
-        }
-    EXPECT_TRUE(g > r && g > b && g / 10000 > 64) << "the meadow: " << r << " " << g << " " << b;
+    EXPECT_TRUE(MeadowShows(shot)) << "the sample's meadow is drawn";
     fs::remove_all(root);
 }
 

@@ -9,20 +9,10 @@
 
 #include <gtest/gtest.h>
 
+#include "core/ProcessTestSupport.h"
 #include "script/ScriptClass.h"
 
 namespace {
-
-// What a command printed (standard error included) and how it ended.
-std::string RunCommand(const std::string& command, int& status) {
-    std::FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
-    std::string printed;
-    char buffer[4096];
-    for (size_t count; pipe && (count = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-        printed.append(buffer, count);
-    status = pipe ? ::pclose(pipe) : -1;
-    return printed;
-}
 
 TEST(ApiDocuments, AreCurrentAndTheCompilerChecksTheSampleGameWithThem) {
     // A parameter list that names too few or too many would shift every name after it.
@@ -38,9 +28,9 @@ TEST(ApiDocuments, AreCurrentAndTheCompilerChecksTheSampleGameWithThem) {
     // When a binding table changes, regenerate both with `make docs`.
     for (const char* doc : {"scripting-api.md", "marrowvale.d.ts"}) {
         const bool typescript = std::string(doc) == "marrowvale.d.ts";
-        generated = RunCommand(std::string(MARROWVALE_BINARY_DIR) + "/marrowvale --api-reference" +
-                                   (typescript ? "=typescript" : ""),
-                               status);
+        generated = Shell(std::string(MARROWVALE_BINARY_DIR) + "/marrowvale --api-reference" +
+                              (typescript ? "=typescript" : ""),
+                          status);
         ASSERT_EQ(status, 0) << generated;
         std::ifstream file(source + "/docs/" + doc, std::ios::binary);
         std::stringstream committed;
@@ -60,7 +50,7 @@ TEST(ApiDocuments, AreCurrentAndTheCompilerChecksTheSampleGameWithThem) {
 
     // The compiler is part of the project's set-up (node-typescript); without it this
     // fails rather than passing unchecked.
-    std::string printed = RunCommand(
+    std::string printed = Shell(
         "cd " + source + " && tsc --noEmit --checkJs -p resource/Scripts/jsconfig.json", status);
     EXPECT_EQ(status, 0) << "the sample game's scripts do not type-check:\n" << printed;
 
@@ -73,10 +63,10 @@ TEST(ApiDocuments, AreCurrentAndTheCompilerChecksTheSampleGameWithThem) {
     // And module code, whose engine names come from the "marrowvale" import.
     std::ofstream(dir / "wrong.mjs") << "import { Core } from 'marrowvale';\n"
                                         "Core.Instance().GraphicsSystem_.NoSuchModel();\n";
-    printed = RunCommand("tsc --noEmit --checkJs --allowJs --lib es2020 --module es2022 " + source +
-                             "/docs/marrowvale.d.ts " + (dir / "wrong.js").string() + " " +
-                             (dir / "wrong.mjs").string(),
-                         status);
+    printed = Shell("tsc --noEmit --checkJs --allowJs --lib es2020 --module es2022 " + source +
+                        "/docs/marrowvale.d.ts " + (dir / "wrong.js").string() + " " +
+                        (dir / "wrong.mjs").string(),
+                    status);
     std::filesystem::remove_all(dir);
     EXPECT_NE(status, 0);
     EXPECT_NE(printed.find("wrong.js(2,"), std::string::npos) << printed;
