@@ -15,15 +15,6 @@
 #include "script/ScriptApiReference.h"
 #include "script/ScriptHost.h"
 
-namespace {
-std::string ReplaceAll(std::string text, const std::string& from, const std::string& to) {
-    for (std::size_t at = text.find(from); at != std::string::npos;
-         at = text.find(from, at + to.size()))
-        text.replace(at, from.size(), to);
-    return text;
-}
-} // namespace
-
 int main(int argc, char** argv) {
     const std::string program = argc > 0 ? argv[0] : "marrowvale";
     const CommandLineOptions options =
@@ -50,13 +41,9 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "%s: --new-game: %s\n", program.c_str(), problem.c_str());
             return 1;
         }
-        // Quoted as a shell takes it, so the line can be pasted as it stands.
-        const std::string quoted = options.newGameDir.find_first_of(" '\"$\\") == std::string::npos
-                                       ? options.newGameDir
-                                       : "'" + ReplaceAll(options.newGameDir, "'", "'\\''") + "'";
         std::printf("Marrowvale: wrote the game \"%s\" to %s; run it with\n  %s --game %s\n",
                     GameNameOf(options.newGameDir).c_str(), options.newGameDir.c_str(),
-                    program.c_str(), quoted.c_str());
+                    program.c_str(), ShellQuoted(options.newGameDir).c_str());
         return 0;
     }
 

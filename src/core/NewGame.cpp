@@ -28,15 +28,20 @@ bool WriteText(const fs::path& file, const std::string& text, std::string& probl
     return true;
 }
 
-std::string Replaced(std::string text, const std::string& name) {
-    const std::string marker = "@NAME@";
-    for (std::size_t at = text.find(marker); at != std::string::npos;
-         at = text.find(marker, at + name.size()))
-        text.replace(at, marker.size(), name);
+std::string ReplaceAll(std::string text, const std::string& from, const std::string& to) {
+    for (std::size_t at = text.find(from); at != std::string::npos;
+         at = text.find(from, at + to.size()))
+        text.replace(at, from.size(), to);
     return text;
 }
 
 } // namespace
+
+std::string ShellQuoted(const std::string& text) {
+    if (!text.empty() && text.find_first_of(" \t'\"$\\`!*?;&|<>()[]{}~#") == std::string::npos)
+        return text;
+    return "'" + ReplaceAll(text, "'", "'\\''") + "'";
+}
 
 std::string GameNameOf(const fs::path& folder) {
     std::string name;
@@ -76,7 +81,7 @@ bool WriteNewGame(const fs::path& folder, std::string& problem) {
         std::stringstream text;
         text << in.rdbuf();
         if (!WriteText(folder / fs::relative(it->path(), templateFolder),
-                       Replaced(text.str(), name), problem))
+                       ReplaceAll(text.str(), "@NAME@", name), problem))
             return false;
     }
     if (error) {

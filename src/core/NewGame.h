@@ -14,3 +14,7 @@ bool WriteNewGame(const std::filesystem::path& folder, std::string& problem);
 // anything but letters, digits, '-', '_' and '.' made '-'; "game" when
 // nothing is left.
 std::string GameNameOf(const std::filesystem::path& folder);
+
+// `text` as a POSIX shell reads it back as one word, so a printed command can be
+// pasted as it stands: unchanged when nothing in it is special, else in single quotes.
+std::string ShellQuoted(const std::string& text);
