@@ -15,7 +15,8 @@ void SetResourceFolder(const std::string& folder);
 const std::string& GetResourceFolder();
 
 // The engine's own resource folder, whose files (the shaders) a game folder may leave
-// out. Fixed when the engine is built: the resource/ folder of its source tree.
+// out: share/marrowvale/ beside an installed or packaged engine's bin/, else the
+// resource/ folder of the source tree it was built from.
 const char* GetEngineResourceFolder();
 
 // Where an engine file named by a script or a tool really is: NormalizePath, and a name
