@@ -1,6 +1,7 @@
 #include "script/ScriptClass.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <unordered_map>
@@ -489,5 +490,32 @@ std::vector<std::string> ParameterNames(const Member& member) {
     }
     return names;
 }
+
+std::vector<EditableField> EditableFieldsOf(const std::type_info& type) {
+    std::vector<EditableField> fields;
+    if (const ScriptClassBase* cls = ScriptClassBase::FromType(type))
+        for (const Member& member : cls->Members())
+            if (member.kind == MemberKind::Property && member.access.get)
+                fields.push_back({member.name, member.access});
+    return fields;
+}
+
+bool IsColourName(const std::string& name) {
+    std::string lower(name);
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return lower.find("color") != std::string::npos || lower.find("colour") != std::string::npos;
+}
+
+namespace detail {
+void ReportEngineSideError(const char* thrown) {
+    ScriptHost& host = ScriptHost::Instance();
+    if (thrown)
+        host.Report(nullptr, 0, 0,
+                    std::string("a property set from an engine tool failed: ") + thrown);
+    else
+        host.ReportPendingException();
+}
+} // namespace detail
 
 } // namespace script

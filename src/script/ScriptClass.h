@@ -54,9 +54,11 @@
 // wrappers converts to.
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
+#include <limits>
 #include <string>
 #include <tuple>
 #include <type_traits>
@@ -68,6 +70,7 @@
 #include <js/PropertySpec.h>
 #include <jsapi.h>
 
+#include "script/FieldAccess.h"
 #include "script/ScriptValue.h"
 
 namespace script {
@@ -93,6 +96,8 @@ struct Member {
     // A whole TypeScript signature that says more than the C++ types can (a
     // generic result); it replaces the one made from them.
     const char* tsSignature = nullptr;
+    // How engine tools read and write a property from C++ (FieldAccess.h).
+    FieldAccess access{};
 
     // The same entry with a note for the reference.
     Member Noted(const char* text) const {
@@ -339,6 +344,45 @@ template <auto Value> std::string ConstantText() {
         return std::to_string(Value);
 }
 
+// The property types engine tools can show and edit as plain values.
+template <class V>
+inline constexpr bool kPlainField =
+    std::is_arithmetic_v<V> || std::is_same_v<V, std::string> || std::is_same_v<V, glm::vec2> ||
+    std::is_same_v<V, glm::vec3> || std::is_same_v<V, glm::vec4> || std::is_same_v<V, glm::quat>;
+
+template <class V> FieldValue ToFieldValue(const V& value) {
+    if constexpr (std::is_same_v<V, bool>)
+        return value;
+    else if constexpr (std::is_arithmetic_v<V>)
+        return static_cast<double>(value);
+    else
+        return value;
+}
+
+// False, leaving `out` alone, for a value of another kind.
+template <class V> bool FromFieldValue(const FieldValue& value, V& out) {
+    if constexpr (std::is_same_v<V, bool>) {
+        if (const bool* b = std::get_if<bool>(&value))
+            return out = *b, true;
+    } else if constexpr (std::is_integral_v<V>) {
+        const double* d = std::get_if<double>(&value);
+        if (!d || !(*d >= static_cast<double>(std::numeric_limits<V>::lowest()) &&
+                    *d <= static_cast<double>(std::numeric_limits<V>::max())))
+            return false;
+        return out = static_cast<V>(std::llround(*d)), true;
+    } else if constexpr (std::is_arithmetic_v<V>) {
+        if (const double* d = std::get_if<double>(&value))
+            return out = static_cast<V>(*d), true;
+    } else if (const V* v = std::get_if<V>(&value)) {
+        return out = *v, true;
+    }
+    return false;
+}
+
+// Reports what an accessor called from C++ left pending or threw (`thrown`),
+// as a script call would have.
+void ReportEngineSideError(const char* thrown = nullptr);
+
 template <class V> std::string FieldType() {
     return TypeName<V>();
 }
@@ -396,16 +440,34 @@ template <class T> class ScriptClass final : public ScriptClassBase {
         static_assert(std::is_member_object_pointer_v<decltype(Field)>,
                       "Property<F> binds a field; use Property<Get, Set> for accessors");
         using V = typename detail::FieldOf<decltype(Field)>::Type;
-        return {name, MemberKind::Property,  &GetField<Field>, &SetField<Field>,
-                0,    &detail::FieldType<V>, nullptr,          &detail::TsFieldType<V>};
+        Member member{name, MemberKind::Property,  &GetField<Field>, &SetField<Field>,
+                      0,    &detail::FieldType<V>, nullptr,          &detail::TsFieldType<V>};
+        if constexpr (detail::kPlainField<std::remove_const_t<V>>) {
+            member.access.get = [](void* object) {
+                return detail::ToFieldValue(static_cast<T*>(object)->*Field);
+            };
+            if constexpr (!std::is_const_v<V>)
+                member.access.set = [](void* object, const FieldValue& value) {
+                    detail::FromFieldValue(value, static_cast<T*>(object)->*Field);
+                };
+            member.access.integral = std::is_integral_v<V> && !std::is_same_v<V, bool>;
+        }
+        return member;
     }
 
     // Accessor functions: `V Get(T&)` or `V T::Get() const`, and
     // `void Set(T&, V)` or `void T::Set(V)`; a null setter ignores writes.
     template <auto Getter, auto Setter> static Member Property(const char* name) {
         using V = std::decay_t<typename detail::Callable<decltype(Getter)>::Result>;
-        return {name, MemberKind::Property,  &GetVia<Getter>, &SetVia<Setter>,
-                0,    &detail::FieldType<V>, nullptr,         &detail::TsFieldType<V>};
+        Member member{name, MemberKind::Property,  &GetVia<Getter>, &SetVia<Setter>,
+                      0,    &detail::FieldType<V>, nullptr,         &detail::TsFieldType<V>};
+        if constexpr (detail::kPlainField<V>) {
+            member.access.get = &ReadVia<Getter, V>;
+            if constexpr (!std::is_null_pointer_v<decltype(Setter)>)
+                member.access.set = &WriteVia<Setter, V>;
+            member.access.integral = std::is_integral_v<V> && !std::is_same_v<V, bool>;
+        }
+        return member;
     }
 
     // A read-only value on the class object; writes are accepted and ignored.
@@ -746,6 +808,35 @@ template <class T> class ScriptClass final : public ScriptClassBase {
                 return false;
             args.rval().setUndefined();
             return true;
+        }
+    }
+
+    // Accessors called from engine tools: the same functions scripts reach,
+    // with what they throw or report turned into a reported script error.
+    template <auto Getter, class V> static FieldValue ReadVia(void* object) {
+        try {
+            FieldValue value =
+                detail::ToFieldValue<V>(std::invoke(Getter, *static_cast<T*>(object)));
+            detail::ReportEngineSideError();
+            return value;
+        } catch (const std::exception& e) {
+            detail::ReportEngineSideError(e.what());
+        } catch (...) {
+            detail::ReportEngineSideError("an engine exception");
+        }
+        return std::monostate{};
+    }
+    template <auto Setter, class V> static void WriteVia(void* object, const FieldValue& value) {
+        V converted{};
+        if (!detail::FromFieldValue(value, converted))
+            return;
+        try {
+            std::invoke(Setter, *static_cast<T*>(object), converted);
+            detail::ReportEngineSideError();
+        } catch (const std::exception& e) {
+            detail::ReportEngineSideError(e.what());
+        } catch (...) {
+            detail::ReportEngineSideError("an engine exception");
         }
     }
 
