@@ -35,4 +35,5 @@ void ScriptUpdateComponent::OnAdd() {
     updateFunction.Reset();
     initFunction.Reset();
     destructFunction.Reset();
+    data.Reset();
 }

@@ -2,6 +2,7 @@
 
 #include "objects/Component.h"
 #include "script/ScriptCallback.h"
+#include "script/ScriptData.h"
 
 // Calls script functions when its object is initialized, every frame while
 // active, and once when the component goes away.
@@ -25,4 +26,6 @@ class ScriptUpdateComponent : public Component {
     ScriptCallback initFunction;
     ScriptCallback destructFunction;
     bool active = true;
+    // The script's own state for this object; a new one with every add.
+    ScriptData data;
 };

@@ -126,6 +126,19 @@ void ObjectManager::DelayedDestruction() {
     pendingDestruction.clear();
 }
 
+std::vector<GameObject> ObjectManager::GetLiveObjects() const {
+    const std::vector<std::uint32_t>& generations = TheWorld().generations;
+    std::vector<bool> free(generations.size(), false);
+    for (const std::uint32_t id : freeIds)
+        if (id < free.size())
+            free[id] = true;
+    std::vector<GameObject> live;
+    for (std::uint32_t id = 0; id < generations.size(); ++id)
+        if (!free[id])
+            live.emplace_back(id, generations[id]);
+    return live;
+}
+
 void ObjectManager::InitializeObj(const GameObject& obj) {
     const std::uint64_t clears = ClearCount();
     const std::vector<BaseComponentFactory*>& stores = ComponentRegistry::Instance().Stores();

@@ -68,6 +68,10 @@ class ObjectManager {
     static std::uint64_t ClearCount();
 
     const std::deque<std::uint32_t>& FreeIds() const { return freeIds; }
+    // Every object issued and not yet destroyed, by id: those awaiting
+    // destruction too. Released ids keep their next generation, so only the
+    // free list tells them apart from live ones.
+    std::vector<GameObject> GetLiveObjects() const;
     const std::vector<GameObject>& PendingDestruction() const { return pendingDestruction; }
 
     // Live objects, including those awaiting destruction. Scripts may

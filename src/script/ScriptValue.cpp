@@ -360,6 +360,26 @@ bool Convert<ScriptCallback>::FromScript(JSContext* cx, JS::HandleValue value,
     return true;
 }
 
+bool Convert<ScriptData>::ToScript(JSContext*, const ScriptData& value,
+                                   JS::MutableHandleValue out) {
+    if (value.root)
+        out.set(value.root->value);
+    else
+        out.setNull();
+    return true;
+}
+
+bool Convert<ScriptData>::FromScript(JSContext* cx, JS::HandleValue value, ScriptData& out) {
+    if (value.isNullOrUndefined()) {
+        out.root.reset();
+        return true;
+    }
+    if (!value.isObject())
+        return false;
+    out.root = std::make_unique<ScriptCallback::Root>(cx, value);
+    return true;
+}
+
 bool Convert<ScriptArg>::ToScript(JSContext* cx, const ScriptArg& value,
                                   JS::MutableHandleValue out) {
     switch (value.kind) {

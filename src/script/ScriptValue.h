@@ -45,6 +45,7 @@
 
 #include "objects/GameObject.h"
 #include "script/ScriptCallback.h"
+#include "script/ScriptData.h"
 
 struct VoxelInstance;
 
@@ -352,6 +353,14 @@ template <> struct Convert<ScriptCallback> {
     static std::string TsName() { return "((...args: any[]) => any) | null"; }
     static bool ToScript(JSContext* cx, const ScriptCallback& value, JS::MutableHandleValue out);
     static bool FromScript(JSContext* cx, JS::HandleValue value, ScriptCallback& out);
+};
+
+// A component's own script object: any object, or null to let it go.
+template <> struct Convert<ScriptData> {
+    static std::string Name() { return "object or null"; }
+    static std::string TsName() { return "Record<string, any>"; }
+    static bool ToScript(JSContext* cx, const ScriptData& value, JS::MutableHandleValue out);
+    static bool FromScript(JSContext* cx, JS::HandleValue value, ScriptData& out);
 };
 
 // Arguments the engine passes to callbacks; they only ever go to script.

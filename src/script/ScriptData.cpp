@@ -1,0 +1,182 @@
+#include "script/ScriptData.h"
+
+#include <js/Array.h>
+#include <js/PropertyAndElement.h>
+#include <js/PropertyDescriptor.h>
+#include <js/Proxy.h>
+#include <jsapi.h>
+
+#include "script/ScriptCallbackRoot.h"
+#include "script/ScriptHost.h"
+#include "script/ScriptValue.h"
+
+namespace {
+
+std::unique_ptr<ScriptCallback::Root> CopyRoot(const std::unique_ptr<ScriptCallback::Root>& root) {
+    JSContext* cx = ScriptHost::Instance().GetContext();
+    if (!root || !cx)
+        return nullptr;
+    return std::make_unique<ScriptCallback::Root>(cx, root->value.get());
+}
+
+// The value of an own data property, without running anything; false for an
+// accessor, a missing property or a failed lookup (the exception is dropped:
+// a tool's look must not surface as a script error).
+bool OwnDataValue(JSContext* cx, JS::HandleObject obj, JS::HandleId id, JS::MutableHandleValue out,
+                  bool* writable = nullptr) {
+    JS::Rooted<mozilla::Maybe<JS::PropertyDescriptor>> desc(cx);
+    if (!JS_GetOwnPropertyDescriptorById(cx, obj, id, &desc)) {
+        JS_ClearPendingException(cx);
+        return false;
+    }
+    if (desc.isNothing() || !desc->isDataDescriptor())
+        return false;
+    out.set(desc->value());
+    if (writable)
+        *writable = desc->writable();
+    return true;
+}
+
+// An ordinary array of exactly three numbers, each an own data element.
+bool AsTriple(JSContext* cx, JS::HandleValue value, glm::vec3& out) {
+    if (!value.isObject() || js::IsProxy(&value.toObject()))
+        return false;
+    JS::RootedObject array(cx, &value.toObject());
+    bool isArray = false;
+    uint32_t length = 0;
+    if (!JS::IsArrayObject(cx, array, &isArray) || !isArray ||
+        !JS::GetArrayLength(cx, array, &length) || length != 3) {
+        JS_ClearPendingException(cx);
+        return false;
+    }
+    JS::RootedId id(cx);
+    JS::RootedValue element(cx);
+    for (uint32_t i = 0; i < 3; ++i) {
+        id = JS::PropertyKey::Int(static_cast<int32_t>(i));
+        if (!OwnDataValue(cx, array, id, &element) || !element.isNumber())
+            return false;
+        out[static_cast<int>(i)] = static_cast<float>(element.toNumber());
+    }
+    return true;
+}
+
+// The plain value of a script value, or monostate.
+script::FieldValue PlainValue(JSContext* cx, JS::HandleValue value) {
+    if (value.isNumber())
+        return value.toNumber();
+    if (value.isBoolean())
+        return value.toBoolean();
+    if (value.isString()) {
+        std::string text;
+        if (script::Convert<std::string>::FromScript(cx, value, text))
+            return text;
+        JS_ClearPendingException(cx);
+        return std::monostate{};
+    }
+    glm::vec3 triple;
+    if (AsTriple(cx, value, triple))
+        return triple;
+    return std::monostate{};
+}
+
+} // namespace
+
+ScriptData::ScriptData() = default;
+ScriptData::ScriptData(const ScriptData& other) : root(CopyRoot(other.root)) {}
+ScriptData::ScriptData(ScriptData&& other) noexcept = default;
+ScriptData& ScriptData::operator=(ScriptData&& other) noexcept = default;
+ScriptData::~ScriptData() = default;
+
+ScriptData& ScriptData::operator=(const ScriptData& other) {
+    if (this != &other)
+        root = CopyRoot(other.root);
+    return *this;
+}
+
+void ScriptData::Reset() {
+    root.reset();
+}
+
+void ScriptData::Ensure() {
+    JSContext* cx = ScriptHost::Instance().GetContext();
+    if (root || !cx)
+        return;
+    JSObject* object = JS_NewPlainObject(cx);
+    if (!object) {
+        JS_ClearPendingException(cx);
+        return;
+    }
+    root = std::make_unique<ScriptCallback::Root>(cx, JS::ObjectValue(*object));
+}
+
+std::vector<std::pair<std::string, script::FieldValue>> ScriptData::ReadPlainValues() const {
+    std::vector<std::pair<std::string, script::FieldValue>> values;
+    ScriptHost& host = ScriptHost::Instance();
+    JSContext* cx = host.GetContext();
+    if (!cx || !root || !root->value.get().isObject() || js::IsProxy(&root->value.get().toObject()))
+        return values;
+    JS::RootedObject obj(cx, &root->value.get().toObject());
+    JSAutoRealm realm(cx, obj);
+    JS::Rooted<JS::IdVector> ids(cx, JS::IdVector(cx));
+    if (!JS_Enumerate(cx, obj, &ids)) {
+        JS_ClearPendingException(cx);
+        return values;
+    }
+    JS::RootedValue value(cx);
+    JS::RootedValue key(cx);
+    for (size_t i = 0; i < ids.length(); ++i) {
+        if (!ids[i].isString() || !OwnDataValue(cx, obj, ids[i], &value))
+            continue;
+        script::FieldValue plain = PlainValue(cx, value);
+        if (std::holds_alternative<std::monostate>(plain))
+            continue;
+        std::string name;
+        key.setString(ids[i].toString());
+        if (!script::Convert<std::string>::FromScript(cx, key, name)) {
+            JS_ClearPendingException(cx);
+            continue;
+        }
+        values.emplace_back(std::move(name), std::move(plain));
+    }
+    return values;
+}
+
+bool ScriptData::WritePlainValue(const std::string& key, const script::FieldValue& value) {
+    JSContext* cx = ScriptHost::Instance().GetContext();
+    if (!cx || !root || !root->value.get().isObject() || js::IsProxy(&root->value.get().toObject()))
+        return false;
+    JS::RootedObject obj(cx, &root->value.get().toObject());
+    JSAutoRealm realm(cx, obj);
+    JS::RootedValue name(cx);
+    JS::RootedId id(cx);
+    if (!script::Convert<std::string>::ToScript(cx, key, &name) || !JS_ValueToId(cx, name, &id)) {
+        JS_ClearPendingException(cx);
+        return false;
+    }
+    JS::RootedValue current(cx);
+    bool writable = false;
+    if (!OwnDataValue(cx, obj, id, &current, &writable) || !writable)
+        return false;
+    const script::FieldValue was = PlainValue(cx, current);
+    if (was.index() != value.index() || std::holds_alternative<std::monostate>(value))
+        return false;
+    bool ok = true;
+    if (const glm::vec3* triple = std::get_if<glm::vec3>(&value)) {
+        // In place: the script may hold the array itself.
+        JS::RootedObject array(cx, &current.toObject());
+        for (uint32_t i = 0; ok && i < 3; ++i)
+            ok = JS_SetElement(cx, array, i, static_cast<double>((*triple)[static_cast<int>(i)]));
+    } else {
+        JS::RootedValue next(cx);
+        if (const double* number = std::get_if<double>(&value))
+            next.setNumber(*number);
+        else if (const bool* flag = std::get_if<bool>(&value))
+            next.setBoolean(*flag);
+        else
+            ok = script::Convert<std::string>::ToScript(cx, std::get<std::string>(value), &next);
+        ok = ok && JS_SetPropertyById(cx, obj, id, next);
+    }
+    if (!ok)
+        JS_ClearPendingException(cx);
+    return ok;
+}
