@@ -115,24 +115,46 @@ void PhysicsSystem::WakeMovedBodies() {
     });
 }
 
-RayTestResult PhysicsSystem::RayTestClosestPoint(const glm::vec3& from, const glm::vec3& to) {
+namespace {
+
+// Bullet's filter asks both sides to accept each other; a body of group 0
+// accepts no ray, so this one asks only whether the object is a body.
+struct AnyBodyRayCallback : btCollisionWorld::ClosestRayResultCallback {
+    using ClosestRayResultCallback::ClosestRayResultCallback;
+    bool needsCollision(btBroadphaseProxy*) const override { return true; }
+};
+
+RayTestResult RayTest(btDiscreteDynamicsWorld* world, const btCollisionObject* ground,
+                      const glm::vec3& from, const glm::vec3& to,
+                      btCollisionWorld::ClosestRayResultCallback& hit) {
     RayTestResult result;
     if (!world)
         return result;
-    btCollisionWorld::ClosestRayResultCallback hit(ToBullet(from), ToBullet(to));
-    hit.m_collisionFilterGroup = kRayGroup;
-    hit.m_collisionFilterMask = kAllGroups;
     world->rayTest(ToBullet(from), ToBullet(to), hit);
     if (!hit.hasHit())
         return result;
     result.intersection = FromBullet(hit.m_hitPointWorld);
-    if (hit.m_collisionObject == groundBody.get())
+    if (hit.m_collisionObject == ground)
         return result;
     ComponentFactory<BodyComponent>::Instance().ForEachAttached([&](BodyComponent& body) {
         if (body.GetBody() == hit.m_collisionObject)
             result.object = body.owner;
     });
     return result;
+}
+
+} // namespace
+
+RayTestResult PhysicsSystem::RayTestClosestPoint(const glm::vec3& from, const glm::vec3& to) {
+    btCollisionWorld::ClosestRayResultCallback hit(ToBullet(from), ToBullet(to));
+    hit.m_collisionFilterGroup = kRayGroup;
+    hit.m_collisionFilterMask = kAllGroups;
+    return RayTest(world.get(), groundBody.get(), from, to, hit);
+}
+
+RayTestResult PhysicsSystem::RayTestAnyBody(const glm::vec3& from, const glm::vec3& to) {
+    AnyBodyRayCallback hit(ToBullet(from), ToBullet(to));
+    return RayTest(world.get(), groundBody.get(), from, to, hit);
 }
 
 void PhysicsSystem::HandleMessage(const MessagePointer& message) {

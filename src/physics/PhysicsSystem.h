@@ -48,6 +48,9 @@ class PhysicsSystem : public Core::System, public MessageListener {
     // group meets 7 and whose mask has bit 1. A miss gives (0, 0, 0); a miss
     // and the ground plane give the invalid object handle.
     RayTestResult RayTestClosestPoint(const glm::vec3& from, const glm::vec3& to);
+    // The same over every body, whatever its groups: tools pick what the
+    // game's rays are told to pass by.
+    RayTestResult RayTestAnyBody(const glm::vec3& from, const glm::vec3& to);
 
     // Null before Initialize.
     btDiscreteDynamicsWorld* GetWorld() const { return world.get(); }
