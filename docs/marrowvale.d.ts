@@ -619,6 +619,8 @@ interface GeneralDataComponent {
     rubbishExclaimY: number;
     /** boolean */
     interruptAI: boolean;
+    /** object or null; the script's own state for this object: an empty object made on first read, or any object set; null lets it go. A new one with every add. The inspector shows and edits its numbers, booleans, strings and 3-number arrays */
+    data: Record<string, any>;
 }
 declare var GeneralDataComponent: GeneralDataComponent;
 
@@ -641,6 +643,22 @@ interface GraphicsSystem {
     GetMouseClickRay(pixel: number[]): MouseClickRay;
 }
 declare var GraphicsSystem: GraphicsSystem;
+
+interface Inspector {
+    /** () -> undefined; (): opens the live inspector (as F2 does): the live objects, and the selected one's components to edit */
+    Show(): void;
+    /** () -> undefined */
+    Hide(): void;
+    /** () -> undefined */
+    Toggle(): void;
+    /** () -> boolean */
+    IsShown(): boolean;
+    /** (GameObject) -> undefined; (object): selects a live object; any other handle clears the selection */
+    Select(object: GameObject): void;
+    /** () -> GameObject or null; (): the selected object while it lives, otherwise null */
+    GetSelected(): GameObject | null;
+}
+declare var Inspector: Inspector;
 
 interface JSGarbageCollectorSystem {
     /** unsigned integer */
@@ -1077,6 +1095,8 @@ interface ScriptUpdateComponent {
     destructFunction: ((...args: any[]) => any) | null;
     /** boolean */
     active: boolean;
+    /** object or null; the script's own state for this object: an empty object made on first read, or any object set; null lets it go. A new one with every add. The inspector shows and edits its numbers, booleans, strings and 3-number arrays */
+    data: Record<string, any>;
     /** () -> undefined */
     SetActive(): void;
     /** () -> undefined */
@@ -1391,6 +1411,7 @@ declare module "marrowvale" {
     export const GameObject: typeof globalThis.GameObject;
     export const GeneralDataComponent: typeof globalThis.GeneralDataComponent;
     export const GraphicsSystem: typeof globalThis.GraphicsSystem;
+    export const Inspector: typeof globalThis.Inspector;
     export const JSGarbageCollectorSystem: typeof globalThis.JSGarbageCollectorSystem;
     export const KeyState: typeof globalThis.KeyState;
     export const KeyboardMessage: typeof globalThis.KeyboardMessage;

@@ -8,6 +8,7 @@
 
 #include "core/Core.h"
 #include "core/ListeningSystem.h"
+#include "inspector/Inspector.h"
 #include "messaging/Message.h"
 #include "script/ScriptHost.h"
 #include "tools/DevConsoleSystem.h"
@@ -59,7 +60,9 @@ void ReleaseQueuesAtExit() {
 
 } // namespace
 
-AntBarSystem::AntBarSystem(MessageManager& messages) : panels(std::make_unique<TweakPanels>()) {
+AntBarSystem::AntBarSystem(MessageManager& messages)
+    : panels(std::make_unique<TweakPanels>()), inspector(std::make_unique<Inspector>()) {
+    panels->SetToolPanel([this] { return inspector->Draw(); });
     StartListening(messages, this);
     // The set first: the handler registered after it runs before it is destroyed.
     LiveSystems().insert(this);
@@ -87,7 +90,15 @@ void AntBarSystem::Initialize() {
             // What is typed into the open console is the console's alone: no
             // panel shortcut (an editor's Delete, CTRL+S, x) may act on it.
             const DevConsoleSystem* console = Core::Instance().DevConsoleSystem_;
-            return panels->HandleEvent(event, console == nullptr || !console->IsVisible());
+            const bool keysAllowed = console == nullptr || !console->IsVisible();
+            if (panels->HandleEvent(event, keysAllowed))
+                return true;
+            // F2 typed into a text field is the field's; clicks into the world
+            // are the inspector's while it is shown.
+            const bool isKey = event.type == sf::Event::KeyPressed;
+            if (isKey && (!keysAllowed || panels->IsTypingText()))
+                return false;
+            return inspector->HandleEvent(event);
         });
 }
 

@@ -13,6 +13,7 @@
 #include "tools/ScriptTweakField.h"
 #include "tools/TweakPanels.h"
 
+class Inspector;
 class MessageManager;
 struct RegisterAntBarMessage;
 class TweakBar;
@@ -82,6 +83,7 @@ class AntBarSystem : public Core::System, public MessageListener {
     void Draw();
 
     TweakPanels& GetPanels() { return *panels; }
+    Inspector& GetInspector() { return *inspector; }
     static BarTable& GetBars() { return bars; }
     std::size_t GetTicketCount() const { return buttonTickets.size(); }
     // Script field variables alive, queued ones included.
@@ -109,6 +111,7 @@ class AntBarSystem : public Core::System, public MessageListener {
     TweakBar* BarFor(const std::string& barName, const char* what);
 
     std::unique_ptr<TweakPanels> panels;
+    std::unique_ptr<Inspector> inspector;
     WindowSystem* handlerWindow = nullptr; // the window whose events Initialize asked for
     std::vector<MessagePointer> newBars;
     std::vector<MessagePointer> requests;

@@ -128,7 +128,8 @@ bool TweakPanels::IsOverPanel(float x, float y) const {
     for (const auto& bar : bars)
         if (bar->GetDrawnRect() && bar->GetDrawnRect()->contains(x, y))
             return true;
-    return false;
+    // An open combo or colour picker reaches beyond the tool's window.
+    return toolRect && (toolRect->contains(x, y) || ImGui::GetIO().WantCaptureMouse);
 }
 
 void TweakPanels::SetMouseButton(int button, bool down) {
@@ -299,6 +300,9 @@ void TweakPanels::Draw() {
     // waits for the next update).
     for (std::size_t i = 0; i < bars.size() && !overlayOnly; ++i)
         bars[i]->Draw();
+    toolRect.reset();
+    if (toolPanel && !overlayOnly)
+        toolRect = toolPanel();
     if (overlay)
         overlay();
     ImGui::Render();

@@ -5,10 +5,12 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
 
+#include <SFML/Graphics/Rect.hpp>
 #include <SFML/Window/Event.hpp>
 
 #include "tools/TweakBar.h"
@@ -58,6 +60,12 @@ class TweakPanels {
     // Only the overlay is drawn and takes events: bars would run game code
     // (their callbacks, script fields) while the game must stand still.
     void SetOverlayOnly(bool only) { overlayOnly = only; }
+    // A tool window drawn after the bars (the inspector): it answers the
+    // rectangle it covers this frame, or nothing while hidden, and presses
+    // there are the panels' like presses on a bar.
+    void SetToolPanel(std::function<std::optional<sf::FloatRect>()> draw) {
+        toolPanel = std::move(draw);
+    }
 
   private:
     bool IsOverPanel(float x, float y) const;
@@ -69,6 +77,8 @@ class TweakPanels {
     ImGuiContext* context = nullptr;
     std::function<void()> overlay;
     bool overlayOnly = false;
+    std::function<std::optional<sf::FloatRect>()> toolPanel;
+    std::optional<sf::FloatRect> toolRect;
     bool rendererReady = false;
     std::uint32_t width = 1280;
     std::uint32_t height = 800;

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <string_view>
+
+#include "objects/GameObject.h"
+
+// The inspector's part for one object: a section per attached component with
+// its properties (and the script's own `data` where the component has it), a
+// remove button each, and the choice of components to add. Needs an ImGui
+// frame; changes take effect at once, as a script's would.
+void DrawComponentSections(const GameObject& obj);
+void DrawAddComponent(const GameObject& obj);
+
+// What the buttons do, by the type's script name: adding runs the new
+// component's second start-up step too, as its siblings already had theirs.
+// False for an invalid object, an unknown name, or nothing to do.
+bool AddComponentNamed(const GameObject& obj, std::string_view typeName);
+bool RemoveComponentNamed(const GameObject& obj, std::string_view typeName);

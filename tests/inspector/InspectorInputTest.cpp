@@ -1,0 +1,208 @@
+// The live inspector in a real window, driven by real key presses and clicks
+// through the X server. Serial: it moves the server's one pointer and focus.
+#include <GL/glew.h>
+#include <SFML/Graphics/Image.hpp>
+#include <glm/mat4x4.hpp>
+
+#include "graphics/GraphicsSystem.h"
+#include "graphics/TransformComponent.h"
+#include "inspector/ComponentEditor.h"
+#include "inspector/Inspector.h"
+#include "objects/ObjectManager.h"
+#include "physics/PhysicsSystem.h"
+#include "script/FieldAccess.h"
+#include "script/ScriptTestSupport.h"
+#include "tools/AntBarSystem.h"
+#include "voxels/VoxelComponent.h"
+#include "window/WindowTestSupport.h"
+
+namespace {
+
+constexpr int kWidth = 640, kHeight = 480;
+
+// Right of the inspector's panel: a red voxel, a green one and below them a
+// static body that draws nothing, seen from +z.
+const char* const kScene = R"(
+var om = Core.Instance().objectManager;
+function Make(names) {
+    var obj = om.NewObject();
+    names.forEach(function(n) { ObjectManager['Add' + n](obj); });
+    return obj;
+}
+var eye = Make(['TransformComponent', 'CameraComponent']);
+ObjectManager.TransformComponent(eye).position = [-4, 0, 12];
+ObjectManager.TransformComponent(eye).LookAt([-4, 0, 0], [0, 1, 0]);
+ObjectManager.CameraComponent(eye).SetActive(true);
+var red = Make(['TransformComponent', 'VoxelComponent']);
+ObjectManager.TransformComponent(red).position = [0, 0, 0];
+ObjectManager.VoxelComponent(red).color = [1, 0, 0, 1];
+var green = Make(['TransformComponent', 'VoxelComponent']);
+ObjectManager.TransformComponent(green).position = [3, 0, 0];
+ObjectManager.VoxelComponent(green).color = [0, 1, 0, 1];
+var floor = Make(['TransformComponent', 'BodyComponent']);
+ObjectManager.TransformComponent(floor).position = [1.5, -3, 0];
+var body = ObjectManager.BodyComponent(floor);
+body.initialMass = 0; body.shape = Shape.BoxShape([1, 0.5, 1]);
+[eye, red, green, floor].forEach(function(o) { ObjectManager.InitializeObj(o); });
+)";
+
+class InspectorInput : public WindowTest, protected ScriptRunner {
+  protected:
+    void SetUp() override {
+        WindowTest::SetUp();
+        if (IsSkipped())
+            return;
+        Core& core = Core::Instance();
+        core.SetResourceDir(std::string(MARROWVALE_SOURCE_DIR) + "/resource");
+        window->initialWidth = kWidth;
+        window->initialHeight = kHeight;
+        window->Initialize();
+        ASSERT_TRUE(window->IsOpen());
+        core.BroadcastMessage(CreateMessage<VideoSizeChangeMessage>(640u, 480u));
+        testing::internal::CaptureStdout(); // shader build reports
+        core.GraphicsSystem_->Initialize();
+        testing::internal::GetCapturedStdout();
+        ASSERT_TRUE(core.GraphicsSystem_->glReady);
+        core.PhysicsSystem_->Initialize();
+        core.AntBarSystem_->Initialize();
+        ASSERT_TRUE(host().Initialize());
+        core.objectManager->ClearAllObjects();
+        ASSERT_EQ(ErrorOf(kScene), "");
+        Xdotool("mousemove 1000 700");
+        Settle();
+        Frame();
+    }
+
+    // Drawing reads the scene; the pixels are read before the frame is shown.
+    void Frame() {
+        Core::Instance().AntBarSystem_->Update(0.0f);
+        Core::Instance().GraphicsSystem_->Update(0.0f);
+        glReadPixels(0, 0, kWidth, kHeight, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+        window->Update(0.0f);
+        Core::Instance().objectManager->Update();
+    }
+    void Dump(const char* file) const {
+        sf::Image image;
+        image.create(kWidth, kHeight, pixels.data());
+        image.flipVertically();
+        image.saveToFile(file);
+    }
+    sf::Color Pixel(sf::Vector2i at) const {
+        const unsigned char* p = &pixels[4 * ((kHeight - 1 - at.y) * kWidth + at.x)];
+        return sf::Color(p[0], p[1], p[2]);
+    }
+    // Where a world point is drawn, through the last frame's view.
+    static sf::Vector2i ScreenOf(glm::vec3 point) {
+        const GraphicsSystem& graphics = *Core::Instance().GraphicsSystem_;
+        const glm::vec4 clip =
+            graphics.GetProjectionMatrix() * graphics.GetCameraMatrix() * glm::vec4(point, 1.0f);
+        return {static_cast<int>((clip.x / clip.w + 1.0f) * 0.5f * kWidth),
+                static_cast<int>((1.0f - clip.y / clip.w) * 0.5f * kHeight)};
+    }
+    void ClickAt(sf::Vector2i at) {
+        Xdotool("mousemove --window $W " + std::to_string(at.x) + " " + std::to_string(at.y) +
+                " click 1");
+        Settle(0.15);
+    }
+    static GameObject Object(std::uint32_t id) {
+        return GameObject(id, ObjectManager::Generations().at(id));
+    }
+    static bool Is(const GameObject& a, std::uint32_t id) {
+        return ObjectManager::IsValid(a) && a.id == id;
+    }
+
+    Inspector& inspector() { return Core::Instance().AntBarSystem_->GetInspector(); }
+    std::vector<unsigned char> pixels = std::vector<unsigned char>(4 * kWidth * kHeight);
+};
+
+TEST_F(InspectorInput, F2OpensItAClickSelectsAndOutlinesEditsMoveAndDeletionIsSafe) {
+    if (IsSkipped())
+        return;
+    const std::uint32_t red = 1, green = 2, floor = 3;
+    const sf::Vector2i greenAt = ScreenOf({3, 0, 0});
+    ASSERT_GT(Pixel(greenAt).g, 150) << "the green voxel is drawn";
+
+    // Without the inspector a click is the game's.
+    ClickAt(greenAt);
+    EXPECT_FALSE(recorder->All<MouseButtonMessage>().empty());
+    EXPECT_FALSE(ObjectManager::IsValid(inspector().GetSelected()));
+
+    // F2 opens it: its panel covers the top left, where the scene is black.
+    Xdotool("key --window $W F2");
+    Settle(0.15);
+    ASSERT_TRUE(inspector().IsShown());
+    Frame();
+    EXPECT_GT(Pixel({100, 14}).r + Pixel({100, 14}).g + Pixel({100, 14}).b, 60);
+
+    // A click on a voxel selects it, and the game never hears that click.
+    recorder->received.clear();
+    ClickAt(greenAt);
+    EXPECT_TRUE(Is(inspector().GetSelected(), green));
+    EXPECT_TRUE(recorder->All<MouseButtonMessage>().empty());
+    // The outline, in amber, runs along the top edge of the voxel's box.
+    Frame();
+    const sf::Color edge = Pixel(ScreenOf({3, 0.5f, 0.5f}));
+    EXPECT_TRUE(edge.r > 120 && edge.r > edge.g && edge.g > edge.b + 60)
+        << int(edge.r) << "," << int(edge.g) << "," << int(edge.b);
+    // The body is found by the physics pick; the empty sky clears the selection.
+    ClickAt(ScreenOf({1.5f, -3, 1}));
+    EXPECT_TRUE(Is(inspector().GetSelected(), floor));
+    ClickAt({kWidth - 20, kHeight / 2});
+    EXPECT_FALSE(ObjectManager::IsValid(inspector().GetSelected()));
+
+    // A position edited through the fields the panel shows moves the voxel.
+    ClickAt(greenAt);
+    ASSERT_TRUE(Is(inspector().GetSelected(), green));
+    const auto fields = script::EditableFieldsOf(typeid(TransformComponent));
+    const auto position = std::find_if(fields.begin(), fields.end(),
+                                       [](const auto& f) { return f.name == "position"; });
+    ASSERT_NE(position, fields.end());
+    auto* transform = ObjectManager::GetComponent<TransformComponent>(Object(green));
+    position->access.set(transform, glm::vec3(3, 3, 0));
+    position->access.set(transform, true); // another kind: ignored
+    Frame();
+    EXPECT_LT(Pixel(greenAt).g, 100) << "the voxel left its place";
+    EXPECT_GT(Pixel(ScreenOf({3, 3, 0})).g, 150) << "and is drawn at the new one";
+
+    // Components come and go: a voxel on the body is drawn, then gone again.
+    const sf::Vector2i floorAt = ScreenOf({1.5f, -3, 0});
+    EXPECT_TRUE(AddComponentNamed(Object(floor), "VoxelComponent"));
+    EXPECT_FALSE(AddComponentNamed(Object(floor), "VoxelComponent"));
+    EXPECT_FALSE(AddComponentNamed(Object(floor), "NoSuchComponent"));
+    ObjectManager::GetComponent<VoxelComponent>(Object(floor))->color = glm::vec4(0, 0, 1, 1);
+    Frame();
+    EXPECT_GT(Pixel(floorAt).b, 150);
+    EXPECT_TRUE(RemoveComponentNamed(Object(floor), "VoxelComponent"));
+    EXPECT_FALSE(RemoveComponentNamed(Object(floor), "VoxelComponent"));
+    Frame();
+    EXPECT_LT(Pixel(floorAt).b, 100);
+
+    // Deleted while selected (by a script): the selection lets go, and the
+    // id's next object is not selected in its place.
+    ASSERT_EQ(ErrorOf("om.DeleteObject(green); om.DelayedDestruction();"
+                      "var again = Make(['TransformComponent', 'VoxelComponent']);"
+                      "ObjectManager.InitializeObj(again);"),
+              "");
+    ASSERT_EQ(Object(green).generation, 1u);
+    Frame();
+    EXPECT_FALSE(ObjectManager::IsValid(inspector().GetSelected()));
+    // Deleted from the panel: gone at the end of the frame.
+    inspector().Select(Object(red));
+    inspector().DeleteSelected();
+    EXPECT_FALSE(ObjectManager::IsValid(inspector().GetSelected()));
+    Frame();
+    EXPECT_FALSE(ObjectManager::IsValid(GameObject(red, 0)));
+
+    // Scripts drive it too; F2 closes it, and clicks are the game's again.
+    EXPECT_EQ(Eval("Inspector.Select(floor); ObjectManager.CompareObj(Inspector.GetSelected(), "
+                   "floor) + ' ' + Inspector.IsShown()"),
+              "true true");
+    Xdotool("key --window $W F2");
+    Settle(0.15);
+    EXPECT_FALSE(inspector().IsShown());
+    recorder->received.clear();
+    ClickAt(floorAt);
+    EXPECT_FALSE(recorder->All<MouseButtonMessage>().empty());
+}
+
+} // namespace
