@@ -5,7 +5,9 @@
 #include <string>
 
 #include <glm/mat4x4.hpp>
+#include <glm/matrix.hpp>
 #include <glm/vec4.hpp>
+#include <glm/vector_relational.hpp>
 #include <imgui.h>
 
 #include "core/Core.h"
@@ -166,6 +168,13 @@ void Inspector::DrawOutline(const GameObject& obj) const {
     const GraphicsSystem* graphics = Core::Instance().GraphicsSystem_;
     const std::optional<ObjectBox> box = OutlineBoxOf(obj);
     if (graphics == nullptr || !box)
+        return;
+    // Seen from inside (the camera's own object) a box has no outline to
+    // show, only edges sweeping across the whole window.
+    const glm::vec3 eye = glm::inverse(graphics->GetCameraMatrix())[3];
+    const glm::vec3 local = glm::inverse(box->axes) * (eye - box->origin);
+    if (glm::all(glm::greaterThan(local, box->low - 0.05f)) &&
+        glm::all(glm::lessThan(local, box->high + 0.05f)))
         return;
     const glm::mat4 viewProjection = graphics->GetProjectionMatrix() * graphics->GetCameraMatrix();
     const ImVec2 display = ImGui::GetIO().DisplaySize;
