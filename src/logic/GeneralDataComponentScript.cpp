@@ -1,18 +1,8 @@
 #include "logic/GeneralDataComponent.h"
 
-#include <utility>
-
 #include "objects/ComponentScript.h"
 
 namespace {
-ScriptData& GetData(GeneralDataComponent& component) {
-    component.data.Ensure();
-    return component.data;
-}
-void SetData(GeneralDataComponent& component, ScriptData data) {
-    component.data = std::move(data);
-}
-
 using S = script::ScriptClass<GeneralDataComponent>;
 using G = GeneralDataComponent;
 const S generalDataComponentClass(
@@ -32,10 +22,7 @@ const S generalDataComponentClass(
         S::Property<&G::rubbishTutBillboardY>("rubbishTutBillboardY"),
         S::Property<&G::rubbishExclaimY>("rubbishExclaimY"),
         S::Property<&G::interruptAI>("interruptAI"),
-        S::Property<&GetData, &SetData>("data").Noted(
-            "the script's own state for this object: an empty object made on first read, "
-            "or any object set; null lets it go. A new one with every add. The inspector "
-            "shows and edits its numbers, booleans, strings and 3-number arrays"),
+        S::Property<&GetScriptData<G>, &SetScriptData<G>>("data").Noted(kScriptDataNote),
     },
     ComponentScriptOptions<GeneralDataComponent>());
 } // namespace

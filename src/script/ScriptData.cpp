@@ -6,17 +6,19 @@
 #include <js/Proxy.h>
 #include <jsapi.h>
 
-#include "script/ScriptCallbackRoot.h"
 #include "script/ScriptHost.h"
 #include "script/ScriptValue.h"
 
 namespace {
 
-std::unique_ptr<ScriptCallback::Root> CopyRoot(const std::unique_ptr<ScriptCallback::Root>& root) {
-    JSContext* cx = ScriptHost::Instance().GetContext();
-    if (!root || !cx)
+// The stored object, or null when there is none to look at (or only a proxy,
+// whose traps would run script).
+JSObject* StoredObject(JSContext* cx, const ScriptCallback& stored) {
+    JS::RootedValue value(cx);
+    if (!script::Convert<ScriptCallback>::ToScript(cx, stored, &value) ||
+        !value.isObject() || js::IsProxy(&value.toObject()))
         return nullptr;
-    return std::make_unique<ScriptCallback::Root>(cx, root->value.get());
+    return &value.toObject();
 }
 
 // The value of an own data property, without running anything; false for an
@@ -81,41 +83,26 @@ script::FieldValue PlainValue(JSContext* cx, JS::HandleValue value) {
 
 } // namespace
 
-ScriptData::ScriptData() = default;
-ScriptData::ScriptData(const ScriptData& other) : root(CopyRoot(other.root)) {}
-ScriptData::ScriptData(ScriptData&& other) noexcept = default;
-ScriptData& ScriptData::operator=(ScriptData&& other) noexcept = default;
-ScriptData::~ScriptData() = default;
-
-ScriptData& ScriptData::operator=(const ScriptData& other) {
-    if (this != &other)
-        root = CopyRoot(other.root);
-    return *this;
-}
-
-void ScriptData::Reset() {
-    root.reset();
-}
-
 void ScriptData::Ensure() {
     JSContext* cx = ScriptHost::Instance().GetContext();
-    if (root || !cx)
+    if (!stored.IsNull() || !cx)
         return;
-    JSObject* object = JS_NewPlainObject(cx);
-    if (!object) {
+    JS::RootedObject object(cx, JS_NewPlainObject(cx));
+    JS::RootedValue value(cx);
+    if (object)
+        value.setObject(*object);
+    if (!object || !script::Convert<ScriptCallback>::FromScript(cx, value, stored))
         JS_ClearPendingException(cx);
-        return;
-    }
-    root = std::make_unique<ScriptCallback::Root>(cx, JS::ObjectValue(*object));
 }
 
 std::vector<std::pair<std::string, script::FieldValue>> ScriptData::ReadPlainValues() const {
     std::vector<std::pair<std::string, script::FieldValue>> values;
-    ScriptHost& host = ScriptHost::Instance();
-    JSContext* cx = host.GetContext();
-    if (!cx || !root || !root->value.get().isObject() || js::IsProxy(&root->value.get().toObject()))
+    JSContext* cx = ScriptHost::Instance().GetContext();
+    if (!cx)
         return values;
-    JS::RootedObject obj(cx, &root->value.get().toObject());
+    JS::RootedObject obj(cx, StoredObject(cx, stored));
+    if (!obj)
+        return values;
     JSAutoRealm realm(cx, obj);
     JS::Rooted<JS::IdVector> ids(cx, JS::IdVector(cx));
     if (!JS_Enumerate(cx, obj, &ids)) {
@@ -143,9 +130,11 @@ std::vector<std::pair<std::string, script::FieldValue>> ScriptData::ReadPlainVal
 
 bool ScriptData::WritePlainValue(const std::string& key, const script::FieldValue& value) {
     JSContext* cx = ScriptHost::Instance().GetContext();
-    if (!cx || !root || !root->value.get().isObject() || js::IsProxy(&root->value.get().toObject()))
+    if (!cx)
         return false;
-    JS::RootedObject obj(cx, &root->value.get().toObject());
+    JS::RootedObject obj(cx, StoredObject(cx, stored));
+    if (!obj)
+        return false;
     JSAutoRealm realm(cx, obj);
     JS::RootedValue name(cx);
     JS::RootedId id(cx);

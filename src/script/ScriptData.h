@@ -1,6 +1,5 @@
 #pragma once
 
-#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -15,15 +14,8 @@
 // data properties count, never getters, setters or proxies.
 class ScriptData {
   public:
-    ScriptData();
-    ScriptData(const ScriptData& other);
-    ScriptData(ScriptData&& other) noexcept;
-    ScriptData& operator=(const ScriptData& other);
-    ScriptData& operator=(ScriptData&& other) noexcept;
-    ~ScriptData();
-
-    bool IsNull() const { return root == nullptr; }
-    void Reset();
+    bool IsNull() const { return stored.IsNull(); }
+    void Reset() { stored = ScriptCallback(); }
     // Stores a new empty object when none is stored (and a script host runs).
     void Ensure();
 
@@ -36,5 +28,19 @@ class ScriptData {
 
   private:
     template <class T, class Enable> friend struct script::Convert;
-    std::unique_ptr<ScriptCallback::Root> root; // empty while null
+    ScriptCallback stored; // an object, or null
 };
+
+// The `data` property of a component that keeps one, for its binding table:
+// the first read makes the empty object.
+template <class C> ScriptData& GetScriptData(C& component) {
+    component.data.Ensure();
+    return component.data;
+}
+template <class C> void SetScriptData(C& component, ScriptData data) {
+    component.data = std::move(data);
+}
+inline constexpr const char kScriptDataNote[] =
+    "the script's own state for this object: an empty object made on first read, or any "
+    "object set; null lets it go. A new one with every add. The inspector shows and edits its "
+    "numbers, booleans, strings and 3-number arrays";

@@ -360,24 +360,17 @@ bool Convert<ScriptCallback>::FromScript(JSContext* cx, JS::HandleValue value,
     return true;
 }
 
-bool Convert<ScriptData>::ToScript(JSContext*, const ScriptData& value,
+bool Convert<ScriptData>::ToScript(JSContext* cx, const ScriptData& value,
                                    JS::MutableHandleValue out) {
-    if (value.root)
-        out.set(value.root->value);
-    else
-        out.setNull();
-    return true;
+    return Convert<ScriptCallback>::ToScript(cx, value.stored, out);
 }
 
 bool Convert<ScriptData>::FromScript(JSContext* cx, JS::HandleValue value, ScriptData& out) {
     if (value.isNullOrUndefined()) {
-        out.root.reset();
+        out.Reset();
         return true;
     }
-    if (!value.isObject())
-        return false;
-    out.root = std::make_unique<ScriptCallback::Root>(cx, value);
-    return true;
+    return value.isObject() && Convert<ScriptCallback>::FromScript(cx, value, out.stored);
 }
 
 bool Convert<ScriptArg>::ToScript(JSContext* cx, const ScriptArg& value,
