@@ -52,17 +52,10 @@ class InspectorInput : public WindowTest, protected ScriptRunner {
         WindowTest::SetUp();
         if (IsSkipped())
             return;
+        OpenWithGraphics(kWidth, kHeight);
+        if (HasFatalFailure())
+            return;
         Core& core = Core::Instance();
-        core.SetResourceDir(std::string(MARROWVALE_SOURCE_DIR) + "/resource");
-        window->initialWidth = kWidth;
-        window->initialHeight = kHeight;
-        window->Initialize();
-        ASSERT_TRUE(window->IsOpen());
-        core.BroadcastMessage(CreateMessage<VideoSizeChangeMessage>(640u, 480u));
-        testing::internal::CaptureStdout(); // shader build reports
-        core.GraphicsSystem_->Initialize();
-        testing::internal::GetCapturedStdout();
-        ASSERT_TRUE(core.GraphicsSystem_->glReady);
         core.PhysicsSystem_->Initialize();
         core.AntBarSystem_->Initialize();
         ASSERT_TRUE(host().Initialize());

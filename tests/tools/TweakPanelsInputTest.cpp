@@ -30,17 +30,10 @@ class TweakPanelsInput : public WindowTest, protected ScriptRunner {
         WindowTest::SetUp();
         if (IsSkipped())
             return;
+        OpenWithGraphics(640, 480);
+        if (HasFatalFailure())
+            return;
         Core& core = Core::Instance();
-        core.SetResourceDir(std::string(MARROWVALE_SOURCE_DIR) + "/resource");
-        window->initialWidth = 640;
-        window->initialHeight = 480;
-        window->Initialize();
-        ASSERT_TRUE(window->IsOpen());
-        core.BroadcastMessage(CreateMessage<VideoSizeChangeMessage>(640u, 480u));
-        testing::internal::CaptureStdout(); // shader build reports
-        core.GraphicsSystem_->Initialize();
-        testing::internal::GetCapturedStdout();
-        ASSERT_TRUE(core.GraphicsSystem_->glReady);
         bars = core.AntBarSystem_;
         bars->Initialize();
         ASSERT_TRUE(host().Initialize());

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "core/Core.h"
+#include "graphics/GraphicsSystem.h"
 #include "messaging/Message.h"
 #include "messaging/MessageListener.h"
 #include "messaging/MessageManager.h"
@@ -56,6 +57,23 @@ class WindowTest : public ::testing::Test {
             GTEST_SKIP() << "no DISPLAY; run under xvfb-run";
         window = Core::Instance().WindowSystem_;
         recorder = std::make_unique<MessageRecorder>(*Core::Instance().messageManager);
+    }
+
+    // Opens the window at that size with the renderer ready and the engine's
+    // resources, as the engine starts them; the renderer's build reports are
+    // kept off the test's output.
+    void OpenWithGraphics(unsigned width, unsigned height) {
+        Core& core = Core::Instance();
+        core.SetResourceDir(std::string(MARROWVALE_SOURCE_DIR) + "/resource");
+        window->initialWidth = width;
+        window->initialHeight = height;
+        window->Initialize();
+        ASSERT_TRUE(window->IsOpen());
+        core.BroadcastMessage(CreateMessage<VideoSizeChangeMessage>(width, height));
+        testing::internal::CaptureStdout();
+        core.GraphicsSystem_->Initialize();
+        testing::internal::GetCapturedStdout();
+        ASSERT_TRUE(core.GraphicsSystem_->glReady);
     }
 
     // Runs `frame` until `done` holds or `seconds` pass.
