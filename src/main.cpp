@@ -10,6 +10,7 @@
 #include "core/NewGame.h"
 #include "core/Path.h"
 #include "graphics/ShaderProgram.h"
+#include "input/Gamepads.h"
 #include "messaging/MessageManager.h"
 #include "objects/ObjectManager.h"
 #include "script/ScriptApiReference.h"
@@ -77,6 +78,8 @@ int main(int argc, char** argv) {
     core.objectManager = nullptr;
     delete core.messageManager;
     core.messageManager = nullptr;
+    // Its listeners are script functions; SDL goes with it.
+    Gamepads::Instance().Shutdown();
     // Last: clearing the objects above may still run script callbacks.
     ScriptHost::Instance().Shutdown();
     return core.startupFailed ? 1 : 0;

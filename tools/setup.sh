@@ -15,6 +15,7 @@ packages=(
   libglm-dev
   nlohmann-json3-dev  # package.json reading in the module resolver
   libassimp-dev  # voxel models exported as meshes (.glb, .obj, .ply)
+  libsdl2-dev  # gamepads, through its game-controller layer only
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   # Benchmarks only: the path search is measured against its A*. Without it
   # the benchmark binary builds and leaves that comparison out.

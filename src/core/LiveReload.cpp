@@ -7,6 +7,7 @@
 #include "core/Core.h"
 #include "core/Path.h"
 #include "graphics/GraphicsSystem.h"
+#include "input/Gamepads.h"
 #include "logic/GameLogicSystem.h"
 #include "logic/GameState.h"
 #include "logic/ScriptGameState.h"
@@ -124,6 +125,7 @@ void LiveReload::Reload() {
     core.GameLogicSystem_->updateFunction.Reset();
     // The scripts that set them run again and set them again.
     ScriptHost::Instance().GetTimers().Clear();
+    Gamepads::Instance().ClearListeners();
     // Panels the scripts made go now, before the scripts make them again; the
     // engine's own profile panels stay.
     std::vector<std::string> scriptBars;

@@ -39,6 +39,12 @@ bool ScriptCallback::IsFunction() const {
     return root && root->value.get().isObject() && JS::IsCallable(&root->value.get().toObject());
 }
 
+bool ScriptCallback::IsSame(const ScriptCallback& other) const {
+    if (IsNull() || other.IsNull())
+        return IsNull() && other.IsNull();
+    return root->value.get() == other.root->value.get();
+}
+
 void ScriptCallback::Reset() {
     root.reset();
 }

@@ -87,6 +87,9 @@ class ScriptCallback {
 
     bool IsNull() const;
     bool IsFunction() const;
+    // Whether both hold the same value: the same function object, not an equal one
+    // (a listener is removed with the function it was added with).
+    bool IsSame(const ScriptCallback& other) const;
     void Reset();
 
     // Calls the stored function with the global object as `this`. The result

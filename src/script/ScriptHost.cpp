@@ -319,9 +319,30 @@ bool ScriptHost::Initialize() {
     return true;
 }
 
+namespace {
+
+struct AddedGlobal {
+    const char* name;
+    ScriptHost::GlobalNative native;
+    unsigned argCount;
+};
+
+// Filled by static initialisers, so made on first use.
+std::vector<AddedGlobal>& AddedGlobals() {
+    static std::vector<AddedGlobal> added;
+    return added;
+}
+
+} // namespace
+
 bool ScriptHost::DefineHostFunctions() {
-    return JS_DefineFunction(context, roots->global, "RunFile", RunFileNative, 1, 0) &&
-           ScriptTimers::Define(context, roots->global);
+    if (!JS_DefineFunction(context, roots->global, "RunFile", RunFileNative, 1, 0) ||
+        !ScriptTimers::Define(context, roots->global))
+        return false;
+    for (const AddedGlobal& added : AddedGlobals())
+        if (!JS_DefineFunction(context, roots->global, added.name, added.native, added.argCount, 0))
+            return false;
+    return true;
 }
 
 void ScriptHost::RegisterClasses() {
@@ -357,8 +378,10 @@ void ScriptHost::Shutdown() {
     engineState = EngineState::ShutDown;
 }
 
-const std::vector<ScriptHost::GlobalFunction>& ScriptHost::GlobalFunctions() {
-    static const std::vector<GlobalFunction> functions = {
+namespace {
+
+std::vector<ScriptHost::GlobalFunction>& GlobalFunctionList() {
+    static std::vector<ScriptHost::GlobalFunction> functions = {
         {"print", "any number of values",
          "writes them to standard output as strings, one space apart, and ends the line",
          "declare function print(...values: any[]): void;"},
@@ -391,6 +414,18 @@ const std::vector<ScriptHost::GlobalFunction>& ScriptHost::GlobalFunctions() {
          "declare function cancelAnimationFrame(id?: number): void;"},
     };
     return functions;
+}
+
+} // namespace
+
+const std::vector<ScriptHost::GlobalFunction>& ScriptHost::GlobalFunctions() {
+    return GlobalFunctionList();
+}
+
+void ScriptHost::AddGlobalFunction(const GlobalFunction& function, GlobalNative native,
+                                   unsigned argCount) {
+    GlobalFunctionList().push_back(function);
+    AddedGlobals().push_back({function.name, native, argCount});
 }
 
 JSObject* ScriptHost::GetGlobal() const {

@@ -10,6 +10,9 @@
 
 class JSObject;
 struct JSContext;
+namespace JS {
+class Value;
+}
 class ModuleLoader;
 class ScriptJobQueue;
 
@@ -172,6 +175,14 @@ class ScriptHost {
         const char* typescript; // its declaration
     };
     static const std::vector<GlobalFunction>& GlobalFunctions();
+
+    // A function the engine puts on the global object beside the host's own, where
+    // browsers have it (addEventListener): defined at Initialize and listed with
+    // them in the reference. Everything else belongs in a class table; call this
+    // from a static initialiser of the binding file.
+    using GlobalNative = bool (*)(JSContext* cx, unsigned argc, JS::Value* vp);
+    static void AddGlobalFunction(const GlobalFunction& function, GlobalNative native,
+                                  unsigned argCount);
 
     // A context configured exactly as the host configures its own (heap and
     // nursery limits, stack quota, self-hosted code). Exposed so benchmarks

@@ -6,6 +6,9 @@
 #include <backends/imgui_impl_opengl3.h>
 #include <imgui.h>
 
+#include "input/GamepadNavigation.h"
+#include "input/Gamepads.h"
+
 namespace {
 
 // Makes the panels' context current for the duration of a call and restores whatever
@@ -292,6 +295,7 @@ void TweakPanels::Draw() {
     io.KeyShift = held(sf::Keyboard::LShift, sf::Keyboard::RShift);
     io.KeyAlt = held(sf::Keyboard::LAlt, sf::Keyboard::RAlt);
     io.KeySuper = held(sf::Keyboard::LSystem, sf::Keyboard::RSystem);
+    FeedGamepadNavigation(io, Gamepads::Instance().FirstConnected());
     ImGui_ImplOpenGL3_NewFrame();
     ImGui::NewFrame();
     pressUnseen.fill(false);

@@ -20,10 +20,12 @@
 #include "core/Path.h"
 #include "core/Platform.h"
 #include "graphics/DrawTextComponent.h"
+#include "input/Gamepads.h"
 #include "messaging/Message.h"
 #include "messaging/MessagePointer.h"
 #include "objects/ComponentFactory.h"
 #include "picking/ClickBoxComponent.h"
+#include "script/ScriptHost.h"
 #include "window/KeyCodes.h"
 
 namespace {
@@ -84,6 +86,8 @@ void WindowSystem::Initialize() {
             videoModes.push_back(offered);
     }
     GetWindow().setPosition(sf::Vector2i(0, 0));
+    // Pads are input like the keyboard; without them the game still runs.
+    Gamepads::Instance().Start();
 }
 
 // The windowing library would end the process with a terse note; say what to
@@ -158,6 +162,8 @@ void WindowSystem::Update(float) {
     if (screenshotRequested)
         SaveScreenshot();
     PumpEvents();
+    // Stamped with game time, the clock scripts' timers and animation frames keep.
+    Gamepads::Instance().Update(ScriptHost::Instance().GetTimers().GetTime() * 1000.0);
     if (IsOpen()) {
         if (keepLastFrame)
             KeepLastFrame();

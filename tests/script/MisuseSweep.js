@@ -126,8 +126,9 @@ function MakesClassObject(m) {
 function CollectSamples() {
     samples = {};
     AddSample(core);
+    // Lent for one call, or kept by the engine's own (gamepads): kept* stay valid.
     for (var lent in globalThis)
-        if (/^lent/.test(lent))
+        if (/^(lent|kept)/.test(lent))
             AddSample(globalThis[lent]);
     var obj = om.NewObject();
     AddSample(obj);
@@ -269,7 +270,7 @@ function SweepClass(name) {
 
 // The host's own functions, outside the class tables.
 function SweepGlobals() {
-    [print, RunFile, console.log].forEach(function (g) {
+    [print, RunFile, console.log, addEventListener, removeEventListener].forEach(function (g) {
         hostile.forEach(function (h, k) { Attempt(g.name + " hostile #" + k, () => g(h)); });
     });
 }

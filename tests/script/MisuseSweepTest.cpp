@@ -10,10 +10,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <SDL.h>
 #include <gtest/gtest.h>
 #include <js/GCAPI.h>
 
 #include "core/Core.h"
+#include "input/Gamepads.h"
 #include "messaging/Message.h"
 #include "messaging/MessageManager.h"
 #include "messaging/MessagePointer.h"
@@ -67,6 +69,25 @@ class MisuseSweep : public ::testing::Test, protected ScriptRunner {
         ASSERT_TRUE(
             host().RunFile(std::string(MARROWVALE_SOURCE_DIR) + "/tests/script/MisuseSweep.js"))
             << host().GetLastError();
+        LendGamepad();
+    }
+    // A virtual pad plugged in for the whole sweep: pads, their buttons and their
+    // events exist only while one is, and scripts may keep them for good. SDL
+    // unplugs it when the engine ends.
+    void LendGamepad() {
+        SDL_VirtualJoystickDesc desc{};
+        desc.version = SDL_VIRTUAL_JOYSTICK_DESC_VERSION;
+        desc.type = SDL_JOYSTICK_TYPE_GAMECONTROLLER;
+        desc.naxes = SDL_CONTROLLER_AXIS_MAX;
+        desc.nbuttons = SDL_CONTROLLER_BUTTON_MAX;
+        desc.name = "Sweep pad";
+        ASSERT_GE(SDL_JoystickAttachVirtualEx(&desc), 0) << SDL_GetError();
+        ASSERT_EQ(Eval("addEventListener('gamepadconnected', e => { globalThis.keptGamepadEvent = "
+                       "e; globalThis.keptGamepad = e.gamepad; globalThis.keptGamepadButton = "
+                       "e.gamepad.buttons[7]; })"),
+                  "undefined");
+        core.RunFrame();
+        ASSERT_EQ(Eval("typeof keptGamepadEvent"), "object");
     }
     // Ends the engine as the executable does, so that whatever the sweep left
     // behind (delayed messages, objects scripts still hold) must be freed.
@@ -79,6 +100,7 @@ class MisuseSweep : public ::testing::Test, protected ScriptRunner {
         core.objectManager = nullptr;
         delete core.messageManager;
         core.messageManager = nullptr;
+        Gamepads::Instance().Shutdown();
         host().Shutdown();
     }
 
