@@ -23,6 +23,10 @@ declare function clearInterval(id?: number): void;
 declare function requestAnimationFrame(callback: (time: number) => void): number;
 /** the same as `clearTimeout` */
 declare function cancelAnimationFrame(id?: number): void;
+/** calls the function with a `GamepadEvent` whenever a pad is plugged in ("gamepadconnected") or unplugged ("gamepaddisconnected"), from the frame loop; a function already listening to that type is not added twice */
+declare function addEventListener(type: "gamepadconnected" | "gamepaddisconnected", listener: (event: GamepadEvent) => void, useCapture?: false): void;
+/** stops the function added with `addEventListener` for that type; one that is not listening is ignored */
+declare function removeEventListener(type: "gamepadconnected" | "gamepaddisconnected", listener: (event: GamepadEvent) => void, useCapture?: false): void;
 
 interface GameState {}
 
@@ -589,6 +593,42 @@ declare var GameLogicSystem: GameLogicSystem;
 interface GameObject {
 }
 declare var GameObject: GameObject;
+
+interface Gamepad {
+    /** string; the pad's name as SDL knows it */
+    id: string;
+    /** integer; its slot in navigator.getGamepads(), 0 to 3 */
+    index: number;
+    /** boolean; false from the frame it was unplugged on; it then keeps its last state */
+    connected: boolean;
+    /** string; always "standard": buttons and axes are in the standard layout */
+    mapping: string;
+    /** number; game time in milliseconds (the clock of requestAnimationFrame) of the frame in which the pad connected, last changed or went */
+    timestamp: number;
+    /** array of 17 GamepadButton; 0 A, 1 B, 2 X, 3 Y, 4 LB, 5 RB, 6 LT, 7 RT, 8 back, 9 start, 10 left stick, 11 right stick, 12-15 d-pad up, down, left, right, 16 guide */
+    buttons: GamepadButton[];
+    /** array of 4 number; left x, left y, right x, right y, each -1..1 with y positive downwards; within 0.1 of the centre a stick reads 0 */
+    axes: number[];
+}
+declare var Gamepad: Gamepad;
+
+interface GamepadButton {
+    /** boolean; a trigger is pressed past 0.1 of its travel */
+    pressed: boolean;
+    /** boolean; pressed, or a trigger off its rest */
+    touched: boolean;
+    /** number; 0 or 1; the triggers 0..1 by how far they are pulled */
+    value: number;
+}
+declare var GamepadButton: GamepadButton;
+
+interface GamepadEvent {
+    /** string; "gamepadconnected" or "gamepaddisconnected" */
+    type: string;
+    /** Gamepad */
+    gamepad: Gamepad;
+}
+declare var GamepadEvent: GamepadEvent;
 
 interface GeneralDataComponent {
     /** boolean */
@@ -1384,6 +1424,12 @@ interface WindowSystem {
 }
 declare var WindowSystem: WindowSystem;
 
+interface Navigator {
+    /** () -> array of 4 Gamepad or null; the four pad slots, null where no pad is plugged in; a fifth pad waits until a slot is free */
+    getGamepads(): (Gamepad | null)[];
+}
+declare var navigator: Navigator;
+
 /** The engine's script classes and functions, for `import { Core } from "marrowvale"`. */
 declare module "marrowvale" {
     export const AddButtonMessage: typeof globalThis.AddButtonMessage;
@@ -1409,6 +1455,9 @@ declare module "marrowvale" {
     export const FrameUpdateComponent: typeof globalThis.FrameUpdateComponent;
     export const GameLogicSystem: typeof globalThis.GameLogicSystem;
     export const GameObject: typeof globalThis.GameObject;
+    export const Gamepad: typeof globalThis.Gamepad;
+    export const GamepadButton: typeof globalThis.GamepadButton;
+    export const GamepadEvent: typeof globalThis.GamepadEvent;
     export const GeneralDataComponent: typeof globalThis.GeneralDataComponent;
     export const GraphicsSystem: typeof globalThis.GraphicsSystem;
     export const Inspector: typeof globalThis.Inspector;
@@ -1449,6 +1498,7 @@ declare module "marrowvale" {
     export const WaypointArrayHandle: typeof globalThis.WaypointArrayHandle;
     export const WaypointManager: typeof globalThis.WaypointManager;
     export const WindowSystem: typeof globalThis.WindowSystem;
+    export const navigator: typeof globalThis.navigator;
     export const print: typeof globalThis.print;
     export const RunFile: typeof globalThis.RunFile;
     export const console: typeof globalThis.console;

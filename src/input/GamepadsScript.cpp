@@ -6,7 +6,6 @@
 #include <string>
 
 #include <js/CallAndConstruct.h>
-#include <js/GCVector.h>
 #include <jsapi.h>
 
 #include "input/Gamepad.h"
@@ -20,60 +19,21 @@
 
 namespace {
 
-// A list scripts get as a plain array of N elements, as browsers hand out pads,
-// buttons and axes. The framework converts single values only; this is the one
-// place that makes an array of them, and each element still converts through
-// script::Convert.
-template <class T, std::size_t N> struct ListOf { std::array<T, N> items{}; };
-
-} // namespace
-
-namespace script {
-
-template <class T, std::size_t N> struct Convert<ListOf<T, N>> {
-    static std::string Name() { return "array of " + std::to_string(N) + " " + TypeName<T>(); }
-    static std::string TsName() {
-        const std::string element = TsTypeName<T>();
-        return (element.find(' ') == std::string::npos ? element : "(" + element + ")") + "[]";
-    }
-    static bool ToScript(JSContext* cx, const ListOf<T, N>& list, JS::MutableHandleValue out) {
-        JS::RootedValueVector values(cx);
-        JS::RootedValue item(cx);
-        for (std::size_t i = 0; i < N; ++i) {
-            if (!Convert<T>::ToScript(cx, list.items[i], &item))
-                return false;
-            if (!values.append(item)) {
-                JS_ReportOutOfMemory(cx);
-                return false;
-            }
-        }
-        JSObject* array = JS::NewArrayObject(cx, values);
-        if (!array)
-            return false;
-        out.setObject(*array);
-        return true;
-    }
-};
-
-} // namespace script
-
-namespace {
-
 // ---- Gamepad -----------------------------------------------------------------
 
 std::string Mapping(const Gamepad&) {
     return "standard";
 }
 
-ListOf<Gamepad::Button*, Gamepad::kButtonCount> Buttons(Gamepad& pad) {
-    ListOf<Gamepad::Button*, Gamepad::kButtonCount> list;
+std::array<Gamepad::Button*, Gamepad::kButtonCount> Buttons(Gamepad& pad) {
+    std::array<Gamepad::Button*, Gamepad::kButtonCount> list{};
     for (std::size_t i = 0; i < Gamepad::kButtonCount; ++i)
-        list.items[i] = pad.GetButton(i);
+        list[i] = pad.GetButton(i);
     return list;
 }
 
-ListOf<double, Gamepad::kAxisCount> Axes(const Gamepad& pad) {
-    return {pad.GetAxes()};
+std::array<double, Gamepad::kAxisCount> Axes(const Gamepad& pad) {
+    return pad.GetAxes();
 }
 
 // Every wrapper holds its pad, so a pad a script keeps outlives its unplugging.
@@ -168,11 +128,11 @@ const E eventClass("GamepadEvent",
 
 // ---- navigator -----------------------------------------------------------------
 
-ListOf<std::optional<Gamepad*>, Gamepads::kSlotCount> GetGamepads() {
-    ListOf<std::optional<Gamepad*>, Gamepads::kSlotCount> list;
+std::array<std::optional<Gamepad*>, Gamepads::kSlotCount> GetGamepads() {
+    std::array<std::optional<Gamepad*>, Gamepads::kSlotCount> list{};
     for (int slot = 0; slot < Gamepads::kSlotCount; ++slot)
         if (Gamepad* pad = Gamepads::Instance().Get(slot))
-            list.items[slot] = pad;
+            list[static_cast<std::size_t>(slot)] = pad;
     return list;
 }
 

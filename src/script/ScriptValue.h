@@ -25,6 +25,7 @@
 // include it.
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <cmath>
 #include <cstdint>
@@ -39,6 +40,7 @@
 #include <glm/gtc/quaternion.hpp>
 #include <js/Array.h>
 #include <js/Conversions.h>
+#include <js/GCVector.h>
 #include <js/Object.h>
 #include <js/ValueArray.h>
 #include <jsapi.h>
@@ -513,6 +515,33 @@ template <class T> struct Convert<std::optional<T>> {
         if (!Convert<T>::FromScript(cx, value, inner))
             return false;
         out = std::move(inner);
+        return true;
+    }
+};
+
+// A fixed-length list, handed to scripts as a new plain array (a pad's
+// buttons and axes); each element converts on its own.
+template <class T, std::size_t N> struct Convert<std::array<T, N>> {
+    static std::string Name() { return "array of " + std::to_string(N) + " " + Convert<T>::Name(); }
+    static std::string TsName() {
+        const std::string element = TsTypeName<T>();
+        return (element.find(' ') == std::string::npos ? element : "(" + element + ")") + "[]";
+    }
+    static bool ToScript(JSContext* cx, const std::array<T, N>& list, JS::MutableHandleValue out) {
+        JS::RootedValueVector values(cx);
+        JS::RootedValue item(cx);
+        for (const T& element : list) {
+            if (!Convert<T>::ToScript(cx, element, &item))
+                return false;
+            if (!values.append(item)) {
+                JS_ReportOutOfMemory(cx);
+                return false;
+            }
+        }
+        JSObject* array = JS::NewArrayObject(cx, values);
+        if (!array)
+            return false;
+        out.setObject(*array);
         return true;
     }
 };
