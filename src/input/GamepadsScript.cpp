@@ -19,6 +19,28 @@
 
 namespace {
 
+// Every wrapper holds what it shows: a pad a script keeps outlives its
+// unplugging, and a button or an event keeps its pad (or itself) alive.
+Gamepad& HolderOf(Gamepad& pad) {
+    return pad;
+}
+Gamepad& HolderOf(Gamepad::Button& button) {
+    return *button.owner;
+}
+GamepadEvent& HolderOf(GamepadEvent& event) {
+    return event;
+}
+
+template <class T> script::ClassOptions<T> Held() {
+    script::ClassOptions<T> options;
+    options.hold = [](T* object) {
+        HolderOf(*object).AddHolder();
+        return true;
+    };
+    options.release = [](T* object) { HolderOf(*object).RemoveHolder(); };
+    return options;
+}
+
 // ---- Gamepad -----------------------------------------------------------------
 
 std::string Mapping(const Gamepad&) {
@@ -34,17 +56,6 @@ std::array<Gamepad::Button*, Gamepad::kButtonCount> Buttons(Gamepad& pad) {
 
 std::array<double, Gamepad::kAxisCount> Axes(const Gamepad& pad) {
     return pad.GetAxes();
-}
-
-// Every wrapper holds its pad, so a pad a script keeps outlives its unplugging.
-script::ClassOptions<Gamepad> HeldPads() {
-    script::ClassOptions<Gamepad> options;
-    options.hold = [](Gamepad* pad) {
-        pad->AddHolder();
-        return true;
-    };
-    options.release = [](Gamepad* pad) { pad->RemoveHolder(); };
-    return options;
 }
 
 using P = script::ScriptClass<Gamepad>;
@@ -68,7 +79,7 @@ const P gamepadClass(
             "left x, left y, right x, right y, each -1..1 with y positive downwards; within 0.1 "
             "of the centre a stick reads 0"),
     },
-    HeldPads());
+    Held<Gamepad>());
 
 // ---- GamepadButton -------------------------------------------------------------
 
@@ -82,17 +93,6 @@ double Value(const Gamepad::Button& button) {
     return button.value;
 }
 
-// A button holds its pad: it reads the pad's state for as long as the script keeps it.
-script::ClassOptions<Gamepad::Button> HeldButtons() {
-    script::ClassOptions<Gamepad::Button> options;
-    options.hold = [](Gamepad::Button* button) {
-        button->owner->AddHolder();
-        return true;
-    };
-    options.release = [](Gamepad::Button* button) { button->owner->RemoveHolder(); };
-    return options;
-}
-
 using B = script::ScriptClass<Gamepad::Button>;
 const B buttonClass(
     "GamepadButton",
@@ -103,19 +103,9 @@ const B buttonClass(
         B::Property<&Value, nullptr>("value").Noted(
             "0 or 1; the triggers 0..1 by how far they are pulled"),
     },
-    HeldButtons());
+    Held<Gamepad::Button>());
 
 // ---- GamepadEvent --------------------------------------------------------------
-
-script::ClassOptions<GamepadEvent> HeldEvents() {
-    script::ClassOptions<GamepadEvent> options;
-    options.hold = [](GamepadEvent* event) {
-        event->AddHolder();
-        return true;
-    };
-    options.release = [](GamepadEvent* event) { event->RemoveHolder(); };
-    return options;
-}
 
 using E = script::ScriptClass<GamepadEvent>;
 const E eventClass("GamepadEvent",
@@ -124,7 +114,7 @@ const E eventClass("GamepadEvent",
                            "\"gamepadconnected\" or \"gamepaddisconnected\""),
                        E::Property<&GamepadEvent::GetGamepad, nullptr>("gamepad"),
                    },
-                   HeldEvents());
+                   Held<GamepadEvent>());
 
 // ---- navigator -----------------------------------------------------------------
 

@@ -383,6 +383,19 @@ template <class V> bool FromFieldValue(const FieldValue& value, V& out) {
 // as a script call would have.
 void ReportEngineSideError(const char* thrown = nullptr);
 
+// Runs an accessor for an engine tool; what it throws or leaves pending is
+// reported, as a script call's would be.
+template <class F> void RunForTool(F&& run) {
+    try {
+        run();
+        ReportEngineSideError();
+    } catch (const std::exception& e) {
+        ReportEngineSideError(e.what());
+    } catch (...) {
+        ReportEngineSideError("an engine exception");
+    }
+}
+
 template <class V> std::string FieldType() {
     return TypeName<V>();
 }
@@ -814,30 +827,16 @@ template <class T> class ScriptClass final : public ScriptClassBase {
     // Accessors called from engine tools: the same functions scripts reach,
     // with what they throw or report turned into a reported script error.
     template <auto Getter, class V> static FieldValue ReadVia(void* object) {
-        try {
-            FieldValue value =
-                detail::ToFieldValue<V>(std::invoke(Getter, *static_cast<T*>(object)));
-            detail::ReportEngineSideError();
-            return value;
-        } catch (const std::exception& e) {
-            detail::ReportEngineSideError(e.what());
-        } catch (...) {
-            detail::ReportEngineSideError("an engine exception");
-        }
-        return std::monostate{};
+        FieldValue value;
+        detail::RunForTool([&] {
+            value = detail::ToFieldValue<V>(std::invoke(Getter, *static_cast<T*>(object)));
+        });
+        return value;
     }
     template <auto Setter, class V> static void WriteVia(void* object, const FieldValue& value) {
         V converted{};
-        if (!detail::FromFieldValue(value, converted))
-            return;
-        try {
-            std::invoke(Setter, *static_cast<T*>(object), converted);
-            detail::ReportEngineSideError();
-        } catch (const std::exception& e) {
-            detail::ReportEngineSideError(e.what());
-        } catch (...) {
-            detail::ReportEngineSideError("an engine exception");
-        }
+        if (detail::FromFieldValue(value, converted))
+            detail::RunForTool([&] { std::invoke(Setter, *static_cast<T*>(object), converted); });
     }
 
     template <auto Value> static bool GetConstant(JSContext* cx, unsigned argc, JS::Value* vp) {
