@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "base/SfmlErrorCapture.h"
 #include "core/CommandLine.h"
 #include "core/Core.h"
 #include "core/LiveReload.h"
@@ -57,6 +58,7 @@ int main(int argc, char** argv) {
     core.SetFrameLimit(options.frames);
     core.SetScreenshotOnLastFrame(options.screenshot);
     ShaderProgram::SetReportSuccess(!options.quiet);
+    SfmlErrorCapture::SetDropUncaptured(options.quiet);
     if (options.debugPort >= 0)
         core.EnableDebugger(options.debugPort, options.debugWait);
     if (options.scriptHeapMiB != 0)

@@ -2,7 +2,7 @@
 
 #include <iostream>
 
-#include "audio/SfmlErrorCapture.h"
+#include "base/SfmlErrorCapture.h"
 #include "audio/SoundEntry.h"
 #include "core/Path.h"
 

@@ -7,7 +7,7 @@
 
 #include <SFML/Audio/InputSoundFile.hpp>
 
-#include "audio/SfmlErrorCapture.h"
+#include "base/SfmlErrorCapture.h"
 #include "core/Path.h"
 
 namespace {

@@ -13,6 +13,7 @@
 #include <glm/mat4x4.hpp>
 #include <glm/matrix.hpp>
 
+#include "base/SfmlErrorCapture.h"
 #include "core/ListeningSystem.h"
 #include "core/Path.h"
 #include "core/Platform.h"
@@ -443,8 +444,12 @@ void GraphicsSystem::LoadTexture(Texture& texture, bool upload) {
         return;
     }
     sf::Image image;
-    if (!image.loadFromFile(path))
+    SfmlErrorCapture capture;
+    if (!image.loadFromFile(path)) {
+        std::fprintf(stderr, "GraphicsSystem: cannot load texture %s: not an image file%s.\n",
+                     texture.fileName.c_str(), capture.Detail().c_str());
         return;
+    }
     const sf::Vector2u size = image.getSize();
     texture.width = size.x;
     texture.height = size.y;

@@ -15,6 +15,7 @@
 #include <SFML/Window/Keyboard.hpp>
 #include <SFML/Window/Mouse.hpp>
 
+#include "base/SfmlErrorCapture.h"
 #include "core/Core.h"
 #include "core/ListeningSystem.h"
 #include "core/Path.h"
@@ -419,7 +420,6 @@ void WindowSystem::SaveScreenshot() {
     screenshotRequested = false;
     if (!IsOpen())
         return;
-    // The image library reports a failed save itself.
     // With a save folder (a packaged game) the picture goes to the player's folder; else to
     // the working folder, as scripts and tools expect.
     const std::string file =
@@ -428,7 +428,10 @@ void WindowSystem::SaveScreenshot() {
         std::error_code error;
         std::filesystem::create_directories(GetSaveFolder(), error);
     }
-    CaptureFrame().saveToFile(file);
+    SfmlErrorCapture capture;
+    if (!CaptureFrame().saveToFile(file))
+        std::fprintf(stderr, "WindowSystem: cannot save the screenshot %s%s.\n", file.c_str(),
+                     capture.Detail().c_str());
 }
 
 sf::Image WindowSystem::CaptureFrame() {
@@ -477,9 +480,13 @@ const sf::Font& WindowSystem::GetFont(unsigned, const std::string& path) {
     auto [entry, inserted] = fonts.try_emplace(key);
     if (inserted) {
         std::string problem;
-        if (IsRegularFile(key, problem))
+        if (IsRegularFile(key, problem)) {
+            SfmlErrorCapture capture;
             entry->second.loaded = entry->second.font.loadFromFile(key);
-        else
+            if (!entry->second.loaded)
+                problem = "not a font file" + capture.Detail();
+        }
+        if (!entry->second.loaded)
             std::fprintf(stderr, "WindowSystem: cannot load font %s: %s.\n", path.c_str(),
                          problem.c_str());
     }

@@ -17,6 +17,12 @@ class SfmlErrorCapture {
     // " (SFML: ...)" with what SFML said so far, or "" when it said nothing.
     std::string Detail() const;
 
+    // What SFML says while no capture lives is mostly about the machine ("Setting
+    // vertical sync not supported"); a player's terminal need not see it. Every
+    // failure the engine acts on is read through a capture, so dropping the rest
+    // loses no report.
+    static void SetDropUncaptured(bool drop);
+
   private:
     std::stringbuf text;
     std::streambuf* previous;

@@ -1,6 +1,16 @@
-#include "audio/SfmlErrorCapture.h"
+#include "base/SfmlErrorCapture.h"
 
 #include <SFML/System/Err.hpp>
+
+namespace {
+
+// Takes every character and keeps none.
+class DiscardBuffer : public std::streambuf {
+  protected:
+    int overflow(int c) override { return traits_type::not_eof(c); }
+};
+
+} // namespace
 
 SfmlErrorCapture::SfmlErrorCapture() : previous(sf::err().rdbuf(&text)) {}
 
@@ -16,4 +26,10 @@ std::string SfmlErrorCapture::Detail() const {
     while (!said.empty() && said.back() == ' ')
         said.pop_back();
     return said.empty() ? std::string() : " (SFML: " + said + ")";
+}
+
+void SfmlErrorCapture::SetDropUncaptured(bool drop) {
+    static DiscardBuffer discard;
+    static std::streambuf* const original = sf::err().rdbuf();
+    sf::err().rdbuf(drop ? &discard : original);
 }
