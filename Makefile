@@ -43,8 +43,11 @@ docs: build
 
 # A game folder as one archive a player unpacks and runs:
 # make package GAME=path/to/game writes dist/<name>-linux-x86_64.tar.gz.
-package: build
+# Only the engine is built for it: the tests and benchmarks are not shipped.
+package: setup
 	@test -n "$(GAME)" || { echo "usage: make package GAME=path/to/game"; exit 2; }
+	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE)
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target marrowvale
 	bash tools/package.sh $(BUILD_DIR) "$(GAME)" dist
 
 clean:

@@ -3,7 +3,7 @@
 #
 # Writes DIST_DIR/<name>-linux-x86_64.tar.gz (DIST_DIR defaults to ./dist): one
 # folder holding a launcher named after the game, the engine from BUILD_DIR
-# with what it reads at run time, the game's folder without its editor-only
+# with what it reads at run time, the game's folder without its developer-only
 # files, and lib/ with the shared libraries a player's system does not have.
 # The engine finds lib/ through its $ORIGIN-relative RPATH.
 set -euo pipefail
@@ -27,10 +27,26 @@ root="$stage/$folder"
 cmake --install "$build" --prefix "$root" --component runtime --strip
 cmake -DEXECUTABLE="$root/bin/marrowvale" -DDESTINATION="$root/lib" -P "$here/bundle-libs.cmake"
 
-# The game, without what only its developer's editor reads.
+# The game, without what only its developer reads: editor files, its README,
+# version control, and whatever the game's .packageignore names (tar patterns,
+# one a line; # starts a comment).
+excludes="$stage/excludes"
+printf '%s\n' ./screenshot.jpg '*.d.ts' jsconfig.json ./README.md ./.packageignore .vscode >"$excludes"
+if [ -f "$game/.packageignore" ]; then
+  grep -v -e '^[[:space:]]*#' -e '^[[:space:]]*$' "$game/.packageignore" >>"$excludes" || true
+fi
 mkdir -p "$root/game"
-(cd "$game" && tar cf - --exclude=./screenshot.jpg --exclude='*.d.ts' --exclude=jsconfig.json .) |
-  (cd "$root/game" && tar xf -)
+(cd "$game" && tar cf - --exclude-vcs --exclude-from="$excludes" .) | (cd "$root/game" && tar xf -)
+
+# Only the packages the game runs on: npm drops the devDependencies (type
+# declarations, test tools) from each copied node_modules, from what is
+# installed, without the network.
+find "$root/game" -name node_modules -prune -o -name package.json -print | while read -r manifest; do
+  folder=$(dirname "$manifest")
+  [ -d "$folder/node_modules" ] || continue
+  (cd "$folder" && npm prune --omit=dev --offline --no-audit --no-fund --loglevel=error >/dev/null)
+  find "$folder/node_modules" -mindepth 1 -type d -empty -delete
+done
 
 sed "s/@NAME@/$name/g" "$here/launcher.sh.in" > "$root/$name"
 chmod +x "$root/$name"
