@@ -98,9 +98,10 @@ CommandLineOptions ParseCommandLine(const std::vector<std::string>& args) {
 
 std::string CommandLineUsage(const std::string& program) {
     return "usage: " + program +
-           " [--frames N [--screenshot]] [--game DIR] [--script-heap-mb N]\n"
-           "       [--watch] [--debug[=PORT] [--debug-wait]] [--quiet]\n"
-           "       [--api-reference[=typescript]] [--help]\n"
+           " [--frames N [--screenshot]] [--game DIR | --resource DIR]\n"
+           "       [--new-game DIR] [--save-dir DIR] [--script-heap-mb N] [--watch]\n"
+           "       [--debug[=PORT] [--debug-wait]] [--quiet] [--api-reference[=typescript]]\n"
+           "       [--help]\n"
            "  --frames N          stop after N frames, as if a script had stopped the game\n"
            "  --screenshot        with --frames: save the last frame as screenshot.jpg\n"
            "  --game DIR          the game's folder instead of ../resource/; paths that\n"
@@ -114,7 +115,7 @@ std::string CommandLineUsage(const std::string& program) {
            "); frames slow down\n"
            "                      sharply when live script data nears the limit\n"
            "  --watch             when a file under the resource folder's Scripts/ changes,\n"
-           "                      clear the scene and run postInit.js again\n"
+           "                      clear the scene and run the game's scripts again\n"
            "  --debug[=PORT]      run the script debugger, for clients on 127.0.0.1:PORT\n"
            "                      (default " +
            std::to_string(kDefaultDebugPort) +
@@ -122,7 +123,8 @@ std::string CommandLineUsage(const std::string& program) {
            "  --debug-wait        with the debugger: run no script until a client has set\n"
            "                      its breakpoints\n"
            "  --quiet             leave out the engine's progress lines (\"... compiled\n"
-           "                      successfully.\", \"Shaders linked successfully.\")\n"
+           "                      successfully.\", \"Shaders linked successfully.\") and\n"
+           "                      what the window library says about the machine\n"
            "  --api-reference     print the script API as Markdown and exit\n"
            "  --api-reference=typescript\n"
            "                      print it as TypeScript declarations (docs/marrowvale.d.ts)\n"

@@ -16,7 +16,7 @@ struct CommandLineOptions {
     uint64_t scriptHeapMiB = 0; // 0: the script host's default limit
     bool apiReference = false;  // print the script API as Markdown and exit
     bool apiTypeScript = false; // ... as TypeScript declarations instead
-    bool watch = false;         // run postInit.js again when a script changes
+    bool watch = false;         // run the game's scripts again when one changes
     bool help = false;
     int debugPort = -1;      // -1: no debugger; 0: any free port
     bool debugWait = false;  // hold the first script until a debugger client is ready

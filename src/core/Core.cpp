@@ -81,7 +81,7 @@ void Core::Init() {
         if (debugWait)
             debugger->WaitForClient();
     }
-    scripts.RunFile(GetResourcePath("Scripts/startup.js"));
+    RunStartupScript("startup.js");
     objectManager->numGameObjects = 0;
     AntBarSystem_->Initialize();
     WindowSystem_->Initialize();
@@ -95,10 +95,22 @@ void Core::Init() {
     JSGarbageCollectorSystem_->Initialize();
     SoundSystem_->Initialize();
     CreateProfileBar();
-    scripts.RunFile(GetResourcePath("Scripts/postInit.js"));
+    RunStartupScript("postInit.js");
     // A game written as modules starts from its entry module, once the
     // classic start-up scripts have had their say.
     scripts.RunGameEntry(GetResourcePath("Scripts/"));
+}
+
+void Core::RunStartupScript(const std::string& name) {
+    // A classic game is told that a start-up script is missing; a game that
+    // starts from its entry module may do without either.
+    const std::string path = GetResourcePath("Scripts/" + name);
+    ScriptHost& scripts = ScriptHost::Instance();
+    std::string problem;
+    if (scripts.HasGameEntry(GetResourcePath("Scripts/")) &&
+        !IsRegularFile(ResolvePath(path), problem))
+        return;
+    scripts.RunFile(path);
 }
 
 void Core::StopDebugger() {

@@ -88,6 +88,9 @@ class Core {
     }
     // Ends the debugger's session; before the script host shuts down.
     void StopDebugger();
+    // Runs Scripts/startup.js or Scripts/postInit.js; a game with an entry
+    // module may have neither.
+    void RunStartupScript(const std::string& name);
 
     // One pass of the frame loop body; MainLoop calls it while running.
     void RunFrame();

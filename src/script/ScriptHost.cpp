@@ -505,6 +505,10 @@ void ScriptHost::ResetModules() {
         modules->Reset();
 }
 
+bool ScriptHost::HasGameEntry(const std::string& scriptsFolder) const {
+    return modules && !ModuleLoader::FindGameEntry(scriptsFolder).empty();
+}
+
 ModuleLoader* ScriptHost::GetModules() const {
     return modules.get();
 }

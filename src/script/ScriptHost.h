@@ -63,6 +63,9 @@ class ScriptHost {
     // Runs the game's entry module, when its scripts folder has one (main.mjs,
     // or what its package.json names in "main"); true when there is none.
     bool RunGameEntry(const std::string& scriptsFolder);
+    // Whether the scripts folder has such an entry module: a game written as
+    // modules needs neither classic start-up script.
+    bool HasGameEntry(const std::string& scriptsFolder) const;
     // Forgets every module loaded so far: the next import reads, links and
     // evaluates the files again (live reload).
     void ResetModules();

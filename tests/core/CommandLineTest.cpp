@@ -1,3 +1,5 @@
+#include <regex>
+
 #include <gtest/gtest.h>
 
 #include "core/CommandLine.h"
@@ -34,4 +36,16 @@ TEST(CommandLine, AcceptsEveryOptionWithItsValueAndRejectsWhatItCannotUseByName)
         EXPECT_FALSE(ParseCommandLine({option}).error.empty()) << option;
     // A screenshot needs a frame limit.
     EXPECT_NE(ParseCommandLine({"--screenshot"}).error.find("--frames"), std::string::npos);
+
+    // The synopsis names every option the text below it explains, and each one parses.
+    const std::string usage = CommandLineUsage("marrowvale");
+    const std::string synopsis = usage.substr(0, usage.find("\n  --"));
+    const std::regex described("\n  (--[a-z-]+)");
+    for (auto at = std::sregex_iterator(usage.begin(), usage.end(), described);
+         at != std::sregex_iterator(); ++at) {
+        const std::string option = (*at)[1];
+        EXPECT_NE(synopsis.find(option), std::string::npos) << option << " is not in the synopsis";
+        EXPECT_EQ(ParseCommandLine({option, "1"}).error.find("unknown option '" + option),
+                  std::string::npos);
+    }
 }

@@ -2,6 +2,7 @@
 // engine runs from there alone: it reads its shaders from the prefix and
 // writes a starter game (`--new-game`) that draws and type-checks.
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 #include <SFML/Graphics/Image.hpp>
@@ -50,7 +51,17 @@ TEST(Install, ThePrefixHoldsTheEngineAndWhatItReadsAndTheInstalledEngineRunsAGam
     EXPECT_NE(Shell("cat '" + (game / "Scripts/package.json").string() + "'", status)
                   .find("\"name\": \"lantern-quest\""),
               std::string::npos);
-    printed = Shell("cd '" + (game / "Scripts").string() + "' && tsc -p jsconfig.json", status);
+    // The game grows: it imports a CommonJS npm package (written for browsers and
+    // Node at once, which the compiler must not check) and starts from main.mjs alone.
+    fs::remove(game / "Scripts/startup.js");
+    fs::remove(game / "Scripts/postInit.js");
+    std::ofstream(game / "Scripts/main.mjs", std::ios::app)
+        << "import seedrandom from \"seedrandom\";\nprint(\"seeded\", seedrandom(\"hello.\")());\n";
+    printed = Shell("mkdir -p '" + (game / "Scripts/node_modules").string() + "' && cp -r " +
+                        MARROWVALE_SOURCE_DIR "/tests/npm/node_modules/seedrandom '" +
+                        (game / "Scripts/node_modules").string() + "' && cd '" +
+                        (game / "Scripts").string() + "' && tsc -p jsconfig.json",
+                    status);
     EXPECT_EQ(status, 0) << printed;
     printed = Shell("'" + engine + "' --new-game '" + game.string() + "'", status);
     EXPECT_NE(status, 0) << "a folder in use is never written into";
@@ -60,6 +71,7 @@ TEST(Install, ThePrefixHoldsTheEngineAndWhatItReadsAndTheInstalledEngineRunsAGam
                     status);
     EXPECT_EQ(status, 0) << printed;
     EXPECT_EQ(printed.find("cannot"), std::string::npos) << printed;
+    EXPECT_NE(printed.find("seeded 0.9282578795792454"), std::string::npos) << printed;
     EXPECT_NE(printed.find((prefix / "share/marrowvale/Shaders/voxelShader.vs").string() +
                            " compiled successfully."),
               std::string::npos)
