@@ -22,7 +22,7 @@ TEST_F(ScriptTest, NpmPackagesLoadAndWorkInTheEngine) {
     ASSERT_EQ(Eval("npmMatrix.done"), "true") << host().GetLastError();
 
     const std::map<std::string, std::string> expected = {
-        {"@tweenjs/tween.js", "12.5 50 87.5 100"},
+        {"@tweenjs/tween.js", "12.5 50 87.5 100 own-clock:true"},
         // The first values seedrandom's documentation promises.
         {"seedrandom", "0.9282578795792454 0.3752569768646784 0.4783254903741181"},
         {"gl-matrix", "3,4,5"},

@@ -14,23 +14,34 @@ function mulberry32(seed) {
 }
 
 const cases = {
-    // Driven by the engine's frames: x at each frame after the start.
+    // Driven by the engine's frames: x at each frame after the start; then a
+    // tween started as its documentation starts one, on performance.now().
     "@tweenjs/tween.js": async () => {
         const { Tween, Group, Easing } = await import("@tweenjs/tween.js");
+        const ownClock = () => {
+            const clock = new Group();
+            const slow = new Tween({ v: 0 }, clock).to({ v: 1 }, 3600000).start();
+            clock.update();
+            return `own-clock:${slow.isPlaying()}`;
+        };
         const box = { x: 0 };
         const seen = [];
         const group = new Group();
-        return new Promise((done) =>
+        return new Promise((done, fail) =>
             requestAnimationFrame((start) => {
                 const tween = new Tween(box, group)
                     .to({ x: 100 }, 500)
                     .easing(Easing.Quadratic.InOut)
                     .start(start);
                 const frame = (time) => {
-                    group.update(time);
-                    seen.push(box.x);
-                    if (tween.isPlaying()) requestAnimationFrame(frame);
-                    else done(seen.join(" "));
+                    try {
+                        group.update(time);
+                        seen.push(box.x);
+                        if (tween.isPlaying()) requestAnimationFrame(frame);
+                        else done(`${seen.join(" ")} ${ownClock()}`);
+                    } catch (error) {
+                        fail(error);
+                    }
                 };
                 requestAnimationFrame(frame);
             }),
