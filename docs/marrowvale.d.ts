@@ -8,7 +8,60 @@
 /** writes them to standard output as strings, one space apart, and ends the line */
 declare function print(...values: any[]): void;
 /** the same as `print` */
-declare var console: { log(...values: any[]): void };
+interface Console {
+    log(...data: any[]): void;
+    info(...data: any[]): void;
+    debug(...data: any[]): void;
+    warn(...data: any[]): void;
+    error(...data: any[]): void;
+    time(label?: string): void;
+    timeLog(label?: string, ...data: any[]): void;
+    timeEnd(label?: string): void;
+    assert(condition?: boolean, ...data: any[]): void;
+    count(label?: string): void;
+    countReset(label?: string): void;
+}
+declare var console: Console;
+/** milliseconds since the engine started, fractions included, on a steady clock that game time, the debugger and changes of the system's date do not move */
+interface Performance {
+    now(): number;
+    readonly timeOrigin: number;
+}
+declare var performance: Performance;
+/** calls the function with the promise jobs, once the running script returns to the engine; its error is reported as uncaught */
+declare function queueMicrotask(callback: () => void): void;
+/** a deep copy of the value as browsers make it (objects, arrays, Map, Set, Date, RegExp, typed arrays, cycles); a function, symbol or engine object in it throws a DataCloneError naming it */
+declare function structuredClone<T = any>(value: T, options?: { transfer?: any[] }): T;
+/** `encode(text)` gives the text's UTF-8 bytes as a Uint8Array; `encodeInto(text, uint8Array)` writes them and returns `{ read, written }` */
+interface TextEncoder {
+    readonly encoding: string;
+    encode(input?: string): Uint8Array;
+    encodeInto(source: string, destination: Uint8Array): { read: number; written: number };
+}
+declare var TextEncoder: { prototype: TextEncoder; new (): TextEncoder };
+/** `decode(bytes, { stream })` reads UTF-8 from an ArrayBuffer, typed array or DataView; a leading byte order mark is dropped, invalid bytes read as U+FFFD (a TypeError with `fatal`) */
+interface TextDecoder {
+    readonly encoding: string;
+    readonly fatal: boolean;
+    readonly ignoreBOM: boolean;
+    decode(input?: ArrayBuffer | ArrayBufferView, options?: { stream?: boolean }): string;
+}
+declare var TextDecoder: {
+    prototype: TextDecoder;
+    new (label?: string, options?: { fatal?: boolean; ignoreBOM?: boolean }): TextDecoder;
+};
+/** the base64 of a string of bytes (characters 0 to 255; others throw an InvalidCharacterError) */
+declare function btoa(data: string): string;
+/** the bytes base64 stands for, as a string; whitespace is skipped, anything else that is not base64 throws an InvalidCharacterError */
+declare function atob(data: string): string;
+/** fills the array in place from the system's random source and returns it; at most 65,536 bytes a call */
+interface Crypto {
+    getRandomValues<T extends Int8Array | Uint8Array | Uint8ClampedArray | Int16Array | Uint16Array | Int32Array | Uint32Array | BigInt64Array | BigUint64Array>(array: T): T;
+    randomUUID(): `${string}-${string}-${string}-${string}-${string}`;
+}
+declare var crypto: Crypto;
+/** the same as `globalThis`, which some packages probe */
+declare var self: typeof globalThis;
 /** runs the script file at `path` (relative to the working folder), a module file (`.mjs`, or `.js` under a package.json with "type": "module") as the entry of its module graph; an error in it is reported and the caller goes on; returns undefined */
 declare function RunFile(path: string): void;
 /** calls the function once, that much game time later (game time stands still while the game is frozen or paused in the debugger); returns an id for `clearTimeout` */

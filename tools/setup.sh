@@ -76,6 +76,14 @@ if [ ! -d "$scripts/node_modules" ] || [ "$scripts/package-lock.json" -nt "$scri
   touch "$scripts/node_modules"
 fi
 
+# The npm packages the engine is tested against (tests/npm); same rules as above.
+matrix="$here/tests/npm"
+if [ ! -d "$matrix/node_modules" ] || [ "$matrix/package-lock.json" -nt "$matrix/node_modules" ]; then
+  echo "setup: installing the npm packages the engine is tested against (npm ci in tests/npm)"
+  (cd "$matrix" && npm ci --no-audit --no-fund)
+  touch "$matrix/node_modules"
+fi
+
 # The glTF validator the mesh export tests check .glb files with; same rules as above.
 validate="$here/tools/gltf-validate"
 if [ ! -d "$validate/node_modules" ] || [ "$validate/package-lock.json" -nt "$validate/node_modules" ]; then

@@ -80,6 +80,9 @@ std::string ApiReferenceTypeScript() {
                       "the engine hands out.\n"
                       "// A call with another number of arguments does nothing at run time.\n\n";
     for (const ScriptHost::GlobalFunction& function : ScriptHost::GlobalFunctions()) {
+        // Members of an object declared with its first entry (console.info).
+        if (!*function.typescript)
+            continue;
         out += "/** ";
         out += Comment(function.effect);
         out += " */\n";

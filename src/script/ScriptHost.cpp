@@ -26,6 +26,7 @@
 #include "script/ScriptJobQueue.h"
 #include "script/ScriptSource.h"
 #include "script/ScriptValue.h"
+#include "script/WebPlatform.h"
 
 namespace {
 // Of a frame of a few milliseconds. SpiderMonkey overruns it now and then;
@@ -62,6 +63,23 @@ bool Print(JSContext* cx, unsigned argc, JS::Value* vp) {
         line += text;
     }
     ScriptHost::Instance().PrintLine(line);
+    args.rval().setUndefined();
+    return true;
+}
+
+// console.warn(...) and console.error(...): the same, to standard error.
+bool PrintError(JSContext* cx, unsigned argc, JS::Value* vp) {
+    JS::CallArgs args = JS::CallArgsFromVp(argc, vp);
+    std::string line;
+    for (unsigned i = 0; i < args.length(); ++i) {
+        std::string text;
+        if (!script::Stringify(cx, args[i], text))
+            return false;
+        if (i > 0)
+            line += ' ';
+        line += text;
+    }
+    ScriptHost::Instance().PrintErrorLine(line);
     args.rval().setUndefined();
     return true;
 }
@@ -108,9 +126,9 @@ void WarningReporter(JSContext*, JSErrorReport* report) {
 }
 
 // "    at f (file:line:column)" for each frame, innermost first; frames of
-// the engine's own self-hosted built-ins are no place a script can fix and
-// are left out. Empty for an error raised by top-level code, whose position
-// the headline already gives.
+// SpiderMonkey's self-hosted built-ins and of the engine's own script are no
+// place a script can fix and are left out. Empty for an error raised by top-level code, whose
+// position the headline already gives.
 std::string StackTrace(JSContext* cx, JS::HandleObject stack) {
     std::string trace;
     bool inFunction = false;
@@ -134,7 +152,7 @@ std::string StackTrace(JSContext* cx, JS::HandleObject stack) {
             text.setString(source);
             script::Stringify(cx, text, file);
         }
-        if (file == "self-hosted")
+        if (file == "self-hosted" || file == WebPlatform::kScriptName)
             continue;
         if (name) {
             text.setString(name);
@@ -149,6 +167,38 @@ std::string StackTrace(JSContext* cx, JS::HandleObject stack) {
     }
     JS_ClearPendingException(cx); // a failed string copy must not leak out
     return inFunction || frames > 1 ? trace : std::string();
+}
+
+// The game's code that called into the engine's own script, where an error
+// raised there belongs: the first frame of `stack` outside it.
+bool CallerPosition(JSContext* cx, JS::HandleObject stack, std::string& file, unsigned& line,
+                    unsigned& column) {
+    JS::RootedObject frame(cx, stack);
+    JS::RootedString source(cx);
+    JS::RootedValue text(cx);
+    for (; frame; JS::GetSavedFrameParent(cx, nullptr, frame, &frame)) {
+        std::string name;
+        if (JS::GetSavedFrameSource(cx, nullptr, frame, &source) != JS::SavedFrameResult::Ok)
+            break;
+        if (source) {
+            text.setString(source);
+            if (!script::Stringify(cx, text, name))
+                break;
+        }
+        if (name == "self-hosted" || name == WebPlatform::kScriptName)
+            continue;
+        uint32_t frameLine = 0;
+        uint32_t frameColumn = 0;
+        if (JS::GetSavedFrameLine(cx, nullptr, frame, &frameLine) != JS::SavedFrameResult::Ok ||
+            JS::GetSavedFrameColumn(cx, nullptr, frame, &frameColumn) != JS::SavedFrameResult::Ok)
+            break;
+        file = name;
+        line = frameLine;
+        column = frameColumn;
+        return true;
+    }
+    JS_ClearPendingException(cx);
+    return false;
 }
 
 // A syntax error the compiler found in code a script compiles (eval,
@@ -275,6 +325,10 @@ JSObject* ScriptHost::NewConfiguredGlobal(JSContext* cx) {
         return nullptr;
     JS::RootedObject console(cx, JS_NewPlainObject(cx));
     if (!console || !JS_DefineFunction(cx, console, "log", Print, 0, 0) ||
+        !JS_DefineFunction(cx, console, "info", Print, 0, 0) ||
+        !JS_DefineFunction(cx, console, "debug", Print, 0, 0) ||
+        !JS_DefineFunction(cx, console, "warn", PrintError, 0, 0) ||
+        !JS_DefineFunction(cx, console, "error", PrintError, 0, 0) ||
         !JS_DefineProperty(cx, global, "console", console, 0))
         return nullptr;
     return global;
@@ -337,7 +391,8 @@ std::vector<AddedGlobal>& AddedGlobals() {
 
 bool ScriptHost::DefineHostFunctions() {
     if (!JS_DefineFunction(context, roots->global, "RunFile", RunFileNative, 1, 0) ||
-        !ScriptTimers::Define(context, roots->global))
+        !ScriptTimers::Define(context, roots->global) ||
+        !WebPlatform::Define(context, roots->global))
         return false;
     for (const AddedGlobal& added : AddedGlobals())
         if (!JS_DefineFunction(context, roots->global, added.name, added.native, added.argCount, 0))
@@ -386,7 +441,89 @@ std::vector<ScriptHost::GlobalFunction>& GlobalFunctionList() {
          "writes them to standard output as strings, one space apart, and ends the line",
          "declare function print(...values: any[]): void;"},
         {"console.log", "any number of values", "the same as `print`",
-         "declare var console: { log(...values: any[]): void };"},
+         "interface Console {\n"
+         "    log(...data: any[]): void;\n    info(...data: any[]): void;\n"
+         "    debug(...data: any[]): void;\n    warn(...data: any[]): void;\n"
+         "    error(...data: any[]): void;\n    time(label?: string): void;\n"
+         "    timeLog(label?: string, ...data: any[]): void;\n"
+         "    timeEnd(label?: string): void;\n"
+         "    assert(condition?: boolean, ...data: any[]): void;\n"
+         "    count(label?: string): void;\n    countReset(label?: string): void;\n}\n"
+         "declare var console: Console;"},
+        {"console.info", "any number of values", "the same as `print`", ""},
+        {"console.debug", "any number of values", "the same as `print`", ""},
+        {"console.warn", "any number of values",
+         "the same as `print`, but to standard error (and the developer console)", ""},
+        {"console.error", "any number of values", "the same as `console.warn`", ""},
+        {"console.time", "label (default \"default\")",
+         "starts a stopwatch of that name on the clock of `performance.now`", ""},
+        {"console.timeLog", "label, values",
+         "prints \"label: N ms\", the time since `console.time`, and the values", ""},
+        {"console.timeEnd", "label", "prints \"label: N ms\" and stops the stopwatch", ""},
+        {"console.assert", "condition, values",
+         "when the condition is false, writes \"Assertion failed\" and the values to standard "
+         "error",
+         ""},
+        {"console.count", "label", "prints \"label: N\", how often it was called with that label",
+         ""},
+        {"console.countReset", "label", "starts that label's count again", ""},
+        {"performance.now", "none",
+         "milliseconds since the engine started, fractions included, on a steady clock that game "
+         "time, the debugger and changes of the system's date do not move",
+         "interface Performance {\n    now(): number;\n    readonly timeOrigin: number;\n}\n"
+         "declare var performance: Performance;"},
+        {"performance.timeOrigin", "(a number)",
+         "the moment `performance.now` counts from, in milliseconds since 1970 (UTC)", ""},
+        {"queueMicrotask", "1: function",
+         "calls the function with the promise jobs, once the running script returns to the "
+         "engine; its error is reported as uncaught",
+         "declare function queueMicrotask(callback: () => void): void;"},
+        {"structuredClone", "value, options (`{ transfer: [buffers] }`)",
+         "a deep copy of the value as browsers make it (objects, arrays, Map, Set, Date, RegExp, "
+         "typed arrays, cycles); a function, symbol or engine object in it throws a "
+         "DataCloneError naming it",
+         "declare function structuredClone<T = any>(value: T, options?: { transfer?: any[] }): T;"},
+        {"TextEncoder", "none (`new TextEncoder()`)",
+         "`encode(text)` gives the text's UTF-8 bytes as a Uint8Array; `encodeInto(text, "
+         "uint8Array)` writes them and returns `{ read, written }`",
+         "interface TextEncoder {\n    readonly encoding: string;\n"
+         "    encode(input?: string): Uint8Array;\n"
+         "    encodeInto(source: string, destination: Uint8Array): { read: number; written: "
+         "number };\n}\n"
+         "declare var TextEncoder: { prototype: TextEncoder; new (): TextEncoder };"},
+        {"TextDecoder", "label (\"utf-8\", the only encoding), options (`{ fatal, ignoreBOM }`)",
+         "`decode(bytes, { stream })` reads UTF-8 from an ArrayBuffer, typed array or DataView; a "
+         "leading byte order mark is dropped, invalid bytes read as U+FFFD (a TypeError with "
+         "`fatal`)",
+         "interface TextDecoder {\n    readonly encoding: string;\n    readonly fatal: boolean;\n"
+         "    readonly ignoreBOM: boolean;\n"
+         "    decode(input?: ArrayBuffer | ArrayBufferView, options?: { stream?: boolean }): "
+         "string;\n}\n"
+         "declare var TextDecoder: {\n    prototype: TextDecoder;\n"
+         "    new (label?: string, options?: { fatal?: boolean; ignoreBOM?: boolean }): "
+         "TextDecoder;\n};"},
+        {"btoa", "1: string",
+         "the base64 of a string of bytes (characters 0 to 255; others throw an "
+         "InvalidCharacterError)",
+         "declare function btoa(data: string): string;"},
+        {"atob", "1: string",
+         "the bytes base64 stands for, as a string; whitespace is skipped, anything else that "
+         "is not base64 throws an InvalidCharacterError",
+         "declare function atob(data: string): string;"},
+        {"crypto.getRandomValues", "1: integer typed array",
+         "fills the array in place from the system's random source and returns it; at most "
+         "65,536 bytes a call",
+         "interface Crypto {\n"
+         "    getRandomValues<T extends Int8Array | Uint8Array | Uint8ClampedArray | Int16Array | "
+         "Uint16Array | Int32Array | Uint32Array | BigInt64Array | BigUint64Array>(array: T): T;\n"
+         "    randomUUID(): `${string}-${string}-${string}-${string}-${string}`;\n}\n"
+         "declare var crypto: Crypto;"},
+        {"crypto.randomUUID", "none",
+         "a random version 4 UUID, such as "
+         "\"3b241101-e2bb-4255-8caf-4136c566a962\"",
+         ""},
+        {"self", "(the global object)", "the same as `globalThis`, which some packages probe",
+         "declare var self: typeof globalThis;"},
         {"RunFile", "1: path",
          "runs the script file at `path` (relative to the working folder), a module file "
          "(`.mjs`, or `.js` under a package.json with \"type\": \"module\") as the entry of its "
@@ -656,6 +793,10 @@ bool ScriptHost::TakePendingException(PendingError& out, const char* prefix, boo
     out.fileName = report && report->filename ? report->filename : "";
     out.line = line;
     out.column = column;
+    if (out.fileName == WebPlatform::kScriptName &&
+        !CallerPosition(cx, exception.stack(), out.fileName, out.line, out.column)) {
+        out.line = out.column = 0;
+    }
     out.message = prefix + message;
     out.stackTrace = trace;
     return true;
@@ -679,6 +820,13 @@ void ScriptHost::PrintLine(const std::string& line) {
     const std::string text = line + '\n';
     std::fwrite(text.data(), 1, text.size(), stdout);
     std::fflush(stdout);
+    Notify(line);
+}
+
+void ScriptHost::PrintErrorLine(const std::string& line) {
+    const std::string text = line + '\n';
+    std::fwrite(text.data(), 1, text.size(), stderr);
+    std::fflush(stderr);
     Notify(line);
 }
 

@@ -96,6 +96,8 @@ class ScriptHost {
     void RemoveOutputListener(const void* owner);
     // What print and console.log write: standard output and the listeners.
     void PrintLine(const std::string& line);
+    // What console.warn and console.error write: standard error and the listeners.
+    void PrintErrorLine(const std::string& line);
 
     JSContext* GetContext() const { return context; }
     // setTimeout and its kin; the game logic moves their clock each frame.

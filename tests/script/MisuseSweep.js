@@ -270,7 +270,9 @@ function SweepClass(name) {
 
 // The host's own functions, outside the class tables.
 function SweepGlobals() {
-    [print, RunFile, console.log, addEventListener, removeEventListener].forEach(function (g) {
+    [print, RunFile, console.log, addEventListener, removeEventListener, structuredClone,
+        queueMicrotask, crypto.getRandomValues, atob, btoa,
+        function decode(h) { return new TextDecoder().decode(h); }].forEach(function (g) {
         hostile.forEach(function (h, k) { Attempt(g.name + " hostile #" + k, () => g(h)); });
     });
 }
