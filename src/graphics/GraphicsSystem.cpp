@@ -13,6 +13,7 @@
 #include <glm/mat4x4.hpp>
 #include <glm/matrix.hpp>
 
+#include "core/Core.h"
 #include "core/ListeningSystem.h"
 #include "core/Path.h"
 #include "core/Platform.h"
@@ -22,7 +23,6 @@
 #include "messaging/MessageManager.h"
 #include "messaging/MessagePointer.h"
 #include "objects/ComponentFactory.h"
-#include "tools/AntBarSystem.h"
 #include "voxels/CubeGeometry.h"
 #include "voxels/VoxelGatherer.h"
 
@@ -290,10 +290,6 @@ void GraphicsSystem::Update(float) {
         debugLines.Draw(modelViewStack.Top(), projectionStack.Top());
     else
         debugLines.Clear();
-
-    if (drawTweakBar && drawable)
-        if (AntBarSystem* panels = Core::Instance().AntBarSystem_)
-            panels->Draw();
 
     if (drawable) {
         bindings->Restore();

@@ -1,5 +1,9 @@
 // The live inspector in a real window, driven by real key presses and clicks
 // through the X server. Serial: it moves the server's one pointer and focus.
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
 #include <GL/glew.h>
 #include <SFML/Graphics/Image.hpp>
 #include <glm/mat4x4.hpp>
@@ -13,6 +17,7 @@
 #include "script/FieldAccess.h"
 #include "script/ScriptTestSupport.h"
 #include "tools/AntBarSystem.h"
+#include "tools/DevConsoleSystem.h"
 #include "voxels/VoxelComponent.h"
 #include "window/WindowTestSupport.h"
 
@@ -70,8 +75,9 @@ class InspectorInput : public WindowTest, protected ScriptRunner {
     void Frame() {
         Core::Instance().AntBarSystem_->Update(0.0f);
         Core::Instance().GraphicsSystem_->Update(0.0f);
+        window->DrawOverlays();
         glReadPixels(0, 0, kWidth, kHeight, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
-        window->Update(0.0f);
+        window->FinishFrame();
         Core::Instance().objectManager->Update();
     }
     void Dump(const char* file) const {
@@ -199,3 +205,80 @@ TEST_F(InspectorInput, F2OpensItAClickSelectsAndOutlinesEditsMoveAndDeletionIsSa
 }
 
 } // namespace
+
+// A game's HUD text and screen-space sprite where the tools draw: a tool that is open
+// covers them, and once closed the game's frame is exactly what it was.
+TEST_F(InspectorInput, ToolsDrawOverTheGamesTextAndSpritesAndLeaveItsFrameAloneWhenClosed) {
+    if (IsSkipped())
+        return;
+    const std::vector<unsigned char> scene = pixels;
+    // Both inside the inspector's panel (its top left corner at 10, 10), well above the
+    // console's input line.
+    ASSERT_EQ(ErrorOf("var hud = Make(['TransformComponent', 'DrawTextComponent']);"
+                      "ObjectManager.TransformComponent(hud).position = [-150, 100, 0];"
+                      "var text = ObjectManager.DrawTextComponent(hud);"
+                      "text.text = 'SCORE 42'; text.fontSize = 40; text.color = [1, 0, 1, 1];"
+                      "text.visible = true;"
+                      "var badge = Make(['TransformComponent', 'SpriteComponent']);"
+                      "ObjectManager.TransformComponent(badge).position = [-150, -40, 0];"
+                      "var sprite = ObjectManager.SpriteComponent(badge);"
+                      "sprite.texture = Core.Instance().GraphicsSystem_.GetTexture("
+                      "    '../resource/Textures/gem.png');"
+                      "sprite.scale = [3, 3]; sprite.alpha = 1;"
+                      "[hud, badge].forEach(function(o) { ObjectManager.InitializeObj(o); });"),
+              "");
+    const auto hudShown = [&](bool shown) {
+        ASSERT_EQ(
+            ErrorOf(std::string("text.visible = sprite.visible = ") + (shown ? "true" : "false")),
+            "");
+    };
+    Frame();
+    const std::vector<unsigned char> game = pixels;
+    std::vector<std::size_t> hud; // the pixels the text and the sprite drew
+    for (std::size_t i = 0; i < game.size(); i += 4)
+        if (std::memcmp(&game[i], &scene[i], 3) != 0)
+            hud.push_back(i);
+    ASSERT_GT(hud.size(), 1000u);
+    const auto channel = [](const std::vector<unsigned char>& frame, std::size_t i, int c) {
+        return static_cast<int>(frame[i + static_cast<std::size_t>(c)]);
+    };
+
+    // The inspector's panel: where it covers the HUD it shows itself, as it does with
+    // no HUD under it (its background lets a trace of the game through).
+    inspector().Show();
+    Frame();
+    Frame();
+    hudShown(false);
+    Frame();
+    const std::vector<unsigned char> panelAlone = pixels;
+    hudShown(true);
+    Frame();
+    int covered = 0, gameShows = 0;
+    for (const std::size_t i : hud) {
+        if (std::memcmp(&panelAlone[i], &scene[i], 3) == 0)
+            continue; // outside the panel
+        ++covered;
+        for (int c = 0; c < 3; ++c)
+            gameShows += std::abs(channel(pixels, i, c) - channel(panelAlone, i, c)) > 24;
+    }
+    EXPECT_GT(covered, 1000) << "the HUD lies under the panel";
+    EXPECT_EQ(gameShows, 0) << "no HUD pixel is drawn over the panel";
+    inspector().Hide();
+
+    // The console darkens everything under it, the HUD included.
+    DevConsoleSystem& console = *Core::Instance().DevConsoleSystem_;
+    console.Initialize();
+    console.SetVisible(true);
+    console.Update(0.0f);
+    Frame();
+    int bright = 0;
+    for (const std::size_t i : hud)
+        for (int c = 0; c < 3; ++c)
+            bright += channel(pixels, i, c) > channel(game, i, c) / 2 + 2;
+    EXPECT_EQ(bright, 0) << "no HUD pixel is drawn over the console";
+    console.SetVisible(false);
+
+    // Closed, the tools leave the game's frame exactly as it was.
+    Frame();
+    EXPECT_TRUE(pixels == game);
+}
