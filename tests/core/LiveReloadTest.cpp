@@ -194,7 +194,7 @@ TEST(LiveReload, AChangedScriptRebuildsTheSceneAndOneThatDoesNotCompileKeepsIt) 
     // driven by a clock of the test's own.
     LiveReload saves(core, game / "Scripts");
     auto clock = LiveReload::Clock::now();
-    const auto look = [&](int times) {
+    const auto poll = [&](int times) {
         for (int i = 0; i < times; ++i) {
             clock += LiveReload::kPollInterval;
             core.RunFrame();
@@ -211,24 +211,24 @@ TEST(LiveReload, AChangedScriptRebuildsTheSceneAndOneThatDoesNotCompileKeepsIt) 
     // Emptied, seen empty, then written.
     std::ofstream(entry, std::ios::trunc).close();
     put(".main.mjs.swp", "swap");
-    look(1);
+    poll(1);
     put("main.mjs", source + "globalThis.saves = 1;\n");
-    look(5);
+    poll(5);
     EXPECT_EQ(saves.GetReloadCount(), 1u);
     EXPECT_TRUE(savesAre("1")) << scene;
     // Written beside it and renamed over it, the old text kept as a backup meanwhile.
     put("main.mjs~", source);
     put("main.mjs.tmp", source + "globalThis.saves = 2;\n");
-    look(1);
+    poll(1);
     fs::rename(game / "Scripts" / "main.mjs.tmp", entry);
     fs::remove(game / "Scripts" / "main.mjs~");
-    look(5);
+    poll(5);
     EXPECT_EQ(saves.GetReloadCount(), 2u);
     EXPECT_TRUE(savesAre("2")) << scene;
     // The same text written again and the mode changed: nothing to run again.
     put("main.mjs", source + "globalThis.saves = 2;\n");
     fs::permissions(entry, fs::perms::owner_exec, fs::perm_options::add);
-    look(5);
+    poll(5);
     EXPECT_EQ(saves.GetReloadCount(), 2u);
     // A module from outside Scripts/ loaded for the first time is watched from then on;
     // finding it is no second change.
@@ -236,11 +236,11 @@ TEST(LiveReload, AChangedScriptRebuildsTheSceneAndOneThatDoesNotCompileKeepsIt) 
     std::ofstream(game / "Shared" / "tune.mjs") << "export const tune = 3;\n";
     put("main.mjs",
         "import { tune } from '../Shared/tune.mjs';\n" + source + "globalThis.saves = tune;\n");
-    look(8);
+    poll(8);
     EXPECT_EQ(saves.GetReloadCount(), 3u);
     EXPECT_TRUE(savesAre("3")) << scene;
     std::ofstream(game / "Shared" / "tune.mjs", std::ios::trunc) << "export const tune = 4;\n";
-    look(5);
+    poll(5);
     EXPECT_EQ(saves.GetReloadCount(), 4u);
     EXPECT_TRUE(savesAre("4")) << scene;
     const std::string said = testing::internal::GetCapturedStderr();
