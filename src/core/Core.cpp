@@ -101,16 +101,17 @@ void Core::Init() {
     scripts.RunGameEntry(GetResourcePath("Scripts/"));
 }
 
-void Core::RunStartupScript(const std::string& name) {
+bool Core::RunsStartupScript(const std::string& name) const {
     // A classic game is told that a start-up script is missing; a game that
     // starts from its entry module may do without either.
-    const std::string path = GetResourcePath("Scripts/" + name);
-    ScriptHost& scripts = ScriptHost::Instance();
     std::string problem;
-    if (scripts.HasGameEntry(GetResourcePath("Scripts/")) &&
-        !IsRegularFile(ResolvePath(path), problem))
-        return;
-    scripts.RunFile(path);
+    return IsRegularFile(ResolvePath(GetResourcePath("Scripts/" + name)), problem) ||
+           !ScriptHost::Instance().HasGameEntry(GetResourcePath("Scripts/"));
+}
+
+void Core::RunStartupScript(const std::string& name) {
+    if (RunsStartupScript(name))
+        ScriptHost::Instance().RunFile(GetResourcePath("Scripts/" + name));
 }
 
 void Core::StopDebugger() {

@@ -91,6 +91,7 @@ class Core {
     // Runs Scripts/startup.js or Scripts/postInit.js; a game with an entry
     // module may have neither.
     void RunStartupScript(const std::string& name);
+    bool RunsStartupScript(const std::string& name) const;
 
     // One pass of the frame loop body; MainLoop calls it while running.
     void RunFrame();

@@ -1,6 +1,10 @@
 #include "core/LiveReload.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <fstream>
+#include <functional>
+#include <sstream>
 #include <system_error>
 #include <vector>
 
@@ -19,14 +23,46 @@
 
 namespace fs = std::filesystem;
 
-LiveReload::LiveReload(Core& core, fs::path scripts)
-    : core(core), folder(std::move(scripts)), last(Take()), nextPoll(Clock::now()) {}
+namespace {
 
-LiveReload::Snapshot LiveReload::Take() const {
+// Swap, backup and temporary files an editor keeps next to the file it saves end in
+// something else (.swp, ~, .tmp, ___jb_tmp___), so they never count.
+bool IsScriptFile(const fs::path& file) {
+    const fs::path extension = file.extension();
+    return extension == ".js" || extension == ".mjs" || extension == ".cjs" || extension == ".json";
+}
+
+std::size_t HashContents(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << file.rdbuf();
+    return file ? std::hash<std::string>()(bytes.str()) : 0;
+}
+
+} // namespace
+
+LiveReload::LiveReload(Core& core, fs::path scripts)
+    : core(core), folder(std::move(scripts)), last(Take({})), seen(last), nextPoll(Clock::now()) {}
+
+LiveReload::Snapshot LiveReload::Take(const Snapshot& known) const {
     Snapshot snapshot;
-    std::error_code error;
     // A file being saved may vanish between listing and reading: it simply counts as
     // changed, and the next look sees how it ended up.
+    const auto add = [&](const std::string& path) {
+        std::error_code error;
+        Stamp stamp;
+        stamp.time = fs::last_write_time(path, error);
+        stamp.size = error ? 0 : fs::file_size(path, error);
+        if (error)
+            stamp.size = 0;
+        const auto before = known.find(path);
+        stamp.contents = before != known.end() && before->second.time == stamp.time &&
+                                 before->second.size == stamp.size
+                             ? before->second.contents
+                             : HashContents(path);
+        snapshot[path] = stamp;
+    };
+    std::error_code error;
     for (fs::recursive_directory_iterator it(folder, error), end; !error && it != end;
          it.increment(error)) {
         // Installed packages can hold thousands of files: only the ones the
@@ -36,23 +72,23 @@ LiveReload::Snapshot LiveReload::Take() const {
             continue;
         }
         std::error_code fileError;
-        if (!it->is_regular_file(fileError))
-            continue;
-        const auto time = fs::last_write_time(it->path(), fileError);
-        const auto size = fs::file_size(it->path(), fileError);
-        snapshot[it->path().string()] = {time, fileError ? 0 : size};
+        if (it->is_regular_file(fileError) && IsScriptFile(it->path()))
+            add(it->path().string());
     }
     // Every module the game loaded counts too, packages and files elsewhere included.
     if (const ModuleLoader* modules = ScriptHost::Instance().GetModules())
-        for (const std::string& file : modules->GetModuleFiles()) {
-            if (snapshot.count(file))
-                continue;
-            std::error_code fileError;
-            const auto time = fs::last_write_time(file, fileError);
-            const auto size = fs::file_size(file, fileError);
-            snapshot[file] = {time, fileError ? 0 : size};
-        }
+        for (const std::string& file : modules->GetModuleFiles())
+            if (!snapshot.count(file))
+                add(file);
     return snapshot;
+}
+
+bool LiveReload::SameContents(const Snapshot& a, const Snapshot& b) {
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [](const auto& x, const auto& y) {
+               return x.first == y.first && x.second.size == y.second.size &&
+                      x.second.contents == y.second.contents;
+           });
 }
 
 void LiveReload::Update(Clock::time_point now) {
@@ -60,8 +96,13 @@ void LiveReload::Update(Clock::time_point now) {
         return;
     nextPoll = now + kPollInterval;
     ReloadChangedModels();
-    Snapshot current = Take();
-    if (current == last)
+    Snapshot current = Take(seen);
+    const bool settled = SameContents(current, seen);
+    seen = current;
+    // Still being saved (or saved again meanwhile): the next quiet look decides. A save
+    // that leaves the contents as they ran (a second identical write, a new mode) is no
+    // change at all.
+    if (!settled || SameContents(current, last))
         return;
     last = std::move(current);
     if (!ScriptsCompile()) {
@@ -72,6 +113,15 @@ void LiveReload::Update(Clock::time_point now) {
         return;
     }
     Reload();
+    // The scripts may have loaded modules they did not before, or stopped loading some:
+    // the files watched are now the ones they load, which is no change in itself. Files
+    // watched before keep their stamps, so one saved during the reload still counts.
+    Snapshot watched = Take(last);
+    for (auto& [path, stamp] : watched)
+        if (const auto before = last.find(path); before != last.end())
+            stamp = before->second;
+    last = watched;
+    seen = std::move(watched);
 }
 
 bool LiveReload::ScriptsCompile() const {
@@ -136,16 +186,38 @@ void LiveReload::Reload() {
         core.BroadcastMessage(TryCreateMessage<DeleteBarMessage>(name));
     core.AntBarSystem_->Update(0.0f);
     ++reloads;
-    std::fprintf(stderr, "Live reload: the scripts changed; running postInit.js again.\n");
+    std::fprintf(stderr, "Live reload: the scripts changed; running %s again.\n",
+                 DescribeRerun().c_str());
     std::fflush(stderr);
     // A fresh registry: every module, changed or importing one that changed, runs again.
     ScriptHost& scripts = ScriptHost::Instance();
     scripts.ResetModules();
-    scripts.RunFile(core.GetResourcePath("Scripts/postInit.js"));
+    core.RunStartupScript("postInit.js");
     scripts.RunGameEntry(core.GetResourcePath("Scripts/"));
     if (left && core.GameLogicSystem_->GetCurrentGameState() != left) {
         std::fprintf(stderr, "Live reload: the game state that was running was left; the game "
                              "goes on from what its scripts started.\n");
         std::fflush(stderr);
     }
+}
+
+std::string LiveReload::EntryModule() const {
+    // The one RunGameEntry runs.
+    if (ScriptHost::Instance().GetModules() == nullptr)
+        return std::string();
+    return ModuleLoader::FindGameEntry(core.GetResourcePath("Scripts/"));
+}
+
+std::string LiveReload::DescribeRerun() const {
+    const std::string entry = EntryModule();
+    std::string named;
+    if (!entry.empty()) {
+        std::error_code error;
+        const fs::path relative =
+            fs::relative(entry, ResolvePath(core.GetResourcePath("Scripts/")), error);
+        named = error || relative.empty() ? entry : relative.generic_string();
+    }
+    if (!core.RunsStartupScript("postInit.js"))
+        return named;
+    return named.empty() ? "postInit.js" : "postInit.js and " + named;
 }

@@ -14,6 +14,7 @@
 #include <glm/matrix.hpp>
 
 #include "base/SfmlErrorCapture.h"
+#include "core/Core.h"
 #include "core/ListeningSystem.h"
 #include "core/Path.h"
 #include "core/Platform.h"
@@ -23,7 +24,6 @@
 #include "messaging/MessageManager.h"
 #include "messaging/MessagePointer.h"
 #include "objects/ComponentFactory.h"
-#include "tools/AntBarSystem.h"
 #include "voxels/CubeGeometry.h"
 #include "voxels/VoxelGatherer.h"
 
@@ -291,10 +291,6 @@ void GraphicsSystem::Update(float) {
         debugLines.Draw(modelViewStack.Top(), projectionStack.Top());
     else
         debugLines.Clear();
-
-    if (drawTweakBar && drawable)
-        if (AntBarSystem* panels = Core::Instance().AntBarSystem_)
-            panels->Draw();
 
     if (drawable) {
         bindings->Restore();

@@ -26,8 +26,8 @@ class MessageManager;
 
 // The renderer. Owns every GL object the engine draws with and the texture and model
 // caches, and draws one frame per main-loop pass: all voxels in one instanced draw, then
-// sprites and billboards, then whatever listens to the debug-draw message, then the tweak
-// panels. Presenting the frame is the window system's.
+// sprites and billboards, then whatever listens to the debug-draw message. The game's text
+// and the developer tools go over it in the window system, which presents the frame.
 class GraphicsSystem : public Core::System, public MessageListener {
   public:
     // Bytes of the voxel instance buffer, and the records it holds.
@@ -60,6 +60,7 @@ class GraphicsSystem : public Core::System, public MessageListener {
     // kVoxelCapacity). A frame with more draws no voxels.
     std::size_t VoxelCapacity() const { return voxelCapacity; }
 
+    // Whether the tweak panels are drawn over the frame (they draw through the window).
     bool drawTweakBar = true;
     bool drawing = true;
     // What the frame is cleared to before anything is drawn: r, g, b, a in [0, 1].

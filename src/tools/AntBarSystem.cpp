@@ -8,6 +8,7 @@
 
 #include "core/Core.h"
 #include "core/ListeningSystem.h"
+#include "graphics/GraphicsSystem.h"
 #include "inspector/Inspector.h"
 #include "messaging/Message.h"
 #include "script/ScriptHost.h"
@@ -78,14 +79,16 @@ void AntBarSystem::ReleaseQueuedRequests() {
 AntBarSystem::~AntBarSystem() {
     LiveSystems().erase(this);
     // The window must not call into panels that are gone.
-    if (handlerWindow != nullptr)
+    if (handlerWindow != nullptr) {
         handlerWindow->SetTweakBarEventHandler(nullptr);
+        handlerWindow->SetOverlayDrawer(kOverlayLayer, nullptr);
+    }
 }
 
 void AntBarSystem::Initialize() {
     panels->SetWindowSize(width, height);
     handlerWindow = Core::Instance().WindowSystem_;
-    if (handlerWindow != nullptr)
+    if (handlerWindow != nullptr) {
         handlerWindow->SetTweakBarEventHandler([this](const sf::Event& event) {
             // What is typed into the open console is the console's alone: no
             // panel shortcut (an editor's Delete, CTRL+S, x) may act on it.
@@ -100,6 +103,14 @@ void AntBarSystem::Initialize() {
                 return false;
             return inspector->HandleEvent(event);
         });
+        // Over the game's text and sprites, under the console.
+        handlerWindow->SetOverlayDrawer(kOverlayLayer, [this](sf::RenderWindow&) {
+            // The panels draw with GL entry points the renderer loads.
+            const GraphicsSystem* graphics = Core::Instance().GraphicsSystem_;
+            if (graphics != nullptr && graphics->glReady && graphics->drawTweakBar)
+                Draw();
+        });
+    }
 }
 
 void AntBarSystem::HandleMessage(const MessagePointer& message) {

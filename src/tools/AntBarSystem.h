@@ -79,7 +79,11 @@ class AntBarSystem : public Core::System, public MessageListener {
     TweakValue GetVar(const std::string& barName, const std::string& name);
     void SetVar(const std::string& barName, const std::string& name, const TweakValue& value);
 
-    // Called by the graphics system once the scene is drawn, with its GL context current.
+    // The window's overlay layer the panels draw in: above the game, below the console.
+    static constexpr int kOverlayLayer = 0;
+
+    // Draws the panels into the window's GL context; the window does it each frame over
+    // the game's drawing, while the graphics system's drawTweakBar is set.
     void Draw();
 
     TweakPanels& GetPanels() { return *panels; }

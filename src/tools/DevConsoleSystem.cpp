@@ -80,6 +80,8 @@ DevConsoleSystem::DevConsoleSystem(MessageManager& messages) {
 
 DevConsoleSystem::~DevConsoleSystem() {
     ScriptHost::Instance().RemoveOutputListener(this);
+    if (overlayWindow != nullptr)
+        overlayWindow->SetOverlayDrawer(kOverlayLayer, nullptr);
 }
 
 void DevConsoleSystem::Initialize() {
@@ -92,6 +94,12 @@ void DevConsoleSystem::Initialize() {
     if (window) {
         font = &window->GetFont(kCharacterSize, path);
         fontLoaded = window->IsFontLoaded(path);
+        // Drawn by the window over everything else, the game's text included.
+        overlayWindow = window;
+        window->SetOverlayDrawer(kOverlayLayer, [this](sf::RenderWindow& target) {
+            if (visible)
+                Draw(target);
+        });
     }
     for (sf::Text* text : {&outputText, &inputText, &cursorText, &scrollText}) {
         if (font)
@@ -338,14 +346,10 @@ void DevConsoleSystem::Update(float) {
         const sf::FloatRect bounds = scrollText.getLocalBounds();
         scrollText.setPosition(static_cast<float>(width) - kLeftMargin - bounds.width, inputPos.y);
     }
-
-    WindowSystem* window = Core::Instance().WindowSystem_;
-    if (window && window->IsOpen())
-        Draw(window->GetWindow());
 }
 
 void DevConsoleSystem::Draw(sf::RenderWindow& window) {
-    const bool preserve = Core::Instance().WindowSystem_->preserveOpenGLStates;
+    const bool preserve = overlayWindow->preserveOpenGLStates;
     // The windowing library draws nothing at all with the renderer's vertex
     // array still bound.
     if (glBindVertexArray)

@@ -13,6 +13,7 @@
 #include "messaging/MessageListener.h"
 
 class MessageManager;
+class WindowSystem;
 struct KeyboardMessage;
 namespace sf {
 class Font;
@@ -47,11 +48,15 @@ class DevConsoleSystem : public Core::System, public MessageListener {
     static constexpr std::size_t kMaxHistory = 100;
     // Output lines one notch of the mouse wheel scrolls back or forward.
     static constexpr std::uint32_t kWheelLines = 3;
+    // The window's overlay layer it draws in: over the game and the tweak panels.
+    static constexpr int kOverlayLayer = 1;
 
     explicit DevConsoleSystem(MessageManager& messages);
     ~DevConsoleSystem() override;
 
     void Initialize() override;
+    // Lays the shown console out; the window draws it with the other tools,
+    // after the game's text.
     void Update(float dt) override;
     virtual void HandleMessage(const MessagePointer& message);
     JSObject* GetJSInstance() override;
@@ -91,6 +96,7 @@ class DevConsoleSystem : public Core::System, public MessageListener {
 
     const sf::Font* font = nullptr;
     bool fontLoaded = false;
+    WindowSystem* overlayWindow = nullptr; // the window it asked to draw it
     sf::Text outputText, inputText, cursorText;
     sf::Text scrollText; // how far back the output is scrolled, while it is
     std::uint32_t lineCount = 0;

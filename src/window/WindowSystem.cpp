@@ -158,7 +158,29 @@ void WindowSystem::BroadcastSize(std::uint32_t newWidth, std::uint32_t newHeight
 void WindowSystem::Update(float) {
     if (CloseIfLost())
         return;
+    DrawOverlays();
+    FinishFrame();
+}
+
+void WindowSystem::DrawOverlays() {
+    if (!IsOpen())
+        return;
     DrawTextComponents();
+    // A copy: a drawer may register or remove one while the tools draw.
+    const std::map<int, OverlayDrawer> drawers = overlayDrawers;
+    for (const auto& [layer, draw] : drawers)
+        if (IsOpen())
+            draw(*window);
+}
+
+void WindowSystem::SetOverlayDrawer(int layer, OverlayDrawer drawer) {
+    if (drawer)
+        overlayDrawers[layer] = std::move(drawer);
+    else
+        overlayDrawers.erase(layer);
+}
+
+void WindowSystem::FinishFrame() {
     // Captured before any event can re-create the window and lose the frame.
     if (screenshotRequested)
         SaveScreenshot();

@@ -41,7 +41,13 @@ class WindowSystem : public Core::System, public MessageListener {
     // start-up and leaves the window closed; every operation below is then
     // harmless (queries answer zero or false).
     void Initialize() override;
+    // One frame: DrawOverlays, then FinishFrame.
     void Update(float dt) override;
+    // The frame's layers over what the renderer drew: the game's text, then the
+    // tools' overlays, so that no game text covers a tool.
+    void DrawOverlays();
+    // Saves a requested screenshot, pumps the events and presents the frame.
+    void FinishFrame();
     virtual void HandleMessage(const MessagePointer& message);
     JSObject* GetJSInstance() override;
 
@@ -92,6 +98,12 @@ class WindowSystem : public Core::System, public MessageListener {
     // true for an event it consumed.
     using TweakBarEventHandler = std::function<bool(const sf::Event&)>;
     void SetTweakBarEventHandler(TweakBarEventHandler handler);
+    // Developer tools (the tweak panels, the console) draw through these, above
+    // everything the game draws: each frame after the game's text and before the
+    // frame is saved or presented, in ascending layer. A null drawer removes
+    // that layer's.
+    using OverlayDrawer = std::function<void(sf::RenderWindow&)>;
+    void SetOverlayDrawer(int layer, OverlayDrawer drawer);
     // Sees every event before the panels and the game do; true for an event
     // it took (the script debugger's pause key).
     void SetEventFilter(TweakBarEventHandler filter) { eventFilter = std::move(filter); }
@@ -153,6 +165,7 @@ class WindowSystem : public Core::System, public MessageListener {
     std::vector<sf::VideoMode> videoModes;
     TweakBarEventHandler tweakBarEventHandler;
     TweakBarEventHandler eventFilter;
+    std::map<int, OverlayDrawer> overlayDrawers;
     bool screenshotRequested = false;
     bool keepLastFrame = false;
     bool lastFrameKept = false;

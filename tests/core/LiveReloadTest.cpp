@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <thread>
 
 #include <unistd.h>
 
@@ -102,12 +101,7 @@ TEST(LiveReload, AChangedScriptRebuildsTheSceneAndOneThatDoesNotCompileKeepsIt) 
     const std::string brokenAt =
         "postInit.js:" + std::to_string(std::count(second.begin(), second.end(), '\n') + 1) +
         ":10: SyntaxError";
-    for (int i = 0; i < 20; ++i) {
-        core.RunFrame();
-        reload.Update();
-        std::this_thread::sleep_for(std::chrono::milliseconds(25));
-    }
-    EXPECT_EQ(reload.GetRefusedCount(), 1u);
+    ASSERT_TRUE(framesUntil([&] { return reload.GetRefusedCount() == 1u; }));
     EXPECT_NE(host.GetLastError().find(brokenAt), std::string::npos) << host.GetLastError();
     EXPECT_TRUE(sceneIs("second"));
     EXPECT_EQ(core.objectManager->numGameObjects, objects);
@@ -160,12 +154,7 @@ TEST(LiveReload, AChangedScriptRebuildsTheSceneAndOneThatDoesNotCompileKeepsIt) 
     EXPECT_EQ(host.GetModules()->GetModuleCount(), 3u) << "main, look and the engine";
     // A module that does not compile keeps the scene too.
     put("look.mjs", "export const = 1;\n");
-    for (int i = 0; i < 20; ++i) {
-        core.RunFrame();
-        reload.Update();
-        std::this_thread::sleep_for(std::chrono::milliseconds(25));
-    }
-    EXPECT_EQ(reload.GetRefusedCount(), 2u);
+    ASSERT_TRUE(framesUntil([&] { return reload.GetRefusedCount() == 2u; }));
     EXPECT_NE(host.GetLastError().find("look.mjs:1:14: SyntaxError"), std::string::npos)
         << host.GetLastError();
     EXPECT_TRUE(sceneIs("../resource/Textures/glow.png"));
@@ -199,6 +188,58 @@ TEST(LiveReload, AChangedScriptRebuildsTheSceneAndOneThatDoesNotCompileKeepsIt) 
     EXPECT_NE(Centre(core), gem);
     EXPECT_TRUE(host.Evaluate("cleanups", "test.js", &scene));
     EXPECT_EQ(scene, "1") << "the state that ran was cleaned up once";
+
+    // Saved the way editors save, with a swap file and a backup beside the script: each
+    // save reloads once, when the files hold still. The test's own clock drives the looks.
+    LiveReload saves(core, game / "Scripts");
+    auto clock = LiveReload::Clock::now();
+    const auto poll = [&](int times) {
+        for (int i = 0; i < times; ++i) {
+            core.RunFrame();
+            saves.Update(clock += LiveReload::kPollInterval);
+        }
+    };
+    const fs::path entry = game / "Scripts" / "main.mjs";
+    std::string source;
+    std::getline(std::ifstream(entry), source, '\0');
+    testing::internal::CaptureStderr();
+    std::ofstream(entry, std::ios::trunc).close(); // emptied, seen empty, then written
+    put(".main.mjs.swp", "swap");
+    poll(1);
+    put("main.mjs", source + "globalThis.saves = 1;\n");
+    poll(5);
+    EXPECT_EQ(saves.GetReloadCount(), 1u);
+    EXPECT_TRUE(host.Evaluate("globalThis.saves", "test.js", &scene) && scene == "1") << scene;
+    put("main.mjs~", source); // written beside it and renamed over it
+    put("main.mjs.tmp", source + "globalThis.saves = 2;\n");
+    poll(1);
+    fs::rename(game / "Scripts" / "main.mjs.tmp", entry);
+    fs::remove(game / "Scripts" / "main.mjs~");
+    poll(5);
+    EXPECT_EQ(saves.GetReloadCount(), 2u);
+    put("main.mjs", source + "globalThis.saves = 2;\n"); // the same text, and a new mode
+    fs::permissions(entry, fs::perms::owner_exec, fs::perm_options::add);
+    poll(5);
+    EXPECT_EQ(saves.GetReloadCount(), 2u);
+    // A module from outside Scripts/ loaded for the first time is watched from then on,
+    // and finding it is no second change.
+    fs::create_directories(game / "Shared");
+    std::ofstream(game / "Shared" / "tune.mjs") << "export const tune = 3;\n";
+    put("main.mjs",
+        "import { tune } from '../Shared/tune.mjs';\n" + source + "globalThis.saves = tune;\n");
+    poll(8);
+    EXPECT_EQ(saves.GetReloadCount(), 3u);
+    std::ofstream(game / "Shared" / "tune.mjs", std::ios::trunc) << "export const tune = 4;\n";
+    poll(5);
+    EXPECT_EQ(saves.GetReloadCount(), 4u);
+    EXPECT_TRUE(host.Evaluate("globalThis.saves", "test.js", &scene) && scene == "4") << scene;
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_NE(said.find("Live reload: the scripts changed; running postInit.js and main.mjs "
+                        "again."),
+              std::string::npos)
+        << said;
+    fs::remove(game / "Scripts" / "postInit.js");
+    EXPECT_EQ(saves.DescribeRerun(), "main.mjs");
     fs::remove_all(game);
 }
 

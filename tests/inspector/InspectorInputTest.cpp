@@ -1,5 +1,9 @@
 // The live inspector in a real window, driven by real key presses and clicks
 // through the X server. Serial: it moves the server's one pointer and focus.
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
 #include <GL/glew.h>
 #include <SFML/Graphics/Image.hpp>
 #include <glm/mat4x4.hpp>
@@ -13,6 +17,7 @@
 #include "script/FieldAccess.h"
 #include "script/ScriptTestSupport.h"
 #include "tools/AntBarSystem.h"
+#include "tools/DevConsoleSystem.h"
 #include "voxels/VoxelComponent.h"
 #include "window/WindowTestSupport.h"
 
@@ -70,8 +75,9 @@ class InspectorInput : public WindowTest, protected ScriptRunner {
     void Frame() {
         Core::Instance().AntBarSystem_->Update(0.0f);
         Core::Instance().GraphicsSystem_->Update(0.0f);
+        window->DrawOverlays();
         glReadPixels(0, 0, kWidth, kHeight, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
-        window->Update(0.0f);
+        window->FinishFrame();
         Core::Instance().objectManager->Update();
     }
     void Dump(const char* file) const {
@@ -199,3 +205,62 @@ TEST_F(InspectorInput, F2OpensItAClickSelectsAndOutlinesEditsMoveAndDeletionIsSa
 }
 
 } // namespace
+
+// A game's HUD text and sprite where the tools draw: an open tool covers them, and once
+// closed the game's frame is exactly what it was.
+TEST_F(InspectorInput, ToolsDrawOverTheGamesTextAndSpritesAndLeaveItsFrameAloneWhenClosed) {
+    if (IsSkipped())
+        return;
+    const std::vector<unsigned char> scene = pixels;
+    // Inside the inspector's panel (top left at 10, 10), above the console's input line.
+    ASSERT_EQ(ErrorOf("var hud = Make(['TransformComponent', 'DrawTextComponent']);"
+                      "ObjectManager.TransformComponent(hud).position = [-150, 100, 0];"
+                      "var text = ObjectManager.DrawTextComponent(hud);"
+                      "text.text = 'SCORE 42'; text.fontSize = 40; text.color = [1, 0, 1, 1];"
+                      "var badge = Make(['TransformComponent', 'SpriteComponent']);"
+                      "ObjectManager.TransformComponent(badge).position = [-150, -40, 0];"
+                      "var sprite = ObjectManager.SpriteComponent(badge);"
+                      "sprite.texture = Core.Instance().GraphicsSystem_.GetTexture("
+                      "    '../resource/Textures/gem.png');"
+                      "sprite.scale = [3, 3]; sprite.alpha = 1; text.visible = true;"
+                      "[hud, badge].forEach(function(o) { ObjectManager.InitializeObj(o); });"),
+              "");
+    Frame();
+    const std::vector<unsigned char> game = pixels;
+    std::vector<std::size_t> hud; // where the text and the sprite drew
+    for (std::size_t i = 0; i < game.size(); i += 4)
+        if (std::memcmp(&game[i], &scene[i], 3) != 0)
+            hud.push_back(i);
+    ASSERT_GT(hud.size(), 1000u);
+    // Over the HUD the panel looks as it does with no HUD (its background lets a trace
+    // through); the console darkens everything under it.
+    inspector().Show();
+    Frame();
+    ASSERT_EQ(ErrorOf("text.visible = sprite.visible = false"), "");
+    Frame();
+    const std::vector<unsigned char> panel = pixels;
+    ASSERT_EQ(ErrorOf("text.visible = sprite.visible = true"), "");
+    Frame();
+    const std::vector<unsigned char> panelOverHud = pixels;
+    inspector().Hide();
+    DevConsoleSystem& console = *Core::Instance().DevConsoleSystem_;
+    console.Initialize();
+    console.SetVisible(true);
+    console.Update(0.0f);
+    Frame();
+    int covered = 0, hudOverPanel = 0, hudOverConsole = 0;
+    for (const std::size_t i : hud) {
+        const bool underPanel = std::memcmp(&panel[i], &scene[i], 3) != 0;
+        covered += underPanel;
+        for (std::size_t c = i; c < i + 3; ++c) {
+            hudOverPanel += underPanel && std::abs(panelOverHud[c] - panel[c]) > 24;
+            hudOverConsole += pixels[c] > game[c] / 2 + 2;
+        }
+    }
+    EXPECT_GT(covered, 1000);
+    EXPECT_EQ(hudOverPanel, 0);
+    EXPECT_EQ(hudOverConsole, 0);
+    console.SetVisible(false);
+    Frame();
+    EXPECT_TRUE(pixels == game);
+}

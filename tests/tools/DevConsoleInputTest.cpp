@@ -34,8 +34,9 @@ class DevConsoleInput : public WindowTest, protected ScriptRunner {
     FrameReading Frame() {
         window->GetWindow().clear(kScene);
         console->Update(0.016f);
+        window->DrawOverlays();
         const sf::Image image = window->CaptureFrame();
-        window->Update(0.016f);
+        window->FinishFrame();
         FrameReading r;
         for (unsigned y = 0; y < image.getSize().y; ++y)
             for (unsigned x = 0; x < image.getSize().x; ++x) {

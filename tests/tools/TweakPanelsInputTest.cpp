@@ -41,13 +41,14 @@ class TweakPanelsInput : public WindowTest, protected ScriptRunner {
         Settle();
     }
 
-    // The frame as the engine runs it, for the three systems involved: requests, then
-    // drawing, then the events of the window.
+    // The frame as the engine runs it, for the systems involved: requests, then drawing
+    // (the panels over the game), then the events of the window.
     void Frame() {
         bars->Update(0.0f);
         Core::Instance().GraphicsSystem_->Update(0.0f);
+        window->DrawOverlays();
         drawn = Pixel(buttonCentre);
-        window->Update(0.0f);
+        window->FinishFrame();
     }
     bool FramesUntil(const std::function<bool()>& done, double seconds = 3.0) {
         return Until([this] { Frame(); }, done, seconds);
@@ -232,11 +233,12 @@ TEST_F(TweakPanelsInput, AGraphDrawsItsSeriesAsStackedLinesWithALegend) {
     const sf::FloatRect rect = Control("graphs", "times")->drawnRect;
     bars->Update(0.0f);
     Core::Instance().GraphicsSystem_->Update(0.0f);
+    window->DrawOverlays();
     const int w = static_cast<int>(rect.width), h = 100;
     std::vector<unsigned char> rgba(static_cast<std::size_t>(w * h * 4));
     glReadPixels(static_cast<int>(rect.left), 480 - static_cast<int>(rect.top) - h, w, h, GL_RGBA,
                  GL_UNSIGNED_BYTE, rgba.data());
-    window->Update(0.0f);
+    window->FinishFrame();
     int red = 0, orange = 0, orangeRight = 0, orangeLeft = 0;
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {
