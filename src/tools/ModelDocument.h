@@ -4,6 +4,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <glm/vec3.hpp>
@@ -87,7 +88,9 @@ class ModelDocument {
     int GetAnchorIndex() const { return anchorIndex; }
     bool IsValidIndex(int index) const;
     // Told after every change of the selection, a voxel chosen again included.
-    void SetSelectionListener(std::function<void()> listener) { selectionChanged = listener; }
+    void SetSelectionListener(std::function<void()> listener) {
+        selectionChanged = std::move(listener);
+    }
 
     // The model's name, without folder and extension; bound to the "Filename" field.
     std::string fileName = kNewModelName;
