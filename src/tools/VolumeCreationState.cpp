@@ -170,13 +170,13 @@ void VolumeCreationState::CreateVoxels() {
                 colour[c] += RandomShift();
         cells.push_back({box.position, colour});
     }
-    lastBlockStep = editor.CreateVoxels(cells, "Volume Block");
+    lastBlockStep = editor.GetDocument().CreateVoxels(cells, "Volume Block");
     creationMode = false;
 }
 
 void VolumeCreationState::Undo() {
     if (active)
-        editor.UndoStep(lastBlockStep);
+        editor.GetDocument().UndoStep(lastBlockStep);
 }
 
 void VolumeCreationState::SnapCursor() {

@@ -83,14 +83,15 @@ TEST_F(DevConsoleInput, KeysTypedIntoTheConsoleNeverReachTheEditorsShortcuts) {
     core.Init();
     testing::internal::GetCapturedStdout();
     ModelEditor& editor = ModelEditor::Instance();
+    ModelDocument& document = editor.GetDocument();
     auto frames = [&](const std::function<bool()>& done) {
         return Until([&] { core.RunFrame(); }, done, 5.0);
     };
     ASSERT_TRUE(
-        frames([&] { return core.AntBarSystem_ != nullptr && editor.GetVoxels().empty(); }));
-    editor.CreateVoxel(glm::vec3(2, 0, 0));
-    editor.Select(0);
-    ASSERT_TRUE(frames([&] { return editor.GetSelectedIndex() == 0; }));
+        frames([&] { return core.AntBarSystem_ != nullptr && document.GetVoxels().empty(); }));
+    document.CreateVoxel(glm::vec3(2, 0, 0));
+    document.Select(0);
+    ASSERT_TRUE(frames([&] { return document.GetSelectedIndex() == 0; }));
 
     Key("grave");
     ASSERT_TRUE(frames([&] { return console->IsVisible(); }));
@@ -101,11 +102,11 @@ TEST_F(DevConsoleInput, KeysTypedIntoTheConsoleNeverReachTheEditorsShortcuts) {
     EXPECT_EQ(Eval("x"), "1");
     for (int i = 0; i < 10; ++i)
         core.RunFrame();
-    EXPECT_EQ(editor.GetVoxels().size(), 1u) << "neither deleted nor copied";
+    EXPECT_EQ(document.GetVoxels().size(), 1u) << "neither deleted nor copied";
     EXPECT_EQ(editor.GetMovementMode(), ModelEditor::kPlaneXZ);
     EXPECT_EQ(editor.GetQuestion(), "");
     EXPECT_TRUE(std::filesystem::is_empty(game.path / "Models")) << "nothing saved";
-    EXPECT_EQ(ObjectManager::GetComponent<TransformComponent>(editor.GetVoxels().at(0))->position,
+    EXPECT_EQ(ObjectManager::GetComponent<TransformComponent>(document.GetVoxels().at(0))->position,
               glm::vec3(2, 0, 0));
 
     // Closed, the same keys are the editor's again.
@@ -113,7 +114,7 @@ TEST_F(DevConsoleInput, KeysTypedIntoTheConsoleNeverReachTheEditorsShortcuts) {
     ASSERT_TRUE(frames([&] { return !console->IsVisible(); }));
     Key("y ctrl+c");
     EXPECT_TRUE(frames([&] {
-        return editor.GetMovementMode() == ModelEditor::kAxisY && editor.GetVoxels().size() == 2;
+        return editor.GetMovementMode() == ModelEditor::kAxisY && document.GetVoxels().size() == 2;
     }));
 }
 
