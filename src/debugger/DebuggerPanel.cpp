@@ -76,6 +76,7 @@ DebuggerPanel::Answer DebuggerPanel::Ask(const std::string& command,
 
 void DebuggerPanel::Open() {
     open = true;
+    focusExpression = true;
     frames.clear();
     scopes.clear();
     sources.clear();
@@ -166,9 +167,7 @@ void DebuggerPanel::Command(const char* command) {
         Ask(command, "{\"threadId\":1}");
 }
 
-bool DebuggerPanel::HandleKey(const sf::Event::KeyEvent& key, bool typing) {
-    if (typing)
-        return false;
+bool DebuggerPanel::HandleKey(const sf::Event::KeyEvent& key) {
     switch (key.code) {
     case sf::Keyboard::F5:
         Command("continue");
@@ -321,12 +320,16 @@ void DebuggerPanel::Draw() {
     ImGui::EndChild();
 
     ImGui::SetNextItemWidth(-90.0f);
+    if (focusExpression) {
+        ImGui::SetKeyboardFocusHere();
+        focusExpression = false;
+    }
     const bool entered = ImGui::InputText("##expression", expression, sizeof expression,
                                           ImGuiInputTextFlags_EnterReturnsTrue);
     ImGui::SameLine();
     if (ImGui::Button("Evaluate") || entered) {
         Evaluate();
-        ImGui::SetKeyboardFocusHere(-1);
+        focusExpression = true;
     }
     ImGui::BeginChild("evaluations", ImVec2(0, 0), true);
     for (const std::string& line : evaluations)

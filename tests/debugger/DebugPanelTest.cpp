@@ -76,6 +76,17 @@ TEST(DebugPanel, DebuggerStatementStopsTheWindowAliveAndKeysStepAndContinue) {
     EXPECT_GT(paused.corner.b, paused.corner.r + 20) << "the stop strip is drawn";
 
     const std::string key = "xdotool key --delay 30 --window " + window + " ";
+    // At a stop the expression box has the keyboard: Enter evaluates what was typed,
+    // in the stopped frame, and the box keeps the keyboard for the next expression.
+    const std::string type = "xdotool type --delay 30 --window " + window + " ";
+    for (const char* expression :
+         {"'print(\"evaluated \" + frame * 6)'", "'print(\"next \" + (frame + 1))'"}) {
+        ASSERT_EQ(std::system((type + expression).c_str()), 0);
+        ASSERT_EQ(std::system((key + "Return").c_str()), 0);
+    }
+    EXPECT_TRUE(engine.WaitFor("evaluated 30", 20.0)) << engine.Output();
+    EXPECT_TRUE(engine.WaitFor("next 6", 20.0)) << engine.Output();
+    // The stepping keys are the debugger's while the box has the keyboard.
     ASSERT_EQ(std::system((key + "F10").c_str()), 0);
     EXPECT_TRUE(engine.WaitFor("Debugger: Paused at main.mjs:7", 20.0)) << engine.Output();
     ASSERT_EQ(std::system((key + "F10").c_str()), 0);
