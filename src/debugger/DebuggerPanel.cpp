@@ -320,12 +320,13 @@ void DebuggerPanel::Draw() {
     ImGui::EndChild();
 
     ImGui::SetNextItemWidth(-90.0f);
-    if (focusExpression) {
+    // Asked every frame until the box has it: one request at a stop was lost.
+    if (focusExpression)
         ImGui::SetKeyboardFocusHere();
-        focusExpression = false;
-    }
     const bool entered = ImGui::InputText("##expression", expression, sizeof expression,
                                           ImGuiInputTextFlags_EnterReturnsTrue);
+    if (ImGui::IsItemActive())
+        focusExpression = false;
     ImGui::SameLine();
     if (ImGui::Button("Evaluate") || entered) {
         Evaluate();
