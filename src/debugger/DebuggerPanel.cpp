@@ -325,12 +325,16 @@ void DebuggerPanel::Draw() {
         ImGui::SetKeyboardFocusHere();
     const bool entered = ImGui::InputText("##expression", expression, sizeof expression,
                                           ImGuiInputTextFlags_EnterReturnsTrue);
+    // Enter lets go of the box; asked back at once, it has the keyboard again in the
+    // next frame, in time for what is typed right after.
+    if (entered)
+        ImGui::SetKeyboardFocusHere(-1);
     if (ImGui::IsItemActive())
         focusExpression = false;
     ImGui::SameLine();
     if (ImGui::Button("Evaluate") || entered) {
         Evaluate();
-        focusExpression = true;
+        focusExpression = !entered;
     }
     ImGui::BeginChild("evaluations", ImVec2(0, 0), true);
     for (const std::string& line : evaluations)
