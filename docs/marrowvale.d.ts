@@ -1322,7 +1322,7 @@ declare var Texture: Texture;
 interface TransformComponent {
     /** vec3 [x, y, z] */
     position: number[];
-    /** vec3 [x, y, z] */
+    /** vec3 [x, y, z]; stored, not drawn: the renderer ignores it; it is kept for scripts and for components that size themselves from it */
     scale: number[];
     /** quaternion [x, y, z, w] */
     orientation: number[];

@@ -25,6 +25,9 @@ namespace {
 constexpr unsigned kAllGroups = 3;
 constexpr int kTweakTypeFloat = 12;
 constexpr int kTweakTypeGraph = 0x7fff0001;
+// The profile figures are averages over this window, renewed as often as the
+// panel refreshes.
+constexpr double kProfileAverageSeconds = 0.5;
 } // namespace
 
 float FrameClock::GetElapsedSeconds() const {
@@ -43,10 +46,12 @@ Core& Core::Instance() {
 // The message manager comes first: every listening system registers with it
 // from its constructor.
 // In the order the systems are updated, as the profile samples them; short, so the
-// legend fits the panel.
+// legend fits the panel. The rest of the frame comes last, so that the top line is
+// the whole frame.
 Core::Core()
     : profileGraph({"AntBar", "GameLogic", "Physics", "Graphics", "DevConsole", "Window",
-                    "JSGarbageCollector", "Sound"}) {
+                    "JSGarbageCollector", "Sound", "Rest of frame"},
+                   5.0, 1200, kProfileAverageSeconds) {
     messageManager = new MessageManager();
     objectManager = new ObjectManager();
     AntBarSystem_ = new AntBarSystem(*messageManager);
@@ -126,16 +131,18 @@ void Core::CreateProfileBar() {
         const char* name;
         float* value;
     };
+    // The fields show the graph's averages, not the last frame's figures: one
+    // frame sampled twice a second says little, and disagrees with the graph.
     const Entry entries[] = {
-        {"frame rate", &fps},
-        {"AntBarSystem", &systemTimes[kAntBar]},
-        {"GameLogicSystem", &systemTimes[kGameLogic]},
-        {"PhysicsSystem", &systemTimes[kPhysics]},
-        {"GraphicsSystem", &systemTimes[kGraphics]},
-        {"DevConsoleSystem", &systemTimes[kDevConsole]},
-        {"WindowSystem", &systemTimes[kWindow]},
-        {"JSGarbageCollectorSystem", &systemTimes[kJSGarbageCollector]},
-        {"SoundSystem", &systemTimes[kSound]},
+        {"frame rate", &profileFrameRate},
+        {"AntBarSystem", &profileAverages[kAntBar]},
+        {"GameLogicSystem", &profileAverages[kGameLogic]},
+        {"PhysicsSystem", &profileAverages[kPhysics]},
+        {"GraphicsSystem", &profileAverages[kGraphics]},
+        {"DevConsoleSystem", &profileAverages[kDevConsole]},
+        {"WindowSystem", &profileAverages[kWindow]},
+        {"JSGarbageCollectorSystem", &profileAverages[kJSGarbageCollector]},
+        {"SoundSystem", &profileAverages[kSound]},
     };
     for (const Entry& entry : entries)
         BroadcastMessage(TryCreateMessage<AddVarMessage>(
@@ -148,8 +155,20 @@ void Core::CreateProfileBar() {
     BroadcastMessage(TryCreateMessage<AddVarMessage>(
         profileBarName, static_cast<void*>(&profileGraph), kTweakTypeGraph,
         std::string("last seconds, ms"), std::string()));
+    // Units on the labels; the names stay, as scripts address the fields by them.
+    // The figures change only once an averaging window is complete, so the fields
+    // copy them at once and stay in step with the graph's legend.
+    char help[96];
+    std::snprintf(help, sizeof help, "help='average of the last %.1f s'", kProfileAverageSeconds);
+    for (const Entry& entry : entries) {
+        const std::string name(entry.name);
+        const char* unit = entry.value == &profileFrameRate ? "frames/s" : "ms/frame";
+        BroadcastMessage(TryCreateMessage<TWDefineMessage>(profileBarName,
+                                                           "/'" + name + "' label='" + name + " (" +
+                                                               unit + ")' readonly=true " + help));
+    }
     BroadcastMessage(
-        TryCreateMessage<TWDefineMessage>(profileBarName, std::string("size='200 560'")));
+        TryCreateMessage<TWDefineMessage>(profileBarName, std::string("size='360 600' refresh=0")));
 }
 
 void Core::MainLoop() {
@@ -163,8 +182,10 @@ void Core::RunFrame() {
     float dt = frameClock.GetElapsedSeconds();
     if (debugger)
         dt = std::max(0.0f, dt - debugger->TakePausedSeconds());
-    fps = 1.0f / dt; // a zero dt gives infinity, and that is what the read-out shows
+    fps = 1.0f / dt; // a zero dt gives infinity, and nothing guards it
     frameClock.Restart();
+    if (profiling && !profileSample.empty())
+        AddProfileSample(dt);
     if (screenshotOnLastFrame && frameLimit != 0 && frameCount + 1 == frameLimit)
         WindowSystem_->Screenshot();
 
@@ -181,6 +202,12 @@ void Core::RunFrame() {
         running = false;
 }
 
+// The systems' slots in the order UpdateSystems runs them.
+constexpr Core::SystemSlot kUpdateOrder[] = {
+    Core::kAntBar, Core::kGameLogic,          Core::kPhysics, Core::kGraphics, Core::kDevConsole,
+    Core::kWindow, Core::kJSGarbageCollector, Core::kSound,
+};
+
 void Core::UpdateSystems(float dt) {
     // The order is fixed: input from the previous frame reaches logic before
     // physics, and everything is drawn before the window presents it.
@@ -194,9 +221,6 @@ void Core::UpdateSystems(float dt) {
         JSGarbageCollectorSystem_,
         SoundSystem_,
     };
-    const SystemSlot slots[] = {
-        kAntBar, kGameLogic, kPhysics, kGraphics, kDevConsole, kWindow, kJSGarbageCollector, kSound,
-    };
 
     if (!profiling) {
         for (System* system : order)
@@ -208,11 +232,26 @@ void Core::UpdateSystems(float dt) {
     std::vector<float> sample(kSystemCount);
     for (int i = 0; i < kSystemCount; ++i) {
         order[i]->Update(dt);
-        systemTimes[slots[i]] = profileClock.GetElapsedSeconds() * 1000.0f;
-        sample[i] = systemTimes[slots[i]];
+        systemTimes[kUpdateOrder[i]] = profileClock.GetElapsedSeconds() * 1000.0f;
+        sample[i] = systemTimes[kUpdateOrder[i]];
         profileClock.Restart();
     }
-    profileGraph.AddSample(sample);
+    profileSample = std::move(sample);
+}
+
+void Core::AddProfileSample(float dt) {
+    // The rest of the frame is what it took beyond the systems, so the total is
+    // the frame's length.
+    float systems = 0.0f;
+    for (float ms : profileSample)
+        systems += ms;
+    profileSample.push_back(std::max(0.0f, dt * 1000.0f - systems));
+    profileGraph.AddSample(profileSample);
+    profileSample.clear();
+    for (int i = 0; i < kSystemCount; ++i)
+        profileAverages[kUpdateOrder[i]] = profileGraph.GetAverage(i);
+    const float frameMs = profileGraph.GetAverageTotal();
+    profileFrameRate = frameMs > 0.0f ? 1000.0f / frameMs : 0.0f;
 }
 
 void Core::Quit() {
@@ -238,7 +277,11 @@ void Core::BroadcastMessageDelayed(Message* message, float delaySeconds) {
 void Core::ToggleProfileWindow() {
     BroadcastMessage(TryCreateMessage<SetBarVisibleMessage>(profileBarName, !profiling));
     profiling = !profiling;
-    profileGraph.Clear(); // a gap in the measuring is not a stretch of idle frames
+    // A gap in the measuring is not a stretch of idle frames.
+    profileGraph.Clear();
+    profileSample.clear();
+    profileAverages.fill(0.0f);
+    profileFrameRate = 0.0f;
 }
 
 bool Core::ShowErrorBox(int line, const char* file, const char* format, ...) {

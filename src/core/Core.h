@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <vector>
 #include <chrono>
 #include <cstdint>
 #include <string>
@@ -122,8 +123,11 @@ class Core {
     FrameClock profileClock;
     std::string profileBarName = "systems profile";
     std::array<float, kSystemCount> systemTimes{};
-    // The system times of the last seconds, graphed on the profile panel.
+    // The system times of the last seconds and the rest of each frame, graphed on
+    // the profile panel; its averages are what the panel's fields show too.
     TweakGraph profileGraph;
+    float profileFrameRate = 0.0f;                     // frames a second, averaged
+    std::array<float, kSystemCount> profileAverages{}; // ms a frame, by slot, averaged
 
   private:
     Core();
@@ -133,6 +137,8 @@ class Core {
 
     void CreateProfileBar();
     void UpdateSystems(float dt);
+    // Completes the last frame's sample with its length, once that is known.
+    void AddProfileSample(float dt);
 
     uint64_t frameLimit = 0;
     bool screenshotOnLastFrame = false;
@@ -140,4 +146,5 @@ class Core {
     int debugPort = -1;
     bool debugWait = false;
     ScriptDebugger* debugger = nullptr;
+    std::vector<float> profileSample; // the systems' times of the frame being measured
 };

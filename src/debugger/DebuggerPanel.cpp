@@ -76,6 +76,7 @@ DebuggerPanel::Answer DebuggerPanel::Ask(const std::string& command,
 
 void DebuggerPanel::Open() {
     open = true;
+    focusExpression = true;
     frames.clear();
     scopes.clear();
     sources.clear();
@@ -166,9 +167,7 @@ void DebuggerPanel::Command(const char* command) {
         Ask(command, "{\"threadId\":1}");
 }
 
-bool DebuggerPanel::HandleKey(const sf::Event::KeyEvent& key, bool typing) {
-    if (typing)
-        return false;
+bool DebuggerPanel::HandleKey(const sf::Event::KeyEvent& key) {
     switch (key.code) {
     case sf::Keyboard::F5:
         Command("continue");
@@ -321,12 +320,21 @@ void DebuggerPanel::Draw() {
     ImGui::EndChild();
 
     ImGui::SetNextItemWidth(-90.0f);
+    // Asked every frame until the box has it: one request at a stop was lost.
+    if (focusExpression)
+        ImGui::SetKeyboardFocusHere();
     const bool entered = ImGui::InputText("##expression", expression, sizeof expression,
                                           ImGuiInputTextFlags_EnterReturnsTrue);
+    // Enter lets go of the box; asked back at once, it has the keyboard again in the
+    // next frame, in time for what is typed right after.
+    if (entered)
+        ImGui::SetKeyboardFocusHere(-1);
+    if (ImGui::IsItemActive())
+        focusExpression = false;
     ImGui::SameLine();
     if (ImGui::Button("Evaluate") || entered) {
         Evaluate();
-        ImGui::SetKeyboardFocusHere(-1);
+        focusExpression = !entered;
     }
     ImGui::BeginChild("evaluations", ImVec2(0, 0), true);
     for (const std::string& line : evaluations)

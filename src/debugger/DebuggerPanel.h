@@ -25,9 +25,9 @@ class DebuggerPanel {
     void Close();
     // Inside an ImGui frame.
     void Draw();
-    // F5 continues, F10 steps over, F11 steps into, Shift+F11 steps out;
-    // while an expression is typed they are the typing's. True when taken.
-    bool HandleKey(const sf::Event::KeyEvent& key, bool typing);
+    // F5 continues, F10 steps over, F11 steps into, Shift+F11 steps out, also
+    // while an expression is typed: they type nothing. True when taken.
+    bool HandleKey(const sf::Event::KeyEvent& key);
 
     struct Frame {
         std::string name;
@@ -71,4 +71,7 @@ class DebuggerPanel {
     bool scrollToLine = false;
     std::vector<std::string> evaluations; // "> expression" and result lines
     char expression[512] = {};
+    // The expression box takes the keyboard in the next frame: at a stop, and
+    // after an evaluation, so that the next expression can be typed at once.
+    bool focusExpression = false;
 };

@@ -360,8 +360,7 @@ void ScriptDebugger::RunPausedFrame() {
             core.Quit();
             return;
         }
-        if (event.type == sf::Event::KeyPressed &&
-            panel->HandleKey(event.key, panels && panels->IsTypingText()))
+        if (event.type == sf::Event::KeyPressed && panel->HandleKey(event.key))
             continue;
         if (panels)
             panels->HandleEvent(event);

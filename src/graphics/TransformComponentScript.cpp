@@ -7,7 +7,11 @@ using S = script::ScriptClass<TransformComponent>;
 const S transformComponentClass("TransformComponent",
                                 {
                                     S::Property<&TransformComponent::position>("position"),
-                                    S::Property<&TransformComponent::scale>("scale"),
+                                    S::Property<&TransformComponent::scale>("scale")
+                                        .Noted("stored, not drawn: the renderer ignores it; it is "
+                                               "kept for scripts and for components that size "
+                                               "themselves from it")
+                                        .Hinted("not drawn"),
                                     S::Property<&TransformComponent::orientation>("orientation"),
                                     S::Method<&TransformComponent::LookAt>("LookAt")
                                         .Args("target, up")

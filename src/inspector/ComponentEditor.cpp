@@ -1,5 +1,7 @@
 #include "inspector/ComponentEditor.h"
 
+#include <algorithm>
+#include <map>
 #include <string>
 #include <type_traits>
 #include <typeinfo>
@@ -15,6 +17,38 @@
 
 namespace {
 
+constexpr float kNarrowestField = 80.0f;
+constexpr const char* kResetText = "default";
+
+std::map<std::string, sf::FloatRect, std::less<>>& DrawnFields() {
+    static std::map<std::string, sf::FloatRect, std::less<>> rects;
+    return rects;
+}
+
+void RememberDrawnField(const std::string& key) {
+    const ImVec2 min = ImGui::GetItemRectMin(), max = ImGui::GetItemRectMax();
+    DrawnFields()[key] = sf::FloatRect(min.x, min.y, max.x - min.x, max.y - min.y);
+}
+
+// The fields take what the longest name of the section (with the hint and
+// button after it) leaves, so that no name is cut where the panel has room;
+// ImGui's own split would give a fixed share to each.
+void PushFieldWidth(float labelColumn) {
+    const float avail = ImGui::GetContentRegionAvail().x;
+    ImGui::PushItemWidth(std::max(kNarrowestField, avail - labelColumn));
+}
+
+float LabelWidth(const char* name, const char* hint, bool resettable) {
+    const ImGuiStyle& style = ImGui::GetStyle();
+    float width = style.ItemInnerSpacing.x + ImGui::CalcTextSize(name).x;
+    if (hint != nullptr)
+        width += style.ItemSpacing.x + ImGui::CalcTextSize(hint).x + ImGui::CalcTextSize("()").x;
+    if (resettable)
+        width +=
+            style.ItemSpacing.x + ImGui::CalcTextSize(kResetText).x + 2.0f * style.FramePadding.x;
+    return width;
+}
+
 template <class T, class = void> struct HasScriptData : std::false_type {};
 template <class T>
 struct HasScriptData<T, std::void_t<decltype(std::declval<T&>().data)>>
@@ -28,11 +62,16 @@ void DrawScriptData(ScriptData& data) {
     const auto values = data.ReadPlainValues();
     if (values.empty())
         ImGui::TextDisabled("(no numbers, booleans, texts or 3-number arrays)");
+    float labelColumn = 0.0f;
+    for (const auto& entry : values)
+        labelColumn = std::max(labelColumn, LabelWidth(entry.first.c_str(), nullptr, false));
+    PushFieldWidth(labelColumn);
     for (const auto& [key, stored] : values) {
         script::FieldValue value = stored;
         if (EditFieldValue(key.c_str(), value, false, script::IsColourName(key)))
             data.WritePlainValue(key, value);
     }
+    ImGui::PopItemWidth();
     ImGui::TreePop();
 }
 
@@ -40,10 +79,16 @@ void DrawScriptData(ScriptData& data) {
 // code (a callback, a message) that deletes the object: stop at once then.
 template <class T> void DrawFields(const GameObject& obj) {
     static const std::vector<script::EditableField> fields = script::EditableFieldsOf(typeid(T));
+    float labelColumn = 0.0f;
+    for (const auto& field : fields)
+        labelColumn = std::max(
+            labelColumn, LabelWidth(field.name.c_str(), field.hint, field.access.libraryDefault));
+    PushFieldWidth(labelColumn);
+    const std::string prefix = std::string(ComponentTypeName<T>()) + ".";
     for (const auto& field : fields) {
         T* component = ObjectManager::GetComponent<T>(obj);
         if (component == nullptr || !ObjectManager::IsValid(obj) || !component->IsAttached())
-            return;
+            break;
         if (field.access.get == nullptr)
             continue;
         script::FieldValue value = field.access.get(component);
@@ -51,12 +96,33 @@ template <class T> void DrawFields(const GameObject& obj) {
             continue;
         const bool readOnly = field.access.set == nullptr;
         ImGui::BeginDisabled(readOnly);
-        const bool changed = EditFieldValue(field.name.c_str(), value, field.access.integral,
-                                            script::IsColourName(field.name));
+        bool changed = EditFieldValue(field.name.c_str(), value, field.access.integral,
+                                      script::IsColourName(field.name));
+        RememberDrawnField(prefix + field.name);
+        if (field.note != nullptr && ImGui::IsItemHovered())
+            ImGui::SetTooltip("%s", field.note);
+        if (field.hint != nullptr) {
+            ImGui::SameLine();
+            ImGui::TextDisabled("(%s)", field.hint);
+            if (field.note != nullptr && ImGui::IsItemHovered())
+                ImGui::SetTooltip("%s", field.note);
+        }
+        // A value set by hand can go back to the library's own.
+        const double* number = std::get_if<double>(&value);
+        if (field.access.libraryDefault && number && *number != script::kLibraryDefault) {
+            ImGui::SameLine();
+            ImGui::PushID(field.name.c_str());
+            if (ImGui::SmallButton(kResetText)) {
+                value = script::kLibraryDefault;
+                changed = true;
+            }
+            ImGui::PopID();
+        }
         ImGui::EndDisabled();
         if (changed && !readOnly)
             field.access.set(component, value);
     }
+    ImGui::PopItemWidth();
     if constexpr (HasScriptData<T>::value) {
         T* component = ObjectManager::GetComponent<T>(obj);
         if (component != nullptr && ObjectManager::IsValid(obj) && component->IsAttached())
@@ -67,6 +133,7 @@ template <class T> void DrawFields(const GameObject& obj) {
 } // namespace
 
 void DrawComponentSections(const GameObject& obj) {
+    DrawnFields().clear();
     ForEachComponentType([&](auto tag) {
         using T = typename decltype(tag)::Type;
         if (!ObjectManager::IsValid(obj) || !ObjectManager::HasComponent<T>(obj))
@@ -142,4 +209,11 @@ bool RemoveComponentNamed(const GameObject& obj, std::string_view typeName) {
         removed = ObjectManager::RemoveComponent<T>(obj) != nullptr;
     });
     return removed;
+}
+
+std::optional<sf::FloatRect> GetDrawnFieldRect(std::string_view typeName, std::string_view field) {
+    const auto it = DrawnFields().find(std::string(typeName) + "." + std::string(field));
+    if (it == DrawnFields().end())
+        return std::nullopt;
+    return it->second;
 }

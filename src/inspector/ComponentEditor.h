@@ -1,6 +1,9 @@
 #pragma once
 
+#include <optional>
 #include <string_view>
+
+#include <SFML/Graphics/Rect.hpp>
 
 #include "objects/GameObject.h"
 
@@ -10,6 +13,9 @@
 // frame; changes take effect at once, as a script's would.
 void DrawComponentSections(const GameObject& obj);
 void DrawAddComponent(const GameObject& obj);
+// Where a property's field (with its name) was when the sections were last
+// drawn, window pixels; empty when it was not among them.
+std::optional<sf::FloatRect> GetDrawnFieldRect(std::string_view typeName, std::string_view field);
 
 // What the buttons do, by the type's script name: adding runs the new
 // component's second start-up step too, as its siblings already had theirs.

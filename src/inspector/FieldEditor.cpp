@@ -1,5 +1,6 @@
 #include "inspector/FieldEditor.h"
 
+#include <cmath>
 #include <cstring>
 #include <string>
 
@@ -8,13 +9,17 @@
 
 namespace {
 
+// The library-default marker is no number to show or to drag from: the field
+// reads "default", and a drag or a typed value starts from 0.
 bool EditNumber(const char* label, double& number, bool integral) {
     const double step = integral ? 1.0 : 0.01;
-    if (!ImGui::DragScalar(label, ImGuiDataType_Double, &number, static_cast<float>(step), nullptr,
-                           nullptr, integral ? "%.0f" : "%.3f"))
+    const bool unset = !integral && number == script::kLibraryDefault;
+    double shown = unset ? 0.0 : number;
+    const char* format = unset ? "default" : integral ? "%.0f" : "%.3f";
+    if (!ImGui::DragScalar(label, ImGuiDataType_Double, &shown, static_cast<float>(step), nullptr,
+                           nullptr, format))
         return false;
-    if (integral)
-        number = std::round(number);
+    number = integral ? std::round(shown) : shown;
     return true;
 }
 

@@ -108,7 +108,7 @@ std::optional<sf::FloatRect> Inspector::Draw() {
         DrawOutline(obj);
     ImGui::SetNextWindowPos(ImVec2(10.0f, 10.0f), ImGuiCond_FirstUseEver);
     const float height = std::max(200.0f, std::min(520.0f, ImGui::GetIO().DisplaySize.y - 20.0f));
-    ImGui::SetNextWindowSize(ImVec2(360.0f, height), ImGuiCond_FirstUseEver);
+    ImGui::SetNextWindowSize(ImVec2(420.0f, height), ImGuiCond_FirstUseEver);
     bool open = true;
     if (ImGui::Begin("Inspector", &open)) {
         DrawObjectList();

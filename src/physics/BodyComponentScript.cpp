@@ -30,6 +30,9 @@ constexpr const char* kSleepingNote =
     "a body at rest for about two seconds sleeps until something touches it, a velocity, force "
     "or torque is given to it, or its transform is moved";
 
+static_assert(static_cast<double>(BodyComponent::kUnset) == script::kLibraryDefault,
+              "tools show a surface value left unset as the library's default");
+
 using S = script::ScriptClass<BodyComponent>;
 const S bodyComponentClass(
     "BodyComponent",
@@ -37,9 +40,10 @@ const S bodyComponentClass(
         S::Property<&BodyComponent::isKinematic>("isKinematic"),
         S::Property<&BodyComponent::initialMass>("initialMass"),
         S::Property<&BodyComponent::initialLocalInertia>("initialLocalInertia"),
-        S::Property<&BodyComponent::initialRestitution>("initialRestitution"),
-        S::Property<&BodyComponent::initialFriction>("initialFriction"),
-        S::Property<&BodyComponent::initialRollingFriction>("initialRollingFriction"),
+        S::Property<&BodyComponent::initialRestitution>("initialRestitution").DefaultWhenUnset(),
+        S::Property<&BodyComponent::initialFriction>("initialFriction").DefaultWhenUnset(),
+        S::Property<&BodyComponent::initialRollingFriction>("initialRollingFriction")
+            .DefaultWhenUnset(),
         S::Property<&BodyComponent::initialTorque>("initialTorque"),
         S::Property<&BodyComponent::initialForce>("initialForce"),
         S::Property<&BodyComponent::initialVelocity>("initialVelocity"),

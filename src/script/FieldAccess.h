@@ -6,6 +6,7 @@
 // a new property shows up in both from the one table. Free of the script
 // engine's headers.
 
+#include <limits>
 #include <string>
 #include <typeinfo>
 #include <variant>
@@ -30,11 +31,19 @@ struct FieldAccess {
     // gives is ignored; a setter's script error is reported, not left pending.
     void (*set)(void* object, const FieldValue& value) = nullptr;
     bool integral = false; // an integer type: edits are rounded
+    // The field may hold kLibraryDefault, meaning "leave the library's own value".
+    bool libraryDefault = false;
 };
+
+// What a float property holds to keep the library's own value; it travels
+// here as a double, exactly.
+constexpr double kLibraryDefault = std::numeric_limits<float>::max();
 
 struct EditableField {
     std::string name;
     FieldAccess access;
+    const char* note = nullptr; // the reference's text beyond the type
+    const char* hint = nullptr; // a few words tools show beside the field
 };
 
 // The properties of the class bound to `type` that have a plain value, in

@@ -496,7 +496,7 @@ std::vector<EditableField> EditableFieldsOf(const std::type_info& type) {
     if (const ScriptClassBase* cls = ScriptClassBase::FromType(type))
         for (const Member& member : cls->Members())
             if (member.kind == MemberKind::Property && member.access.get)
-                fields.push_back({member.name, member.access});
+                fields.push_back({member.name, member.access, member.note, member.hint});
     return fields;
 }
 

@@ -98,6 +98,8 @@ struct Member {
     const char* tsSignature = nullptr;
     // How engine tools read and write a property from C++ (FieldAccess.h).
     FieldAccess access{};
+    // A few words engine tools show beside the property ("not drawn").
+    const char* hint = nullptr;
 
     // The same entry with a note for the reference.
     Member Noted(const char* text) const {
@@ -115,6 +117,18 @@ struct Member {
         Member typed = *this;
         typed.tsSignature = signature;
         return typed;
+    }
+    // The same entry with a hint for engine tools.
+    Member Hinted(const char* text) const {
+        Member hinted = *this;
+        hinted.hint = text;
+        return hinted;
+    }
+    // The same entry, a float whose kLibraryDefault keeps the library's own value.
+    Member DefaultWhenUnset() const {
+        Member marked = *this;
+        marked.access.libraryDefault = true;
+        return marked;
     }
 };
 

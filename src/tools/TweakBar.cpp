@@ -401,7 +401,7 @@ void TweakBar::DrawGraph(const TweakGraph& graph, const char* label) {
         ImGui::PushID(static_cast<int>(k));
         char overlay[48] = "";
         if (k + 1 == series)
-            std::snprintf(overlay, sizeof overlay, "%.2f ms", line.empty() ? 0.0f : line.back());
+            std::snprintf(overlay, sizeof overlay, "%.2f ms a frame", graph.GetAverageTotal());
         ImGui::PlotLines("##line", line.data(), static_cast<int>(line.size()), 0,
                          overlay[0] ? overlay : nullptr, 0.0f, top, size);
         ImGui::PopID();
@@ -409,12 +409,29 @@ void TweakBar::DrawGraph(const TweakGraph& graph, const char* label) {
     }
     if (series == 0)
         ImGui::Dummy(size);
-    // The legend names the bands, with their latest figures.
+    // The legend names the bands, with the same averages as the overlay.
     for (std::size_t k = 0; k < series; ++k)
         ImGui::TextColored(ImGui::ColorConvertU32ToFloat4(kColors[k % IM_ARRAYSIZE(kColors)]),
-                           "%s %.2f", graph.GetSeriesNames()[k].c_str(), graph.GetLatest(k));
+                           "%s %.2f", graph.GetSeriesNames()[k].c_str(), graph.GetAverage(k));
     ImGui::TextUnformatted(label, std::strstr(label, "##"));
     ImGui::EndGroup();
+}
+
+float TweakBar::FieldWidth() const {
+    // Fields give way to the longest name, so that it is not cut, down to a
+    // quarter of the panel.
+    float widest = 0.0f;
+    for (const TweakControl& control : controls)
+        if (control.kind != TweakControl::Kind::Button && control.type != kTweakGraph)
+            widest = std::max(
+                widest,
+                ImGui::CalcTextSize((control.label.empty() ? control.name : control.label).c_str(),
+                                    nullptr, true)
+                    .x);
+    const float window = ImGui::GetWindowWidth();
+    const float fit =
+        ImGui::GetContentRegionAvail().x - widest - ImGui::GetStyle().ItemInnerSpacing.x;
+    return std::max(std::min(window * 0.45f, fit), window * 0.25f);
 }
 
 void TweakBar::Draw() {
@@ -438,7 +455,7 @@ void TweakBar::Draw() {
     if (ImGui::Begin(title.c_str(), nullptr, ImGuiWindowFlags_NoSavedSettings)) {
         if (!help.empty() && ImGui::IsWindowHovered())
             ImGui::SetTooltip("%s", help.c_str());
-        ImGui::PushItemWidth(ImGui::GetWindowWidth() * 0.45f);
+        ImGui::PushItemWidth(FieldWidth());
         // By position, so that two controls of one name stay two controls.
         for (std::size_t i = 0; i < controls.size(); ++i) {
             ImGui::PushID(static_cast<int>(i));

@@ -108,6 +108,8 @@ class TweakBar {
     void RefreshShownValues();
     void DrawControl(TweakControl& control, std::vector<PressedButton>& pressed);
     static void DrawGraph(const TweakGraph& graph, const char* label);
+    float FieldWidth() const; // within the bar's window
+
     void WriteBack(TweakControl& control);
     void Fire(TweakControl& control);
 

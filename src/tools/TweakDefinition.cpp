@@ -170,6 +170,8 @@ bool ParseTweakDefinition(std::string_view text, bool namesTarget, TweakDefiniti
         }
         if (!reader.ReadWord(out.barName, "/", error))
             return false;
+        // A message's definition follows its bar's name after a space.
+        reader.SkipSpace();
         if (reader.Peek('/')) {
             reader.Skip();
             if (!reader.ReadWord(out.controlName, "", error))

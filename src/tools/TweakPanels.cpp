@@ -225,7 +225,9 @@ bool TweakPanels::HandleEvent(const sf::Event& event, bool keysAllowed) {
         return taken;
     }
     case sf::Event::TextEntered:
-        if (!io.WantTextInput || !keysAllowed)
+        // Over a stopped game text is the panels' even between two fields' turns, so
+        // what is typed just after an Enter reaches the field that takes it back.
+        if ((!io.WantTextInput && !overlayOnly) || !keysAllowed)
             return false;
         if (event.text.unicode >= 32 && event.text.unicode != 127)
             io.AddInputCharacter(event.text.unicode);

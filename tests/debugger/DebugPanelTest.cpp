@@ -76,6 +76,20 @@ TEST(DebugPanel, DebuggerStatementStopsTheWindowAliveAndKeysStepAndContinue) {
     EXPECT_GT(paused.corner.b, paused.corner.r + 20) << "the stop strip is drawn";
 
     const std::string key = "xdotool key --delay 30 --window " + window + " ";
+    // At a stop the expression box has the keyboard: Enter evaluates what was typed,
+    // in the stopped frame, and the box keeps the keyboard for the next expression.
+    const std::string type = "xdotool type --delay 30 --window " + window + " ";
+    for (const auto& [expression, shown] :
+         {std::pair{"'print(\"evaluated \" + frame * 6)'", "evaluated 30"},
+          std::pair{"'print(\"next \" + (frame + 1))'", "next 6"}}) {
+        ASSERT_EQ(std::system((type + expression).c_str()), 0);
+        ASSERT_EQ(std::system((key + "Return").c_str()), 0);
+        EXPECT_TRUE(engine.WaitFor(shown, 20.0)) << engine.Output();
+        // As a person types: keys within a frame or two of the Enter may come
+        // before the box has the keyboard back.
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    }
+    // The stepping keys are the debugger's while the box has the keyboard.
     ASSERT_EQ(std::system((key + "F10").c_str()), 0);
     EXPECT_TRUE(engine.WaitFor("Debugger: Paused at main.mjs:7", 20.0)) << engine.Output();
     ASSERT_EQ(std::system((key + "F10").c_str()), 0);

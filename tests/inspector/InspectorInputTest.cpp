@@ -13,6 +13,7 @@
 #include "inspector/ComponentEditor.h"
 #include "inspector/Inspector.h"
 #include "objects/ObjectManager.h"
+#include "physics/BodyComponent.h"
 #include "physics/PhysicsSystem.h"
 #include "script/FieldAccess.h"
 #include "script/ScriptTestSupport.h"
@@ -97,6 +98,17 @@ class InspectorInput : public WindowTest, protected ScriptRunner {
             graphics.GetProjectionMatrix() * graphics.GetCameraMatrix() * glm::vec4(point, 1.0f);
         return {static_cast<int>((clip.x / clip.w + 1.0f) * 0.5f * kWidth),
                 static_cast<int>((1.0f - clip.y / clip.w) * 0.5f * kHeight)};
+    }
+    void FramesFor(double seconds) {
+        Until([this] { Frame(); }, [] { return false; }, seconds);
+    }
+    // Pixels of a window rectangle in the last frame that pass `test`.
+    int Count(sf::FloatRect r, const std::function<bool(sf::Color)>& test) const {
+        int n = 0;
+        for (int y = int(r.top); y < int(r.top + r.height); ++y)
+            for (int x = int(r.left); x < int(r.left + r.width); ++x)
+                n += test(Pixel({x, y}));
+        return n;
     }
     void ClickAt(sf::Vector2i at) {
         Xdotool("mousemove --window $W " + std::to_string(at.x) + " " + std::to_string(at.y) +
@@ -202,6 +214,75 @@ TEST_F(InspectorInput, F2OpensItAClickSelectsAndOutlinesEditsMoveAndDeletionIsSa
     recorder->received.clear();
     ClickAt(floorAt);
     EXPECT_FALSE(recorder->All<MouseButtonMessage>().empty());
+}
+
+// The fields as a developer first meets them: a body's unset surface values read
+// "default", take a typed value or a drag, and go back with the button beside them;
+// scale says it is not drawn; no name is cut.
+TEST_F(InspectorInput, FieldsShowLibraryDefaultsAHintAndWholeNames) {
+    if (IsSkipped())
+        return;
+    const GameObject floor = Object(3);
+    inspector().Show();
+    inspector().Select(floor);
+    FramesFor(0.2);
+    const auto rect = [](const char* type, const char* field) {
+        return GetDrawnFieldRect(type, field).value_or(sf::FloatRect());
+    };
+    const auto white = [](sf::Color c) { return c.r > 200 && c.g > 200 && c.b > 200; };
+    // Each name's last letter is drawn, not clipped by the panel's edge.
+    int seen = 0;
+    const auto checkNames = [&] {
+        for (const char* type : {"TransformComponent", "BodyComponent"})
+            for (const auto& field : script::EditableFieldsOf(std::string(type) == "BodyComponent"
+                                                                  ? typeid(BodyComponent)
+                                                                  : typeid(TransformComponent))) {
+                const sf::FloatRect r = rect(type, field.name.c_str());
+                if (r.width <= 0 || r.top < 30 || r.top + r.height > kHeight - 30)
+                    continue; // scrolled out of view
+                ++seen;
+                EXPECT_GT(Count({r.left + r.width - 8, r.top, 8, r.height}, white), 0)
+                    << field.name;
+            }
+    };
+    checkNames();
+    // "(not drawn)" in grey beside scale.
+    const sf::FloatRect scale = rect("TransformComponent", "scale");
+    EXPECT_GT(Count({scale.left + scale.width, scale.top, 90, scale.height},
+                    [](sf::Color c) { return c.r == c.g && c.g == c.b && c.r > 90 && c.r < 170; }),
+              20);
+
+    auto* body = ObjectManager::GetComponent<BodyComponent>(floor);
+    const sf::FloatRect restitution = rect("BodyComponent", "initialRestitution");
+    const auto at = [](const sf::FloatRect& r, float dx) {
+        return std::to_string(int(r.left + dx)) + " " + std::to_string(int(r.top + r.height / 2));
+    };
+    // CTRL+click types into it: "default" is selected and replaced.
+    Xdotool("mousemove --window $W " + at(restitution, 20) + " keydown ctrl click 1 keyup ctrl");
+    FramesFor(0.3);
+    Xdotool("type --window $W 0.25");
+    Xdotool("key --window $W Return");
+    Until([this] { Frame(); }, [&] { return body->initialRestitution == 0.25f; }, 3.0);
+    EXPECT_EQ(body->initialRestitution, 0.25f);
+    // The button beside its name puts the library's value back.
+    Xdotool("mousemove --window $W " + at(restitution, restitution.width + 16) + " click 1");
+    Until([this] { Frame(); }, [&] { return body->initialRestitution == BodyComponent::kUnset; },
+          3.0);
+    EXPECT_EQ(body->initialRestitution, BodyComponent::kUnset);
+    // Further down, a drag starts from 0, not from the largest float.
+    Xdotool("mousemove --window $W " + at(restitution, 20) + " click --repeat 4 5");
+    FramesFor(0.3);
+    checkNames();
+    EXPECT_GE(seen, 12);
+    const sf::FloatRect friction = rect("BodyComponent", "initialFriction");
+    Xdotool("mousemove --window $W " + at(friction, 20) + " mousedown 1");
+    FramesFor(0.2);
+    Xdotool("mousemove_relative 40 0");
+    FramesFor(0.2);
+    Xdotool("mouseup 1");
+    FramesFor(0.2);
+    EXPECT_GT(body->initialFriction, 0.05f);
+    EXPECT_LT(body->initialFriction, 2.0f);
 }
 
 } // namespace

@@ -296,6 +296,17 @@ TEST(TweakPanelsInGame, BothProfilesShowLiveFiguresAtTheirRefreshAndTheSamplePan
     EXPECT_GT(graph->drawnRect.height, 100.0f);
     EXPECT_GT(core.profileGraph.GetSampleCount(), 1u);
     EXPECT_GT(core.profileGraph.GetLatest(3), 0.0f) << "GraphicsSystem";
+    // The figures are the graph's averages, the frame rate its frame time inverted,
+    // with units on their labels, and the longest name fits the panel.
+    EXPECT_EQ(shown("GraphicsSystem"), core.profileGraph.GetAverage(3));
+    EXPECT_NEAR(shown("frame rate") * core.profileGraph.GetAverageTotal(), 1000.0f, 0.5f);
+    EXPECT_EQ(profile->FindControl("frame rate")->label, "frame rate (frames/s)");
+    const TweakControl* gc = profile->FindControl("JSGarbageCollectorSystem");
+    EXPECT_EQ(gc->label, "JSGarbageCollectorSystem (ms/frame)");
+    const sf::FloatRect longest = gc->drawnRect;
+    EXPECT_GT(longest.width, 100.0f);
+    EXPECT_LE(longest.left + longest.width,
+              profile->GetDrawnRect()->left + profile->GetDrawnRect()->width - 4);
     const TweakBar* logicProfile = panels.FindBar("GameLogicProfile");
     ASSERT_TRUE(logicProfile && logicProfile->GetDrawnRect().has_value());
     // Between refreshes a figure holds still; after one it follows the measurement.
