@@ -163,8 +163,6 @@ TEST(ObjectAllocator, DebugModeListsBlocksInUseFindsDamageAndRejectsBadFrees) {
 }
 
 TEST(PoolAllocator, ContainerNodesComeFromTheFittingPool) {
-    static_assert(PoolAllocator<char>::kBlockSize == 4);
-    static_assert(PoolAllocator<double[5]>::kBlockSize == 64);
     const OAStats& stats = *BlockAllocator<32>::Instance().GetStatistics();
     const std::size_t before = stats.ObjectsInUse;
     {
