@@ -133,8 +133,8 @@ TEST_F(GraphicsRender, SeeThroughVoxelBlendsOverTheOpaqueOneAndNoneIsDrawnPastTh
     EXPECT_EQ(blend.g, 0);
     EXPECT_NEAR(blend.b, blue.b / 2, 2);
 
-    // No voxel is drawn past the capacity, and that is said once. The wall stays; everything
-    // else sits behind the camera: at capacity these cost vertex work only.
+    // No voxel is drawn past the capacity, to the voxel. The wall stays; everything else sits
+    // behind the camera: at capacity these cost vertex work only.
     VoxelModel crowd;
     VoxelInstance behind;
     behind.color = {0, 1, 0, 1};
@@ -144,14 +144,11 @@ TEST_F(GraphicsRender, SeeThroughVoxelBlendsOverTheOpaqueOneAndNoneIsDrawnPastTh
     ObjectManager::RemoveComponent<VoxelComponent>(glass->owner);
     EXPECT_EQ(graphics.VoxelCapacity(), GraphicsSystem::kVoxelCapacity);
 
-    testing::internal::CaptureStderr();
+    testing::internal::CaptureStderr(); // what is said is checked with the voxel shortcuts
     Frame();
+    testing::internal::GetCapturedStderr();
     const glm::ivec4 over = Centre();
-    Frame();
-    const std::string said = testing::internal::GetCapturedStderr();
     EXPECT_EQ(over.r + over.g + over.b, 0);
-    EXPECT_NE(said.find("699051 voxels"), std::string::npos) << said;
-    EXPECT_EQ(said.find("GraphicsSystem:"), said.rfind("GraphicsSystem:")) << "said once: " << said;
 
     crowd.voxels.pop_back(); // exactly the capacity
     Frame();

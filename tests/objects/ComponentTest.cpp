@@ -26,8 +26,6 @@ TEST(ComponentTypes, RegistryHoldsTheStoresInListOrderAndScriptsSeeAllButBillboa
         if (!std::is_same_v<T, BillboardComponent>)
             scriptNames.push_back(ComponentTypeName<T>());
     });
-    EXPECT_EQ(visited, 17u);
-    EXPECT_EQ(ComponentTypeName<BillboardComponent>(), "BillboardComponent");
     EXPECT_FALSE(kIsRegistryComponent<ProbeComponent>);
     ASSERT_EQ(ComponentStrings::Size(), scriptNames.size());
     for (std::size_t i = 0; i < scriptNames.size(); ++i)

@@ -1,6 +1,5 @@
-// Step mode, and a body steered by a script, with real keys pressed through the
-// X server. Runs alone (see tests/CMakeLists.txt): the keys are the display's,
-// not the window's.
+// Step mode, with the step key really pressed through the X server. Runs alone (see
+// tests/CMakeLists.txt): the keys are the display's, not the window's.
 
 #include <chrono>
 #include <cstdlib>
@@ -84,55 +83,6 @@ TEST_F(PhysicsStepMode, OneFixedStepPerFrameWithSpaceHeldAndPosesAlwaysWrittenBa
     Eval("physics.stepMode = false;");
     Frames(2, PhysicsSystem::kFixedStep);
     EXPECT_GE(ticks, 6);
-}
-
-// A player as a newcomer writes one: W and Space set the velocity while held.
-// Left alone, the body falls asleep, and the keys must still move it.
-using SleepingBodyInput = PhysicsStepMode;
-
-TEST_F(SleepingBodyInput, KeysHeldAfterTheBodyFellAsleepStillMoveAndJumpIt) {
-    ASSERT_EQ(ErrorOf(R"(
-        var obj = Body([0, 0.5, 0], Shape.BoxShape([0.5, 0.5, 0.5]), 1, 1, 7);
-        var player = ObjectManager.BodyComponent(obj), keys = core.WindowSystem_, peak = 0;
-        function Steer() {
-            var v = player.GetVelocity();
-            if (keys.IsKeyDown(Code.W))
-                player.SetVelocity([v[0], v[1], -4]);
-            if (keys.IsKeyDown(Code.Space) && Math.abs(v[1]) < 0.01)
-                player.SetVelocity([v[0], 5, v[2]]);
-            peak = Math.max(peak, ObjectManager.TransformComponent(obj).position[1]);
-        }
-    )"),
-              "");
-    const auto frames = [&](int count) {
-        for (int i = 0; i < count; ++i) {
-            ASSERT_EQ(ErrorOf("Steer()"), "");
-            physics().Update(PhysicsSystem::kFixedStep);
-        }
-    };
-    frames(300);
-    ASSERT_EQ(Eval("player.IsSleeping()"), "true");
-    const auto code = static_cast<std::uint32_t>(std::stoul(Eval("Code.W")));
-
-    ASSERT_EQ(std::system("xdotool keydown w"), 0);
-    ASSERT_TRUE(KeyHeld(code, true));
-    frames(30);
-    EXPECT_EQ(Eval("player.IsSleeping() + ' ' + player.GetVelocity()[2].toFixed(0)"), "false -4");
-    ASSERT_EQ(std::system("xdotool keyup w"), 0);
-    ASSERT_TRUE(KeyHeld(code, false));
-    EXPECT_LT(Transform(0).position.z, -1.5f);
-
-    // Asleep again, a jump from the ground peaks where 5 m/s takes it.
-    frames(300);
-    ASSERT_EQ(Eval("player.IsSleeping()"), "true");
-    Eval("peak = 0;");
-    ASSERT_EQ(std::system("xdotool keydown space"), 0);
-    ASSERT_TRUE(SpaceHeld(true));
-    frames(1);
-    ASSERT_EQ(std::system("xdotool keyup space"), 0);
-    ASSERT_TRUE(SpaceHeld(false));
-    frames(90);
-    EXPECT_NEAR(std::stof(Eval("peak")), 0.5f + 25.0f / (2.0f * 9.8f), 0.1f);
 }
 
 } // namespace

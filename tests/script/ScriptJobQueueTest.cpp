@@ -68,15 +68,6 @@ TEST_F(ScriptTest, RejectionsNobodyHandlesAreReportedWithWhereTheyHappened) {
 
 TEST_F(ScriptTest, BuiltInsThatNeedTheHostWorkOrFailAsScriptErrors) {
     ::testing::internal::CaptureStderr();
-    // Dynamic import: there are no modules; the promise rejects with a reason.
-    EXPECT_TRUE(host().Evaluate("var why = ''; import('./other.js').then(null, function (e) {"
-                                "  why = String(e); });",
-                                "import.js"));
-    EXPECT_NE(Eval("why"), "");
-    EXPECT_TRUE(host().Evaluate("import('./other.js');", "import2.js"));
-    EXPECT_EQ(host().GetLastError().rfind("import2.js:1:1: unhandled promise rejection: ", 0), 0u)
-        << host().GetLastError();
-
     // WeakRef lets its target go once the jobs of the turn have run;
     // FinalizationRegistry cleanups run as jobs.
     EXPECT_EQ(Eval("var held = []; var registry = new FinalizationRegistry(function (v) {"

@@ -375,24 +375,3 @@ TEST_F(MeshExportScript, ScriptsExportTheirModelsAndLearnOfFailures) {
     // A name that is not a string is a script error, not a file.
     EXPECT_NE(ErrorOf("m.ExportMesh(42)").find("ExportMesh"), std::string::npos);
 }
-
-TEST_F(MeshExportScript, TheGuidesExampleRunsAsWritten) {
-    std::ifstream guide(fs::path(MARROWVALE_SOURCE_DIR) / "docs/voxel-models.md");
-    const std::string text((std::istreambuf_iterator<char>(guide)), {});
-    const std::size_t section = text.find("## Exporting a mesh");
-    ASSERT_NE(section, std::string::npos);
-    const std::size_t start = text.find("```js\n", section) + 6, end = text.find("```", start);
-    ASSERT_LT(start, end);
-    SetResourceFolder(folder.path.string());
-    fs::create_directory(folder.path / "Models");
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(Eval(text.substr(start, end - start)), "false");
-    EXPECT_NE(testing::internal::GetCapturedStderr().find("crate.fbx: unknown mesh format"),
-              std::string::npos);
-    // A checkerboard crate (54 faces) and the knob on top, whose underside is hidden;
-    // the crate's face under the glass is not.
-    Mesh crate = Import(folder.path / "Models/crate.glb");
-    EXPECT_EQ(crate.faces, 2 * (54 + 5u));
-    EXPECT_EQ(crate.facesByColor[(Rgba{204, 230, 255, 102})], 2 * 5u);
-    EXPECT_EQ(crate.high, glm::vec3(2.5f, 3.5f, 2.5f));
-}
