@@ -72,7 +72,7 @@ class InspectorInput : public WindowTest, protected ScriptRunner {
     }
 
     // Drawing reads the scene; the pixels are read before the frame is shown.
-    void Frame() {
+    void Frame() override {
         Core::Instance().AntBarSystem_->Update(0.0f);
         Core::Instance().GraphicsSystem_->Update(0.0f);
         window->DrawOverlays();
@@ -98,11 +98,6 @@ class InspectorInput : public WindowTest, protected ScriptRunner {
         return {static_cast<int>((clip.x / clip.w + 1.0f) * 0.5f * kWidth),
                 static_cast<int>((1.0f - clip.y / clip.w) * 0.5f * kHeight)};
     }
-    void ClickAt(sf::Vector2i at) {
-        Xdotool("mousemove --window $W " + std::to_string(at.x) + " " + std::to_string(at.y) +
-                " click 1");
-        Settle(0.15);
-    }
     static GameObject Object(std::uint32_t id) {
         return GameObject(id, ObjectManager::Generations().at(id));
     }
@@ -127,8 +122,7 @@ TEST_F(InspectorInput, F2OpensItAClickSelectsAndOutlinesEditsMoveAndDeletionIsSa
     EXPECT_FALSE(ObjectManager::IsValid(inspector().GetSelected()));
 
     // F2 opens it: its panel covers the top left, where the scene is black.
-    Xdotool("key --window $W F2");
-    Settle(0.15);
+    Keys("F2");
     ASSERT_TRUE(inspector().IsShown());
     Frame();
     EXPECT_GT(Pixel({100, 14}).r + Pixel({100, 14}).g + Pixel({100, 14}).b, 60);
@@ -196,8 +190,7 @@ TEST_F(InspectorInput, F2OpensItAClickSelectsAndOutlinesEditsMoveAndDeletionIsSa
     EXPECT_EQ(Eval("Inspector.Select(floor); ObjectManager.CompareObj(Inspector.GetSelected(), "
                    "floor) + ' ' + Inspector.IsShown()"),
               "true true");
-    Xdotool("key --window $W F2");
-    Settle(0.15);
+    Keys("F2");
     EXPECT_FALSE(inspector().IsShown());
     recorder->received.clear();
     ClickAt(floorAt);
