@@ -1,4 +1,4 @@
-// The debugger's socket layer over real loopback connections, with a client of the test's own.
+// The debugger's socket layer over real loopback connections, with the tests' protocol client.
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -10,51 +10,16 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
-#include <sys/time.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include "debugger/DebugServer.h"
+#include "debugger/DebuggerTestSupport.h"
 
 namespace {
 
 using Bodies = std::vector<std::string>;
-
-struct Client {
-    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    explicit Client(uint16_t port) {
-        const timeval patience{2, 0};
-        ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &patience, sizeof patience);
-        sockaddr_in to{};
-        to.sin_family = AF_INET;
-        to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        to.sin_port = htons(port);
-        EXPECT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof to), 0);
-    }
-    ~Client() { ::close(fd); }
-    void Write(const std::string& bytes) {
-        EXPECT_EQ(::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL), ssize_t(bytes.size()));
-    }
-    // Up to `count` bytes: fewer when the server closes or nothing comes for two seconds.
-    std::string Read(size_t count) {
-        std::string got(count, '\0');
-        ssize_t n = 0;
-        for (size_t have = 0; have < count; have += size_t(n))
-            if ((n = ::recv(fd, &got[have], count - have, 0)) <= 0)
-                return got.substr(0, have);
-        return got;
-    }
-    bool ClosedByServer(int milliseconds) {
-        pollfd waiting{fd, POLLIN, 0};
-        char byte;
-        return ::poll(&waiting, 1, milliseconds) == 1 && ::recv(fd, &byte, 1, 0) <= 0;
-    }
-};
-
-std::string Frame(const std::string& body) {
-    return "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
-}
 
 // Polls for at most five seconds, until `done` says so.
 Bodies PollUntil(DebugServer& server, const std::function<bool(const Bodies&)>& done) {
@@ -98,45 +63,45 @@ TEST(DebugServer, ReassemblesFramesAndFramesResponsesOnLoopbackOnly) {
     EXPECT_NE(problem.find("127.0.0.1:" + std::to_string(server.GetPort()) + ": "),
               std::string::npos)
         << problem;
-    Client client(server.GetPort());
+    DapClient client(server.GetPort());
     Bodies got;
-    for (const char byte : Frame("hello")) {
-        client.Write(std::string(1, byte));
+    for (const char byte : Framed("hello")) {
+        client.Raw(std::string(1, byte));
         for (std::string& body : server.Poll())
             got.push_back(body);
     }
     const std::string utf8 =
         "{\"text\":\"na\xC3\xAFve \xE2\x86\x92 \xE6\xBC\xA2 \xF0\x9F\x8E\xB2\"}";
-    client.Write("content-LENGTH:" + std::to_string(utf8.size()) +
-                 "\r\nContent-Type: application/json\r\n\r\n" + utf8 + Frame("{}"));
+    client.Raw("content-LENGTH:" + std::to_string(utf8.size()) +
+               "\r\nContent-Type: application/json\r\n\r\n" + utf8 + Framed("{}"));
     for (std::string& body : PollFor(server, 2))
         got.push_back(body);
     EXPECT_EQ(got, (Bodies{"hello", utf8, "{}"}));
 
     server.Send(utf8);
     server.Send("");
-    EXPECT_EQ(client.Read(Frame(utf8).size() + Frame("").size()), Frame(utf8) + Frame(""));
+    EXPECT_EQ(client.ReadBytes(Framed(utf8).size() + Framed("").size()), Framed(utf8) + Framed(""));
 
     // More than the socket takes at once: the rest goes out over later writes.
     const std::string big(size_t(6) << 20, 'x');
     std::string received;
-    std::thread reader([&] { received = client.Read(Frame(big).size()); });
+    std::thread reader([&] { received = client.ReadBytes(Framed(big).size()); });
     server.Send(big);
     server.Flush(5000);
     reader.join();
-    EXPECT_TRUE(received == Frame(big));
+    EXPECT_TRUE(received == Framed(big));
 }
 
 TEST(DebugServer, ServesOneClientAtATimeAndDropsOnesThatMisbehave) {
     DebugServer server;
     std::string problem;
     ASSERT_TRUE(server.Listen(0, problem)) << problem;
-    auto first = std::make_unique<Client>(server.GetPort());
+    auto first = std::make_unique<DapClient>(server.GetPort());
     Connect(server);
-    Client second(server.GetPort());
+    DapClient second(server.GetPort());
     PollUntil(server, [&](const Bodies&) { return second.ClosedByServer(0); });
     EXPECT_TRUE(second.ClosedByServer(0));
-    first->Write(Frame("one"));
+    first->Raw(Framed("one"));
     EXPECT_EQ(PollFor(server, 1), Bodies{"one"});
 
     first.reset();
@@ -146,12 +111,12 @@ TEST(DebugServer, ServesOneClientAtATimeAndDropsOnesThatMisbehave) {
     EXPECT_EQ(server.GetLastProblem(), "");
     server.Send("nobody hears this");
 
-    auto third = std::make_unique<Client>(server.GetPort());
+    auto third = std::make_unique<DapClient>(server.GetPort());
     Connect(server);
-    third->Write(Frame("three"));
+    third->Raw(Framed("three"));
     EXPECT_EQ(PollFor(server, 1), Bodies{"three"});
     server.Send("{}");
-    EXPECT_EQ(third->Read(Frame("{}").size()), Frame("{}"));
+    EXPECT_EQ(third->ReadBytes(Framed("{}").size()), Framed("{}"));
 
     // Writing to a client that has gone must end the connection, not the game with SIGPIPE.
     third.reset();
@@ -174,8 +139,8 @@ TEST(DebugServer, ServesOneClientAtATimeAndDropsOnesThatMisbehave) {
              Bad{"Content-Length: 10\r\n\r\nabc", "middle of a message", true},
          }) {
         SCOPED_TRACE(bad.problem);
-        auto client = std::make_unique<Client>(server.GetPort());
-        client->Write(Frame("{\"before\":1}") + bad.bytes);
+        auto client = std::make_unique<DapClient>(server.GetPort());
+        client->Raw(Framed("{\"before\":1}") + bad.bytes);
         if (bad.thenClose)
             client.reset();
         const Bodies got = PollUntil(
@@ -188,7 +153,7 @@ TEST(DebugServer, ServesOneClientAtATimeAndDropsOnesThatMisbehave) {
         EXPECT_TRUE(!client || client->ClosedByServer(2000));
     }
 
-    Client idle(server.GetPort());
+    DapClient idle(server.GetPort());
     Connect(server);
     const std::string chunk(size_t(1) << 20, 'y');
     for (int i = 0; i < 100 && server.IsConnected(); ++i)
@@ -196,8 +161,8 @@ TEST(DebugServer, ServesOneClientAtATimeAndDropsOnesThatMisbehave) {
     EXPECT_FALSE(server.IsConnected());
     EXPECT_NE(server.GetLastProblem().find("stopped reading"), std::string::npos);
 
-    Client good(server.GetPort());
-    good.Write(Frame("{}"));
+    DapClient good(server.GetPort());
+    good.Raw(Framed("{}"));
     EXPECT_EQ(PollFor(server, 1), Bodies{"{}"});
 }
 

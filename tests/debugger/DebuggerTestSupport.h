@@ -121,6 +121,11 @@ class EngineProcess {
     std::string pending, all;
 };
 
+// A protocol message as it goes over the wire.
+inline std::string Framed(const std::string& body) {
+    return "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
+}
+
 class DapClient {
   public:
     explicit DapClient(int port) {
@@ -138,8 +143,7 @@ class DapClient {
     int Send(const std::string& command, const json& arguments = json::object()) {
         const json request = {
             {"seq", nextSeq}, {"type", "request"}, {"command", command}, {"arguments", arguments}};
-        const std::string body = request.dump();
-        Raw("Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body);
+        Raw(Framed(request.dump()));
         return nextSeq++;
     }
     // The response to a request (events that come first are kept).
@@ -176,6 +180,18 @@ class DapClient {
             kept.push_back(std::move(message));
         }
         return json();
+    }
+    // Up to `count` bytes as they came: fewer when the server closes or nothing comes for
+    // two seconds.
+    std::string ReadBytes(std::size_t count) {
+        pollfd waiting{fd, POLLIN, 0};
+        char chunk[65536];
+        for (ssize_t n = 0; buffer.size() < count; buffer.append(chunk, std::size_t(n)))
+            if (::poll(&waiting, 1, 2000) != 1 || (n = ::recv(fd, chunk, sizeof chunk, 0)) <= 0)
+                break;
+        std::string got = buffer.substr(0, count);
+        buffer.erase(0, got.size());
+        return got;
     }
     bool ClosedByServer(int milliseconds) {
         pollfd waiting{fd, POLLIN, 0};

@@ -73,7 +73,7 @@ class InspectorInput : public WindowTest, protected ScriptRunner {
     }
 
     // Drawing reads the scene; the pixels are read before the frame is shown.
-    void Frame() {
+    void Frame() override {
         Core::Instance().AntBarSystem_->Update(0.0f);
         Core::Instance().GraphicsSystem_->Update(0.0f);
         window->DrawOverlays();
@@ -99,9 +99,6 @@ class InspectorInput : public WindowTest, protected ScriptRunner {
         return {static_cast<int>((clip.x / clip.w + 1.0f) * 0.5f * kWidth),
                 static_cast<int>((1.0f - clip.y / clip.w) * 0.5f * kHeight)};
     }
-    void FramesFor(double seconds) {
-        Until([this] { Frame(); }, [] { return false; }, seconds);
-    }
     // Pixels of a window rectangle in the last frame that pass `test`.
     int Count(sf::FloatRect r, const std::function<bool(sf::Color)>& test) const {
         int n = 0;
@@ -109,11 +106,6 @@ class InspectorInput : public WindowTest, protected ScriptRunner {
             for (int x = int(r.left); x < int(r.left + r.width); ++x)
                 n += test(Pixel({x, y}));
         return n;
-    }
-    void ClickAt(sf::Vector2i at) {
-        Xdotool("mousemove --window $W " + std::to_string(at.x) + " " + std::to_string(at.y) +
-                " click 1");
-        Settle(0.15);
     }
     static GameObject Object(std::uint32_t id) {
         return GameObject(id, ObjectManager::Generations().at(id));
@@ -139,8 +131,7 @@ TEST_F(InspectorInput, F2OpensItAClickSelectsAndOutlinesEditsMoveAndDeletionIsSa
     EXPECT_FALSE(ObjectManager::IsValid(inspector().GetSelected()));
 
     // F2 opens it: its panel covers the top left, where the scene is black.
-    Xdotool("key --window $W F2");
-    Settle(0.15);
+    Keys("F2");
     ASSERT_TRUE(inspector().IsShown());
     Frame();
     EXPECT_GT(Pixel({100, 14}).r + Pixel({100, 14}).g + Pixel({100, 14}).b, 60);
@@ -208,8 +199,7 @@ TEST_F(InspectorInput, F2OpensItAClickSelectsAndOutlinesEditsMoveAndDeletionIsSa
     EXPECT_EQ(Eval("Inspector.Select(floor); ObjectManager.CompareObj(Inspector.GetSelected(), "
                    "floor) + ' ' + Inspector.IsShown()"),
               "true true");
-    Xdotool("key --window $W F2");
-    Settle(0.15);
+    Keys("F2");
     EXPECT_FALSE(inspector().IsShown());
     recorder->received.clear();
     ClickAt(floorAt);
@@ -225,7 +215,7 @@ TEST_F(InspectorInput, FieldsShowLibraryDefaultsAHintAndWholeNames) {
     const GameObject floor = Object(3);
     inspector().Show();
     inspector().Select(floor);
-    FramesFor(0.2);
+    Wait(0.2);
     const auto rect = [](const char* type, const char* field) {
         return GetDrawnFieldRect(type, field).value_or(sf::FloatRect());
     };
@@ -259,7 +249,7 @@ TEST_F(InspectorInput, FieldsShowLibraryDefaultsAHintAndWholeNames) {
     };
     // CTRL+click types into it: "default" is selected and replaced.
     Xdotool("mousemove --window $W " + at(restitution, 20) + " keydown ctrl click 1 keyup ctrl");
-    FramesFor(0.3);
+    Wait(0.3);
     Xdotool("type --window $W 0.25");
     Xdotool("key --window $W Return");
     Until([this] { Frame(); }, [&] { return body->initialRestitution == 0.25f; }, 3.0);
@@ -271,16 +261,16 @@ TEST_F(InspectorInput, FieldsShowLibraryDefaultsAHintAndWholeNames) {
     EXPECT_EQ(body->initialRestitution, BodyComponent::kUnset);
     // Further down, a drag starts from 0, not from the largest float.
     Xdotool("mousemove --window $W " + at(restitution, 20) + " click --repeat 4 5");
-    FramesFor(0.3);
+    Wait(0.3);
     checkNames();
     EXPECT_GE(seen, 12);
     const sf::FloatRect friction = rect("BodyComponent", "initialFriction");
     Xdotool("mousemove --window $W " + at(friction, 20) + " mousedown 1");
-    FramesFor(0.2);
+    Wait(0.2);
     Xdotool("mousemove_relative 40 0");
-    FramesFor(0.2);
+    Wait(0.2);
     Xdotool("mouseup 1");
-    FramesFor(0.2);
+    Wait(0.2);
     EXPECT_GT(body->initialFriction, 0.05f);
     EXPECT_LT(body->initialFriction, 2.0f);
 }

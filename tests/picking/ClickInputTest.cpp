@@ -63,18 +63,6 @@ class ClickInput : public WindowTest, protected ScriptRunner {
         Xdotool("mousemove 1000 700");
         Settle();
     }
-    // Moves within the window and waits for the motion message.
-    void MoveTo(int x, int y) {
-        Xdotool("mousemove --window " + std::to_string(window->GetWindow().getSystemHandle()) +
-                " " + std::to_string(x) + " " + std::to_string(y));
-        ASSERT_TRUE(PumpUntil([&] {
-            return window->GetMousePos() == sf::Vector2i(x, y) &&
-                   !recorder->All<MouseMotionMessage>().empty() &&
-                   recorder->All<MouseMotionMessage>().back().x == x &&
-                   recorder->All<MouseMotionMessage>().back().y == y;
-        })) << x
-            << "," << y;
-    }
     // Presses or releases (xdotool's numbering: 1 left, 3 right) and waits for it.
     void Button(const std::string& action, int xdoButton) {
         const std::size_t before = recorder->All<MouseButtonMessage>().size();
@@ -104,7 +92,7 @@ TEST_F(ClickInput, BoxPressReleaseAndHoverRulesFollowRealInput) {
     EXPECT_EQ(Eval("Take()"), "b.init1");
 
     // Inside: click, then click-release (a non-function is skipped), then release.
-    MoveTo(430, 195);
+    MoveTo({430, 195});
     Click();
     EXPECT_EQ(Eval("Take()"), "b.Click(0|10,5) b.Release(0|10,5)");
     Eval("Watch(box, 'b', true)");
@@ -112,28 +100,28 @@ TEST_F(ClickInput, BoxPressReleaseAndHoverRulesFollowRealInput) {
     // Pressed inside, released outside: the click only, and the press is forgotten.
     Button("mousedown", 1);
     EXPECT_TRUE(box.IsPressedOn() && box.IsButtonDown());
-    MoveTo(600, 400);
+    MoveTo({600, 400});
     Button("mouseup", 1);
     EXPECT_EQ(Eval("Take()"), "b.Click(0|10,5)");
     EXPECT_FALSE(box.IsPressedOn() || box.IsButtonDown());
     // ... so a later release inside is a plain release.
     Button("mousedown", 1);
-    MoveTo(421, 191);
+    MoveTo({421, 191});
     Button("mouseup", 1);
     EXPECT_EQ(Eval("Take()"), "b.Release(0|1,1)");
 
     // The border misses (strict comparisons); one pixel in hits.
-    MoveTo(460, 190);
+    MoveTo({460, 190});
     Click();
-    MoveTo(420, 210);
+    MoveTo({420, 210});
     Click();
     EXPECT_EQ(Eval("Take()"), "");
-    MoveTo(381, 171);
+    MoveTo({381, 171});
     Click();
     EXPECT_EQ(Eval("Take()"), "b.Click(0|-39,-19) b.ClickRelease(0|-39,-19) b.Release(0|-39,-19)");
 
     // Another button is ignored entirely, down state included.
-    MoveTo(420, 190);
+    MoveTo({420, 190});
     Button("mousedown", 3);
     EXPECT_FALSE(box.IsButtonDown());
     Button("mouseup", 3);
@@ -161,11 +149,11 @@ TEST_F(ClickInput, BoxPressReleaseAndHoverRulesFollowRealInput) {
     // Hovering counts frame time: the trigger fires once, when the hover has
     // lasted the delay, and re-arms when the mouse leaves.
     Eval("WatchedBox([50, 20])");
-    MoveTo(100, 100);
+    MoveTo({100, 100});
     logic().Update(0.02f);
     EXPECT_EQ(Eval("Take()"), "b.mouseNotOver(1|-220,-140)");
 
-    MoveTo(329, 259); // (320, 240) is the centre: (9, 19) is just in
+    MoveTo({329, 259}); // (320, 240) is the centre: (9, 19) is just in
     logic().Update(0.02f);
     EXPECT_EQ(Eval("Take()"), "b.mouseOver(1|9,19)");
     logic().Update(0.02f);
@@ -178,11 +166,11 @@ TEST_F(ClickInput, BoxPressReleaseAndHoverRulesFollowRealInput) {
     EXPECT_EQ(Eval("Take()"), "b.mouseOver(1|9,19) b.buttonHeld(1|9,19)");
 
     // Held but moved out: not over and not held; the hover starts again on return.
-    MoveTo(329, 260);
+    MoveTo({329, 260});
     logic().Update(0.02f);
     EXPECT_EQ(Eval("Take()"), "b.mouseNotOver(1|9,20)");
     EXPECT_FALSE(Box(1).IsTriggered());
-    MoveTo(320, 240);
+    MoveTo({320, 240});
     logic().Update(0.05f);
     EXPECT_EQ(Eval("Take()"), "b.mouseOverTrigger(1|0,0) b.mouseOver(1|0,0) b.buttonHeld(1|0,0)");
     // Moving out while held does not forget where the press began.
@@ -203,7 +191,7 @@ TEST_F(ClickInput, ClickableFollowsThePickAndCallbacksMayTearThemselvesDown) {
          "var c = ObjectManager.AddClickableComponent(wall); Watch(c, 'c');"
          "ObjectManager.InitializeObj(wall);");
     // Before any frame the view is the identity: the window centre looks along +z.
-    MoveTo(320, 240);
+    MoveTo({320, 240});
     ASSERT_EQ(logic().GetLastPick().object.id, 0u) << "the pick must find the wall";
     logic().Update(0.016f);
     EXPECT_EQ(Eval("Take()"), "c.mouseOverTrigger(0|0,0,-0.5) c.mouseOver(0|0,0,-0.5)");
@@ -212,7 +200,7 @@ TEST_F(ClickInput, ClickableFollowsThePickAndCallbacksMayTearThemselvesDown) {
               "c.Click(0|0,0,-0.5) c.ClickRelease(0|0,0,-0.5) c.Release(0|0,0,-0.5)");
     // Pressed on it, released in the empty sky: the click only.
     Button("mousedown", 1);
-    MoveTo(10, 10);
+    MoveTo({10, 10});
     ASSERT_FALSE(ObjectManager::IsValid(logic().GetLastPick().object));
     Button("mouseup", 1);
     logic().Update(0.016f);
@@ -222,7 +210,7 @@ TEST_F(ClickInput, ClickableFollowsThePickAndCallbacksMayTearThemselvesDown) {
 
     // A click function that removes its own component: nothing more is called
     // for that click, and the destruct function runs once.
-    MoveTo(320, 240);
+    MoveTo({320, 240});
     Eval("c.onClickFunction = function(obj) { log.push('c.remove');"
          "  ObjectManager.RemoveClickableComponent(obj); };");
     Click();
@@ -239,7 +227,7 @@ TEST_F(ClickInput, ClickableFollowsThePickAndCallbacksMayTearThemselvesDown) {
     Click();
     EXPECT_EQ(Eval("Take()"), "b.Click(1|0,0) b.delete b.destruct(1|1)");
     Eval(std::string("WatchedBox([10, 10]);") + clearOnTrigger);
-    MoveTo(321, 241);
+    MoveTo({321, 241});
     logic().Update(0.05f);
     EXPECT_EQ(Eval("Take()"), "b.clear b.destruct(1|1)");
     Click();

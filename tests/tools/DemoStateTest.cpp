@@ -27,11 +27,12 @@
 
 namespace {
 
-class DemoInGame : public ::testing::Test, protected ScriptRunner {
+class DemoInGame : public WindowTest, protected ScriptRunner {
   protected:
     void SetUp() override {
-        if (!std::getenv("DISPLAY"))
-            GTEST_SKIP() << "start-up opens the window; run under xvfb-run";
+        WindowTest::SetUp();
+        if (IsSkipped())
+            return;
         if (std::system("command -v xdotool >/dev/null") != 0)
             GTEST_SKIP() << "xdotool is not installed";
         core.SetResourceDir(std::string(MARROWVALE_SOURCE_DIR) + "/resource");
@@ -57,9 +58,6 @@ class DemoInGame : public ::testing::Test, protected ScriptRunner {
         const TweakControl* control = b->FindControl(button);
         ASSERT_NE(control, nullptr) << button;
         control->callback(control->clientData);
-    }
-    void Xdotool(const std::string& arguments) {
-        ASSERT_EQ(std::system(("xdotool " + arguments).c_str()), 0) << arguments;
     }
     // The cube's orange in the scene as drawn, before panels cover any of it: the
     // debug-draw message comes once the voxels are drawn.

@@ -6,8 +6,8 @@
 
 namespace {
 
-constexpr std::uint32_t kTilde = 274, kReturn = 278, kBack = 279, kEnd = 283, kHome = 284,
-                        kDelete = 286, kLeft = 291, kUp = 293, kDown = 294;
+constexpr std::uint32_t kTilde = 274, kReturn = 278, kBack = 279, kPageUp = 281, kPageDown = 282,
+                        kEnd = 283, kHome = 284, kDelete = 286, kLeft = 291, kUp = 293, kDown = 294;
 
 class DevConsole : public ScriptTest {
   protected:
@@ -36,6 +36,17 @@ class DevConsole : public ScriptTest {
     void Resize(std::uint32_t w, std::uint32_t h) {
         core.BroadcastMessage(TryCreateMessage<VideoSizeChangeMessage>(w, h));
     }
+    // The input line is the window's last, and the newest output line sits right on it.
+    void ExpectLaidOutFor(float height, float lineHeight) {
+        console->Update(0.0f);
+        const float input = console->GetInputPos().y;
+        EXPECT_GT(input, height - 2 * lineHeight);
+        EXPECT_LT(input, height - lineHeight / 2);
+        EXPECT_GT(console->GetInputPos().x, 0.0f);
+        const float newest = console->GetOutputPos().y + lineHeight * console->GetLineCount();
+        EXPECT_LE(newest, input);
+        EXPECT_GT(newest, input - lineHeight);
+    }
 
     Core& core = Core::Instance();
     DevConsoleSystem* console = core.DevConsoleSystem_;
@@ -43,8 +54,6 @@ class DevConsole : public ScriptTest {
 
 TEST_F(DevConsole, HiddenItIgnoresKeysThenItsHistoryFollowsTheArrowKeyRules) {
     EXPECT_EQ(Eval("Core.Instance().DevConsoleSystem_.IsVisible()"), "false");
-    Resize(1024, 768);
-    EXPECT_EQ(console->GetInputPos(), sf::Vector2f(30.0f, 741.0f));
     Type("abc");
     Press({kLeft, kUp, kDown, kReturn});
     Press(kTilde, true); // Shift+backquote types '~'
@@ -117,18 +126,22 @@ TEST_F(DevConsole, TypedLinesShowTheirValueTheirErrorAndWhatTheyPrint) {
     EXPECT_TRUE(OutputHas("\nwhile hidden\ntest.js:1:24: ReferenceError: oops is not defined\n"));
 }
 
-TEST_F(DevConsole, OutputScrollsByWholeLinesAndKeepsOnlyRecentOnes) {
+TEST_F(DevConsole, OutputScrollsByWholeLinesKeepsOnlyRecentOnesAndScrollsBackByPageAndWheel) {
+    Resize(1280, 800); // taken while hidden
     Press(kTilde);
-    Resize(1280, 800); // 45 lines fit above the input line at y = 773
     const std::uint32_t before = console->GetLineCount();
-    for (std::uint32_t i = before; i < 50; ++i)
+    for (std::uint32_t i = before; i < 49; ++i)
         console->AddOutput("a" + std::to_string(i));
     console->Update(0.0f);
-    EXPECT_EQ(console->GetOutputPos().y, -5 * 17.0f);
-    Resize(1024, 768); // 43 lines fit
-    EXPECT_EQ(console->GetOutputPos(), sf::Vector2f(30.0f, 0.0f));
+    const float older = console->GetOutputPos().y;
+    EXPECT_LT(older, 0.0f) << "the oldest lines went off the top";
+    console->AddOutput("a49");
     console->Update(0.0f);
-    EXPECT_EQ(console->GetOutputPos().y, -7 * 17.0f);
+    const float line = older - console->GetOutputPos().y; // one line moves all up by one
+    EXPECT_GT(line, 10.0f);
+    ExpectLaidOutFor(800, line);
+    Resize(1024, 768);
+    ExpectLaidOutFor(768, line);
 
     console->AddOutput("one\ttwo\r\nthree\n"); // two lines, control characters as spaces
     EXPECT_EQ(console->GetLineCount(), 52u);
@@ -137,11 +150,32 @@ TEST_F(DevConsole, OutputScrollsByWholeLinesAndKeepsOnlyRecentOnes) {
         console->AddOutput("c" + std::to_string(i));
     EXPECT_EQ(console->GetLineCount(), DevConsoleSystem::kMaxOutputLines);
     EXPECT_EQ(console->GetOutput().find("c600\n"), 0u);
-    console->Update(0.0f);
-    EXPECT_EQ(console->GetOutputPos().y, -(400.0f - 43.0f) * 17.0f);
+    ExpectLaidOutFor(768, line);
     console->AddOutput(std::string(5000, 'x'));
     EXPECT_TRUE(
         OutputHas("c999\n" + std::string(DevConsoleSystem::kMaxLineLength - 3, 'x') + "...\n"));
+
+    // Scroll-back, 43 lines fitting: a page keeps one line of the last in sight.
+    const std::uint32_t most = console->GetLineCount() - 43, page = 42;
+    Press({kPageUp, kPageUp});
+    EXPECT_EQ(console->GetScrollBack(), 2 * page);
+    for (int i = 0; i < 9; ++i)
+        Press(kPageUp);
+    EXPECT_EQ(console->GetScrollBack(), most) << "the oldest line comes no lower than the top";
+    core.BroadcastMessage(TryCreateMessage<MouseWheelMessage>(-2)); // towards the newest
+    const std::uint32_t read = most - 2 * DevConsoleSystem::kWheelLines;
+    EXPECT_EQ(console->GetScrollBack(), read);
+    console->AddOutput("new");
+    EXPECT_EQ(console->GetScrollBack(), read + 1) << "what is being read stays in place";
+    Press(kPageDown);
+    EXPECT_EQ(console->GetScrollBack(), read + 1 - page);
+    Enter("1");
+    EXPECT_EQ(console->GetScrollBack(), 0u) << "a typed line goes back to the end";
+    core.BroadcastMessage(TryCreateMessage<MouseWheelMessage>(-1));
+    EXPECT_EQ(console->GetScrollBack(), 0u) << "no further than the newest";
+    Press(kTilde);
+    core.BroadcastMessage(TryCreateMessage<MouseWheelMessage>(1));
+    EXPECT_EQ(console->GetScrollBack(), 0u) << "hidden, the wheel is the game's";
 }
 
 } // namespace

@@ -65,19 +65,9 @@ class ModelEditorInput : public WindowTest, protected ScriptRunner {
         ASSERT_TRUE(FramesUntil([&] { return Rect("ModelEditor", "Create Voxel").width > 0; }));
     }
 
-    void Frame() {
+    void Frame() override {
         Core::Instance().RunFrame();
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    bool FramesUntil(const std::function<bool()>& done, double seconds = 5.0) {
-        return Until([this] { Frame(); }, done, seconds);
-    }
-    void Wait(double seconds) {
-        FramesUntil([] { return false; }, seconds);
-    }
-    void MoveTo(glm::ivec2 at) {
-        Xdotool("mousemove --window $W " + std::to_string(at.x) + " " + std::to_string(at.y));
-        FramesUntil([&] { return window->GetMousePos() == sf::Vector2i(at.x, at.y); });
     }
     // Drags with the left button by `by` pixels until `moved`.
     void Drag(const std::string& by, const std::function<bool()>& moved) {
@@ -86,10 +76,6 @@ class ModelEditorInput : public WindowTest, protected ScriptRunner {
         Xdotool("mousemove_relative -- " + by);
         EXPECT_TRUE(FramesUntil(moved)) << by;
         Xdotool("mouseup 1");
-        Wait(0.15);
-    }
-    void Keys(const std::string& keys) {
-        Xdotool("key --delay 30 --window $W " + keys);
         Wait(0.15);
     }
 
@@ -111,7 +97,7 @@ class ModelEditorInput : public WindowTest, protected ScriptRunner {
     }
 
     // Where a world point is drawn, window pixels from the top left.
-    glm::ivec2 ScreenOf(const glm::vec3& point) {
+    sf::Vector2i ScreenOf(const glm::vec3& point) {
         const GraphicsSystem& graphics = *Core::Instance().GraphicsSystem_;
         const glm::vec3 at =
             glm::project(point, graphics.GetCameraMatrix(), graphics.GetProjectionMatrix(),
@@ -119,11 +105,9 @@ class ModelEditorInput : public WindowTest, protected ScriptRunner {
         return {int(std::lround(at.x)), kHeight - int(std::lround(at.y))};
     }
     // The colour drawn at a pixel in the frame being built.
-    sf::Color Pixel(glm::ivec2 at) {
+    sf::Color Pixel(sf::Vector2i at) {
         Core::Instance().GraphicsSystem_->Update(0.0f);
-        unsigned char p[4] = {};
-        glReadPixels(at.x, kHeight - 1 - at.y, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, p);
-        return sf::Color(p[0], p[1], p[2]);
+        return DrawnPixel(at);
     }
     glm::vec3 PositionOf(std::size_t index) {
         return ObjectManager::GetComponent<TransformComponent>(document.GetVoxels().at(index))
@@ -157,7 +141,7 @@ TEST_F(ModelEditorInput, BuildSelectDragRecolourSaveAskAndLoadBack) {
     EXPECT_EQ(PositionOf(0), glm::vec3(0.0f));
     EXPECT_EQ(ColourOf(0), glm::vec4(0, 1, 0, 1));
     EXPECT_EQ(document.GetAnchorIndex(), 0);
-    const glm::ivec2 origin = ScreenOf(glm::vec3(0.0f));
+    const sf::Vector2i origin = ScreenOf(glm::vec3(0.0f));
     ASSERT_TRUE(origin.x > 500 && origin.x < kWidth && origin.y > 100 && origin.y < kHeight - 100)
         << "the camera starts with the origin in view: " << origin.x << "," << origin.y;
     const sf::Color green = Pixel(origin);
@@ -422,7 +406,7 @@ TEST_F(ModelEditorInput, MirrorPlaneDragAlongXAndEveryUndoAndRedo) {
         return;
     // The mirror plane x = 0 through the anchor is drawn red, and only while mirroring.
     const auto redAbove = [&] {
-        const glm::ivec2 at = ScreenOf(glm::vec3(0, 3, 0));
+        const sf::Vector2i at = ScreenOf(glm::vec3(0, 3, 0));
         for (int dx = -2; dx <= 2; ++dx) {
             const sf::Color c = Pixel({at.x + dx, at.y});
             if (c.r > 200 && c.g < 120 && c.b < 120)

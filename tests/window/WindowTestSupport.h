@@ -8,6 +8,7 @@
 #include <thread>
 #include <vector>
 
+#include <GL/glew.h>
 #include <gtest/gtest.h>
 
 #include "core/Core.h"
@@ -101,6 +102,43 @@ class WindowTest : public ::testing::Test {
         for (std::size_t at; (at = command.find("$W")) != std::string::npos;)
             command.replace(at, 2, id);
         ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    }
+
+    // One frame of what the test runs; the window's events alone unless the test
+    // runs more.
+    virtual void Frame() { window->Update(0.0f); }
+
+    // Runs frames until `done` holds or `seconds` pass.
+    bool FramesUntil(const std::function<bool()>& done, double seconds = 5.0) {
+        return Until([this] { Frame(); }, done, seconds);
+    }
+    void Wait(double seconds) {
+        FramesUntil([] { return false; }, seconds);
+    }
+
+    // Moves the pointer to a window pixel and runs frames until the window has seen it.
+    void MoveTo(sf::Vector2i at) {
+        Xdotool("mousemove --window $W " + std::to_string(at.x) + " " + std::to_string(at.y));
+        EXPECT_TRUE(FramesUntil([&] { return window->GetMousePos() == at; }))
+            << "pointer at " << at.x << "," << at.y;
+    }
+    // Clicks at a window pixel (xdotool's buttons: 1 left, 3 right, 4 and 5 the wheel)
+    // and lets frames see it.
+    void ClickAt(sf::Vector2i at, int button = 1) {
+        Xdotool("mousemove --window $W " + std::to_string(at.x) + " " + std::to_string(at.y) +
+                " click " + std::to_string(button));
+        Wait(0.15);
+    }
+    // Presses keys by xdotool's names on this window and lets frames see them.
+    void Keys(const std::string& keys) {
+        Xdotool("key --delay 30 --window $W " + keys);
+        Wait(0.15);
+    }
+    // A pixel of the frame being drawn (window pixels, y down), read before it is shown.
+    sf::Color DrawnPixel(sf::Vector2i at) const {
+        unsigned char p[4] = {};
+        glReadPixels(at.x, int(window->GetHeight()) - 1 - at.y, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, p);
+        return sf::Color(p[0], p[1], p[2]);
     }
 
     // Lets the server deliver whatever it still had to say.
