@@ -1,12 +1,11 @@
 #include "audio/SoundSystem.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
-#include <set>
 
 #include "audio/MusicEntry.h"
 #include "audio/SoundEntry.h"
+#include "base/ExitHook.h"
 #include "core/ListeningSystem.h"
 #include "core/Path.h"
 
@@ -54,31 +53,22 @@ void Unmute(std::vector<std::unique_ptr<Entry>>& entries, Source Entry::*source)
 // it fail an assertion. Systems are not destroyed before exit, so every live
 // one is cleared from an exit handler, which runs before the libraries' own
 // clean-up.
-std::set<SoundSystem*>& LiveSystems() {
-    static std::set<SoundSystem*> live;
-    return live;
-}
-
-void ClearAtExit() {
-    for (SoundSystem* system : LiveSystems())
-        system->Clear();
-}
+using ClearAtExit = ExitHook<SoundSystem, &SoundSystem::Clear>;
 
 } // namespace
 
 SoundSystem::SoundSystem(MessageManager& messages) {
     StartListening(messages, this);
-    LiveSystems().insert(this);
+    ClearAtExit::Add(this);
 }
 
 SoundSystem::~SoundSystem() {
     Clear();
-    LiveSystems().erase(this);
+    ClearAtExit::Remove(this);
 }
 
 bool SoundSystem::OpenDevice() {
-    static const bool registered = std::atexit(ClearAtExit) == 0;
-    (void)registered;
+    ClearAtExit::Register();
     return device.Open();
 }
 

@@ -5,6 +5,7 @@
 #include <sstream>
 #include <system_error>
 
+#include "base/AtomicFile.h"
 #include "core/Path.h"
 #include "script/ScriptApiReference.h"
 
@@ -18,10 +19,8 @@ const char* const kAssets[] = {"Models/house.vxm", "Sounds/click.wav", "Fonts/co
 bool WriteText(const fs::path& file, const std::string& text, std::string& problem) {
     std::error_code error;
     fs::create_directories(file.parent_path(), error);
-    std::ofstream out(file, std::ios::binary | std::ios::trunc);
-    out << text;
-    out.close();
-    if (!out) {
+    AtomicFile out;
+    if (!out.Write(file, text.data(), text.size()) || !out.Commit()) {
         problem = "cannot write " + file.string();
         return false;
     }

@@ -5,7 +5,6 @@
 #include <filesystem>
 #include <vector>
 
-#include <GL/glew.h>
 #include <SFML/Graphics/RenderTarget.hpp>
 #include <SFML/Graphics/View.hpp>
 
@@ -14,6 +13,7 @@
 #include "core/Platform.h"
 #include "graphics/TransformComponent.h"
 #include "objects/ComponentFactory.h"
+#include "window/SfmlDrawScope.h"
 #include "window/WindowSystem.h"
 
 namespace {
@@ -143,17 +143,9 @@ void DrawTextComponents(sf::RenderTarget& target, sf::Vector2f offset, bool pres
     if (shown.empty())
         return;
 
-    // The windowing library draws nothing while the renderer's vertex array is bound.
-    if (glBindVertexArray != nullptr)
-        glBindVertexArray(0);
-    if (preserveGlState)
-        target.pushGLStates();
-    else
-        target.resetGLStates();
     // Window pixels whatever size the window had when its view was made.
+    const SfmlDrawScope drawing(target, preserveGlState);
     const sf::Vector2u size = target.getSize();
-    const sf::View previousView = target.getView();
-    target.setView(sf::View(sf::FloatRect(0.0f, 0.0f, float(size.x), float(size.y))));
 
     auto& transforms = ComponentFactory<TransformComponent>::Instance();
     for (DrawTextComponent* component : shown) {
@@ -163,8 +155,4 @@ void DrawTextComponents(sf::RenderTarget& target, sf::Vector2f offset, bool pres
                                   float(size.y) * 0.5f - position.y + offset.y);
         component->Draw(target, centre);
     }
-
-    target.setView(previousView);
-    if (preserveGlState)
-        target.popGLStates();
 }

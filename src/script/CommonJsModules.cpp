@@ -9,8 +9,9 @@
 #include <jsfriendapi.h>
 
 #include "script/ModuleResolver.h"
-#include "script/ScriptHost.h"
+#include "script/ScriptErrors.h"
 #include "script/ScriptSource.h"
+#include "script/ScriptSourceFile.h"
 
 namespace fs = std::filesystem;
 
@@ -138,8 +139,8 @@ bool CommonJsModules::ParseJson(const fs::path& path, const std::string& source,
         return false;
     if (JS_ParseJSON(cx, text, out))
         return true;
-    ScriptHost::PendingError error;
-    ScriptHost::Instance().TakePendingException(error);
+    script::PendingError error;
+    script::TakePendingError(cx, error);
     JS_ReportErrorUTF8(cx, "%s: %s", path.string().c_str(), error.message.c_str());
     return false;
 }
@@ -155,7 +156,7 @@ bool CommonJsModules::Cached(const std::string& file, JS::MutableHandleValue out
 
 bool CommonJsModules::Read(const fs::path& path, std::string& source) {
     std::string problem;
-    if (ScriptHost::ReadSourceFile(path.string(), source, problem))
+    if (script::ReadSourceFile(path.string(), source, problem))
         return true;
     JS_ReportErrorUTF8(cx, "%s: %s", path.string().c_str(), problem.c_str());
     return false;

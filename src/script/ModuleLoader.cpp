@@ -25,8 +25,9 @@
 #include "script/CommonJsModules.h"
 #include "script/ModuleResolver.h"
 #include "script/ScriptClass.h"
-#include "script/ScriptHost.h"
+#include "script/ScriptErrors.h"
 #include "script/ScriptSource.h"
+#include "script/ScriptSourceFile.h"
 
 namespace fs = std::filesystem;
 
@@ -215,8 +216,8 @@ struct ModuleLoader::Impl {
     void FailAt(const Position& at, const std::string& specifier) {
         if (at.file.empty())
             return;
-        ScriptHost::PendingError error;
-        if (!ScriptHost::Instance().TakePendingException(error, "", true))
+        script::PendingError error;
+        if (!script::TakePendingError(cx, error, "", true))
             error.message = "it could not be loaded (out of memory)";
         ThrowAt(cx, at, "cannot load \"" + specifier + "\": " + error.Headline());
     }
@@ -239,7 +240,7 @@ struct ModuleLoader::Impl {
             source = EngineSource();
         } else {
             std::string problem;
-            if (!ScriptHost::ReadSourceFile(record->key, source, problem)) {
+            if (!script::ReadSourceFile(record->key, source, problem)) {
                 if (at.file.empty())
                     ThrowAt(cx, Position{specifier}, problem);
                 else
@@ -356,8 +357,8 @@ struct ModuleLoader::Impl {
         JS::RootedObject module(cx, record->module);
         if (!JS::ModuleInstantiate(cx, module)) {
             // A missing export: the engine counts its column from 0 here.
-            ScriptHost::PendingError error;
-            if (ScriptHost::Instance().TakePendingException(error, "", true))
+            script::PendingError error;
+            if (script::TakePendingError(cx, error, "", true))
                 ThrowAt(cx, Position{error.fileName, error.line, error.column}, error.message);
             Discard(added);
             return nullptr;
@@ -394,7 +395,7 @@ struct ModuleLoader::Impl {
         }
         if (!evaluation ||
             !JS::FinishDynamicModuleImport(cx, evaluation, referencing, request, promise))
-            ScriptHost::Instance().ReportPendingException();
+            script::ReportAndClearException(cx);
     }
 
     // After evaluating an entry module: a failure now is reported now, one
@@ -416,7 +417,7 @@ struct ModuleLoader::Impl {
             JS::RootedObject onRejected(
                 cx, JS_GetFunctionObject(JS_NewFunction(cx, ReportRejection, 1, 0, "report")));
             if (!onRejected || !JS::CallOriginalPromiseThen(cx, evaluation, nullptr, onRejected))
-                ScriptHost::Instance().ReportPendingException();
+                script::ReportAndClearException(cx);
             return true;
         }
         }
@@ -429,7 +430,7 @@ struct ModuleLoader::Impl {
             stack = JS::ExceptionStackOrNull(error);
         }
         JS::SetPendingExceptionStack(cx, JS::ExceptionStack(cx, reason, stack));
-        ScriptHost::Instance().ReportPendingException();
+        script::ReportAndClearException(cx);
     }
 
     static JSObject* ResolveHook(JSContext* cx, JS::HandleValue referencing,
@@ -569,16 +570,14 @@ ModuleLoader::~ModuleLoader() {
 
 bool ModuleLoader::RunFile(const std::string& path) {
     JSContext* cx = impl->cx;
-    ScriptHost::Entry entry(ScriptHost::Instance());
     ModuleResolution found;
     found.ok = true;
     found.path = Canonical(path);
     found.format = ModuleFormat::EsModule;
     JS::RootedObject evaluation(cx);
     if (!impl->LoadAndEvaluate(found, Position{}, path, &evaluation)) {
-        if (!ScriptHost::Instance().ReportPendingException())
-            ScriptHost::Instance().Report(path.c_str(), 0, 0,
-                                          "the module could not be run (out of memory)");
+        if (!script::ReportAndClearException(cx))
+            script::Report({path, 0, 0, "the module could not be run (out of memory)", ""});
         return false;
     }
     return impl->Settle(evaluation);
@@ -589,15 +588,13 @@ bool ModuleLoader::CheckFile(const std::string& path) {
     std::string source;
     std::string problem;
     const std::string file = Canonical(path).string();
-    if (!ScriptHost::ReadSourceFile(file, source, problem)) {
-        ScriptHost::Instance().Report(path.c_str(), 0, 0, problem);
+    if (!script::ReadSourceFile(file, source, problem)) {
+        script::Report({path, 0, 0, problem, ""});
         return false;
     }
     JS::RootedObject module(cx, impl->CompileModuleText(source, file, file));
-    ScriptHost::PendingError error;
-    if (!module && ScriptHost::Instance().TakePendingException(error, "", true))
-        ScriptHost::Instance().Report(error.fileName.c_str(), error.line, error.column,
-                                      error.message, error.stackTrace);
+    if (!module)
+        script::ReportAndClearException(cx, "", true);
     return module != nullptr;
 }
 

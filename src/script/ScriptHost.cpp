@@ -1,6 +1,5 @@
 #include "script/ScriptHost.h"
 
-#include <cerrno>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -12,7 +11,6 @@
 #include <js/Exception.h>
 #include <js/GCAPI.h>
 #include <js/Initialization.h>
-#include <js/SavedFrameAPI.h>
 #include <js/ScriptPrivate.h>
 #include <js/SliceBudget.h>
 #include <js/SourceText.h>
@@ -23,8 +21,10 @@
 #include "core/Path.h"
 #include "script/ModuleLoader.h"
 #include "script/ScriptClass.h"
+#include "script/ScriptErrors.h"
 #include "script/ScriptJobQueue.h"
 #include "script/ScriptSource.h"
+#include "script/ScriptSourceFile.h"
 #include "script/ScriptValue.h"
 #include "script/WebPlatform.h"
 
@@ -125,130 +125,7 @@ void WarningReporter(JSContext*, JSErrorReport* report) {
                                   report->message().c_str());
 }
 
-// "    at f (file:line:column)" for each frame, innermost first; frames of
-// SpiderMonkey's self-hosted built-ins and of the engine's own script are no
-// place a script can fix and are left out. Empty for an error raised by top-level code, whose
-// position the headline already gives.
-std::string StackTrace(JSContext* cx, JS::HandleObject stack) {
-    std::string trace;
-    bool inFunction = false;
-    int frames = 0;
-    JS::RootedObject frame(cx, stack);
-    JS::RootedString source(cx);
-    JS::RootedString name(cx);
-    JS::RootedValue text(cx);
-    for (; frame; JS::GetSavedFrameParent(cx, nullptr, frame, &frame)) {
-        uint32_t line = 0;
-        uint32_t column = 0;
-        if (JS::GetSavedFrameSource(cx, nullptr, frame, &source) != JS::SavedFrameResult::Ok ||
-            JS::GetSavedFrameLine(cx, nullptr, frame, &line) != JS::SavedFrameResult::Ok ||
-            JS::GetSavedFrameColumn(cx, nullptr, frame, &column) != JS::SavedFrameResult::Ok ||
-            JS::GetSavedFrameFunctionDisplayName(cx, nullptr, frame, &name) !=
-                JS::SavedFrameResult::Ok)
-            break;
-        std::string file;
-        std::string function;
-        if (source) {
-            text.setString(source);
-            script::Stringify(cx, text, file);
-        }
-        if (file == "self-hosted" || file == WebPlatform::kScriptName)
-            continue;
-        if (name) {
-            text.setString(name);
-            script::Stringify(cx, text, function);
-            inFunction = true;
-        }
-        const std::string position = (file.empty() ? std::string("<no fileName=>") : file) + ':' +
-                                     std::to_string(line) + ':' + std::to_string(column);
-        trace += function.empty() ? "    at " + position + "\n"
-                                  : "    at " + function + " (" + position + ")\n";
-        ++frames;
-    }
-    JS_ClearPendingException(cx); // a failed string copy must not leak out
-    return inFunction || frames > 1 ? trace : std::string();
-}
-
-// The game's code that called into the engine's own script, where an error
-// raised there belongs: the first frame of `stack` outside it.
-bool CallerPosition(JSContext* cx, JS::HandleObject stack, std::string& file, unsigned& line,
-                    unsigned& column) {
-    JS::RootedObject frame(cx, stack);
-    JS::RootedString source(cx);
-    JS::RootedValue text(cx);
-    for (; frame; JS::GetSavedFrameParent(cx, nullptr, frame, &frame)) {
-        std::string name;
-        if (JS::GetSavedFrameSource(cx, nullptr, frame, &source) != JS::SavedFrameResult::Ok)
-            break;
-        if (source) {
-            text.setString(source);
-            if (!script::Stringify(cx, text, name))
-                break;
-        }
-        if (name == "self-hosted" || name == WebPlatform::kScriptName)
-            continue;
-        uint32_t frameLine = 0;
-        uint32_t frameColumn = 0;
-        if (JS::GetSavedFrameLine(cx, nullptr, frame, &frameLine) != JS::SavedFrameResult::Ok ||
-            JS::GetSavedFrameColumn(cx, nullptr, frame, &frameColumn) != JS::SavedFrameResult::Ok)
-            break;
-        file = name;
-        line = frameLine;
-        column = frameColumn;
-        return true;
-    }
-    JS_ClearPendingException(cx);
-    return false;
-}
-
-// A syntax error the compiler found in code a script compiles (eval,
-// Function): its position lies in that code, not where its error object was
-// made, as it is for every error raised while running.
-bool CompiledInScript(JSContext* cx, JS::HandleValue value, const JSErrorReport& report) {
-    if (report.exnType != JSEXN_SYNTAXERR || !value.isObject())
-        return false;
-    JS::RootedObject error(cx, &value.toObject());
-    JS::RootedObject made(cx, JS::ExceptionStackOrNull(error));
-    uint32_t line = 0;
-    uint32_t column = 0;
-    if (!made ||
-        JS::GetSavedFrameLine(cx, nullptr, made, &line, JS::SavedFrameSelfHosted::Exclude) !=
-            JS::SavedFrameResult::Ok ||
-        JS::GetSavedFrameColumn(cx, nullptr, made, &column, JS::SavedFrameSelfHosted::Exclude) !=
-            JS::SavedFrameResult::Ok)
-        return false;
-    return line != report.lineno || column != report.column;
-}
-
 } // namespace
-
-// The whole file as bytes; a folder, a missing or unreadable file is a
-// problem, never a partial read.
-bool ScriptHost::ReadSourceFile(const std::string& path, std::string& contents,
-                                std::string& problem) {
-    std::string why;
-    if (!IsRegularFile(path, why)) {
-        problem = "cannot open the script file (" + why + ")";
-        return false;
-    }
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file) {
-        problem = std::string("cannot open the script file (") + std::strerror(errno) + ")";
-        return false;
-    }
-    char buffer[1 << 16];
-    size_t count;
-    while ((count = std::fread(buffer, 1, sizeof buffer, file)) > 0)
-        contents.append(buffer, count);
-    const bool failed = std::ferror(file) != 0;
-    const int error = errno;
-    std::fclose(file);
-    if (failed) {
-        problem = std::string("cannot read the script file (") + std::strerror(error) + ")";
-        return false;
-    }
-    return true;
-}
 
 struct ScriptHost::Roots {
     JS::PersistentRootedObject global;
@@ -258,7 +135,14 @@ struct ScriptHost::Roots {
 ScriptHost& ScriptHost::Instance() {
     // Never destroyed: component stores and other statics may release
     // script values during exit, after any function-local static would be.
-    static ScriptHost* host = new ScriptHost();
+    static ScriptHost* host = [] {
+        auto* created = new ScriptHost();
+        script::SetErrorSink([created](const script::PendingError& error) {
+            created->Report(error.fileName.c_str(), error.line, error.column, error.message,
+                            error.stackTrace);
+        });
+        return created;
+    }();
     return *host;
 }
 
@@ -612,15 +496,17 @@ void ScriptHost::RunPendingJobs() {
 bool ScriptHost::ReadScript(const std::string& path, std::string& source) {
     std::string problem;
     // Scripts name files "../resource/..."; with the game elsewhere they come from there.
-    if (ReadSourceFile(ResolvePath(path), source, problem))
+    if (script::ReadSourceFile(ResolvePath(path), source, problem))
         return true;
     Report(path.c_str(), 0, 0, problem);
     return false;
 }
 
 bool ScriptHost::RunFile(const std::string& path) {
-    if (modules && ModuleLoader::IsModuleFile(ResolvePath(path)))
+    if (modules && ModuleLoader::IsModuleFile(ResolvePath(path))) {
+        Entry entry(*this);
         return modules->RunFile(path);
+    }
     std::string source;
     return ReadScript(path, source) && Evaluate(source, path);
 }
@@ -634,7 +520,10 @@ bool ScriptHost::CheckFile(const std::string& path) {
 
 bool ScriptHost::RunGameEntry(const std::string& scriptsFolder) {
     const std::string entry = modules ? ModuleLoader::FindGameEntry(scriptsFolder) : std::string();
-    return entry.empty() || modules->RunFile(entry);
+    if (entry.empty())
+        return true;
+    Entry scriptCall(*this);
+    return modules->RunFile(entry);
 }
 
 void ScriptHost::ResetModules() {
@@ -685,7 +574,7 @@ bool ScriptHost::Run(const std::string& source, const std::string& fileName, uns
                                   return JS::Compile(cx, options, text);
                               }));
     if (!compiled) {
-        if (!ReportException("", true))
+        if (!script::ReportAndClearException(cx, "", true))
             Report(fileName.c_str(), 0, 0, "the script could not be compiled (out of memory)");
         return false;
     }
@@ -730,81 +619,12 @@ bool ScriptHost::Run(const std::string& source, const std::string& fileName, uns
 }
 
 bool ScriptHost::ReportPendingException(const char* prefix) {
-    return ReportException(prefix, false);
-}
-
-bool ScriptHost::ReportException(const char* prefix, bool compileError) {
-    PendingError error;
-    if (!TakePendingException(error, prefix, compileError))
-        return false;
-    Report(error.fileName.empty() ? nullptr : error.fileName.c_str(), error.line, error.column,
-           error.message, error.stackTrace);
-    return true;
-}
-
-std::string ScriptHost::PendingError::Headline() const {
-    std::string text = fileName.empty() ? "<no fileName=>" : fileName;
-    if (line > 0) {
-        text += ':' + std::to_string(line);
-        if (column > 0)
-            text += ':' + std::to_string(column);
-    }
-    return text + ": " + message;
-}
-
-bool ScriptHost::TakePendingException(PendingError& out, const char* prefix, bool compileError) {
-    if (!context || !JS_IsExceptionPending(context))
-        return false;
-    JSContext* cx = context;
-    out = PendingError();
-    JS::ExceptionStack exception(cx);
-    if (!JS::StealPendingExceptionStack(cx, &exception)) {
-        JS_ClearPendingException(cx);
-        out.message = "an exception was thrown and could not be retrieved";
-        return true;
-    }
-    JS::ErrorReportBuilder builder(cx);
-    if (!builder.init(cx, exception, JS::ErrorReportBuilder::WithSideEffects)) {
-        JS_ClearPendingException(cx);
-        out.message = "an exception was thrown and could not be described";
-        return true;
-    }
-    JSErrorReport* report = builder.report();
-    // "SyntaxError: ..." and "TypeError: ..." keep their kind; plain errors,
-    // which is what the engine itself raises, read as their message.
-    std::string message =
-        builder.toStringResult() ? builder.toStringResult().c_str() : report->message().c_str();
-    static const char kPlainPrefix[] = "Error: ";
-    if (message.compare(0, sizeof(kPlainPrefix) - 1, kPlainPrefix) == 0)
-        message.erase(0, sizeof(kPlainPrefix) - 1);
-    // A rejection already says what happened to the value.
-    static const char kValuePrefix[] = "uncaught exception: ";
-    if (*prefix && message.compare(0, sizeof(kValuePrefix) - 1, kValuePrefix) == 0)
-        message.erase(0, sizeof(kValuePrefix) - 1);
-    // Describing the value may have run script (a toString) that threw.
-    JS_ClearPendingException(cx);
-    const std::string trace = StackTrace(cx, exception.stack());
-    const unsigned line = report ? report->lineno : 0;
-    // Columns count from 1 as editors do; the engine already does so for
-    // everything but the reports of its compiler.
-    unsigned column = line && report ? report->column : 0;
-    if (line && (compileError || CompiledInScript(cx, exception.exception(), *report)))
-        ++column;
-    out.fileName = report && report->filename ? report->filename : "";
-    out.line = line;
-    out.column = column;
-    if (out.fileName == WebPlatform::kScriptName &&
-        !CallerPosition(cx, exception.stack(), out.fileName, out.line, out.column)) {
-        out.line = out.column = 0;
-    }
-    out.message = prefix + message;
-    out.stackTrace = trace;
-    return true;
+    return script::ReportAndClearException(context, prefix);
 }
 
 void ScriptHost::Report(const char* fileName, unsigned line, unsigned column,
                         const std::string& message, const std::string& stackTrace) {
-    PendingError error;
+    script::PendingError error;
     error.fileName = fileName ? fileName : "";
     error.line = line;
     error.column = column;

@@ -126,28 +126,8 @@ class ScriptHost {
 
     // For code that called into script and got a failure back: reports and
     // clears the pending exception, its message after `prefix`. True when
-    // there was one.
+    // there was one. Code below the host calls script::ReportAndClearException.
     bool ReportPendingException(const char* prefix = "");
-
-    // A pending exception taken apart, as a report would show it.
-    struct PendingError {
-        std::string fileName; // empty when unknown
-        unsigned line = 0;    // 0 when unknown; counted from 1
-        unsigned column = 0;  // 0 when unknown; counted from 1
-        std::string message;
-        std::string stackTrace;
-        // "file:line:column: message", as Report writes it.
-        std::string Headline() const;
-    };
-    // Clears the pending exception into `out` without reporting it; a compile
-    // error's column is counted from 1 like every other. False when none.
-    bool TakePendingException(PendingError& out, const char* prefix = "",
-                              bool compileError = false);
-
-    // The whole file as bytes; refuses anything but a regular file (a FIFO
-    // would block, a device never end) and never returns a partial read.
-    static bool ReadSourceFile(const std::string& path, std::string& contents,
-                               std::string& problem);
 
     // The one formatter: "file:line:column: message", with the line and the
     // column left out when 0 (unknown) and "<no fileName=>" without a file.
@@ -207,9 +187,6 @@ class ScriptHost {
     ScriptHost& operator=(const ScriptHost&) = delete;
 
     bool DefineHostFunctions();
-    // ReportPendingException; the compiler counts columns from 0, everything
-    // else in the engine from 1.
-    bool ReportException(const char* prefix, bool compileError);
     void RegisterClasses();
     // Raises an error in the running script, or reports a warning; with no
     // context yet, straight to the report.

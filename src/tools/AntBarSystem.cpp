@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <set>
 #include <sstream>
 
+#include "base/ExitHook.h"
 #include "core/Core.h"
 #include "core/ListeningSystem.h"
 #include "graphics/GraphicsSystem.h"
@@ -49,15 +49,7 @@ std::vector<std::string> SplitLabels(const std::string& labels) {
 // or by code that never ran an update) would lose their strings. An exit
 // handler, registered after the pool was made and so run before it goes,
 // hands them back first.
-std::set<AntBarSystem*>& LiveSystems() {
-    static std::set<AntBarSystem*> live;
-    return live;
-}
-
-void ReleaseQueuesAtExit() {
-    for (AntBarSystem* system : LiveSystems())
-        system->ReleaseQueuedRequests();
-}
+using ReleaseQueuesAtExit = ExitHook<AntBarSystem, &AntBarSystem::ReleaseQueuedRequests>;
 
 } // namespace
 
@@ -66,9 +58,8 @@ AntBarSystem::AntBarSystem(MessageManager& messages)
     panels->SetToolPanel([this] { return inspector->Draw(); });
     StartListening(messages, this);
     // The set first: the handler registered after it runs before it is destroyed.
-    LiveSystems().insert(this);
-    static const bool registered = std::atexit(ReleaseQueuesAtExit) == 0;
-    (void)registered;
+    ReleaseQueuesAtExit::Add(this);
+    ReleaseQueuesAtExit::Register();
 }
 
 void AntBarSystem::ReleaseQueuedRequests() {
@@ -77,7 +68,7 @@ void AntBarSystem::ReleaseQueuedRequests() {
 }
 
 AntBarSystem::~AntBarSystem() {
-    LiveSystems().erase(this);
+    ReleaseQueuesAtExit::Remove(this);
     // The window must not call into panels that are gone.
     if (handlerWindow != nullptr) {
         handlerWindow->SetTweakBarEventHandler(nullptr);

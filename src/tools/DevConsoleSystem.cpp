@@ -1,7 +1,5 @@
 #include "tools/DevConsoleSystem.h"
 
-#include <GL/glew.h>
-
 #include <algorithm>
 #include <cmath>
 
@@ -15,6 +13,7 @@
 #include "messaging/MessagePointer.h"
 #include "script/ScriptHost.h"
 #include "window/KeyCodes.h"
+#include "window/SfmlDrawScope.h"
 #include "window/WindowSystem.h"
 
 namespace {
@@ -349,18 +348,8 @@ void DevConsoleSystem::Update(float) {
 }
 
 void DevConsoleSystem::Draw(sf::RenderWindow& window) {
-    const bool preserve = overlayWindow->preserveOpenGLStates;
-    // The windowing library draws nothing at all with the renderer's vertex
-    // array still bound.
-    if (glBindVertexArray)
-        glBindVertexArray(0);
-    if (preserve)
-        window.pushGLStates();
-    else
-        window.resetGLStates();
-    const sf::View previousView = window.getView();
     const sf::Vector2f size(static_cast<float>(width), static_cast<float>(height));
-    window.setView(sf::View(sf::FloatRect(0.0f, 0.0f, size.x, size.y)));
+    const SfmlDrawScope drawing(window, overlayWindow->preserveOpenGLStates, size);
 
     sf::RectangleShape background(size);
     background.setFillColor(kBackground);
@@ -371,8 +360,4 @@ void DevConsoleSystem::Draw(sf::RenderWindow& window) {
         window.draw(cursorText);
     if (scrollBack > 0)
         window.draw(scrollText);
-
-    window.setView(previousView);
-    if (preserve)
-        window.popGLStates();
 }

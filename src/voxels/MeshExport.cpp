@@ -2,10 +2,7 @@
 
 #include <algorithm>
 #include <array>
-#include <atomic>
 #include <cctype>
-#include <cerrno>
-#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -21,6 +18,7 @@
 #include <assimp/material.h>
 #include <assimp/scene.h>
 
+#include "base/AtomicFile.h"
 #include "core/Path.h"
 #include "voxels/GreedyMesher.h"
 #include "voxels/VoxelModel.h"
@@ -127,76 +125,29 @@ std::string TargetProblem(const fs::path& target) {
     return {};
 }
 
-// Writes `bytes` to a new file beside `target`; false with `problem` set.
-bool WriteTemporary(const fs::path& target, const std::vector<char>& bytes, fs::path& temp,
-                    std::string& problem) {
-    static std::atomic<unsigned> counter{0};
-    const auto stamp = static_cast<unsigned long long>(
-        std::chrono::steady_clock::now().time_since_epoch().count());
-    std::FILE* file = nullptr;
-    for (int attempt = 0; attempt < 16 && file == nullptr; ++attempt) {
-        char suffix[64];
-        std::snprintf(suffix, sizeof suffix, ".%llx-%x.tmp", stamp, counter++);
-        temp = target;
-        temp += suffix;
-        errno = 0;
-        file = std::fopen(temp.string().c_str(), "wbx"); // never someone else's file
-        if (file == nullptr && errno != EEXIST)
-            break;
-    }
-    if (file == nullptr) {
-        problem = std::string("cannot create a file in its folder (") + std::strerror(errno) + ")";
-        return false;
-    }
-    errno = 0;
-    bool ok =
-        std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size() && std::fflush(file) == 0;
-    int failure = ok ? 0 : errno;
-    if (std::fclose(file) != 0 && ok) {
-        ok = false;
-        failure = errno;
-    }
-    if (!ok) {
-        problem = std::string("writing failed (") + std::strerror(failure) + ")";
-        std::error_code ignored;
-        fs::remove(temp, ignored);
-    }
-    return ok;
-}
-
 // Puts every file in place. All are written before the first is renamed, so only a
 // failing rename within one folder, hardly ever seen, can leave some of them in place.
 bool CommitFiles(const FileContents& files, const std::string& main, std::string& problem) {
-    std::vector<std::pair<fs::path, fs::path>> written; // target, temporary
-    auto discard = [&] {
-        std::error_code ignored;
-        for (const auto& file : written)
-            fs::remove(file.second, ignored);
-    };
+    std::vector<AtomicFile> written;
     for (const auto& [name, bytes] : files) {
         const fs::path target(name);
-        fs::path temp;
         std::string why = TargetProblem(target);
-        if (why.empty())
-            WriteTemporary(target, bytes, temp, why);
+        AtomicFile file;
+        if (why.empty() && !file.Write(target, bytes.data(), bytes.size()))
+            why = (file.IsCreated() ? "writing failed (" : "cannot create a file in its folder (") +
+                  file.GetReason() + ")";
         if (!why.empty()) {
-            discard();
             problem = name == main ? why : name + ", which the export also writes: " + why;
             return false;
         }
-        written.emplace_back(target, temp);
+        written.push_back(std::move(file));
     }
-    for (std::size_t i = 0; i < written.size(); ++i) {
-        std::error_code error;
-        fs::rename(written[i].second, written[i].first, error);
-        if (error) {
-            written.erase(written.begin(), written.begin() + std::ptrdiff_t(i));
-            discard();
-            problem = "cannot put " + written.front().first.string() + " in place (" +
-                      error.message() + ")";
+    for (AtomicFile& file : written)
+        if (!file.Commit()) {
+            problem =
+                "cannot put " + file.GetTarget().string() + " in place (" + file.GetReason() + ")";
             return false;
         }
-    }
     return true;
 }
 

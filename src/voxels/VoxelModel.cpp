@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -15,6 +14,7 @@
 #include <limits>
 #include <stdexcept>
 
+#include "base/AtomicFile.h"
 #include "core/Path.h"
 #include "core/Random.h"
 #include "voxels/VoxFormat.h"
@@ -67,26 +67,6 @@ void EncodeRecord(const VoxelInstance& voxel, unsigned char* record) {
         EncodeFloat(voxel.color[i], record + 4 * i);
         EncodeFloat(voxel.position[i], record + 16 + 4 * i);
     }
-}
-
-// A name in the target's folder that no other file has yet; opened exclusively so two
-// savers can never share it.
-std::FILE* CreateTemporaryBeside(const std::filesystem::path& target,
-                                 std::filesystem::path& tempPath) {
-    static unsigned counter = 0;
-    const auto stamp = static_cast<unsigned long long>(
-        std::chrono::steady_clock::now().time_since_epoch().count());
-    for (int attempt = 0; attempt < 16; ++attempt) {
-        char suffix[64];
-        std::snprintf(suffix, sizeof suffix, ".%llx-%x.tmp", stamp, counter++);
-        tempPath = target;
-        tempPath += suffix;
-        if (std::FILE* file = std::fopen(tempPath.string().c_str(), "wbx"))
-            return file;
-        if (errno != EEXIST)
-            return nullptr;
-    }
-    return nullptr;
 }
 
 } // namespace
@@ -195,30 +175,16 @@ bool VoxelModel::SaveToFile(const std::string& fileName) const {
             EncodeRecord(voxels[i], bytes.data() + kHeaderBytes + i * kRecordBytes);
     }
 
-    fs::path tempPath;
-    std::FILE* file = CreateTemporaryBeside(target, tempPath);
-    if (!file) {
+    AtomicFile file;
+    const bool written = file.Write(target, bytes.data(), bytes.size());
+    if (!written && !file.IsCreated()) {
         std::cerr << "Cannot save voxel model " << fileName
-                  << ": cannot create a file in its folder (" << std::strerror(errno) << ").\n";
+                  << ": cannot create a file in its folder (" << file.GetReason() << ").\n";
         return false;
     }
-    errno = 0;
-    bool ok =
-        std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size() && std::fflush(file) == 0;
-    int failure = ok ? 0 : errno;
-    if (std::fclose(file) != 0 && ok) {
-        ok = false;
-        failure = errno;
-    }
-    std::error_code error;
-    if (ok)
-        fs::rename(tempPath, target, error);
-    if (!ok || error) {
-        std::cerr << "Cannot save voxel model " << fileName << ": "
-                  << (error ? error.message() : std::strerror(failure))
+    if (!written || !file.Commit()) {
+        std::cerr << "Cannot save voxel model " << fileName << ": " << file.GetReason()
                   << "; the previous file, if any, is unchanged.\n";
-        std::error_code ignored;
-        fs::remove(tempPath, ignored);
         return false;
     }
     return true;

@@ -7,8 +7,6 @@
 #include <filesystem>
 #include <iostream>
 
-#include <GL/glew.h>
-
 #include <SFML/Graphics/RectangleShape.hpp>
 #include <SFML/Graphics/Texture.hpp>
 #include <SFML/Window/ContextSettings.hpp>
@@ -28,6 +26,7 @@
 #include "picking/ClickBoxComponent.h"
 #include "script/ScriptHost.h"
 #include "window/KeyCodes.h"
+#include "window/SfmlDrawScope.h"
 
 namespace {
 
@@ -333,18 +332,7 @@ void WindowSystem::HandleMessage(const MessagePointer& message) {
 
 void WindowSystem::DrawClickBoxOutlines() {
     sf::RenderWindow& target = GetWindow();
-    // SFML draws nothing after raw OpenGL while a vertex array of ours is
-    // bound. The function exists only once the graphics system loaded it.
-    if (glBindVertexArray)
-        glBindVertexArray(0);
-    if (preserveOpenGLStates)
-        target.pushGLStates();
-    else
-        target.resetGLStates();
-    // One window pixel per unit, whatever view was left behind.
-    const sf::View previousView = target.getView();
-    const sf::Vector2u size = target.getSize();
-    target.setView(sf::View(sf::FloatRect(0.0f, 0.0f, float(size.x), float(size.y))));
+    const SfmlDrawScope drawing(target, preserveOpenGLStates);
 
     // The outline lies on the first pixels that miss, so everything inside
     // it answers a click.
@@ -360,10 +348,6 @@ void WindowSystem::DrawClickBoxOutlines() {
             outline.setSize(sf::Vector2f(std::max(extent.x, 0.0f), std::max(extent.y, 0.0f)));
             target.draw(outline);
         });
-
-    target.setView(previousView);
-    if (preserveOpenGLStates)
-        target.popGLStates();
 }
 
 void WindowSystem::SetVideoMode(unsigned modeWidth, unsigned modeHeight, unsigned bitsPerPixel) {

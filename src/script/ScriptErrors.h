@@ -1,0 +1,42 @@
+#pragma once
+
+// Script errors taken from the context and reported, as free functions: code
+// that runs script (the module loaders, the host) needs nothing more than the
+// context to say what went wrong, and the host alone decides where it is said.
+
+#include <functional>
+#include <string>
+
+struct JSContext;
+
+namespace script {
+
+// A pending exception taken apart, as a report shows it.
+struct PendingError {
+    std::string fileName; // empty when unknown
+    unsigned line = 0;    // 0 when unknown; counted from 1
+    unsigned column = 0;  // 0 when unknown; counted from 1
+    std::string message;
+    std::string stackTrace;
+    // "file:line:column: message", with the line and the column left out when
+    // 0 (unknown) and "<no fileName=>" without a file.
+    std::string Headline() const;
+};
+
+// Where reports go. The host installs its own (standard error, its last error
+// and its listeners); until then reports are dropped.
+using ErrorSink = std::function<void(const PendingError& error)>;
+void SetErrorSink(ErrorSink sink);
+void Report(const PendingError& error);
+
+// Clears the pending exception into `out` without reporting it, its message
+// after `prefix`; a compile error's column is counted from 1 like every other.
+// An error raised inside the engine's own script is placed at the game's code
+// that called it. False when none is pending.
+bool TakePendingError(JSContext* cx, PendingError& out, const char* prefix = "",
+                      bool compileError = false);
+// For code that called into script and got a failure back: takes the pending
+// exception and reports it. True when there was one.
+bool ReportAndClearException(JSContext* cx, const char* prefix = "", bool compileError = false);
+
+} // namespace script
