@@ -4,12 +4,12 @@
 #include <string>
 #include <vector>
 
+#include "base/Path.h"
 #include "base/SfmlErrorCapture.h"
 #include "core/CommandLine.h"
 #include "core/Core.h"
 #include "core/LiveReload.h"
 #include "core/NewGame.h"
-#include "core/Path.h"
 #include "graphics/ShaderProgram.h"
 #include "input/Gamepads.h"
 #include "messaging/MessageManager.h"

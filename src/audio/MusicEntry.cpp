@@ -2,9 +2,9 @@
 
 #include <iostream>
 
-#include "base/SfmlErrorCapture.h"
 #include "audio/SoundEntry.h"
-#include "core/Path.h"
+#include "base/Path.h"
+#include "base/SfmlErrorCapture.h"
 
 std::unique_ptr<MusicEntry> MusicEntry::Open(const std::string& path, float volume, bool loop) {
     auto fail = [&](const std::string& problem) {

@@ -7,8 +7,8 @@
 
 #include <SFML/Audio/InputSoundFile.hpp>
 
+#include "base/Path.h"
 #include "base/SfmlErrorCapture.h"
-#include "core/Path.h"
 
 namespace {
 // Effects live in memory; anything longer belongs in a stream. Five minutes of

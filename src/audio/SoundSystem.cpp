@@ -6,8 +6,8 @@
 #include "audio/MusicEntry.h"
 #include "audio/SoundEntry.h"
 #include "base/ExitHook.h"
+#include "base/Path.h"
 #include "core/ListeningSystem.h"
-#include "core/Path.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <cstdio>
 
 #include "audio/SoundSystem.h"
-#include "core/Path.h"
-#include "core/Platform.h"
+#include "base/Path.h"
+#include "base/Platform.h"
 #include "debugger/ScriptDebugger.h"
 #include "graphics/GraphicsSystem.h"
 #include "logic/GameLogicSystem.h"

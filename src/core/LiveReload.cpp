@@ -8,8 +8,8 @@
 #include <system_error>
 #include <vector>
 
+#include "base/Path.h"
 #include "core/Core.h"
-#include "core/Path.h"
 #include "graphics/GraphicsSystem.h"
 #include "input/Gamepads.h"
 #include "logic/GameLogicSystem.h"

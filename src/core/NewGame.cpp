@@ -6,7 +6,7 @@
 #include <system_error>
 
 #include "base/AtomicFile.h"
-#include "core/Path.h"
+#include "base/Path.h"
 #include "script/ScriptApiReference.h"
 
 namespace fs = std::filesystem;

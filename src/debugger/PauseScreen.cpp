@@ -10,8 +10,8 @@
 #include <SFML/Graphics/Text.hpp>
 
 #include "audio/SoundSystem.h"
+#include "base/Path.h"
 #include "core/Core.h"
-#include "core/Path.h"
 #include "window/WindowSystem.h"
 
 namespace {

@@ -11,8 +11,8 @@
 #include <filesystem>
 #include <thread>
 
+#include "base/Path.h"
 #include "core/Core.h"
-#include "core/Path.h"
 #include "debugger/DebugAdapterSource.h"
 #include "debugger/DebugServer.h"
 #include "debugger/DebuggerPanel.h"

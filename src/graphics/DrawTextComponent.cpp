@@ -8,9 +8,9 @@
 #include <SFML/Graphics/RenderTarget.hpp>
 #include <SFML/Graphics/View.hpp>
 
+#include "base/Path.h"
+#include "base/Platform.h"
 #include "core/Core.h"
-#include "core/Path.h"
-#include "core/Platform.h"
 #include "graphics/TransformComponent.h"
 #include "objects/ComponentFactory.h"
 #include "window/SfmlDrawScope.h"

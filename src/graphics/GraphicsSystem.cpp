@@ -13,11 +13,11 @@
 #include <glm/mat4x4.hpp>
 #include <glm/matrix.hpp>
 
+#include "base/Path.h"
+#include "base/Platform.h"
 #include "base/SfmlErrorCapture.h"
 #include "core/Core.h"
 #include "core/ListeningSystem.h"
-#include "core/Path.h"
-#include "core/Platform.h"
 #include "graphics/CameraComponent.h"
 #include "graphics/SpritePasses.h"
 #include "messaging/Message.h"

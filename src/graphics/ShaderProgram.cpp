@@ -6,7 +6,7 @@
 #include <GL/glew.h>
 #include <glm/gtc/type_ptr.hpp>
 
-#include "core/Path.h"
+#include "base/Path.h"
 
 ShaderProgram::~ShaderProgram() {
     // Without a program no GL object was ever created (and GL may not even be loaded).

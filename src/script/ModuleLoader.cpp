@@ -21,7 +21,7 @@
 #include <jsfriendapi.h>
 #include <nlohmann/json.hpp>
 
-#include "core/Path.h"
+#include "base/Path.h"
 #include "script/CommonJsModules.h"
 #include "script/ModuleResolver.h"
 #include "script/ScriptClass.h"

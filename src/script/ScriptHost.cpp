@@ -18,7 +18,7 @@
 #include <jsapi.h>
 #include <jsfriendapi.h>
 
-#include "core/Path.h"
+#include "base/Path.h"
 #include "script/ModuleLoader.h"
 #include "script/ScriptClass.h"
 #include "script/ScriptErrors.h"

@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "core/Path.h"
+#include "base/Path.h"
 
 namespace script {
 

@@ -8,8 +8,8 @@
 #include <glm/geometric.hpp>
 #include <glm/gtc/quaternion.hpp>
 
+#include "base/Random.h"
 #include "core/Core.h"
-#include "core/Random.h"
 #include "graphics/CameraComponent.h"
 #include "graphics/GraphicsSystem.h"
 #include "graphics/TransformComponent.h"

@@ -7,8 +7,8 @@
 #include <SFML/Graphics/RenderWindow.hpp>
 #include <SFML/Graphics/View.hpp>
 
+#include "base/Path.h"
 #include "core/ListeningSystem.h"
-#include "core/Path.h"
 #include "messaging/Message.h"
 #include "messaging/MessagePointer.h"
 #include "script/ScriptHost.h"

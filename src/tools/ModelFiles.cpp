@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "base/Path.h"
 #include "core/Core.h"
-#include "core/Path.h"
 #include "graphics/GraphicsSystem.h"
 #include "tools/EditorPanel.h"
 #include "tools/ModelDocument.h"

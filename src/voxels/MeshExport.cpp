@@ -19,7 +19,7 @@
 #include <assimp/scene.h>
 
 #include "base/AtomicFile.h"
-#include "core/Path.h"
+#include "base/Path.h"
 #include "voxels/GreedyMesher.h"
 #include "voxels/VoxelModel.h"
 

@@ -15,8 +15,8 @@
 #include <stdexcept>
 
 #include "base/AtomicFile.h"
-#include "core/Path.h"
-#include "core/Random.h"
+#include "base/Path.h"
+#include "base/Random.h"
 #include "voxels/VoxFormat.h"
 
 namespace {

@@ -13,11 +13,11 @@
 #include <SFML/Window/Keyboard.hpp>
 #include <SFML/Window/Mouse.hpp>
 
+#include "base/Path.h"
+#include "base/Platform.h"
 #include "base/SfmlErrorCapture.h"
 #include "core/Core.h"
 #include "core/ListeningSystem.h"
-#include "core/Path.h"
-#include "core/Platform.h"
 #include "graphics/DrawTextComponent.h"
 #include "input/Gamepads.h"
 #include "messaging/Message.h"

@@ -9,8 +9,8 @@
 #include <SFML/Audio/InputSoundFile.hpp>
 
 #include "audio/SoundSystem.h"
+#include "base/Path.h"
 #include "core/Core.h"
-#include "core/Path.h"
 #include "script/ScriptTestSupport.h"
 
 // A WAV header with `claimedDataBytes` that may lie about the samples after it.

@@ -6,8 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include "base/Path.h"
 #include "core/Core.h"
-#include "core/Path.h"
 #include "graphics/GraphicsSystem.h"
 #include "script/ScriptTestSupport.h"
 #include "voxels/VoxelModel.h"

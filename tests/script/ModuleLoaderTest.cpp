@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "core/Path.h"
+#include "base/Path.h"
 #include "script/ModuleLoader.h"
 #include "script/ScriptTestSupport.h"
 

@@ -24,7 +24,7 @@
 #include <glm/geometric.hpp>
 #include <gtest/gtest.h>
 
-#include "core/Path.h"
+#include "base/Path.h"
 #include "script/ScriptTestSupport.h"
 #include "voxels/MeshExport.h"
 #include "voxels/VoxelModel.h"

@@ -1,4 +1,4 @@
-#include "core/Path.h"
+#include "base/Path.h"
 
 #include <algorithm>
 #include <filesystem>

@@ -1,4 +1,4 @@
-#include "core/Platform.h"
+#include "base/Platform.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
