@@ -121,7 +121,7 @@ void Core::StopDebugger() {
 
 void Core::CreateProfileBar() {
     BroadcastMessage(
-        TryCreateMessage<RegisterAntBarMessage>(profileBarName, 200u, 400u, 211u, 10u));
+        TryCreateMessage<RegisterAntBarMessage>(profileBarName, 200u, 400u, 211u, 10u, true));
     struct Entry {
         const char* name;
         float* value;
@@ -181,10 +181,10 @@ void Core::RunFrame() {
         running = false;
 }
 
-void Core::UpdateSystems(float dt) {
+std::array<Core::System*, Core::kSystemCount> Core::GetSystems() const {
     // The order is fixed: input from the previous frame reaches logic before
     // physics, and everything is drawn before the window presents it.
-    System* const order[] = {
+    return {
         AntBarSystem_,
         GameLogicSystem_,
         PhysicsSystem_,
@@ -194,6 +194,10 @@ void Core::UpdateSystems(float dt) {
         JSGarbageCollectorSystem_,
         SoundSystem_,
     };
+}
+
+void Core::UpdateSystems(float dt) {
+    const std::array<System*, kSystemCount> order = GetSystems();
     const SystemSlot slots[] = {
         kAntBar, kGameLogic, kPhysics, kGraphics, kDevConsole, kWindow, kJSGarbageCollector, kSound,
     };
