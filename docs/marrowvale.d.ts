@@ -1448,8 +1448,10 @@ interface WindowSystem {
     ToggleFullScreen(): void;
     /** () -> undefined */
     CloseWindow(): void;
-    /** (unsigned integer) -> boolean */
+    /** (unsigned integer) -> boolean; false for every key while the keyboard is captured */
     IsKeyDown(keyCode: number): boolean;
+    /** () -> boolean; true while the developer console is open or a panel's text field has the keyboard: keys are typing then, not playing */
+    IsKeyboardCaptured(): boolean;
     /** (unsigned integer) -> boolean */
     IsMouseButtonDown(button: number): boolean;
     /** () -> integer pair [x, y] */

@@ -22,10 +22,11 @@ export function MakeStartPanel(buildVillage) {
 
     // F1 is watched from the game's per-frame function, the one thing every
     // scene keeps: objects go with each switch and a hidden panel takes no keys.
+    // No key is down while the console or a text field has the keyboard.
     let f1Held = false;
     function Frame() {
         const down = core.WindowSystem_.IsKeyDown(Code.F1);
-        if (down && !f1Held && !core.DevConsoleSystem_.IsVisible())
+        if (down && !f1Held)
             SetOpen(!open);
         f1Held = down;
     }

@@ -123,7 +123,7 @@ export function AddWalker(scene) {
     ObjectManager.MessageDistributorComponent(keys).processMessageFunction = (obj, message) => {
         if (KeyboardMessage.Type(message) === MID.MID_KeyboardMessage &&
             message.state === KeyState.KS_PRESSED && message.key === Code.G &&
-            !core.DevConsoleSystem_.IsVisible())
+            !core.WindowSystem_.IsKeyboardCaptured())
             logic.debugDraw = !logic.debugDraw;
     };
 }

@@ -126,7 +126,7 @@ void Core::StopDebugger() {
 
 void Core::CreateProfileBar() {
     BroadcastMessage(
-        TryCreateMessage<RegisterAntBarMessage>(profileBarName, 200u, 400u, 211u, 10u));
+        TryCreateMessage<RegisterAntBarMessage>(profileBarName, 200u, 400u, 211u, 10u, true));
     struct Entry {
         const char* name;
         float* value;
@@ -208,10 +208,10 @@ constexpr Core::SystemSlot kUpdateOrder[] = {
     Core::kWindow, Core::kJSGarbageCollector, Core::kSound,
 };
 
-void Core::UpdateSystems(float dt) {
+std::array<Core::System*, Core::kSystemCount> Core::GetSystems() const {
     // The order is fixed: input from the previous frame reaches logic before
     // physics, and everything is drawn before the window presents it.
-    System* const order[] = {
+    return {
         AntBarSystem_,
         GameLogicSystem_,
         PhysicsSystem_,
@@ -221,6 +221,10 @@ void Core::UpdateSystems(float dt) {
         JSGarbageCollectorSystem_,
         SoundSystem_,
     };
+}
+
+void Core::UpdateSystems(float dt) {
+    const std::array<System*, kSystemCount> order = GetSystems();
 
     if (!profiling) {
         for (System* system : order)

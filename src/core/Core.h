@@ -96,6 +96,8 @@ class Core {
 
     // One pass of the frame loop body; MainLoop calls it while running.
     void RunFrame();
+    // Every system, in the order they are updated.
+    std::array<System*, kSystemCount> GetSystems() const;
 
     ObjectManager* objectManager = nullptr;
     MessageManager* messageManager = nullptr;

@@ -6,20 +6,15 @@
 #include <functional>
 #include <sstream>
 #include <system_error>
-#include <vector>
 
 #include "base/Path.h"
 #include "core/Core.h"
+#include "core/System.h"
 #include "graphics/GraphicsSystem.h"
-#include "input/Gamepads.h"
 #include "logic/GameLogicSystem.h"
-#include "logic/GameState.h"
-#include "logic/ScriptGameState.h"
-#include "messaging/Message.h"
 #include "objects/ObjectManager.h"
 #include "script/ModuleLoader.h"
 #include "script/ScriptHost.h"
-#include "tools/AntBarSystem.h"
 
 namespace fs = std::filesystem;
 
@@ -166,25 +161,13 @@ void LiveReload::Reload() {
     // time, where one left current would swallow the scripts' request and
     // leave the cleared scene empty.
     GameState* left = core.GameLogicSystem_->LeaveCurrentGameState();
-    ScriptGameState& scriptState = ScriptGameState::Instance();
-    // Its functions belong to the scripts about to be replaced.
-    scriptState.initializeFunction.Reset();
-    scriptState.updateFunction.Reset();
-    scriptState.cleanupFunction.Reset();
     core.objectManager->ClearAllObjects();
-    core.GameLogicSystem_->updateFunction.Reset();
-    // The scripts that set them run again and set them again.
-    ScriptHost::Instance().GetTimers().Clear();
-    Gamepads::Instance().ClearListeners();
-    // Panels the scripts made go now, before the scripts make them again; the
-    // engine's own profile panels stay.
-    std::vector<std::string> scriptBars;
-    for (const auto& [name, entry] : AntBarSystem::GetBars())
-        if (name != core.profileBarName && name != "GameLogicProfile")
-            scriptBars.push_back(name);
-    for (const std::string& name : scriptBars)
-        core.BroadcastMessage(TryCreateMessage<DeleteBarMessage>(name));
-    core.AntBarSystem_->Update(0.0f);
+    // Every function the old scripts left with a system, and what they made
+    // through it (panels, timers, listeners), goes now, after the objects: their
+    // destruct functions are the old scripts' too. The scripts run again and
+    // set them again.
+    for (Core::System* system : core.GetSystems())
+        system->ForgetScriptState();
     ++reloads;
     std::fprintf(stderr, "Live reload: the scripts changed; running %s again.\n",
                  DescribeRerun().c_str());

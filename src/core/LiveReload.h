@@ -11,12 +11,13 @@ class Core;
 
 // What --watch does: notices changes to the scripts under the resource folder's Scripts/, and to
 // every module the game loaded (npm packages included), while the game runs, and then starts the
-// scene again in the same window: all objects and the panels scripts made are cleared, the
-// per-frame function is dropped, the module registry starts afresh, and postInit.js and the
-// game's entry module run again. A script that does not compile is reported and the running scene
-// is kept. Model files already in the graphics system's cache are read again in place when they
-// change, so everything showing them updates. Called once a frame, it looks at the files four
-// times a second.
+// scene again in the same window: all objects are cleared, every system forgets what the scripts
+// left with it (System::ForgetScriptState: the per-frame function, timers, listeners, the panels
+// scripts made), the module registry starts afresh, and postInit.js and the game's entry module
+// run again. A script that does not compile is reported and the running scene is kept. Model
+// files already in the graphics system's cache are read again in place when they change, so
+// everything showing them updates. Called once a frame, it looks at the files four times a
+// second.
 //
 // Editors save in steps (truncate then write, write a temporary file then rename it, write then
 // change the mode) and keep swap and backup files next to the one edited. So only script files

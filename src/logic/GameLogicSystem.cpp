@@ -6,6 +6,7 @@
 #include "graphics/GraphicsSystem.h"
 #include "logic/FrameUpdateComponent.h"
 #include "logic/GameState.h"
+#include "logic/ScriptGameState.h"
 #include "logic/ScriptUpdateComponent.h"
 #include "messaging/Message.h"
 #include "navigation/ObstacleComponent.h"
@@ -43,7 +44,7 @@ GameLogicSystem::~GameLogicSystem() {
 void GameLogicSystem::Initialize() {
     debugDraw = false;
     Broadcast(*messages, CreateMessage<RegisterAntBarMessage>(std::string(kProfileBar), 200u, 400u,
-                                                              211u, 10u));
+                                                              211u, 10u, true));
     // The click-box step is timed but has no entry of its own.
     const std::pair<const char*, Step> entries[] = {
         {"jsGameState", kScriptStep},        {"frameUpdate", kFrameUpdateStep},
@@ -124,6 +125,15 @@ void GameLogicSystem::RestartCurrentGameState() {
     currentState->Cleanup();
     ClearAllObjects();
     currentState->Initialize();
+}
+
+void GameLogicSystem::ForgetScriptState() {
+    updateFunction.Reset();
+    ScriptGameState& scriptState = ScriptGameState::Instance();
+    scriptState.initializeFunction.Reset();
+    scriptState.updateFunction.Reset();
+    scriptState.cleanupFunction.Reset();
+    ScriptHost::Instance().GetTimers().Clear();
 }
 
 GameState* GameLogicSystem::LeaveCurrentGameState() {

@@ -34,9 +34,12 @@ class GameLogicSystem : public Core::System, public MessageListener {
     explicit GameLogicSystem(MessageManager& messages);
     ~GameLogicSystem() override;
 
-    // Shows the "GameLogicProfile" bar.
+    // Shows the "GameLogicProfile" bar, one of the engine's own panels.
     void Initialize() override;
     void Update(float dt) override;
+    // The per-frame function, the script game state's functions and the
+    // script timers (which it runs in game time) go.
+    void ForgetScriptState() override;
     JSObject* GetJSInstance() override;
     virtual void HandleMessage(const MessagePointer& message);
 

@@ -136,14 +136,17 @@ struct AddButtonMessage : Message {
 struct RegisterAntBarMessage : Message {
     static constexpr std::uint32_t kId = MID_RegisterAntBarMessage;
     RegisterAntBarMessage(std::string barName, std::uint32_t width, std::uint32_t height,
-                          std::uint32_t posX, std::uint32_t posY)
+                          std::uint32_t posX, std::uint32_t posY, bool enginePanel = false)
         : Message(kId), barName(std::move(barName)), width(width), height(height), posX(posX),
-          posY(posY) {}
+          posY(posY), enginePanel(enginePanel) {}
     std::string barName;
     std::uint32_t width;
     std::uint32_t height;
     std::uint32_t posX;
     std::uint32_t posY;
+    // One of the engine's own panels (the profile panels): it stays when the
+    // scripts are replaced. Scripts cannot set it.
+    bool enginePanel;
 };
 
 struct SetBarVisibleMessage : Message {

@@ -12,7 +12,6 @@
 #include "physics/BodyComponent.h"
 #include "physics/BulletConvert.h"
 #include "physics/PhysicsDebugDrawer.h"
-#include "tools/DevConsoleSystem.h"
 #include "window/WindowSystem.h"
 
 PhysicsSystem::PhysicsSystem(MessageManager& messages) : messages(messages) {
@@ -78,11 +77,10 @@ void PhysicsSystem::Update(float dt) {
     if (!stepMode) {
         world->stepSimulation(dt, kMaxSubSteps, kFixedStep);
     } else {
-        // A space typed into the developer console is not a step.
+        // A space typed into the developer console or a panel's text field is
+        // not a step: the window answers that no key is down then.
         const WindowSystem* window = Core::Instance().WindowSystem_;
-        const DevConsoleSystem* console = Core::Instance().DevConsoleSystem_;
-        const bool typing = console && console->IsVisible();
-        if (window && !typing && window->IsKeyDown(kStepKey))
+        if (window && window->IsKeyDown(kStepKey))
             world->stepSimulation(kFixedStep, 1, kFixedStep);
     }
     WritePosesBack();

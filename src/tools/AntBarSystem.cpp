@@ -12,7 +12,6 @@
 #include "inspector/Inspector.h"
 #include "messaging/Message.h"
 #include "script/ScriptHost.h"
-#include "tools/DevConsoleSystem.h"
 #include "tools/TweakBar.h"
 #include "window/WindowSystem.h"
 
@@ -73,6 +72,7 @@ AntBarSystem::~AntBarSystem() {
     if (handlerWindow != nullptr) {
         handlerWindow->SetTweakBarEventHandler(nullptr);
         handlerWindow->SetOverlayDrawer(kOverlayLayer, nullptr);
+        handlerWindow->SetKeyboardCapture(kKeyboardHolder, nullptr);
     }
 }
 
@@ -80,17 +80,21 @@ void AntBarSystem::Initialize() {
     panels->SetWindowSize(width, height);
     handlerWindow = Core::Instance().WindowSystem_;
     if (handlerWindow != nullptr) {
+        // A text field with the focus holds the keyboard.
+        handlerWindow->SetKeyboardCapture(kKeyboardHolder,
+                                          [this] { return panels->IsTypingText(); });
         handlerWindow->SetTweakBarEventHandler([this](const sf::Event& event) {
             // What is typed into the open console is the console's alone: no
-            // panel shortcut (an editor's Delete, CTRL+S, x) may act on it.
-            const DevConsoleSystem* console = Core::Instance().DevConsoleSystem_;
-            const bool keysAllowed = console == nullptr || !console->IsVisible();
+            // panel shortcut (an editor's Delete, CTRL+S, x) may act on it. The
+            // panels ask about the other holders: their own text field is where
+            // the keys are meant to go.
+            const bool keysAllowed = !handlerWindow->IsKeyboardCaptured(kKeyboardHolder);
             if (panels->HandleEvent(event, keysAllowed))
                 return true;
             // F2 typed into a text field is the field's; clicks into the world
             // are the inspector's while it is shown.
             const bool isKey = event.type == sf::Event::KeyPressed;
-            if (isKey && (!keysAllowed || panels->IsTypingText()))
+            if (isKey && handlerWindow->IsKeyboardCaptured())
                 return false;
             return inspector->HandleEvent(event);
         });
@@ -277,6 +281,7 @@ void AntBarSystem::CreateBars() {
 
 void AntBarSystem::CreateBar(const RegisterAntBarMessage& m) {
     BarEntry& entry = bars[m.barName];
+    entry.enginePanel = entry.enginePanel || m.enginePanel;
     // Registering a shown bar again keeps it, its controls and its script buttons;
     // the definition below still moves and sizes it.
     if (entry.bar == nullptr)
@@ -356,23 +361,36 @@ void AntBarSystem::CarryOut(const MessagePointer& request) {
             panels->Define("'" + m->barName + "' " + m->def);
         break;
     }
-    case MID_DeleteBarMessage: {
-        const auto* m = request.As<DeleteBarMessage>();
-        const auto it = bars.find(m->barName);
-        if (it == bars.end())
-            break;
-        panels->DeleteBar(it->second.bar);
-        bars.erase(it); // releases the bar's script callbacks
-        buttonTickets.erase(std::remove_if(buttonTickets.begin(), buttonTickets.end(),
-                                           [&](const std::unique_ptr<ButtonTicket>& ticket) {
-                                               return ticket->barName == m->barName;
-                                           }),
-                            buttonTickets.end());
+    case MID_DeleteBarMessage:
+        DeleteBar(request.As<DeleteBarMessage>()->barName);
         break;
-    }
     default:
         break;
     }
+}
+
+void AntBarSystem::DeleteBar(const std::string& barName) {
+    const auto it = bars.find(barName);
+    if (it == bars.end())
+        return;
+    panels->DeleteBar(it->second.bar);
+    bars.erase(it); // releases the bar's script callbacks
+    buttonTickets.erase(std::remove_if(buttonTickets.begin(), buttonTickets.end(),
+                                       [&](const std::unique_ptr<ButtonTicket>& ticket) {
+                                           return ticket->barName == barName;
+                                       }),
+                        buttonTickets.end());
+}
+
+void AntBarSystem::ForgetScriptState() {
+    // A panel asked for this frame goes too; the engine's own requests are kept.
+    Update(0.0f);
+    std::vector<std::string> scriptBars;
+    for (const auto& [name, entry] : bars)
+        if (!entry.enginePanel)
+            scriptBars.push_back(name);
+    for (const std::string& name : scriptBars)
+        DeleteBar(name);
 }
 
 void AntBarSystem::AddScriptControls() {

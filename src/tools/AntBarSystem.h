@@ -31,6 +31,8 @@ class AntBarSystem : public Core::System, public MessageListener {
         std::vector<ScriptCallback> callbacks;
         // Variables of the bar's script fields, each released with its field.
         std::vector<std::unique_ptr<ScriptTweakField>> fields;
+        // One of the engine's own panels (RegisterAntBarMessage::enginePanel).
+        bool enginePanel = false;
     };
     using BarTable = std::map<std::string, BarEntry>;
 
@@ -57,6 +59,9 @@ class AntBarSystem : public Core::System, public MessageListener {
 
     void Initialize() override;
     void Update(float dt) override;
+    // Carries out what is queued, then deletes every panel but the engine's own,
+    // with the script buttons and fields on them.
+    void ForgetScriptState() override;
     virtual void HandleMessage(const MessagePointer& message);
     JSObject* GetJSInstance() override;
 
@@ -81,6 +86,8 @@ class AntBarSystem : public Core::System, public MessageListener {
 
     // The window's overlay layer the panels draw in: above the game, below the console.
     static constexpr int kOverlayLayer = 0;
+    // Their name among the window's keyboard holders: a text field with the focus holds it.
+    static constexpr const char* kKeyboardHolder = "tweak panels";
 
     // Draws the panels into the window's GL context; the window does it each frame over
     // the game's drawing, while the graphics system's drawTweakBar is set.
@@ -102,6 +109,7 @@ class AntBarSystem : public Core::System, public MessageListener {
     void CreateBars();
     void CreateBar(const RegisterAntBarMessage& message);
     void CarryOut(const MessagePointer& request);
+    void DeleteBar(const std::string& barName);
     void AddScriptControls();
     void AddScriptField(BarEntry& entry, TweakBar& bar, std::unique_ptr<ScriptTweakField> field);
     void QueueField(std::string barName, std::unique_ptr<ScriptTweakField> field,

@@ -19,7 +19,6 @@
 #include "physics/BodyComponent.h"
 #include "physics/PhysicsSystem.h"
 #include "physics/Shape.h"
-#include "tools/DevConsoleSystem.h"
 #include "voxels/VoxelComponent.h"
 #include "voxels/VoxelModel.h"
 #include "voxels/VoxelModelComponent.h"
@@ -79,11 +78,10 @@ bool IsAsleep(const GameObject& piece) {
     return state == ISLAND_SLEEPING || state == DISABLE_SIMULATION;
 }
 
+// Keys held while the console or a text field has the keyboard are down for no
+// one: the window answers false.
 void MoveCamera(float dt, const GameObject& camera) {
-    Core& core = Core::Instance();
-    if (core.DevConsoleSystem_ != nullptr && core.DevConsoleSystem_->IsVisible())
-        return; // the keyboard is the console's
-    const WindowSystem* window = core.WindowSystem_;
+    const WindowSystem* window = Core::Instance().WindowSystem_;
     TransformComponent* transform = ObjectManager::GetComponent<TransformComponent>(camera);
     if (window == nullptr || transform == nullptr || !ObjectManager::IsValid(camera))
         return;

@@ -79,8 +79,10 @@ DevConsoleSystem::DevConsoleSystem(MessageManager& messages) {
 
 DevConsoleSystem::~DevConsoleSystem() {
     ScriptHost::Instance().RemoveOutputListener(this);
-    if (overlayWindow != nullptr)
+    if (overlayWindow != nullptr) {
         overlayWindow->SetOverlayDrawer(kOverlayLayer, nullptr);
+        overlayWindow->SetKeyboardCapture(kKeyboardHolder, nullptr);
+    }
 }
 
 void DevConsoleSystem::Initialize() {
@@ -99,6 +101,8 @@ void DevConsoleSystem::Initialize() {
             if (visible)
                 Draw(target);
         });
+        // What is typed while it is open is the console's, not the game's.
+        window->SetKeyboardCapture(kKeyboardHolder, [this] { return visible; });
     }
     for (sf::Text* text : {&outputText, &inputText, &cursorText, &scrollText}) {
         if (font)

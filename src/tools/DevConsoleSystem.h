@@ -28,8 +28,8 @@ class RenderWindow;
 // While hidden it draws nothing and ignores every key but the one that shows
 // it. It keeps collecting what scripts print and every error report, so a
 // developer who opens it after something went wrong finds the message there.
-// Game code and tools ask IsVisible and leave the keyboard to it while it is
-// shown.
+// While it is shown it holds the keyboard: the window's IsKeyDown answers false
+// and readers of key messages ask the window's IsKeyboardCaptured.
 class DevConsoleSystem : public Core::System, public MessageListener {
   public:
     static constexpr unsigned kCharacterSize = 17;
@@ -50,6 +50,8 @@ class DevConsoleSystem : public Core::System, public MessageListener {
     static constexpr std::uint32_t kWheelLines = 3;
     // The window's overlay layer it draws in: over the game and the tweak panels.
     static constexpr int kOverlayLayer = 1;
+    // Its name among the window's keyboard holders.
+    static constexpr const char* kKeyboardHolder = "console";
 
     explicit DevConsoleSystem(MessageManager& messages);
     ~DevConsoleSystem() override;
@@ -96,7 +98,7 @@ class DevConsoleSystem : public Core::System, public MessageListener {
 
     const sf::Font* font = nullptr;
     bool fontLoaded = false;
-    WindowSystem* overlayWindow = nullptr; // the window it asked to draw it
+    WindowSystem* overlayWindow = nullptr; // the window it asked to draw it and to hold keys
     sf::Text outputText, inputText, cursorText;
     sf::Text scrollText; // how far back the output is scrolled, while it is
     std::uint32_t lineCount = 0;

@@ -8,8 +8,6 @@
 #include "graphics/TransformComponent.h"
 #include "logic/FrameUpdateComponent.h"
 #include "objects/ObjectManager.h"
-#include "tools/AntBarSystem.h"
-#include "tools/DevConsoleSystem.h"
 #include "window/KeyCodes.h"
 #include "window/WindowSystem.h"
 
@@ -42,10 +40,8 @@ bool IsHeld(std::uint32_t key, sf::Keyboard::Key arrow) {
 } // namespace
 
 bool AreKeysSteering() {
-    Core& core = Core::Instance();
-    if (core.DevConsoleSystem_ != nullptr && core.DevConsoleSystem_->IsVisible())
-        return false;
-    return core.AntBarSystem_ == nullptr || !core.AntBarSystem_->GetPanels().IsTypingText();
+    const WindowSystem* window = Core::Instance().WindowSystem_;
+    return window == nullptr || !window->IsKeyboardCaptured();
 }
 
 float EditorCamera::GetYaw() {

@@ -39,6 +39,7 @@ class EditorCamera {
     GameObject object;
 };
 
-// False while the developer console is open or a panel's text field has the keyboard:
-// keys held then are typing, not steering.
+// False while the window's keyboard is captured (the developer console is open or a
+// panel's text field has the focus): keys held then are typing, not steering. For the
+// key messages the editor reads; IsKeyDown already answers false then.
 bool AreKeysSteering();

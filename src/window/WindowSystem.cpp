@@ -90,6 +90,10 @@ void WindowSystem::Initialize() {
     Gamepads::Instance().Start();
 }
 
+void WindowSystem::ForgetScriptState() {
+    Gamepads::Instance().ClearListeners();
+}
+
 // The windowing library would end the process with a terse note; say what to
 // do instead.
 void WindowSystem::ReportMissingDisplay() {
@@ -453,8 +457,22 @@ sf::Image WindowSystem::CaptureFrame() {
 
 bool WindowSystem::IsKeyDown(std::uint32_t keyCode) const {
     const sf::Keyboard::Key key = SfmlFromKeyCode(keyCode);
-    return key != sf::Keyboard::Unknown && Platform::HasDisplay() &&
+    return key != sf::Keyboard::Unknown && Platform::HasDisplay() && !IsKeyboardCaptured() &&
            sf::Keyboard::isKeyPressed(key);
+}
+
+void WindowSystem::SetKeyboardCapture(const std::string& holder, KeyboardCapture capture) {
+    if (capture)
+        keyboardCaptures[holder] = std::move(capture);
+    else
+        keyboardCaptures.erase(holder);
+}
+
+bool WindowSystem::IsKeyboardCaptured(const std::string& except) const {
+    for (const auto& [holder, captures] : keyboardCaptures)
+        if (holder != except && captures())
+            return true;
+    return false;
 }
 
 bool WindowSystem::IsMouseButtonDown(std::uint32_t button) const {

@@ -50,6 +50,8 @@ class WindowSystem : public Core::System, public MessageListener {
     void FinishFrame();
     virtual void HandleMessage(const MessagePointer& message);
     JSObject* GetJSInstance() override;
+    // The scripts' gamepad listeners go: the window pumps the pads' events.
+    void ForgetScriptState() override;
 
     // Window control. Each of these is also a script function.
     void SetVideoMode(unsigned modeWidth, unsigned modeHeight, unsigned bitsPerPixel);
@@ -64,7 +66,8 @@ class WindowSystem : public Core::System, public MessageListener {
     // is complete, just before it is presented.
     void Screenshot();
 
-    // Direct input queries, in the engine's key codes and button numbers.
+    // Direct input queries, in the engine's key codes and button numbers. No key
+    // is down for the game while the keyboard is captured (below).
     bool IsKeyDown(std::uint32_t keyCode) const;
     bool IsMouseButtonDown(std::uint32_t button) const;
     sf::Vector2i GetMousePos() const; // relative to the window's drawable area
@@ -93,6 +96,18 @@ class WindowSystem : public Core::System, public MessageListener {
     bool CloseIfLost();
     // What has been drawn into the frame so far (the back buffer).
     sf::Image CaptureFrame();
+
+    // Who holds the keyboard. A tool that takes typed keys for itself registers,
+    // under its own name, whether it holds them now: the developer console while
+    // it is open, the tweak panels while a text field has the focus. While any
+    // holder says so, IsKeyDown answers false, so keys held for typing steer
+    // nothing; key and text messages still go out (the holders read them), and
+    // their readers ask IsKeyboardCaptured. A null predicate removes the holder's.
+    using KeyboardCapture = std::function<bool()>;
+    void SetKeyboardCapture(const std::string& holder, KeyboardCapture capture);
+    // True while a holder other than `except` holds the keyboard: a holder asks
+    // about the others (the panels take no keys while the console has them).
+    bool IsKeyboardCaptured(const std::string& except = std::string()) const;
 
     // Tweak panels claim the events they use through this handler; it returns
     // true for an event it consumed.
@@ -165,6 +180,7 @@ class WindowSystem : public Core::System, public MessageListener {
     std::vector<sf::VideoMode> videoModes;
     TweakBarEventHandler tweakBarEventHandler;
     TweakBarEventHandler eventFilter;
+    std::map<std::string, KeyboardCapture> keyboardCaptures;
     std::map<int, OverlayDrawer> overlayDrawers;
     bool screenshotRequested = false;
     bool keepLastFrame = false;

@@ -57,6 +57,10 @@ glm::ivec2 GetMousePos(const WindowSystem& window) {
     return {position.x, position.y};
 }
 
+bool IsKeyboardCaptured(const WindowSystem& window) {
+    return window.IsKeyboardCaptured();
+}
+
 // A zero mode (all fields 0) for an index outside the list.
 VidModeCopy GetVideoMode(const WindowSystem& window, std::uint32_t index) {
     return CopyOf(window.GetVideoMode(index));
@@ -84,7 +88,12 @@ const S windowSystemClass(
         S::Method<&WindowSystem::HideWindow>("HideWindow"),
         S::Method<&WindowSystem::ToggleFullScreen>("ToggleFullScreen"),
         S::Method<&WindowSystem::CloseWindow>("CloseWindow"),
-        S::Method<&WindowSystem::IsKeyDown>("IsKeyDown").Args("keyCode"),
+        S::Method<&WindowSystem::IsKeyDown>("IsKeyDown")
+            .Args("keyCode")
+            .Noted("false for every key while the keyboard is captured"),
+        S::Method<&IsKeyboardCaptured>("IsKeyboardCaptured")
+            .Noted("true while the developer console is open or a panel's text field has "
+                   "the keyboard: keys are typing then, not playing"),
         S::Method<&WindowSystem::IsMouseButtonDown>("IsMouseButtonDown").Args("button"),
         S::Method<&GetMousePos>("GetMousePos"),
         S::Method<&WindowSystem::Screenshot>("Screenshot"),

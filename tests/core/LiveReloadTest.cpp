@@ -12,6 +12,7 @@
 #include "core/LiveReload.h"
 #include "core/ProcessTestSupport.h"
 #include "graphics/GraphicsSystem.h"
+#include "input/Gamepads.h"
 #include "logic/GameLogicSystem.h"
 #include "logic/ScriptGameState.h"
 #include "objects/ObjectManager.h"
@@ -285,5 +286,78 @@ TEST(LiveReload, TheSampleGameReloadedInTheModelEditorComesBackToItsVillage) {
     testing::internal::GetCapturedStdout();
     EXPECT_EQ(core.GameLogicSystem_->GetCurrentGameState(), &ScriptGameState::Instance());
     EXPECT_TRUE(MeadowShows(core.WindowSystem_->CaptureFrame())) << "the village is built again";
+    fs::remove_all(game);
+}
+
+// A script leaves a function with every kind of holder; once the scripts are
+// replaced none of them is called again (the gamepad listener and the panel
+// button, which wait for a pad or a press, are seen to be gone), and the
+// engine's own panels stay.
+TEST(LiveReload, NoFunctionOfTheReplacedScriptsIsCalledAgain) {
+    if (!std::getenv("DISPLAY"))
+        GTEST_SKIP() << "start-up opens the window; run under xvfb-run";
+    const fs::path game =
+        fs::temp_directory_path() / ("marrowvale-live-reload-forget " + std::to_string(::getpid()));
+    fs::remove_all(game);
+    fs::create_directories(game / "Scripts");
+    const auto write = [&](const std::string& source) {
+        std::ofstream(game / "Scripts" / "main.mjs", std::ios::trunc) << source;
+    };
+    write("import { Core, ObjectManager, RegisterAntBarMessage, ScriptGameState } from "
+          "'marrowvale';\n"
+          "const core = Core.Instance(), calls = (globalThis.calls = {});\n"
+          "const count = (name) => () => { calls[name] = (calls[name] | 0) + 1; };\n"
+          "core.GameLogicSystem_.updateFunction = count('update');\n"
+          "const state = ScriptGameState.Instance();\n"
+          "state.initializeFunction = count('stateInitialize');\n"
+          "state.updateFunction = count('stateUpdate');\n"
+          "core.GameLogicSystem_.SetCurrentGameState(state);\n"
+          "setInterval(count('interval'), 0);\n"
+          "const timeout = count('timeout'), frame = count('frame');\n"
+          "(function again() { timeout(); setTimeout(again, 0); })();\n"
+          "(function next() { frame(); requestAnimationFrame(next); })();\n"
+          "addEventListener('gamepadconnected', count('gamepad'));\n"
+          "Core.BroadcastMessage(RegisterAntBarMessage.Create('old', 200, 100, 0, 0));\n"
+          "core.AntBarSystem_.AddButton('old', 'Go', count('button'));\n"
+          "const obj = core.objectManager.NewObject();\n"
+          "ObjectManager.AddScriptUpdateComponent(obj).updateFunction = count('component');\n"
+          "ObjectManager.InitializeObj(obj);\n");
+    Core& core = Core::Instance();
+    core.SetResourceDir(game.string());
+    testing::internal::CaptureStdout();
+    core.Init();
+    testing::internal::GetCapturedStdout();
+    ASSERT_TRUE(core.running);
+    LiveReload reload(core, game / "Scripts");
+    ScriptHost& host = ScriptHost::Instance();
+    std::string calls, later;
+    for (int i = 0; i < 3; ++i)
+        core.RunFrame();
+    ASSERT_TRUE(host.Evaluate("Object.keys(calls).sort().join()", "test.js", &calls));
+    EXPECT_EQ(calls, "component,frame,interval,stateInitialize,stateUpdate,timeout,update");
+    EXPECT_EQ(Gamepads::Instance().GetListenerCount(), 1u);
+    EXPECT_EQ(core.AntBarSystem_->GetTicketCount(), 1u);
+
+    write("globalThis.reloaded = true;\n");
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (reload.GetReloadCount() == 0 && std::chrono::steady_clock::now() < end) {
+        core.RunFrame();
+        reload.Update();
+    }
+    ASSERT_EQ(reload.GetReloadCount(), 1u);
+    ASSERT_TRUE(host.Evaluate("JSON.stringify(calls)", "test.js", &calls));
+    // As the new scripts might: the script game state made current again.
+    ASSERT_TRUE(host.Evaluate(
+        "Core.Instance().GameLogicSystem_.SetCurrentGameState(ScriptGameState.Instance())",
+        "test.js"));
+    for (int i = 0; i < 5; ++i)
+        core.RunFrame();
+    ASSERT_TRUE(host.Evaluate("JSON.stringify(calls)", "test.js", &later));
+    EXPECT_EQ(later, calls) << "a function of the replaced scripts was called";
+    EXPECT_EQ(Gamepads::Instance().GetListenerCount(), 0u);
+    EXPECT_EQ(AntBarSystem::GetBars().count("old"), 0u);
+    EXPECT_EQ(core.AntBarSystem_->GetTicketCount(), 0u);
+    EXPECT_EQ(AntBarSystem::GetBars().count("systems profile"), 1u);
+    EXPECT_EQ(AntBarSystem::GetBars().count("GameLogicProfile"), 1u);
     fs::remove_all(game);
 }

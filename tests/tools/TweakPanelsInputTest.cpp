@@ -147,6 +147,7 @@ TEST_F(TweakPanelsInput, TypingIntoATextFieldEditsTheVariableAndKeepsTheKeysFrom
     Settle(0.1);
     EXPECT_TRUE(recorder->All<KeyboardMessage>().empty());
     EXPECT_TRUE(recorder->All<TextEnteredMessage>().empty());
+    EXPECT_TRUE(window->IsKeyboardCaptured()) << "the field holds the keyboard";
 
     // Once the field lets go (a click elsewhere), keys are the game's again.
     ClickAt({500, 400});
@@ -155,6 +156,7 @@ TEST_F(TweakPanelsInput, TypingIntoATextFieldEditsTheVariableAndKeepsTheKeysFrom
     Keys("z");
     ASSERT_TRUE(FramesUntil([&] { return !recorder->All<TextEnteredMessage>().empty(); }));
     EXPECT_EQ(name, "xy");
+    EXPECT_FALSE(window->IsKeyboardCaptured());
 
     // A read-only field shows the variable but cannot change it.
     const sf::FloatRect fixed = Control("edit", "speed")->drawnRect;

@@ -69,6 +69,11 @@ TEST_F(WindowInput, KeysArriveWithEngineCodesModifiersAndTextAndIsKeyDownFollows
                  window->IsKeyDown(UINT32_MAX));
     EXPECT_EQ(Eval("[ws.IsKeyDown(Code.A), ws.IsKeyDown(Code.B), ws.IsKeyDown(Code.Count)]"),
               "true,false,false");
+    // While a holder (the open console, a focused text field) has the keyboard, no key is down.
+    window->SetKeyboardCapture("test", [] { return true; });
+    EXPECT_EQ(Eval("[ws.IsKeyboardCaptured(), ws.IsKeyDown(Code.A)]"), "true,false");
+    window->SetKeyboardCapture("test", nullptr);
+    EXPECT_TRUE(window->IsKeyDown('a'));
     Xdotool("keyup --window $W a");
     ASSERT_TRUE(PumpUntil([&] { return Key(KS_RELEASED, 'a').has_value(); }));
     EXPECT_FALSE(window->IsKeyDown('a'));
