@@ -50,10 +50,8 @@ std::vector<void (*)()>& ClassRegistrations() {
 const JSClass kGlobalClass = {
     "global", JSCLASS_GLOBAL_FLAGS, &JS::DefaultGlobalClassOps, nullptr, nullptr, nullptr};
 
-// print(...) and console.log(...): arguments as strings, one space apart.
-bool Print(JSContext* cx, unsigned argc, JS::Value* vp) {
-    JS::CallArgs args = JS::CallArgsFromVp(argc, vp);
-    std::string line;
+// The call's arguments as strings, one space apart, as print and console write them.
+bool JoinArguments(JSContext* cx, const JS::CallArgs& args, std::string& line) {
     for (unsigned i = 0; i < args.length(); ++i) {
         std::string text;
         if (!script::Stringify(cx, args[i], text))
@@ -62,6 +60,15 @@ bool Print(JSContext* cx, unsigned argc, JS::Value* vp) {
             line += ' ';
         line += text;
     }
+    return true;
+}
+
+// print(...) and console.log(...).
+bool Print(JSContext* cx, unsigned argc, JS::Value* vp) {
+    JS::CallArgs args = JS::CallArgsFromVp(argc, vp);
+    std::string line;
+    if (!JoinArguments(cx, args, line))
+        return false;
     ScriptHost::Instance().PrintLine(line);
     args.rval().setUndefined();
     return true;
@@ -71,14 +78,8 @@ bool Print(JSContext* cx, unsigned argc, JS::Value* vp) {
 bool PrintError(JSContext* cx, unsigned argc, JS::Value* vp) {
     JS::CallArgs args = JS::CallArgsFromVp(argc, vp);
     std::string line;
-    for (unsigned i = 0; i < args.length(); ++i) {
-        std::string text;
-        if (!script::Stringify(cx, args[i], text))
-            return false;
-        if (i > 0)
-            line += ' ';
-        line += text;
-    }
+    if (!JoinArguments(cx, args, line))
+        return false;
     ScriptHost::Instance().PrintErrorLine(line);
     args.rval().setUndefined();
     return true;
