@@ -25,6 +25,14 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// Starts the game in `game` as the engine does at launch, its start-up lines unprinted.
+void StartGame(Core& core, const fs::path& game) {
+    core.SetResourceDir(game.string());
+    testing::internal::CaptureStdout();
+    core.Init();
+    testing::internal::GetCapturedStdout();
+}
+
 // The scene's centre pixel, where the second scene puts a large badge.
 sf::Color Centre(Core& core) {
     const sf::Image frame = core.WindowSystem_->CaptureFrame();
@@ -55,10 +63,7 @@ TEST(LiveReload, AChangedScriptRebuildsTheSceneAndOneThatDoesNotCompileKeepsIt) 
     write("var scene = 'first';\n");
 
     Core& core = Core::Instance();
-    core.SetResourceDir(game.string());
-    testing::internal::CaptureStdout();
-    core.Init();
-    testing::internal::GetCapturedStdout();
+    StartGame(core, game);
     ASSERT_TRUE(core.running);
     LiveReload reload(core, game / "Scripts");
     ScriptHost& host = ScriptHost::Instance();
@@ -323,10 +328,7 @@ TEST(LiveReload, NoFunctionOfTheReplacedScriptsIsCalledAgain) {
           "ObjectManager.AddScriptUpdateComponent(obj).updateFunction = count('component');\n"
           "ObjectManager.InitializeObj(obj);\n");
     Core& core = Core::Instance();
-    core.SetResourceDir(game.string());
-    testing::internal::CaptureStdout();
-    core.Init();
-    testing::internal::GetCapturedStdout();
+    StartGame(core, game);
     ASSERT_TRUE(core.running);
     LiveReload reload(core, game / "Scripts");
     ScriptHost& host = ScriptHost::Instance();
