@@ -7,8 +7,8 @@
 //   host.canonical(path)     the file's absolute path, links resolved
 //   host.scriptsFolder       the game's Scripts/ folder, canonical, with a slash
 //   host.game                the game's global object
-// and calls handleMessage, handleLocal, handleOutput, frameBoundary, clientGone
-// and terminate below.
+// and calls handleMessage, rejectMessage, handleLocal, handleOutput,
+// frameBoundary, clientGone and terminate below.
 "use strict";
 
 const dbg = new Debugger();
@@ -734,6 +734,11 @@ function handleMessage(text) {
   }
   send({ type: "response", request_seq: requestSeq, success: true, command, body });
   if (command === "initialize") sendEvent("initialized", {});
+}
+
+// A message the engine refused unread: not UTF-8, or nested too deep.
+function rejectMessage(problem) {
+  send({ type: "response", request_seq: 0, success: false, command: "", message: problem });
 }
 
 // A request from the in-game panel; the answer goes back as JSON text.

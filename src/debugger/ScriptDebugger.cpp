@@ -14,6 +14,7 @@
 #include "base/Path.h"
 #include "core/Core.h"
 #include "debugger/DebugAdapterSource.h"
+#include "debugger/DebugMessageCheck.h"
 #include "debugger/DebugServer.h"
 #include "debugger/DebuggerPanel.h"
 #include "debugger/PauseScreen.h"
@@ -256,8 +257,13 @@ void ScriptDebugger::Send(const std::string& message) {
 void ScriptDebugger::Deliver() {
     if (!server)
         return;
-    for (const std::string& message : server->Poll())
-        CallAdapter("handleMessage", &message, nullptr);
+    for (const std::string& message : server->Poll()) {
+        const std::string problem = DebugMessageCheck::GetProblem(message);
+        if (problem.empty())
+            CallAdapter("handleMessage", &message, nullptr);
+        else
+            CallAdapter("rejectMessage", &problem, nullptr);
+    }
     if (server->TakeDisconnected()) {
         if (!server->GetLastProblem().empty())
             std::fprintf(stderr, "Debugger: the client was disconnected: %s\n",
