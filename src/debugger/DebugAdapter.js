@@ -7,6 +7,7 @@
 //   host.canonical(path)     the file's absolute path, links resolved
 //   host.scriptsFolder       the game's Scripts/ folder, canonical, with a slash
 //   host.game                the game's global object
+//   host.collectGarbage()    a full garbage collection, now
 // and calls handleMessage, rejectMessage, handleLocal, handleOutput,
 // frameBoundary, clientGone and terminate below.
 "use strict";
@@ -23,6 +24,8 @@ const gameGlobal = dbg.addDebuggee(host.game);
 const kMaxChildren = 500;
 const kMaxStringShown = 1000;
 const kBreakpointLineSearch = 50;
+// What the engine throws when the script heap is full.
+const kOutOfMemory = "out of memory";
 
 let seq = 1;
 let paused = null; // while the game is paused: frames, reason and the values handed out
@@ -33,6 +36,9 @@ let pauseOnUncaught = true;
 let pauseOnAll = false;
 let lastThrown = undefined;
 let clientConfigured = false;
+// How deep the debugger's own evaluations are nested: code they run never
+// stops, for the reply to the evaluation could only come after a continue.
+let evaluating = 0;
 
 // Breakpoints by canonical file, each {id, line, condition, origin, actualLine,
 // verified, installed: [{script, handler}]}.
@@ -97,9 +103,24 @@ function describeStop(frame) {
   return shortName(canonical(frame.script.url)) + ":" + locationOf(frame).line;
 }
 
+// A stopped game runs no frames, so the frame loop's collector would never
+// give back what an evaluation that ran out of memory left behind.
+function collectAfterOutOfMemory(thrown) {
+  if (thrown === kOutOfMemory) host.collectGarbage();
+}
+
+function runUnstoppable(run) {
+  ++evaluating;
+  try {
+    return run();
+  } finally {
+    --evaluating;
+  }
+}
+
 // Stops the game here until a client or the panel lets it go on.
 function pause(frame, reason, details) {
-  if (paused) return undefined; // code the paused debugger itself runs never stops
+  if (paused || evaluating) return undefined; // code the debugger itself runs never stops
   clearStepping();
   pauseRequested = 0;
   dbg.onEnterFrame = undefined;
@@ -208,7 +229,7 @@ dbg.onNewScript = onNewScript;
 dbg.onDebuggerStatement = (frame) => pause(frame, "breakpoint", { description: "debugger statement" });
 
 dbg.onExceptionUnwind = (frame, value) => {
-  if (paused || (!pauseOnAll && !pauseOnUncaught)) return undefined;
+  if (paused || evaluating || (!pauseOnAll && !pauseOnUncaught)) return undefined;
   if (value === lastThrown) return undefined; // the same throw unwinding further
   lastThrown = value;
   let caught = false;
@@ -556,11 +577,13 @@ function frameAt(id) {
 
 function evaluate(args) {
   const expression = String(args.expression === undefined ? "" : args.expression);
-  let completion;
-  if (args.frameId !== undefined && paused && paused.frames.length > 0) completion = frameAt(args.frameId).eval(expression);
-  else completion = gameGlobal.executeInGlobal(expression);
+  const frame = args.frameId !== undefined && paused && paused.frames.length > 0 ? frameAt(args.frameId) : null;
+  const completion = runUnstoppable(() => (frame ? frame.eval(expression) : gameGlobal.executeInGlobal(expression)));
   if (!completion) throw new RequestError("the evaluation was terminated");
-  if ("throw" in completion) throw new RequestError("Uncaught " + describeValue(completion.throw));
+  if ("throw" in completion) {
+    collectAfterOutOfMemory(completion.throw);
+    throw new RequestError("Uncaught " + describeValue(completion.throw));
+  }
   const value = completion.return;
   const shown = variable("", value);
   return { result: shown.value, type: shown.type, variablesReference: shown.variablesReference };
@@ -729,6 +752,7 @@ function handleMessage(text) {
   try {
     body = run(request, "client");
   } catch (e) {
+    collectAfterOutOfMemory(e);
     send({ type: "response", request_seq: requestSeq, success: false, command, message: failureText(e) });
     return;
   }
@@ -746,6 +770,7 @@ function handleLocal(text) {
   try {
     return JSON.stringify({ success: true, body: run(JSON.parse(text), "panel") });
   } catch (e) {
+    collectAfterOutOfMemory(e);
     return JSON.stringify({ success: false, message: failureText(e) });
   }
 }

@@ -87,6 +87,15 @@ bool HostCanonical(JSContext* cx, unsigned argc, JS::Value* vp) {
     return true;
 }
 
+// Game scripts recover from running out of memory because the frame loop collects garbage often;
+// a stopped game runs no frames, so after an evaluation ran out the debugger collects at once.
+bool HostCollectGarbage(JSContext*, unsigned argc, JS::Value* vp) {
+    JS::CallArgs args = JS::CallArgsFromVp(argc, vp);
+    ScriptHost::Instance().CollectGarbage();
+    args.rval().setUndefined();
+    return true;
+}
+
 bool HostLog(JSContext* cx, unsigned argc, JS::Value* vp) {
     JS::CallArgs args = JS::CallArgsFromVp(argc, vp);
     std::string text;
@@ -154,6 +163,7 @@ bool ScriptDebugger::Initialize(std::uint16_t port, std::string& problem) {
                 JS_DefineFunction(cx, hostObject, "resume", HostResume, 0, 0) &&
                 JS_DefineFunction(cx, hostObject, "canonical", HostCanonical, 1, 0) &&
                 JS_DefineFunction(cx, hostObject, "log", HostLog, 1, 0) &&
+                JS_DefineFunction(cx, hostObject, "collectGarbage", HostCollectGarbage, 0, 0) &&
                 JS_DefineProperty(cx, hostObject, "game", game, JSPROP_READONLY) &&
                 JS_DefineProperty(cx, hostObject, "scriptsFolder", folder, JSPROP_READONLY) &&
                 JS_DefineProperty(cx, script->global, "host", hostObject, JSPROP_READONLY);
