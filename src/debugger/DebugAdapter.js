@@ -24,6 +24,11 @@ const gameGlobal = dbg.addDebuggee(host.game);
 const kMaxChildren = 500;
 const kMaxStringShown = 1000;
 const kBreakpointLineSearch = 50;
+// Every breakpoint costs the game a check each time its line runs; this many
+// already slows a line that runs each frame, and no one sets them by hand.
+const kMaxBreakpoints = 1000;
+// Code the debugger runs for itself (evaluations, conditions) is named so.
+const kEvalUrl = "debugger eval code";
 // What the engine throws when the script heap is full.
 const kOutOfMemory = "out of memory";
 
@@ -41,7 +46,7 @@ let clientConfigured = false;
 let evaluating = 0;
 
 // Breakpoints by canonical file, each {id, line, condition, origin, actualLine,
-// verified, installed: [{script, handler}]}.
+// verified, installed: [script], test: the compiled condition}.
 const breakpoints = new Map();
 let nextBreakpointId = 1;
 // Top-level scripts by canonical file, to place breakpoints set after loading.
@@ -216,6 +221,7 @@ function startStepping(kind, frame) {
 }
 
 function onNewScript(script) {
+  if (script.url === kEvalUrl) return;
   const file = canonical(script.url);
   if (!file) return;
   let list = scriptsByFile.get(file);
@@ -245,26 +251,51 @@ dbg.onExceptionUnwind = (frame, value) => {
 
 // ---- Breakpoints ----
 
-function scriptsCovering(script, line, out) {
-  const start = script.startLine;
-  if (line < start || line >= start + script.lineCount) return;
-  out.push(script);
-  for (const child of script.getChildScripts()) scriptsCovering(child, line, out);
+// Per top-level script, the first step of each line in each of its functions,
+// found in one walk: placing a breakpoint is then a lookup, however many there are.
+const lineIndexes = new Map();
+
+function lineIndex(top) {
+  let index = lineIndexes.get(top);
+  if (index) return index;
+  index = new Map();
+  const walk = (script) => {
+    const lines = new Set();
+    for (const point of script.getPossibleBreakpoints()) {
+      if (lines.has(point.lineNumber)) continue;
+      lines.add(point.lineNumber);
+      const list = index.get(point.lineNumber);
+      if (list) list.push({ script, offset: point.offset });
+      else index.set(point.lineNumber, [{ script, offset: point.offset }]);
+    }
+    for (const child of script.getChildScripts()) walk(child);
+  };
+  walk(top);
+  lineIndexes.set(top, index);
+  return index;
 }
 
 // The scripts and offsets a breakpoint at `line` stops at: the first step of
 // that line in every function that has one.
 function positionsOn(tops, line) {
   const found = [];
-  for (const top of tops) {
-    const covering = [];
-    scriptsCovering(top, line, covering);
-    for (const script of covering) {
-      const points = script.getPossibleBreakpoints({ line });
-      if (points.length > 0) found.push({ script, offset: points[0].offset });
-    }
-  }
+  for (const top of tops) found.push(...(lineIndex(top).get(line) || []));
   return found;
+}
+
+// The engine clears a breakpoint handler by walking its whole script, so all
+// breakpoints in a script share one handler: clearing any number of them costs
+// one walk. Each trap is {handler, atOffset: Map(offset → [breakpoint])}.
+const traps = new Map();
+
+function trapOf(script) {
+  let trap = traps.get(script);
+  if (!trap) {
+    trap = { atOffset: new Map() };
+    trap.handler = { hit: (frame) => breakpointsHit(frame, trap.atOffset.get(frame.offset)) };
+    traps.set(script, trap);
+  }
+  return trap;
 }
 
 function installBreakpoint(bp, tops, announce) {
@@ -275,10 +306,16 @@ function installBreakpoint(bp, tops, announce) {
     positions = positionsOn(tops, line);
   }
   if (positions.length === 0) return;
-  const handler = { hit: (frame) => breakpointHit(frame, bp) };
   for (const { script, offset } of positions) {
-    script.setBreakpoint(offset, handler);
-    bp.installed.push({ script, handler });
+    const trap = trapOf(script);
+    const here = trap.atOffset.get(offset);
+    if (here) {
+      here.push(bp);
+    } else {
+      trap.atOffset.set(offset, [bp]);
+      script.setBreakpoint(offset, trap.handler);
+    }
+    bp.installed.push(script);
   }
   const changed = !bp.verified || bp.actualLine !== line;
   bp.verified = true;
@@ -286,24 +323,100 @@ function installBreakpoint(bp, tops, announce) {
   if (announce && changed) sendEvent("breakpoint", { reason: "changed", breakpoint: describeBreakpoint(bp) });
 }
 
-function uninstallBreakpoint(bp) {
-  for (const { script, handler } of bp.installed) script.clearBreakpoint(handler);
-  bp.installed = [];
+function uninstallBreakpoints(bps) {
+  const gone = new Set(bps);
+  const touched = new Set();
+  for (const bp of bps) {
+    for (const script of bp.installed) touched.add(script);
+    bp.installed = [];
+  }
+  for (const script of touched) {
+    const trap = traps.get(script);
+    script.clearBreakpoint(trap.handler);
+    for (const [offset, here] of trap.atOffset) {
+      const kept = here.filter((bp) => !gone.has(bp));
+      if (kept.length === 0) {
+        trap.atOffset.delete(offset);
+      } else {
+        trap.atOffset.set(offset, kept);
+        script.setBreakpoint(offset, trap.handler);
+      }
+    }
+    if (trap.atOffset.size === 0) traps.delete(script);
+  }
 }
 
-function breakpointHit(frame, bp) {
-  if (paused) return undefined;
-  if (bp.condition) {
-    const completion = frame.eval(bp.condition);
-    if (completion && "return" in completion && !isTruthy(completion.return)) return undefined;
-    if (completion && "throw" in completion) {
-      return pause(frame, "breakpoint", {
-        description: "The condition " + bp.condition + " threw " + describeValue(completion.throw),
-        hitBreakpointIds: [bp.id],
-      });
-    }
+function breakpointsHit(frame, here) {
+  if (paused || evaluating || !here) return undefined;
+  const hitBreakpointIds = [];
+  let description = "Breakpoint";
+  for (const bp of here) {
+    const problem = conditionProblem(frame, bp);
+    if (problem === null) continue;
+    hitBreakpointIds.push(bp.id);
+    if (problem) description = problem;
   }
-  return pause(frame, "breakpoint", { description: "Breakpoint", hitBreakpointIds: [bp.id] });
+  if (hitBreakpointIds.length === 0) return undefined;
+  return pause(frame, "breakpoint", { description, hitBreakpointIds });
+}
+
+// Null when the breakpoint's condition is false; otherwise "" or, when the
+// condition could not be evaluated (which counts as true), why not.
+function conditionProblem(frame, bp) {
+  if (!bp.condition) return "";
+  const test = conditionTest(bp);
+  if (test.error) return "The condition " + bp.condition + " threw " + test.error;
+  const scope = gameGlobal.makeDebuggeeValue(frameScope(frame));
+  const completion = runUnstoppable(() => test.call(debuggeeValue(frame.this), scope));
+  if (completion && "throw" in completion) return "The condition " + bp.condition + " threw " + describeValue(completion.throw);
+  return completion && "return" in completion && !isTruthy(completion.return) ? null : "";
+}
+
+// A condition is compiled once, into a function of the game's that sees the
+// stopped frame's variables through `with`: a hit costs a call, not a compilation.
+function conditionTest(bp) {
+  if (!bp.test) {
+    const source = "(function (__frameScope) { with (__frameScope) return (\n" + bp.condition + "\n); })";
+    const completion = runUnstoppable(() => gameGlobal.executeInGlobal(source, { url: kEvalUrl }));
+    if (completion && "return" in completion) bp.test = completion.return;
+    else bp.test = { error: completion ? describeValue(completion.throw) : "nothing (it was stopped)" };
+  }
+  return bp.test;
+}
+
+function isGlobalEnvironment(env) {
+  const outer = env.parent;
+  return (env.type === "object" && !outer) || (outer && outer.type === "object" && !outer.parent);
+}
+
+// The frame's own and enclosing variables as an object for the condition's
+// `with`. Names the frame does not bind fall through to the game's globals.
+function frameScope(frame) {
+  const env = frame.environment;
+  const holder = (name) => {
+    if (typeof name !== "string" || !env) return null;
+    const found = env.find(name);
+    return found && !isGlobalEnvironment(found) ? found : null;
+  };
+  return new Proxy(Object.create(null), {
+    has: (target, name) => holder(name) !== null,
+    get: (target, name) => {
+      const found = holder(name);
+      const value = found ? debuggeeValue(found.getVariable(name)) : undefined;
+      return value instanceof Debugger.Object ? value.unsafeDereference() : value;
+    },
+    set: (target, name, value) => {
+      const found = holder(name);
+      if (found) found.setVariable(name, gameGlobal.makeDebuggeeValue(value));
+      return found !== null;
+    },
+  });
+}
+
+// A value the debugger was given, with the markers for optimized-out or
+// uninitialized variables read as undefined.
+function debuggeeValue(value) {
+  return typeof value !== "object" || value === null || value instanceof Debugger.Object ? value : undefined;
 }
 
 function isTruthy(value) {
@@ -327,17 +440,35 @@ function makeBreakpoint(file, want, origin) {
     verified: false,
     actualLine: 0,
     installed: [],
+    test: null,
   };
   installBreakpoint(bp, scriptsByFile.get(file) || [], false);
   return bp;
+}
+
+function breakpointCount() {
+  let count = 0;
+  for (const list of breakpoints.values()) count += list.length;
+  return count;
+}
+
+function checkBreakpointCount(file, adding, dropping) {
+  const total = breakpointCount() - dropping + adding;
+  if (total > kMaxBreakpoints)
+    throw new RequestError(
+      "too many breakpoints: " + adding + " in " + file + " would make " + total + " in all, over the limit of " + kMaxBreakpoints
+    );
 }
 
 function setBreakpoints(path, wanted, origin) {
   const file = canonical(path);
   const old = breakpoints.get(file) || [];
   // Those another side set stay; this side's list replaces its own.
-  for (const bp of old) if (bp.origin === origin) uninstallBreakpoint(bp);
-  const made = wanted.filter((want) => (Number(want && want.line) | 0) >= 1).map((want) => makeBreakpoint(file, want, origin));
+  const replaced = old.filter((bp) => bp.origin === origin);
+  wanted = wanted.filter((want) => (Number(want && want.line) | 0) >= 1);
+  checkBreakpointCount(file, wanted.length, replaced.length);
+  uninstallBreakpoints(replaced);
+  const made = wanted.map((want) => makeBreakpoint(file, want, origin));
   breakpoints.set(file, old.filter((bp) => bp.origin !== origin).concat(made));
   return made;
 }
@@ -348,11 +479,12 @@ function toggleBreakpoint(path, line) {
   const at = list.findIndex((bp) => (bp.actualLine || bp.line) === line);
   if (at >= 0) {
     const [bp] = list.splice(at, 1);
-    uninstallBreakpoint(bp);
+    uninstallBreakpoints([bp]);
     sendEvent("breakpoint", { reason: "removed", breakpoint: { id: bp.id, verified: false } });
     return false;
   }
   if (line < 1) return false;
+  checkBreakpointCount(file, 1, 0);
   const bp = makeBreakpoint(file, { line }, "panel");
   breakpoints.set(file, list.concat([bp]));
   sendEvent("breakpoint", { reason: "new", breakpoint: describeBreakpoint(bp) });
@@ -365,10 +497,12 @@ function breakpointLines(path) {
 }
 
 function dropBreakpointsOf(origin) {
+  const dropped = [];
   for (const [file, list] of breakpoints) {
-    for (const bp of list) if (bp.origin === origin) uninstallBreakpoint(bp);
+    for (const bp of list) if (bp.origin === origin) dropped.push(bp);
     breakpoints.set(file, list.filter((bp) => bp.origin !== origin));
   }
+  uninstallBreakpoints(dropped);
 }
 
 // ---- Values ----
