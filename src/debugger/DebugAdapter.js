@@ -350,8 +350,11 @@ function breakpointsHit(frame, here) {
   if (paused || evaluating || !here) return undefined;
   const hitBreakpointIds = [];
   let description = "Breakpoint";
+  // Made once for all the conditions here, only when one needs them.
+  let call = null;
+  const callIn = () => (call = call || { self: debuggeeValue(frame.this), scope: gameGlobal.makeDebuggeeValue(frameScope(frame)) });
   for (const bp of here) {
-    const problem = conditionProblem(frame, bp);
+    const problem = conditionProblem(bp, callIn);
     if (problem === null) continue;
     hitBreakpointIds.push(bp.id);
     if (problem) description = problem;
@@ -362,12 +365,12 @@ function breakpointsHit(frame, here) {
 
 // Null when the breakpoint's condition is false; otherwise "" or, when the
 // condition could not be evaluated (which counts as true), why not.
-function conditionProblem(frame, bp) {
+function conditionProblem(bp, callIn) {
   if (!bp.condition) return "";
   const test = conditionTest(bp);
   if (test.error) return "The condition " + bp.condition + " threw " + test.error;
-  const scope = gameGlobal.makeDebuggeeValue(frameScope(frame));
-  const completion = runUnstoppable(() => test.call(debuggeeValue(frame.this), scope));
+  const { self, scope } = callIn();
+  const completion = runUnstoppable(() => test.call(self, scope));
   if (completion && "throw" in completion) return "The condition " + bp.condition + " threw " + describeValue(completion.throw);
   return completion && "return" in completion && !isTruthy(completion.return) ? null : "";
 }
@@ -393,10 +396,18 @@ function isGlobalEnvironment(env) {
 // `with`. Names the frame does not bind fall through to the game's globals.
 function frameScope(frame) {
   const env = frame.environment;
+  // All the conditions at a breakpoint share this object, and each name is
+  // looked up more than once: `with` asks whether it is there, then for it.
+  const holders = new Map();
   const holder = (name) => {
     if (typeof name !== "string" || !env) return null;
-    const found = env.find(name);
-    return found && !isGlobalEnvironment(found) ? found : null;
+    let found = holders.get(name);
+    if (found === undefined) {
+      found = env.find(name);
+      if (found && isGlobalEnvironment(found)) found = null;
+      holders.set(name, found);
+    }
+    return found;
   };
   return new Proxy(Object.create(null), {
     has: (target, name) => holder(name) !== null,
