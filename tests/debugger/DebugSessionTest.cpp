@@ -212,3 +212,79 @@ TEST(DebugSession, BreakpointsSteppingVariablesExceptionsPauseAndDisconnect) {
     EXPECT_EQ(engine.Exit(20.0), 0) << engine.Output();
     std::filesystem::remove_all(game);
 }
+
+// A client that throws, stops, floods and starves the game from inside evaluate and breakpoint
+// conditions, and sends messages no parser should build: every request is answered, and the
+// game goes on running.
+TEST(DebugSession, HostileClientGetsAnswersAndNeverFreezesTheGame) {
+    if (!std::getenv("DISPLAY"))
+        GTEST_SKIP() << "no DISPLAY; run under xvfb-run";
+    const std::filesystem::path game =
+        MakeGame({{"Scripts/startup.js", ""}, {"Scripts/postInit.js", R"(let frame = 0;
+function tick(dt) {
+    const next = frame + 1;
+    frame = next;
+}
+Core.Instance().GameLogicSystem_.updateFunction = tick;
+globalThis.frameOf = () => frame;
+)"}});
+    EngineProcess engine(
+        {"--debug=0", "--script-heap-mb", "32", "--resource", game.string() + "/"});
+    const int port = ListeningPort(engine);
+    ASSERT_GT(port, 0) << engine.Output();
+    const std::string script = (game / "Scripts/postInit.js").string();
+    DapClient client(port);
+    ASSERT_TRUE(client.connected);
+    client.Request("initialize");
+    const auto framesRun = [&] {
+        const int before = std::stoi(Evaluate(client, "frameOf()", false));
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        return std::stoi(Evaluate(client, "frameOf()", false)) > before;
+    };
+    const auto rejection = [&](const std::string& body) {
+        client.Raw(Framed(body));
+        const json answer =
+            client.Next([](const json& m) { return m.value("type", "") == "response"; });
+        return answer.is_object() ? answer.value("message", std::string()) : "no answer";
+    };
+    const char* exhaust = "try { globalThis.hog = []; for (;;) hog.push({ n: hog.length }); } "
+                          "finally { hog = null; }";
+
+    // Evaluated code never stops: the reply comes at once, an error for a throw.
+    EXPECT_NE(Evaluate(client, "throw new Error('nope')", false).find("nope"), std::string::npos);
+    EXPECT_EQ(Evaluate(client, "debugger; 5", false), "5");
+    EXPECT_NE(Evaluate(client, exhaust, false).find("out of memory"), std::string::npos);
+    EXPECT_TRUE(framesRun());
+
+    EXPECT_NE(rejection("{\"seq\":1,\"command\":\"threads\",\"x\":\"\xC3\x28\"}").find("UTF-8"),
+              std::string::npos);
+    EXPECT_NE(rejection(std::string(1000000, '[') + std::string(1000000, ']')).find("256"),
+              std::string::npos);
+
+    // A thousand false conditions on a line that runs every frame; one more is refused.
+    const auto setConditions = [&](size_t count, const std::string& condition) {
+        const json one = {{"line", 3}, {"condition", condition}};
+        return client.Request(
+            "setBreakpoints",
+            {{"source", {{"path", script}}}, {"breakpoints", json(std::vector<json>(count, one))}});
+    };
+    const json refused = setConditions(1001, "dt < 0");
+    EXPECT_FALSE(refused["success"].get<bool>());
+    EXPECT_NE(refused.value("message", "").find("limit of 1000"), std::string::npos) << refused;
+    EXPECT_TRUE(setConditions(1000, "dt < 0 || next === 0")["success"].get<bool>());
+    EXPECT_TRUE(framesRun());
+    const int stopAt = std::stoi(Evaluate(client, "frameOf()", false)) + 5;
+    setConditions(1, "frame === " + std::to_string(stopAt));
+    EXPECT_FALSE(client.Event("stopped").is_null());
+    EXPECT_EQ(Evaluate(client, "frame"), std::to_string(stopAt));
+
+    // Out of memory while stopped: once the memory is free, the game goes on.
+    EXPECT_NE(Evaluate(client, exhaust).find("out of memory"), std::string::npos);
+    EXPECT_TRUE(setConditions(0, "")["success"].get<bool>());
+    EXPECT_TRUE(client.Request("continue", {{"threadId", 1}})["success"].get<bool>());
+    EXPECT_TRUE(framesRun());
+    EXPECT_TRUE(client.Event("stopped", 0.5).is_null()) << "only the one stop";
+    Evaluate(client, "Core.Quit()", false);
+    EXPECT_EQ(engine.Exit(20.0), 0) << engine.Output();
+    std::filesystem::remove_all(game);
+}
