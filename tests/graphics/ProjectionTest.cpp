@@ -42,16 +42,6 @@ TEST(Projection, PerspectiveIsSixtyDegreesFromNearToFar) {
         EXPECT_NEAR(glm::value_ptr(m)[i], glm::value_ptr(reference)[i], 1e-6f) << "element " << i;
 }
 
-TEST(Projection, RotationFollowsTheEngineQuaternionOrder) {
-    // Not of unit length on purpose: the engine never normalizes.
-    const float x = 0.3f, y = -0.5f, z = 0.7f, w = 1.2f;
-    const glm::mat4 r = RotationMatrix(QuatFromXYZW(glm::vec4(x, y, z, w)));
-    ExpectNear(r[0], {1 - 2 * (y * y + z * z), 2 * (x * y + z * w), 2 * (x * z - y * w)}, 1e-6f);
-    ExpectNear(r[1], {2 * (x * y - z * w), 1 - 2 * (x * x + z * z), 2 * (y * z + x * w)}, 1e-6f);
-    ExpectNear(r[2], {2 * (x * z + y * w), 2 * (y * z - x * w), 1 - 2 * (x * x + y * y)}, 1e-6f);
-    EXPECT_EQ(r[3], glm::vec4(0, 0, 0, 1));
-}
-
 TEST(MouseRay, MatchesTheHandComputedRays) {
     const glm::mat4 projection = PerspectiveMatrix(1.6f);
     const glm::ivec4 viewport(0, 0, 1280, 800);
