@@ -12,6 +12,7 @@
 #include "voxels/VoxelComponent.h"
 #include "voxels/VoxelModel.h"
 #include "voxels/VoxelModelComponent.h"
+#include "voxels/VoxelTestSupport.h"
 
 namespace {
 
@@ -117,10 +118,7 @@ TEST_F(GraphicsRender, OneFrameFromInitializationOnCamerasSeeThroughVoxelsCapaci
     // No voxel is drawn past the capacity, to the voxel. The wall stays; everything else sits
     // behind the camera: at capacity these cost vertex work only.
     VoxelModel crowd;
-    VoxelInstance behind;
-    behind.color = {0, 1, 0, 1};
-    behind.position = {0, 0, 50, 1};
-    crowd.voxels.assign(GraphicsSystem::kVoxelCapacity, behind);
+    crowd.voxels.assign(GraphicsSystem::kVoxelCapacity, Cell({0, 0, 50}, {0, 1, 0, 1}));
     ObjectManager::AddComponent<VoxelModelComponent>(Object({}))->model = &crowd;
     ObjectManager::RemoveComponent<VoxelComponent>(glass->owner);
 
