@@ -231,30 +231,23 @@ TEST_F(Navigation, HandlesAreReusedOnceAndUnsafeCallsAreErrors) {
 // walking from stop to stop, never stands on a wall, and frees every path.
 TEST_F(Navigation, SampleVillagerWalksAroundTheVillageObstacles) {
     ASSERT_EQ(Eval(R"(
-        var graphics = Core.Instance().GraphicsSystem_;
-        function ShowModel(file, position) {
-            var obj = Make(["TransformComponent", "VoxelModelComponent"], position);
-            ObjectManager.VoxelModelComponent(obj).model =
-                graphics.GetModel(")" MARROWVALE_SOURCE_DIR R"(/resource/Models/" + file);
-            return obj;
-        }
-        function ShowVoxel(position) {
-            return Make(["TransformComponent", "VoxelComponent"], position);
-        }
-        var scene = {
-            house: ShowModel("house.vxm", [-5, 0, -4]),
-            trees: [ShowModel("tree.vxm", [4, 0, -7]), ShowModel("tree.vxm", [8, 0, -2]),
-                    ShowModel("tree.vxm", [-10, 0, 5])],
-            crystal: ShowModel("crystal.vxm", [5, 0, 5]),
-            crates: [ShowVoxel([-1, 0, 2]), ShowVoxel([-2, 0, 2])],
-        };
-        // The module loads once this script has returned to the engine.
-        var walkGrid, feet;
-        import(")" MARROWVALE_SOURCE_DIR R"(/resource/Scripts/sampleWalker.mjs").then(function (m) {
-            m.AddWalker(scene);
-            walkGrid = ObjectManager.PathfindingComponent(scene.walkGrid);
-            feet = ObjectManager.TransformComponent(scene.villager);
-        });
+        // The modules load once this script has returned to the engine; the scene is built
+        // with the sample's own helpers.
+        var walkGrid, feet, scripts = ")" MARROWVALE_SOURCE_DIR R"(/resource/Scripts/";
+        Promise.all([import(scripts + "sampleObjects.mjs"), import(scripts + "sampleWalker.mjs")])
+            .then(function ([o, m]) {
+                var scene = {
+                    house: o.ShowModel("house.vxm", [-5, 0, -4]),
+                    trees: [o.ShowModel("tree.vxm", [4, 0, -7]), o.ShowModel("tree.vxm", [8, 0, -2]),
+                            o.ShowModel("tree.vxm", [-10, 0, 5])],
+                    crystal: o.ShowModel("crystal.vxm", [5, 0, 5]),
+                    crates: [o.ShowVoxel([-1, 0, 2], [1, 1, 1, 1]),
+                             o.ShowVoxel([-2, 0, 2], [1, 1, 1, 1])],
+                };
+                m.AddWalker(scene);
+                walkGrid = ObjectManager.PathfindingComponent(scene.walkGrid);
+                feet = ObjectManager.TransformComponent(scene.villager);
+            });
         "ok")"),
               "ok");
     ASSERT_EQ(Eval("typeof feet.position"), "object") << host().GetLastError();
