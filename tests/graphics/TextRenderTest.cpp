@@ -162,6 +162,4 @@ TEST_F(TextRender, CentredOnTheTransformPointMovedByTheOffsetColouredHiddenAndFo
     const PixelBounds shown = Draw();
     EXPECT_GT(shown.width, 40);
     EXPECT_NEAR(shown.CentreX(), kWidth / 2.0, 1.0);
-    EXPECT_TRUE(core.WindowSystem_->IsFontLoaded(
-        core.GetResourcePath(DrawTextComponent::kDefaultFontFile)));
 }
