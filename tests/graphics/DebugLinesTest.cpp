@@ -1,3 +1,6 @@
+// Debug lines under a real GL context: the batch against one immediate-mode
+// draw per line, and physics lines in an engine frame.
+
 #include <cstdlib>
 #include <vector>
 
