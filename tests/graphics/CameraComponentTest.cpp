@@ -1,5 +1,3 @@
-#include <cmath>
-
 #include <gtest/gtest.h>
 
 #include "core/Core.h"
@@ -32,14 +30,15 @@ class Cameras : public ::testing::Test {
 } // namespace
 
 TEST_F(Cameras, ViewMatrixIsRotationAfterTranslationAndOneCameraIsActive) {
-    // A quarter turn about +y at (1, 2, 3). By hand: the rotation's columns are (0, 0, -1),
-    // (0, 1, 0), (1, 0, 0), and the translation column is R * -(1, 2, 3) = (-3, -2, 1).
-    const float s = std::sqrt(0.5f);
-    CameraComponent* camera = Camera({1, 2, 3}, glm::quat(s, 0, s, 0));
-    const glm::mat4 expected(0, 0, -1, 0, //
-                             0, 1, 0, 0,  //
-                             1, 0, 0, 0,  //
-                             -3, -2, 1, 1);
+    // (x 0, y 1, z 0, w 1) at (1, 2, 3): a quarter turn about +y given at sqrt(2) times unit
+    // length, which the engine does not normalize, so by hand the rotation's columns are
+    // (-1, 0, -2), (0, 1, 0), (2, 0, -1) and the translation column is R * -(1, 2, 3) = (-5, -2,
+    // 5).
+    CameraComponent* camera = Camera({1, 2, 3}, glm::quat(1, 0, 1, 0));
+    const glm::mat4 expected(-1, 0, -2, 0, //
+                             0, 1, 0, 0,   //
+                             2, 0, -1, 0,  //
+                             -5, -2, 5, 1);
     const glm::mat4 view = camera->GetMatrix();
     for (int c = 0; c < 4; ++c)
         for (int r = 0; r < 4; ++r)

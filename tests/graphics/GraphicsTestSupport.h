@@ -1,8 +1,10 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include <GL/glew.h>
+#include <glm/gtc/type_precision.hpp>
 #include <gtest/gtest.h>
 
 #include "core/Core.h"
@@ -41,6 +43,12 @@ class GraphicsTest : public GlTest {
         return {p[0], p[1], p[2], p[3]};
     }
     glm::ivec4 Centre() { return Pixel(kWidth / 2, kHeight / 2); }
+    // The whole frame, bottom row first.
+    static std::vector<glm::u8vec4> Pixels(unsigned width = kWidth, unsigned height = kHeight) {
+        std::vector<glm::u8vec4> pixels(std::size_t(width) * height);
+        glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+        return pixels;
+    }
     PixelBounds Drawn() { return DrawnBounds(kWidth, kHeight); }
 
     GameObject Object(glm::vec3 position) {
@@ -52,4 +60,14 @@ class GraphicsTest : public GlTest {
     Core& core = Core::Instance();
     GraphicsSystem& graphics = *core.GraphicsSystem_;
     ObjectManager& om = *core.objectManager;
+};
+
+// For tests that draw from their first line.
+class InitializedGraphicsTest : public GraphicsTest {
+  protected:
+    void SetUp() override {
+        GraphicsTest::SetUp();
+        if (!IsSkipped() && !HasFatalFailure())
+            Initialize();
+    }
 };

@@ -17,15 +17,8 @@ namespace {
 
 const glm::ivec4 kRed(255, 0, 0, 255), kGreen(0, 255, 0, 255), kBlue(0, 0, 255, 255);
 
-class SpriteRender : public GraphicsTest {
+class SpriteRender : public InitializedGraphicsTest {
   protected:
-    void SetUp() override {
-        GraphicsTest::SetUp();
-        if (IsSkipped() || HasFatalFailure())
-            return;
-        Initialize();
-    }
-
     // A w x h image: the left half `left`, the right half `right`.
     Texture* Image(const std::string& name, unsigned w, unsigned h, sf::Color left,
                    sf::Color right = sf::Color::Transparent) {
@@ -53,7 +46,7 @@ class SpriteRender : public GraphicsTest {
 
 } // namespace
 
-TEST_F(SpriteRender, LayersOpacityPlacementTurnsAndMirroring) {
+TEST_F(SpriteRender, LayersOpacityPlacementTurnsMirroringAndBillboards) {
     Texture* red = Image("red.png", 10, 10, sf::Color::Red);
     Texture* blue = Image("blue.png", 10, 10, sf::Color::Blue);
     // Added with a texture only: alpha 0 and scale 0 show nothing.
@@ -133,12 +126,12 @@ TEST_F(SpriteRender, LayersOpacityPlacementTurnsAndMirroring) {
     Frame();
     EXPECT_EQ(Pixel(cx - 10, cy), kBlue);
     EXPECT_EQ(Pixel(cx + 10, cy), kRed);
-}
 
-TEST_F(SpriteRender, BillboardsNeedACameraAndFaceOnlyPlusZ) {
+    // Billboards need a camera and face only +z.
+    om.ClearAllObjects();
     BillboardComponent* billboard =
         ObjectManager::AddComponent<BillboardComponent>(Object({0, 0, 0}));
-    billboard->texture = Image("green.png", 8, 8, sf::Color::Green);
+    billboard->texture = Image("billboard.png", 8, 8, sf::Color::Green);
     billboard->alpha = 1.0f;
     billboard->scale = {2, 1}; // half sizes in world units
     Frame();

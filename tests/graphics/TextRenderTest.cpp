@@ -37,11 +37,9 @@ class TextRender : public GraphicsTest {
 
     // The largest value of each channel over the frame.
     glm::ivec3 Brightest() {
-        std::vector<unsigned char> pixels(kWidth * kHeight * 4);
-        glReadPixels(0, 0, kWidth, kHeight, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
         glm::ivec3 most(0);
-        for (std::size_t i = 0; i < pixels.size(); i += 4)
-            most = glm::max(most, glm::ivec3(pixels[i], pixels[i + 1], pixels[i + 2]));
+        for (const glm::u8vec4& p : Pixels())
+            most = glm::max(most, glm::ivec3(p));
         return most;
     }
 };
@@ -127,9 +125,7 @@ TEST_F(TextRender, CentredOnTheTransformPointMovedByTheOffsetColouredHiddenAndFo
     auto frame = [&](std::uint32_t detail) {
         other->fontDetail = detail;
         Draw();
-        std::vector<unsigned char> pixels(kWidth * kHeight * 4);
-        glReadPixels(0, 0, kWidth, kHeight, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
-        return std::make_pair(pixels, other->GetHalfExtents());
+        return std::make_pair(Pixels(), other->GetHalfExtents());
     };
     const auto atSize = frame(0), same = frame(48), coarse = frame(12);
     EXPECT_TRUE(atSize.first == same.first);
@@ -166,6 +162,4 @@ TEST_F(TextRender, CentredOnTheTransformPointMovedByTheOffsetColouredHiddenAndFo
     const PixelBounds shown = Draw();
     EXPECT_GT(shown.width, 40);
     EXPECT_NEAR(shown.CentreX(), kWidth / 2.0, 1.0);
-    EXPECT_TRUE(core.WindowSystem_->IsFontLoaded(
-        core.GetResourcePath(DrawTextComponent::kDefaultFontFile)));
 }

@@ -127,7 +127,7 @@ TEST_F(Navigation, ObstaclesWallTheGridAndPathsGoAroundThem) {
     EXPECT_EQ(Eval("grid.IsWall(4, 3)"), "false");
 
     // Added again, it stamps again; a wall from (4, 0) to (4, 6) leaves a gap
-    // at the top. Waypoints are cell centres at the grid's height.
+    // at the top.
     EXPECT_EQ(Eval(R"(
         ObjectManager.AddObstacleComponent(rock);
         for (var y = 0; y < 7; ++y) grid.SetWall(4, y, true);
@@ -137,9 +137,6 @@ TEST_F(Navigation, ObstaclesWallTheGridAndPathsGoAroundThem) {
     // The walls laid before the stamp hide two of its neighbours.
     EXPECT_EQ(Eval("[grid.GetNumInterestObjects(), grid.GetNumInterestNodesAtIndex(1)].join()"),
               "2,6");
-    EXPECT_EQ(Eval("var h = grid.ComputePath(2, 3, 6, 3); Waypoints(h)"),
-              "15 2 2 | 17 2 10 | 21 2 10 | 23 2 2");
-    EXPECT_EQ(Eval("Waypoints(grid.ComputePath(1, 1, 1, 1))"), "13 2 -2 | 13 2 -2");
     EXPECT_EQ(
         Eval("[grid.GetNodeFromPosition([27.9, 50, 10.5]), grid.GetNodeFromPosition([9, 0, 0]),"
              " grid.GetNodePosition(0, 0)].join(' ')"),
@@ -151,6 +148,8 @@ TEST_F(Navigation, ObstaclesWallTheGridAndPathsGoAroundThem) {
              ".map(function (p) { return grid.GetCellFromPosition(p); }))"),
         "[null,[0,0],[2,3],[9,7],null]");
 
+    // A walled goal gives an empty path and spoils nothing for the next search, which
+    // goes through the gap. Waypoints are cell centres at the grid's height.
     EXPECT_EQ(Eval("WaypointManager.Size(grid.ComputePath(0, 0, 4, 3))"), "0");
     EXPECT_EQ(Eval("Waypoints(grid.ComputePath(2, 3, 6, 3))"),
               "15 2 2 | 17 2 10 | 21 2 10 | 23 2 2");
@@ -216,7 +215,6 @@ TEST_F(Navigation, HandlesAreReusedOnceAndUnsafeCallsAreErrors) {
     for (const auto& [call, says] : std::initializer_list<std::pair<const char*, const char*>>{
              {"grid.ComputePath(0, 0, 10, 0)", "Error in PathfindingComponent.ComputePath: cell "
                                                "(10, 0) is outside the 10 x 8 grid of object 0."},
-             {"grid.IsWall(-1, 0)", "IsWall: cell (-1, 0) is outside"},
              {"grid.SetWall(0, 8, true)", "SetWall: cell (0, 8) is outside"},
              {"grid.GetInterestObjectAtIndex(0)", "GetInterestObjectAtIndex: index 0 is not an "
                                                   "interest entry; object 0 has 0."},
@@ -233,30 +231,23 @@ TEST_F(Navigation, HandlesAreReusedOnceAndUnsafeCallsAreErrors) {
 // walking from stop to stop, never stands on a wall, and frees every path.
 TEST_F(Navigation, SampleVillagerWalksAroundTheVillageObstacles) {
     ASSERT_EQ(Eval(R"(
-        var graphics = Core.Instance().GraphicsSystem_;
-        function ShowModel(file, position) {
-            var obj = Make(["TransformComponent", "VoxelModelComponent"], position);
-            ObjectManager.VoxelModelComponent(obj).model =
-                graphics.GetModel(")" MARROWVALE_SOURCE_DIR R"(/resource/Models/" + file);
-            return obj;
-        }
-        function ShowVoxel(position) {
-            return Make(["TransformComponent", "VoxelComponent"], position);
-        }
-        var scene = {
-            house: ShowModel("house.vxm", [-5, 0, -4]),
-            trees: [ShowModel("tree.vxm", [4, 0, -7]), ShowModel("tree.vxm", [8, 0, -2]),
-                    ShowModel("tree.vxm", [-10, 0, 5])],
-            crystal: ShowModel("crystal.vxm", [5, 0, 5]),
-            crates: [ShowVoxel([-1, 0, 2]), ShowVoxel([-2, 0, 2])],
-        };
-        // The module loads once this script has returned to the engine.
-        var walkGrid, feet;
-        import(")" MARROWVALE_SOURCE_DIR R"(/resource/Scripts/sampleWalker.mjs").then(function (m) {
-            m.AddWalker(scene);
-            walkGrid = ObjectManager.PathfindingComponent(scene.walkGrid);
-            feet = ObjectManager.TransformComponent(scene.villager);
-        });
+        // The modules load once this script has returned to the engine; the scene is built
+        // with the sample's own helpers.
+        var walkGrid, feet, scripts = ")" MARROWVALE_SOURCE_DIR R"(/resource/Scripts/";
+        Promise.all([import(scripts + "sampleObjects.mjs"), import(scripts + "sampleWalker.mjs")])
+            .then(function ([o, m]) {
+                var scene = {
+                    house: o.ShowModel("house.vxm", [-5, 0, -4]),
+                    trees: [o.ShowModel("tree.vxm", [4, 0, -7]), o.ShowModel("tree.vxm", [8, 0, -2]),
+                            o.ShowModel("tree.vxm", [-10, 0, 5])],
+                    crystal: o.ShowModel("crystal.vxm", [5, 0, 5]),
+                    crates: [o.ShowVoxel([-1, 0, 2], [1, 1, 1, 1]),
+                             o.ShowVoxel([-2, 0, 2], [1, 1, 1, 1])],
+                };
+                m.AddWalker(scene);
+                walkGrid = ObjectManager.PathfindingComponent(scene.walkGrid);
+                feet = ObjectManager.TransformComponent(scene.villager);
+            });
         "ok")"),
               "ok");
     ASSERT_EQ(Eval("typeof feet.position"), "object") << host().GetLastError();

@@ -26,14 +26,14 @@ class PhysicsStepMode : public PhysicsWorldTest {
     }
     void TearDown() override {
         if (std::getenv("DISPLAY"))
-            std::system("xdotool keyup space keyup w");
+            std::system("xdotool keyup space");
     }
 
-    static bool SpaceHeld(bool held) { return KeyHeld(PhysicsSystem::kStepKey, held); }
-    static bool KeyHeld(std::uint32_t code, bool held) {
+    // Waits until the window system sees the step key in the wanted state.
+    static bool SpaceHeld(bool held) {
         const WindowSystem& window = *Core::Instance().WindowSystem_;
         for (int i = 0; i < 200; ++i) {
-            if (window.IsKeyDown(code) == held)
+            if (window.IsKeyDown(PhysicsSystem::kStepKey) == held)
                 return true;
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }

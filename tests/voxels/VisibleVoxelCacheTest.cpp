@@ -7,31 +7,11 @@
 #include <gtest/gtest.h>
 
 #include "voxels/VisibleVoxelCache.h"
-#include "voxels/VoxelModel.h"
-
-namespace {
-
-VoxelInstance Cell(float x, float y, float z) {
-    VoxelInstance v;
-    v.position = {x, y, z, 1.0f};
-    v.color = {0.5f, 0.5f, 0.5f, 1.0f};
-    return v;
-}
-
-VoxelModel Block(int side) {
-    VoxelModel model;
-    for (int z = 0; z < side; ++z)
-        for (int y = 0; y < side; ++y)
-            for (int x = 0; x < side; ++x)
-                model.voxels.push_back(Cell(float(x), float(y), float(z)));
-    return model;
-}
-
-} // namespace
+#include "voxels/VoxelTestSupport.h"
 
 TEST(VisibleVoxelCache, LeavesOutOnlyVoxelsEnclosedOnAllSidesAndFollowsEveryChange) {
     VisibleVoxelCache cache;
-    VoxelModel block = Block(4); // x fastest: voxel (x, y, z) is 16z + 4y + x
+    VoxelModel block = Block(4);
     const std::vector<std::uint32_t>* visible = cache.Find(block);
     ASSERT_NE(visible, nullptr);
     EXPECT_EQ(visible->size(), 56u) << "the 2 x 2 x 2 core is enclosed";
@@ -70,13 +50,13 @@ TEST(VisibleVoxelCache, LeavesOutOnlyVoxelsEnclosedOnAllSidesAndFollowsEveryChan
     for (const glm::vec3 p :
          {glm::vec3(0, 0, 0), glm::vec3(1, 0, 0), glm::vec3(-1, 0, 0), glm::vec3(0, 1, 0),
           glm::vec3(0, -1, 0), glm::vec3(0, 0, 1), glm::vec3(0, 0, -1)})
-        plus.voxels.push_back(Cell(p.x, p.y, p.z));
+        plus.voxels.push_back(Cell(p));
     VoxelModel far = Block(3);
-    far.voxels.push_back(Cell(100000.0f, 100000.0f, 100000.0f));
+    far.voxels.push_back(Cell({100000.0f, 100000.0f, 100000.0f}));
     std::vector<std::uint32_t> list;
     EXPECT_FALSE(VisibleVoxelCache::FindVisible(plus.voxels, list));
     EXPECT_FALSE(VisibleVoxelCache::FindVisible(far.voxels, list));
-    far.voxels.back() = Cell(-1000.0f, 2.0f, 2.0f); // large, but small enough to mark
+    far.voxels.back() = Cell({-1000.0f, 2.0f, 2.0f}); // large, but small enough to mark
     EXPECT_TRUE(VisibleVoxelCache::FindVisible(far.voxels, list));
     EXPECT_EQ(list.size(), 27u);
 }

@@ -58,20 +58,13 @@ Bytes Transform(std::uint32_t id, std::uint32_t child,
     return Chunk("nTRN", Join({U32s({id, 0, child, 0xffffffffu, 0, 1}), pairs}));
 }
 
-struct Placed {
-    glm::vec3 position;
-    glm::vec4 color;
-};
-std::vector<Placed> Read(const Bytes& file, std::string* problem = nullptr) {
+std::vector<VoxelInstance> Read(const Bytes& file, std::string* problem = nullptr) {
     std::vector<VoxelInstance> voxels;
     std::string why;
     EXPECT_EQ(ReadVox(file.data(), file.size(), voxels, why), problem == nullptr) << why;
     if (problem)
         *problem = why;
-    std::vector<Placed> placed;
-    for (const VoxelInstance& v : voxels)
-        placed.push_back({glm::vec3(v.position), v.color});
-    return placed;
+    return voxels;
 }
 
 } // namespace
@@ -80,13 +73,13 @@ TEST(VoxFormat, DefaultPaletteAndAxesOfASingleModel) {
     // x 1 wide, y 2 deep, z (up) 3 high; colour index 0 is empty space.
     const Bytes file = File(
         Join({Model(1, 2, 3, {0, 0, 0, 1, 0, 1, 2, 255, 0, 0, 1, 0}), Chunk("PACK", U32s({1}))}));
-    const std::vector<Placed> voxels = Read(file);
+    const std::vector<VoxelInstance> voxels = Read(file);
     ASSERT_EQ(voxels.size(), 2u);
     EXPECT_EQ(voxels[0].color, glm::vec4(1, 1, 1, 1));
     EXPECT_EQ(voxels[1].color, glm::vec4(0x11, 0x11, 0x11, 0xff) / 255.0f);
     // File z becomes our y (lowest layer at 0), file y our -z, centred on whole numbers.
-    EXPECT_EQ(voxels[0].position, glm::vec3(0, 0, 1));
-    EXPECT_EQ(voxels[1].position, glm::vec3(0, 2, 0));
+    EXPECT_EQ(glm::vec3(voxels[0].position), glm::vec3(0, 0, 1));
+    EXPECT_EQ(glm::vec3(voxels[1].position), glm::vec3(0, 2, 0));
 }
 
 TEST(VoxFormat, SceneGraphPlacesSeveralModelsPastUnknownChunks) {
@@ -111,11 +104,11 @@ TEST(VoxFormat, SceneGraphPlacesSeveralModelsPastUnknownChunks) {
         Chunk("RGBA", palette),
         Chunk("MATL", U32s({1, 0})),
     }));
-    const std::vector<Placed> voxels = Read(file);
+    const std::vector<VoxelInstance> voxels = Read(file);
     ASSERT_EQ(voxels.size(), 3u);
-    EXPECT_EQ(voxels[0].position, glm::vec3(5, 0, 1));
-    EXPECT_EQ(voxels[1].position, glm::vec3(4, 1, 0));
-    EXPECT_EQ(voxels[2].position, glm::vec3(-5, 7, 0));
+    EXPECT_EQ(glm::vec3(voxels[0].position), glm::vec3(5, 0, 1));
+    EXPECT_EQ(glm::vec3(voxels[1].position), glm::vec3(4, 1, 0));
+    EXPECT_EQ(glm::vec3(voxels[2].position), glm::vec3(-5, 7, 0));
     EXPECT_EQ(voxels[0].color, glm::vec4(1, 0, 0, 1));
     EXPECT_EQ(voxels[1].color, glm::vec4(0, 1, 0, 1));
     EXPECT_EQ(voxels[2].color, glm::vec4(0, 0, 1, 128 / 255.0f));

@@ -8,17 +8,10 @@
 #include "objects/ObjectManager.h"
 #include "voxels/VoxelComponent.h"
 #include "voxels/VoxelGatherer.h"
-#include "voxels/VoxelModel.h"
 #include "voxels/VoxelModelComponent.h"
+#include "voxels/VoxelTestSupport.h"
 
 namespace {
-
-VoxelInstance ModelVoxel(glm::vec4 color, glm::vec4 position) {
-    VoxelInstance v;
-    v.color = color;
-    v.position = position;
-    return v;
-}
 
 class Gathering : public ::testing::Test {
   protected:
@@ -49,10 +42,9 @@ class Gathering : public ::testing::Test {
 // Colours double as labels: red channel = the order a record is expected in.
 TEST_F(Gathering, OpaqueInGatheringOrderThenSeeThroughByYThenZThenX) {
     VoxelModel faint; // its own alpha is 0.3, but the model is drawn opaque
-    faint.voxels = {ModelVoxel({3, 0, 0, 0.3f}, {0, 0, 0, 1}),
-                    ModelVoxel({4, 0, 0, 0.3f}, {1, 0, 0, 1})};
+    faint.voxels = {Cell({0, 0, 0}, {3, 0, 0, 0.3f}), Cell({1, 0, 0}, {4, 0, 0, 0.3f})};
     VoxelModel glass;
-    glass.voxels = {ModelVoxel({10, 0, 0, 1}, {0, 2, 0, 1})};
+    glass.voxels = {Cell({0, 2, 0}, {10, 0, 0, 1})};
 
     Voxel({0, 5, 0}, {7, 0, 0, 0.5f});  // y 5: last
     Model(&faint, 1.0f);                // opaque model, after all single voxels
@@ -87,7 +79,8 @@ TEST_F(Gathering, OpaqueInGatheringOrderThenSeeThroughByYThenZThenX) {
 
 TEST_F(Gathering, ModelsRotateOnlyWhenOrientedAndSingleVoxelsTakeTheWholeTransform) {
     VoxelModel model;
-    model.voxels = {ModelVoxel({1, 1, 1, 1}, {1, 0, 0, 0.5f})};
+    model.voxels = {Cell({1, 0, 0}, {1, 1, 1, 1})};
+    model.voxels[0].position.w = 0.5f;
     const float s = std::sqrt(0.5f);
     const glm::quat quarterTurnZ(s, 0, 0, s); // w first: +x turns into +y
 
