@@ -68,18 +68,6 @@ TEST_F(ScriptTest, RejectionsNobodyHandlesAreReportedWithWhereTheyHappened) {
 
 TEST_F(ScriptTest, BuiltInsThatNeedTheHostWorkOrFailAsScriptErrors) {
     ::testing::internal::CaptureStderr();
-    // WeakRef lets its target go once the jobs of the turn have run;
-    // FinalizationRegistry cleanups run as jobs.
-    EXPECT_EQ(Eval("var held = []; var registry = new FinalizationRegistry(function (v) {"
-                   "  held.push(v); });"
-                   "var ref = (function () { var o = {}; registry.register(o, 'gone');"
-                   "  return new WeakRef(o); })();"
-                   "typeof ref.deref()"),
-              "object");
-    host().CollectGarbage();
-    host().RunPendingJobs();
-    EXPECT_EQ(Eval("[ref.deref(), held].join()"), ",gone");
-
     // There is one thread: no shared memory, and nothing to wait for.
     EXPECT_EQ(ErrorOf("new SharedArrayBuffer(8)"),
               "test.js:1:1: ReferenceError: SharedArrayBuffer is not defined");
