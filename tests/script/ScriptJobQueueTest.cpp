@@ -22,11 +22,8 @@ TEST_F(ScriptTest, PromiseJobsRunAfterEveryEntryFromTheEngine) {
                                      inner +
                                      "');\n"
                                      "log.push('sync');\n");
-    ::testing::internal::CaptureStdout();
     EXPECT_TRUE(host().RunFile(outer));
     EXPECT_EQ(Eval("log.join()"), "inner,sync,then,async,inner job");
-    EXPECT_EQ(Eval("Promise.resolve().then(function () { print('job ran'); }); 1"), "1");
-    EXPECT_EQ(::testing::internal::GetCapturedStdout(), "job ran\n");
 
     // Callbacks: what the callback queued has run when the call returns,
     // including chains that queue further jobs.
