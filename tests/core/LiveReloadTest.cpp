@@ -7,8 +7,6 @@
 #include <optional>
 #include <string>
 
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
 #include "core/Core.h"
@@ -21,6 +19,7 @@
 #include "objects/ObjectManager.h"
 #include "script/ModuleLoader.h"
 #include "script/ScriptHost.h"
+#include "script/ScriptTestSupport.h"
 #include "tools/AntBarSystem.h"
 #include "window/WindowSystem.h"
 
@@ -35,13 +34,6 @@ class LiveReloadGame : public ::testing::Test {
     void SetUp() override {
         if (!std::getenv("DISPLAY"))
             GTEST_SKIP() << "start-up opens the window; run under xvfb-run";
-        fs::remove_all(game);
-        fs::create_directories(game / "Scripts");
-    }
-    void TearDown() override { fs::remove_all(game); }
-
-    void Put(const char* name, const std::string& source) const {
-        std::ofstream(game / "Scripts" / name, std::ios::trunc) << source;
     }
     void Start() {
         core.SetResourceDir(game.string());
@@ -63,8 +55,8 @@ class LiveReloadGame : public ::testing::Test {
 
     Core& core = Core::Instance();
     ScriptHost& host = ScriptHost::Instance();
-    const fs::path game =
-        fs::temp_directory_path() / ("marrowvale-live-reload-" + std::to_string(::getpid()));
+    TempFolder folder;
+    const fs::path& game = folder.path;
     std::optional<LiveReload> reload;
 };
 
@@ -78,14 +70,15 @@ TEST_F(LiveReloadGame, AChangedScriptRebuildsTheSceneAndOneThatDoesNotCompileKee
     for (const char* folder : {"Models", "Textures"})
         fs::copy(fs::path(MARROWVALE_SOURCE_DIR) / "resource" / folder, game / folder,
                  fs::copy_options::recursive);
-    const auto write = [&](const std::string& source) { Put("postInit.js", source); };
-    Put("startup.js", "var core = Core.Instance();\n"
-                      "function MakeObject(names) {\n"
-                      "    var obj = core.objectManager.NewObject();\n"
-                      "    names.forEach(function (n) { ObjectManager['Add' + n](obj); });\n"
-                      "    ObjectManager.InitializeObj(obj);\n"
-                      "    return obj;\n"
-                      "}\n");
+    const auto write = [&](const std::string& source) { folder.Write("postInit.js", source); };
+    folder.Write("startup.js",
+                 "var core = Core.Instance();\n"
+                 "function MakeObject(names) {\n"
+                 "    var obj = core.objectManager.NewObject();\n"
+                 "    names.forEach(function (n) { ObjectManager['Add' + n](obj); });\n"
+                 "    ObjectManager.InitializeObj(obj);\n"
+                 "    return obj;\n"
+                 "}\n");
     write("var scene = 'first';\n");
     Start();
     std::string scene;
@@ -142,13 +135,13 @@ TEST_F(LiveReloadGame, AChangedScriptRebuildsTheSceneAndOneThatDoesNotCompileKee
     // A game of modules: a change to a module the entry imports runs the graph
     // anew, in a registry that holds nothing of the graph before.
     const auto look = [&](const char* texture) {
-        Put("look.mjs",
-            std::string("export const texture = '../resource/Textures/") + texture + "';\n");
+        folder.Write("look.mjs", std::string("export const texture = '../resource/Textures/") +
+                                     texture + "';\n");
     };
     look("gem.png");
     write("// The game starts in main.mjs.\n");
-    Put("main.mjs", "import { texture } from './look.mjs';\n"
-                    "globalThis.scene = texture;\n");
+    folder.Write("main.mjs", "import { texture } from './look.mjs';\n"
+                             "globalThis.scene = texture;\n");
     ASSERT_TRUE(FramesUntil([&] { return sceneIs("../resource/Textures/gem.png"); })) << scene;
     look("glow.png");
     ASSERT_TRUE(FramesUntil([&] { return sceneIs("../resource/Textures/glow.png"); })) << scene;
@@ -170,20 +163,20 @@ TEST_F(LiveReloadGame, AChangedScriptRebuildsTheSceneAndOneThatDoesNotCompileKee
     std::getline(std::ifstream(entry), source, '\0');
     testing::internal::CaptureStderr();
     std::ofstream(entry, std::ios::trunc).close(); // emptied, seen empty, then written
-    Put(".main.mjs.swp", "swap");
+    folder.Write(".main.mjs.swp", "swap");
     poll(1);
-    Put("main.mjs", source + "globalThis.saves = 1;\n");
+    folder.Write("main.mjs", source + "globalThis.saves = 1;\n");
     poll(5);
     EXPECT_EQ(saves.GetReloadCount(), 1u);
     EXPECT_TRUE(host.Evaluate("globalThis.saves", "test.js", &scene) && scene == "1") << scene;
-    Put("main.mjs~", source); // written beside it and renamed over it
-    Put("main.mjs.tmp", source + "globalThis.saves = 2;\n");
+    folder.Write("main.mjs~", source); // written beside it and renamed over it
+    folder.Write("main.mjs.tmp", source + "globalThis.saves = 2;\n");
     poll(1);
     fs::rename(game / "Scripts" / "main.mjs.tmp", entry);
     fs::remove(game / "Scripts" / "main.mjs~");
     poll(5);
     EXPECT_EQ(saves.GetReloadCount(), 2u);
-    Put("main.mjs", source + "globalThis.saves = 2;\n"); // the same text, and a new mode
+    folder.Write("main.mjs", source + "globalThis.saves = 2;\n"); // the same text, and a new mode
     fs::permissions(entry, fs::perms::owner_exec, fs::perm_options::add);
     poll(5);
     EXPECT_EQ(saves.GetReloadCount(), 2u);
@@ -191,8 +184,8 @@ TEST_F(LiveReloadGame, AChangedScriptRebuildsTheSceneAndOneThatDoesNotCompileKee
     // and finding it is no second change.
     fs::create_directories(game / "Shared");
     std::ofstream(game / "Shared" / "tune.mjs") << "export const tune = 3;\n";
-    Put("main.mjs",
-        "import { tune } from '../Shared/tune.mjs';\n" + source + "globalThis.saves = tune;\n");
+    folder.Write("main.mjs", "import { tune } from '../Shared/tune.mjs';\n" + source +
+                                 "globalThis.saves = tune;\n");
     poll(8);
     EXPECT_EQ(saves.GetReloadCount(), 3u);
     std::ofstream(game / "Shared" / "tune.mjs", std::ios::trunc) << "export const tune = 4;\n";
@@ -238,7 +231,8 @@ TEST_F(LiveReloadGame, TheSampleGameReloadedInTheModelEditorComesBackToItsVillag
 // button, which wait for a pad or a press, are seen to be gone), and the
 // engine's own panels stay. The state that ran is cleaned up once, by its old scripts.
 TEST_F(LiveReloadGame, NoFunctionOfTheReplacedScriptsIsCalledAgain) {
-    Put("main.mjs",
+    folder.Write(
+        "main.mjs",
         "import { Core, ObjectManager, RegisterAntBarMessage, ScriptGameState } from "
         "'marrowvale';\n"
         "const core = Core.Instance(), calls = (globalThis.calls = {});\n"
@@ -268,7 +262,7 @@ TEST_F(LiveReloadGame, NoFunctionOfTheReplacedScriptsIsCalledAgain) {
     EXPECT_EQ(Gamepads::Instance().GetListenerCount(), 1u);
     EXPECT_EQ(core.AntBarSystem_->GetTicketCount(), 1u);
 
-    Put("main.mjs", "globalThis.reloaded = true;\n");
+    folder.Write("main.mjs", "globalThis.reloaded = true;\n");
     ASSERT_TRUE(FramesUntil([&] { return reload->GetReloadCount() == 1u; }));
     ASSERT_TRUE(host.Evaluate("JSON.stringify(calls)", "test.js", &calls));
     EXPECT_NE(calls.find("\"cleanup\":1}"), std::string::npos) << calls;
