@@ -56,7 +56,6 @@ TEST_F(ObjectScript, ComponentsAreAddedTestedAndRemovedPerTypeOnLiveHandlesOnly)
                    "[String(t), ObjectManager.HasTransformComponent(o),"
                    " ObjectManager.HasCameraComponent(o)].join()"),
               "[object TransformComponent],true,false");
-    EXPECT_TRUE(ObjectManager::HasComponent<TransformComponent>(GameObject(0, 0)));
     EXPECT_EQ(Eval("var r = ObjectManager.RemoveTransformComponent(o);"
                    "[Object.getPrototypeOf(r) === TransformComponent,"
                    " ObjectManager.HasTransformComponent(o), ObjectProbe.IsAttached(r),"
