@@ -80,7 +80,6 @@ TEST_F(CoreScript, MessagesAreCreatedReadTypedAndHandedOverByBroadcast) {
 
     // Broadcast hands the record over and empties the script object.
     Eval("m = ClearBarMessage.Create('bar'); Core.BroadcastMessage(m);");
-    ASSERT_EQ(recorder.received.size(), 1u);
     EXPECT_EQ(recorder.All<ClearBarMessage>().at(0).barName, "bar");
     // The record is the message system's now; the script can no longer reach it.
     EXPECT_EQ(ErrorOf("m.barName"),
