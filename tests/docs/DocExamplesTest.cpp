@@ -12,13 +12,12 @@
 #include <string>
 #include <vector>
 
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
 #include "core/Core.h"
 #include "messaging/MessageManager.h"
 #include "script/ScriptHost.h"
+#include "script/ScriptTestSupport.h"
 
 namespace {
 
@@ -76,10 +75,8 @@ TEST_P(DocExamples, EveryBlockRunsWithoutAnError) {
 
     // A game of its own with the sample's assets and its startup.js (which
     // defines `core`, as the pages expect), and no other script.
-    const fs::path game =
-        fs::temp_directory_path() / ("marrowvale-doc-" + std::to_string(::getpid()));
-    fs::remove_all(game);
-    fs::create_directories(game / "Scripts");
+    const TempFolder folder;
+    const fs::path& game = folder.path;
     fs::copy(fs::path(MARROWVALE_SOURCE_DIR) / "resource/Scripts/startup.js", game / "Scripts");
     for (const char* folder : {"Models", "Textures", "Sounds"})
         fs::copy(fs::path(MARROWVALE_SOURCE_DIR) / "resource" / folder, game / folder,
@@ -122,7 +119,6 @@ TEST_P(DocExamples, EveryBlockRunsWithoutAnError) {
     // never torn down here, and a message left waiting would read as a leak.
     core.messageManager->Update(3600.0f);
     EXPECT_EQ(core.messageManager->PendingCount(), 0u);
-    fs::remove_all(game);
 }
 
 INSTANTIATE_TEST_SUITE_P(Pages, DocExamples, ::testing::ValuesIn(Pages()),

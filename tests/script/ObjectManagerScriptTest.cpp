@@ -35,20 +35,15 @@ class ObjectScript : public ScriptTest {
     static ObjectManager& manager() { return *Core::Instance().objectManager; }
 };
 
+// Which handle is live and which id comes back is the object manager's own
+// test; here, that handles cross as they are.
 TEST_F(ObjectScript, HandlesCarryIdsAndGenerationsAndComponentStringsAnswerEveryIndex) {
-    // Live until carried out; then the id comes back with the next generation.
-    EXPECT_EQ(Eval("var a = om.NewObject(), b = om.NewObject(); om.DeleteObject(a);"
-                   "var live = ObjectManager.IsValid(a) + ' ' + om.numGameObjects;"
-                   "om.DelayedDestruction(); var c = om.NewObject();"
-                   "[idGen(a), idGen(b), live, idGen(c), ObjectManager.IsValid(a),"
-                   " ObjectManager.IsValid(c), ObjectManager.CompareObj(a, c),"
-                   " ObjectManager.CompareObj(b, c)].join()"),
-              "0/0,1/0,true 2,0/1,false,true,true,false");
-    // Handles above the signed range round-trip.
+    // Handles above the signed range round-trip; objects compare by id.
     EXPECT_EQ(Eval("var big = ObjectProbe.Make(4294967295, 2147483648);"
                    "[idGen(big), ObjectManager.IsValid(big),"
-                   " ObjectManager.CompareObj(big, ObjectProbe.Make(4294967295, 0))].join()"),
-              "4294967295/2147483648,false,true");
+                   " ObjectManager.CompareObj(big, ObjectProbe.Make(4294967295, 0)),"
+                   " ObjectManager.CompareObj(big, ObjectProbe.Make(0, 2147483648))].join()"),
+              "4294967295/2147483648,false,true,false");
     // The names themselves are checked against the registry with the components.
     EXPECT_EQ(Eval("var n = ComponentStrings.Size(); JSON.stringify([ComponentStrings.At(n - 1)"
                    " !== '', ComponentStrings.At(n), ComponentStrings.At(-1),"
@@ -61,7 +56,6 @@ TEST_F(ObjectScript, ComponentsAreAddedTestedAndRemovedPerTypeOnLiveHandlesOnly)
                    "[String(t), ObjectManager.HasTransformComponent(o),"
                    " ObjectManager.HasCameraComponent(o)].join()"),
               "[object TransformComponent],true,false");
-    EXPECT_TRUE(ObjectManager::HasComponent<TransformComponent>(GameObject(0, 0)));
     EXPECT_EQ(Eval("var r = ObjectManager.RemoveTransformComponent(o);"
                    "[Object.getPrototypeOf(r) === TransformComponent,"
                    " ObjectManager.HasTransformComponent(o), ObjectProbe.IsAttached(r),"

