@@ -47,6 +47,7 @@ class DemoInGame : public WindowTest, protected ScriptRunner {
         Frames(2);
     }
 
+    void Frame() override { core.RunFrame(); }
     void Frames(int count) {
         for (int i = 0; i < count; ++i)
             core.RunFrame();
@@ -91,7 +92,7 @@ class DemoInGame : public WindowTest, protected ScriptRunner {
     DemoState& demo = DemoState::Instance();
 };
 
-TEST_F(DemoInGame, StartPanelLeadsToACrumbleThatRunsToItsEndAndBackToTheVillage) {
+TEST_F(DemoInGame, ProfilesShowLiveFiguresAndTheStartPanelLeadsToACrumbleAndBackToTheVillage) {
     // The village stands behind the start panel and is the current state.
     GameLogicSystem& logic = *core.GameLogicSystem_;
     EXPECT_EQ(logic.GetCurrentGameState(), &ScriptGameState::Instance());
@@ -109,6 +110,53 @@ TEST_F(DemoInGame, StartPanelLeadsToACrumbleThatRunsToItsEndAndBackToTheVillage)
         "m.GetVoxelCount() + ' voxels, ' + h";
     const std::string meadow = Eval(growth);
     EXPECT_GT(std::atoi(meadow.c_str()), 100) << meadow;
+
+    // Both profiles show live figures at their refresh: the systems profile, once switched
+    // on, the frame rate and each system's time; the game logic profile its steps.
+    core.ToggleProfileWindow();
+    const auto shown = [&](const char* name) { return Shown("systems profile", name); };
+    const auto logicShown = [&] { return Shown("GameLogicProfile", "jsGameState"); };
+    EXPECT_TRUE(FramesUntil([&] {
+        return shown("frame rate") > 0.0f && shown("GraphicsSystem") > 0.0f && logicShown() > 0.0f;
+    })) << "frame rate, milliseconds of drawing, the script step's time";
+    const TweakBar* profile = Bar("systems profile");
+    ASSERT_TRUE(profile && profile->GetDrawnRect().has_value());
+    // The graph below the figures keeps the last seconds of them.
+    const TweakControl* graph = profile->FindControl("last seconds, ms");
+    ASSERT_NE(graph, nullptr);
+    EXPECT_GT(graph->drawnRect.height, 100.0f);
+    EXPECT_GT(core.profileGraph.GetSampleCount(), 1u);
+    // The figures are the graph's averages, the frame rate its frame time inverted,
+    // with units on their labels, and the longest name fits the panel.
+    EXPECT_EQ(shown("GraphicsSystem"), core.profileGraph.GetAverage(3));
+    EXPECT_NEAR(shown("frame rate") * core.profileGraph.GetAverageTotal(), 1000.0f, 0.5f);
+    EXPECT_EQ(profile->FindControl("frame rate")->label, "frame rate (frames/s)");
+    const TweakControl* gc = profile->FindControl("JSGarbageCollectorSystem");
+    EXPECT_EQ(gc->label, "JSGarbageCollectorSystem (ms/frame)");
+    const sf::FloatRect longest = gc->drawnRect;
+    EXPECT_GT(longest.width, 100.0f);
+    EXPECT_LE(longest.left + longest.width,
+              profile->GetDrawnRect()->left + profile->GetDrawnRect()->width - 4);
+    const TweakBar* logicProfile = Bar("GameLogicProfile");
+    ASSERT_TRUE(logicProfile && logicProfile->GetDrawnRect().has_value());
+    // At a refresh a figure follows the measurement; until the next it holds still.
+    float first = logicShown();
+    ASSERT_TRUE(FramesUntil([&] { return logicShown() != first; }));
+    first = logicShown();
+    core.RunFrame();
+    EXPECT_EQ(logicShown(), first);
+
+    // The sample panel's click counter is a live field the button adds to.
+    PressButton("Sample panel", "Count a click");
+    ASSERT_NE(Control("Sample panel", "clicks"), nullptr);
+    EXPECT_EQ(*static_cast<const std::int32_t*>(Control("Sample panel", "clicks")->var), 1);
+    // Its script buttons run the sample's functions: these hide both profiles.
+    PressButton("Sample panel", "Systems profile");
+    PressButton("Sample panel", "Game logic profile");
+    core.RunFrame();
+    EXPECT_FALSE(profile->IsVisible());
+    EXPECT_FALSE(core.profiling);
+    EXPECT_FALSE(logicProfile->IsVisible());
 
     // F1 closes and opens the panel from the keyboard (read once a frame, so held).
     for (const char* open : {"false", "true"}) {

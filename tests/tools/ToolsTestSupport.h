@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstring>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -19,4 +20,12 @@ inline void PressButton(const std::string& bar, const std::string& name) {
     const TweakControl* button = Control(bar, name);
     ASSERT_NE(button, nullptr) << bar << ": " << name;
     button->callback(button->clientData);
+}
+
+// The figure a read-out last showed; 0 while it does not exist.
+inline float Shown(const std::string& bar, const std::string& name) {
+    float value = 0.0f;
+    if (const TweakControl* control = Control(bar, name))
+        std::memcpy(&value, control->shown.data(), sizeof value);
+    return value;
 }

@@ -1,7 +1,5 @@
 // Tweak panels in a real window, driven by real pointer and keyboard input through the
 // X server. Serial: they move the server's one pointer and focus.
-#include <cstring>
-
 #include <GL/glew.h>
 
 #include "graphics/GraphicsSystem.h"
@@ -14,14 +12,6 @@
 #include "window/WindowTestSupport.h"
 
 namespace {
-
-// The figure a read-out last showed; 0 while it does not exist.
-float Shown(const char* bar, const char* name) {
-    float value = 0.0f;
-    if (const TweakControl* control = Control(bar, name))
-        std::memcpy(&value, control->shown.data(), sizeof value);
-    return value;
-}
 
 class TweakPanelsInput : public WindowTest, protected ScriptRunner {
   protected:
@@ -207,72 +197,6 @@ TEST_F(TweakPanelsInput, AGraphDrawsItsSeriesAsStackedLinesWithALegend) {
     EXPECT_GT(red, 20);
     EXPECT_GT(orange, 20);
     EXPECT_GT(orangeRight, orangeLeft + 30) << "the spike rises towards the right";
-}
-
-// The whole game as it starts: the sample's panel and both profile panels, the systems
-// profile showing the frame rate once it is switched on, the game logic profile its steps.
-TEST(TweakPanelsInGame, BothProfilesShowLiveFiguresAtTheirRefreshAndTheSamplePanelTogglesThem) {
-    if (!std::getenv("DISPLAY"))
-        GTEST_SKIP() << "start-up opens the window; run under xvfb-run";
-    Core& core = Core::Instance();
-    core.SetResourceDir(std::string(MARROWVALE_SOURCE_DIR) + "/resource");
-    testing::internal::CaptureStdout();
-    core.Init();
-    testing::internal::GetCapturedStdout();
-    ASSERT_TRUE(core.running);
-    core.ToggleProfileWindow();
-    TweakPanels& panels = core.AntBarSystem_->GetPanels();
-    const auto shown = [&](const char* name) { return Shown("systems profile", name); };
-    const auto logicShown = [&] { return Shown("GameLogicProfile", "jsGameState"); };
-    const auto framesUntil = [&](auto done) {
-        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-        while (std::chrono::steady_clock::now() < end && !done())
-            core.RunFrame();
-        return done();
-    };
-    EXPECT_TRUE(framesUntil([&] {
-        return shown("frame rate") > 0.0f && shown("GraphicsSystem") > 0.0f && logicShown() > 0.0f;
-    })) << "frame rate, milliseconds of drawing, the script step's time";
-    const TweakBar* profile = panels.FindBar("systems profile");
-    ASSERT_NE(profile, nullptr);
-    EXPECT_TRUE(profile->IsVisible());
-    EXPECT_TRUE(profile->GetDrawnRect().has_value());
-    // The graph below the figures keeps the last seconds of them.
-    const TweakControl* graph = profile->FindControl("last seconds, ms");
-    ASSERT_NE(graph, nullptr);
-    EXPECT_GT(graph->drawnRect.height, 100.0f);
-    EXPECT_GT(core.profileGraph.GetSampleCount(), 1u);
-    // The figures are the graph's averages, the frame rate its frame time inverted,
-    // with units on their labels, and the longest name fits the panel.
-    EXPECT_EQ(shown("GraphicsSystem"), core.profileGraph.GetAverage(3));
-    EXPECT_NEAR(shown("frame rate") * core.profileGraph.GetAverageTotal(), 1000.0f, 0.5f);
-    EXPECT_EQ(profile->FindControl("frame rate")->label, "frame rate (frames/s)");
-    const TweakControl* gc = profile->FindControl("JSGarbageCollectorSystem");
-    EXPECT_EQ(gc->label, "JSGarbageCollectorSystem (ms/frame)");
-    const sf::FloatRect longest = gc->drawnRect;
-    EXPECT_GT(longest.width, 100.0f);
-    EXPECT_LE(longest.left + longest.width,
-              profile->GetDrawnRect()->left + profile->GetDrawnRect()->width - 4);
-    const TweakBar* logicProfile = panels.FindBar("GameLogicProfile");
-    ASSERT_TRUE(logicProfile && logicProfile->GetDrawnRect().has_value());
-    // Between refreshes a figure holds still; after one it follows the measurement.
-    const float first = logicShown();
-    core.RunFrame();
-    EXPECT_EQ(logicShown(), first);
-    EXPECT_TRUE(framesUntil([&] { return logicShown() != first; }));
-
-    // The sample panel's click counter is a live field the button adds to.
-    PressButton("Sample panel", "Count a click");
-    ASSERT_NE(Control("Sample panel", "clicks"), nullptr);
-    EXPECT_EQ(*static_cast<const std::int32_t*>(Control("Sample panel", "clicks")->var), 1);
-    // Its script buttons run the sample's functions: this one hides the systems profile.
-    PressButton("Sample panel", "Systems profile");
-    core.RunFrame();
-    EXPECT_FALSE(profile->IsVisible());
-    EXPECT_FALSE(core.profiling);
-    PressButton("Sample panel", "Game logic profile");
-    core.RunFrame();
-    EXPECT_FALSE(logicProfile->IsVisible());
 }
 
 } // namespace
