@@ -84,14 +84,6 @@ class InspectorInput : public WindowTest, protected ScriptRunner {
         const unsigned char* p = &pixels[4 * ((kHeight - 1 - at.y) * kWidth + at.x)];
         return sf::Color(p[0], p[1], p[2]);
     }
-    // Where a world point is drawn, through the last frame's view.
-    static sf::Vector2i ScreenOf(glm::vec3 point) {
-        const GraphicsSystem& graphics = *Core::Instance().GraphicsSystem_;
-        const glm::vec4 clip =
-            graphics.GetProjectionMatrix() * graphics.GetCameraMatrix() * glm::vec4(point, 1.0f);
-        return {static_cast<int>((clip.x / clip.w + 1.0f) * 0.5f * kWidth),
-                static_cast<int>((1.0f - clip.y / clip.w) * 0.5f * kHeight)};
-    }
     // Pixels of a window rectangle in the last frame that pass `test`.
     int Count(sf::FloatRect r, const std::function<bool(sf::Color)>& test) const {
         int n = 0;

@@ -6,7 +6,6 @@
 #include <tuple>
 
 #include <GL/glew.h>
-#include <glm/gtc/matrix_transform.hpp>
 
 #include "graphics/GraphicsSystem.h"
 #include "graphics/TransformComponent.h"
@@ -78,14 +77,6 @@ class ModelEditorInput : public WindowTest, protected ScriptRunner {
         Wait(0.15);
     }
 
-    // Where a world point is drawn, window pixels from the top left.
-    sf::Vector2i ScreenOf(const glm::vec3& point) {
-        const GraphicsSystem& graphics = *Core::Instance().GraphicsSystem_;
-        const glm::vec3 at =
-            glm::project(point, graphics.GetCameraMatrix(), graphics.GetProjectionMatrix(),
-                         glm::vec4(0, 0, kWidth, kHeight));
-        return {int(std::lround(at.x)), kHeight - int(std::lround(at.y))};
-    }
     // The colour drawn at a pixel in the frame being built.
     sf::Color Pixel(sf::Vector2i at) {
         Core::Instance().GraphicsSystem_->Update(0.0f);
