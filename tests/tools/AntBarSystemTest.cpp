@@ -6,6 +6,7 @@
 #include "core/Core.h"
 #include "script/ScriptTestSupport.h"
 #include "tools/AntBarSystem.h"
+#include "tools/ToolsTestSupport.h"
 #include "tools/TweakBar.h"
 
 namespace {
@@ -42,16 +43,6 @@ class AntBars : public ScriptTest {
         key.type = type;
         key.key = {code, false, control, false, false};
         return panels().HandleEvent(key);
-    }
-    static const TweakControl* Control(const std::string& bar, const std::string& name) {
-        const TweakBar* b = panels().FindBar(bar);
-        return b ? b->FindControl(name) : nullptr;
-    }
-    // What a press of the button does, without a window.
-    static void Press(const std::string& bar, const std::string& name) {
-        const TweakControl* button = Control(bar, name);
-        ASSERT_NE(button, nullptr) << name;
-        button->callback(button->clientData);
     }
 };
 
@@ -167,12 +158,12 @@ TEST_F(AntBars, ButtonsRunTheirCallbacksWhileTheBarLivesAndShortcutsPressThem) {
     FullCollection(cx);
     EXPECT_EQ(finalized, 0) << "the bar keeps its callbacks alive";
 
-    Press("tools", "Go");
-    Press("tools", "Inert");
-    Press("tools", "Again");
-    Press("tools", "Go");
+    PressButton("tools", "Go");
+    PressButton("tools", "Inert");
+    PressButton("tools", "Again");
+    PressButton("tools", "Go");
     EXPECT_EQ(Eval("log.join()"), "go 1,again,go 2");
-    Press("tools", "Save");
+    PressButton("tools", "Save");
     EXPECT_EQ(presses, 42);
 
     EXPECT_TRUE(Key(sf::Event::KeyPressed, sf::Keyboard::S, true));

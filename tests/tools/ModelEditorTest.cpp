@@ -206,6 +206,13 @@ TEST(ModelEditor, AnchorFollowsDeletionsSavedFirstLoadedAndEveryStepUndoneAndRed
     EXPECT_TRUE(Snap(model) == before) << Describe(Snap(model));
     for (const GameObject& v : model.GetVoxels())
         EXPECT_TRUE(ObjectManager::IsValid(v)) << "made anew, not the objects cleared";
+    // The anchor deleted again and again until the last voxel goes: then there is none.
+    while (!model.GetVoxels().empty()) {
+        model.Select(0);
+        model.DeleteSelectedVoxel();
+    }
+    EXPECT_EQ(model.GetAnchorIndex(), -1);
+    EXPECT_EQ(model.GetSelectedIndex(), -1);
     editor.Cleanup();
 }
 

@@ -1,28 +1,17 @@
 // Tweak panels in a real window, driven by real pointer and keyboard input through the
 // X server. Serial: they move the server's one pointer and focus.
-#include <cstring>
-
 #include <GL/glew.h>
 
 #include "graphics/GraphicsSystem.h"
 #include "logic/GameLogicSystem.h"
 #include "script/ScriptTestSupport.h"
 #include "tools/AntBarSystem.h"
+#include "tools/ToolsTestSupport.h"
 #include "tools/TweakBar.h"
 #include "tools/TweakGraph.h"
 #include "window/WindowTestSupport.h"
 
 namespace {
-
-// The figure a read-out last showed; 0 while it does not exist.
-float Shown(TweakPanels& panels, const char* bar, const char* name) {
-    float value = 0.0f;
-    const TweakBar* b = panels.FindBar(bar);
-    const TweakControl* control = b ? b->FindControl(name) : nullptr;
-    if (control != nullptr)
-        std::memcpy(&value, control->shown.data(), sizeof value);
-    return value;
-}
 
 class TweakPanelsInput : public WindowTest, protected ScriptRunner {
   protected:
@@ -51,11 +40,6 @@ class TweakPanelsInput : public WindowTest, protected ScriptRunner {
         window->FinishFrame();
     }
 
-    const TweakControl* Control(const std::string& bar, const std::string& name) {
-        const TweakBar* b = bars->GetPanels().FindBar(bar);
-        return b ? b->FindControl(name) : nullptr;
-    }
-
     AntBarSystem* bars = nullptr;
     sf::Vector2i buttonCentre{0, 0};
     sf::Color drawn;
@@ -66,10 +50,6 @@ TEST_F(TweakPanelsInput, AClickOnAScriptButtonRunsItAndNeverReachesTheGame) {
          "Core.BroadcastMessage(RegisterAntBarMessage.Create('tools', 220, 160, 20, 20));"
          "(function() { var n = 0; Core.Instance().AntBarSystem_.AddButton('tools', 'Fire',"
          "  function() { log.push('fire ' + (++n) + ' ' + (this === globalThis)); }); })();");
-    // An engine button with a shortcut, on the same bar.
-    static int saves = 0;
-    Core::Instance().BroadcastMessage(CreateMessage<AddButtonMessage>(
-        "tools", [](void* data) { ++*static_cast<int*>(data); }, &saves, "Save", "key=CTRL+s"));
     ASSERT_TRUE(FramesUntil([&] {
         const TweakControl* fire = Control("tools", "Fire");
         return fire && fire->drawnRect.width > 0;
@@ -98,20 +78,6 @@ TEST_F(TweakPanelsInput, AClickOnAScriptButtonRunsItAndNeverReachesTheGame) {
     ASSERT_TRUE(FramesUntil([&] { return recorder->All<MouseButtonMessage>().size() == 2; }));
     EXPECT_EQ(Eval("log.length"), "2");
 
-    // A shortcut presses its button and the key never becomes a game message; other
-    // keys do.
-    recorder->received.clear();
-    Keys("ctrl+s a");
-    ASSERT_TRUE(FramesUntil([&] {
-        for (const KeyboardMessage& m : recorder->All<KeyboardMessage>())
-            if (m.key == 'a' && m.state == KS_RELEASED)
-                return true;
-        return false;
-    }));
-    EXPECT_EQ(saves, 1);
-    for (const KeyboardMessage& m : recorder->All<KeyboardMessage>())
-        EXPECT_NE(m.key, static_cast<std::uint32_t>('s')) << "state " << m.state;
-
     // Hidden, the panel takes nothing.
     Core::Instance().BroadcastMessage(CreateMessage<SetBarVisibleMessage>("tools", false));
     recorder->received.clear();
@@ -122,19 +88,22 @@ TEST_F(TweakPanelsInput, AClickOnAScriptButtonRunsItAndNeverReachesTheGame) {
     EXPECT_LT(int(drawn.b), 40) << "nothing drawn where the button was";
 }
 
-TEST_F(TweakPanelsInput, TypingIntoATextFieldEditsTheVariableAndKeepsTheKeysFromTheGame) {
-    static std::string name = "abc";
-    static float speed = 2.0f;
-    Core& core = Core::Instance();
-    core.BroadcastMessage(CreateMessage<RegisterAntBarMessage>("edit", 300u, 120u, 20u, 20u));
-    core.BroadcastMessage(CreateMessage<AddVarMessage>("edit", &name, kTweakStdString, "name", ""));
-    core.BroadcastMessage(
-        CreateMessage<AddVarMessage>("edit", &speed, kTweakFloat, "speed", "readonly=true"));
+// Script fields and an engine field on one panel: typing, a real drag, a read-only
+// field, and what scripts set shown back.
+TEST_F(TweakPanelsInput, FieldsTakeTypingAndDragsKeepTheKeysFromTheGameAndShowWhatScriptsSet) {
+    static float fixed = 2.0f;
+    Eval("var bars = Core.Instance().AntBarSystem_;"
+         "Core.BroadcastMessage(RegisterAntBarMessage.Create('live', 300, 140, 20, 20));"
+         "Core.BroadcastMessage(TWDefineMessage.Create('live', 'refresh=0'));"
+         "bars.AddStringVar('live', 'name', 'abc', '');"
+         "bars.AddNumberVar('live', 'speed', 2, 'min=0 max=10 step=1');");
+    Core::Instance().BroadcastMessage(
+        CreateMessage<AddVarMessage>("live", &fixed, kTweakFloat, "fixed", "readonly=true"));
     ASSERT_TRUE(FramesUntil([&] {
-        const TweakControl* field = Control("edit", "name");
+        const TweakControl* field = Control("live", "fixed");
         return field && field->drawnRect.width > 0;
     }));
-    const sf::FloatRect rect = Control("edit", "name")->drawnRect;
+    const sf::FloatRect rect = Control("live", "name")->drawnRect;
     ClickAt({int(rect.left + 10), int(rect.top + rect.height / 2)});
     Frame();
     Frame();
@@ -143,7 +112,8 @@ TEST_F(TweakPanelsInput, TypingIntoATextFieldEditsTheVariableAndKeepsTheKeysFrom
     // a selection typed over in the same frame would be selected after the typing.
     Keys("ctrl+a");
     Keys("x y");
-    ASSERT_TRUE(FramesUntil([&] { return name == "xy"; })) << name;
+    ASSERT_TRUE(FramesUntil([&] { return Eval("bars.GetVar('live', 'name')") == "xy"; }))
+        << Eval("bars.GetVar('live', 'name')");
     Settle(0.1);
     EXPECT_TRUE(recorder->All<KeyboardMessage>().empty());
     EXPECT_TRUE(recorder->All<TextEnteredMessage>().empty());
@@ -155,44 +125,31 @@ TEST_F(TweakPanelsInput, TypingIntoATextFieldEditsTheVariableAndKeepsTheKeysFrom
     Wait(0.2);
     Keys("z");
     ASSERT_TRUE(FramesUntil([&] { return !recorder->All<TextEnteredMessage>().empty(); }));
-    EXPECT_EQ(name, "xy");
+    EXPECT_EQ(Eval("bars.GetVar('live', 'name')"), "xy");
     EXPECT_FALSE(window->IsKeyboardCaptured());
 
     // A read-only field shows the variable but cannot change it.
-    const sf::FloatRect fixed = Control("edit", "speed")->drawnRect;
-    ASSERT_GT(fixed.width, 0.0f);
-    Xdotool("mousemove --window $W " + std::to_string(int(fixed.left + 5)) + " " +
-            std::to_string(int(fixed.top + fixed.height / 2)) +
-            " mousedown 1 mousemove_relative 60 0 mouseup 1");
-    Wait(0.3);
-    EXPECT_EQ(speed, 2.0f);
-}
-
-TEST_F(TweakPanelsInput, ScriptFieldsTakeARealDragAndShowWhatScriptsSet) {
-    Eval("var bars = Core.Instance().AntBarSystem_;"
-         "Core.BroadcastMessage(RegisterAntBarMessage.Create('live', 300, 140, 20, 20));"
-         "Core.BroadcastMessage(TWDefineMessage.Create('live', 'refresh=0'));"
-         "bars.AddNumberVar('live', 'speed', 2, 'min=0 max=10 step=1');"
-         "bars.AddStringVar('live', 'name', 'abc', '');");
-    ASSERT_TRUE(FramesUntil([&] {
-        const TweakControl* field = Control("live", "name");
-        return field && field->drawnRect.width > 0;
-    }));
+    const auto drag = [&](const sf::FloatRect& r) {
+        Xdotool("mousemove --window $W " + std::to_string(int(r.left + 10)) + " " +
+                std::to_string(int(r.top + r.height / 2)) + " mousedown 1");
+        Wait(0.2);
+        Xdotool("mousemove_relative 30 0");
+        Wait(0.2);
+        Xdotool("mousemove_relative 30 0 mouseup 1");
+        Wait(0.2);
+    };
+    drag(Control("live", "fixed")->drawnRect);
+    EXPECT_EQ(fixed, 2.0f);
     // Dragged right by far more than the range allows: held at the maximum.
-    const sf::FloatRect speed = Control("live", "speed")->drawnRect;
-    Xdotool("mousemove --window $W " + std::to_string(int(speed.left + 10)) + " " +
-            std::to_string(int(speed.top + speed.height / 2)) + " mousedown 1");
-    Wait(0.2);
-    Xdotool("mousemove_relative 30 0");
-    Wait(0.2);
-    Xdotool("mousemove_relative 30 0 mouseup 1");
+    recorder->received.clear();
+    drag(Control("live", "speed")->drawnRect);
     ASSERT_TRUE(FramesUntil([&] { return Eval("bars.GetVar('live', 'speed')") == "10"; }))
         << Eval("bars.GetVar('live', 'speed')");
     EXPECT_TRUE(recorder->All<MouseButtonMessage>().empty()) << "the panel took the drag";
 
     // A value the script sets shows in the panel.
     Eval("bars.SetVar('live', 'speed', 3)");
-    EXPECT_TRUE(FramesUntil([&] { return Shown(bars->GetPanels(), "live", "speed") == 3.0f; }));
+    EXPECT_TRUE(FramesUntil([&] { return Shown("live", "speed") == 3.0f; }));
 }
 
 TEST_F(TweakPanelsInput, AGraphDrawsItsSeriesAsStackedLinesWithALegend) {
@@ -240,81 +197,6 @@ TEST_F(TweakPanelsInput, AGraphDrawsItsSeriesAsStackedLinesWithALegend) {
     EXPECT_GT(red, 20);
     EXPECT_GT(orange, 20);
     EXPECT_GT(orangeRight, orangeLeft + 30) << "the spike rises towards the right";
-}
-
-// The whole game as it starts: the sample's panel and both profile panels, the systems
-// profile showing the frame rate once it is switched on, the game logic profile its steps.
-TEST(TweakPanelsInGame, BothProfilesShowLiveFiguresAtTheirRefreshAndTheSamplePanelTogglesThem) {
-    if (!std::getenv("DISPLAY"))
-        GTEST_SKIP() << "start-up opens the window; run under xvfb-run";
-    Core& core = Core::Instance();
-    core.SetResourceDir(std::string(MARROWVALE_SOURCE_DIR) + "/resource");
-    testing::internal::CaptureStdout();
-    core.Init();
-    testing::internal::GetCapturedStdout();
-    ASSERT_TRUE(core.running);
-    core.ToggleProfileWindow();
-    TweakPanels& panels = core.AntBarSystem_->GetPanels();
-    const auto shown = [&](const char* name) { return Shown(panels, "systems profile", name); };
-    const auto logicShown = [&] { return Shown(panels, "GameLogicProfile", "jsGameState"); };
-    const auto framesUntil = [&](auto done) {
-        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-        while (std::chrono::steady_clock::now() < end && !done())
-            core.RunFrame();
-        return done();
-    };
-    EXPECT_TRUE(framesUntil([&] {
-        return shown("frame rate") > 0.0f && shown("GraphicsSystem") > 0.0f && logicShown() > 0.0f;
-    })) << "frame rate, milliseconds of drawing, the script step's time";
-    const TweakBar* profile = panels.FindBar("systems profile");
-    ASSERT_NE(profile, nullptr);
-    EXPECT_TRUE(profile->IsVisible());
-    EXPECT_TRUE(profile->GetDrawnRect().has_value());
-    // The graph below the figures keeps the last seconds of them.
-    const TweakControl* graph = profile->FindControl("last seconds, ms");
-    ASSERT_NE(graph, nullptr);
-    EXPECT_EQ(graph->type, kTweakGraph);
-    EXPECT_GT(graph->drawnRect.height, 100.0f);
-    EXPECT_GT(core.profileGraph.GetSampleCount(), 1u);
-    EXPECT_GT(core.profileGraph.GetLatest(3), 0.0f) << "GraphicsSystem";
-    // The figures are the graph's averages, the frame rate its frame time inverted,
-    // with units on their labels, and the longest name fits the panel.
-    EXPECT_EQ(shown("GraphicsSystem"), core.profileGraph.GetAverage(3));
-    EXPECT_NEAR(shown("frame rate") * core.profileGraph.GetAverageTotal(), 1000.0f, 0.5f);
-    EXPECT_EQ(profile->FindControl("frame rate")->label, "frame rate (frames/s)");
-    const TweakControl* gc = profile->FindControl("JSGarbageCollectorSystem");
-    EXPECT_EQ(gc->label, "JSGarbageCollectorSystem (ms/frame)");
-    const sf::FloatRect longest = gc->drawnRect;
-    EXPECT_GT(longest.width, 100.0f);
-    EXPECT_LE(longest.left + longest.width,
-              profile->GetDrawnRect()->left + profile->GetDrawnRect()->width - 4);
-    const TweakBar* logicProfile = panels.FindBar("GameLogicProfile");
-    ASSERT_TRUE(logicProfile && logicProfile->GetDrawnRect().has_value());
-    // Between refreshes a figure holds still; after one it follows the measurement.
-    const float first = logicShown();
-    core.RunFrame();
-    EXPECT_EQ(logicShown(), first);
-    EXPECT_TRUE(framesUntil([&] { return logicShown() != first; }));
-
-    const TweakBar* sample = panels.FindBar("Sample panel");
-    ASSERT_NE(sample, nullptr);
-    for (const char* button :
-         {"Count a click", "Systems profile", "Game logic profile", "fps", "clicks", "title"})
-        EXPECT_NE(sample->FindControl(button), nullptr) << button;
-    // Its click counter is a live field the button adds to.
-    const TweakControl* count = sample->FindControl("Count a click");
-    count->callback(count->clientData);
-    EXPECT_EQ(*static_cast<const std::int32_t*>(sample->FindControl("clicks")->var), 1);
-    // Its script buttons run the sample's functions: this one hides the systems profile.
-    const TweakControl* toggle = sample->FindControl("Systems profile");
-    toggle->callback(toggle->clientData);
-    core.RunFrame();
-    EXPECT_FALSE(profile->IsVisible());
-    EXPECT_FALSE(core.profiling);
-    const TweakControl* logicToggle = sample->FindControl("Game logic profile");
-    logicToggle->callback(logicToggle->clientData);
-    core.RunFrame();
-    EXPECT_FALSE(logicProfile->IsVisible());
 }
 
 } // namespace

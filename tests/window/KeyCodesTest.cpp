@@ -18,7 +18,6 @@ TEST(KeyCodes, NamesAreUniqueAndCodesTranslateBothWays) {
             EXPECT_EQ(KeyCodeFromSfml(SfmlFromKeyCode(entry.code)), entry.code) << entry.name;
         }
     }
-    EXPECT_EQ(names.size(), 26u + 10u + 66u);
     for (int key = 0; key < sf::Keyboard::KeyCount; ++key)
         EXPECT_EQ(SfmlFromKeyCode(KeyCodeFromSfml(sf::Keyboard::Key(key))), key);
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <cmath>
 #include <cstdlib>
 #include <functional>
 #include <memory>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include <GL/glew.h>
+#include <glm/gtc/matrix_transform.hpp>
 #include <gtest/gtest.h>
 
 #include "core/Core.h"
@@ -139,6 +141,15 @@ class WindowTest : public ::testing::Test {
         unsigned char p[4] = {};
         glReadPixels(at.x, int(window->GetHeight()) - 1 - at.y, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, p);
         return sf::Color(p[0], p[1], p[2]);
+    }
+
+    // Where the renderer's last view draws a world point, in window pixels (y down).
+    sf::Vector2i ScreenOf(const glm::vec3& point) const {
+        const GraphicsSystem& graphics = *Core::Instance().GraphicsSystem_;
+        const int w = int(window->GetWidth()), h = int(window->GetHeight());
+        const glm::vec3 at = glm::project(point, graphics.GetCameraMatrix(),
+                                          graphics.GetProjectionMatrix(), glm::vec4(0, 0, w, h));
+        return {int(std::lround(at.x)), h - int(std::lround(at.y))};
     }
 
     // Lets the server deliver whatever it still had to say.
