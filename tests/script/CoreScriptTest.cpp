@@ -213,6 +213,7 @@ TEST_F(StartUp, AGameElsewhereRunsStartupBeforeTheSystemsAndPostInitAfterWithIts
     std::filesystem::create_directories(folder.path / "Models");
     VoxelModel model;
     model.voxels.resize(3);
+    const SaveFolderScope writable(folder.path);
     ASSERT_TRUE(model.SaveToFile((folder.path / "Models/m.vxm").string()));
     folder.Write("more.js", "var more = 'ran';");
     folder.Write("startup.js", "var order = ['startup ' + Core.Instance().objectManager.NewObject()"
