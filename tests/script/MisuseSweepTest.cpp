@@ -214,12 +214,11 @@ TEST_F(MisuseSweep, WritesLeaveNeitherTheGameNorTheSaveFolder) {
          "function Refused(call) { try { call(); return 'written'; }"
          " catch (e) { return e.message; } }");
 
-    const std::string absolute = (outside / "abs.vxm").string();
-    for (const std::string& call :
-         {"m.SaveToFile('" + absolute + "')", std::string("m.SaveToFile('../resource/../x.vxm')"),
-          std::string("m.ExportMesh('../resource/../../x.glb')"),
-          std::string("m.SaveToFile('../resource/Models/link.vxm')"),
-          std::string("m.ExportMesh('../resource/Models/link.obj')")}) {
+    for (const std::string& call : {"m.SaveToFile('" + (outside / "abs.vxm").string() + "')",
+                                    std::string("m.SaveToFile('../resource/../x.vxm')"),
+                                    std::string("m.ExportMesh('../resource/../../x.glb')"),
+                                    std::string("m.SaveToFile('../resource/Models/link.vxm')"),
+                                    std::string("m.ExportMesh('../resource/Models/link.obj')")}) {
         const std::string said = Step("Refused(() => " + call + ")");
         EXPECT_NE(said.find("outside the folders a game may write in"), std::string::npos) << said;
         EXPECT_NE(said.find(fs::canonical(save).string() + "/"), std::string::npos) << said;
@@ -227,8 +226,7 @@ TEST_F(MisuseSweep, WritesLeaveNeitherTheGameNorTheSaveFolder) {
     }
     Step("core.WindowSystem_.Screenshot()");
     Frames();
-    EXPECT_TRUE(fs::is_empty(outside)) << "nothing written through a path or a link: "
-                                       << fs::directory_iterator(outside)->path();
+    EXPECT_TRUE(fs::is_empty(outside)) << "nothing written through a path or a link";
     EXPECT_FALSE(fs::exists(folder.path / "x.vxm"));
 
     // Inside, everything is written as before.
