@@ -2,8 +2,10 @@
 
 #include <iostream>
 
+#include <SFML/Audio/InputSoundFile.hpp>
+
 #include "audio/SoundEntry.h"
-#include "base/Path.h"
+#include "audio/SoundFileCheck.h"
 #include "base/SfmlErrorCapture.h"
 
 std::unique_ptr<MusicEntry> MusicEntry::Open(const std::string& path, float volume, bool loop) {
@@ -11,9 +13,14 @@ std::unique_ptr<MusicEntry> MusicEntry::Open(const std::string& path, float volu
         std::cerr << "Cannot play music " << path << ": " << problem << ".\n";
         return nullptr;
     };
+    // sf::Music sizes its buffer from the header as it opens the file, so the
+    // file is opened and checked on its own first.
     std::string problem;
-    if (!IsRegularFile(path, problem))
-        return fail(problem);
+    {
+        sf::InputSoundFile probe;
+        if (!OpenSoundFile(path, probe, problem))
+            return fail(problem);
+    }
 
     auto entry = std::make_unique<MusicEntry>();
     entry->path = path;
@@ -23,8 +30,6 @@ std::unique_ptr<MusicEntry> MusicEntry::Open(const std::string& path, float volu
             return fail("not a sound file that can be read (WAV, OGG/Vorbis or FLAC)" +
                         capture.Detail());
     }
-    if (!IsPlayableFormat(entry->music.getChannelCount(), entry->music.getSampleRate(), problem))
-        return fail(problem);
     if (entry->music.getDuration() == sf::Time::Zero)
         return fail("it holds no samples");
     entry->music.setLoop(loop);

@@ -7,7 +7,7 @@
 
 #include <SFML/Audio/InputSoundFile.hpp>
 
-#include "base/Path.h"
+#include "audio/SoundFileCheck.h"
 #include "base/SfmlErrorCapture.h"
 
 namespace {
@@ -21,39 +21,17 @@ float ClampVolume(float volume) {
     return std::isnan(volume) ? 0.0f : std::clamp(volume, 0.0f, 100.0f);
 }
 
-bool IsPlayableFormat(unsigned channelCount, unsigned sampleRate, std::string& problem) {
-    // The channel layouts OpenAL has formats for.
-    if (channelCount != 1 && channelCount != 2 && channelCount != 4 &&
-        (channelCount < 6 || channelCount > 8)) {
-        problem = "it has " + std::to_string(channelCount) + " channels (1, 2, 4, 6, 7 or 8 play)";
-        return false;
-    }
-    if (sampleRate < 1000 || sampleRate > 384000) {
-        problem =
-            "its sample rate is " + std::to_string(sampleRate) + " Hz (1000 to 384000 Hz play)";
-        return false;
-    }
-    return true;
-}
-
 std::unique_ptr<SoundEntry> SoundEntry::Load(const std::string& path, float volume, bool loop) {
     auto fail = [&](const std::string& problem) {
         std::cerr << "Cannot play sound " << path << ": " << problem << ".\n";
         return nullptr;
     };
     std::string problem;
-    if (!IsRegularFile(path, problem))
-        return fail(problem);
-
-    SfmlErrorCapture capture;
     sf::InputSoundFile file;
-    if (!file.openFromFile(path))
-        return fail("not a sound file that can be read (WAV, OGG/Vorbis or FLAC)" +
-                    capture.Detail());
+    if (!OpenSoundFile(path, file, problem))
+        return fail(problem);
     const unsigned channels = file.getChannelCount();
     const unsigned rate = file.getSampleRate();
-    if (!IsPlayableFormat(channels, rate, problem))
-        return fail(problem);
 
     // The header's sample count is not trusted: a damaged file may claim
     // gigabytes. Read what is really there, up to the limit.
@@ -75,6 +53,7 @@ std::unique_ptr<SoundEntry> SoundEntry::Load(const std::string& path, float volu
 
     auto entry = std::make_unique<SoundEntry>();
     entry->path = path;
+    SfmlErrorCapture capture;
     if (!entry->buffer.loadFromSamples(samples.data(), samples.size(), channels, rate))
         return fail("its samples cannot be loaded" + capture.Detail());
     entry->sound.setBuffer(entry->buffer);

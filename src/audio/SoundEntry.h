@@ -21,7 +21,3 @@ struct SoundEntry {
 
 // What SFML's volume setter accepts: 0 to 100; NaN is taken as silence.
 float ClampVolume(float volume);
-
-// Whether an audio file's stated format is one we can hand to the device;
-// on false, `problem` says why.
-bool IsPlayableFormat(unsigned channelCount, unsigned sampleRate, std::string& problem);

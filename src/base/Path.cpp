@@ -4,6 +4,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "base/WritableFolders.h"
+
 namespace {
 
 std::string& ResourceFolder() {
@@ -100,6 +102,9 @@ std::string ResolveWritePath(const std::string& path) {
     if (SaveFolder().empty() || !ResourceRelative(normalized, rest))
         return ResolvePath(path);
     const std::string target = SaveFolder() + rest;
+    std::string outside;
+    if (!IsWritablePath(target, outside))
+        return target; // refused by the writer; no folder is made on the way out
     std::error_code error;
     std::filesystem::create_directories(std::filesystem::path(target).parent_path(), error);
     return target;

@@ -30,7 +30,8 @@ std::string ResolvePath(const std::string& path);
 void SetSaveFolder(const std::string& folder);
 const std::string& GetSaveFolder();
 // Where a file named by a script or a tool is to be written: in the save folder when there
-// is one (its folders are made on the way), else where ResolvePath puts it.
+// is one (its folders are made on the way), else where ResolvePath puts it. Writers then
+// check the result with IsWritablePath (base/WritableFolders.h).
 std::string ResolveWritePath(const std::string& path);
 
 // Whether `path` names a regular file (symbolic links followed). Devices, FIFOs and

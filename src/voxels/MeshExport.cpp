@@ -20,6 +20,7 @@
 
 #include "base/AtomicFile.h"
 #include "base/Path.h"
+#include "base/WritableFolders.h"
 #include "voxels/GreedyMesher.h"
 #include "voxels/VoxelModel.h"
 
@@ -304,6 +305,8 @@ bool ExportMesh(const VoxelModel& model, const std::string& path, std::string& e
     if (path.empty())
         return fail("no file name given");
     const fs::path target(resolved);
+    if (std::string outside; !IsWritablePath(target, outside))
+        return fail(outside);
     if (const std::string why = TargetProblem(target); !why.empty())
         return fail(why);
 

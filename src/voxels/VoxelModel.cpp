@@ -17,6 +17,7 @@
 #include "base/AtomicFile.h"
 #include "base/Path.h"
 #include "base/Random.h"
+#include "base/WritableFolders.h"
 #include "voxels/VoxFormat.h"
 
 namespace {
@@ -154,6 +155,11 @@ bool VoxelModel::LoadFromFile(const std::string& fileName) {
 bool VoxelModel::SaveToFile(const std::string& fileName) const {
     namespace fs = std::filesystem;
     const fs::path target = ResolveWritePath(fileName);
+    if (std::string outside; !IsWritablePath(target, outside)) {
+        std::cerr << "Cannot save voxel model " << fileName << ": " << outside
+                  << "; nothing was written.\n";
+        return false;
+    }
 
     std::vector<unsigned char> bytes;
     if (IsVoxFileName(fileName)) {

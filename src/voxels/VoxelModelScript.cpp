@@ -1,7 +1,10 @@
 #include "voxels/VoxelModel.h"
 
 #include <iostream>
+#include <stdexcept>
 
+#include "base/Path.h"
+#include "base/WritableFolders.h"
 #include "script/ScriptClass.h"
 #include "voxels/MeshExport.h"
 
@@ -11,16 +14,26 @@
 // showing it is one of its holders, and the last to let go frees it.
 namespace {
 
+// A script naming a file outside the game's folders is stopped with a script error
+// before anything is made or written: it is a mistake or an attack on the player.
+void CheckWritable(const std::string& file) {
+    if (std::string outside; !IsWritablePath(ResolveWritePath(file), outside))
+        throw std::invalid_argument("cannot write " + file + ": " + outside +
+                                    "; nothing was written");
+}
+
 bool LoadFromFile(VoxelModel& model, const script::FilePath& file) {
     return model.LoadFromFile(file.path);
 }
 // Failures are reported on standard error; scripts get no result.
 void SaveToFile(const VoxelModel& model, const script::FilePath& file) {
+    CheckWritable(file.path);
     model.SaveToFile(file.path);
 }
 
 // Like LoadFromFile: false, with the reason on standard error.
 bool ExportMesh(const VoxelModel& model, const script::FilePath& file) {
+    CheckWritable(file.path);
     std::string error;
     if (::ExportMesh(model, file.path, error))
         return true;

@@ -16,6 +16,7 @@
 #include "base/Path.h"
 #include "base/Platform.h"
 #include "base/SfmlErrorCapture.h"
+#include "base/WritableFolders.h"
 #include "core/Core.h"
 #include "core/ListeningSystem.h"
 #include "graphics/DrawTextComponent.h"
@@ -435,6 +436,14 @@ void WindowSystem::SaveScreenshot() {
     const std::string file =
         GetSaveFolder().empty() ? std::string(kScreenshotFile) : GetSaveFolder() + kScreenshotFile;
     if (!GetSaveFolder().empty()) {
+        // The name is the engine's own, but SFML writes through a link: one left in
+        // the save folder must not lead the picture over a file elsewhere.
+        std::string outside;
+        if (!IsWritablePath(file, outside)) {
+            std::fprintf(stderr, "WindowSystem: cannot save the screenshot %s: %s.\n", file.c_str(),
+                         outside.c_str());
+            return;
+        }
         std::error_code error;
         std::filesystem::create_directories(GetSaveFolder(), error);
     }

@@ -6,6 +6,8 @@
 #include <thread>
 #include <vector>
 
+#include <sys/resource.h>
+
 #include <SFML/Audio/InputSoundFile.hpp>
 
 #include "audio/SoundSystem.h"
@@ -57,6 +59,24 @@ inline std::vector<std::int16_t> Tone(double seconds, unsigned rate, double ampl
             std::lround(amplitude * 32767.0 * std::sin(2.0 * M_PI * frequency * double(i) / rate)));
     return out;
 }
+
+// While alive, this process may map only `headroom` bytes more than it has now:
+// an allocation sized from a lying header then fails instead of taking the machine.
+class AddressSpaceCap {
+  public:
+    explicit AddressSpaceCap(std::size_t headroom) {
+        std::size_t pages = 0;
+        std::ifstream("/proc/self/statm") >> pages;
+        ::getrlimit(RLIMIT_AS, &saved);
+        rlimit cap = saved;
+        cap.rlim_cur = pages * ::sysconf(_SC_PAGESIZE) + headroom;
+        ::setrlimit(RLIMIT_AS, &cap);
+    }
+    ~AddressSpaceCap() { ::setrlimit(RLIMIT_AS, &saved); }
+
+  private:
+    rlimit saved{};
+};
 
 inline void Wait(double seconds) {
     std::this_thread::sleep_for(std::chrono::duration<double>(seconds));

@@ -40,6 +40,7 @@ class ScriptPaths : public ScriptTest {
         fs::create_directories(folder.path / "Models");
         VoxelModel one;
         one.voxels.resize(1);
+        const SaveFolderScope writable(folder.path);
         ASSERT_TRUE(one.SaveToFile((folder.path / "Models/one.vxm").string()));
         folder.Write("more.js", "var moreRan = true;");
         Core::Instance().SetResourceDir(folder.path.string());

@@ -32,6 +32,7 @@ class GraphicsScript : public ScriptTest {
 
     GraphicsSystem& graphics = *Core::Instance().GraphicsSystem_;
     TempFolder folder;
+    SaveFolderScope writable{folder.path};
 };
 
 } // namespace

@@ -199,4 +199,43 @@ TEST_F(MisuseSweep, EveryMemberOfEveryClassFailsOnlyWithScriptErrors) {
     std::cout << Eval("sweep.calls + ' calls, ' + sweep.errors + ' script errors'") << "\n";
 }
 
+// A script aims every engine write out of the game's folders: by an absolute
+// path, by "..", and through links planted in the save folder. Each is a script
+// error naming the path and the folders, and nothing lands outside.
+TEST_F(MisuseSweep, WritesLeaveNeitherTheGameNorTheSaveFolder) {
+    namespace fs = std::filesystem;
+    const fs::path save = folder.path / "save", outside = folder.path / "outside";
+    fs::create_directories(save);
+    fs::create_directories(outside);
+    const SaveFolderScope saves(save);
+    fs::create_directory_symlink(outside, save / "Models");
+    fs::create_symlink(outside / "shot.jpg", save / "screenshot.jpg");
+    Step("var m = new VoxelModel(); m.AddVoxel([0, 0, 0], [1, 0, 0, 1]);"
+         "function Refused(call) { try { call(); return 'written'; }"
+         " catch (e) { return e.message; } }");
+
+    for (const std::string& call : {"m.SaveToFile('" + (outside / "abs.vxm").string() + "')",
+                                    std::string("m.SaveToFile('../resource/../x.vxm')"),
+                                    std::string("m.ExportMesh('../resource/../../x.glb')"),
+                                    std::string("m.SaveToFile('../resource/Models/link.vxm')"),
+                                    std::string("m.ExportMesh('../resource/Models/link.obj')")}) {
+        const std::string said = Step("Refused(() => " + call + ")");
+        EXPECT_NE(said.find("outside the folders a game may write in"), std::string::npos) << said;
+        EXPECT_NE(said.find(fs::canonical(save).string() + "/"), std::string::npos) << said;
+        EXPECT_NE(said.find(call.substr(call.find('\'') + 1, 12)), std::string::npos) << said;
+    }
+    Step("core.WindowSystem_.Screenshot()");
+    Frames();
+    EXPECT_TRUE(fs::is_empty(outside)) << "nothing written through a path or a link";
+    EXPECT_FALSE(fs::exists(folder.path / "x.vxm"));
+
+    // Inside, everything is written as before.
+    fs::remove(save / "Models");
+    EXPECT_EQ(Step("m.SaveToFile('../resource/Models/in.vxm');"
+                   "m.ExportMesh('../resource/Models/in.glb')"),
+              "true");
+    EXPECT_TRUE(fs::exists(save / "Models/in.vxm"));
+    EXPECT_TRUE(fs::exists(save / "Models/in.glb"));
+}
+
 } // namespace

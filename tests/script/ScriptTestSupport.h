@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include "base/Path.h"
 #include "script/ScriptCallback.h"
 #include "script/ScriptHost.h"
 
@@ -78,4 +79,17 @@ class TempFolder {
 
   private:
     static inline int count = 0;
+};
+
+// The engine writes only in a game's folders; a test that saves to a folder of its own makes
+// it the save folder while this lives.
+class SaveFolderScope {
+  public:
+    explicit SaveFolderScope(const std::filesystem::path& folder) : before(GetSaveFolder()) {
+        SetSaveFolder(folder.string());
+    }
+    ~SaveFolderScope() { SetSaveFolder(before); }
+
+  private:
+    const std::string before;
 };

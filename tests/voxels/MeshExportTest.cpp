@@ -140,6 +140,7 @@ std::size_t Rectangles(const VoxelModel& model, const fs::path& file) {
 class MeshExport : public ::testing::Test {
   protected:
     TempFolder folder;
+    SaveFolderScope writable{folder.path};
     fs::path In(const std::string& name) const { return folder.path / name; }
 };
 
@@ -262,8 +263,9 @@ TEST_F(MeshExport, BadModelsAndHostilePathsAreRefusedWithTheirReasons) {
     far.AddVoxel({0, 0, -2e6f}, kBlue);
     refused(far, In("a.ply").string(), {"voxel 1 is at (0, 0, -2e+06)", "more than 1000000"});
 
-    // Devices and FIFOs are never opened: /dev/null stays a device, a FIFO does not block.
-    refused(cube, "/dev/null", {"not a regular file"});
+    // Nothing outside the game's folders is opened: /dev/null stays a device. Inside them a
+    // FIFO is not opened either, so it does not block.
+    refused(cube, "/dev/null", {"it lies outside the folders a game may write in"});
     struct stat null;
     ASSERT_EQ(::stat("/dev/null", &null), 0);
     EXPECT_TRUE(S_ISCHR(null.st_mode));
@@ -271,12 +273,16 @@ TEST_F(MeshExport, BadModelsAndHostilePathsAreRefusedWithTheirReasons) {
     refused(cube, In("pipe.glb").string(), {"not a regular file"});
 
     // A folder that cannot be written. Root writes anywhere chmod allows nothing, so
-    // there it is a read-only system folder.
+    // there it is a read-only system folder, made the save folder for the while.
     const fs::path locked = In("locked");
     fs::create_directory(locked);
     fs::permissions(locked, fs::perms::owner_read | fs::perms::owner_exec);
-    refused(cube, ((::geteuid() == 0 ? fs::path("/sys") : locked) / "a.glb").string(),
-            {"cannot create a file in its folder"});
+    {
+        const bool root = ::geteuid() == 0;
+        const SaveFolderScope readOnly(root ? fs::path("/sys") : folder.path);
+        refused(cube, ((root ? fs::path("/sys") : locked) / "a.glb").string(),
+                {"cannot create a file in its folder"});
+    }
     fs::permissions(locked, fs::perms::owner_all);
 
     // A failed export leaves the previous file alone; a good one replaces it. OBJ writes
@@ -346,6 +352,7 @@ class MeshExportScript : public ScriptTest {
     }
     void TearDown() override { SetResourceFolder(""); }
     TempFolder folder;
+    SaveFolderScope writable{folder.path};
 };
 
 TEST_F(MeshExportScript, ScriptsExportTheirModelsAndLearnOfFailures) {

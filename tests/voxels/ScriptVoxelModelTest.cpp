@@ -23,6 +23,7 @@ class ScriptVoxelModel : public GraphicsTest, protected ScriptRunner {
     }
 
     TempFolder folder;
+    SaveFolderScope writable{folder.path};
 };
 
 } // namespace

@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include "objects/ObjectManager.h"
+#include "script/ScriptTestSupport.h"
 #include "voxels/VoxelModel.h"
 #include "voxels/VoxelModelComponent.h"
 
@@ -64,6 +65,7 @@ class VoxelModelFiles : public ::testing::Test {
     }
 
     const fs::path dir = fs::temp_directory_path() / ("vxmtest-" + std::to_string(::getpid()));
+    SaveFolderScope writable{dir};
 };
 
 } // namespace

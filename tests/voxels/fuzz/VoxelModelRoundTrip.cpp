@@ -11,6 +11,7 @@
 
 #include <unistd.h>
 
+#include "base/Path.h"
 #include "voxels/VoxFormat.h"
 #include "voxels/VoxelModel.h"
 
@@ -91,7 +92,10 @@ std::string CheckVoxelModelRoundTrip(const std::uint8_t* data, std::size_t size)
             return "voxel " + std::to_string(i) + " has no identity orientation";
     }
 
-    if (!model.SaveToFile(saved.string()))
+    SetSaveFolder(scratch.path.string()); // the engine writes only in a game's folders
+    const bool savedOk = model.SaveToFile(saved.string());
+    SetSaveFolder("");
+    if (!savedOk)
         return "saving the loaded model failed";
     std::ifstream in(saved, std::ios::binary);
     const Bytes written{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
