@@ -6,6 +6,7 @@
 #include <js/Interrupt.h>
 #include <jsapi.h>
 
+#include "base/Platform.h"
 #include "script/ScriptErrors.h"
 
 ScriptWatchdog* ScriptWatchdog::active = nullptr;
@@ -21,9 +22,10 @@ constexpr int64_t kIdleNanoseconds = 1000000000;
 // called may have swallowed the first stop (RunFile never fails) and gone on.
 constexpr int64_t kRepeatNanoseconds = 50000000;
 
+// A limit counted in seconds needs no finer clock, and this one is read on
+// every call into script.
 int64_t Now() {
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch())
-        .count();
+    return Platform::CoarseSteadyNanoseconds();
 }
 
 int64_t DeadlineAfter(double seconds) {
@@ -114,10 +116,14 @@ bool ScriptWatchdog::IsStopping(JSContext* cx) {
 
 void ScriptWatchdog::Set(const Limit& next) {
     limit = next;
-    deadline.store(next.deadline);
-    // Pairs with Watch publishing sleepUntil before it reads the deadline:
-    // either it sees this deadline, or this sees when it means to wake.
-    if (next.deadline != 0 && next.deadline < sleepUntil.load()) {
+    deadline.store(next.deadline, std::memory_order_relaxed);
+    // Only a limit shorter than the thread's idle sleep (or one that has ended)
+    // can end before it looks again. The fences pair with Watch's: either it
+    // sees this deadline, or this sees when it means to wake.
+    if (next.deadline == 0 || (!next.stopping && next.seconds * 1e9 >= kIdleNanoseconds))
+        return;
+    std::atomic_thread_fence(std::memory_order_seq_cst);
+    if (next.deadline < sleepUntil.load(std::memory_order_relaxed)) {
         std::lock_guard<std::mutex> lock(mutex);
         wake.notify_one();
     }
@@ -127,15 +133,18 @@ void ScriptWatchdog::Watch() {
     std::unique_lock<std::mutex> lock(mutex);
     while (!quitting) {
         const int64_t now = Now();
-        sleepUntil.store(now + kIdleNanoseconds);
-        const int64_t due = deadline.load();
+        int64_t until = now + kIdleNanoseconds;
+        sleepUntil.store(until, std::memory_order_relaxed);
+        std::atomic_thread_fence(std::memory_order_seq_cst);
+        const int64_t due = deadline.load(std::memory_order_relaxed);
         if (due != 0 && now >= due) {
             JS_RequestInterruptCallback(context);
-            sleepUntil.store(now + kRepeatNanoseconds);
-        } else if (due != 0 && due < now + kIdleNanoseconds) {
-            sleepUntil.store(due);
+            until = now + kRepeatNanoseconds;
+        } else if (due != 0 && due < until) {
+            until = due;
         }
-        wake.wait_until(lock, Clock::time_point(std::chrono::nanoseconds(sleepUntil.load())));
+        sleepUntil.store(until, std::memory_order_relaxed);
+        wake.wait_until(lock, Clock::time_point(std::chrono::nanoseconds(until)));
     }
 }
 
