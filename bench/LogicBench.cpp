@@ -7,6 +7,9 @@
 // callback with the same arguments; the floor for the first.
 // BM_MessageDistributors/N: one key message broadcast to N distributors, each
 // handed the message as a script object.
+// BM_WatchdogCallLimit: what the runaway-script watchdog adds to every call
+// from the engine into script (arming and clearing its deadline), against a
+// call's cost in BM_ScriptCallbackCalls.
 
 #include <string>
 
@@ -56,6 +59,17 @@ void BM_ScriptCallbackCalls(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 BENCHMARK(BM_ScriptCallbackCalls)->Arg(1000);
+
+void BM_WatchdogCallLimit(benchmark::State& state) {
+    ScriptHost& host = ScriptHost::Instance();
+    host.Initialize();
+    ScriptWatchdog& watchdog = host.GetWatchdog();
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(watchdog.BeginCall(host.GetScriptTimeoutSeconds()));
+        watchdog.EndCall();
+    }
+}
+BENCHMARK(BM_WatchdogCallLimit);
 
 void BM_MessageDistributors(benchmark::State& state) {
     MakeObjects(static_cast<int>(state.range(0)), "MessageDistributorComponent",

@@ -63,6 +63,8 @@ int main(int argc, char** argv) {
         core.EnableDebugger(options.debugPort, options.debugWait);
     if (options.scriptHeapMiB != 0)
         ScriptHost::Instance().SetHeapLimitBytes(static_cast<size_t>(options.scriptHeapMiB) << 20);
+    if (options.scriptTimeoutSeconds >= 0.0)
+        ScriptHost::Instance().SetScriptTimeoutSeconds(options.scriptTimeoutSeconds);
 
     core.Init();
     if (options.watch) {

@@ -4,6 +4,7 @@
 #include <X11/Xlib.h>
 
 #include <cstdio>
+#include <time.h>
 
 namespace Platform {
 
@@ -161,6 +162,12 @@ bool GetClientSize(sf::WindowHandle window, unsigned& width, unsigned& height) {
     width = static_cast<unsigned>(attributes.width);
     height = static_cast<unsigned>(attributes.height);
     return true;
+}
+
+int64_t CoarseSteadyNanoseconds() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC_COARSE, &now);
+    return int64_t(now.tv_sec) * 1000000000 + now.tv_nsec;
 }
 
 } // namespace Platform

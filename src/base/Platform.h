@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include <SFML/Window/WindowHandle.hpp>
@@ -44,5 +45,10 @@ bool IsWindowLost(std::string* reason = nullptr);
 // window that is already gone damages the software rasteriser's memory, so the renderer
 // asks before each frame rather than learn it from the drawing's own errors.
 bool CheckWatchedWindow();
+
+// Nanoseconds of the steady clock (std::chrono::steady_clock's), to within a
+// few milliseconds: read in a few nanoseconds where an exact reading costs
+// several times that, for what is read on every call into script.
+int64_t CoarseSteadyNanoseconds();
 
 } // namespace Platform

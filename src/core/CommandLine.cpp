@@ -1,6 +1,8 @@
 #include "core/CommandLine.h"
 
 #include <cerrno>
+#include <cmath>
+#include <cstdio>
 #include <cstdlib>
 
 #include "script/ScriptHost.h"
@@ -17,6 +19,25 @@ bool ParseCount(const std::string& text, uint64_t& value) {
         return false;
     value = parsed;
     return true;
+}
+
+// Seconds, fractions allowed; up to a day, so that the limit stays a limit.
+bool ParseSeconds(const std::string& text, double& value) {
+    if (text.empty() || text[0] == '-' || text[0] == '+')
+        return false;
+    char* end = nullptr;
+    errno = 0;
+    const double parsed = std::strtod(text.c_str(), &end);
+    if (errno != 0 || *end != '\0' || !std::isfinite(parsed) || parsed > 86400.0)
+        return false;
+    value = parsed;
+    return true;
+}
+
+std::string ScriptTimeoutText() {
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", ScriptHost::kDefaultScriptTimeoutSeconds);
+    return text;
 }
 
 } // namespace
@@ -40,6 +61,13 @@ CommandLineOptions ParseCommandLine(const std::vector<std::string>& args) {
             if (!hasValue || !ParseCount(args[i + 1], options.scriptHeapMiB) ||
                 options.scriptHeapMiB == 0 || options.scriptHeapMiB > 4095) {
                 options.error = "--script-heap-mb needs a size in MiB from 1 to 4095, got '" +
+                                (hasValue ? args[i + 1] : std::string()) + "'";
+                return options;
+            }
+            ++i;
+        } else if (arg == "--script-timeout") {
+            if (!hasValue || !ParseSeconds(args[i + 1], options.scriptTimeoutSeconds)) {
+                options.error = "--script-timeout needs seconds from 0 (never) to 86400, got '" +
                                 (hasValue ? args[i + 1] : std::string()) + "'";
                 return options;
             }
@@ -99,7 +127,8 @@ CommandLineOptions ParseCommandLine(const std::vector<std::string>& args) {
 std::string CommandLineUsage(const std::string& program) {
     return "usage: " + program +
            " [--frames N [--screenshot]] [--game DIR | --resource DIR]\n"
-           "       [--new-game DIR] [--save-dir DIR] [--script-heap-mb N] [--watch]\n"
+           "       [--new-game DIR] [--save-dir DIR] [--script-heap-mb N]\n"
+           "       [--script-timeout S] [--watch]\n"
            "       [--debug[=PORT] [--debug-wait]] [--quiet] [--api-reference[=typescript]]\n"
            "       [--help]\n"
            "  --frames N          stop after N frames, as if a script had stopped the game\n"
@@ -114,6 +143,11 @@ std::string CommandLineUsage(const std::string& program) {
            std::to_string(ScriptHost::kDefaultHeapLimitBytes >> 20) +
            "); frames slow down\n"
            "                      sharply when live script data nears the limit\n"
+           "  --script-timeout S  stop a script that runs S seconds without returning to\n"
+           "                      the engine, naming its file and line (default " +
+           ScriptTimeoutText() +
+           ";\n"
+           "                      0 never); with --debug it pauses there instead\n"
            "  --watch             when a file under the resource folder's Scripts/ changes,\n"
            "                      clear the scene and run the game's scripts again\n"
            "  --debug[=PORT]      run the script debugger, for clients on 127.0.0.1:PORT\n"

@@ -14,6 +14,8 @@ struct CommandLineOptions {
     std::string newGameDir;     // --new-game: write a starter game there and exit
     std::string saveDir;        // empty: the game writes where it reads
     uint64_t scriptHeapMiB = 0; // 0: the script host's default limit
+    // Seconds; -1: the script host's default; 0: never.
+    double scriptTimeoutSeconds = -1.0;
     bool apiReference = false;  // print the script API as Markdown and exit
     bool apiTypeScript = false; // ... as TypeScript declarations instead
     bool watch = false;         // run the game's scripts again when one changes

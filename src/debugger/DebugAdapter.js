@@ -5,11 +5,13 @@
 //                            the game is quitting instead
 //   host.resume()            ends the pause loop
 //   host.canonical(path)     the file's absolute path, links resolved
+//   host.withTimeBudget(s, f) calls f, stopping game code it runs after s seconds;
+//                            true when it did
 //   host.scriptsFolder       the game's Scripts/ folder, canonical, with a slash
 //   host.game                the game's global object
 //   host.collectGarbage()    a full garbage collection, now
 // and calls handleMessage, rejectMessage, handleLocal, handleOutput,
-// frameBoundary, clientGone and terminate below.
+// frameBoundary, clientGone, pauseRunaway and terminate below.
 "use strict";
 
 const dbg = new Debugger();
@@ -31,6 +33,8 @@ const kMaxBreakpoints = 1000;
 const kEvalUrl = "debugger eval code";
 // What the engine throws when the script heap is full.
 const kOutOfMemory = "out of memory";
+// An expression that loops must not hold the game and the debugger for good.
+const kEvaluationSeconds = 2;
 
 let seq = 1;
 let paused = null; // while the game is paused: frames, reason and the values handed out
@@ -723,7 +727,11 @@ function frameAt(id) {
 function evaluate(args) {
   const expression = String(args.expression === undefined ? "" : args.expression);
   const frame = args.frameId !== undefined && paused && paused.frames.length > 0 ? frameAt(args.frameId) : null;
-  const completion = runUnstoppable(() => (frame ? frame.eval(expression) : gameGlobal.executeInGlobal(expression)));
+  let completion;
+  const stopped = host.withTimeBudget(kEvaluationSeconds, () => {
+    completion = runUnstoppable(() => (frame ? frame.eval(expression) : gameGlobal.executeInGlobal(expression)));
+  });
+  if (stopped) throw new RequestError("evaluation took longer than " + kEvaluationSeconds + " s and was stopped");
   if (!completion) throw new RequestError("the evaluation was terminated");
   if ("throw" in completion) {
     collectAfterOutOfMemory(completion.throw);
@@ -928,6 +936,15 @@ function handleOutput(line) {
 // has met in a whole frame stops the game here, with no script on the stack.
 function frameBoundary() {
   if (pauseRequested && !paused && ++pauseRequested > 2) pause(null, "pause", { description: "Paused between frames" });
+}
+
+// Called by the engine when a game script ran out of time: the developer sees
+// where it loops. True when it may go on, false when it is to be stopped.
+function pauseRunaway(problem) {
+  const frame = dbg.getNewestFrame();
+  if (paused || evaluating || !frame) return false;
+  pause(frame, "pause", { description: "Paused: " + problem, text: problem });
+  return dbg.hasDebuggee(host.game); // not when the game is quitting
 }
 
 function clientGone() {

@@ -1,5 +1,6 @@
 #include "debugger/ScriptDebugger.h"
 
+#include <js/CallAndConstruct.h>
 #include <js/CompilationAndEvaluation.h>
 #include <js/Conversions.h>
 #include <js/Debug.h>
@@ -72,6 +73,25 @@ bool HostResume(JSContext*, unsigned argc, JS::Value* vp) {
 
 // Script names are the paths the game wrote ("../resource/Scripts/x.js");
 // clients name files by their absolute path.
+// host.withTimeBudget(seconds, f): calls f under a time budget of its own; true
+// when the budget ran out and the game code f ran was stopped.
+bool HostWithTimeBudget(JSContext* cx, unsigned argc, JS::Value* vp) {
+    JS::CallArgs args = JS::CallArgsFromVp(argc, vp);
+    double seconds = 0.0;
+    if (!JS::ToNumber(cx, args.get(0), &seconds))
+        return false;
+    ScriptWatchdog::Budget budget(ScriptHost::Instance().GetWatchdog(), seconds);
+    JS::RootedValue ignored(cx);
+    if (!JS::Call(cx, JS::UndefinedHandleValue, args.get(1), JS::HandleValueArray::empty(),
+                  &ignored) &&
+        !budget.HasExpired())
+        return false;
+    // A stop that reached the debugger's own code still answers the request.
+    JS_ClearPendingException(cx);
+    args.rval().setBoolean(budget.HasExpired());
+    return true;
+}
+
 bool HostCanonical(JSContext* cx, unsigned argc, JS::Value* vp) {
     JS::CallArgs args = JS::CallArgsFromVp(argc, vp);
     std::string path;
@@ -164,6 +184,7 @@ bool ScriptDebugger::Initialize(std::uint16_t port, std::string& problem) {
                 JS_DefineFunction(cx, hostObject, "canonical", HostCanonical, 1, 0) &&
                 JS_DefineFunction(cx, hostObject, "log", HostLog, 1, 0) &&
                 JS_DefineFunction(cx, hostObject, "collectGarbage", HostCollectGarbage, 0, 0) &&
+                JS_DefineFunction(cx, hostObject, "withTimeBudget", HostWithTimeBudget, 2, 0) &&
                 JS_DefineProperty(cx, hostObject, "game", game, JSPROP_READONLY) &&
                 JS_DefineProperty(cx, hostObject, "scriptsFolder", folder, JSPROP_READONLY) &&
                 JS_DefineProperty(cx, script->global, "host", hostObject, JSPROP_READONLY);
@@ -188,6 +209,8 @@ bool ScriptDebugger::Initialize(std::uint16_t port, std::string& problem) {
     screen = std::make_unique<PauseScreen>();
     panel = std::make_unique<DebuggerPanel>([this](const std::string& r) { return Request(r); });
     host.AddOutputListener(this, [this](const std::string& line) { ForwardOutput(line); });
+    host.GetWatchdog().SetRunawayHandler(
+        [this](const std::string& problem) { return PauseRunaway(problem); });
     if (WindowSystem* window = Core::Instance().WindowSystem_) {
         window->SetKeepLastFrame(true);
         // The game window's own "pause now".
@@ -214,6 +237,7 @@ void ScriptDebugger::Shutdown() {
         window->SetKeepLastFrame(false);
     }
     ScriptHost::Instance().RemoveOutputListener(this);
+    ScriptHost::Instance().GetWatchdog().SetRunawayHandler(nullptr);
     if (AntBarSystem* bars = Core::Instance().AntBarSystem_)
         bars->GetPanels().SetOverlay(nullptr);
     panel.reset();
@@ -320,11 +344,19 @@ std::string ScriptDebugger::Request(const std::string& request) {
     return answer;
 }
 
+bool ScriptDebugger::PauseRunaway(const std::string& problem) {
+    std::string goOn;
+    return CallAdapter("pauseRunaway", &problem, &goOn) && goOn == "true";
+}
+
 bool ScriptDebugger::RunPauseLoop(const std::string& where) {
     if (paused)
         return quitting; // the adapter never pauses inside a pause
     if (quitting)
         return true;
+    // A developer looking is not the script running: its time limit starts
+    // again when the game goes on.
+    const ScriptWatchdog::Budget untimed(ScriptHost::Instance().GetWatchdog(), 0.0);
     paused = true;
     resumeRequested = false;
     const auto start = std::chrono::steady_clock::now();

@@ -54,6 +54,9 @@ class ScriptDebugger {
 
   private:
     struct Script;
+    // The watchdog's runaway handler: pauses where the script loops. True
+    // when the developer lets it go on.
+    bool PauseRunaway(const std::string& problem);
     bool CallAdapter(const char* function, const std::string* argument, std::string* result);
     void Deliver();
     void ForwardOutput(const std::string& line);

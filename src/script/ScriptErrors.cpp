@@ -10,6 +10,7 @@
 #include <jsapi.h>
 
 #include "script/ScriptValue.h"
+#include "script/ScriptWatchdog.h"
 #include "script/WebPlatform.h"
 
 namespace script {
@@ -190,7 +191,7 @@ bool TakePendingError(JSContext* cx, PendingError& out, const char* prefix, bool
 bool ReportAndClearException(JSContext* cx, const char* prefix, bool compileError) {
     PendingError error;
     if (!TakePendingError(cx, error, prefix, compileError))
-        return false;
+        return ScriptWatchdog::IsStopping(cx); // reported when it was stopped
     Report(error);
     return true;
 }

@@ -36,7 +36,8 @@ void Report(const PendingError& error);
 bool TakePendingError(JSContext* cx, PendingError& out, const char* prefix = "",
                       bool compileError = false);
 // For code that called into script and got a failure back: takes the pending
-// exception and reports it. True when there was one.
+// exception and reports it. True when there was one, or when the watchdog
+// stopped the script (that leaves none and was reported as it happened).
 bool ReportAndClearException(JSContext* cx, const char* prefix = "", bool compileError = false);
 
 } // namespace script

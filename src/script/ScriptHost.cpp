@@ -15,6 +15,7 @@
 #include <js/SliceBudget.h>
 #include <js/SourceText.h>
 #include <js/Warnings.h>
+#include <js/friend/ErrorMessages.h>
 #include <jsapi.h>
 #include <jsfriendapi.h>
 
@@ -122,6 +123,10 @@ bool HasSourceForm(const JSClass* type) {
 }
 
 void WarningReporter(JSContext*, JSErrorReport* report) {
+    // The engine's own note on a script the watchdog stopped; the watchdog
+    // reported it already, naming the file and line.
+    if (report->errorNumber == JSMSG_TERMINATED)
+        return;
     ScriptHost::Instance().Report(report->filename, report->lineno, report->column,
                                   report->message().c_str());
 }
@@ -237,6 +242,12 @@ bool ScriptHost::Initialize() {
         Report(nullptr, 0, 0, "the script engine could not create its context");
         return false;
     }
+    if (!watchdog.Initialize(context)) {
+        Report(nullptr, 0, 0, "the script engine could not start its watchdog");
+        JS_DestroyContext(context);
+        context = nullptr;
+        return false;
+    }
     jobs = std::make_unique<ScriptJobQueue>(context);
     modules = std::make_unique<ModuleLoader>(context);
     roots = new Roots();
@@ -310,6 +321,7 @@ void ScriptHost::Shutdown() {
         delete roots;
         roots = nullptr;
     }
+    watchdog.Shutdown();
     // Roots the engine still holds elsewhere (stored callbacks) are reset by
     // the context's destruction; their owners may be destroyed later.
     JS_DestroyContext(context);
@@ -489,9 +501,12 @@ void ScriptHost::RunPendingJobs() {
     if (!context || !jobs)
         return;
     // Natives that jobs call raise their errors into the job, like any script.
+    const bool timed = scriptDepth == 0 && watchdog.BeginCall(scriptTimeoutSeconds);
     ++scriptDepth;
     jobs->Run();
     --scriptDepth;
+    if (timed)
+        watchdog.EndCall();
 }
 
 bool ScriptHost::ReadScript(const std::string& path, std::string& source) {

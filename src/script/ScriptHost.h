@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "script/ScriptTimers.h"
+#include "script/ScriptWatchdog.h"
 
 class JSObject;
 struct JSContext;
@@ -34,6 +35,9 @@ class ScriptHost {
     static constexpr size_t kNurseryLimitBytes = size_t(1) << 20;
     // JS_NewContext takes the limit as a 32-bit byte count.
     static constexpr size_t kMaxHeapLimitBytes = (size_t(4096) << 20) - 1;
+    // Long enough for any honest start-up or level load, short enough that a
+    // player stuck in an endless loop learns where it is.
+    static constexpr double kDefaultScriptTimeoutSeconds = 10.0;
 
     static ScriptHost& Instance();
 
@@ -44,6 +48,11 @@ class ScriptHost {
     // Takes effect at Initialize, or at once on a running context.
     void SetHeapLimitBytes(size_t bytes);
     size_t GetHeapLimitBytes() const { return heapLimitBytes; }
+    // How long one call from the engine into script (with the promise jobs it
+    // leaves) may run before it is stopped and reported; 0: for ever.
+    void SetScriptTimeoutSeconds(double seconds) { scriptTimeoutSeconds = seconds; }
+    double GetScriptTimeoutSeconds() const { return scriptTimeoutSeconds; }
+    ScriptWatchdog& GetWatchdog() { return watchdog; }
 
     // Creates the context and the global, then registers every queued class.
     // False when the engine cannot start (or was already shut down: the
@@ -137,19 +146,25 @@ class ScriptHost {
                 const std::string& stackTrace = std::string());
 
     // Marks a call from the engine into script, so that ReportError knows a
-    // script will see the exception it raises.
+    // script will see the exception it raises; the outermost one is timed.
     class Entry {
       public:
-        explicit Entry(ScriptHost& host) : host(host) { ++host.scriptDepth; }
+        explicit Entry(ScriptHost& host) : host(host) {
+            timed = host.scriptDepth++ == 0 && host.watchdog.BeginCall(host.scriptTimeoutSeconds);
+        }
         ~Entry() {
-            if (--host.scriptDepth == 0)
-                host.RunPendingJobs();
+            if (--host.scriptDepth > 0)
+                return;
+            if (timed)
+                host.watchdog.EndCall();
+            host.RunPendingJobs();
         }
         Entry(const Entry&) = delete;
         Entry& operator=(const Entry&) = delete;
 
       private:
         ScriptHost& host;
+        bool timed = false;
     };
 
     // What the host defines on the global object, for the reference.
@@ -201,6 +216,8 @@ class ScriptHost {
     Roots* roots = nullptr; // the global and the realm we entered
     std::unique_ptr<ScriptJobQueue> jobs;
     ScriptTimers timers;
+    ScriptWatchdog watchdog;
+    double scriptTimeoutSeconds = kDefaultScriptTimeoutSeconds;
     std::unique_ptr<ModuleLoader> modules;
     std::string lastError;
     std::string lastStackTrace;

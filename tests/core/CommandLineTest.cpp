@@ -12,6 +12,9 @@ TEST(CommandLine, AcceptsEveryOptionWithItsValueAndRejectsWhatItCannotUseByName)
     EXPECT_EQ(o.frames, 10u);
     EXPECT_EQ(o.resourceDir, "/tmp/res");
     EXPECT_EQ(o.scriptHeapMiB, 256u);
+    EXPECT_EQ(o.scriptTimeoutSeconds, -1.0); // the host's default
+    EXPECT_EQ(ParseCommandLine({"--script-timeout", "1.5"}).scriptTimeoutSeconds, 1.5);
+    EXPECT_EQ(ParseCommandLine({"--script-timeout", "0"}).scriptTimeoutSeconds, 0.0);
     EXPECT_TRUE(o.apiReference && o.screenshot && o.quiet && !o.apiTypeScript && !o.watch);
     const CommandLineOptions typed = ParseCommandLine({"--api-reference=typescript", "--watch"});
     EXPECT_TRUE(typed.apiReference && typed.apiTypeScript && typed.watch) << typed.error;
@@ -32,7 +35,10 @@ TEST(CommandLine, AcceptsEveryOptionWithItsValueAndRejectsWhatItCannotUseByName)
     for (const char* bad : {"0", "4096", "-1", "big"})
         EXPECT_NE(ParseCommandLine({"--script-heap-mb", bad}).error.find(bad), std::string::npos)
             << bad;
-    for (const char* option : {"--frames", "--resource", "--script-heap-mb"})
+    for (const char* bad : {"-1", "x", "inf", "nan", "86401", "2s"})
+        EXPECT_NE(ParseCommandLine({"--script-timeout", bad}).error.find(bad), std::string::npos)
+            << bad;
+    for (const char* option : {"--frames", "--resource", "--script-heap-mb", "--script-timeout"})
         EXPECT_FALSE(ParseCommandLine({option}).error.empty()) << option;
     // A screenshot needs a frame limit.
     EXPECT_NE(ParseCommandLine({"--screenshot"}).error.find("--frames"), std::string::npos);

@@ -22,6 +22,7 @@ function tick(dt) {
     const value = helper(frame);
     const twice = classicTick(value);
     if (globalThis.boom) { globalThis.boom = false; throw new Error("kaboom at " + frame); }
+    while (globalThis.spin) {}
     return twice + config.nested.depth;
 }
 Core.Instance().GameLogicSystem_.updateFunction = tick;
@@ -79,7 +80,8 @@ TEST(DebugSession, BreakpointsSteppingVariablesExceptionsPauseAndDisconnect) {
                                                  {"Scripts/main.mjs", kMain},
                                                  {"Scripts/helper.mjs", kHelper},
                                                  {"Scripts/late.mjs", kLate}});
-    EngineProcess engine({"--debug=0", "--debug-wait", "--resource", game.string() + "/"});
+    EngineProcess engine(
+        {"--debug=0", "--debug-wait", "--script-timeout", "1", "--resource", game.string() + "/"});
     const int port = ListeningPort(engine);
     ASSERT_GT(port, 0) << engine.Output();
     const std::string main = (game / "Scripts/main.mjs").string();
@@ -198,6 +200,27 @@ TEST(DebugSession, BreakpointsSteppingVariablesExceptionsPauseAndDisconnect) {
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
         EXPECT_GT(std::stoi(Evaluate(again, "frameOf()", false)), before) << "the game runs again";
         EXPECT_EQ(again.Request("stackTrace")["success"], false);
+        // An expression that never ends is stopped and answered in time.
+        const std::string overBudget = "error: evaluation took longer than 2 s and was stopped";
+        EXPECT_EQ(Evaluate(again, "for(;;){}", false), overBudget);
+        // A frame's script past its time limit pauses where it loops; an endless
+        // expression there is stopped too, and the game goes on after.
+        Evaluate(again, "globalThis.spin = true", false);
+        const json runaway = again.Event("stopped");
+        EXPECT_EQ(runaway["body"]["reason"], "pause");
+        EXPECT_NE(runaway["body"]["description"].get<std::string>().find(
+                      "main.mjs:9: the script ran longer than 1 s"),
+                  std::string::npos)
+            << runaway.dump();
+        int line = 0;
+        EXPECT_EQ(Top(again, &line), "tick@main.mjs");
+        EXPECT_EQ(line, 9);
+        EXPECT_EQ(Evaluate(again, "while (true) {}"), overBudget);
+        Evaluate(again, "globalThis.spin = false");
+        again.Request("continue", {{"threadId", 1}});
+        const int resumed = std::stoi(Evaluate(again, "frameOf()", false));
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        EXPECT_GT(std::stoi(Evaluate(again, "frameOf()", false)), resumed);
         // Garbage and an unknown request get error responses; the game lives on.
         again.Raw("Content-Length: 9\r\n\r\n{not json");
         const json bad =
