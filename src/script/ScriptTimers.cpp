@@ -53,11 +53,23 @@ bool TakeDelay(JSContext* cx, const JS::CallArgs& args, const char* name, double
     return true;
 }
 
+bool RefuseWhenFull(JSContext* cx, const char* name) {
+    if (!Timers().IsFull())
+        return true;
+    JS_ReportErrorUTF8(cx,
+                       "%s: %zu timers are already pending, the most the engine keeps; clear "
+                       "the ones no longer needed (clearTimeout, clearInterval, "
+                       "cancelAnimationFrame)",
+                       name, ScriptTimers::kMaxPending);
+    return false;
+}
+
 bool Schedule(JSContext* cx, unsigned argc, JS::Value* vp, const char* name, bool repeat) {
     JS::CallArgs args = JS::CallArgsFromVp(argc, vp);
     ScriptCallback function, extra;
     double seconds = 0.0;
-    if (!TakeFunction(cx, args, name, function) || !TakeDelay(cx, args, name, seconds))
+    if (!TakeFunction(cx, args, name, function) || !TakeDelay(cx, args, name, seconds) ||
+        !RefuseWhenFull(cx, name))
         return false;
     if (args.length() > 2) {
         JS::RootedObject list(
@@ -81,7 +93,8 @@ bool SetInterval(JSContext* cx, unsigned argc, JS::Value* vp) {
 bool RequestAnimationFrame(JSContext* cx, unsigned argc, JS::Value* vp) {
     JS::CallArgs args = JS::CallArgsFromVp(argc, vp);
     ScriptCallback function;
-    if (!TakeFunction(cx, args, "requestAnimationFrame", function))
+    if (!TakeFunction(cx, args, "requestAnimationFrame", function) ||
+        !RefuseWhenFull(cx, "requestAnimationFrame"))
         return false;
     args.rval().setInt32(Timers().AddAnimationFrame(std::move(function)));
     return true;
@@ -148,53 +161,65 @@ std::int32_t ScriptTimers::NextId() {
     return id;
 }
 
+ScriptTimers::Timer& ScriptTimers::Make(std::int32_t id) {
+    Timer& timer = timers[id];
+    timer.made = made++;
+    return timer;
+}
+
 std::int32_t ScriptTimers::Add(ScriptCallback function, ScriptCallback arguments,
                                double delaySeconds, bool repeat) {
     const std::int32_t id = NextId();
-    Timer& timer = timers[id];
+    Timer& timer = Make(id);
     timer.function = std::move(function);
     timer.arguments = std::move(arguments);
     timer.due = now + delaySeconds;
     timer.interval = delaySeconds;
     timer.repeat = repeat;
+    schedule.emplace(timer.due, timer.made, id);
     return id;
 }
 
 std::int32_t ScriptTimers::AddAnimationFrame(ScriptCallback function) {
     const std::int32_t id = NextId();
-    Timer& timer = timers[id];
+    Timer& timer = Make(id);
     timer.function = std::move(function);
     timer.animationFrame = true;
     timer.due = now;
+    frames.emplace(timer.made, id);
     return id;
 }
 
 void ScriptTimers::Remove(std::int32_t id) {
-    timers.erase(id);
+    const auto found = timers.find(id);
+    if (found == timers.end())
+        return;
+    const Timer& timer = found->second;
+    if (timer.animationFrame)
+        frames.erase(timer.made);
+    else
+        schedule.erase(Slot(timer.due, timer.made, id));
+    timers.erase(found);
 }
 
 void ScriptTimers::Update(double dt) {
     if (dt > 0.0)
         now += dt;
-    if (timers.empty())
-        return;
-    // Collected first: what the callbacks schedule waits for the next frame.
-    std::vector<std::pair<double, std::int32_t>> due;
-    std::vector<std::int32_t> frames;
-    for (const auto& [id, timer] : timers) {
-        if (timer.animationFrame)
-            frames.push_back(id);
-        else if (timer.due <= now)
-            due.emplace_back(timer.due, id);
+    RunDueTimers();
+    RunAnimationFrames();
+}
+
+void ScriptTimers::RunDueTimers() {
+    // Taken out first: what the callbacks schedule waits for the next frame.
+    std::vector<Slot> due;
+    while (!schedule.empty() && std::get<0>(*schedule.begin()) <= now) {
+        due.push_back(*schedule.begin());
+        schedule.erase(schedule.begin());
     }
-    std::sort(due.begin(), due.end(), [](const auto& a, const auto& b) {
-        // Ids wrap, so the order they were made in is the order of the due time
-        // and then of the id; after a wrap a tie may go either way.
-        return a.first < b.first || (a.first == b.first && a.second < b.second);
-    });
-    for (const auto& [when, id] : due) {
+    for (const auto& [when, order, id] : due) {
         auto found = timers.find(id);
-        if (found == timers.end()) // cleared by a callback before it
+        // Cleared by a callback before it (its id may even be in use again).
+        if (found == timers.end() || found->second.made != order)
             continue;
         // Copies: the callback may clear or replace its own timer.
         const ScriptCallback function = found->second.function;
@@ -205,15 +230,22 @@ void ScriptTimers::Update(double dt) {
             // A long frame runs an interval once, not once for each period it missed.
             if (timer.due <= now)
                 timer.due = now + timer.interval;
+            schedule.emplace(timer.due, timer.made, id);
         } else {
             timers.erase(found);
         }
         Invoke(function, extra, nullptr);
     }
+}
+
+void ScriptTimers::RunAnimationFrames() {
+    // The frames asked for before this one; those asked for now wait.
+    std::map<std::uint64_t, std::int32_t> asked;
+    asked.swap(frames);
     const double stamp = now * 1000.0;
-    for (const std::int32_t id : frames) {
+    for (const auto& [order, id] : asked) {
         auto found = timers.find(id);
-        if (found == timers.end())
+        if (found == timers.end() || found->second.made != order)
             continue;
         const ScriptCallback function = found->second.function;
         timers.erase(found);
@@ -223,4 +255,6 @@ void ScriptTimers::Update(double dt) {
 
 void ScriptTimers::Clear() {
     timers.clear();
+    schedule.clear();
+    frames.clear();
 }
