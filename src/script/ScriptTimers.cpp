@@ -1,13 +1,16 @@
 #include "script/ScriptTimers.h"
 
 #include <algorithm>
+#include <string>
 #include <utility>
 #include <vector>
 
 #include <js/Array.h>
 #include <js/CallAndConstruct.h>
 #include <jsapi.h>
+#include <jsfriendapi.h>
 
+#include "script/ScriptErrors.h"
 #include "script/ScriptHost.h"
 #include "script/ScriptValue.h"
 
@@ -112,6 +115,16 @@ bool ClearTimer(JSContext*, unsigned argc, JS::Value* vp) {
     return true;
 }
 
+// The file a script function was written in; empty for a native.
+std::string FileOf(JSContext* cx, JS::HandleValue callee) {
+    JS::RootedFunction function(cx, callee.isObject() ? JS_GetObjectFunction(&callee.toObject())
+                                                      : nullptr);
+    JSScript* code = function ? JS_GetFunctionScript(cx, function) : nullptr;
+    JS_ClearPendingException(cx);
+    const char* file = code ? JS_GetScriptFilename(code) : nullptr;
+    return file ? file : std::string();
+}
+
 // Calls `function` with the stored arguments, or with `stamp`, as one entry
 // into script: the jobs it queues run when it returns.
 void Invoke(const ScriptCallback& function, const ScriptCallback& extra, const double* stamp) {
@@ -134,6 +147,7 @@ void Invoke(const ScriptCallback& function, const ScriptCallback& extra, const d
     if (ok && stamp)
         ok = argv.append(JS::NumberValue(*stamp));
     JS::RootedObject global(cx, host.GetGlobal());
+    const script::RunningFile running(FileOf(cx, callee));
     if (ok)
         ok = JS_CallFunctionValue(cx, global, callee, argv, &result);
     if (!ok && !host.ReportPendingException())
