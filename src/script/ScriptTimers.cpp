@@ -125,6 +125,41 @@ std::string FileOf(JSContext* cx, JS::HandleValue callee) {
     return file ? file : std::string();
 }
 
+// One frame's errors from timers: one that repeats the error before it (a
+// thousand intervals meeting the same cap) is counted, and the count said
+// once, instead of a thousand lines a frame.
+class FrameReports {
+  public:
+    ~FrameReports() { SayRepeats(); }
+    void Add(const script::PendingError& error) {
+        if (error.outOfMemory) { // said once a frame already
+            script::Report(error);
+            return;
+        }
+        if (error.Headline() == last) {
+            ++repeats;
+            return;
+        }
+        SayRepeats();
+        last = error.Headline();
+        file = error.fileName;
+        script::Report(error);
+    }
+
+  private:
+    void SayRepeats() {
+        if (repeats > 0)
+            script::Report(
+                {file, 0, 0,
+                 "the error above came " + std::to_string(repeats) + " more times this frame", ""});
+        repeats = 0;
+    }
+    std::string last;
+    std::string file;
+    std::size_t repeats = 0;
+};
+FrameReports* frameReports = nullptr; // while timers run
+
 // Calls `function` with the stored arguments, or with `stamp`, as one entry
 // into script: the jobs it queues run when it returns.
 void Invoke(const ScriptCallback& function, const ScriptCallback& extra, const double* stamp) {
@@ -150,8 +185,15 @@ void Invoke(const ScriptCallback& function, const ScriptCallback& extra, const d
     const script::RunningFile running(FileOf(cx, callee));
     if (ok)
         ok = JS_CallFunctionValue(cx, global, callee, argv, &result);
-    if (!ok && !host.ReportPendingException())
+    script::PendingError error;
+    if (ok)
+        return;
+    if (!script::TakePendingError(cx, error))
         host.Report(nullptr, 0, 0, "a timer callback was stopped (out of memory or terminated)");
+    else if (frameReports)
+        frameReports->Add(error);
+    else
+        script::Report(error);
 }
 
 } // namespace
@@ -219,8 +261,12 @@ void ScriptTimers::Remove(std::int32_t id) {
 void ScriptTimers::Update(double dt) {
     if (dt > 0.0)
         now += dt;
+    FrameReports reports;
+    FrameReports* outer = frameReports;
+    frameReports = &reports;
     RunDueTimers();
     RunAnimationFrames();
+    frameReports = outer;
 }
 
 void ScriptTimers::RunDueTimers() {

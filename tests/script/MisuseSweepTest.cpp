@@ -227,6 +227,15 @@ TEST_F(MisuseSweep, TimersAndListenersGrowOnlyToTheirCapAndKeepTheirOrder) {
     for (int frame = 0; frame < 3; ++frame)
         timers.Update(0.0105); // a little over: the clock did not start at 0
     EXPECT_EQ(Eval("fired.join()"), "a,iv,raf,b,b2,iv,raf2");
+    // Intervals that meet the cap every frame say so once, with a count.
+    Step("for (let i = 0; i < 5; ++i) ids.push(setInterval(() => setTimeout(() => 0), 1))");
+    std::vector<std::string> reports;
+    host().AddOutputListener(this, [&](const std::string& line) { reports.push_back(line); });
+    timers.Update(0.0105);
+    host().RemoveOutputListener(this);
+    ASSERT_EQ(reports.size(), 2u);
+    EXPECT_NE(reports[0].find("setTimeout: 100000 timers"), std::string::npos);
+    EXPECT_NE(reports[1].find("the error above came 4 more times this frame"), std::string::npos);
     Step("ids.forEach(clearTimeout)");
     EXPECT_EQ(timers.GetCount(), 0u);
 
