@@ -12,6 +12,7 @@
 // finished when the next is due is finished first.
 void JSGarbageCollectorSystem::Update(float) {
     ScriptHost& host = ScriptHost::Instance();
+    // The script layer's one per-frame system also starts its reports' frame.
     script::StartFrame();
     if (ModuleLoader* modules = host.GetModules())
         modules->ReportWaiting(std::chrono::steady_clock::now());
