@@ -108,7 +108,7 @@ void Gamepads::Shutdown() {
     for (const Pending& event : pending)
         event.pad->RemoveHolder();
     pending.clear();
-    listeners.clear();
+    ClearListeners();
     if (started)
         SDL_Quit();
     started = false;
@@ -214,25 +214,21 @@ void Gamepads::OpenNewPads(double timeMilliseconds) {
     }
 }
 
-bool Gamepads::AddListener(EventType type, ScriptCallback listener) {
-    for (const Listener& existing : listeners)
-        if (existing.type == type && existing.function.IsSame(listener))
-            return false;
-    listeners.push_back({type, std::move(listener), nextListenerId++});
-    return true;
+bool Gamepads::AddListener(EventType type, const ScriptCallback& listener) {
+    return listeners[static_cast<std::size_t>(type)].Add(listener);
 }
 
 void Gamepads::RemoveListener(EventType type, const ScriptCallback& listener) {
-    listeners.erase(std::remove_if(listeners.begin(), listeners.end(),
-                                   [&](const Listener& existing) {
-                                       return existing.type == type &&
-                                              existing.function.IsSame(listener);
-                                   }),
-                    listeners.end());
+    listeners[static_cast<std::size_t>(type)].Remove(listener);
 }
 
 void Gamepads::ClearListeners() {
-    listeners.clear();
+    for (ScriptCallbackSet& set : listeners)
+        set.Clear();
+}
+
+std::size_t Gamepads::GetListenerCount() const {
+    return listeners[0].GetCount() + listeners[1].GetCount();
 }
 
 void Gamepads::Dispatch() {
@@ -244,17 +240,13 @@ void Gamepads::Dispatch() {
         item.pad->RemoveHolder();
         // As in browsers, a listener added meanwhile waits for the next event, and
         // one removed meanwhile is not called.
-        std::vector<std::uint64_t> ids;
-        for (const Listener& listener : listeners)
-            if (listener.type == item.type)
-                ids.push_back(listener.id);
-        for (const std::uint64_t id : ids) {
-            auto found = std::find_if(listeners.begin(), listeners.end(),
-                                      [&](const Listener& listener) { return listener.id == id; });
-            if (found == listeners.end())
+        const ScriptCallbackSet& set = listeners[static_cast<std::size_t>(item.type)];
+        for (const std::uint64_t entry : set.GetEntries()) {
+            const ScriptCallback* found = set.Get(entry);
+            if (!found)
                 continue;
             // A copy: the listener may remove itself while it runs.
-            const ScriptCallback function = found->function;
+            const ScriptCallback function = *found;
             function.Call({ScriptArg::Wrapper(event)});
         }
         event->RemoveHolder();

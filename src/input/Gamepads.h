@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "script/ScriptCallback.h"
+#include "script/ScriptCallbackSet.h"
 
 class Gamepad;
 struct _SDL_GameController;
@@ -49,13 +50,13 @@ class Gamepads {
     const Gamepad* FirstConnected() const;
 
     // False when the listener is already there for that type (it is then not
-    // added twice, as in browsers).
-    bool AddListener(EventType type, ScriptCallback listener);
+    // added twice, as in browsers) or with a script error pending.
+    bool AddListener(EventType type, const ScriptCallback& listener);
     // The same function it was added with; nothing when it is not there.
     void RemoveListener(EventType type, const ScriptCallback& listener);
     // Scripts are replaced (live reload): their listeners go with them.
     void ClearListeners();
-    std::size_t GetListenerCount() const { return listeners.size(); }
+    std::size_t GetListenerCount() const;
 
     // "gamepadconnected" and "gamepaddisconnected"; false for any other name.
     static bool ParseEventType(const std::string& name, EventType& type);
@@ -70,11 +71,6 @@ class Gamepads {
         std::int32_t instance = -1; // SDL's id of the device while it is plugged in
         Gamepad* pad = nullptr;     // held while the slot has it
     };
-    struct Listener {
-        EventType type;
-        ScriptCallback function;
-        std::uint64_t id;
-    };
     struct Pending {
         EventType type;
         Gamepad* pad; // held until its listeners ran
@@ -86,9 +82,8 @@ class Gamepads {
     void Dispatch();
 
     std::array<Slot, kSlotCount> slots{};
-    std::vector<Listener> listeners;
+    std::array<ScriptCallbackSet, 2> listeners; // by EventType
     std::vector<Pending> pending;
-    std::uint64_t nextListenerId = 1;
     bool started = false;
     bool startFailed = false; // said once; not tried again
     bool devicesChanged = false;

@@ -175,7 +175,9 @@ bool AddEventListener(JSContext* cx, unsigned argc, JS::Value* vp) {
     ScriptCallback listener;
     if (!TakeListener(cx, args, "addEventListener", type, listener))
         return false;
-    Gamepads::Instance().AddListener(type, std::move(listener));
+    // Already listening is no error; out of memory is.
+    if (!Gamepads::Instance().AddListener(type, listener) && JS_IsExceptionPending(cx))
+        return false;
     args.rval().setUndefined();
     return true;
 }
@@ -187,6 +189,8 @@ bool RemoveEventListener(JSContext* cx, unsigned argc, JS::Value* vp) {
     if (!TakeListener(cx, args, "removeEventListener", type, listener))
         return false;
     Gamepads::Instance().RemoveListener(type, listener);
+    if (JS_IsExceptionPending(cx))
+        return false;
     args.rval().setUndefined();
     return true;
 }

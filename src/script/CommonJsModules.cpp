@@ -93,7 +93,7 @@ JSFunction* CommonJsModules::Compile(const std::string& source, const std::strin
     JS::CompileOptions options(cx);
     options.setFileAndLine(fileName.c_str(), 1);
     JS::RootedObjectVector scope(cx);
-    return script::WithSourceText(cx, source, [&](auto& text) {
+    return script::WithSourceText(cx, script::WithoutByteOrderMark(source), [&](auto& text) {
         return JS::CompileFunction(cx, scope, options, "", 5, kArguments, text);
     });
 }
@@ -134,7 +134,11 @@ bool CommonJsModules::Run(const fs::path& path, JS::HandleFunction body,
 
 bool CommonJsModules::ParseJson(const fs::path& path, const std::string& source,
                                 JS::MutableHandleValue out) {
-    JS::RootedString text(cx, NewString(cx, source));
+    // As every script file: UTF-8 when it is, else one byte per character.
+    const std::string bytes = script::WithoutByteOrderMark(source);
+    JS::RootedString text(cx, mozilla::IsUtf8(mozilla::Span<const char>(bytes.data(), bytes.size()))
+                                  ? NewString(cx, bytes)
+                                  : JS_NewStringCopyN(cx, bytes.data(), bytes.size()));
     if (!text)
         return false;
     if (JS_ParseJSON(cx, text, out))

@@ -121,9 +121,63 @@ struct ModuleLoader::Impl {
     explicit Impl(JSContext* cx)
         : cx(cx), commonJs(cx, [this](JS::MutableHandleValue out) { return EngineNames(out); }) {}
 
+    // An entry module still running after a top-level await, and since when.
+    struct Waiting {
+        Waiting(JSContext* cx, const std::string& entry, JSObject* evaluation)
+            : entry(entry), evaluation(cx, evaluation) {}
+        std::string entry;
+        JS::PersistentRootedObject evaluation;
+        std::chrono::steady_clock::time_point since = std::chrono::steady_clock::now();
+    };
+
     JSContext* cx;
     std::map<std::string, std::unique_ptr<Record>> records;
     CommonJsModules commonJs;
+    std::vector<std::unique_ptr<Waiting>> waiting;
+
+    // Whether the module's own evaluation, its top-level await included, has
+    // yet to finish; asked of an evaluated module, this only looks.
+    bool IsWaiting(const Record& record) {
+        if (record.format != ModuleFormat::EsModule)
+            return false;
+        JS::RootedObject module(cx, record.module);
+        JS::RootedValue result(cx);
+        if (!JS::ModuleEvaluate(cx, module, &result) || !result.isObject()) {
+            JS_ClearPendingException(cx);
+            return false;
+        }
+        JS::RootedObject promise(cx, &result.toObject());
+        const JS::PromiseState state = JS::GetPromiseState(promise);
+        if (state == JS::PromiseState::Rejected && !JS::SetSettledPromiseIsHandled(cx, promise))
+            JS_ClearPendingException(cx);
+        return state == JS::PromiseState::Pending;
+    }
+
+    // The module at the bottom of what `entry` waits for: one that waits
+    // without importing any module that waits.
+    std::string WaitedFor(const std::string& entry) {
+        std::map<std::string, bool> seen;
+        std::vector<std::string> queue{entry};
+        std::string blocking = entry;
+        for (size_t next = 0; next < queue.size(); ++next) {
+            const auto found = records.find(queue[next]);
+            if (found == records.end() || !IsWaiting(*found->second))
+                continue;
+            bool importsWaiting = false;
+            for (const auto& [specifier, key] : found->second->resolved) {
+                const auto dependency = records.find(key);
+                if (dependency != records.end() && IsWaiting(*dependency->second))
+                    importsWaiting = true;
+                if (!seen[key]) {
+                    seen[key] = true;
+                    queue.push_back(key);
+                }
+            }
+            if (!importsWaiting)
+                return queue[next];
+        }
+        return blocking;
+    }
 
     static std::string KeyOf(const ModuleResolution& resolution) {
         return resolution.format == ModuleFormat::Engine ? kEngineModule : resolution.path.string();
@@ -219,6 +273,10 @@ struct ModuleLoader::Impl {
         script::PendingError error;
         if (!script::TakePendingError(cx, error, "", true))
             error.message = "it could not be loaded (out of memory)";
+        if (error.outOfMemory) {
+            JS_ReportOutOfMemory(cx); // reported as such, once a frame
+            return;
+        }
         ThrowAt(cx, at, "cannot load \"" + specifier + "\": " + error.Headline());
     }
 
@@ -374,6 +432,7 @@ struct ModuleLoader::Impl {
     void FinishImport(JS::HandleValue referencing, JS::HandleObject request,
                       JS::HandleObject promise, const Position& at) {
         JS::RootedObject evaluation(cx);
+        const script::RunningFile running(at.file);
         std::string specifier;
         bool ok = ToUtf8(cx, JS::GetModuleRequestSpecifier(cx, request), specifier);
         if (ok) {
@@ -400,7 +459,7 @@ struct ModuleLoader::Impl {
 
     // After evaluating an entry module: a failure now is reported now, one
     // after a top-level await when it comes.
-    bool Settle(JS::HandleObject evaluation) {
+    bool Settle(JS::HandleObject evaluation, const std::string& entry) {
         if (!evaluation)
             return true;
         switch (JS::GetPromiseState(evaluation)) {
@@ -418,6 +477,7 @@ struct ModuleLoader::Impl {
                 cx, JS_GetFunctionObject(JS_NewFunction(cx, ReportRejection, 1, 0, "report")));
             if (!onRejected || !JS::CallOriginalPromiseThen(cx, evaluation, nullptr, onRejected))
                 script::ReportAndClearException(cx);
+            waiting.push_back(std::make_unique<Waiting>(cx, entry, evaluation));
             return true;
         }
         }
@@ -575,12 +635,37 @@ bool ModuleLoader::RunFile(const std::string& path) {
     found.path = Canonical(path);
     found.format = ModuleFormat::EsModule;
     JS::RootedObject evaluation(cx);
+    const script::RunningFile running(path);
     if (!impl->LoadAndEvaluate(found, Position{}, path, &evaluation)) {
         if (!script::ReportAndClearException(cx))
             script::Report({path, 0, 0, "the module could not be run (out of memory)", ""});
         return false;
     }
-    return impl->Settle(evaluation);
+    return impl->Settle(evaluation, found.path.string());
+}
+
+void ModuleLoader::ReportWaiting(std::chrono::steady_clock::time_point now) {
+    auto& waiting = impl->waiting;
+    for (size_t i = 0; i < waiting.size();) {
+        const Impl::Waiting& entry = *waiting[i];
+        const bool settled = JS::GetPromiseState(entry.evaluation) != JS::PromiseState::Pending;
+        if (!settled && now - entry.since < kWaitingReportDelay) {
+            ++i;
+            continue;
+        }
+        if (!settled) {
+            const std::string module = impl->WaitedFor(entry.entry);
+            const std::string seconds = std::to_string(kWaitingReportDelay.count());
+            script::Report({module, 0, 0,
+                            module == entry.entry
+                                ? "still waiting on its top-level await after " + seconds + " s"
+                                : "its top-level await has not settled after " + seconds +
+                                      " s, so " + entry.entry +
+                                      ", which imports it, has not finished running",
+                            ""});
+        }
+        waiting.erase(waiting.begin() + static_cast<std::ptrdiff_t>(i));
+    }
 }
 
 bool ModuleLoader::CheckFile(const std::string& path) {
@@ -599,6 +684,7 @@ bool ModuleLoader::CheckFile(const std::string& path) {
 }
 
 void ModuleLoader::Reset() {
+    impl->waiting.clear();
     impl->records.clear();
     impl->commonJs.Reset();
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <map>
 #include <memory>
@@ -30,6 +31,12 @@ class ModuleLoader {
     // reported when it happens. False when the graph did not load or its
     // evaluation failed at once.
     bool RunFile(const std::string& path);
+    // How long an entry module may wait on a top-level await before
+    // ReportWaiting says which module holds it up.
+    static constexpr std::chrono::seconds kWaitingReportDelay{5};
+    // Once a frame: names, once, the module whose top-level await has kept an
+    // entry module from finishing for kWaitingReportDelay by `now`.
+    void ReportWaiting(std::chrono::steady_clock::time_point now);
     // Compiles the module at `path` alone, reporting a syntax error.
     bool CheckFile(const std::string& path);
     // Drops every module and CommonJS package loaded so far.

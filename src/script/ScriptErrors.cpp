@@ -3,9 +3,12 @@
 #include "script/ScriptErrors.h"
 
 #include <utility>
+#include <vector>
 
 #include <js/ErrorReport.h>
 #include <js/Exception.h>
+#include <js/GCAPI.h>
+#include <js/Principals.h>
 #include <js/SavedFrameAPI.h>
 #include <jsapi.h>
 
@@ -118,13 +121,76 @@ bool CompiledInScript(JSContext* cx, JS::HandleValue value, const JSErrorReport&
     return line != report.lineno || column != report.column;
 }
 
+struct Running {
+    std::vector<std::string> files;
+    std::string last;
+    bool outOfMemorySaid = false;
+};
+
+Running& State() {
+    static Running* running = new Running();
+    return *running;
+}
+
+// The engine's own out-of-memory exception is this string, with no stack.
+bool IsOutOfMemory(JSContext* cx, const JS::Value& value) {
+    bool match = false;
+    return value.isString() &&
+           JS_StringEqualsLiteral(cx, value.toString(), "out of memory", &match) && match;
+}
+
+void DescribeOutOfMemory(JSContext* cx, PendingError& out) {
+    const Running& state = State();
+    const uint32_t limit = JS_GetGCParameter(cx, JSGC_MAX_BYTES) >> 20;
+    out = PendingError();
+    out.outOfMemory = true;
+    out.fileName = state.last;
+    for (const std::string& file : state.files) // the innermost that is known
+        if (!file.empty())
+            out.fileName = file;
+    out.message = "out of memory: the script heap is full (" + std::to_string(limit) +
+                  " MiB); keep less alive, or start the game with a larger --script-heap-mb";
+}
+
 } // namespace
+
+JSPrincipals* TrustedPrincipals() {
+    struct Trusted : JSPrincipals {
+        // Held for good: the count never comes back to 0, so the engine never
+        // asks an embedding callback to destroy them.
+        Trusted() { refcount = 1; }
+        bool write(JSContext*, JSStructuredCloneWriter*) override { return false; }
+        bool isSystemOrAddonPrincipal() override { return true; }
+    };
+    static Trusted* principals = new Trusted();
+    return principals;
+}
+
+void StartFrame() {
+    State().outOfMemorySaid = false;
+}
+
+RunningFile::RunningFile(const std::string& file) {
+    State().files.push_back(file);
+}
+
+RunningFile::~RunningFile() {
+    Running& state = State();
+    if (!state.files.back().empty())
+        state.last = state.files.back();
+    state.files.pop_back();
+}
 
 void SetErrorSink(ErrorSink sink) {
     Sink() = std::move(sink);
 }
 
 void Report(const PendingError& error) {
+    if (error.outOfMemory) {
+        if (State().outOfMemorySaid)
+            return;
+        State().outOfMemorySaid = true;
+    }
     if (Sink())
         Sink()(error);
 }
@@ -147,6 +213,10 @@ bool TakePendingError(JSContext* cx, PendingError& out, const char* prefix, bool
     if (!JS::StealPendingExceptionStack(cx, &exception)) {
         JS_ClearPendingException(cx);
         out.message = "an exception was thrown and could not be retrieved";
+        return true;
+    }
+    if (IsOutOfMemory(cx, exception.exception())) {
+        DescribeOutOfMemory(cx, out);
         return true;
     }
     JS::ErrorReportBuilder builder(cx);
@@ -194,6 +264,12 @@ bool ReportAndClearException(JSContext* cx, const char* prefix, bool compileErro
         return ScriptWatchdog::IsStopping(cx); // reported when it was stopped
     Report(error);
     return true;
+}
+
+void ReportOutOfMemory(JSContext* cx) {
+    PendingError error;
+    DescribeOutOfMemory(cx, error);
+    Report(error);
 }
 
 } // namespace script

@@ -11,6 +11,7 @@
 #include <js/Exception.h>
 #include <js/GCAPI.h>
 #include <js/Initialization.h>
+#include <js/Principals.h>
 #include <js/ScriptPrivate.h>
 #include <js/SliceBudget.h>
 #include <js/SourceText.h>
@@ -191,6 +192,7 @@ JSContext* ScriptHost::NewConfiguredContext(size_t heapLimitBytes) {
     JS_SetGCParameter(cx, JSGC_SLICE_TIME_BUDGET_MS,
                       static_cast<uint32_t>(kGarbageSliceMilliseconds));
     JS_SetNativeStackQuota(cx, kNativeStackQuota);
+    JS_SetTrustedPrincipals(cx, script::TrustedPrincipals());
     if (!ScriptJobQueue::Install(cx) || !JS::InitSelfHostedCode(cx)) {
         JS_DestroyContext(cx);
         return nullptr;
@@ -204,8 +206,8 @@ JSObject* ScriptHost::NewConfiguredGlobal(JSContext* cx) {
     // Script-side caches may hold objects weakly; the job queue runs the
     // cleanups a FinalizationRegistry asks for.
     options.creationOptions().setWeakRefsEnabled(JS::WeakRefSpecifier::EnabledWithoutCleanupSome);
-    JS::RootedObject global(
-        cx, JS_NewGlobalObject(cx, &kGlobalClass, nullptr, JS::FireOnNewGlobalHook, options));
+    JS::RootedObject global(cx, JS_NewGlobalObject(cx, &kGlobalClass, script::TrustedPrincipals(),
+                                                   JS::FireOnNewGlobalHook, options));
     if (!global)
         return nullptr;
     JSAutoRealm realm(cx, global);
@@ -580,6 +582,7 @@ bool ScriptHost::Run(const std::string& source, const std::string& fileName, uns
     }
     JSContext* cx = context;
     Entry entry(*this);
+    const script::RunningFile running(fileName);
 
     JS::CompileOptions options(cx);
     options.setFileAndLine(fileName.c_str(), firstLine);

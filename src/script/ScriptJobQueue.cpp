@@ -14,6 +14,7 @@
 #include <jsapi.h>
 #include <jsfriendapi.h>
 
+#include "script/ScriptErrors.h"
 #include "script/ScriptHost.h"
 
 namespace {
@@ -125,8 +126,7 @@ struct ScriptJobQueue::State {
             JS_ClearPendingException(cx); // the report then goes without a position
         if (!state.rejected.append(promise) || !state.rejectionStacks.append(stack)) {
             // Out of memory: say so now rather than losing the rejection silently.
-            ScriptHost::Instance().Report(
-                nullptr, 0, 0, "unhandled promise rejection (not tracked: out of memory)");
+            script::ReportOutOfMemory(cx);
         }
     }
 

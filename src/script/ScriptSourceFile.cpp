@@ -37,4 +37,9 @@ bool ReadSourceFile(const std::string& path, std::string& contents, std::string&
     return true;
 }
 
+std::string WithoutByteOrderMark(const std::string& text) {
+    static const char kMark[] = "\xEF\xBB\xBF";
+    return text.compare(0, 3, kMark) == 0 ? text.substr(3) : text;
+}
+
 } // namespace script

@@ -11,4 +11,8 @@ namespace script {
 // says why not, to follow the file's name in a report.
 bool ReadSourceFile(const std::string& path, std::string& contents, std::string& problem);
 
+// The text without the UTF-8 byte order mark some editors write first: the
+// compiler and the JSON parser take it for a stray character.
+std::string WithoutByteOrderMark(const std::string& text);
+
 } // namespace script

@@ -1,13 +1,16 @@
 #include "script/ScriptTimers.h"
 
 #include <algorithm>
+#include <string>
 #include <utility>
 #include <vector>
 
 #include <js/Array.h>
 #include <js/CallAndConstruct.h>
 #include <jsapi.h>
+#include <jsfriendapi.h>
 
+#include "script/ScriptErrors.h"
 #include "script/ScriptHost.h"
 #include "script/ScriptValue.h"
 
@@ -53,11 +56,23 @@ bool TakeDelay(JSContext* cx, const JS::CallArgs& args, const char* name, double
     return true;
 }
 
+bool RefuseWhenFull(JSContext* cx, const char* name) {
+    if (!Timers().IsFull())
+        return true;
+    JS_ReportErrorUTF8(cx,
+                       "%s: %zu timers are already pending, the most the engine keeps; clear "
+                       "the ones no longer needed (clearTimeout, clearInterval, "
+                       "cancelAnimationFrame)",
+                       name, ScriptTimers::kMaxPending);
+    return false;
+}
+
 bool Schedule(JSContext* cx, unsigned argc, JS::Value* vp, const char* name, bool repeat) {
     JS::CallArgs args = JS::CallArgsFromVp(argc, vp);
     ScriptCallback function, extra;
     double seconds = 0.0;
-    if (!TakeFunction(cx, args, name, function) || !TakeDelay(cx, args, name, seconds))
+    if (!TakeFunction(cx, args, name, function) || !TakeDelay(cx, args, name, seconds) ||
+        !RefuseWhenFull(cx, name))
         return false;
     if (args.length() > 2) {
         JS::RootedObject list(
@@ -81,7 +96,8 @@ bool SetInterval(JSContext* cx, unsigned argc, JS::Value* vp) {
 bool RequestAnimationFrame(JSContext* cx, unsigned argc, JS::Value* vp) {
     JS::CallArgs args = JS::CallArgsFromVp(argc, vp);
     ScriptCallback function;
-    if (!TakeFunction(cx, args, "requestAnimationFrame", function))
+    if (!TakeFunction(cx, args, "requestAnimationFrame", function) ||
+        !RefuseWhenFull(cx, "requestAnimationFrame"))
         return false;
     args.rval().setInt32(Timers().AddAnimationFrame(std::move(function)));
     return true;
@@ -98,6 +114,51 @@ bool ClearTimer(JSContext*, unsigned argc, JS::Value* vp) {
     args.rval().setUndefined();
     return true;
 }
+
+// The file a script function was written in; empty for a native.
+std::string FileOf(JSContext* cx, JS::HandleValue callee) {
+    JS::RootedFunction function(cx, callee.isObject() ? JS_GetObjectFunction(&callee.toObject())
+                                                      : nullptr);
+    JSScript* code = function ? JS_GetFunctionScript(cx, function) : nullptr;
+    JS_ClearPendingException(cx);
+    const char* file = code ? JS_GetScriptFilename(code) : nullptr;
+    return file ? file : std::string();
+}
+
+// One frame's errors from timers: one that repeats the error before it (a
+// thousand intervals meeting the same cap) is counted, and the count said
+// once, instead of a thousand lines a frame.
+class FrameReports {
+  public:
+    ~FrameReports() { SayRepeats(); }
+    void Add(const script::PendingError& error) {
+        if (error.outOfMemory) { // said once a frame already
+            script::Report(error);
+            return;
+        }
+        if (error.Headline() == last) {
+            ++repeats;
+            return;
+        }
+        SayRepeats();
+        last = error.Headline();
+        file = error.fileName;
+        script::Report(error);
+    }
+
+  private:
+    void SayRepeats() {
+        if (repeats > 0)
+            script::Report(
+                {file, 0, 0,
+                 "the error above came " + std::to_string(repeats) + " more times this frame", ""});
+        repeats = 0;
+    }
+    std::string last;
+    std::string file;
+    std::size_t repeats = 0;
+};
+FrameReports* frameReports = nullptr; // while timers run
 
 // Calls `function` with the stored arguments, or with `stamp`, as one entry
 // into script: the jobs it queues run when it returns.
@@ -121,10 +182,18 @@ void Invoke(const ScriptCallback& function, const ScriptCallback& extra, const d
     if (ok && stamp)
         ok = argv.append(JS::NumberValue(*stamp));
     JS::RootedObject global(cx, host.GetGlobal());
+    const script::RunningFile running(FileOf(cx, callee));
     if (ok)
         ok = JS_CallFunctionValue(cx, global, callee, argv, &result);
-    if (!ok && !host.ReportPendingException())
+    script::PendingError error;
+    if (ok)
+        return;
+    if (!script::TakePendingError(cx, error))
         host.Report(nullptr, 0, 0, "a timer callback was stopped (out of memory or terminated)");
+    else if (frameReports)
+        frameReports->Add(error);
+    else
+        script::Report(error);
 }
 
 } // namespace
@@ -148,53 +217,69 @@ std::int32_t ScriptTimers::NextId() {
     return id;
 }
 
+ScriptTimers::Timer& ScriptTimers::Make(std::int32_t id) {
+    Timer& timer = timers[id];
+    timer.made = made++;
+    return timer;
+}
+
 std::int32_t ScriptTimers::Add(ScriptCallback function, ScriptCallback arguments,
                                double delaySeconds, bool repeat) {
     const std::int32_t id = NextId();
-    Timer& timer = timers[id];
+    Timer& timer = Make(id);
     timer.function = std::move(function);
     timer.arguments = std::move(arguments);
     timer.due = now + delaySeconds;
     timer.interval = delaySeconds;
     timer.repeat = repeat;
+    schedule.emplace(timer.due, timer.made, id);
     return id;
 }
 
 std::int32_t ScriptTimers::AddAnimationFrame(ScriptCallback function) {
     const std::int32_t id = NextId();
-    Timer& timer = timers[id];
+    Timer& timer = Make(id);
     timer.function = std::move(function);
     timer.animationFrame = true;
     timer.due = now;
+    frames.emplace(timer.made, id);
     return id;
 }
 
 void ScriptTimers::Remove(std::int32_t id) {
-    timers.erase(id);
+    const auto found = timers.find(id);
+    if (found == timers.end())
+        return;
+    const Timer& timer = found->second;
+    if (timer.animationFrame)
+        frames.erase(timer.made);
+    else
+        schedule.erase(Slot(timer.due, timer.made, id));
+    timers.erase(found);
 }
 
 void ScriptTimers::Update(double dt) {
     if (dt > 0.0)
         now += dt;
-    if (timers.empty())
-        return;
-    // Collected first: what the callbacks schedule waits for the next frame.
-    std::vector<std::pair<double, std::int32_t>> due;
-    std::vector<std::int32_t> frames;
-    for (const auto& [id, timer] : timers) {
-        if (timer.animationFrame)
-            frames.push_back(id);
-        else if (timer.due <= now)
-            due.emplace_back(timer.due, id);
+    FrameReports reports;
+    FrameReports* outer = frameReports;
+    frameReports = &reports;
+    RunDueTimers();
+    RunAnimationFrames();
+    frameReports = outer;
+}
+
+void ScriptTimers::RunDueTimers() {
+    // Taken out first: what the callbacks schedule waits for the next frame.
+    std::vector<Slot> due;
+    while (!schedule.empty() && std::get<0>(*schedule.begin()) <= now) {
+        due.push_back(*schedule.begin());
+        schedule.erase(schedule.begin());
     }
-    std::sort(due.begin(), due.end(), [](const auto& a, const auto& b) {
-        // Ids wrap, so the order they were made in is the order of the due time
-        // and then of the id; after a wrap a tie may go either way.
-        return a.first < b.first || (a.first == b.first && a.second < b.second);
-    });
-    for (const auto& [when, id] : due) {
+    for (const auto& [when, order, id] : due) {
         auto found = timers.find(id);
-        if (found == timers.end()) // cleared by a callback before it
+        // Cleared by a callback before it (its id may even be in use again).
+        if (found == timers.end() || found->second.made != order)
             continue;
         // Copies: the callback may clear or replace its own timer.
         const ScriptCallback function = found->second.function;
@@ -205,15 +290,22 @@ void ScriptTimers::Update(double dt) {
             // A long frame runs an interval once, not once for each period it missed.
             if (timer.due <= now)
                 timer.due = now + timer.interval;
+            schedule.emplace(timer.due, timer.made, id);
         } else {
             timers.erase(found);
         }
         Invoke(function, extra, nullptr);
     }
+}
+
+void ScriptTimers::RunAnimationFrames() {
+    // The frames asked for before this one; those asked for now wait.
+    std::map<std::uint64_t, std::int32_t> asked;
+    asked.swap(frames);
     const double stamp = now * 1000.0;
-    for (const std::int32_t id : frames) {
+    for (const auto& [order, id] : asked) {
         auto found = timers.find(id);
-        if (found == timers.end())
+        if (found == timers.end() || found->second.made != order)
             continue;
         const ScriptCallback function = found->second.function;
         timers.erase(found);
@@ -223,4 +315,6 @@ void ScriptTimers::Update(double dt) {
 
 void ScriptTimers::Clear() {
     timers.clear();
+    schedule.clear();
+    frames.clear();
 }

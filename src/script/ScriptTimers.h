@@ -3,6 +3,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <map>
+#include <set>
+#include <tuple>
+#include <unordered_map>
 
 #include "script/ScriptCallback.h"
 
@@ -16,6 +19,11 @@ class JSObject;
 // into script, so the promise jobs it queues run before the next callback.
 class ScriptTimers {
   public:
+    // A game that schedules without end (an interval that doubles itself)
+    // meets a script error here instead of eating the machine's memory: timers
+    // live outside the script heap and its limit.
+    static constexpr std::size_t kMaxPending = 100000;
+
     // The six functions on the global object (clear and cancel included).
     static bool Define(JSContext* cx, JSObject* global);
 
@@ -26,6 +34,7 @@ class ScriptTimers {
     std::int32_t AddAnimationFrame(ScriptCallback function);
     // Nothing for an id that is unknown or has already run.
     void Remove(std::int32_t id);
+    bool IsFull() const { return timers.size() >= kMaxPending; }
 
     // Moves game time on by `dt` seconds, runs the timers that fell due in
     // the order they are due (ties in the order they were made), then the
@@ -45,12 +54,23 @@ class ScriptTimers {
         ScriptCallback arguments;
         double due = 0.0;
         double interval = 0.0;
+        std::uint64_t made = 0; // the order timers were made in; ties run by it
         bool repeat = false;
         bool animationFrame = false;
     };
-    std::int32_t NextId();
+    // Due time, then the order made: a frame looks only at the timers due,
+    // however many wait.
+    using Slot = std::tuple<double, std::uint64_t, std::int32_t>;
 
-    std::map<std::int32_t, Timer> timers;
+    std::int32_t NextId();
+    Timer& Make(std::int32_t id);
+    void RunDueTimers();
+    void RunAnimationFrames();
+
+    std::unordered_map<std::int32_t, Timer> timers;
+    std::set<Slot> schedule;                      // timeouts and intervals
+    std::map<std::uint64_t, std::int32_t> frames; // animation frames by order made
     std::int32_t nextId = 1;
+    std::uint64_t made = 0;
     double now = 0.0;
 };

@@ -21,7 +21,9 @@
 #include "messaging/MessagePointer.h"
 #include "objects/ObjectManager.h"
 #include "script/ScriptClass.h"
+#include "script/ScriptErrors.h"
 #include "script/ScriptTestSupport.h"
+#include "script/ScriptTimers.h"
 #include "script/ScriptWrapper.h"
 
 namespace {
@@ -239,3 +241,91 @@ TEST_F(MisuseSweep, WritesLeaveNeitherTheGameNorTheSaveFolder) {
 }
 
 } // namespace
+
+// Growth: a game that piles up timers or listeners meets a cap with a clear
+// error, and what stays keeps its order however much waits beside it.
+TEST_F(MisuseSweep, TimersAndListenersGrowOnlyToTheirCapAndKeepTheirOrder) {
+    ScriptTimers& timers = host().GetTimers();
+    timers.Clear();
+    EXPECT_EQ(Step(R"(
+        var fired = [], ids = [], refused = '', ivs = 0;
+        setTimeout(() => fired.push('b'), 20);
+        setTimeout(() => fired.push('a'), 10);
+        setTimeout(() => fired.push('b2'), 20);
+        clearTimeout(setTimeout(() => fired.push('cleared'), 20));
+        var iv = setInterval(() => { fired.push('iv'); if (++ivs == 2) clearInterval(iv); }, 10);
+        requestAnimationFrame(() => { fired.push('raf'); requestAnimationFrame(() => fired.push('raf2')); });
+        for (let i = 0; i < 100010 && !refused; ++i)
+            try { ids.push(setTimeout(() => fired.push('far'), 1e9)); } catch (e) { refused = e.message; }
+        try { requestAnimationFrame(() => 0); } catch (e) { refused += ' | ' + e.message; }
+        ids.length)"),
+              "99995");
+    EXPECT_EQ(timers.GetCount(), ScriptTimers::kMaxPending);
+    EXPECT_EQ(Eval("refused").find("setTimeout: 100000 timers are already pending"), 0u);
+    EXPECT_NE(Eval("refused").find("| requestAnimationFrame: 100000 timers"), std::string::npos);
+    for (int frame = 0; frame < 3; ++frame)
+        timers.Update(0.0105); // a little over: the clock did not start at 0
+    EXPECT_EQ(Eval("fired.join()"), "a,iv,raf,b,b2,iv,raf2");
+    // Intervals that meet the cap every frame say so once, with a count.
+    Step("for (let i = 0; i < 5; ++i) ids.push(setInterval(() => setTimeout(() => 0), 1))");
+    std::vector<std::string> reports;
+    host().AddOutputListener(this, [&](const std::string& line) { reports.push_back(line); });
+    timers.Update(0.0105);
+    host().RemoveOutputListener(this);
+    ASSERT_EQ(reports.size(), 2u);
+    EXPECT_NE(reports[0].find("setTimeout: 100000 timers"), std::string::npos);
+    EXPECT_NE(reports[1].find("the error above came 4 more times this frame"), std::string::npos);
+    Step("ids.forEach(clearTimeout)");
+    EXPECT_EQ(timers.GetCount(), 0u);
+
+    // Listeners: each function once, removals anywhere, a return goes last.
+    Step(R"(var heard = [], many = [];
+        for (let i = 0; i < 1000; ++i) many.push(() => heard.push(i));
+        for (const f of many.concat(many)) addEventListener('gamepadconnected', f);
+        many.forEach((f, i) => { if (i % 2) removeEventListener('gamepadconnected', f); });
+        addEventListener('gamepadconnected', many[1]);)");
+    EXPECT_EQ(Gamepads::Instance().GetListenerCount(), 502u); // with the sweep's own
+    LendGamepad();
+    EXPECT_EQ(Eval("[heard.length, heard[0], heard[499], heard[500]].join()"), "501,0,998,1");
+}
+
+// Error places: a report says where, however often it comes, and out of
+// memory says what to raise, once a frame.
+TEST_F(MisuseSweep, ErrorsNameTheirPlaceEveryTimeAndOutOfMemoryOnceAFrame) {
+    std::vector<std::string> reports;
+    host().AddOutputListener(this, [&](const std::string& line) { reports.push_back(line); });
+    ScriptTimers& timers = host().GetTimers();
+    const auto startingWith = [&](const std::string& start) {
+        return std::count_if(reports.begin(), reports.end(),
+                             [&](const std::string& line) { return line.rfind(start, 0) == 0; });
+    };
+    const std::string spin =
+        folder.Write("spin.js", "var spins = 0;\nfunction spin() {\n"
+                                "    if (++spins < 60) requestAnimationFrame(spin);\n"
+                                "    throw 'spun ' + spins;\n}\n"
+                                "requestAnimationFrame(spin);\n");
+    ASSERT_TRUE(host().RunFile(spin));
+    for (int frame = 0; frame < 60; ++frame)
+        timers.Update(0.016);
+    EXPECT_EQ(startingWith(spin + ":4:"), 60);
+
+    reports.clear();
+    JSContext* cx = host().GetContext();
+    JS_GC(cx);
+    host().SetHeapLimitBytes(JS_GetGCParameter(cx, JSGC_BYTES) + (size_t(16) << 20));
+    const std::string hog =
+        folder.Write("hog.js", "function hog() {\n    const kept = [];\n"
+                               "    for (;;) kept.push({ n: kept.length });\n}\n"
+                               "for (let i = 0; i < 3; ++i) setTimeout(hog);\n");
+    ASSERT_TRUE(host().RunFile(hog));
+    timers.Update(0.016);
+    JS_GC(cx); // what the hogs kept, as the next frames would collect it
+    script::StartFrame();
+    Step("setTimeout(hog)");
+    timers.Update(0.016);
+    host().SetHeapLimitBytes(ScriptHost::kDefaultHeapLimitBytes);
+    host().RemoveOutputListener(this);
+    EXPECT_EQ(startingWith(hog + ": out of memory"), 2) << ::testing::PrintToString(reports);
+    EXPECT_EQ(reports.size(), 2u) << ::testing::PrintToString(reports);
+    EXPECT_NE(host().GetLastError().find("--script-heap-mb"), std::string::npos);
+}

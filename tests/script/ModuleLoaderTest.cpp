@@ -1,4 +1,5 @@
 // Game modules: graphs, packages, import(), errors at the import, UTF-8.
+#include <chrono>
 #include <filesystem>
 
 #include <sys/stat.h>
@@ -157,6 +158,22 @@ TEST_F(ModuleTest, ErrorsAreReportedAtTheImportThatCausedThem) {
     Put("late.mjs", "await null;\nthrow new Error('after await');\n");
     EXPECT_TRUE(host().RunFile(scripts + "late.mjs"));
     EXPECT_EQ(host().GetLastError(), scripts + "late.mjs:2:7: after await");
+    // One that never settles is named, once, when its importer has waited long.
+    Put("stuck.mjs", "await new Promise(() => {});\nexport const never = 1;\n");
+    Put("waits.mjs", "import './lib.mjs';\nimport { never } from './stuck.mjs';\n");
+    EXPECT_TRUE(host().RunFile(scripts + "waits.mjs"));
+    int reports = 0;
+    host().AddOutputListener(this, [&](const std::string&) { ++reports; });
+    const auto now = std::chrono::steady_clock::now();
+    for (int seconds : {1, 6, 12})
+        host().GetModules()->ReportWaiting(now + std::chrono::seconds(seconds));
+    host().RemoveOutputListener(this);
+    EXPECT_EQ(reports, 1);
+    EXPECT_EQ(host().GetLastError(), scripts +
+                                         "stuck.mjs: its top-level await has not settled "
+                                         "after 5 s, so " +
+                                         scripts +
+                                         "waits.mjs, which imports it, has not finished running");
     EXPECT_EQ(ErrorOfModule("missing.mjs").find(scripts + "missing.mjs: cannot open"), 0u)
         << host().GetLastError();
     // A module importing itself is a cycle like any other.
@@ -180,6 +197,15 @@ TEST_F(ModuleTest, SourcesAreUtf8WhenValidAndBytesOtherwise) {
     EXPECT_EQ(Eval("[classicWord.length, classicWord.charCodeAt(1), byteWord.length, "
                    "byteWord.charCodeAt(1)].join()"),
               "2,8594,2,255");
+    // CommonJS and JSON as .mjs: a byte order mark is skipped, other bytes are Latin-1.
+    Put("bom.cjs", "\xEF\xBB\xBFmodule.exports = require('./bom.json').n;\n");
+    Put("bom.json", "\xEF\xBB\xBF{\"n\": 1}");
+    Put("latin.json", "{\"word\": \"caf\xe9\"}");
+    Put("kinds.mjs", "import c from './bom.cjs';\nimport j from './bom.json';\n"
+                     "import l from './latin.json';\n"
+                     "globalThis.kinds = [c, j.n, l.word.charCodeAt(3)].join();\n");
+    EXPECT_TRUE(host().RunFile(scripts + "kinds.mjs")) << host().GetLastError();
+    EXPECT_EQ(Eval("kinds"), "1,1,233");
     // The entry a game's scripts folder names.
     EXPECT_EQ(ModuleLoader::FindGameEntry(scripts), "");
     Put("package.json", R"({"main": "start.mjs"})");
