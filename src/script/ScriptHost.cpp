@@ -257,6 +257,11 @@ bool ScriptHost::Initialize() {
     modules = std::make_unique<ModuleLoader>(context);
     roots = new Roots();
     roots->global.init(context, NewConfiguredGlobal(context));
+    // Only the game's code is stopped: everything it runs lives in its global's realm.
+    watchdog.SetStoppableCheck([this](JSContext* cx) {
+        return roots && roots->global &&
+               JS::GetCurrentRealmOrNull(cx) == JS::GetObjectRealmOrNull(roots->global);
+    });
     if (!roots->global) {
         ReportPendingException();
         Report(nullptr, 0, 0, "the script engine could not create its global object");

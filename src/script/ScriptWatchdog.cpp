@@ -156,6 +156,8 @@ bool ScriptWatchdog::HandleInterrupt(JSContext* cx) {
     // The thread may have asked for a limit that has been replaced since.
     if (limit.kind == Kind::Idle || limit.deadline == 0 || Now() < limit.deadline)
         return true;
+    if (stoppable && !stoppable(cx))
+        return true;
     if (limit.stopping)
         return false;
     if (limit.kind == Kind::Call)

@@ -49,6 +49,13 @@ class ScriptWatchdog {
     using RunawayHandler = std::function<bool(const std::string& problem)>;
     void SetRunawayHandler(RunawayHandler handler) { runawayHandler = std::move(handler); }
 
+    // Whether the code running at an interrupt may be stopped there. The
+    // engine's own scripts (the debugger's) must never be cut off half-way:
+    // their clean-up would not run. The interrupt comes again while the limit
+    // stays passed, and stops the game's code they call.
+    using StoppableCheck = std::function<bool(JSContext* cx)>;
+    void SetStoppableCheck(StoppableCheck check) { stoppable = std::move(check); }
+
     // Starts the runaway limit unless a limit runs already; 0 seconds never
     // ends. True when it started one, which EndCall then ends.
     bool BeginCall(double seconds);
@@ -88,6 +95,7 @@ class ScriptWatchdog {
 
     JSContext* context = nullptr;
     RunawayHandler runawayHandler;
+    StoppableCheck stoppable;
     Limit limit;                        // main thread only
     std::atomic<int64_t> deadline{0};   // what the thread sees of it
     std::atomic<int64_t> sleepUntil{0}; // when the thread looks again
