@@ -22,7 +22,8 @@ class SpriteComponent : public Component {
     void OnAdd() override;
     void Initialize() override;
 
-    // (texture width x scale.x, texture height x scale.y) / 2; scale / 2 without a texture.
+    // (texture width x scale.x, texture height x scale.y) / 2; without a texture, scale / 2
+    // for a solid rectangle and zero for one that shows nothing.
     // Drawing measures afresh each frame and never reads the cached halfExtents.
     glm::vec2 GetHalfExtents();
     void UpdateHalfExtents();
