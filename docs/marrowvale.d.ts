@@ -614,6 +614,10 @@ interface DrawTextComponent {
     color: number[];
     /** boolean */
     visible: boolean;
+    /** string; the point of the window the position is measured from (x right, y up): "center", "top-left", "top", "top-right", "left", "right", "bottom-left", "bottom" or "bottom-right" */
+    anchor: string;
+    /** string; which part of the text the position gives: "left" (its start), "center" or "right" (its end) */
+    align: string;
     /** () -> vec2 [x, y] */
     GetHalfExtents(): number[];
     /** (file path (string, no NUL, no character above \u00ff)) -> undefined */
@@ -1177,7 +1181,7 @@ interface ScriptGameState extends GameState {
     /** function or null */
     cleanupFunction: ((...args: any[]) => any) | null;
 }
-declare var ScriptGameState: ScriptGameState;
+declare var ScriptGameState: ScriptGameState & { new (): ScriptGameState };
 
 interface ScriptUpdateComponent {
     /** function or null */
@@ -1282,6 +1286,10 @@ interface SpriteComponent {
     visible: boolean;
     /** vec2 [x, y] */
     scale: number[];
+    /** vec4 [x, y, z, w]; r, g, b, a in 0-1; a sprite with no texture is a rectangle of `scale` pixels in this colour */
+    color: number[];
+    /** string; the point of the window the position is measured from (x right, y up): "center", "top-left", "top", "top-right", "left", "right", "bottom-left", "bottom" or "bottom-right" */
+    anchor: string;
     /** () -> vec2 [x, y] */
     GetHalfExtents(): number[];
     /** () -> undefined */

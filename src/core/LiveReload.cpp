@@ -160,7 +160,9 @@ void LiveReload::Reload() {
     // state made current again then builds its scene as it did the first
     // time, where one left current would swallow the scripts' request and
     // leave the cleared scene empty.
-    GameState* left = core.GameLogicSystem_->LeaveCurrentGameState();
+    // Held through the reload only to tell below whether the scripts took it up again.
+    const HeldGameState left(core.GameLogicSystem_->GetCurrentGameState());
+    core.GameLogicSystem_->LeaveCurrentGameState();
     core.objectManager->ClearAllObjects();
     // Every function the old scripts left with a system, and what they made
     // through it (panels, timers, listeners), goes now, after the objects: their
@@ -177,7 +179,7 @@ void LiveReload::Reload() {
     scripts.ResetModules();
     core.RunStartupScript("postInit.js");
     scripts.RunGameEntry(core.GetResourcePath("Scripts/"));
-    if (left && core.GameLogicSystem_->GetCurrentGameState() != left) {
+    if (left && core.GameLogicSystem_->GetCurrentGameState() != left.Get()) {
         std::fprintf(stderr, "Live reload: the game state that was running was left; the game "
                              "goes on from what its scripts started.\n");
         std::fflush(stderr);

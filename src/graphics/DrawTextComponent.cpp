@@ -54,6 +54,8 @@ void DrawTextComponent::OnAdd() {
     fontDetail = kDefaultFontDetail;
     color = glm::vec4(0.0f);
     visible = true;
+    anchor = ScreenAnchor::Center;
+    align = TextAlign::Center;
     font = nullptr;
     shownText.clear();
     drawable = sf::Text();
@@ -115,7 +117,7 @@ glm::vec2 DrawTextComponent::CharPosAt(std::uint32_t index) {
     return {position.x, position.y};
 }
 
-void DrawTextComponent::Draw(sf::RenderTarget& target, sf::Vector2f centre) {
+void DrawTextComponent::Draw(sf::RenderTarget& target, sf::Vector2f point) {
     Prepare();
     drawable.setFillColor(
         sf::Color(Channel(color.r), Channel(color.g), Channel(color.b), Channel(color.a)));
@@ -127,8 +129,11 @@ void DrawTextComponent::Draw(sf::RenderTarget& target, sf::Vector2f centre) {
     // still leave stray pixels).
     if (bounds.width <= 0.0f || bounds.height <= 0.0f)
         return;
-    drawable.setOrigin(bounds.left + bounds.width * 0.5f, bounds.top + bounds.height * 0.5f);
-    drawable.setPosition(std::round(centre.x), std::round(centre.y));
+    const float across = align == TextAlign::Left    ? 0.0f
+                         : align == TextAlign::Right ? bounds.width
+                                                     : bounds.width * 0.5f;
+    drawable.setOrigin(bounds.left + across, bounds.top + bounds.height * 0.5f);
+    drawable.setPosition(std::round(point.x), std::round(point.y));
     target.draw(drawable);
 }
 
@@ -145,14 +150,17 @@ void DrawTextComponents(sf::RenderTarget& target, sf::Vector2f offset, bool pres
 
     // Window pixels whatever size the window had when its view was made.
     const SfmlDrawScope drawing(target, preserveGlState);
-    const sf::Vector2u size = target.getSize();
+    const glm::vec2 size(static_cast<float>(target.getSize().x),
+                         static_cast<float>(target.getSize().y));
 
     auto& transforms = ComponentFactory<TransformComponent>::Instance();
     for (DrawTextComponent* component : shown) {
         const TransformComponent* transform = transforms.At(component->owner.id);
         const glm::vec3 position = transform != nullptr ? transform->position : glm::vec3(0.0f);
-        const sf::Vector2f centre(float(size.x) * 0.5f + position.x + offset.x,
-                                  float(size.y) * 0.5f - position.y + offset.y);
-        component->Draw(target, centre);
+        // Anchors are measured y up, as positions are; the window's pixels run y down.
+        const glm::vec2 anchor = AnchorPoint(component->anchor, size);
+        const sf::Vector2f point(anchor.x + position.x + offset.x,
+                                 (size.y - anchor.y) - position.y + offset.y);
+        component->Draw(target, point);
     }
 }

@@ -7,6 +7,7 @@
 #include <glm/vec2.hpp>
 #include <glm/vec4.hpp>
 
+#include "graphics/ScreenAnchor.h"
 #include "objects/Component.h"
 
 namespace sf {
@@ -14,9 +15,11 @@ class Font;
 class RenderTarget;
 } // namespace sf
 
-// A line of TrueType text drawn over the frame, centred on the point a sprite with the same
-// transform would be centred on: the window centre moved by the transform position (x
-// right, y up). The window system draws every attached one after the graphics frame.
+// A line of TrueType text drawn over the frame at the point a sprite with the same transform
+// and anchor would be centred on: the anchor's point of the window (its centre by default)
+// moved by the transform position (x right, y up). `align` says whether the text starts,
+// is centred or ends there; it is centred there vertically. The window system draws every
+// attached one after the graphics frame.
 class DrawTextComponent : public Component {
   public:
     // Character size of a new text, and the size a font is asked for with.
@@ -44,8 +47,8 @@ class DrawTextComponent : public Component {
     // for an index past it).
     glm::vec2 CharPosAt(std::uint32_t index);
 
-    // Draws the text centred on window pixel `centre` (origin top left, y down).
-    void Draw(sf::RenderTarget& target, sf::Vector2f centre);
+    // Draws the text aligned on window pixel `point` (origin top left, y down).
+    void Draw(sf::RenderTarget& target, sf::Vector2f point);
 
     std::string text;     // one byte per character (Latin-1)
     std::string fontFile; // path as given; "" for the default font
@@ -55,6 +58,8 @@ class DrawTextComponent : public Component {
     std::uint32_t fontDetail = kDefaultFontDetail;
     glm::vec4 color{0.0f, 0.0f, 0.0f, 0.0f}; // r, g, b, a in [0, 1]
     bool visible = true;
+    ScreenAnchor anchor = ScreenAnchor::Center;
+    TextAlign align = TextAlign::Center;
     // Owned by the window system's font cache; null until the first initialize, draw or
     // measurement, and after removal.
     const sf::Font* font = nullptr;
@@ -67,7 +72,7 @@ class DrawTextComponent : public Component {
     std::string shownText; // what the drawable holds, so unchanged text is not converted again
 };
 
-// Draws every attached, visible text component into `target` in object-id order, centred
+// Draws every attached, visible text component into `target` in object-id order, placed
 // as above and moved by `offset` (window pixels). With `preserveGlState` the GL state is
 // saved and restored around the drawing; otherwise the windowing library's is reset first.
 void DrawTextComponents(sf::RenderTarget& target, sf::Vector2f offset, bool preserveGlState);

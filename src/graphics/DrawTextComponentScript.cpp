@@ -9,20 +9,35 @@ void SetNewFont(DrawTextComponent& component, const script::FilePath& file) {
     component.SetNewFont(file.path);
 }
 
+std::string GetAnchor(const DrawTextComponent& text) {
+    return NameOf(text.anchor);
+}
+void SetAnchor(DrawTextComponent& text, const std::string& name) {
+    text.anchor = ScreenAnchorNamed(name);
+}
+std::string GetAlign(const DrawTextComponent& text) {
+    return NameOf(text.align);
+}
+void SetAlign(DrawTextComponent& text, const std::string& name) {
+    text.align = TextAlignNamed(name);
+}
+
 using S = script::ScriptClass<DrawTextComponent>;
-const S
-    drawTextComponentClass("DrawTextComponent",
-                           {
-                               S::Property<&DrawTextComponent::text>("text"),
-                               S::Property<&DrawTextComponent::fontFile>("fontFile"),
-                               S::Property<&DrawTextComponent::fontSize>("fontSize"),
-                               S::Property<&DrawTextComponent::fontDetail>("fontDetail"),
-                               S::Property<&DrawTextComponent::color>("color"),
-                               S::Property<&DrawTextComponent::visible>("visible"),
-                               S::Method<&DrawTextComponent::GetHalfExtents>("GetHalfExtents"),
-                               S::Method<&SetNewFont>("SetNewFont").Args("file"),
-                               S::Method<&DrawTextComponent::CharPosAt>("CharPosAt").Args("index"),
-                           },
-                           ComponentScriptOptions<DrawTextComponent>());
+const S drawTextComponentClass(
+    "DrawTextComponent",
+    {
+        S::Property<&DrawTextComponent::text>("text"),
+        S::Property<&DrawTextComponent::fontFile>("fontFile"),
+        S::Property<&DrawTextComponent::fontSize>("fontSize"),
+        S::Property<&DrawTextComponent::fontDetail>("fontDetail"),
+        S::Property<&DrawTextComponent::color>("color"),
+        S::Property<&DrawTextComponent::visible>("visible"),
+        S::Property<&GetAnchor, &SetAnchor>("anchor").Noted(kScreenAnchorNote),
+        S::Property<&GetAlign, &SetAlign>("align").Noted(kTextAlignNote),
+        S::Method<&DrawTextComponent::GetHalfExtents>("GetHalfExtents"),
+        S::Method<&SetNewFont>("SetNewFont").Args("file"),
+        S::Method<&DrawTextComponent::CharPosAt>("CharPosAt").Args("index"),
+    },
+    ComponentScriptOptions<DrawTextComponent>());
 
 } // namespace

@@ -9,6 +9,8 @@ void SpriteComponent::OnAdd() {
     z = 0;
     visible = true;
     scale = glm::vec2(0.0f);
+    color = glm::vec4(0.0f);
+    anchor = ScreenAnchor::Center;
     halfExtents = glm::vec2(0.0f);
 }
 
@@ -23,7 +25,8 @@ glm::vec2 SpriteComponent::GetHalfExtents() {
 
 void SpriteComponent::UpdateHalfExtents() {
     if (texture == nullptr) {
-        halfExtents = glm::vec2(0.0f);
+        // A solid rectangle is `scale` pixels; a sprite showing nothing measures nothing.
+        halfExtents = color.a > 0.0f ? scale * 0.5f : glm::vec2(0.0f);
         return;
     }
     halfExtents = glm::vec2(static_cast<float>(texture->width) * scale.x * 0.5f,

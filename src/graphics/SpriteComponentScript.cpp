@@ -5,12 +5,23 @@
 
 namespace {
 
+constexpr const char* kColorNote =
+    "r, g, b, a in 0-1; a sprite with no texture is a rectangle of `scale` pixels in this "
+    "colour";
+
 script::PointerOrNull<Texture> GetTexture(const SpriteComponent& sprite) {
     return {sprite.texture};
 }
-// Anything but a Texture object clears the texture; the sprite then draws nothing.
+// Anything but a Texture object clears the texture; the sprite then draws its colour.
 void SetTexture(SpriteComponent& sprite, script::PointerOrNull<Texture> texture) {
     sprite.texture = texture.object;
+}
+
+std::string GetAnchor(const SpriteComponent& sprite) {
+    return NameOf(sprite.anchor);
+}
+void SetAnchor(SpriteComponent& sprite, const std::string& name) {
+    sprite.anchor = ScreenAnchorNamed(name);
 }
 
 using S = script::ScriptClass<SpriteComponent>;
@@ -23,6 +34,8 @@ const S
                              S::Property<&SpriteComponent::z>("z"),
                              S::Property<&SpriteComponent::visible>("visible"),
                              S::Property<&SpriteComponent::scale>("scale"),
+                             S::Property<&SpriteComponent::color>("color").Noted(kColorNote),
+                             S::Property<&GetAnchor, &SetAnchor>("anchor").Noted(kScreenAnchorNote),
                              S::Method<&SpriteComponent::GetHalfExtents>("GetHalfExtents"),
                              S::Method<&SpriteComponent::UpdateHalfExtents>("UpdateHalfExtents"),
                          },

@@ -34,6 +34,33 @@ bool IsDrawable(const Texture* texture) {
     return texture != nullptr && texture->name != 0;
 }
 
+// A sprite without a texture shows its colour, unless that is transparent.
+bool IsSolid(const SpriteComponent& sprite) {
+    return sprite.texture == nullptr && sprite.color.a > 0.0f;
+}
+
+std::uint8_t Channel(float value) {
+    return static_cast<std::uint8_t>(std::clamp(value, 0.0f, 1.0f) * 255.0f + 0.5f);
+}
+
+// One texel that solid rectangles are drawn with, its colour set for each of them: the
+// sprite program then draws them as it draws images (a game's own sprite shader too).
+// Textures are shared by every context the window makes, but one may still be gone.
+GLuint SolidTexture() {
+    static GLuint name = 0;
+    if (name != 0 && glIsTexture(name))
+        return name;
+    glGenTextures(1, &name);
+    glBindTexture(GL_TEXTURE_2D, name);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+    const std::uint8_t white[4] = {255, 255, 255, 255};
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, 1, 1, 0, GL_RGBA, GL_UNSIGNED_BYTE, white);
+    return name;
+}
+
 // Uniform locations and the bound texture, so a run of sprites sharing an image does not
 // set the same state again for each.
 class PassState {
@@ -68,6 +95,19 @@ class PassState {
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
     }
 
+    // The colour's own alpha is the rectangle's opacity.
+    void UseSolid(const glm::vec4& color) {
+        glUniform1f(alphaLocation, 1.0f);
+        const GLuint solid = SolidTexture();
+        if (solid != boundTexture) {
+            boundTexture = solid;
+            glBindTexture(GL_TEXTURE_2D, solid);
+        }
+        const std::uint8_t texel[4] = {Channel(color.r), Channel(color.g), Channel(color.b),
+                                       Channel(color.a)};
+        glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, texel);
+    }
+
   private:
     GLint alphaLocation;
     GLuint boundTexture = 0;
@@ -80,8 +120,13 @@ struct SpriteVertex {
 static_assert(sizeof(SpriteVertex) == 16, "sprite vertices are interleaved with stride 16");
 
 void DrawSprite(const SpriteComponent& sprite, glm::vec2 centre) {
-    const float hw = static_cast<float>(sprite.texture->width) * sprite.scale.x * 0.5f;
-    const float hh = static_cast<float>(sprite.texture->height) * sprite.scale.y * 0.5f;
+    // Without a texture the scale is the size in pixels.
+    const glm::vec2 size = sprite.texture != nullptr
+                               ? glm::vec2(static_cast<float>(sprite.texture->width),
+                                           static_cast<float>(sprite.texture->height))
+                               : glm::vec2(1.0f);
+    const float hw = size.x * sprite.scale.x * 0.5f;
+    const float hh = size.y * sprite.scale.y * 0.5f;
     const float radians = sprite.angle * kDegreesToRadians;
     const float c = std::cos(radians), s = std::sin(radians);
     // Counter-clockwise from the lower left: front-facing while both scales are positive.
@@ -122,7 +167,7 @@ void DrawSpritePass(ShaderProgram& program, std::uint32_t viewportWidth,
     order.clear();
     ComponentFactory<SpriteComponent>::Instance().ForEachAttached(
         [](const SpriteComponent& sprite) {
-            if (sprite.visible && IsDrawable(sprite.texture))
+            if (sprite.visible && (IsDrawable(sprite.texture) || IsSolid(sprite)))
                 order.push_back(&sprite);
         });
     if (order.empty())
@@ -142,10 +187,14 @@ void DrawSpritePass(ShaderProgram& program, std::uint32_t viewportWidth,
     PassState state(program);
     glUniformMatrix4fv(program.GetUniformLocation("u_model_view_projection"), 1, GL_FALSE,
                        glm::value_ptr(orthographic));
-    const glm::vec2 middle(width * 0.5f, height * 0.5f);
+    const glm::vec2 window(width, height);
     for (const SpriteComponent* sprite : order) {
-        state.Use(*sprite->texture, sprite->alpha);
-        DrawSprite(*sprite, middle + glm::vec2(PositionOf(sprite->owner)));
+        if (sprite->texture != nullptr)
+            state.Use(*sprite->texture, sprite->alpha);
+        else
+            state.UseSolid(sprite->color);
+        DrawSprite(*sprite,
+                   AnchorPoint(sprite->anchor, window) + glm::vec2(PositionOf(sprite->owner)));
     }
 }
 

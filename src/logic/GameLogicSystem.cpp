@@ -103,59 +103,62 @@ void GameLogicSystem::Update(float dt) {
 }
 
 void GameLogicSystem::UpdateGameState(float dt) {
-    if (!currentState)
+    if (!current)
         return;
-    GameState* next = currentState->nextState;
-    if (next && next != currentState) {
-        GameState* previous = currentState;
+    GameState* next = current->nextState;
+    if (next && next != current.Get()) {
+        // Both held until the switch is done: the scripts run below may drop them,
+        // or ask for yet another state.
+        const HeldGameState previous(current.Get()), target(next);
         previous->Cleanup();
         ClearAllObjects();
         // The request is used up: left standing, it would switch straight back
         // the next time `previous` becomes current.
         previous->nextState = nullptr;
-        currentState = next;
-        currentState->Initialize();
+        current.Set(target.Get());
+        requested.Set(nullptr);
+        current->Initialize();
     }
-    currentState->Update(dt);
+    const HeldGameState running(current.Get());
+    running->Update(dt);
 }
 
 void GameLogicSystem::RestartCurrentGameState() {
-    if (!currentState)
+    const HeldGameState state(current.Get());
+    if (!state)
         return;
-    currentState->Cleanup();
+    state->Cleanup();
     ClearAllObjects();
-    currentState->Initialize();
+    state->Initialize();
 }
 
 void GameLogicSystem::ForgetScriptState() {
     updateFunction.Reset();
-    ScriptGameState& scriptState = ScriptGameState::Instance();
-    scriptState.initializeFunction.Reset();
-    scriptState.updateFunction.Reset();
-    scriptState.cleanupFunction.Reset();
+    ScriptGameState::ForgetAllFunctions();
     ScriptHost::Instance().GetTimers().Clear();
 }
 
-GameState* GameLogicSystem::LeaveCurrentGameState() {
-    GameState* left = currentState;
+void GameLogicSystem::LeaveCurrentGameState() {
+    const HeldGameState left(current.Get());
     if (!left)
-        return nullptr;
+        return;
     // Unset first: a cleanup that asks for a state (or calls back in) must
     // find none current.
-    currentState = nullptr;
+    current.Set(nullptr);
+    requested.Set(nullptr);
     left->Cleanup();
     left->nextState = nullptr;
-    return left;
 }
 
 void GameLogicSystem::SetCurrentGameState(GameState* state) {
-    if (!state || state == currentState)
+    if (!state || state == current.Get())
         return;
-    if (currentState) {
-        currentState->nextState = state;
+    if (current) {
+        requested.Set(state);
+        current->nextState = state;
         return;
     }
-    currentState = state;
+    current.Set(state);
     state->Initialize();
 }
 

@@ -7,11 +7,11 @@
 #include "core/Core.h"
 #include "core/System.h"
 #include "graphics/Projection.h"
+#include "logic/GameState.h"
 #include "messaging/MessageListener.h"
 #include "physics/RayTestResult.h"
 #include "script/ScriptCallback.h"
 
-class GameState;
 class MessageManager;
 
 // Runs the game each frame: the script's per-frame function, the component
@@ -37,7 +37,7 @@ class GameLogicSystem : public Core::System, public MessageListener {
     // Shows the "GameLogicProfile" bar, one of the engine's own panels.
     void Initialize() override;
     void Update(float dt) override;
-    // The per-frame function, the script game state's functions and the
+    // The per-frame function, the functions of every script game state and the
     // script timers (which it runs in game time) go.
     void ForgetScriptState() override;
     JSObject* GetJSInstance() override;
@@ -51,13 +51,14 @@ class GameLogicSystem : public Core::System, public MessageListener {
     // at once (its Initialize runs now; existing objects stay). Otherwise it
     // becomes the current state's nextState, so the switch happens at the
     // next update by the usual rule: cleanup, clear, initialize, update.
-    // Null, or the current state, changes nothing.
+    // Null, or the current state, changes nothing. The engine holds the state
+    // (GameState::AddHolder) while it is current or asked for.
     void SetCurrentGameState(GameState* state);
-    GameState* GetCurrentGameState() const { return currentState; }
+    GameState* GetCurrentGameState() const { return current.Get(); }
     // Runs the current state's cleanup and leaves no state current, as at
     // start-up, with any switch it asked for forgotten (live reload starts
-    // the scripts again from there). The state it left, or null.
-    GameState* LeaveCurrentGameState();
+    // the scripts again from there). A state only the engine held goes.
+    void LeaveCurrentGameState();
 
     // What the last pick computed: the mouse ray and what it hit.
     const glm::ivec2& GetMousePosition() const { return mousePosition; }
@@ -74,7 +75,9 @@ class GameLogicSystem : public Core::System, public MessageListener {
     void UpdateGameState(float dt);
     void StoreStepTime(Step step);
 
-    GameState* currentState = nullptr;
+    HeldGameState current;
+    // What SetCurrentGameState asked the current state to switch to.
+    HeldGameState requested;
     glm::ivec2 mousePosition{0, 0};
     MouseRay lastRay{glm::vec3(0.0f), glm::vec3(0.0f)};
     RayTestResult lastPick;

@@ -1,6 +1,58 @@
 #include "logic/ScriptGameState.h"
 
+#include <algorithm>
+#include <vector>
+
+namespace {
+// Every state alive, for ForgetAllFunctions.
+std::vector<ScriptGameState*>& Living() {
+    static std::vector<ScriptGameState*> states;
+    return states;
+}
+std::size_t sharedStates = 0;
+} // namespace
+
+ScriptGameState::ScriptGameState() {
+    Living().push_back(this);
+}
+
+ScriptGameState::~ScriptGameState() {
+    auto& living = Living();
+    living.erase(std::remove(living.begin(), living.end(), this), living.end());
+}
+
 ScriptGameState& ScriptGameState::Instance() {
     static ScriptGameState instance;
     return instance;
+}
+
+ScriptGameState* ScriptGameState::NewShared() {
+    auto* state = new ScriptGameState;
+    state->shared = true;
+    ++sharedStates;
+    return state;
+}
+
+std::size_t ScriptGameState::GetSharedCount() {
+    return sharedStates;
+}
+
+void ScriptGameState::ForgetAllFunctions() {
+    for (ScriptGameState* state : Living()) {
+        state->initializeFunction.Reset();
+        state->updateFunction.Reset();
+        state->cleanupFunction.Reset();
+    }
+}
+
+void ScriptGameState::AddHolder() {
+    if (shared)
+        ++holders;
+}
+
+void ScriptGameState::RemoveHolder() {
+    if (shared && holders > 0 && --holders == 0) {
+        --sharedStates;
+        delete this;
+    }
 }

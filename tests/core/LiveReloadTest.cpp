@@ -243,6 +243,8 @@ TEST_F(LiveReloadGame, NoFunctionOfTheReplacedScriptsIsCalledAgain) {
         "state.updateFunction = count('stateUpdate');\n"
         "state.cleanupFunction = count('cleanup');\n"
         "core.GameLogicSystem_.SetCurrentGameState(state);\n"
+        "globalThis.own = new ScriptGameState();\n"
+        "own.initializeFunction = own.updateFunction = count('ownState');\n"
         "setInterval(count('interval'), 0);\n"
         "const timeout = count('timeout'), frame = count('frame');\n"
         "(function again() { timeout(); setTimeout(again, 0); })();\n"
@@ -271,6 +273,10 @@ TEST_F(LiveReloadGame, NoFunctionOfTheReplacedScriptsIsCalledAgain) {
         "Core.Instance().GameLogicSystem_.SetCurrentGameState(ScriptGameState.Instance())",
         "test.js"));
     for (int i = 0; i < 5; ++i)
+        core.RunFrame();
+    ASSERT_TRUE(
+        host.Evaluate("Core.Instance().GameLogicSystem_.SetCurrentGameState(own)", "test.js"));
+    for (int i = 0; i < 3; ++i)
         core.RunFrame();
     ASSERT_TRUE(host.Evaluate("JSON.stringify(calls)", "test.js", &later));
     EXPECT_EQ(later, calls) << "a function of the replaced scripts was called";

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <js/GCAPI.h>
 
 #include "core/Core.h"
 #include "graphics/GraphicsSystem.h"
@@ -13,6 +14,7 @@
 #include "logic/GameLogicSystem.h"
 #include "logic/GameState.h"
 #include "logic/GameStateScript.h"
+#include "logic/ScriptGameState.h"
 #include "messaging/Message.h"
 #include "messaging/MessageManager.h"
 #include "objects/ObjectManager.h"
@@ -234,6 +236,34 @@ TEST_F(GameLogic, StatesStartSwitchInOneFrameAndRestart) {
     EXPECT_EQ(logic().GetCurrentGameState(), &a);
 }
 
+// Menu, play and game over, each a state of its own; the one a script dropped runs
+// until the game leaves it, and goes then.
+TEST_F(GameLogic, ScriptStatesSwitchInTurnAndADroppedOneRunsWhileCurrent) {
+    const auto collect = [] { JS_GC(host().GetContext()); };
+    const std::size_t before = ScriptGameState::GetSharedCount();
+    Eval("function Make(n) { var s = new ScriptGameState();"
+         "  s.initializeFunction = () => { Journal.Add(n + '.init'); om.NewObject(); };"
+         "  s.updateFunction = () => Journal.Add(n);"
+         "  s.cleanupFunction = () => Journal.Add(n + '.cleanup'); return s; }"
+         "var menu = Make('menu'), play = Make('play'); gls.SetCurrentGameState(menu);");
+    EXPECT_EQ(Joined(), "menu.init");
+    EXPECT_EQ(Eval("gls.SetCurrentGameState(play); ScriptGameState.Instance().updateFunction"),
+              "null");
+    EXPECT_EQ(Frame(), "menu.cleanup play.init play");
+    EXPECT_EQ(objects().numGameObjects, 1u) << "menu's scene cleared, play's built";
+    Eval("gls.SetCurrentGameState(Make('over'))");
+    collect();
+    EXPECT_EQ(Frame(), "play.cleanup over.init over") << "asked for, then dropped";
+    collect();
+    EXPECT_EQ(Frame(), "over");
+    EXPECT_EQ(ScriptGameState::GetSharedCount(), before + 3);
+    Eval("gls.SetCurrentGameState(menu)");
+    EXPECT_EQ(Frame(), "over.cleanup menu.init menu");
+    collect();
+    EXPECT_EQ(ScriptGameState::GetSharedCount(), before + 2) << "left and dropped: gone";
+    EXPECT_EQ(objects().numGameObjects, 1u);
+    EXPECT_NE(ErrorOf("new ScriptGameState(1)").find("takes no arguments"), std::string::npos);
+}
 } // namespace
 
 // Timers count game time from the per-frame step: a frozen game holds them,

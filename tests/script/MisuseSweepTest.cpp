@@ -44,7 +44,8 @@ std::string ClassTable() {
     std::ostringstream out;
     out << "var classes = [";
     for (const script::ScriptClassBase* cls : script::ScriptClassBase::All()) {
-        out << "{name: " << Quoted(cls->Name()) << ", members: [";
+        out << "{name: " << Quoted(cls->Name())
+            << ", constructible: " << (cls->IsConstructible() ? "true" : "false") << ", members: [";
         for (const script::Member& member : cls->Members())
             out << "{name: " << Quoted(member.name)
                 << ", kind: " << Quoted(kKinds[static_cast<int>(member.kind)])
