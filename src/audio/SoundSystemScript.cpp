@@ -27,9 +27,14 @@ void StopMusic(SoundSystem& sounds, const script::FilePath& file) {
     sounds.StopMusic(file.path);
 }
 
-void Refuse(const char* member, const char* wanted, float value) {
-    ScriptHost::Instance().ReportError("Error in SoundSystem.%s: it must be %s, not %g.", member,
-                                       wanted, static_cast<double>(value));
+void Refuse(const char* what, const char* wanted, float value) {
+    ScriptHost::Instance().ReportError("Error in SoundSystem.%s must be %s, not %g.", what, wanted,
+                                       static_cast<double>(value));
+}
+void RefuseSetting(const char* name, const char* wanted, float value, float kept) {
+    ScriptHost::Instance().ReportError(
+        "Error in SoundSystem.%s: it must be %s, not %g; it stays %g.", name, wanted,
+        static_cast<double>(value), static_cast<double>(kept));
 }
 constexpr const char* kPitchWanted = "a finite number > 0 (1 plays as recorded)";
 
@@ -49,11 +54,11 @@ void SetMusicPitch(SoundSystem& sounds, float pitch) {
 }
 void SetMinDistance(SoundSystem& sounds, float distance) {
     if (!sounds.SetMinDistance(distance))
-        Refuse("minDistance", "a finite number > 0; it stays as it was", distance);
+        RefuseSetting("minDistance", "a finite number > 0", distance, sounds.GetMinDistance());
 }
 void SetAttenuation(SoundSystem& sounds, float attenuation) {
     if (!sounds.SetAttenuation(attenuation))
-        Refuse("attenuation", "a finite number >= 0; it stays as it was", attenuation);
+        RefuseSetting("attenuation", "a finite number >= 0", attenuation, sounds.GetAttenuation());
 }
 
 constexpr const char* kMinDistanceNote =
