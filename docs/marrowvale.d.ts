@@ -1244,6 +1244,12 @@ interface SoundSystem {
     PlaySound(file: string, volume: number, loop: boolean): void;
     /** (file path (string, no NUL, no character above \u00ff), number) -> undefined */
     PlaySoundNow(file: string, volume: number): void;
+    /** (file path (string, no NUL, no character above \u00ff), vec3 [x, y, z], number, number) -> undefined */
+    PlaySoundAt(file: string, position: number[], volume: number, pitch: number): void;
+    /** number; distance in world units within which PlaySoundAt's effects play at full volume (default 5; > 0) */
+    minDistance: number;
+    /** number; how fast PlaySoundAt's effects fade beyond minDistance: the volume is minDistance / (minDistance + attenuation * (distance - minDistance)); 0 never fades (default 1; >= 0) */
+    attenuation: number;
     /** (boolean) -> undefined */
     SetPauseAllSounds(pause: boolean): void;
     /** () -> undefined */
@@ -1264,6 +1270,8 @@ interface SoundSystem {
     UnmuteAllMusic(): void;
     /** () -> boolean */
     IsMusicMuted(): boolean;
+    /** (number) -> undefined */
+    SetMusicPitch(pitch: number): void;
     /** (boolean) -> undefined */
     SetPauseAllSoundsAndMusic(pause: boolean): void;
     /** () -> undefined */
@@ -1404,6 +1412,8 @@ interface VoxelModelComponent {
     alpha: number;
     /** vec3 [x, y, z] */
     originOffset: number[];
+    /** number; the size every voxel is drawn at (1, the default and again after each attach: one world unit); voxel positions and `originOffset` are scaled with it about the object's position, and GetHalfExtents follows it. Finite and > 0; the transform's scale is not drawn */
+    voxelScale: number;
     /** () -> vec3 [x, y, z] */
     GetHalfExtents(): number[];
 }

@@ -51,7 +51,8 @@ void main()
     bool front = dot(cameraPosition - center.xyz, faceNormal) >= 0.0;
     vec3 corner = front ? facePairs[vertex] : facePairs[36 + vertex];
 
-    vec3 world = Rotate(orientation, corner) + center.xyz;
+    // The position's w is the cube's size (1 for a unit cube).
+    vec3 world = Rotate(orientation, corner * center.w) + center.xyz;
     gl_Position = perspectiveMatrix * modelViewMatrix * vec4(world, 1.0);
 
     voxelColor = color;

@@ -1,7 +1,8 @@
 #version 330
 
 // One unit cube per voxel instance. The instance's 48-byte record is three RGBA32F texels
-// of the buffer texture: colour, position, orientation quaternion (x, y, z, w).
+// of the buffer texture: colour, position, orientation quaternion (x, y, z, w). The
+// position's w is the cube's size (1 for a unit cube).
 
 layout(location = 0) in vec3 position;
 layout(location = 1) in vec3 normal;
@@ -27,7 +28,7 @@ void main()
     vec4 center = texelFetch(voxelDataBuffer, base + 1);
     vec4 orientation = texelFetch(voxelDataBuffer, base + 2);
 
-    vec3 world = Rotate(orientation, position) + center.xyz;
+    vec3 world = Rotate(orientation, position * center.w) + center.xyz;
     gl_Position = perspectiveMatrix * modelViewMatrix * vec4(world, 1.0);
 
     voxelColor = color;

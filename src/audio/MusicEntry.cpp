@@ -32,6 +32,8 @@ std::unique_ptr<MusicEntry> MusicEntry::Open(const std::string& path, float volu
     }
     if (entry->music.getDuration() == sf::Time::Zero)
         return fail("it holds no samples");
+    // Unplaced: heard as recorded wherever the listener is.
+    entry->music.setRelativeToListener(true);
     entry->music.setLoop(loop);
     entry->music.setVolume(ClampVolume(volume));
     return entry;

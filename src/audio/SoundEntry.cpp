@@ -48,6 +48,9 @@ std::unique_ptr<SoundEntry> SoundEntry::Load(const std::string& path, float volu
             return fail("it is longer than " + std::to_string(int(kMaxEffectSeconds)) +
                         " seconds; play it as music");
     }
+    // A last frame cut short (a damaged or truncated file) would make OpenAL refuse
+    // the whole buffer, and the effect would play silence.
+    samples.resize(samples.size() - samples.size() % channels);
     if (samples.empty())
         return fail("it holds no samples");
 
@@ -57,6 +60,8 @@ std::unique_ptr<SoundEntry> SoundEntry::Load(const std::string& path, float volu
     if (!entry->buffer.loadFromSamples(samples.data(), samples.size(), channels, rate))
         return fail("its samples cannot be loaded" + capture.Detail());
     entry->sound.setBuffer(entry->buffer);
+    // Unplaced: heard as recorded wherever the listener is.
+    entry->sound.setRelativeToListener(true);
     entry->sound.setLoop(loop);
     entry->sound.setVolume(ClampVolume(volume));
     return entry;

@@ -1,13 +1,20 @@
 #include "audio/SoundSystem.h"
 
 #include <algorithm>
+#include <cmath>
 #include <filesystem>
+
+#include <SFML/Audio/Listener.hpp>
+#include <glm/gtc/matrix_inverse.hpp>
+#include <glm/mat3x3.hpp>
 
 #include "audio/MusicEntry.h"
 #include "audio/SoundEntry.h"
 #include "base/ExitHook.h"
 #include "base/Path.h"
 #include "core/ListeningSystem.h"
+#include "graphics/CameraComponent.h"
+#include "script/ScriptHost.h"
 
 namespace {
 
@@ -86,6 +93,7 @@ std::string SoundSystem::PathOf(const std::string& fileName) {
 }
 
 void SoundSystem::Update(float) {
+    FollowCamera();
     RemoveIf(sounds, [](SoundEntry& e) { return IsStopped(e.sound); });
     if (nowSound && IsStopped(nowSound->sound))
         nowSound.reset();
@@ -115,6 +123,85 @@ void SoundSystem::PlaySoundNow(const std::string& fileName, float volume) {
     if (nowSound)
         formerNowSounds.push_back(std::move(nowSound));
     nowSound = std::move(entry);
+}
+
+void SoundSystem::PlaySoundAt(const std::string& fileName, const glm::vec3& position, float volume,
+                              float pitch) {
+    if (soundsMuted || !OpenDevice())
+        return;
+    auto entry = SoundEntry::Load(PathOf(fileName), volume, false);
+    if (!entry)
+        return;
+    entry->sound.setPitch(pitch);
+    // OpenAL places only mono sources; it plays the channels of any other as they are.
+    if (entry->buffer.getChannelCount() == 1) {
+        entry->sound.setRelativeToListener(false);
+        entry->sound.setPosition(position.x, position.y, position.z);
+        entry->sound.setMinDistance(minDistance);
+        entry->sound.setAttenuation(attenuation);
+    } else {
+        ScriptHost::Instance().ReportWarning(
+            "Warning: SoundSystem.PlaySoundAt: %s has %u channels and only a mono sound can be "
+            "placed; it plays unplaced.",
+            fileName.c_str(), entry->buffer.getChannelCount());
+    }
+    // The listener is where the camera was at the last frame; a camera moved
+    // since must be heard from where it is now.
+    FollowCamera();
+    entry->sound.play();
+    sounds.push_back(std::move(entry));
+}
+
+bool SoundSystem::IsPitch(float pitch) {
+    return std::isfinite(pitch) && pitch > 0.0f;
+}
+
+bool SoundSystem::SetMusicPitch(float pitch) {
+    if (!IsPitch(pitch))
+        return false;
+    musicPitch = pitch;
+    for (auto& entry : musics)
+        entry->music.setPitch(pitch);
+    return true;
+}
+
+bool SoundSystem::SetMinDistance(float distance) {
+    if (!std::isfinite(distance) || distance <= 0.0f)
+        return false;
+    minDistance = distance;
+    ApplyDistanceSettings();
+    return true;
+}
+
+bool SoundSystem::SetAttenuation(float value) {
+    if (!std::isfinite(value) || value < 0.0f)
+        return false;
+    attenuation = value;
+    ApplyDistanceSettings();
+    return true;
+}
+
+void SoundSystem::ApplyDistanceSettings() {
+    for (auto& entry : sounds)
+        if (!entry->sound.isRelativeToListener()) {
+            entry->sound.setMinDistance(minDistance);
+            entry->sound.setAttenuation(attenuation);
+        }
+}
+
+void SoundSystem::FollowCamera() {
+    const CameraComponent* camera = CameraComponent::FindActive();
+    const glm::mat4 toWorld = glm::inverse(camera ? camera->GetMatrix() : glm::mat4(1.0f));
+    const glm::vec3 position(toWorld[3]);
+    const glm::vec3 forward = glm::mat3(toWorld) * glm::vec3(0.0f, 0.0f, -1.0f);
+    const glm::vec3 up = glm::mat3(toWorld) * glm::vec3(0.0f, 1.0f, 0.0f);
+    // A view that cannot be inverted places the listener nowhere; it stays put.
+    for (const glm::vec3& v : {position, forward, up})
+        if (!std::isfinite(v.x) || !std::isfinite(v.y) || !std::isfinite(v.z))
+            return;
+    sf::Listener::setPosition(position.x, position.y, position.z);
+    sf::Listener::setDirection(forward.x, forward.y, forward.z);
+    sf::Listener::setUpVector(up.x, up.y, up.z);
 }
 
 void SoundSystem::SetPauseAllSounds(bool pause) {
@@ -148,6 +235,7 @@ void SoundSystem::PlayMusic(const std::string& fileName, float volume, bool loop
         entry->savedVolume = entry->music.getVolume();
         entry->music.setVolume(0.0f);
     }
+    entry->music.setPitch(musicPitch);
     entry->music.play();
     musics.push_back(std::move(entry));
 }

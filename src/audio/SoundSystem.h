@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include <glm/vec3.hpp>
+
 #include "audio/AudioDevice.h"
 #include "core/System.h"
 #include "messaging/MessageListener.h"
@@ -25,7 +27,8 @@ class SoundSystem : public Core::System, public MessageListener {
     explicit SoundSystem(MessageManager& messages);
     ~SoundSystem() override;
     virtual void HandleMessage(const MessagePointer& message);
-    // Releases effects that have finished, and streams that have ended.
+    // Follows the camera, and releases effects that have finished and streams
+    // that have ended.
     void Update(float dt) override;
     JSObject* GetJSInstance() override;
 
@@ -34,6 +37,13 @@ class SoundSystem : public Core::System, public MessageListener {
     // The one-shot "now" slot: a new one takes the slot and the previous one
     // plays on to its end, untracked. It is never paused or muted.
     void PlaySoundNow(const std::string& fileName, float volume);
+    // An effect placed in the world, heard from the active camera: louder and to
+    // one side as it is near and to that side. Only a mono file can be placed; one
+    // with more channels plays unplaced, with a warning. A pitch of 1 is as
+    // recorded, 2 an octave up and twice as fast. Muted, paused and released as
+    // PlaySound's effects are.
+    void PlaySoundAt(const std::string& fileName, const glm::vec3& position, float volume,
+                     float pitch);
     void SetPauseAllSounds(bool pause);
     void MuteAllSounds();
     void UnmuteAllSounds();
@@ -47,6 +57,25 @@ class SoundSystem : public Core::System, public MessageListener {
     void MuteAllMusic();
     void UnmuteAllMusic();
     bool IsMusicMuted() const { return musicMuted; }
+    // The pitch of every stream, those playing and those started later. False,
+    // and nothing changes, unless IsPitch(pitch).
+    bool SetMusicPitch(float pitch);
+    float GetMusicPitch() const { return musicPitch; }
+    static bool IsPitch(float pitch);
+
+    // How placed effects fade: full volume within minDistance, then
+    // minDistance / (minDistance + attenuation * (distance - minDistance)); an
+    // attenuation of 0 never fades. A setting changes the effects playing too.
+    // False, and nothing changes, for a distance that is not finite and > 0 or
+    // an attenuation that is not finite and >= 0.
+    bool SetMinDistance(float distance);
+    float GetMinDistance() const { return minDistance; }
+    bool SetAttenuation(float attenuation);
+    float GetAttenuation() const { return attenuation; }
+
+    // Puts the one listener where the active camera is, facing where it faces;
+    // without a camera at the origin facing -z, as the frame is drawn.
+    void FollowCamera();
 
     void SetPauseAllSoundsAndMusic(bool pause);
     // Pauses what plays now, the now slot included, and later resumes exactly
@@ -68,6 +97,7 @@ class SoundSystem : public Core::System, public MessageListener {
   private:
     static std::string PathOf(const std::string& fileName);
     bool OpenDevice();
+    void ApplyDistanceSettings();
 
     AudioDevice device;
     std::vector<std::unique_ptr<SoundEntry>> sounds; // in start order
@@ -77,4 +107,9 @@ class SoundSystem : public Core::System, public MessageListener {
     std::vector<std::unique_ptr<SoundEntry>> formerNowSounds; // playing on to their end
     bool soundsMuted = false;
     bool musicMuted = false;
+    float musicPitch = 1.0f;
+    // A world unit is a voxel: an effect is heard at full volume within five
+    // of them and at half volume ten away.
+    float minDistance = 5.0f;
+    float attenuation = 1.0f;
 };

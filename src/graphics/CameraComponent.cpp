@@ -32,3 +32,13 @@ void CameraComponent::SetActive(bool value) {
             [](CameraComponent& camera) { camera.active = false; });
     active = value;
 }
+
+CameraComponent* CameraComponent::FindActive() {
+    CameraComponent* found = nullptr;
+    // Walked in id order, so the active camera with the highest id wins.
+    ComponentFactory<CameraComponent>::Instance().ForEachAttached([&](CameraComponent& camera) {
+        if (camera.active)
+            found = &camera;
+    });
+    return found;
+}

@@ -31,6 +31,9 @@ class CameraComponent : public Component {
     // true deactivates every other attached camera first; false only this one.
     void SetActive(bool value);
     bool IsActive() const { return active; }
+    // The camera the frame is seen and heard from: the attached, active one with the
+    // highest object id; null when there is none (the view is then the identity).
+    static CameraComponent* FindActive();
 
     OwnedComponentListener<CameraComponent> listener;
     bool active = false;

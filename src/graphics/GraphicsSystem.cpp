@@ -302,12 +302,7 @@ void GraphicsSystem::Update(float) {
 
 void GraphicsSystem::ChooseCamera() {
     modelViewStack.Reset();
-    activeCamera = nullptr;
-    // Walked in id order, so the active camera with the highest id wins.
-    ComponentFactory<CameraComponent>::Instance().ForEachAttached([this](CameraComponent& camera) {
-        if (camera.active)
-            activeCamera = &camera;
-    });
+    activeCamera = CameraComponent::FindActive();
     if (activeCamera != nullptr)
         modelViewStack.MultiplyPush(activeCamera->GetMatrix());
 }

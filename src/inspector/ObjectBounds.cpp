@@ -83,7 +83,10 @@ std::optional<ObjectBox> VoxelBoxOf(const GameObject& obj) {
             box.low = glm::min(box.low, centre - half);
             box.high = glm::max(box.high, centre + half);
         }
-        box.origin = transform->position + shown.originOffset;
+        // Scaled about the object's position, as the model is drawn.
+        box.low *= shown.voxelScale;
+        box.high *= shown.voxelScale;
+        box.origin = transform->position + shown.originOffset * shown.voxelScale;
         if (shown.oriented)
             box.axes = glm::mat3(RotationMatrix(transform->orientation));
         return box;

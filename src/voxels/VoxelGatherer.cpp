@@ -47,7 +47,10 @@ class VoxelRange {
 template <class Sink>
 void EmitModel(const VoxelModelComponent& component, const TransformComponent& transform,
                const VoxelRange& voxels, Sink&& emit) {
-    const glm::vec3 translation = transform.position + component.originOffset;
+    // Scaled about the object's position; the scale rides in w, which the shaders take
+    // as the cube's size.
+    const float scale = component.voxelScale;
+    const glm::vec3 translation = transform.position + component.originOffset * scale;
     const float alpha = component.alpha;
     VoxelInstance record;
     if (component.oriented) {
@@ -57,7 +60,7 @@ void EmitModel(const VoxelModelComponent& component, const TransformComponent& t
             record.color =
                 glm::vec4(voxel.color.r, voxel.color.g, voxel.color.b, voxel.color.a * alpha);
             const glm::vec4 p = rotation * voxel.position;
-            record.position = glm::vec4(glm::vec3(p) + translation, p.w);
+            record.position = glm::vec4(glm::vec3(p) * scale + translation, scale);
             emit(record);
         });
     } else {
@@ -65,7 +68,7 @@ void EmitModel(const VoxelModelComponent& component, const TransformComponent& t
         voxels.ForEach([&](const VoxelInstance& voxel) {
             record.color =
                 glm::vec4(voxel.color.r, voxel.color.g, voxel.color.b, voxel.color.a * alpha);
-            record.position = glm::vec4(glm::vec3(voxel.position) + translation, voxel.position.w);
+            record.position = glm::vec4(glm::vec3(voxel.position) * scale + translation, scale);
             emit(record);
         });
     }

@@ -31,8 +31,8 @@ class VoxelGatherer {
 
     // Every voxel of the component's model, all of them opaque or all see-through as the
     // component's alpha is exactly 1.0 or not. Nothing for an invisible component or one
-    // without a model. The transform's scale is not applied, and the origin offset is
-    // added after the rotation.
+    // without a model. The transform's scale is not applied; the component's voxelScale
+    // scales the voxels and the origin offset, which is added after the rotation.
     void AddModel(const VoxelModelComponent& component, const TransformComponent& transform);
 
     // Appends the see-through records to the instance array, in draw order.

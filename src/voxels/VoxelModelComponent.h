@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cmath>
+
 #include <glm/vec3.hpp>
 
 #include "objects/Component.h"
@@ -13,9 +15,13 @@ class VoxelModelComponent : public Component {
     void OnAdd() override;
     void OnRemove() override;
 
-    // Half the size of the model's bounding box in its own space; offset, orientation and
-    // transform do not enter. Without a model it is what an empty model gives.
+    // Half the size of the model's bounding box as drawn: in its own space times voxelScale;
+    // offset, orientation and transform do not enter. Without a model it is what an empty
+    // model gives.
     glm::vec3 GetHalfExtents() const;
+
+    // A size the model can be drawn at: finite and above 0.
+    static bool IsVoxelScale(float scale) { return std::isfinite(scale) && scale > 0.0f; }
 
     // model and alpha are left alone by attach, as whoever adds the component sets them;
     // these are only the values of a slot that was never used. Detaching lets go of a
@@ -27,4 +33,7 @@ class VoxelModelComponent : public Component {
     // of it among the see-through ones.
     float alpha = 1.0f;
     glm::vec3 originOffset{0.0f, 0.0f, 0.0f};
+    // Every voxel is drawn this many times its size, and every voxel position and the
+    // origin offset are scaled by it about the object's position. 1 after each attach.
+    float voxelScale = 1.0f;
 };

@@ -121,3 +121,43 @@ TEST_F(SoundOutput, EffectsAndMusicPlayAtTheirVolumeAndMutingSilencesThemUntilUn
 }
 
 } // namespace
+
+TEST_F(SoundOutput, PlacedEffectsAreHeardFromTheCameraAndUnplacedOnesAsRecorded) {
+    WriteWav(Sound("tone.wav"), 1, kRate, Tone(0.25, kRate, 0.5));
+    WriteWav(Sound("duet.wav"), 2, kRate, Tone(0.25, kRate, 0.5));
+    Run("var cam = Core.Instance().objectManager.NewObject();"
+        "var eye = ObjectManager.AddTransformComponent(cam); ObjectManager.AddCameraComponent(cam);"
+        "ObjectManager.InitializeObj(cam); ObjectManager.CameraComponent(cam).SetActive(true);");
+    // The loudest sample of the left and of the right channel.
+    auto heard = [this](const std::string& call) {
+        Run(call);
+        Wait(0.4);
+        const std::vector<std::int16_t> samples = Recording();
+        int peaks[2] = {0, 0};
+        for (std::size_t i = 0; i < samples.size(); ++i)
+            peaks[i % 2] = std::max(peaks[i % 2], std::abs(int(samples[i])));
+        return std::make_pair(peaks[0], peaks[1]);
+    };
+    // -x is on the left of a camera looking down -z.
+    auto [l, r] = heard("sound.PlaySoundAt('tone.wav', [-3, 0, 0], 100, 1);");
+    EXPECT_GT(l, 2 * r);
+    std::tie(l, r) = heard("sound.PlaySoundAt('tone.wav', [3, 0, 0], 100, 1);");
+    EXPECT_GT(r, 2 * l);
+    // Within minDistance (5) at full volume, 50 away at 5 / (5 + 45) of it.
+    const int ahead = heard("sound.PlaySoundAt('tone.wav', [0, 0, 4], 100, 1);").first;
+    EXPECT_NEAR(heard("sound.PlaySoundAt('tone.wav', [0, 0, 50], 100, 1);").first, ahead * 0.1,
+                ahead * 0.02);
+
+    // Unplaced effects, and a stereo file given a place, sound as recorded wherever the camera is.
+    std::tie(l, r) = heard("eye.position = [100, 0, 0]; sound.PlaySound('tone.wav', 100, false);");
+    EXPECT_TRUE(std::abs(l - r) <= 2 && l > ahead / 2) << l << " " << r;
+    std::tie(l, r) = heard("sound.PlaySoundAt('duet.wav', [90, 0, 0], 100, 1);");
+    EXPECT_NE(host().GetLastError().find("duet.wav has 2 channels"), std::string::npos);
+    EXPECT_TRUE(std::abs(l - r) <= 2 && l > ahead / 2) << l << " " << r;
+
+    for (const char* bad :
+         {"sound.minDistance = 0", "sound.attenuation = -1", "sound.attenuation = NaN",
+          "sound.SetMusicPitch(0)", "sound.PlaySoundAt('tone.wav', [0, NaN, 0], 100, 1)"})
+        EXPECT_NE(ErrorOf(bad).find("must be"), std::string::npos) << bad;
+    EXPECT_EQ(Eval("[sound.minDistance, sound.attenuation].join()"), "5,1");
+}

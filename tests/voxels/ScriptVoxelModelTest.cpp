@@ -5,10 +5,12 @@
 
 #include "graphics/CameraComponent.h"
 #include "graphics/GraphicsTestSupport.h"
+#include "inspector/ObjectBounds.h"
 #include "objects/ComponentFactory.h"
 #include "script/ScriptTestSupport.h"
 #include "voxels/VoxelModel.h"
 #include "voxels/VoxelModelComponent.h"
+#include "voxels/VoxelTestSupport.h"
 
 namespace {
 
@@ -117,4 +119,43 @@ TEST_F(ScriptVoxelModel, BuiltShownEditedSavedAndKeptAliveOnlyWhileHeld) {
     Frame();
     EXPECT_GT(Centre().r, 100) << "the uncovered centre voxel is drawn";
     EXPECT_EQ(Centre().g, 0);
+}
+
+// A model drawn larger: what is drawn, picked and reported grows about the object's position.
+TEST_F(ScriptVoxelModel, EightVoxelsAtScaleThreeCoverWhatTwentySevenTimesAsManyDo) {
+    Initialize();
+    ObjectManager::AddComponent<CameraComponent>(Object({0.5f, 0.25f, 30}))->active = true;
+    // 2 x 2 x 2 voxels centred by their offset; at scale 3 they cover the 6 x 6 x 6 box.
+    VoxelModel pair = Block(2), box = Block(6, glm::vec3(-2.5f));
+    VoxelModelComponent* small =
+        ObjectManager::AddComponent<VoxelModelComponent>(Object({2, 1, 0}));
+    VoxelModelComponent* big = ObjectManager::AddComponent<VoxelModelComponent>(Object({2, 1, 0}));
+    small->model = &pair;
+    small->originOffset = glm::vec3(-0.5f);
+    big->model = &box;
+    big->visible = false;
+    Frame();
+    const PixelBounds unscaled = Drawn();
+    small->voxelScale = 3;
+    EXPECT_EQ(small->GetHalfExtents(), glm::vec3(3));
+    for (const bool plain : {false, true}) { // both voxel shaders
+        graphics.plainVoxels = plain;
+        Frame();
+        const PixelBounds scaled = Drawn();
+        std::swap(small->visible, big->visible);
+        Frame();
+        EXPECT_EQ(scaled, Drawn()) << plain;
+        std::swap(small->visible, big->visible);
+    }
+
+    // The inspector picks the scaled extent: a ray near its right end misses it at scale 1.
+    const MouseRay ray = graphics.GetMouseClickRay(unscaled.x + unscaled.width + 5, kHeight / 2);
+    EXPECT_EQ(PickObject(ray).id, small->owner.id);
+    small->voxelScale = 1;
+    EXPECT_FALSE(ObjectManager::IsValid(PickObject(ray)));
+
+    Eval(
+        "var c = ObjectManager.AddVoxelModelComponent(Core.Instance().objectManager.NewObject());");
+    EXPECT_NE(ErrorOf("c.voxelScale = -2").find("must be a finite"), std::string::npos);
+    EXPECT_EQ(Eval("c.voxelScale"), "1");
 }

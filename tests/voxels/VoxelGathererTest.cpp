@@ -105,10 +105,10 @@ TEST_F(Gathering, ModelsRotateOnlyWhenOrientedAndSingleVoxelsTakeTheWholeTransfo
 
     const VoxelInstance& a = instances[1];
     EXPECT_LT(glm::distance(glm::vec3(a.position), glm::vec3(11, 21, 30)), 1e-5f);
-    EXPECT_EQ(a.position.w, 0.5f) << "w goes through the rotation";
+    EXPECT_EQ(a.position.w, 1.0f) << "w is the drawn size, the component's voxelScale";
     EXPECT_EQ(a.orientation, glm::vec4(0, 0, s, s));
 
     const VoxelInstance& b = instances[2];
-    EXPECT_EQ(b.position, glm::vec4(12, 20, 30, 0.5f));
+    EXPECT_EQ(b.position, glm::vec4(12, 20, 30, 1.0f));
     EXPECT_EQ(b.orientation, glm::vec4(0, 0, 0, 1)) << "an unoriented model ignores the turn";
 }
