@@ -512,7 +512,7 @@ interface CollisionContact {
     point: number[];
     /** vec3 [x, y, z]; unit vector from the other body into this one */
     normal: number[];
-    /** number; the largest impulse the solver applied at the contact in the step the bodies met; 0 for a trigger */
+    /** number; the largest impulse the solver applied at the contact in the last step of the frame the bodies met in; 0 for a trigger */
     impulse: number;
 }
 declare var CollisionContact: CollisionContact;

@@ -5,7 +5,8 @@
 namespace {
 
 constexpr const char* kImpulseNote =
-    "the largest impulse the solver applied at the contact in the step the bodies met; 0 for a "
+    "the largest impulse the solver applied at the contact in the last step of the frame the "
+    "bodies met in; 0 for a "
     "trigger";
 
 using S = script::ScriptClass<CollisionContact>;

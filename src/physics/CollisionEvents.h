@@ -14,16 +14,16 @@ class btDispatcher;
 
 // Tells bodies with collision functions when they start and stop touching
 // another body. Two bodies touch while one of the library's persistent
-// manifolds between them holds a contact point; the pairs are read after
-// every fixed step, and the calls wait until the whole frame's steps are
-// done, so scripts never run inside the library.
+// manifolds between them holds a contact point; the pairs are read once the
+// frame's fixed steps are done (a touch that begins and ends within one
+// frame's steps goes unseen), and scripts never run inside the library.
 //
 // Only bodies with a function set are looked at, and with none set anywhere
 // the manifolds are not read at all.
 class CollisionEvents {
   public:
-    // After one fixed step: pairs that began touching get an enter call for
-    // each side, pairs that stopped an exit call.
+    // After the frame's steps: pairs that began touching get an enter call
+    // for each side, pairs that stopped an exit call.
     void Scan(btDispatcher& dispatcher, const btCollisionObject* ground);
     // Makes the waiting calls, lower object id first within a pair. The
     // functions may delete or remove anything: each call looks its body up

@@ -63,7 +63,6 @@ void PhysicsSystem::Initialize() {
                                                       solver.get(), collisionConfiguration.get());
     world->setGravity(ToBullet(gravity));
     world->setDebugDrawer(debugDrawer.get());
-    world->setInternalTickCallback(&PhysicsSystem::AfterFixedStep, this);
 
     if (makeGroundPlane) {
         groundShape = std::make_unique<btStaticPlaneShape>(btVector3(0, 1, 0), 0.0f);
@@ -79,24 +78,22 @@ void PhysicsSystem::Update(float dt) {
     if (!world)
         return;
     WakeMovedBodies();
+    int steps = 0;
     if (!stepMode) {
-        world->stepSimulation(dt, kMaxSubSteps, kFixedStep);
+        steps = world->stepSimulation(dt, kMaxSubSteps, kFixedStep);
     } else {
         // A space typed into the developer console or a panel's text field is
         // not a step: the window answers that no key is down then.
         const WindowSystem* window = Core::Instance().WindowSystem_;
         if (window && window->IsKeyDown(kStepKey))
-            world->stepSimulation(kFixedStep, 1, kFixedStep);
+            steps = world->stepSimulation(kFixedStep, 1, kFixedStep);
     }
-    // Scripts hear of the steps' touches before the poses reach the transforms,
-    // so what they delete or move is not written back.
+    // Scripts hear of the touches before the poses reach the transforms, so
+    // what they delete or move is not written back.
+    if (steps > 0)
+        collisionEvents.Scan(*world->getDispatcher(), groundBody.get());
     collisionEvents.Deliver();
     WritePosesBack();
-}
-
-void PhysicsSystem::AfterFixedStep(btDynamicsWorld* world, float) {
-    auto* physics = static_cast<PhysicsSystem*>(world->getWorldUserInfo());
-    physics->collisionEvents.Scan(*world->getDispatcher(), physics->groundBody.get());
 }
 
 void PhysicsSystem::ForgetScriptState() {

@@ -19,7 +19,6 @@ class btCollisionDispatcher;
 class btCollisionShape;
 class btConstraintSolver;
 class btDiscreteDynamicsWorld;
-class btDynamicsWorld;
 class btMotionState;
 class btRigidBody;
 
@@ -86,8 +85,6 @@ class PhysicsSystem : public Core::System, public MessageListener {
     // last write-back, as a push by script would: it takes part in the steps
     // again (a dynamic body's transform still snaps back to the body).
     void WakeMovedBodies();
-    // The library's hook after every fixed step.
-    static void AfterFixedStep(btDynamicsWorld* world, float timeStep);
 
     MessageManager& messages;
     std::unique_ptr<PhysicsDebugDrawer> debugDrawer;
