@@ -1,8 +1,11 @@
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <string>
 #include <vector>
 
 #include <btBulletDynamicsCommon.h>
+#include <jsapi.h>
 
 #include "core/Core.h"
 #include "graphics/TransformComponent.h"
@@ -11,6 +14,9 @@
 #include "physics/BulletConvert.h"
 #include "physics/PhysicsSystem.h"
 #include "physics/Shape.h"
+#include "script/ScriptCallback.h"
+#include "script/ScriptHost.h"
+#include "script/ScriptValue.h"
 
 // The engine's physics frame (step plus write-back into every transform)
 // against the same world stepped by the library directly, with the poses read
@@ -125,5 +131,51 @@ void BM_MotionStateReadRaw(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 BENCHMARK(BM_MotionStateReadRaw)->Arg(1000);
+
+} // namespace
+
+// Boxes at rest on the ground (asleep, as resting boxes soon are), one frame of
+// one fixed step per iteration: Arg 0 with no collision functions, which must
+// cost what the step cost before collisions were reported; Arg 1 with an
+// enter and an exit function on every box, whose pairs are then read after
+// every step.
+namespace {
+
+ScriptCallback ScriptFunction(const char* source) {
+    ScriptHost& host = ScriptHost::Instance();
+    host.Initialize();
+    host.Evaluate(std::string("var benchFunction = ") + source, "bench.js");
+    JSContext* cx = host.GetContext();
+    JS::RootedObject global(cx, host.GetGlobal());
+    JS::RootedValue value(cx);
+    ScriptCallback function;
+    if (JS_GetProperty(cx, global, "benchFunction", &value))
+        script::Convert<ScriptCallback>::FromScript(cx, value, function);
+    return function;
+}
+
+void BM_PhysicsRestingBoxes(benchmark::State& state) {
+    PhysicsSystem& physics = Physics();
+    const std::vector<btRigidBody*> bodies = Drop(1000);
+    if (state.range(0) != 0) {
+        const ScriptCallback touched = ScriptFunction("function (obj, other, contact) {}");
+        ComponentFactory<BodyComponent>::Instance().ForEachAttached([&](BodyComponent& body) {
+            body.SetCollisionEnterFunction(touched);
+            body.SetCollisionExitFunction(touched);
+        });
+    }
+    for (int frame = 0; frame < 600; ++frame)
+        physics.Update(PhysicsSystem::kFixedStep);
+    for (auto _ : state)
+        physics.Update(PhysicsSystem::kFixedStep);
+    state.counters["pairs"] = static_cast<double>(physics.GetCollisionEvents().GetPairCount());
+    state.counters["awake"] = static_cast<double>(
+        std::count_if(bodies.begin(), bodies.end(), [](btRigidBody* b) { return b->isActive(); }));
+    ComponentFactory<BodyComponent>::Instance().ForEachAttached([&](BodyComponent& body) {
+        body.SetCollisionEnterFunction(ScriptCallback());
+        body.SetCollisionExitFunction(ScriptCallback());
+    });
+}
+BENCHMARK(BM_PhysicsRestingBoxes)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 
 } // namespace

@@ -168,6 +168,12 @@ interface BodyComponent {
     shape: Shape | null;
     /** boolean; default true; false keeps the body awake. Kinematic bodies never sleep */
     allowSleep: boolean;
+    /** boolean; a trigger reports touches like any body, but nothing collides with it */
+    isTrigger: boolean;
+    /** function or null; (obj, other, contact) when the body starts touching another; other is null for the ground plane, contact a CollisionContact to read during the call */
+    onCollisionEnterFunction: ((...args: any[]) => any) | null;
+    /** function or null; (obj, other) when they stop touching, also when either body is removed or deleted */
+    onCollisionExitFunction: ((...args: any[]) => any) | null;
     /** (vec3 [x, y, z]) -> undefined */
     SetVelocity(velocity: number[]): void;
     /** (vec3 [x, y, z]) -> undefined */
@@ -500,6 +506,16 @@ interface Code {
     readonly Count: number;
 }
 declare var Code: Code;
+
+interface CollisionContact {
+    /** vec3 [x, y, z]; world point */
+    point: number[];
+    /** vec3 [x, y, z]; unit vector from the other body into this one */
+    normal: number[];
+    /** number; the largest impulse the solver applied at the contact in the last step of the frame the bodies met in; 0 for a trigger */
+    impulse: number;
+}
+declare var CollisionContact: CollisionContact;
 
 interface ComponentStrings {
     /** (integer) -> string */
@@ -1118,6 +1134,10 @@ interface PhysicsSystem {
     gravity: number[];
     /** (vec3 [x, y, z], vec3 [x, y, z]) -> RayTestResult */
     RayTestClosestPoint(from: number[], to: number[]): RayTestResult;
+    /** (vec3 [x, y, z], number, integer) -> array of GameObject; the objects whose bodies overlap it, by id; bodies are chosen as for RayTestClosestPoint, mask in place of all groups (7 is all) */
+    OverlapSphere(center: number[], radius: number, mask: number): GameObject[];
+    /** (vec3 [x, y, z], vec3 [x, y, z], integer) -> array of GameObject; the objects whose bodies overlap it, by id; bodies are chosen as for RayTestClosestPoint, mask in place of all groups (7 is all) */
+    OverlapBox(center: number[], halfExtents: number[], mask: number): GameObject[];
 }
 declare var PhysicsSystem: PhysicsSystem;
 
@@ -1517,6 +1537,7 @@ declare module "marrowvale" {
     export const ClickBoxComponent: typeof globalThis.ClickBoxComponent;
     export const ClickableComponent: typeof globalThis.ClickableComponent;
     export const Code: typeof globalThis.Code;
+    export const CollisionContact: typeof globalThis.CollisionContact;
     export const ComponentStrings: typeof globalThis.ComponentStrings;
     export const Core: typeof globalThis.Core;
     export const DebugDrawMessage: typeof globalThis.DebugDrawMessage;

@@ -87,22 +87,37 @@ void BodyComponent::Initialize() {
         body->setActivationState(DISABLE_DEACTIVATION);
     }
     ApplySleepSetting();
+    ApplyTriggerSetting();
+    body->setUserIndex(static_cast<int>(owner.id));
     RememberPose(transform.position, transform.orientation);
     world = target;
+    system = physics;
     world->addRigidBody(body.get(), collisionType, collidesWith);
 
     body->applyTorque(ToBullet(initialTorque));
     body->applyCentralForce(ToBullet(initialForce));
     body->setLinearVelocity(ToBullet(initialVelocity));
     body->setAngularVelocity(ToBullet(initialAngularVelocity));
+    UpdateListening();
 }
 
 void BodyComponent::OnRemove() {
+    // The exit functions may clear the world, and with it this slot.
+    const std::uint64_t clears = ObjectManager::ClearCount();
+    LeaveTouches();
+    if (ObjectManager::ClearCount() != clears)
+        return;
     Cleanup();
+    collisionEnter.Reset();
+    collisionExit.Reset();
 }
 
 void BodyComponent::OnAdd() {
+    LeaveTouches();
     Cleanup();
+    collisionEnter.Reset();
+    collisionExit.Reset();
+    isTrigger = false;
     isKinematic = false;
     initialMass = 0.0f;
     initialLocalInertia = glm::vec3(0.0f);
@@ -114,9 +129,14 @@ void BodyComponent::OnAdd() {
 
 void BodyComponent::Cleanup() {
     originOffset = glm::vec3(0.0f);
+    if (listening && system) {
+        listening = false;
+        system->GetCollisionEvents().CountListener(false);
+    }
     if (body && world)
         world->removeRigidBody(body.get());
     world = nullptr;
+    system = nullptr;
     body.reset();
     collisionShape.reset();
     shapeKind = ShapeKind::NotSet;
@@ -126,6 +146,60 @@ void BodyComponent::Cleanup() {
 
 void BodyComponent::ForgetWorld() {
     world = nullptr;
+    system = nullptr;
+    listening = false;
+}
+
+void BodyComponent::LeaveTouches() {
+    if (body && system)
+        system->GetCollisionEvents().Leave(*this);
+}
+
+void BodyComponent::SetCollisionEnterFunction(const ScriptCallback& function) {
+    collisionEnter = function;
+    UpdateListening();
+}
+
+void BodyComponent::SetCollisionExitFunction(const ScriptCallback& function) {
+    collisionExit = function;
+    UpdateListening();
+}
+
+void BodyComponent::UpdateListening() {
+    const bool now = body && system && (collisionEnter.IsFunction() || collisionExit.IsFunction());
+    if (now == listening)
+        return;
+    listening = now;
+    system->GetCollisionEvents().CountListener(now);
+    // Read by the scan for every manifold: a flag on the body is the cheapest look.
+    if (body)
+        body->setUserIndex2(now ? 1 : 0);
+}
+
+BodyComponent* BodyComponent::Of(const btCollisionObject* object) {
+    const int id = object->getUserIndex();
+    if (id < 0)
+        return nullptr;
+    BodyComponent* component =
+        ComponentFactory<BodyComponent>::Instance().At(static_cast<std::uint32_t>(id));
+    return component && component->IsAttached() && component->GetBody() == object ? component
+                                                                                  : nullptr;
+}
+
+bool BodyComponent::Listens(const btCollisionObject* object) {
+    return object->getUserIndex2() == 1;
+}
+
+void BodyComponent::SetTrigger(bool trigger) {
+    isTrigger = trigger;
+    if (body)
+        ApplyTriggerSetting();
+}
+
+void BodyComponent::ApplyTriggerSetting() {
+    const int flags = body->getCollisionFlags();
+    const int response = btCollisionObject::CF_NO_CONTACT_RESPONSE;
+    body->setCollisionFlags(isTrigger ? flags | response : flags & ~response);
 }
 
 bool BodyComponent::HasLiveBody(const char* function) const {

@@ -10,7 +10,10 @@
 
 #include "objects/Component.h"
 #include "physics/Shape.h"
+#include "script/ScriptCallback.h"
 
+class PhysicsSystem;
+class btCollisionObject;
 class btCollisionShape;
 class btDiscreteDynamicsWorld;
 class btMotionState;
@@ -75,6 +78,24 @@ class BodyComponent : public Component {
     // in it so clean-up does not reach into a freed world.
     void ForgetWorld();
 
+    // Called with (obj, other, contact) when the body starts touching another
+    // and with (obj, other) when they stop, `other` null for the ground plane
+    // (see CollisionEvents). Bodies with neither cost the collision scan nothing.
+    const ScriptCallback& GetCollisionEnterFunction() const { return collisionEnter; }
+    const ScriptCallback& GetCollisionExitFunction() const { return collisionExit; }
+    void SetCollisionEnterFunction(const ScriptCallback& function);
+    void SetCollisionExitFunction(const ScriptCallback& function);
+
+    // A trigger reports touches like any body but nothing collides with it;
+    // applied to the live body at once.
+    bool IsTrigger() const { return isTrigger; }
+    void SetTrigger(bool trigger);
+
+    // The component whose body `object` is; null for bodies no component owns.
+    static BodyComponent* Of(const btCollisionObject* object);
+    // Whether the body's component has a collision function set.
+    static bool Listens(const btCollisionObject* object);
+
     bool isKinematic = false;
     float initialMass = 0.0f;
     glm::vec3 initialLocalInertia{0.0f};
@@ -94,6 +115,10 @@ class BodyComponent : public Component {
 
   private:
     void Cleanup();
+    // Ends the body's touches, with exit calls, before it leaves the world.
+    void LeaveTouches();
+    void UpdateListening();
+    void ApplyTriggerSetting();
     bool HasLiveBody(const char* function) const;
     void Wake();
     void ApplySleepSetting();
@@ -103,7 +128,13 @@ class BodyComponent : public Component {
     std::unique_ptr<btMotionState> motionState;
     std::unique_ptr<btRigidBody> body;
     btDiscreteDynamicsWorld* world = nullptr;
+    // The world's system, whose collision events count this body while it listens.
+    PhysicsSystem* system = nullptr;
     bool allowSleep = true;
+    bool isTrigger = false;
+    bool listening = false;
+    ScriptCallback collisionEnter;
+    ScriptCallback collisionExit;
     glm::vec3 writtenPosition{0.0f};
     glm::quat writtenOrientation{1.0f, 0.0f, 0.0f, 0.0f};
 };

@@ -30,6 +30,14 @@ constexpr const char* kSleepingNote =
     "a body at rest for about two seconds sleeps until something touches it, a velocity, force "
     "or torque is given to it, or its transform is moved";
 
+constexpr const char* kTriggerNote =
+    "a trigger reports touches like any body, but nothing collides with it";
+constexpr const char* kEnterNote =
+    "(obj, other, contact) when the body starts touching another; other is null for the ground "
+    "plane, contact a CollisionContact to read during the call";
+constexpr const char* kExitNote =
+    "(obj, other) when they stop touching, also when either body is removed or deleted";
+
 static_assert(static_cast<double>(BodyComponent::kUnset) == script::kLibraryDefault,
               "tools show a surface value left unset as the library's default");
 
@@ -54,6 +62,14 @@ const S bodyComponentClass(
         S::Property<&GetShape, &SetShape>("shape"),
         S::Property<&BodyComponent::GetAllowSleep, &BodyComponent::SetAllowSleep>("allowSleep")
             .Noted(kAllowSleepNote),
+        S::Property<&BodyComponent::IsTrigger, &BodyComponent::SetTrigger>("isTrigger")
+            .Noted(kTriggerNote),
+        S::Property<&BodyComponent::GetCollisionEnterFunction,
+                    &BodyComponent::SetCollisionEnterFunction>("onCollisionEnterFunction")
+            .Noted(kEnterNote),
+        S::Property<&BodyComponent::GetCollisionExitFunction,
+                    &BodyComponent::SetCollisionExitFunction>("onCollisionExitFunction")
+            .Noted(kExitNote),
         S::Method<&BodyComponent::SetVelocity>("SetVelocity").Args("velocity"),
         S::Method<&BodyComponent::SetAngularVelocity>("SetAngularVelocity").Args("velocity"),
         S::Method<&BodyComponent::ApplyTorque>("ApplyTorque").Args("torque"),

@@ -2,6 +2,8 @@
 
 #include <btBulletDynamicsCommon.h>
 
+#include <cmath>
+
 #include "core/Core.h"
 #include "core/ListeningSystem.h"
 #include "graphics/TransformComponent.h"
@@ -11,7 +13,9 @@
 #include "objects/ObjectManager.h"
 #include "physics/BodyComponent.h"
 #include "physics/BulletConvert.h"
+#include "physics/OverlapQuery.h"
 #include "physics/PhysicsDebugDrawer.h"
+#include "script/ScriptHost.h"
 #include "window/WindowSystem.h"
 
 PhysicsSystem::PhysicsSystem(MessageManager& messages) : messages(messages) {
@@ -74,16 +78,30 @@ void PhysicsSystem::Update(float dt) {
     if (!world)
         return;
     WakeMovedBodies();
+    int steps = 0;
     if (!stepMode) {
-        world->stepSimulation(dt, kMaxSubSteps, kFixedStep);
+        steps = world->stepSimulation(dt, kMaxSubSteps, kFixedStep);
     } else {
         // A space typed into the developer console or a panel's text field is
         // not a step: the window answers that no key is down then.
         const WindowSystem* window = Core::Instance().WindowSystem_;
         if (window && window->IsKeyDown(kStepKey))
-            world->stepSimulation(kFixedStep, 1, kFixedStep);
+            steps = world->stepSimulation(kFixedStep, 1, kFixedStep);
     }
+    // Scripts hear of the touches before the poses reach the transforms, so
+    // what they delete or move is not written back.
+    if (steps > 0)
+        collisionEvents.Scan(*world->getDispatcher(), groundBody.get());
+    collisionEvents.Deliver();
     WritePosesBack();
+}
+
+void PhysicsSystem::ForgetScriptState() {
+    ComponentFactory<BodyComponent>::Instance().ForEachAttached([](BodyComponent& body) {
+        body.SetCollisionEnterFunction(ScriptCallback());
+        body.SetCollisionExitFunction(ScriptCallback());
+    });
+    collisionEvents.Clear();
 }
 
 void PhysicsSystem::WritePosesBack() {
@@ -153,6 +171,46 @@ RayTestResult PhysicsSystem::RayTestClosestPoint(const glm::vec3& from, const gl
 RayTestResult PhysicsSystem::RayTestAnyBody(const glm::vec3& from, const glm::vec3& to) {
     AnyBodyRayCallback hit(ToBullet(from), ToBullet(to));
     return RayTest(world.get(), groundBody.get(), from, to, hit);
+}
+
+namespace {
+
+bool IsFinite(const glm::vec3& v) {
+    return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
+}
+
+} // namespace
+
+std::vector<GameObject> PhysicsSystem::OverlapSphere(const glm::vec3& center, float radius,
+                                                     int mask) {
+    ScriptHost& scripts = ScriptHost::Instance();
+    if (!IsFinite(center) || !std::isfinite(radius) || radius < 0.0f) {
+        scripts.ReportError("Error in PhysicsSystem.OverlapSphere: center (%g, %g, %g) and radius "
+                            "%g must be finite, the radius 0 or more.",
+                            center.x, center.y, center.z, radius);
+        return {};
+    }
+    if (!world)
+        return {};
+    btSphereShape sphere(radius);
+    return FindOverlaps(*world, sphere, center, mask);
+}
+
+std::vector<GameObject> PhysicsSystem::OverlapBox(const glm::vec3& center,
+                                                  const glm::vec3& halfExtents, int mask) {
+    ScriptHost& scripts = ScriptHost::Instance();
+    if (!IsFinite(center) || !IsFinite(halfExtents) ||
+        glm::any(glm::lessThan(halfExtents, glm::vec3(0.0f)))) {
+        scripts.ReportError("Error in PhysicsSystem.OverlapBox: center (%g, %g, %g) and half "
+                            "extents (%g, %g, %g) must be finite, the half extents 0 or more.",
+                            center.x, center.y, center.z, halfExtents.x, halfExtents.y,
+                            halfExtents.z);
+        return {};
+    }
+    if (!world)
+        return {};
+    btBoxShape box(ToBullet(halfExtents));
+    return FindOverlaps(*world, box, center, mask);
 }
 
 void PhysicsSystem::HandleMessage(const MessagePointer& message) {

@@ -2,11 +2,13 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include <glm/vec3.hpp>
 
 #include "core/System.h"
 #include "messaging/MessageListener.h"
+#include "physics/CollisionEvents.h"
 #include "physics/RayTestResult.h"
 
 class MessageManager;
@@ -42,6 +44,8 @@ class PhysicsSystem : public Core::System, public MessageListener {
     void Initialize() override;
     void Update(float dt) override;
     JSObject* GetJSInstance() override;
+    // Every body's collision functions, and the touches and calls under way.
+    void ForgetScriptState() override;
     virtual void HandleMessage(const MessagePointer& message);
 
     // Closest body hit on the segment from `from` to `to`, among bodies whose
@@ -51,6 +55,17 @@ class PhysicsSystem : public Core::System, public MessageListener {
     // The same over every body, whatever its groups: tools pick what the
     // game's rays are told to pass by.
     RayTestResult RayTestAnyBody(const glm::vec3& from, const glm::vec3& to);
+
+    // The objects whose bodies overlap a sphere or a box (axis-aligned), by
+    // id; bodies are filtered as for RayTestClosestPoint, with `mask` in place
+    // of all groups. A NaN, an infinity or a negative size is a script error
+    // and finds nothing.
+    std::vector<GameObject> OverlapSphere(const glm::vec3& center, float radius,
+                                          int mask = kAllGroups);
+    std::vector<GameObject> OverlapBox(const glm::vec3& center, const glm::vec3& halfExtents,
+                                       int mask = kAllGroups);
+
+    CollisionEvents& GetCollisionEvents() { return collisionEvents; }
 
     // Null before Initialize.
     btDiscreteDynamicsWorld* GetWorld() const { return world.get(); }
@@ -81,4 +96,5 @@ class PhysicsSystem : public Core::System, public MessageListener {
     std::unique_ptr<btCollisionShape> groundShape;
     std::unique_ptr<btMotionState> groundMotionState;
     std::unique_ptr<btRigidBody> groundBody;
+    CollisionEvents collisionEvents;
 };

@@ -1,6 +1,7 @@
 #include "physics/PhysicsSystem.h"
 
 #include "script/ScriptClass.h"
+#include "script/ScriptValueList.h"
 #include "script/ScriptWrapper.h"
 
 // Core's PhysicsSystem_ property asks for a new wrapper on every read.
@@ -16,15 +17,31 @@ script::Owned<RayTestResult> RayTestClosestPoint(PhysicsSystem& physics, glm::ve
     return {new RayTestResult(physics.RayTestClosestPoint(from, to))};
 }
 
+std::vector<GameObject> OverlapSphere(PhysicsSystem& physics, glm::vec3 center, float radius,
+                                      std::uint16_t mask) {
+    return physics.OverlapSphere(center, radius, mask);
+}
+
+std::vector<GameObject> OverlapBox(PhysicsSystem& physics, glm::vec3 center, glm::vec3 halfExtents,
+                                   std::uint16_t mask) {
+    return physics.OverlapBox(center, halfExtents, mask);
+}
+
+constexpr const char* kOverlapNote =
+    "the objects whose bodies overlap it, by id; bodies are chosen as for RayTestClosestPoint, "
+    "mask in place of all groups (7 is all)";
+
 using S = script::ScriptClass<PhysicsSystem>;
-const S
-    physicsSystemClass("PhysicsSystem",
-                       {
-                           S::Property<&PhysicsSystem::stepMode>("stepMode"),
-                           S::Property<&PhysicsSystem::debugDraw>("debugDraw"),
-                           S::Property<&PhysicsSystem::makeGroundPlane>("makeGroundPlane"),
-                           S::Property<&PhysicsSystem::gravity>("gravity"),
-                           S::Method<&RayTestClosestPoint>("RayTestClosestPoint").Args("from, to"),
-                       });
+const S physicsSystemClass(
+    "PhysicsSystem",
+    {
+        S::Property<&PhysicsSystem::stepMode>("stepMode"),
+        S::Property<&PhysicsSystem::debugDraw>("debugDraw"),
+        S::Property<&PhysicsSystem::makeGroundPlane>("makeGroundPlane"),
+        S::Property<&PhysicsSystem::gravity>("gravity"),
+        S::Method<&RayTestClosestPoint>("RayTestClosestPoint").Args("from, to"),
+        S::Method<&OverlapSphere>("OverlapSphere").Args("center, radius, mask").Noted(kOverlapNote),
+        S::Method<&OverlapBox>("OverlapBox").Args("center, halfExtents, mask").Noted(kOverlapNote),
+    });
 
 } // namespace

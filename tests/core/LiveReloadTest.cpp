@@ -233,7 +233,7 @@ TEST_F(LiveReloadGame, TheSampleGameReloadedInTheModelEditorComesBackToItsVillag
 TEST_F(LiveReloadGame, NoFunctionOfTheReplacedScriptsIsCalledAgain) {
     folder.Write(
         "main.mjs",
-        "import { Core, ObjectManager, RegisterAntBarMessage, ScriptGameState } from "
+        "import { Core, ObjectManager, RegisterAntBarMessage, ScriptGameState, Shape } from "
         "'marrowvale';\n"
         "const core = Core.Instance(), calls = (globalThis.calls = {});\n"
         "const count = (name) => () => { calls[name] = (calls[name] | 0) + 1; };\n"
@@ -254,13 +254,23 @@ TEST_F(LiveReloadGame, NoFunctionOfTheReplacedScriptsIsCalledAgain) {
         "core.AntBarSystem_.AddButton('old', 'Go', count('button'));\n"
         "const obj = core.objectManager.NewObject();\n"
         "ObjectManager.AddScriptUpdateComponent(obj).updateFunction = count('component');\n"
-        "ObjectManager.InitializeObj(obj);\n");
+        "ObjectManager.InitializeObj(obj);\n"
+        "for (const [y, mass] of [[0, 0], [0.9, 1]]) {\n"
+        "  const box = core.objectManager.NewObject();\n"
+        "  ObjectManager.AddTransformComponent(box).position = [0, y, 0];\n"
+        "  const body = ObjectManager.AddBodyComponent(box);\n"
+        "  Object.assign(body, { initialMass: mass, collisionType: 1, collidesWith: 7 });\n"
+        "  body.shape = Shape.BoxShape([0.5, 0.5, 0.5]);\n"
+        "  body.onCollisionEnterFunction = count('collision');\n"
+        "  ObjectManager.InitializeObj(box);\n"
+        "}\n");
     Start();
     std::string calls, later;
     for (int i = 0; i < 3; ++i)
         core.RunFrame();
     ASSERT_TRUE(host.Evaluate("Object.keys(calls).sort().join()", "test.js", &calls));
-    EXPECT_EQ(calls, "component,frame,interval,stateInitialize,stateUpdate,timeout,update");
+    EXPECT_EQ(calls,
+              "collision,component,frame,interval,stateInitialize,stateUpdate,timeout,update");
     EXPECT_EQ(Gamepads::Instance().GetListenerCount(), 1u);
     EXPECT_EQ(core.AntBarSystem_->GetTicketCount(), 1u);
 

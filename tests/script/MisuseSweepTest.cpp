@@ -20,6 +20,7 @@
 #include "messaging/MessageManager.h"
 #include "messaging/MessagePointer.h"
 #include "objects/ObjectManager.h"
+#include "physics/CollisionContact.h"
 #include "script/ScriptClass.h"
 #include "script/ScriptErrors.h"
 #include "script/ScriptTestSupport.h"
@@ -125,9 +126,20 @@ class MisuseSweep : public ::testing::Test, protected ScriptRunner {
         ASSERT_TRUE(wrapper && JS_DefineProperty(cx, global, name, wrapper, JSPROP_ENUMERATE));
         lent.emplace_back(message, name);
     }
+    // A contact exists only while a collision function runs.
+    void LendContact() {
+        JSContext* cx = host().GetContext();
+        JS::RootedObject global(cx, host().GetGlobal());
+        JS::RootedObject wrapper(cx, NewScriptWrapper(&contact));
+        ASSERT_TRUE(wrapper && JS_DefineProperty(cx, global, "lentCollisionContact", wrapper,
+                                                 JSPROP_ENUMERATE));
+    }
     void EndLending() {
         JSContext* cx = host().GetContext();
         JS::RootedObject global(cx, host().GetGlobal());
+        JS::RootedValue contactWrapper(cx);
+        ASSERT_TRUE(JS_GetProperty(cx, global, "lentCollisionContact", &contactWrapper));
+        script::ScriptClassBase::Detach(&contactWrapper.toObject());
         for (const auto& [message, name] : lent) {
             JS::RootedValue wrapper(cx);
             ASSERT_TRUE(JS_GetProperty(cx, global, name.c_str(), &wrapper));
@@ -148,12 +160,14 @@ class MisuseSweep : public ::testing::Test, protected ScriptRunner {
     TempFolder folder;
     Core& core = Core::Instance();
     std::vector<std::pair<MessagePointer, std::string>> lent;
+    CollisionContact contact;
 };
 
 TEST_F(MisuseSweep, EveryMemberOfEveryClassFailsOnlyWithScriptErrors) {
     // Key and text messages come only from the engine, lent to listeners.
     Lend(CreateMessage<KeyboardMessage>(0u, 97u, false, true, false), "lentKeyboardMessage");
     Lend(CreateMessage<TextEnteredMessage>(0x12eu), "lentTextEnteredMessage");
+    LendContact();
 
     // Every class with instance members meets live objects, not just the
     // class object.
