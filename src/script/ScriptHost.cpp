@@ -109,7 +109,10 @@ bool RunFileNative(JSContext* cx, unsigned argc, JS::Value* vp) {
         return false;
     }
     ScriptHost::Instance().RunFile(path);
-    return true;
+    // A file stopped for running too long stops its caller too: a loop around
+    // RunFile would otherwise be stopped only when an interrupt happened to
+    // land in its own code rather than in the file's.
+    return !ScriptWatchdog::IsStopping(cx);
 }
 
 // Objects whose source text says what they hold; any other object reads as

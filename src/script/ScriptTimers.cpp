@@ -13,6 +13,7 @@
 #include "script/ScriptErrors.h"
 #include "script/ScriptHost.h"
 #include "script/ScriptValue.h"
+#include "script/ScriptWatchdog.h"
 
 namespace {
 
@@ -188,9 +189,12 @@ void Invoke(const ScriptCallback& function, const ScriptCallback& extra, const d
     script::PendingError error;
     if (ok)
         return;
-    if (!script::TakePendingError(cx, error))
-        host.Report(nullptr, 0, 0, "a timer callback was stopped (out of memory or terminated)");
-    else if (frameReports)
+    if (!script::TakePendingError(cx, error)) {
+        // A stop by the watchdog was reported, with its place, as it happened.
+        if (!ScriptWatchdog::IsStopping(cx))
+            host.Report(nullptr, 0, 0,
+                        "a timer callback was stopped (out of memory or terminated)");
+    } else if (frameReports)
         frameReports->Add(error);
     else
         script::Report(error);
