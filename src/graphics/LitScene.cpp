@@ -106,6 +106,8 @@ void LitScene::DrawSky(const LightingSettings& settings, const glm::mat4& view,
     sky.SetUniformMatrix4("inverseViewRotationProjection", glm::inverse(projection * turn));
     SetVec3(sky, "skyTopColor", settings.skyTopColor);
     SetVec3(sky, "skyHorizonColor", settings.skyHorizonColor);
+    // Opaque: blending would only make the rasteriser read back every pixel.
+    glDisable(GL_BLEND);
     glDisable(GL_DEPTH_TEST);
     glDepthMask(GL_FALSE);
     glBindVertexArray(skyVertexArray);
@@ -113,6 +115,7 @@ void LitScene::DrawSky(const LightingSettings& settings, const glm::mat4& view,
     glBindVertexArray(0);
     glDepthMask(GL_TRUE);
     glEnable(GL_DEPTH_TEST);
+    glEnable(GL_BLEND);
     glUseProgram(0);
 }
 
