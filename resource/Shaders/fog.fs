@@ -1,19 +1,20 @@
 #version 330
 
 // Exponential-squared fog, linked into every program that draws into the world. The
-// distance to the eye is recovered from the fragment's window position and depth, so the
-// vertex shaders stay the ones the unlit frame uses.
+// distance to the eye is recovered from the fragment's window position and its clip w (the
+// depth in front of the eye), so the vertex shaders stay the ones the unlit frame uses.
 
-uniform mat4 inverseProjection;
 uniform vec2 viewportSize;
+// 1 / projection[0][0], 1 / projection[1][1]: window position to view direction of a
+// symmetric perspective.
+uniform vec2 viewScale;
 uniform vec3 fogColor;
 uniform float fogDensity;
 
 float EyeDistance()
 {
-    vec3 ndc = vec3(gl_FragCoord.xy / viewportSize, gl_FragCoord.z) * 2.0 - 1.0;
-    vec4 eye = inverseProjection * vec4(ndc, 1.0);
-    return length(eye.xyz / eye.w);
+    vec2 ndc = gl_FragCoord.xy / viewportSize * 2.0 - 1.0;
+    return length(vec3(ndc * viewScale, 1.0)) / gl_FragCoord.w;
 }
 
 vec3 ApplyFog(vec3 color)

@@ -16,8 +16,7 @@ constexpr const char* kVoxelUniforms[] = {"modelViewMatrix", "perspectiveMatrix"
                                           "voxelDataBuffer"};
 constexpr const char* kLightUniforms[] = {"sunDirection", "sunColor", "skyAmbient",
                                           "groundAmbient"};
-constexpr const char* kFogUniforms[] = {"inverseProjection", "viewportSize", "fogColor",
-                                        "fogDensity"};
+constexpr const char* kFogUniforms[] = {"viewScale", "viewportSize", "fogColor", "fogDensity"};
 
 template <std::size_t N> void AddUniforms(ShaderProgram& program, const char* const (&names)[N]) {
     for (const char* name : names)
@@ -89,7 +88,8 @@ void LitScene::SetUniforms(ShaderProgram& program, const LightingSettings& setti
     SetVec3(program, "sunColor", settings.sunColor);
     SetVec3(program, "skyAmbient", settings.skyAmbient);
     SetVec3(program, "groundAmbient", settings.groundAmbient);
-    program.SetUniformMatrix4("inverseProjection", glm::inverse(projection));
+    glUniform2f(program.GetUniformLocation("viewScale"), 1.0f / projection[0][0],
+                1.0f / projection[1][1]);
     glUniform2f(program.GetUniformLocation("viewportSize"), static_cast<float>(viewport.x),
                 static_cast<float>(viewport.y));
     SetVec3(program, "fogColor", settings.fogColor);
