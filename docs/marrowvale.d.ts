@@ -744,6 +744,30 @@ interface GraphicsSystem {
     drawing: boolean;
     /** vec4 [x, y, z, w]; the background, [r, g, b, a] in 0..1; black by default */
     clearColor: number[];
+    /** boolean; sun, ambient, fog and sky; off by default, which draws as before */
+    lighting: boolean;
+    /** vec3 [x, y, z]; towards the sun, [x, y, z] of any length but 0 */
+    sunDirection: number[];
+    /** vec3 [x, y, z]; the sun's light, [r, g, b] */
+    sunColor: number[];
+    /** vec3 [x, y, z]; light from above on faces turned up, [r, g, b] */
+    skyAmbient: number[];
+    /** vec3 [x, y, z]; light from below on faces turned down, [r, g, b] */
+    groundAmbient: number[];
+    /** boolean; kept for ambient occlusion, which has no effect yet */
+    ambientOcclusion: boolean;
+    /** boolean; kept for sun shadows, which have no effect yet */
+    shadows: boolean;
+    /** number; how far from the camera shadows will reach; no effect yet */
+    shadowDistance: number;
+    /** vec3 [x, y, z]; what distant things fade to, [r, g, b] */
+    fogColor: number[];
+    /** number; visibility is exp(-(density * distance)^2); 0 is no fog */
+    fogDensity: number;
+    /** vec3 [x, y, z]; the background straight up, with lighting on, [r, g, b] */
+    skyTopColor: number[];
+    /** vec3 [x, y, z]; the background at and below the horizon, [r, g, b] */
+    skyHorizonColor: number[];
     /** (file path (string, no NUL, no character above \u00ff)) -> VoxelModel */
     GetModel(file: string): VoxelModel;
     /** (file path (string, no NUL, no character above \u00ff)) -> Texture */

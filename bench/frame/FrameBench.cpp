@@ -298,6 +298,7 @@ struct Result {
 int main(int argc, char** argv) {
     // --shortcuts: only the scenes with the renderer's shortcuts off and on.
     // --split: each of those scenes also timed without rasterising.
+    // --lighting: only the village unlit against lit.
     const bool shortcutsOnly = argc > 1 && std::string(argv[1]) == "--shortcuts";
     const bool split = argc > 2 && std::string(argv[2]) == "--split";
     if (!std::getenv("DISPLAY")) {
@@ -334,6 +335,29 @@ int main(int argc, char** argv) {
         return obj;
     };
 
+    // The sample game's village from its opening view.
+    auto showVillage = [&]() {
+        const std::string models = core.GetResourcePath("Models/");
+        std::vector<GameObject> village = {
+            show(graphics.GetModel(models + "ground.vxm"), {0, -1, 0}, 1.0f),
+            show(graphics.GetModel(models + "house.vxm"), {-5, 0, -4}, 1.0f),
+            show(graphics.GetModel(models + "tree.vxm"), {4, 0, -7}, 1.0f),
+            show(graphics.GetModel(models + "tree.vxm"), {8, 0, -2}, 1.0f),
+            show(graphics.GetModel(models + "tree.vxm"), {-10, 0, 5}, 1.0f),
+            show(graphics.GetModel(models + "crystal.vxm"), {5, 0, 5}, 0.6f)};
+        for (const glm::vec3 crate :
+             {glm::vec3(-1, 0, 2), glm::vec3(-2, 0, 2), glm::vec3(-1.5f, 1, 2)}) {
+            const GameObject obj = om.NewObject();
+            ObjectManager::AddComponent<TransformComponent>(obj)->position = crate;
+            ObjectManager::AddComponent<VoxelComponent>(obj)->color = {0.55f, 0.38f, 0.2f, 1};
+            village.push_back(obj);
+        }
+        const float pitch = 20 * 3.14159265f / 360;
+        eye->position = {0, 9, 24};
+        eye->orientation = glm::quat(std::cos(pitch), std::sin(pitch), 0, 0);
+        return village;
+    };
+
     // What the renderer's shortcuts save: frames with them off and on. They run last: the
     // 100,000 objects of the scattered scene leave every component store that long, and
     // each pass over a store then walks all of its slots.
@@ -349,25 +373,7 @@ int main(int argc, char** argv) {
             om.DelayedDestruction();
         }
         {
-            // The sample game's village from its opening view.
-            const std::string models = core.GetResourcePath("Models/");
-            std::vector<GameObject> village = {
-                show(graphics.GetModel(models + "ground.vxm"), {0, -1, 0}, 1.0f),
-                show(graphics.GetModel(models + "house.vxm"), {-5, 0, -4}, 1.0f),
-                show(graphics.GetModel(models + "tree.vxm"), {4, 0, -7}, 1.0f),
-                show(graphics.GetModel(models + "tree.vxm"), {8, 0, -2}, 1.0f),
-                show(graphics.GetModel(models + "tree.vxm"), {-10, 0, 5}, 1.0f),
-                show(graphics.GetModel(models + "crystal.vxm"), {5, 0, 5}, 0.6f)};
-            for (const glm::vec3 crate :
-                 {glm::vec3(-1, 0, 2), glm::vec3(-2, 0, 2), glm::vec3(-1.5f, 1, 2)}) {
-                const GameObject obj = om.NewObject();
-                ObjectManager::AddComponent<TransformComponent>(obj)->position = crate;
-                ObjectManager::AddComponent<VoxelComponent>(obj)->color = {0.55f, 0.38f, 0.2f, 1};
-                village.push_back(obj);
-            }
-            const float pitch = 20 * 3.14159265f / 360;
-            eye->position = {0, 9, 24};
-            eye->orientation = glm::quat(std::cos(pitch), std::sin(pitch), 0, 0);
+            std::vector<GameObject> village = showVillage();
             CompareShortcuts(graphics, "village", 30, split);
             for (const GameObject& obj : village)
                 om.DeleteObject(obj);
@@ -396,10 +402,41 @@ int main(int argc, char** argv) {
         }
     };
 
+    // BM_Lighting/village: the same frames unlit and lit (sun, ambient, fog and sky),
+    // interleaved so drift hits both alike.
+    auto compareLighting = [&]() {
+        constexpr int kFrames = 30;
+        std::vector<GameObject> village = showVillage();
+        std::vector<double> offTimes, onTimes;
+        auto time = [&](bool lit) {
+            graphics.lighting = lit;
+            const Clock::time_point start = Clock::now();
+            graphics.Update(0.0f);
+            return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+        };
+        for (int i = 0; i <= kFrames; ++i) {
+            const double off = time(false), on = time(true);
+            if (i > 0) { // the first round warms up and builds the lit programs
+                offTimes.push_back(off);
+                onTimes.push_back(on);
+            }
+        }
+        graphics.lighting = false;
+        const double off = Median(offTimes), on = Median(onTimes);
+        std::printf("BM_Lighting/village  %2d frames  off %7.2f ms  on %7.2f ms  ratio %.3f\n",
+                    kFrames, off, on, on / off);
+        std::fflush(stdout);
+        for (const GameObject& obj : village)
+            om.DeleteObject(obj);
+        om.DelayedDestruction();
+    };
     if (shortcutsOnly) {
         compareShortcuts();
         return 0;
     }
+    compareLighting();
+    if (argc > 1 && std::string(argv[1]) == "--lighting")
+        return 0;
 
     // The engine against bare GL doing the same work: the plain way, every voxel and face.
     graphics.plainVoxels = true;

@@ -246,6 +246,7 @@ void GraphicsSystem::DeleteBuffers() {
     glDeleteBuffers(1, &voxelDataBuffer);
     cubeVertexArray = cubeVertexBuffer = voxelDataTexture = voxelDataBuffer = 0;
     debugLines.ReleaseGl();
+    litScene.ReleaseGl();
 }
 
 void GraphicsSystem::Update(float) {
@@ -279,10 +280,14 @@ void GraphicsSystem::Update(float) {
     firstBlendedVoxel = gatherer.FirstBlended();
 
     if (drawing && sceneReady && drawable) {
-        DrawVoxels();
+        // Unlit frames use exactly the programs and state they always did.
+        const bool lit = lighting && litScene.Prepare(GetShaderFolder());
+        if (lit)
+            litScene.DrawSky(*this, modelViewStack.Top(), projectionStack.Top());
+        DrawVoxels(lit);
         DrawSprites();
         if (activeCamera != nullptr)
-            DrawBillboards();
+            DrawBillboards(lit);
     }
 
     messages->Broadcast(MessageManager::kAllGroups,
@@ -307,14 +312,19 @@ void GraphicsSystem::ChooseCamera() {
         modelViewStack.MultiplyPush(activeCamera->GetMatrix());
 }
 
-void GraphicsSystem::DrawVoxels() {
+void GraphicsSystem::DrawVoxels(bool lit) {
     // The camera's place in the world, for choosing the faces towards it. A view that
     // cannot be inverted gives no place, and the frame draws every face.
     const glm::dvec4 eye = glm::inverse(glm::dmat4(modelViewStack.Top()))[3];
     const bool facesOnly = !plainVoxels && facesReady && std::isfinite(eye.x) &&
                            std::isfinite(eye.y) && std::isfinite(eye.z);
-    ShaderProgram& program = facesOnly ? voxelFacesProgram : voxelProgram;
+    ShaderProgram& program = lit         ? litScene.VoxelProgram(facesOnly)
+                             : facesOnly ? voxelFacesProgram
+                                         : voxelProgram;
     glUseProgram(program.GetProgram());
+    if (lit)
+        litScene.SetUniforms(program, *this, projectionStack.Top(),
+                             {viewportWidth, viewportHeight});
     program.SetUniformMatrix4("modelViewMatrix", modelViewStack.Top());
     program.SetUniformMatrix4("perspectiveMatrix", projectionStack.Top());
     if (facesOnly)
@@ -358,8 +368,14 @@ void GraphicsSystem::DrawSprites() {
     DrawSpritePass(spriteProgram, viewportWidth, viewportHeight);
 }
 
-void GraphicsSystem::DrawBillboards() {
-    DrawBillboardPass(spriteProgram, projectionStack.Top() * modelViewStack.Top());
+void GraphicsSystem::DrawBillboards(bool lit) {
+    ShaderProgram& program = lit ? litScene.BillboardProgram() : spriteProgram;
+    if (lit) {
+        glUseProgram(program.GetProgram());
+        litScene.SetUniforms(program, *this, projectionStack.Top(),
+                             {viewportWidth, viewportHeight});
+    }
+    DrawBillboardPass(program, projectionStack.Top() * modelViewStack.Top());
 }
 
 void GraphicsSystem::NoteOverCapacity(std::size_t count) {

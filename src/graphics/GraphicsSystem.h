@@ -11,6 +11,8 @@
 
 #include "core/System.h"
 #include "graphics/DebugLineBatch.h"
+#include "graphics/LightingSettings.h"
+#include "graphics/LitScene.h"
 #include "graphics/MatrixStack.h"
 #include "graphics/Projection.h"
 #include "graphics/ShaderProgram.h"
@@ -28,7 +30,8 @@ class MessageManager;
 // caches, and draws one frame per main-loop pass: all voxels in one instanced draw, then
 // sprites and billboards, then whatever listens to the debug-draw message. The game's text
 // and the developer tools go over it in the window system, which presents the frame.
-class GraphicsSystem : public Core::System, public MessageListener {
+// The lighting settings are its own script properties, so they live on it.
+class GraphicsSystem : public Core::System, public MessageListener, public LightingSettings {
   public:
     // Bytes of the voxel instance buffer, and the records it holds.
     static constexpr std::size_t kVoxelBufferBytes = 0x2000000;
@@ -106,9 +109,9 @@ class GraphicsSystem : public Core::System, public MessageListener {
     void CreateCube();
     void DeleteBuffers();
     void ChooseCamera();
-    void DrawVoxels();
+    void DrawVoxels(bool lit);
     void DrawSprites();
-    void DrawBillboards();
+    void DrawBillboards(bool lit);
     void LoadTexture(Texture& texture, bool upload);
     void NoteOverCapacity(std::size_t count);
 
@@ -121,6 +124,8 @@ class GraphicsSystem : public Core::System, public MessageListener {
     bool facesReady = false;
     // This frame's records before this index need no blending.
     std::size_t firstBlendedVoxel = 0;
+    // Lighting's programs and sky, made on the first lit frame.
+    LitScene litScene;
     // Textures asked for before GL was up; uploaded by Initialize.
     std::vector<Texture*> pendingUploads;
 };

@@ -26,18 +26,44 @@ Texture* GetTexture(GraphicsSystem& graphics, const script::FilePath& file) {
 }
 
 using S = script::ScriptClass<GraphicsSystem>;
-const S
-    graphicsSystemClass("GraphicsSystem",
-                        {
-                            S::Property<&GraphicsSystem::drawTweakBar>("drawTweakBar"),
-                            S::Property<&GraphicsSystem::drawing>("drawing"),
-                            S::Property<&GraphicsSystem::clearColor>("clearColor")
-                                .Noted("the background, [r, g, b, a] in 0..1; black by default"),
-                            S::Method<&GetModel>("GetModel").Args("file"),
-                            S::Method<&GetTexture>("GetTexture").Args("file"),
-                            S::Method<&GraphicsSystem::GetCameraMatrix>("GetCameraMatrix"),
-                            S::Method<&GraphicsSystem::GetProjectionMatrix>("GetProjectionMatrix"),
-                            S::Method<&GetMouseClickRay>("GetMouseClickRay").Args("pixel"),
-                        });
+using L = LightingSettings;
+const S graphicsSystemClass(
+    "GraphicsSystem",
+    {
+        S::Property<&GraphicsSystem::drawTweakBar>("drawTweakBar"),
+        S::Property<&GraphicsSystem::drawing>("drawing"),
+        S::Property<&GraphicsSystem::clearColor>("clearColor")
+            .Noted("the background, [r, g, b, a] in 0..1; black by default"),
+        S::Property<&GraphicsSystem::lighting>("lighting")
+            .Noted("sun, ambient, fog and sky; off by default, which draws "
+                   "as before"),
+        S::CheckedProperty<&GraphicsSystem::sunDirection, &L::CheckDirection>("sunDirection")
+            .Noted("towards the sun, [x, y, z] of any length but 0"),
+        S::CheckedProperty<&GraphicsSystem::sunColor, &L::CheckColor>("sunColor")
+            .Noted("the sun's light, [r, g, b]"),
+        S::CheckedProperty<&GraphicsSystem::skyAmbient, &L::CheckColor>("skyAmbient")
+            .Noted("light from above on faces turned up, [r, g, b]"),
+        S::CheckedProperty<&GraphicsSystem::groundAmbient, &L::CheckColor>("groundAmbient")
+            .Noted("light from below on faces turned down, [r, g, b]"),
+        S::Property<&GraphicsSystem::ambientOcclusion>("ambientOcclusion")
+            .Noted("kept for ambient occlusion, which has no effect yet"),
+        S::Property<&GraphicsSystem::shadows>("shadows").Noted(
+            "kept for sun shadows, which have no effect yet"),
+        S::CheckedProperty<&GraphicsSystem::shadowDistance, &L::CheckNonNegative>("shadowDistance")
+            .Noted("how far from the camera shadows will reach; no effect yet"),
+        S::CheckedProperty<&GraphicsSystem::fogColor, &L::CheckColor>("fogColor")
+            .Noted("what distant things fade to, [r, g, b]"),
+        S::CheckedProperty<&GraphicsSystem::fogDensity, &L::CheckNonNegative>("fogDensity")
+            .Noted("visibility is exp(-(density * distance)^2); 0 is no fog"),
+        S::CheckedProperty<&GraphicsSystem::skyTopColor, &L::CheckColor>("skyTopColor")
+            .Noted("the background straight up, with lighting on, [r, g, b]"),
+        S::CheckedProperty<&GraphicsSystem::skyHorizonColor, &L::CheckColor>("skyHorizonColor")
+            .Noted("the background at and below the horizon, [r, g, b]"),
+        S::Method<&GetModel>("GetModel").Args("file"),
+        S::Method<&GetTexture>("GetTexture").Args("file"),
+        S::Method<&GraphicsSystem::GetCameraMatrix>("GetCameraMatrix"),
+        S::Method<&GraphicsSystem::GetProjectionMatrix>("GetProjectionMatrix"),
+        S::Method<&GetMouseClickRay>("GetMouseClickRay").Args("pixel"),
+    });
 
 } // namespace

@@ -482,6 +482,30 @@ template <class T> class ScriptClass final : public ScriptClassBase {
         return member;
     }
 
+    // A field whose writes are checked first: `Check(const V&)` returns null for a value the
+    // field can hold, else what it must be ("a number >= 0"). A refused value is a script
+    // error naming the member and the value, and the field keeps what it held.
+    template <auto Field, auto Check> static Member CheckedProperty(const char* name) {
+        using V = typename detail::FieldOf<decltype(Field)>::Type;
+        static_assert(std::is_invocable_r_v<const char*, decltype(Check), const V&>,
+                      "Check takes the value and returns null or what it must be");
+        Member member = Property<Field>(name);
+        member.setter = &SetCheckedField<Field, Check>;
+        if constexpr (detail::kPlainField<V>)
+            member.access.set = [](void* object, const FieldValue& value) {
+                V converted{};
+                if (!detail::FromFieldValue(value, converted))
+                    return;
+                if (const char* expected = Check(converted)) {
+                    const std::string text = std::string("the value must be ") + expected;
+                    detail::ReportEngineSideError(text.c_str());
+                    return;
+                }
+                static_cast<T*>(object)->*Field = converted;
+            };
+        return member;
+    }
+
     // Accessor functions: `V Get(T&)` or `V T::Get() const`, and
     // `void Set(T&, V)` or `void T::Set(V)`; a null setter ignores writes.
     template <auto Getter, auto Setter> static Member Property(const char* name) {
@@ -809,6 +833,26 @@ template <class T> class ScriptClass final : public ScriptClassBase {
         if (!ConvertArg<&SetField<Field>>(cx, args, -1, value))
             return false;
         T* self = Self(cx, args, &SetField<Field>);
+        if (!self)
+            return false;
+        self->*Field = std::move(value);
+        args.rval().setUndefined();
+        return true;
+    }
+
+    template <auto Field, auto Check>
+    static bool SetCheckedField(JSContext* cx, unsigned argc, JS::Value* vp) {
+        JS::CallArgs args = JS::CallArgsFromVp(argc, vp);
+        constexpr JSNative native = &SetCheckedField<Field, Check>;
+        if (!Self(cx, args, native))
+            return false;
+        using V = typename detail::FieldOf<decltype(Field)>::Type;
+        V value{};
+        if (!ConvertArg<native>(cx, args, -1, value))
+            return false;
+        if (const char* expected = Check(value))
+            return instance->FailArgument(cx, native, -1, expected, args.get(0));
+        T* self = Self(cx, args, native);
         if (!self)
             return false;
         self->*Field = std::move(value);

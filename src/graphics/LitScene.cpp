@@ -1,0 +1,126 @@
+#include "graphics/LitScene.h"
+
+#include <cstdio>
+
+#include <GL/glew.h>
+#include <glm/geometric.hpp>
+#include <glm/gtc/type_ptr.hpp>
+#include <glm/mat3x3.hpp>
+#include <glm/matrix.hpp>
+
+#include "voxels/CubeGeometry.h"
+
+namespace {
+
+constexpr const char* kVoxelUniforms[] = {"modelViewMatrix", "perspectiveMatrix",
+                                          "voxelDataBuffer"};
+constexpr const char* kLightUniforms[] = {"sunDirection", "sunColor", "skyAmbient",
+                                          "groundAmbient"};
+constexpr const char* kFogUniforms[] = {"viewScale", "viewportSize", "fogColor", "fogDensity"};
+
+template <std::size_t N> void AddUniforms(ShaderProgram& program, const char* const (&names)[N]) {
+    for (const char* name : names)
+        program.AddUniform(name);
+}
+
+void SetVec3(const ShaderProgram& program, const char* name, const glm::vec3& value) {
+    glUniform3fv(program.GetUniformLocation(name), 1, glm::value_ptr(value));
+}
+
+void BuildVoxelProgram(ShaderProgram& program, const std::string& folder, const char* vertex) {
+    program.AddShader(folder + vertex);
+    program.AddShader(folder + "litVoxel.fs");
+    program.AddShader(folder + "fog.fs");
+    program.Link();
+    AddUniforms(program, kVoxelUniforms);
+    AddUniforms(program, kLightUniforms);
+    AddUniforms(program, kFogUniforms);
+}
+
+} // namespace
+
+bool LitScene::Prepare(const std::string& folder) {
+    if (state == State::Untried)
+        Build(folder);
+    return state == State::Ready;
+}
+
+void LitScene::Build(const std::string& folder) {
+    state = State::Failed;
+    try {
+        BuildVoxelProgram(voxels, folder, "voxelShader.vs");
+        BuildVoxelProgram(faces, folder, "voxelFaces.vs");
+        faces.AddUniform("cameraPosition");
+        faces.AddUniform("facePairs");
+        const CubeFacePairs pairs = MakeCubeFacePairs();
+        glUseProgram(faces.GetProgram());
+        glUniform3fv(faces.GetUniformLocation("facePairs"), 72, &pairs.positions[0][0]);
+        glUseProgram(0);
+
+        billboards.AddShader(folder + "sprite.vs");
+        billboards.AddShader(folder + "spriteFog.fs");
+        billboards.AddShader(folder + "fog.fs");
+        billboards.Link();
+        for (const char* name : {"u_alpha", "u_texture", "u_model_view_projection"})
+            billboards.AddUniform(name);
+        AddUniforms(billboards, kFogUniforms);
+
+        sky.AddShader(folder + "sky.vs");
+        sky.AddShader(folder + "sky.fs");
+        sky.Link();
+        for (const char* name : {"inverseViewRotationProjection", "skyTopColor", "skyHorizonColor"})
+            sky.AddUniform(name);
+        state = State::Ready;
+    } catch (const ShaderException& error) {
+        std::fprintf(stderr, "GraphicsSystem: %s; frames are drawn without lighting\n",
+                     error.message.c_str());
+    } catch (const ShaderProgramException& error) {
+        std::fprintf(stderr, "GraphicsSystem: %s; frames are drawn without lighting\n",
+                     error.message.c_str());
+    }
+}
+
+void LitScene::SetUniforms(ShaderProgram& program, const LightingSettings& settings,
+                           const glm::mat4& projection, glm::uvec2 viewport) const {
+    // In double: a direction of tiny or huge components still has a unit length.
+    const glm::vec3 towardsSun = glm::normalize(glm::dvec3(settings.sunDirection));
+    SetVec3(program, "sunDirection", towardsSun);
+    SetVec3(program, "sunColor", settings.sunColor);
+    SetVec3(program, "skyAmbient", settings.skyAmbient);
+    SetVec3(program, "groundAmbient", settings.groundAmbient);
+    glUniform2f(program.GetUniformLocation("viewScale"), 1.0f / projection[0][0],
+                1.0f / projection[1][1]);
+    glUniform2f(program.GetUniformLocation("viewportSize"), static_cast<float>(viewport.x),
+                static_cast<float>(viewport.y));
+    SetVec3(program, "fogColor", settings.fogColor);
+    glUniform1f(program.GetUniformLocation("fogDensity"), settings.fogDensity);
+}
+
+void LitScene::DrawSky(const LightingSettings& settings, const glm::mat4& view,
+                       const glm::mat4& projection) {
+    if (skyVertexArray == 0)
+        glGenVertexArrays(1, &skyVertexArray);
+    // Only the camera's turn matters for which way a pixel looks, not where it stands.
+    const glm::mat4 turn(glm::mat3{view});
+    glUseProgram(sky.GetProgram());
+    sky.SetUniformMatrix4("inverseViewRotationProjection", glm::inverse(projection * turn));
+    SetVec3(sky, "skyTopColor", settings.skyTopColor);
+    SetVec3(sky, "skyHorizonColor", settings.skyHorizonColor);
+    // Opaque: blending would only make the rasteriser read back every pixel.
+    glDisable(GL_BLEND);
+    glDisable(GL_DEPTH_TEST);
+    glDepthMask(GL_FALSE);
+    glBindVertexArray(skyVertexArray);
+    glDrawArrays(GL_TRIANGLES, 0, 3);
+    glBindVertexArray(0);
+    glDepthMask(GL_TRUE);
+    glEnable(GL_DEPTH_TEST);
+    glEnable(GL_BLEND);
+    glUseProgram(0);
+}
+
+void LitScene::ReleaseGl() {
+    // Deleting a name unknown to the current context is a no-op.
+    glDeleteVertexArrays(1, &skyVertexArray);
+    skyVertexArray = 0;
+}

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include <glm/mat4x4.hpp>
+#include <glm/vec2.hpp>
+
+#include "graphics/LightingSettings.h"
+#include "graphics/ShaderProgram.h"
+
+// The programs and the sky of frames drawn with lighting on. They read the same vertex
+// data as the unlit programs, so the frame's passes stay as they are and only the program
+// they draw with changes. Built on the first lit frame: a game that never turns lighting
+// on never compiles them, and a game's own shader folder need not have them.
+class LitScene {
+  public:
+    LitScene() = default;
+    LitScene(const LitScene&) = delete;
+    LitScene& operator=(const LitScene&) = delete;
+
+    // Builds the programs from `folder` once. False when they cannot be built (said once
+    // on standard error): frames are then drawn unlit.
+    bool Prepare(const std::string& folder);
+
+    // The voxel program for all faces of each cube or (facesOnly) the camera's side only.
+    ShaderProgram& VoxelProgram(bool facesOnly) { return facesOnly ? faces : voxels; }
+    ShaderProgram& BillboardProgram() { return billboards; }
+
+    // Sun, ambient and fog uniforms of a lit program, which must be current.
+    void SetUniforms(ShaderProgram& program, const LightingSettings& settings,
+                     const glm::mat4& projection, glm::uvec2 viewport) const;
+    // The background gradient over the whole viewport, writing no depth.
+    void DrawSky(const LightingSettings& settings, const glm::mat4& view,
+                 const glm::mat4& projection);
+    // Forgets the GL objects of a context that is gone; they are made again when needed.
+    void ReleaseGl();
+
+  private:
+    enum class State { Untried, Ready, Failed };
+    void Build(const std::string& folder);
+
+    State state = State::Untried;
+    ShaderProgram voxels;
+    ShaderProgram faces;
+    ShaderProgram billboards;
+    ShaderProgram sky;
+    std::uint32_t skyVertexArray = 0;
+};
