@@ -4,10 +4,12 @@
 #include <vector>
 
 namespace {
-// Every state alive, for ForgetAllFunctions.
+// Every state alive, for ForgetAllFunctions. Never destroyed: states made by
+// scripts are freed when the script engine shuts down, which at exit comes
+// after the destruction of ordinary statics.
 std::vector<ScriptGameState*>& Living() {
-    static std::vector<ScriptGameState*> states;
-    return states;
+    static auto* states = new std::vector<ScriptGameState*>;
+    return *states;
 }
 std::size_t sharedStates = 0;
 } // namespace
