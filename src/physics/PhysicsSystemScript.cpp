@@ -1,7 +1,6 @@
 #include "physics/PhysicsSystem.h"
 
 #include "script/ScriptClass.h"
-#include "script/ScriptValueList.h"
 #include "script/ScriptWrapper.h"
 
 // Core's PhysicsSystem_ property asks for a new wrapper on every read.

@@ -519,30 +519,46 @@ template <class T> struct Convert<std::optional<T>> {
     }
 };
 
-// A fixed-length list, handed to scripts as a new plain array (a pad's
-// buttons and axes); each element converts on its own.
+// A list handed to scripts as a new plain array; each element converts on its own.
+template <class List>
+bool ListToScript(JSContext* cx, const List& list, JS::MutableHandleValue out) {
+    JS::RootedValueVector values(cx);
+    JS::RootedValue item(cx);
+    for (const auto& element : list) {
+        if (!Convert<std::decay_t<decltype(element)>>::ToScript(cx, element, &item))
+            return false;
+        if (!values.append(item)) {
+            JS_ReportOutOfMemory(cx);
+            return false;
+        }
+    }
+    JSObject* array = JS::NewArrayObject(cx, values);
+    if (!array)
+        return false;
+    out.setObject(*array);
+    return true;
+}
+
+template <class T> std::string ListTsName() {
+    const std::string element = TsTypeName<T>();
+    return (element.find(' ') == std::string::npos ? element : "(" + element + ")") + "[]";
+}
+
+// A fixed-length list (a pad's buttons and axes).
 template <class T, std::size_t N> struct Convert<std::array<T, N>> {
     static std::string Name() { return "array of " + std::to_string(N) + " " + Convert<T>::Name(); }
-    static std::string TsName() {
-        const std::string element = TsTypeName<T>();
-        return (element.find(' ') == std::string::npos ? element : "(" + element + ")") + "[]";
-    }
+    static std::string TsName() { return ListTsName<T>(); }
     static bool ToScript(JSContext* cx, const std::array<T, N>& list, JS::MutableHandleValue out) {
-        JS::RootedValueVector values(cx);
-        JS::RootedValue item(cx);
-        for (const T& element : list) {
-            if (!Convert<T>::ToScript(cx, element, &item))
-                return false;
-            if (!values.append(item)) {
-                JS_ReportOutOfMemory(cx);
-                return false;
-            }
-        }
-        JSObject* array = JS::NewArrayObject(cx, values);
-        if (!array)
-            return false;
-        out.setObject(*array);
-        return true;
+        return ListToScript(cx, list, out);
+    }
+};
+
+// A list of any length (the objects a query found).
+template <class T> struct Convert<std::vector<T>> {
+    static std::string Name() { return "array of " + Convert<T>::Name(); }
+    static std::string TsName() { return ListTsName<T>(); }
+    static bool ToScript(JSContext* cx, const std::vector<T>& list, JS::MutableHandleValue out) {
+        return ListToScript(cx, list, out);
     }
 };
 
