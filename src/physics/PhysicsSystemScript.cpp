@@ -17,18 +17,18 @@ script::Owned<RayTestResult> RayTestClosestPoint(PhysicsSystem& physics, glm::ve
 }
 
 std::vector<GameObject> OverlapSphere(PhysicsSystem& physics, glm::vec3 center, float radius,
-                                      std::uint16_t mask) {
-    return physics.OverlapSphere(center, radius, mask);
+                                      script::OptionalArg<std::uint16_t> mask) {
+    return physics.OverlapSphere(center, radius, mask.Or(PhysicsSystem::kAllGroups));
 }
 
 std::vector<GameObject> OverlapBox(PhysicsSystem& physics, glm::vec3 center, glm::vec3 halfExtents,
-                                   std::uint16_t mask) {
-    return physics.OverlapBox(center, halfExtents, mask);
+                                   script::OptionalArg<std::uint16_t> mask) {
+    return physics.OverlapBox(center, halfExtents, mask.Or(PhysicsSystem::kAllGroups));
 }
 
 constexpr const char* kOverlapNote =
     "the objects whose bodies overlap it, by id; bodies are chosen as for RayTestClosestPoint, "
-    "mask in place of all groups (7 is all)";
+    "only the groups in mask when one is given (7, all of them, by default)";
 
 using S = script::ScriptClass<PhysicsSystem>;
 const S physicsSystemClass(

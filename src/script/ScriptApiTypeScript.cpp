@@ -42,10 +42,12 @@ void AddMember(std::string& out, const Member& member) {
         // show while the call is typed.
         const std::vector<std::string> names = ParameterNames(member);
         for (std::size_t i = 0; i < names.size(); ++i) {
-            const std::string placeholder = "arg" + std::to_string(i + 1) + ": ";
-            const std::size_t at = signature.find(placeholder);
-            if (at != std::string::npos)
-                signature.replace(at, placeholder.size(), names[i] + ": ");
+            for (const char* separator : {": ", "?: "}) {
+                const std::string placeholder = "arg" + std::to_string(i + 1) + separator;
+                const std::size_t at = signature.find(placeholder);
+                if (at != std::string::npos)
+                    signature.replace(at, placeholder.size(), names[i] + separator);
+            }
         }
         const std::size_t arrow = signature.rfind(") => ");
         signature.replace(arrow, 5, "): ");

@@ -345,8 +345,8 @@ bool ScriptClassBase::FailGone(JSContext* cx, JSNative native, JSObject* obj) co
     return false;
 }
 
-void ScriptClassBase::WarnArgumentCount(JSContext* cx, JSNative native, unsigned expected,
-                                        unsigned given) const {
+void ScriptClassBase::WarnArgumentCount(JSContext* cx, JSNative native, unsigned required,
+                                        unsigned most, unsigned given) const {
     JS::AutoFilename file;
     unsigned line = 0;
     std::string where;
@@ -360,11 +360,14 @@ void ScriptClassBase::WarnArgumentCount(JSContext* cx, JSNative native, unsigned
         return;
     bool isSetter = false;
     const Member* member = FindMember(native, &isSetter);
+    const std::string takes = required == most
+                                  ? std::to_string(most)
+                                  : std::to_string(required) + " to " + std::to_string(most);
     std::fprintf(stderr,
-                 "%s%swarning: %s.%s takes %u argument%s, was called with %u; the call does "
+                 "%s%swarning: %s.%s takes %s argument%s, was called with %u; the call does "
                  "nothing and returns undefined (reported once per place it is called from)\n",
                  where.c_str(), where.empty() ? "" : ": ", d.name, member ? member->name : "?",
-                 expected, expected == 1 ? "" : "s", given);
+                 takes.c_str(), most == 1 ? "" : "s", given);
     std::fflush(stderr);
 }
 

@@ -45,7 +45,8 @@
 // wrapper each time, null for null), IndexedRef<T> for objects found by index
 // (components: ComponentRef<T>(owner)), Owned<T>/Taken<T> for objects a
 // script creates and later hands over, std::optional<T> for "or null",
-// PointerOrNull<T> for a pointer property that stores null for any other value.
+// PointerOrNull<T> for a pointer property that stores null for any other value,
+// OptionalArg<T> for trailing arguments a call may leave out.
 //
 // ClassOptions<T> (the third argument) sets reserved slots for value classes,
 // a lookup for index-based wrappers, a release for owned objects, a create for
@@ -268,7 +269,8 @@ class ScriptClassBase {
 
     // Reports on standard error, once per function and calling script line,
     // a call with another number of arguments than the function takes.
-    void WarnArgumentCount(JSContext* cx, JSNative native, unsigned expected, unsigned given) const;
+    void WarnArgumentCount(JSContext* cx, JSNative native, unsigned required, unsigned most,
+                           unsigned given) const;
 
     // Releases what an owning wrapper still owns when it is collected.
     static void Finalize(JS::GCContext* gcx, JSObject* obj);
@@ -302,7 +304,22 @@ class ScriptClassBase {
 
 namespace detail {
 
-template <class... A> struct TypeList { static constexpr unsigned kCount = sizeof...(A); };
+// How many arguments a call must pass: all but the optional ones at the end.
+template <class... A> constexpr unsigned RequiredArgs() {
+    constexpr bool optional[] = {false, IsOptionalArg<std::decay_t<A>>::value...};
+    unsigned required = sizeof...(A);
+    while (required > 0 && optional[required])
+        --required;
+    for (unsigned i = 1; i <= required; ++i)
+        if (optional[i])
+            throw "an optional argument must not come before a required one";
+    return required;
+}
+
+template <class... A> struct TypeList {
+    static constexpr unsigned kCount = sizeof...(A);
+    static constexpr unsigned kRequired = RequiredArgs<A...>();
+};
 
 template <class F> struct Callable;
 template <class R, class... A> struct Callable<R (*)(A...)> {
@@ -424,9 +441,11 @@ inline std::string TsNumber() {
 
 template <class... A> std::string TsParameters(TypeList<A...>) {
     const std::vector<std::string> types = {TsTypeName<A>()...};
+    const std::vector<bool> optional = {IsOptionalArg<std::decay_t<A>>::value...};
     std::string params;
     for (std::size_t i = 0; i < types.size(); ++i)
-        params += (i > 0 ? ", arg" : "arg") + std::to_string(i + 1) + ": " + types[i];
+        params += (i > 0 ? ", arg" : "arg") + std::to_string(i + 1) + (optional[i] ? "?: " : ": ") +
+                  types[i];
     return params;
 }
 
@@ -794,8 +813,9 @@ template <class T> class ScriptClass final : public ScriptClassBase {
     template <auto Fn> static bool CallMethod(JSContext* cx, unsigned argc, JS::Value* vp) {
         JS::CallArgs args = JS::CallArgsFromVp(argc, vp);
         using Params = detail::ScriptParams<Fn, true>;
-        if (args.length() != Params::kCount) {
-            instance->WarnArgumentCount(cx, &CallMethod<Fn>, Params::kCount, args.length());
+        if (args.length() < Params::kRequired || args.length() > Params::kCount) {
+            instance->WarnArgumentCount(cx, &CallMethod<Fn>, Params::kRequired, Params::kCount,
+                                        args.length());
             args.rval().setUndefined();
             return true;
         }
@@ -807,8 +827,9 @@ template <class T> class ScriptClass final : public ScriptClassBase {
     template <auto Fn> static bool CallFunction(JSContext* cx, unsigned argc, JS::Value* vp) {
         JS::CallArgs args = JS::CallArgsFromVp(argc, vp);
         using Params = detail::ScriptParams<Fn, false>;
-        if (args.length() != Params::kCount) {
-            instance->WarnArgumentCount(cx, &CallFunction<Fn>, Params::kCount, args.length());
+        if (args.length() < Params::kRequired || args.length() > Params::kCount) {
+            instance->WarnArgumentCount(cx, &CallFunction<Fn>, Params::kRequired, Params::kCount,
+                                        args.length());
             args.rval().setUndefined();
             return true;
         }

@@ -519,6 +519,31 @@ template <class T> struct Convert<std::optional<T>> {
     }
 };
 
+// An argument scripts may leave out at the end of a call, or pass as undefined, as
+// JavaScript's default parameters read it; the function picks its default with Or().
+template <class T> struct OptionalArg {
+    std::optional<T> value;
+    T Or(T fallback) const { return value.value_or(std::move(fallback)); }
+};
+template <class T> struct IsOptionalArg : std::false_type {};
+template <class T> struct IsOptionalArg<OptionalArg<T>> : std::true_type {};
+
+template <class T> struct Convert<OptionalArg<T>> {
+    static std::string Name() { return Convert<T>::Name() + " (may be left out)"; }
+    static std::string TsName() { return TsTypeName<T>(); }
+    static bool FromScript(JSContext* cx, JS::HandleValue value, OptionalArg<T>& out) {
+        if (value.isUndefined()) {
+            out.value.reset();
+            return true;
+        }
+        T inner{};
+        if (!Convert<T>::FromScript(cx, value, inner))
+            return false;
+        out.value = std::move(inner);
+        return true;
+    }
+};
+
 // A list handed to scripts as a new plain array; each element converts on its own.
 template <class List>
 bool ListToScript(JSContext* cx, const List& list, JS::MutableHandleValue out) {

@@ -79,7 +79,7 @@ TEST_F(CollisionEventsTest, TriggerSeesABallPassAndOverlapQueriesRespectGroups) 
               "ok");
     Frames(15); // the ball is inside the gate
     EXPECT_EQ(Eval("Taken()"), "enter gate>ball, enter ball>gate");
-    EXPECT_EQ(Eval("physics.OverlapSphere([0, 5, 0], 0.5, 7).map(NameOf).join()"), "gate,ball");
+    EXPECT_EQ(Eval("physics.OverlapSphere([0, 5, 0], 0.5).map(NameOf).join()"), "gate,ball");
     Frames(15);
     EXPECT_EQ(Eval("Taken()"), "exit gate>ball, exit ball>gate");
     EXPECT_EQ(Eval("ObjectManager.BodyComponent(ball).GetVelocity()[0].toFixed(2)"), "20.00");
@@ -88,7 +88,7 @@ TEST_F(CollisionEventsTest, TriggerSeesABallPassAndOverlapQueriesRespectGroups) 
         var red = Body([10, 0.5, 0], Shape.BoxShape([0.5, 0.5, 0.5]), 0, 2, 7);
         var far = Body([20, 0.5, 0], Shape.SphereShape(0.5), 0, 1, 7);
         named.push([red, "red"], [far, "far"]);
-        [physics.OverlapBox([10, 1, 0], [1, 1, 1], 7).map(NameOf).join(),
+        [physics.OverlapBox([10, 1, 0], [1, 1, 1]).map(NameOf).join(),
          physics.OverlapSphere([10, 1, 0], 1, 1).map(NameOf).join(),
          physics.OverlapSphere([20, 2, 0], 0.9, 7).map(NameOf).join(),
          physics.OverlapSphere([20, 2, 0], 1.1, 7).map(NameOf).join()].join("|"))"),
@@ -99,6 +99,8 @@ TEST_F(CollisionEventsTest, TriggerSeesABallPassAndOverlapQueriesRespectGroups) 
         const std::string error = Eval(bad);
         EXPECT_NE(error.find("must be finite"), std::string::npos) << bad << ": " << error;
     }
+    EXPECT_NE(Eval("physics.OverlapSphere([0, 0, 0], 1, 'all')").find("argument 3 must be"),
+              std::string::npos);
 }
 
 TEST_F(CollisionEventsTest, AFunctionMayDeleteWhatItTouches) {

@@ -210,8 +210,15 @@ function SweepCall(c, m, subjects) {
                         });
             });
         }
-        // Another number of arguments returns undefined and does nothing.
-        [n + 1, n > 0 ? n - 1 : n + 2].forEach(function (count) {
+        // Another number of arguments returns undefined and does nothing; arguments the
+        // reference says may be left out are left out too, from the end.
+        var required = n - (m.type.match(/\(may be left out\)/g) || []).length;
+        var fewer = required > 0 ? required - 1 : n + 2;
+        (required < n ? [required] : []).forEach(function (count) {
+            Attempt(Label(c.name, m.name, count + " arguments" + tag),
+                    () => f.apply(t, PlausibleArgs(m).slice(0, count)));
+        });
+        [n + 1, fewer].forEach(function (count) {
             var args = PlausibleArgs(m).concat([1, 1]).slice(0, count);
             var label = Label(c.name, m.name, count + " arguments" + tag), result;
             Attempt(label, () => { result = f.apply(t, args); });
