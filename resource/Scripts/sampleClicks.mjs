@@ -48,19 +48,14 @@ function MakeButton(crates) {
 }
 
 export function AddClicks(scene) {
-    const windowSystem = Core.Instance().WindowSystem_;
     scene.bodies.crates.forEach(MakeClickable);
     scene.dropButton = MakeButton(scene.bodies.crates);
 
-    // Kept in the bottom-left corner whatever size the window has.
-    const buttonTransform = ObjectManager.TransformComponent(scene.dropButton);
-    function PlaceButton() {
-        const x = -windowSystem.GetWidth() / 2 + buttonHalfSize[0] + 12;
-        const y = -windowSystem.GetHeight() / 2 + buttonHalfSize[1] + 12;
-        buttonTransform.position = [x, y, 0];
-    }
-    PlaceButton();
-    ObjectManager.ScriptUpdateComponent(MakeObject(["ScriptUpdateComponent"])).updateFunction =
-        PlaceButton;
-    windowSystem.debugDraw = true;
+    // Anchored to the bottom-left corner, so it stays there whatever size the
+    // window takes; the click box follows the same anchor as the caption.
+    ObjectManager.ClickBoxComponent(scene.dropButton).anchor = "bottom-left";
+    ObjectManager.DrawTextComponent(scene.dropButton).anchor = "bottom-left";
+    ObjectManager.TransformComponent(scene.dropButton).position =
+        [buttonHalfSize[0] + 12, buttonHalfSize[1] + 12, 0];
+    Core.Instance().WindowSystem_.debugDraw = true;
 }

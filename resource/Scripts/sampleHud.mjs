@@ -9,37 +9,30 @@ const margin = 16;
 
 export function AddHud(scene) {
     const core = Core.Instance();
-    const window = core.WindowSystem_;
     const graphics = core.GraphicsSystem_;
 
-    // Sprites and text are placed from the window's centre, x right and y up.
+    // Anchored to the window's top-left corner, x right and y up from it: the
+    // badge and its line stay there whatever size the window takes.
     const badge = MakeObject(["TransformComponent", "SpriteComponent"]);
     const sprite = ObjectManager.SpriteComponent(badge);
     sprite.texture = graphics.GetTexture(textures + "gem.png");
     sprite.scale = [0.75, 0.75]; // 48 x 48 pixels
     sprite.alpha = 1;            // a new sprite is transparent
     sprite.z = 10;               // above any lower layer
-    const badgeTransform = ObjectManager.TransformComponent(badge);
+    sprite.anchor = "top-left";
+    const badgeHalf = sprite.GetHalfExtents();
+    const badgeX = margin + badgeHalf[0], badgeY = -margin - badgeHalf[1];
+    ObjectManager.TransformComponent(badge).position = [badgeX, badgeY, 0];
 
-    // Text is centred on its position; measuring it lets the line start at a
-    // fixed left edge whatever it says.
+    // Left-aligned, the line starts at a fixed edge whatever it says.
     const fps = MakeObject(["TransformComponent", "DrawTextComponent", "ScriptUpdateComponent"]);
     const label = ObjectManager.DrawTextComponent(fps);
     label.fontSize = 22;
     label.color = [1, 1, 0.85, 1];
     label.text = "fps --";
-    const labelTransform = ObjectManager.TransformComponent(fps);
-
-    // The window can change size: corners are worked out again every frame.
-    function Layout() {
-        const halfWidth = window.GetWidth() / 2, halfHeight = window.GetHeight() / 2;
-        const badgeHalf = sprite.GetHalfExtents();
-        const badgeX = -halfWidth + margin + badgeHalf[0];
-        const badgeY = halfHeight - margin - badgeHalf[1];
-        badgeTransform.position = [badgeX, badgeY, 0];
-        const textHalf = label.GetHalfExtents();
-        labelTransform.position = [badgeX + badgeHalf[0] + 10 + textHalf[0], badgeY, 0];
-    }
+    label.anchor = "top-left";
+    label.align = "left";
+    ObjectManager.TransformComponent(fps).position = [badgeX + badgeHalf[0] + 10, badgeY, 0];
 
     let frames = 0, elapsed = 0;
     ObjectManager.ScriptUpdateComponent(fps).updateFunction = (owner, dt) => {
@@ -50,9 +43,7 @@ export function AddHud(scene) {
             frames = 0;
             elapsed = 0;
         }
-        Layout();
     };
-    Layout();
 
     // A billboard lies in the world's x-y plane facing +z, towards the camera.
     const lantern = MakeObject(["TransformComponent", "BillboardComponent", "ScriptUpdateComponent"]);

@@ -9,12 +9,6 @@ void SetNewFont(DrawTextComponent& component, const script::FilePath& file) {
     component.SetNewFont(file.path);
 }
 
-std::string GetAnchor(const DrawTextComponent& text) {
-    return NameOf(text.anchor);
-}
-void SetAnchor(DrawTextComponent& text, const std::string& name) {
-    text.anchor = ScreenAnchorNamed(name);
-}
 std::string GetAlign(const DrawTextComponent& text) {
     return NameOf(text.align);
 }
@@ -32,7 +26,8 @@ const S drawTextComponentClass(
         S::Property<&DrawTextComponent::fontDetail>("fontDetail"),
         S::Property<&DrawTextComponent::color>("color"),
         S::Property<&DrawTextComponent::visible>("visible"),
-        S::Property<&GetAnchor, &SetAnchor>("anchor").Noted(kScreenAnchorNote),
+        S::Property<&GetAnchorName<DrawTextComponent>, &SetAnchorName<DrawTextComponent>>("anchor")
+            .Noted(kScreenAnchorNote),
         S::Property<&GetAlign, &SetAlign>("align").Noted(kTextAlignNote),
         S::Method<&DrawTextComponent::GetHalfExtents>("GetHalfExtents"),
         S::Method<&SetNewFont>("SetNewFont").Args("file"),

@@ -39,3 +39,11 @@ std::string NameOf(ScreenAnchor anchor);
 ScreenAnchor ScreenAnchorNamed(const std::string& name);
 std::string NameOf(TextAlign align);
 TextAlign TextAlignNamed(const std::string& name);
+
+// The script accessors of an `anchor` field by name, shared by every binding that has one.
+template <class T> std::string GetAnchorName(const T& owner) {
+    return NameOf(owner.anchor);
+}
+template <class T> void SetAnchorName(T& owner, const std::string& name) {
+    owner.anchor = ScreenAnchorNamed(name);
+}

@@ -17,28 +17,22 @@ void SetTexture(SpriteComponent& sprite, script::PointerOrNull<Texture> texture)
     sprite.texture = texture.object;
 }
 
-std::string GetAnchor(const SpriteComponent& sprite) {
-    return NameOf(sprite.anchor);
-}
-void SetAnchor(SpriteComponent& sprite, const std::string& name) {
-    sprite.anchor = ScreenAnchorNamed(name);
-}
-
 using S = script::ScriptClass<SpriteComponent>;
-const S
-    spriteComponentClass("SpriteComponent",
-                         {
-                             S::Property<&GetTexture, &SetTexture>("texture"),
-                             S::Property<&SpriteComponent::alpha>("alpha"),
-                             S::Property<&SpriteComponent::angle>("angle"),
-                             S::Property<&SpriteComponent::z>("z"),
-                             S::Property<&SpriteComponent::visible>("visible"),
-                             S::Property<&SpriteComponent::scale>("scale"),
-                             S::Property<&SpriteComponent::color>("color").Noted(kColorNote),
-                             S::Property<&GetAnchor, &SetAnchor>("anchor").Noted(kScreenAnchorNote),
-                             S::Method<&SpriteComponent::GetHalfExtents>("GetHalfExtents"),
-                             S::Method<&SpriteComponent::UpdateHalfExtents>("UpdateHalfExtents"),
-                         },
-                         ComponentScriptOptions<SpriteComponent>());
+const S spriteComponentClass(
+    "SpriteComponent",
+    {
+        S::Property<&GetTexture, &SetTexture>("texture"),
+        S::Property<&SpriteComponent::alpha>("alpha"),
+        S::Property<&SpriteComponent::angle>("angle"),
+        S::Property<&SpriteComponent::z>("z"),
+        S::Property<&SpriteComponent::visible>("visible"),
+        S::Property<&SpriteComponent::scale>("scale"),
+        S::Property<&SpriteComponent::color>("color").Noted(kColorNote),
+        S::Property<&GetAnchorName<SpriteComponent>, &SetAnchorName<SpriteComponent>>("anchor")
+            .Noted(kScreenAnchorNote),
+        S::Method<&SpriteComponent::GetHalfExtents>("GetHalfExtents"),
+        S::Method<&SpriteComponent::UpdateHalfExtents>("UpdateHalfExtents"),
+    },
+    ComponentScriptOptions<SpriteComponent>());
 
 } // namespace

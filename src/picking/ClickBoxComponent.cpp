@@ -23,6 +23,7 @@ void ClickBoxComponent::OnAdd() {
     button = 0;
     extents = glm::vec2(0.0f);
     clickableWhileInactive = false;
+    anchor = ScreenAnchor::Center;
     ResetMouseState(kTriggerDelay);
 }
 
@@ -48,7 +49,9 @@ glm::vec2 ClickBoxComponent::GetCenter() const {
         const glm::vec3& p = ObjectManager::GetComponent<TransformComponent>(owner)->position;
         position = glm::vec2(p.x, p.y);
     }
-    return glm::vec2(window.x * 0.5f + position.x, window.y * 0.5f - position.y);
+    // Anchors measure y up from the window's foot; mouse positions run down from its top.
+    const glm::vec2 up = AnchorPoint(anchor, window) + position;
+    return glm::vec2(up.x, window.y - up.y);
 }
 
 bool ClickBoxComponent::IsHit(glm::vec2 point) const {

@@ -2,6 +2,7 @@
 
 #include <glm/vec2.hpp>
 
+#include "graphics/ScreenAnchor.h"
 #include "objects/ComponentMessageListener.h"
 #include "picking/MouseCallbackComponent.h"
 
@@ -9,7 +10,8 @@ class MessageManager;
 class MessagePointer;
 
 // A rectangle on the screen, in window pixels, centred where a sprite of the
-// same object is drawn: the window centre plus the transform's x and y, y up.
+// same object with the same anchor is drawn: the anchor's point of the window
+// (its centre by default) plus the transform's x and y, y up.
 // It hears the mouse through a listener of its own and calls its script
 // functions with the owner and the mouse position relative to its centre
 // (x right, y down).
@@ -32,7 +34,7 @@ class ClickBoxComponent : public MouseCallbackComponent {
     virtual void HandleMessage(const MessagePointer& message);
 
     // The centre in window pixels (origin top left, y down). An object
-    // without a transform has its box in the window centre.
+    // without a transform has its box at the anchor's point.
     glm::vec2 GetCenter() const;
     // Strictly inside: a point on the border, or any point of a box with a
     // zero extent, misses.
@@ -41,6 +43,7 @@ class ClickBoxComponent : public MouseCallbackComponent {
 
     glm::vec2 extents{0.0f, 0.0f}; // half width and half height, pixels
     bool clickableWhileInactive = false;
+    ScreenAnchor anchor = ScreenAnchor::Center;
 
   private:
     bool Reacts() const { return active || clickableWhileInactive; }

@@ -1,5 +1,6 @@
 #include "picking/ClickBoxComponent.h"
 
+#include "graphics/ScreenAnchor.h"
 #include "objects/ComponentScript.h"
 #include "picking/MouseCallbackScript.h"
 
@@ -10,6 +11,8 @@ const S clickBoxComponentClass(
     MouseCallbackMembers<ClickBoxComponent>({
         S::Property<&ClickBoxComponent::extents>("extents"),
         S::Property<&ClickBoxComponent::clickableWhileInactive>("clickableWhileInactive"),
+        S::Property<&GetAnchorName<ClickBoxComponent>, &SetAnchorName<ClickBoxComponent>>("anchor")
+            .Noted(kScreenAnchorNote),
     }),
     ComponentScriptOptions<ClickBoxComponent>());
 } // namespace

@@ -2,6 +2,8 @@
 // checked by their pixels before and after the window takes another size.
 
 #include "graphics/PixelBounds.h"
+#include "objects/ComponentFactory.h"
+#include "picking/ClickBoxComponent.h"
 #include "script/ScriptTestSupport.h"
 #include "window/WindowTestSupport.h"
 
@@ -30,7 +32,12 @@ TEST_F(HudAnchors, CornersAndEdgesStayThroughANewModeTextAlignsAndRectanglesAreS
          "var bar = Hud('SpriteComponent', 'top', [0, -10, 0]);"
          "bar.color = [0, 1, 0, 0.5]; bar.scale = [40, 12];"
          "var label = Hud('DrawTextComponent', 'bottom-right', [-6, 20, 0]);"
-         "label.text = 'HUD'; label.color = [1, 1, 1, 1]; label.align = 'right';");
+         "label.text = 'HUD'; label.color = [1, 1, 1, 1]; label.align = 'right';"
+         "Hud('ClickBoxComponent', 'top', [0, -10, 0]).extents = [20, 6];");
+    ClickBoxComponent* box = nullptr;
+    ComponentFactory<ClickBoxComponent>::Instance().ForEachAttached(
+        [&](ClickBoxComponent& attached) { box = &attached; });
+    ASSERT_NE(box, nullptr);
     for (const sf::Vector2u size : {sf::Vector2u(320, 240), sf::Vector2u(400, 300)}) {
         if (size.x != window->GetWidth())
             window->SetVideoMode(size.x, size.y, 32);
@@ -39,6 +46,9 @@ TEST_F(HudAnchors, CornersAndEdgesStayThroughANewModeTextAlignsAndRectanglesAreS
         // A solid half-transparent rectangle over black, 40 x 12 around its point.
         EXPECT_EQ(Drawn(), PixelBounds(w / 2 - 20, h - 16, 40, 12)) << w;
         EXPECT_EQ(DrawnPixel({w / 2, 10}), sf::Color(0, 128, 0));
+        // A click box with the bar's anchor and position covers the bar (y down).
+        EXPECT_TRUE(box->IsHit({w / 2.0f + 19, 15}) && box->IsHit({w / 2.0f - 19, 5})) << w;
+        EXPECT_FALSE(box->IsHit({w / 2.0f, h / 2.0f})) << w;
         Eval("label.visible = true; bar.visible = false");
         const PixelBounds text = Drawn();
         EXPECT_GT(text.width, 30);
