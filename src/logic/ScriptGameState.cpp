@@ -30,8 +30,7 @@ ScriptGameState& ScriptGameState::Instance() {
 
 ScriptGameState* ScriptGameState::NewShared() {
     auto* state = new ScriptGameState;
-    state->shared = true;
-    ++sharedStates;
+    state->holding.MakeShared(sharedStates);
     return state;
 }
 
@@ -48,13 +47,10 @@ void ScriptGameState::ForgetAllFunctions() {
 }
 
 void ScriptGameState::AddHolder() {
-    if (shared)
-        ++holders;
+    holding.Add();
 }
 
 void ScriptGameState::RemoveHolder() {
-    if (shared && holders > 0 && --holders == 0) {
-        --sharedStates;
+    if (holding.Remove())
         delete this;
-    }
 }

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 
+#include "base/HolderCount.h"
 #include "logic/GameState.h"
 #include "script/ScriptCallback.h"
 
@@ -31,7 +32,7 @@ class ScriptGameState : public GameState {
     void Cleanup() override { cleanupFunction.Call(); }
     void Update(float dt) override { updateFunction.Call({dt}); }
 
-    bool IsShared() const { return shared; }
+    bool IsShared() const { return holding.IsShared(); }
     void AddHolder() override;
     void RemoveHolder() override;
 
@@ -42,6 +43,5 @@ class ScriptGameState : public GameState {
   private:
     ScriptGameState();
 
-    bool shared = false;
-    std::size_t holders = 0;
+    HolderCount holding;
 };

@@ -202,8 +202,7 @@ std::size_t sharedModels = 0;
 
 VoxelModel* VoxelModel::NewShared() {
     auto* model = new VoxelModel;
-    model->shared = true;
-    ++sharedModels;
+    model->holding.MakeShared(sharedModels);
     return model;
 }
 
@@ -212,15 +211,12 @@ std::size_t VoxelModel::GetSharedModelCount() {
 }
 
 void VoxelModel::AddHolder() {
-    if (shared)
-        ++holders;
+    holding.Add();
 }
 
 void VoxelModel::RemoveHolder() {
-    if (shared && --holders == 0) {
-        --sharedModels;
+    if (holding.Remove())
         delete this;
-    }
 }
 
 void VoxelModel::CheckIndex(std::size_t index) const {

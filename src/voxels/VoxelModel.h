@@ -9,6 +9,7 @@
 #include <glm/vec3.hpp>
 #include <glm/vec4.hpp>
 
+#include "base/HolderCount.h"
 #include "voxels/VoxelInstance.h"
 
 // A list of coloured unit cubes in model space, stored in .vxm files: a little-endian
@@ -40,8 +41,8 @@ class VoxelModel {
     static VoxelModel* NewShared();
     // Shared models alive now: what a leak would make grow.
     static std::size_t GetSharedModelCount();
-    bool IsShared() const { return shared; }
-    std::size_t GetHolderCount() const { return holders; }
+    bool IsShared() const { return holding.IsShared(); }
+    std::size_t GetHolderCount() const { return holding.Get(); }
     // Counted only for shared models; other models ignore both.
     void AddHolder();
     void RemoveHolder();
@@ -92,8 +93,7 @@ class VoxelModel {
     void CheckIndex(std::size_t index) const;
     static std::uint64_t NextRevision();
 
-    bool shared = false;
-    std::size_t holders = 0;
+    HolderCount holding;
     std::uint64_t revision = NextRevision();
 };
 
