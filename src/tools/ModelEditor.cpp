@@ -109,6 +109,7 @@ void ModelEditor::Initialize() {
     mainPanel.AddVar("Model Size (voxels)", kTweakStdString, &modelSize, " readonly=true");
     mainPanel.AddButton(
         "Export Mesh", [](void* e) { Editor(e).GetFiles().ExportModelMesh(); }, this);
+    mainPanel.AddVar("Lit preview", kTweakBool8, &litPreview.enabled);
     files.Initialize();
 
     camera.Create();
@@ -131,6 +132,7 @@ void ModelEditor::Cleanup() {
         CloseQuestion();
     mainPanel.Delete();
     files.Cleanup();
+    litPreview.Close();
     ShowMouseCursor(true);
     if (listener != nullptr) {
         Core::Instance().messageManager->RemoveListener(listener);
@@ -151,6 +153,7 @@ void ModelEditor::Update(float dt) {
     if (volumeMode)
         volumeCreation->Update(dt);
     UpdateModelInfo();
+    litPreview.Update(modelLow, modelHigh, voxelCount > 0);
     files.Update();
 }
 
@@ -447,6 +450,8 @@ void ModelEditor::UpdateModelInfo() {
             any = true;
         }
     // Each voxel is one unit wide: a row from x = 0 to x = 2 is 3 voxels long.
+    modelLow = low;
+    modelHigh = high;
     const glm::vec3 extent = any ? high - low + 1.0f : glm::vec3(0.0f);
     std::string size = Figure(extent.x) + " x " + Figure(extent.y) + " x " + Figure(extent.z);
     if (size != modelSize)

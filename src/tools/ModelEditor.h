@@ -14,6 +14,7 @@
 #include "objects/GameObject.h"
 #include "tools/EditorCamera.h"
 #include "tools/EditorPanel.h"
+#include "tools/LitPreview.h"
 #include "tools/ModelDocument.h"
 #include "tools/ModelFiles.h"
 
@@ -64,6 +65,7 @@ class ModelEditor : public GameState, public MessageListener {
 
     ModelDocument& GetDocument() { return document; }
     ModelFiles& GetFiles() { return files; }
+    LitPreview& GetLitPreview() { return litPreview; }
     MovementMode GetMovementMode() const { return movementMode; }
     const glm::vec3& GetGuideOrigin() const { return guideOrigin; }
     bool IsVolumeMode() const { return volumeMode; }
@@ -108,6 +110,7 @@ class ModelEditor : public GameState, public MessageListener {
     EditorPanel propertiesPanel{"Selected Voxel Properties"};
     EditorPanel confirmationPanel{"ConfirmationWidnow"};
     ModelFiles files{document, mainPanel};
+    LitPreview litPreview;
 
     MovementMode movementMode = kPlaneXZ;
     EditorCamera camera;
@@ -125,6 +128,8 @@ class ModelEditor : public GameState, public MessageListener {
     Pending pending = Pending::None;
     std::int32_t voxelCount = 0;
     std::string modelSize = "0 x 0 x 0";
+    // The voxel centres' bounds, for the lit preview's plate.
+    glm::vec3 modelLow{0.0f}, modelHigh{0.0f};
     // By model file name, for as long as the engine runs.
     std::map<std::string, CameraView> views;
 };

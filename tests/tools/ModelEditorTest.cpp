@@ -5,8 +5,10 @@
 #include <sstream>
 #include <thread>
 
+#include "graphics/GraphicsSystem.h"
 #include "graphics/TransformComponent.h"
 #include "messaging/Message.h"
+#include "objects/ComponentFactory.h"
 #include "objects/ObjectManager.h"
 #include "physics/PhysicsSystem.h"
 #include "script/ScriptTestSupport.h"
@@ -14,6 +16,7 @@
 #include "tools/VolumeCreationState.h"
 #include "voxels/VoxelComponent.h"
 #include "voxels/VoxelModel.h"
+#include "voxels/VoxelModelComponent.h"
 
 namespace {
 
@@ -258,6 +261,32 @@ TEST(ModelEditor, MirroredEditsVolumeBlocksAndColourDragsAreOneStepEach) {
     EXPECT_EQ(editor.GetVoxelCount(), 4);
     EXPECT_EQ(editor.GetModelSize(), "5 x 3 x 1");
 
+    // The lit preview lights the model over a plate under its lowest voxel, and gives the
+    // game its own lighting back when turned off and when the editor closes.
+    GraphicsSystem& graphics = *core.GraphicsSystem_;
+    graphics.fogDensity = 0.05f;
+    const auto plates = [&] {
+        core.objectManager->DelayedDestruction();
+        std::vector<float> tops;
+        ComponentFactory<VoxelModelComponent>::Instance().ForEachAttached(
+            [&](VoxelModelComponent& shown) {
+                const glm::vec3 at =
+                    ObjectManager::GetComponent<TransformComponent>(shown.owner)->position;
+                tops.push_back(at.y + shown.GetHalfExtents().y);
+            });
+        return tops;
+    };
+    const auto previewShown = [&](bool on) {
+        editor.GetLitPreview().enabled = on;
+        editor.Update(0.0f);
+        EXPECT_EQ(graphics.lighting, on);
+        EXPECT_EQ(graphics.fogDensity, on ? 0.0f : 0.05f);
+        EXPECT_EQ(plates(), on ? std::vector<float>{-0.5f} : std::vector<float>{});
+    };
+    previewShown(true);
+    previewShown(false);
+    previewShown(true);
+
     // One undo takes a voxel and its image back together.
     model.Undo();
     model.Undo();
@@ -394,6 +423,10 @@ TEST(ModelEditor, MirroredEditsVolumeBlocksAndColourDragsAreOneStepEach) {
     std::filesystem::remove(game.path / "Models" / "dot.vxm");
     EXPECT_TRUE(listed({}));
     editor.Cleanup();
+    EXPECT_FALSE(graphics.lighting) << "a closed editor gives the game its lighting back";
+    EXPECT_EQ(graphics.fogDensity, 0.05f);
+    EXPECT_TRUE(plates().empty());
+    graphics.fogDensity = LightingSettings().fogDensity;
 }
 
 } // namespace
