@@ -17,6 +17,7 @@ import { AddVoxelModels } from "./sampleVox.mjs";
 import { AddGallery } from "./sampleGallery.mjs";
 import { GrowMeadow } from "./sampleMeadow.mjs";
 import { AddWalker } from "./sampleWalker.mjs";
+import { LightVillage } from "./sampleSky.mjs";
 
 // Returns the scene's handles by name, for the modules that use them and for
 // the developer console.
@@ -49,6 +50,7 @@ export function BuildVillage() {
     // The order matters: the panel chains the per-frame function the crystal
     // sets, the clicks pick the crates physics drops, and the meadow and the
     // walker keep clear of everything standing by then.
+    LightVillage();
     AddEscapeQuit();
     AddCrystalTurnAndPicks(scene);
     AddPhysics(scene);
