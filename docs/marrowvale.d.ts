@@ -236,6 +236,8 @@ interface ClickBoxComponent {
     extents: number[];
     /** boolean */
     clickableWhileInactive: boolean;
+    /** string; the point of the window the position is measured from (x right, y up): "center", "top-left", "top", "top-right", "left", "right", "bottom-left", "bottom" or "bottom-right" */
+    anchor: string;
     /** boolean */
     active: boolean;
     /** unsigned integer */
@@ -1158,10 +1160,10 @@ interface PhysicsSystem {
     gravity: number[];
     /** (vec3 [x, y, z], vec3 [x, y, z]) -> RayTestResult */
     RayTestClosestPoint(from: number[], to: number[]): RayTestResult;
-    /** (vec3 [x, y, z], number, integer) -> array of GameObject; the objects whose bodies overlap it, by id; bodies are chosen as for RayTestClosestPoint, mask in place of all groups (7 is all) */
-    OverlapSphere(center: number[], radius: number, mask: number): GameObject[];
-    /** (vec3 [x, y, z], vec3 [x, y, z], integer) -> array of GameObject; the objects whose bodies overlap it, by id; bodies are chosen as for RayTestClosestPoint, mask in place of all groups (7 is all) */
-    OverlapBox(center: number[], halfExtents: number[], mask: number): GameObject[];
+    /** (vec3 [x, y, z], number, integer (may be left out)) -> array of GameObject; the objects whose bodies overlap it, by id; bodies are chosen as for RayTestClosestPoint, only the groups in mask when one is given (7, all of them, by default) */
+    OverlapSphere(center: number[], radius: number, mask?: number): GameObject[];
+    /** (vec3 [x, y, z], vec3 [x, y, z], integer (may be left out)) -> array of GameObject; the objects whose bodies overlap it, by id; bodies are chosen as for RayTestClosestPoint, only the groups in mask when one is given (7, all of them, by default) */
+    OverlapBox(center: number[], halfExtents: number[], mask?: number): GameObject[];
 }
 declare var PhysicsSystem: PhysicsSystem;
 
