@@ -298,7 +298,7 @@ struct Result {
 int main(int argc, char** argv) {
     // --shortcuts: only the scenes with the renderer's shortcuts off and on.
     // --split: each of those scenes also timed without rasterising.
-    // --lighting: only the village unlit against lit.
+    // --lighting: only the village unlit against lit, with and without shadows.
     const bool shortcutsOnly = argc > 1 && std::string(argv[1]) == "--shortcuts";
     const bool split = argc > 2 && std::string(argv[2]) == "--split";
     if (!std::getenv("DISPLAY")) {
@@ -402,29 +402,58 @@ int main(int argc, char** argv) {
         }
     };
 
-    // BM_Lighting/village: the same frames unlit and lit (sun, ambient, fog and sky),
-    // interleaved so drift hits both alike.
+    // BM_Lighting/village: the same frames unlit, lit (sun, ambient, fog and sky) without
+    // shadows and lit with the sun's shadows, interleaved so drift hits all alike. Then the
+    // crates move every frame, which redraws the shadow map each time, against unlit frames
+    // of the same crates.
     auto compareLighting = [&]() {
         constexpr int kFrames = 30;
         std::vector<GameObject> village = showVillage();
-        std::vector<double> offTimes, onTimes;
-        auto time = [&](bool lit) {
+        auto time = [&](bool lit, bool shadowed) {
             graphics.lighting = lit;
+            graphics.shadows = shadowed;
             const Clock::time_point start = Clock::now();
             graphics.Update(0.0f);
             return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
         };
+        std::vector<double> offTimes, litTimes, shadowTimes;
         for (int i = 0; i <= kFrames; ++i) {
-            const double off = time(false), on = time(true);
+            const double off = time(false, false), lit = time(true, false),
+                         shadowed = time(true, true);
             if (i > 0) { // the first round warms up and builds the lit programs
                 offTimes.push_back(off);
-                onTimes.push_back(on);
+                litTimes.push_back(lit);
+                shadowTimes.push_back(shadowed);
             }
         }
+        const std::uint64_t stillDraws = graphics.ShadowMapDrawCount();
+        std::vector<double> movingOffTimes, movingTimes;
+        const std::size_t firstCrate = village.size() - 3;
+        for (int i = 0; i <= kFrames; ++i) {
+            for (std::size_t c = firstCrate; c < village.size(); ++c)
+                ObjectManager::GetComponent<TransformComponent>(village[c])->position.x +=
+                    i % 2 ? 0.25f : -0.2f;
+            const double off = time(false, false), moving = time(true, true);
+            if (i > 0) {
+                movingOffTimes.push_back(off);
+                movingTimes.push_back(moving);
+            }
+        }
+        const std::uint64_t movingDraws = graphics.ShadowMapDrawCount() - stillDraws;
         graphics.lighting = false;
-        const double off = Median(offTimes), on = Median(onTimes);
+        graphics.shadows = true;
+        const double off = Median(offTimes), lit = Median(litTimes), shadowed = Median(shadowTimes),
+                     movingOff = Median(movingOffTimes), moving = Median(movingTimes);
         std::printf("BM_Lighting/village  %2d frames  off %7.2f ms  on %7.2f ms  ratio %.3f\n",
-                    kFrames, off, on, on / off);
+                    kFrames, off, lit, lit / off);
+        std::printf("BM_Shadows/village/still  %2d frames  off %7.2f ms  shadows %7.2f ms  "
+                    "ratio %.3f  (%.3f of lit without shadows; map drawn %llu times)\n",
+                    kFrames, off, shadowed, shadowed / off, shadowed / lit,
+                    static_cast<unsigned long long>(stillDraws));
+        std::printf("BM_Shadows/village/moving  %2d frames  off %7.2f ms  shadows %7.2f ms  "
+                    "ratio %.3f  (map drawn %llu times)\n",
+                    kFrames, movingOff, moving, moving / movingOff,
+                    static_cast<unsigned long long>(movingDraws));
         std::fflush(stdout);
         for (const GameObject& obj : village)
             om.DeleteObject(obj);
