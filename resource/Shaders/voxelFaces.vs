@@ -63,7 +63,9 @@ void main()
 
     voxelColor = color;
     worldNormal = Rotate(orientation, front ? facePairs[18 + vertex] : facePairs[54 + vertex]);
+    // Faded out from 85% of the reach to its edge, by the squared distance (no root).
+    vec3 fromReach = (world - sunShadowReach.xyz) / sunShadowReach.w;
     sunShadowCoord =
-        vec4((sunShadowMatrix * vec4(world + normalize(worldNormal) * sunShadowOffset, 1.0)).xyz,
-             smoothstep(0.85, 1.0, length(world - sunShadowReach.xyz) / sunShadowReach.w));
+        vec4((sunShadowMatrix * vec4(world + worldNormal * sunShadowOffset, 1.0)).xyz,
+             clamp(dot(fromReach, fromReach) * 3.6 - 2.6, 0.0, 1.0));
 }
