@@ -226,6 +226,9 @@ TEST_F(Lighting, SunShadowsDarkenTheGroundBehindOpaqueVoxelsOnlyWithShadowsOn) {
     ObjectManager::GetComponent<TransformComponent>(floating)->position = {1, 3, -4};
     expectShadows({{1, 3, -4}, {-3, 1, 2}}, "after the block moved");
     EXPECT_EQ(graphics.ShadowMapDrawCount(), draws + 1);
+    // A new video mode may bring a new context: the map is made and drawn again.
+    core.BroadcastMessage(CreateMessage<VideoSizeChangeMessage>(kWidth, kHeight));
+    expectShadows({{1, 3, -4}, {-3, 1, 2}}, "after a new video mode");
 
     ObjectManager::GetComponent<TransformComponent>(floating)->position = {0, 3, 0};
     Eval("g.lighting = false");
