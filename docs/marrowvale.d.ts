@@ -758,9 +758,9 @@ interface GraphicsSystem {
     groundAmbient: number[];
     /** boolean; kept for ambient occlusion, which has no effect yet */
     ambientOcclusion: boolean;
-    /** boolean; kept for sun shadows, which have no effect yet */
+    /** boolean; opaque voxels cast the sun's shadows while lighting is on; on by default */
     shadows: boolean;
-    /** number; how far from the camera shadows will reach; no effect yet */
+    /** number; how far from the camera the sun's shadows reach; 0 is none */
     shadowDistance: number;
     /** vec3 [x, y, z]; what distant things fade to, [r, g, b] */
     fogColor: number[];

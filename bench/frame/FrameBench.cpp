@@ -159,6 +159,26 @@ VoxelModel Block(std::size_t n) {
     return model;
 }
 
+// n voxels of rolling land: columns on a square grid, their heights by two waves, filled
+// row by row until there are n.
+VoxelModel Hills(std::size_t n) {
+    constexpr int kSide = 100;
+    VoxelModel model;
+    for (int x = 0; model.voxels.size() < n; x = (x + 1) % kSide) {
+        for (int z = 0; z < kSide && model.voxels.size() < n; ++z) {
+            const int height =
+                static_cast<int>(10.0f + 5.0f * std::sin(x * 0.2f) + 4.0f * std::cos(z * 0.15f));
+            for (int y = 0; y < height && model.voxels.size() < n; ++y) {
+                VoxelInstance v;
+                v.position = {float(x - kSide / 2), float(y), float(z - kSide / 2), 1.0f};
+                v.color = {0.3f + 0.02f * float(y), 0.6f, 0.25f, 1.0f};
+                model.voxels.push_back(v);
+            }
+        }
+    }
+    return model;
+}
+
 // What the model editor draws for a model of n/12 voxels: a wire cube of twelve
 // lines around each, one of them magenta.
 std::vector<std::array<glm::vec3, 3>> WireCubes(std::size_t lines) {
@@ -298,7 +318,7 @@ struct Result {
 int main(int argc, char** argv) {
     // --shortcuts: only the scenes with the renderer's shortcuts off and on.
     // --split: each of those scenes also timed without rasterising.
-    // --lighting: only the village unlit against lit.
+    // --lighting: only the village unlit against lit, with and without shadows.
     const bool shortcutsOnly = argc > 1 && std::string(argv[1]) == "--shortcuts";
     const bool split = argc > 2 && std::string(argv[2]) == "--split";
     if (!std::getenv("DISPLAY")) {
@@ -402,32 +422,88 @@ int main(int argc, char** argv) {
         }
     };
 
-    // BM_Lighting/village: the same frames unlit and lit (sun, ambient, fog and sky),
-    // interleaved so drift hits both alike.
+    // BM_Lighting/village: the same frames unlit, lit (sun, ambient, fog and sky) without
+    // shadows and lit with the sun's shadows, interleaved so drift hits all alike. Then the
+    // crates move every frame, which redraws the shadow map each time, against unlit frames
+    // of the same crates.
+    auto time = [&](bool lit, bool shadowed) {
+        graphics.lighting = lit;
+        graphics.shadows = shadowed;
+        const Clock::time_point start = Clock::now();
+        graphics.Update(0.0f);
+        return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+    };
+    // Still frames unlit, lit and lit with shadows, interleaved so drift hits all alike.
+    auto timeStill = [&](int frames, std::vector<double>& offTimes, std::vector<double>& litTimes,
+                         std::vector<double>& shadowTimes) {
+        for (int i = 0; i <= frames; ++i) {
+            const double off = time(false, false), lit = time(true, false),
+                         shadowed = time(true, true);
+            if (i > 0) { // the first round warms up and builds the lit programs
+                offTimes.push_back(off);
+                litTimes.push_back(lit);
+                shadowTimes.push_back(shadowed);
+            }
+        }
+    };
     auto compareLighting = [&]() {
         constexpr int kFrames = 30;
         std::vector<GameObject> village = showVillage();
-        std::vector<double> offTimes, onTimes;
-        auto time = [&](bool lit) {
-            graphics.lighting = lit;
-            const Clock::time_point start = Clock::now();
-            graphics.Update(0.0f);
-            return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-        };
+        std::vector<double> offTimes, litTimes, shadowTimes;
+        timeStill(kFrames, offTimes, litTimes, shadowTimes);
+        const std::uint64_t stillDraws = graphics.ShadowMapDrawCount();
+        std::vector<double> movingOffTimes, movingTimes;
+        const std::size_t firstCrate = village.size() - 3;
         for (int i = 0; i <= kFrames; ++i) {
-            const double off = time(false), on = time(true);
-            if (i > 0) { // the first round warms up and builds the lit programs
-                offTimes.push_back(off);
-                onTimes.push_back(on);
+            for (std::size_t c = firstCrate; c < village.size(); ++c)
+                ObjectManager::GetComponent<TransformComponent>(village[c])->position.x +=
+                    i % 2 ? 0.25f : -0.2f;
+            const double off = time(false, false), moving = time(true, true);
+            if (i > 0) {
+                movingOffTimes.push_back(off);
+                movingTimes.push_back(moving);
             }
         }
+        const std::uint64_t movingDraws = graphics.ShadowMapDrawCount() - stillDraws;
         graphics.lighting = false;
-        const double off = Median(offTimes), on = Median(onTimes);
+        graphics.shadows = true;
+        const double off = Median(offTimes), lit = Median(litTimes), shadowed = Median(shadowTimes),
+                     movingOff = Median(movingOffTimes), moving = Median(movingTimes);
         std::printf("BM_Lighting/village  %2d frames  off %7.2f ms  on %7.2f ms  ratio %.3f\n",
-                    kFrames, off, on, on / off);
+                    kFrames, off, lit, lit / off);
+        std::printf("BM_Shadows/village/still  %2d frames  off %7.2f ms  shadows %7.2f ms  "
+                    "ratio %.3f  (%.3f of lit without shadows; map drawn %llu times)\n",
+                    kFrames, off, shadowed, shadowed / off, shadowed / lit,
+                    static_cast<unsigned long long>(stillDraws));
+        std::printf("BM_Shadows/village/moving  %2d frames  off %7.2f ms  shadows %7.2f ms  "
+                    "ratio %.3f  (map drawn %llu times)\n",
+                    kFrames, movingOff, moving, moving / movingOff,
+                    static_cast<unsigned long long>(movingDraws));
         std::fflush(stdout);
         for (const GameObject& obj : village)
             om.DeleteObject(obj);
+        om.DelayedDestruction();
+
+        // BM_Shadows/hills100k: 100,000 voxels of land seen from a hillside, still.
+        constexpr int kHillFrames = 11;
+        VoxelModel hills = Hills(100000);
+        const GameObject land = show(&hills, {0, -12, 0}, 1.0f);
+        eye->position = {0, 14, 45};
+        eye->orientation = LookAt(eye->position, {0, 0, 0});
+        std::vector<double> hillOff, hillLit, hillShadows;
+        const std::uint64_t drawsBefore = graphics.ShadowMapDrawCount();
+        timeStill(kHillFrames, hillOff, hillLit, hillShadows);
+        graphics.lighting = false;
+        graphics.shadows = true;
+        std::printf("BM_Shadows/hills100k/still  %d frames  off %7.2f ms  lit %7.2f ms (ratio "
+                    "%.3f)  shadows %7.2f ms  ratio %.3f  (%.3f of lit without shadows; map drawn "
+                    "%llu times)\n",
+                    kHillFrames, Median(hillOff), Median(hillLit),
+                    Median(hillLit) / Median(hillOff), Median(hillShadows),
+                    Median(hillShadows) / Median(hillOff), Median(hillShadows) / Median(hillLit),
+                    static_cast<unsigned long long>(graphics.ShadowMapDrawCount() - drawsBefore));
+        std::fflush(stdout);
+        om.DeleteObject(land);
         om.DelayedDestruction();
     };
     if (shortcutsOnly) {

@@ -13,6 +13,12 @@ uniform samplerBuffer voxelDataBuffer;
 
 out vec4 voxelColor;
 out vec3 worldNormal;
+// The sun's shadow map (shadow.fs): where it sees the vertex, a little off the face, and
+// how much the shadows have faded out there, towards the edge of their reach.
+uniform mat4 sunShadowMatrix;
+uniform vec4 sunShadowReach;
+uniform float sunShadowOffset;
+out vec4 sunShadowCoord;
 
 // Rotation by q applied as it is, the same matrix the engine builds on the CPU (a
 // quaternion that is not of unit length also scales).
@@ -33,4 +39,9 @@ void main()
 
     voxelColor = color;
     worldNormal = Rotate(orientation, normal);
+    // Faded out from 85% of the reach to its edge, by the squared distance (no root).
+    vec3 fromReach = (world - sunShadowReach.xyz) / sunShadowReach.w;
+    sunShadowCoord =
+        vec4((sunShadowMatrix * vec4(world + worldNormal * sunShadowOffset, 1.0)).xyz,
+             clamp(dot(fromReach, fromReach) * 3.6 - 2.6, 0.0, 1.0));
 }

@@ -247,6 +247,7 @@ void GraphicsSystem::DeleteBuffers() {
     cubeVertexArray = cubeVertexBuffer = voxelDataTexture = voxelDataBuffer = 0;
     debugLines.ReleaseGl();
     litScene.ReleaseGl();
+    sunShadows.ReleaseGl();
 }
 
 void GraphicsSystem::Update(float) {
@@ -278,13 +279,18 @@ void GraphicsSystem::Update(float) {
                            plainVoxels ? nullptr : &visibleVoxels);
     gatherer.GatherScene();
     firstBlendedVoxel = gatherer.FirstBlended();
+    opaqueVoxels = gatherer.OpaqueCount();
 
     if (drawing && sceneReady && drawable) {
         // Unlit frames use exactly the programs and state they always did.
         const bool lit = lighting && litScene.Prepare(GetShaderFolder());
+        const bool shadowed = lit && shadows && litScene.HasShadows() &&
+                              sunShadows.Prepare(GetShaderFolder()) &&
+                              sunShadows.Update(voxelInstances, opaqueVoxels, modelViewStack.Top(),
+                                                projectionStack.Top(), *this, voxelCapacity);
         if (lit)
             litScene.DrawSky(*this, modelViewStack.Top(), projectionStack.Top());
-        DrawVoxels(lit);
+        DrawVoxels(lit, shadowed);
         DrawSprites();
         if (activeCamera != nullptr)
             DrawBillboards(lit);
@@ -312,19 +318,21 @@ void GraphicsSystem::ChooseCamera() {
         modelViewStack.MultiplyPush(activeCamera->GetMatrix());
 }
 
-void GraphicsSystem::DrawVoxels(bool lit) {
+void GraphicsSystem::DrawVoxels(bool lit, bool shadowed) {
     // The camera's place in the world, for choosing the faces towards it. A view that
     // cannot be inverted gives no place, and the frame draws every face.
     const glm::dvec4 eye = glm::inverse(glm::dmat4(modelViewStack.Top()))[3];
     const bool facesOnly = !plainVoxels && facesReady && std::isfinite(eye.x) &&
                            std::isfinite(eye.y) && std::isfinite(eye.z);
-    ShaderProgram& program = lit         ? litScene.VoxelProgram(facesOnly)
+    ShaderProgram& program = lit         ? litScene.VoxelProgram(facesOnly, shadowed)
                              : facesOnly ? voxelFacesProgram
                                          : voxelProgram;
     glUseProgram(program.GetProgram());
     if (lit)
         litScene.SetUniforms(program, *this, projectionStack.Top(),
                              {viewportWidth, viewportHeight});
+    if (shadowed)
+        sunShadows.Bind(program);
     program.SetUniformMatrix4("modelViewMatrix", modelViewStack.Top());
     program.SetUniformMatrix4("perspectiveMatrix", projectionStack.Top());
     if (facesOnly)
@@ -361,6 +369,8 @@ void GraphicsSystem::DrawVoxels(bool lit) {
         glBindBuffer(GL_TEXTURE_BUFFER, 0);
         glBindVertexArray(0);
     }
+    if (shadowed)
+        SunShadowMap::Unbind();
     glUseProgram(0);
 }
 

@@ -16,6 +16,7 @@
 #include "graphics/MatrixStack.h"
 #include "graphics/Projection.h"
 #include "graphics/ShaderProgram.h"
+#include "graphics/SunShadowMap.h"
 #include "graphics/Texture.h"
 #include "messaging/MessageListener.h"
 #include "voxels/SeeThroughVoxels.h"
@@ -97,6 +98,9 @@ class GraphicsSystem : public Core::System, public MessageListener, public Light
     // GL 3.3 entry points are loaded, so GL calls are safe from here on.
     bool glReady = false;
 
+    // How often the sun's shadow map has been drawn: still frames reuse it.
+    std::uint64_t ShadowMapDrawCount() const { return sunShadows.DrawCount(); }
+
     // The game's own Shaders/ folder when it has one, else the engine's.
     static std::string GetShaderFolder();
 
@@ -109,7 +113,7 @@ class GraphicsSystem : public Core::System, public MessageListener, public Light
     void CreateCube();
     void DeleteBuffers();
     void ChooseCamera();
-    void DrawVoxels(bool lit);
+    void DrawVoxels(bool lit, bool shadowed);
     void DrawSprites();
     void DrawBillboards(bool lit);
     void LoadTexture(Texture& texture, bool upload);
@@ -124,8 +128,12 @@ class GraphicsSystem : public Core::System, public MessageListener, public Light
     bool facesReady = false;
     // This frame's records before this index need no blending.
     std::size_t firstBlendedVoxel = 0;
+    // This frame's records before this index are opaque; the rest are see-through.
+    std::size_t opaqueVoxels = 0;
     // Lighting's programs and sky, made on the first lit frame.
     LitScene litScene;
+    // The sun's shadow map, made on the first frame with lighting and shadows on.
+    SunShadowMap sunShadows;
     // Textures asked for before GL was up; uploaded by Initialize.
     std::vector<Texture*> pendingUploads;
 };

@@ -48,9 +48,9 @@ const S graphicsSystemClass(
         S::Property<&GraphicsSystem::ambientOcclusion>("ambientOcclusion")
             .Noted("kept for ambient occlusion, which has no effect yet"),
         S::Property<&GraphicsSystem::shadows>("shadows").Noted(
-            "kept for sun shadows, which have no effect yet"),
+            "opaque voxels cast the sun's shadows while lighting is on; on by default"),
         S::CheckedProperty<&GraphicsSystem::shadowDistance, &L::CheckNonNegative>("shadowDistance")
-            .Noted("how far from the camera shadows will reach; no effect yet"),
+            .Noted("how far from the camera the sun's shadows reach; 0 is none"),
         S::CheckedProperty<&GraphicsSystem::fogColor, &L::CheckColor>("fogColor")
             .Noted("what distant things fade to, [r, g, b]"),
         S::CheckedProperty<&GraphicsSystem::fogDensity, &L::CheckNonNegative>("fogDensity")

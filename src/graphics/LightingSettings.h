@@ -13,7 +13,8 @@ struct LightingSettings {
     // get an even mix.
     glm::vec3 skyAmbient{0.36f, 0.42f, 0.52f};
     glm::vec3 groundAmbient{0.24f, 0.21f, 0.18f};
-    // Kept for the occlusion and shadow passes; nothing reads them yet.
+    // Darker corners where voxels meet; the sun's shadows out to shadowDistance from the
+    // camera (0: none).
     bool ambientOcclusion = true;
     bool shadows = true;
     float shadowDistance = 60.0f;

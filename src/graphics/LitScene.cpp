@@ -8,6 +8,7 @@
 #include <glm/mat3x3.hpp>
 #include <glm/matrix.hpp>
 
+#include "graphics/SunShadowMap.h"
 #include "voxels/CubeGeometry.h"
 
 namespace {
@@ -27,14 +28,26 @@ void SetVec3(const ShaderProgram& program, const char* name, const glm::vec3& va
     glUniform3fv(program.GetUniformLocation(name), 1, glm::value_ptr(value));
 }
 
-void BuildVoxelProgram(ShaderProgram& program, const std::string& folder, const char* vertex) {
+// `shadow` is the file that says how much of the sun reaches a point.
+void BuildVoxelProgram(ShaderProgram& program, const std::string& folder, const char* vertex,
+                       const char* shadow = "noShadow.fs") {
     program.AddShader(folder + vertex);
     program.AddShader(folder + "litVoxel.fs");
     program.AddShader(folder + "fog.fs");
+    program.AddShader(folder + shadow);
     program.Link();
     AddUniforms(program, kVoxelUniforms);
     AddUniforms(program, kLightUniforms);
     AddUniforms(program, kFogUniforms);
+}
+
+void SetFacePairs(ShaderProgram& program) {
+    program.AddUniform("cameraPosition");
+    program.AddUniform("facePairs");
+    const CubeFacePairs pairs = MakeCubeFacePairs();
+    glUseProgram(program.GetProgram());
+    glUniform3fv(program.GetUniformLocation("facePairs"), 72, &pairs.positions[0][0]);
+    glUseProgram(0);
 }
 
 } // namespace
@@ -50,12 +63,7 @@ void LitScene::Build(const std::string& folder) {
     try {
         BuildVoxelProgram(voxels, folder, "voxelShader.vs");
         BuildVoxelProgram(faces, folder, "voxelFaces.vs");
-        faces.AddUniform("cameraPosition");
-        faces.AddUniform("facePairs");
-        const CubeFacePairs pairs = MakeCubeFacePairs();
-        glUseProgram(faces.GetProgram());
-        glUniform3fv(faces.GetUniformLocation("facePairs"), 72, &pairs.positions[0][0]);
-        glUseProgram(0);
+        SetFacePairs(faces);
 
         billboards.AddShader(folder + "sprite.vs");
         billboards.AddShader(folder + "spriteFog.fs");
@@ -76,6 +84,25 @@ void LitScene::Build(const std::string& folder) {
                      error.message.c_str());
     } catch (const ShaderProgramException& error) {
         std::fprintf(stderr, "GraphicsSystem: %s; frames are drawn without lighting\n",
+                     error.message.c_str());
+    }
+    if (state == State::Ready)
+        BuildShadowed(folder);
+}
+
+void LitScene::BuildShadowed(const std::string& folder) {
+    try {
+        BuildVoxelProgram(shadowedVoxels, folder, "voxelShader.vs", "shadow.fs");
+        BuildVoxelProgram(shadowedFaces, folder, "voxelFaces.vs", "shadow.fs");
+        SetFacePairs(shadowedFaces);
+        SunShadowMap::AddUniforms(shadowedVoxels);
+        SunShadowMap::AddUniforms(shadowedFaces);
+        shadowsReady = true;
+    } catch (const ShaderException& error) {
+        std::fprintf(stderr, "GraphicsSystem: %s; frames are drawn without shadows\n",
+                     error.message.c_str());
+    } catch (const ShaderProgramException& error) {
+        std::fprintf(stderr, "GraphicsSystem: %s; frames are drawn without shadows\n",
                      error.message.c_str());
     }
 }

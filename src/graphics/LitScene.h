@@ -23,8 +23,15 @@ class LitScene {
     // on standard error): frames are then drawn unlit.
     bool Prepare(const std::string& folder);
 
-    // The voxel program for all faces of each cube or (facesOnly) the camera's side only.
-    ShaderProgram& VoxelProgram(bool facesOnly) { return facesOnly ? faces : voxels; }
+    // The voxel program for all faces of each cube or (facesOnly) the camera's side only;
+    // `shadowed` ones read the sun's shadow map (SunShadowMap::Bind).
+    ShaderProgram& VoxelProgram(bool facesOnly, bool shadowed = false) {
+        if (shadowed)
+            return facesOnly ? shadowedFaces : shadowedVoxels;
+        return facesOnly ? faces : voxels;
+    }
+    // Whether the shadowed programs were built; a game's own shader folder may lack them.
+    bool HasShadows() const { return shadowsReady; }
     ShaderProgram& BillboardProgram() { return billboards; }
 
     // Sun, ambient and fog uniforms of a lit program, which must be current.
@@ -39,10 +46,14 @@ class LitScene {
   private:
     enum class State { Untried, Ready, Failed };
     void Build(const std::string& folder);
+    void BuildShadowed(const std::string& folder);
 
     State state = State::Untried;
     ShaderProgram voxels;
     ShaderProgram faces;
+    ShaderProgram shadowedVoxels;
+    ShaderProgram shadowedFaces;
+    bool shadowsReady = false;
     ShaderProgram billboards;
     ShaderProgram sky;
     std::uint32_t skyVertexArray = 0;

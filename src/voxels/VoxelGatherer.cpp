@@ -80,6 +80,7 @@ void VoxelGatherer::Clear() {
     instances.clear();
     transparent.Clear();
     firstBlended = SIZE_MAX;
+    opaqueCount = 0;
 }
 
 void VoxelGatherer::AddVoxel(const VoxelComponent& voxel, const TransformComponent& transform) {
@@ -112,6 +113,7 @@ void VoxelGatherer::AddModel(const VoxelModelComponent& component,
 
 void VoxelGatherer::Finish() {
     firstBlended = std::min(firstBlended, instances.size());
+    opaqueCount = instances.size();
     transparent.AppendInDrawOrder(instances);
 }
 

@@ -46,6 +46,8 @@ class VoxelGatherer {
     // see-through; records before it can be drawn without blending, which gives the same
     // pixels (an alpha of 1 keeps nothing of what lies behind) for less work.
     std::size_t FirstBlended() const { return firstBlended; }
+    // After Finish: how many records come before the see-through ones.
+    std::size_t OpaqueCount() const { return opaqueCount; }
 
   private:
     void AddOpaque(const VoxelInstance& record) {
@@ -58,4 +60,5 @@ class VoxelGatherer {
     SeeThroughVoxels& transparent;
     VisibleVoxelCache* visible;
     std::size_t firstBlended = SIZE_MAX;
+    std::size_t opaqueCount = 0;
 };

@@ -1,5 +1,6 @@
 // The lighting settings as scripts set them, and the frames they give.
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -33,13 +34,17 @@ class Lighting : public GraphicsTest, protected ScriptRunner {
         eye->LookAt(to, {0, 1, 0});
         Frame();
     }
-    // The pixel showing a world point in the last frame.
-    glm::ivec4 PixelOf(glm::vec3 world) {
+    // Where the last frame shows a world point, and the pixel there.
+    glm::ivec2 WindowOf(glm::vec3 world) {
         const glm::vec4 clip =
             graphics.GetProjectionMatrix() * graphics.GetCameraMatrix() * glm::vec4(world, 1);
         const glm::vec2 ndc = glm::vec2(clip) / clip.w;
-        return Pixel(static_cast<int>((ndc.x * 0.5f + 0.5f) * kWidth),
-                     static_cast<int>((ndc.y * 0.5f + 0.5f) * kHeight));
+        return {static_cast<int>((ndc.x * 0.5f + 0.5f) * kWidth),
+                static_cast<int>((ndc.y * 0.5f + 0.5f) * kHeight)};
+    }
+    glm::ivec4 PixelOf(glm::vec3 world) {
+        const glm::ivec2 at = WindowOf(world);
+        return Pixel(at.x, at.y);
     }
     static void ExpectNear(glm::ivec4 pixel, glm::vec3 color, int tolerance, const char* what) {
         const glm::ivec3 want(glm::round(color * 255.0f));
@@ -125,4 +130,108 @@ TEST_F(Lighting, SettingsShadeFogAndBackTheWorldOnlyWhenOn) {
     EXPECT_EQ(Eval("JSON.stringify([g.sunDirection, g.fogColor, g.skyTopColor,"
                    " g.fogDensity, g.shadowDistance, g.groundAmbient])"),
               before);
+}
+
+namespace {
+
+// Whether the segment from + t * along, 0 < t <= 1, meets the unit cube at `centre` grown by
+// `grow` on every side.
+bool Meets(glm::vec3 from, glm::vec3 along, glm::vec3 centre, float grow) {
+    float enter = 1e-4f, leave = 1.0f;
+    for (int a = 0; a < 3; ++a) {
+        const float low = centre[a] - 0.5f - grow, high = centre[a] + 0.5f + grow;
+        if (along[a] == 0.0f) {
+            if (from[a] < low || from[a] > high)
+                return false;
+            continue;
+        }
+        const float t0 = (low - from[a]) / along[a], t1 = (high - from[a]) / along[a];
+        enter = std::max(enter, std::min(t0, t1));
+        leave = std::min(leave, std::max(t0, t1));
+    }
+    return enter <= leave;
+}
+
+} // namespace
+
+TEST_F(Lighting, SunShadowsDarkenTheGroundBehindOpaqueVoxelsOnlyWithShadowsOn) {
+    Initialize();
+    const glm::vec3 from(0, 12, 10);
+    const GameObject camera = Object(from);
+    ObjectManager::AddComponent<CameraComponent>(camera)->active = true;
+    eye = ObjectManager::GetComponent<TransformComponent>(camera);
+    for (int z = -7; z <= 5; ++z)
+        for (int x = -7; x <= 7; ++x)
+            Voxel({x, 0, z}, {0, 1, 0, 1});
+    const GameObject floating = Object({0, 3, 0});
+    ObjectManager::AddComponent<VoxelComponent>(floating)->color = {1, 0, 0, 1};
+    Voxel({-3, 1, 2}, {1, 0, 0, 1});     // standing on the ground: no gap at its foot
+    Voxel({-4, 3, -2}, {0, 0, 1, 0.5f}); // see-through: casts nothing
+    Look(from, {0, 0, -1});
+    const std::vector<glm::u8vec4> untouched = Pixels();
+
+    // The sun from the left at 45 degrees: a lit top gets 0.3 + 0.6 * cos 45 of its colour.
+    Eval("g.sunDirection = [-1, 1, 0]; g.sunColor = [0.6, 0.6, 0.6]; g.fogDensity = 0;"
+         "g.skyAmbient = [0.3, 0.3, 0.3]; g.groundAmbient = [0.3, 0.3, 0.3];"
+         "g.lighting = true");
+    const int litGreen = static_cast<int>(std::lround(255 * (0.3 + 0.6 * std::sqrt(0.5))));
+
+    // Ground points the camera sees, by whether the sun's ray from them meets an opaque
+    // block (clearly, or clearly not: the filtered edge is left out). Shadowed ones lose
+    // the sun; all others keep exactly the unshadowed frame's colour.
+    auto expectShadows = [&](const std::vector<glm::vec3>& casters, const char* when) {
+        Eval("g.shadows = false");
+        Frame();
+        const std::vector<glm::u8vec4> unshadowed = Pixels();
+        Eval("g.shadows = true");
+        Frame();
+        const std::vector<glm::u8vec4> shadowed = Pixels();
+        const glm::vec3 sun(-1, 1, 0);
+        int lit = 0, dark = 0, wrong = 0;
+        for (float z = -6; z <= 4; z += 0.25f)
+            for (float x = -6; x <= 6; x += 0.25f) {
+                const glm::vec3 p(x, 0.5f, z);
+                bool hidden = Meets(p, from - p, {-4, 3, -2}, 0.1f);
+                bool inside = false, near = false;
+                for (const glm::vec3& c : casters) {
+                    hidden = hidden || Meets(p, from - p, c, 0.1f);
+                    inside = inside || Meets(p, sun * 10.0f, c, -0.15f);
+                    near = near || Meets(p, sun * 10.0f, c, 0.15f);
+                }
+                if (hidden || (near && !inside))
+                    continue;
+                const glm::ivec2 at = WindowOf(p);
+                const std::size_t i = std::size_t(at.y) * kWidth + at.x;
+                const int before = unshadowed[i].g, after = shadowed[i].g;
+                const bool ok = std::abs(before - litGreen) <= 2 &&
+                                (inside ? before - after > 80 : std::abs(before - after) <= 2);
+                (inside ? dark : lit) += 1;
+                if (!ok && ++wrong <= 5)
+                    ADD_FAILURE() << when << ": ground at " << x << ", " << z << " has green "
+                                  << after << " (" << before << " unshadowed)"
+                                  << (inside ? ", in shadow" : ", in the sun");
+            }
+        EXPECT_EQ(wrong, 0) << when;
+        EXPECT_GT(dark, 20) << when;
+        EXPECT_GT(lit, 500) << when;
+    };
+    expectShadows({{0, 3, 0}, {-3, 1, 2}}, "lit with shadows");
+
+    // Still frames reuse the map, also when the camera moves by less than a texel; a moved
+    // caster redraws it and its shadow moves along.
+    const std::uint64_t draws = graphics.ShadowMapDrawCount();
+    Look(from + glm::vec3(0.001f, 0, 0), {0, 0, -1});
+    Look(from, {0, 0, -1});
+    EXPECT_EQ(graphics.ShadowMapDrawCount(), draws);
+    ObjectManager::GetComponent<TransformComponent>(floating)->position = {1, 3, -4};
+    expectShadows({{1, 3, -4}, {-3, 1, 2}}, "after the block moved");
+    EXPECT_EQ(graphics.ShadowMapDrawCount(), draws + 1);
+    // A new video mode may bring a new context: the map is made and drawn again.
+    core.BroadcastMessage(CreateMessage<VideoSizeChangeMessage>(kWidth, kHeight));
+    expectShadows({{1, 3, -4}, {-3, 1, 2}}, "after a new video mode");
+
+    ObjectManager::GetComponent<TransformComponent>(floating)->position = {0, 3, 0};
+    Eval("g.lighting = false");
+    Frame();
+    EXPECT_EQ(Pixels(), untouched) << "lighting off draws exactly the old frame";
 }
