@@ -6,7 +6,7 @@ import { Core } from "marrowvale";
 export function LightVillage() {
     const graphics = Core.Instance().GraphicsSystem_;
     graphics.lighting = true;
-    graphics.sunDirection = [0.45, 0.8, 0.35];
+    graphics.sunDirection = [0.75, 0.6, 0.25]; // low from the right: long shadows
     graphics.skyHorizonColor = [0.74, 0.83, 0.9];
     graphics.skyTopColor = [0.32, 0.52, 0.84];
     // The horizon's colour, so the land melts into the sky.
