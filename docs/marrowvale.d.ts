@@ -1349,6 +1349,23 @@ interface SpriteComponent {
 }
 declare var SpriteComponent: SpriteComponent;
 
+interface Storage {
+    /** unsigned integer; how many keys the store holds */
+    length: number;
+    /** (string (other values as String() makes them)) -> string (other values as String() makes them) or null; the value stored under the key, or null when there is none */
+    getItem(key: string): string | null;
+    /** (string (other values as String() makes them), string (other values as String() makes them)) -> undefined; stores the value under the key, saved at the end of the frame; a store over its quota of 5 MiB (UTF-16 code units of keys and values) throws an error named QuotaExceededError and keeps what it held */
+    setItem(key: string, value: string): void;
+    /** (string (other values as String() makes them)) -> undefined; keys and values are strings: other values are stored as String() makes them */
+    removeItem(key: string): void;
+    /** () -> undefined; removes every key */
+    clear(): void;
+    /** (number) -> string (other values as String() makes them) or null; the key at the index (0 to length - 1) in the store's order, or null past the end */
+    key(index: number): string | null;
+}
+declare var Storage: Storage;
+declare var localStorage: Storage;
+
 interface TWDefineMessage extends MessageObject {
     /** string */
     barName: string;
@@ -1604,6 +1621,8 @@ declare module "marrowvale" {
     export const Shape: typeof globalThis.Shape;
     export const SoundSystem: typeof globalThis.SoundSystem;
     export const SpriteComponent: typeof globalThis.SpriteComponent;
+    export const Storage: typeof globalThis.Storage;
+    export const localStorage: typeof globalThis.localStorage;
     export const TWDefineMessage: typeof globalThis.TWDefineMessage;
     export const TextEnteredMessage: typeof globalThis.TextEnteredMessage;
     export const Texture: typeof globalThis.Texture;
