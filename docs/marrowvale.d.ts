@@ -1352,15 +1352,15 @@ declare var SpriteComponent: SpriteComponent;
 interface Storage {
     /** unsigned integer; how many keys the store holds */
     length: number;
-    /** (string (other values as String() makes them)) -> string (other values as String() makes them) or null; the value stored under the key, or null when there is none */
+    /** (string) -> string or null; the value stored under the key, or null when there is none; a key that is no string is taken as String() makes it */
     getItem(key: string): string | null;
-    /** (string (other values as String() makes them), string (other values as String() makes them)) -> undefined; stores the value under the key, saved at the end of the frame; a store over its quota of 5 MiB (UTF-16 code units of keys and values) throws an error named QuotaExceededError and keeps what it held */
+    /** (string, string) -> undefined; stores the value under the key, both taken as String() makes them, saved at the end of the frame; over the quota of 5 MiB (UTF-16 code units of keys and values) it throws an error named QuotaExceededError and the store keeps what it held */
     setItem(key: string, value: string): void;
-    /** (string (other values as String() makes them)) -> undefined; keys and values are strings: other values are stored as String() makes them */
+    /** (string) -> undefined; removes the key, taken as String() makes it */
     removeItem(key: string): void;
     /** () -> undefined; removes every key */
     clear(): void;
-    /** (number) -> string (other values as String() makes them) or null; the key at the index (0 to length - 1) in the store's order, or null past the end */
+    /** (number) -> string or null; the key at the index (0 to length - 1) in the store's order, or null past the end */
     key(index: number): string | null;
 }
 declare var Storage: Storage;

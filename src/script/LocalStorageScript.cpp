@@ -64,22 +64,23 @@ script::ClassOptions<LocalStorage> Options() {
     return options;
 }
 
-constexpr const char* kStringsNote =
-    "keys and values are strings: other values are stored as String() makes them";
-
 using S = script::ScriptClass<LocalStorage>;
 const S storageClass(
     "Storage",
     {
         S::Property<&GetLength, nullptr>("length").Noted("how many keys the store holds"),
         S::Method<&GetItem>("getItem").Args("key").Noted(
-            "the value stored under the key, or null when there is none"),
+            "the value stored under the key, or null when there is none; a key that is no "
+            "string is taken as String() makes it"),
         S::Method<&SetItem>("setItem")
             .Args("key, value")
-            .Noted("stores the value under the key, saved at the end of the frame; a store over "
-                   "its quota of 5 MiB (UTF-16 code units of keys and values) throws an error "
-                   "named QuotaExceededError and keeps what it held"),
-        S::Method<&RemoveItem>("removeItem").Args("key").Noted(kStringsNote),
+            .Noted("stores the value under the key, both taken as String() makes them, saved at "
+                   "the end of the frame; over the quota of 5 MiB (UTF-16 code units of keys and "
+                   "values) it throws an error named QuotaExceededError and the store keeps what "
+                   "it held"),
+        S::Method<&RemoveItem>("removeItem")
+            .Args("key")
+            .Noted("removes the key, taken as String() makes it"),
         S::Method<&Clear>("clear").Noted("removes every key"),
         S::Method<&Key>("key").Args("index").Noted(
             "the key at the index (0 to length - 1) in the store's order, or null past the end"),

@@ -486,7 +486,8 @@ template <> struct Convert<StringOf> {
 };
 
 template <> struct Convert<TextOf> {
-    static std::string Name() { return "string (other values as String() makes them)"; }
+    // Any value converts, so the name is only what the reference shows.
+    static std::string Name() { return "string"; }
     static std::string TsName() { return "string"; }
     static bool ToScript(JSContext* cx, const TextOf& value, JS::MutableHandleValue out);
     static bool FromScript(JSContext* cx, JS::HandleValue value, TextOf& out);
