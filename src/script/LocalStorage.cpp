@@ -339,7 +339,8 @@ void LocalStorage::Load() {
     Json::sax_parse(bytes, &reader);
     if (!reader.Complete())
         return SetAside(reader.problem);
-    items = std::move(reader.items);
+    for (auto& [key, value] : reader.items)
+        items.emplace(key, Item{std::move(value), std::string()});
     usedUnits = reader.units;
 }
 
@@ -387,10 +388,13 @@ void LocalStorage::Save() {
         return;
     std::string text = "{\"format\": \"" + std::string(kFormat) +
                        "\", \"version\": " + std::to_string(kVersion) + ", \"items\": [";
+    text.reserve(savedBytes);
     const char* separator = "\n";
-    for (const auto& [key, value] : items) {
+    for (auto& [key, item] : items) {
+        if (item.line.empty())
+            item.line = Json::array({TextToJson(key), TextToJson(item.value)}).dump();
         text += separator;
-        text += Json::array({TextToJson(key), TextToJson(value)}).dump();
+        text += item.line;
         separator = ",\n";
     }
     text += "\n]}\n";
@@ -402,6 +406,7 @@ void LocalStorage::Save() {
     out.SetSync(true);
     if (out.Write(file, text.data(), text.size()) && out.Commit()) {
         changed = false;
+        savedBytes = text.size();
         lastFailure.clear();
         return;
     }
@@ -423,22 +428,22 @@ std::optional<std::u16string> LocalStorage::GetItem(const std::u16string& key) {
     const auto found = items.find(key);
     if (found == items.end())
         return std::nullopt;
-    return found->second;
+    return found->second.value;
 }
 
 bool LocalStorage::SetItem(const std::u16string& key, const std::u16string& value) {
     Ready();
     const auto found = items.find(key);
-    const std::size_t before = found == items.end() ? 0 : key.size() + found->second.size();
+    const std::size_t before = found == items.end() ? 0 : key.size() + found->second.value.size();
     if (usedUnits - before + key.size() + value.size() > kQuotaUnits)
         return false;
-    if (found != items.end() && found->second == value)
+    if (found != items.end() && found->second.value == value)
         return true;
     usedUnits = usedUnits - before + key.size() + value.size();
     if (found != items.end())
-        found->second = value;
+        found->second = Item{value, std::string()};
     else
-        items.emplace(key, value);
+        items.emplace(key, Item{value, std::string()});
     Changed();
     return true;
 }
@@ -448,7 +453,7 @@ void LocalStorage::RemoveItem(const std::u16string& key) {
     const auto found = items.find(key);
     if (found == items.end())
         return;
-    usedUnits -= key.size() + found->second.size();
+    usedUnits -= key.size() + found->second.value.size();
     items.erase(found);
     Changed();
 }

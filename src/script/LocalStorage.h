@@ -83,10 +83,17 @@ class LocalStorage {
     // A file that could neither be read nor set aside is never written over.
     bool saveRefused = false;
     std::string lastFailure; // of the last write, said once
-    std::map<std::u16string, std::u16string> items;
+    struct Item {
+        std::u16string value;
+        // The item as the file holds it; empty until written, and again once changed,
+        // so that a save encodes only what changed since the last.
+        std::string line;
+    };
+    std::map<std::u16string, Item> items;
+    std::size_t savedBytes = 0; // the size of the file last written
     std::size_t usedUnits = 0;
     // Where Key() last was, so that a loop over every index walks the map once.
     std::size_t cursorIndex = 0;
-    std::map<std::u16string, std::u16string>::const_iterator cursor;
+    std::map<std::u16string, Item>::const_iterator cursor;
     bool cursorValid = false;
 };
