@@ -158,7 +158,7 @@ void LiveReload::ReloadChangedModels() {
 
 void LiveReload::Reload() {
     // The store is the player's, not the scripts': it stays as it is, on disk first.
-    LocalStorage::Instance().SaveChanges();
+    LocalStorage::Instance().Flush();
     // The scripts start again as at launch, with no game state current: a
     // state made current again then builds its scene as it did the first
     // time, where one left current would swallow the scripts' request and

@@ -23,7 +23,6 @@
 
 #include <nlohmann/json.hpp>
 
-#include "base/AtomicFile.h"
 #include "base/Path.h"
 #include "script/ScriptHost.h"
 
@@ -280,7 +279,7 @@ LocalStorage& LocalStorage::Instance() {
     static LocalStorage* const store = [] {
         auto* made = new LocalStorage();
         made->followsGame = true;
-        std::atexit([] { Instance().SaveChanges(); });
+        std::atexit([] { Instance().Flush(); });
         return made;
     }();
     return *store;
@@ -289,7 +288,7 @@ LocalStorage& LocalStorage::Instance() {
 LocalStorage::LocalStorage(fs::path file) : file(std::move(file)) {}
 
 LocalStorage::~LocalStorage() {
-    SaveChanges();
+    Flush();
 }
 
 void LocalStorage::Ready() {
@@ -297,7 +296,7 @@ void LocalStorage::Ready() {
         const std::string& now = GetSaveFolder().empty() ? GetResourceFolder() : GetSaveFolder();
         if (loaded && now == folder)
             return;
-        SaveChanges(); // the store of the folder left behind
+        Flush(); // the store of the folder left behind
         folder = now;
         std::error_code error;
         file = fs::absolute(fs::path(folder) / kFileName, error);
@@ -383,8 +382,28 @@ void LocalStorage::SetAside(const std::string& why) {
         file.string().c_str(), why.c_str(), aside.filename().string().c_str());
 }
 
+void LocalStorage::Flush() {
+    SaveChanges();
+    writer.Wait();
+    TakeFailure();
+}
+
+void LocalStorage::TakeFailure() {
+    const std::string failure = writer.TakeFailure();
+    if (failure.empty())
+        return;
+    // Kept as changed, so the next frame and the exit try again.
+    changed = true;
+    if (failure != lastFailure) {
+        lastFailure = failure;
+        ScriptHost::Instance().ReportWarning("localStorage: cannot save %s: %s; trying again",
+                                             file.string().c_str(), failure.c_str());
+    }
+}
+
 void LocalStorage::Save() {
-    if (saveRefused)
+    TakeFailure();
+    if (saveRefused || !changed)
         return;
     std::string text = "{\"format\": \"" + std::string(kFormat) +
                        "\", \"version\": " + std::to_string(kVersion) + ", \"items\": [";
@@ -402,20 +421,9 @@ void LocalStorage::Save() {
     std::error_code error;
     fs::create_directories(file.parent_path(), error);
     // A link in the file's place is replaced, never followed out of the folder.
-    AtomicFile out;
-    out.SetSync(true);
-    if (out.Write(file, text.data(), text.size()) && out.Commit()) {
-        changed = false;
-        savedBytes = text.size();
-        lastFailure.clear();
-        return;
-    }
-    // Kept as changed, so the next frame and the exit try again.
-    if (out.GetReason() != lastFailure) {
-        lastFailure = out.GetReason();
-        ScriptHost::Instance().ReportWarning("localStorage: cannot save %s: %s; trying again",
-                                             file.string().c_str(), lastFailure.c_str());
-    }
+    changed = false;
+    savedBytes = text.size();
+    writer.Write(file, std::move(text));
 }
 
 void LocalStorage::Changed() {

@@ -9,7 +9,8 @@
 // Changes are kept in memory and written at the end of the frame that made
 // them and at exit, in one piece: a new file written beside the old, synced to
 // disk, then renamed over it, so the file holds the old contents or the new,
-// never a mix. A frame that changed nothing costs one test of a flag.
+// never a mix. The frame encodes what changed; the disk is waited for on a
+// thread of its own. A frame that changed nothing costs a test of two flags.
 
 #include <cstddef>
 #include <cstdint>
@@ -17,6 +18,8 @@
 #include <map>
 #include <optional>
 #include <string>
+
+#include "base/AtomicFileWriter.h"
 
 class LocalStorage {
   public:
@@ -54,12 +57,15 @@ class LocalStorage {
     std::size_t GetUsedUnits();
 
     // Writes the store if it changed since it was last written; the frame loop
-    // calls it after every frame. A failed write is reported once and tried
-    // again at the next call.
+    // calls it after every frame. The file is written on the writer's thread; a
+    // failed write is reported once and tried again at the next call.
     void SaveChanges() {
-        if (changed)
+        if (changed || writer.HasFailure())
             Save();
     }
+    // Saves what changed and returns once the file is written: at exit, before
+    // a reload, and for whoever reads the file next.
+    void Flush();
     bool HasChanges() const { return changed; }
     const std::filesystem::path& GetFile() const { return file; }
 
@@ -73,6 +79,8 @@ class LocalStorage {
     // player, and says so; `why` is what is wrong with it.
     void SetAside(const std::string& why);
     void Save();
+    // Takes a failure of the writer, says so once, and marks the store changed.
+    void TakeFailure();
     void Changed();
 
     std::filesystem::path file;
@@ -91,6 +99,7 @@ class LocalStorage {
     };
     std::map<std::u16string, Item> items;
     std::size_t savedBytes = 0; // the size of the file last written
+    AtomicFileWriter writer;
     std::size_t usedUnits = 0;
     // Where Key() last was, so that a loop over every index walks the map once.
     std::size_t cursorIndex = 0;

@@ -320,7 +320,7 @@ void ScriptHost::Shutdown() {
     if (!context)
         return;
     // The last script has run (objects cleared at exit run their destruct functions).
-    LocalStorage::Instance().SaveChanges();
+    LocalStorage::Instance().Flush();
     // Jobs still queued now are dropped: the engine objects they would use
     // may already be gone (every entry into script drains the queue anyway).
     timers.Clear();

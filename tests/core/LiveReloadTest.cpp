@@ -128,6 +128,7 @@ TEST_F(LiveReloadGame, AChangedScriptRebuildsTheSceneAndOneThatDoesNotCompileKee
     EXPECT_TRUE(host.Evaluate("localStorage.getItem('runs')", "test.js", &runs) && runs == "ss")
         << runs;
     core.RunFrame();
+    LocalStorage::Instance().Flush(); // the frame left the writing to the disk's own thread
     EXPECT_TRUE(LocalStorage(game / "localStorage.json").GetItem(u"runs") == u"ss");
 
     // A model file in use changes: the model everything shows is read again in place.

@@ -60,7 +60,7 @@ TEST_F(LocalStorageScript, StoresStringsAsBrowsersDoAndWritesOnlyWhatChanged) {
     EXPECT_FALSE(fs::exists(file)) << "nothing is written before the frame ends";
 
     LocalStorage& store = LocalStorage::Instance();
-    store.SaveChanges();
+    store.Flush();
     ASSERT_TRUE(fs::exists(file));
     const ino_t written = InodeOf(file);
     // Another engine over the same folder reads every code unit back, lone surrogates too.
@@ -73,10 +73,10 @@ TEST_F(LocalStorageScript, StoresStringsAsBrowsersDoAndWritesOnlyWhatChanged) {
     // Stores that change nothing leave the file alone.
     Eval("localStorage.setItem('b', '5'); localStorage.removeItem('nope')");
     EXPECT_FALSE(store.HasChanges());
-    store.SaveChanges();
+    store.Flush();
     EXPECT_EQ(InodeOf(file), written);
     Eval("localStorage.removeItem('a'); localStorage.clear(); localStorage.setItem('k', 'v')");
-    store.SaveChanges();
+    store.Flush();
     EXPECT_NE(InodeOf(file), written);
     EXPECT_EQ(LocalStorage(file).GetLength(), 1u);
     for (const auto& entry : fs::directory_iterator(folder.path))
@@ -96,7 +96,7 @@ TEST_F(LocalStorageScript, StoresStringsAsBrowsersDoAndWritesOnlyWhatChanged) {
     EXPECT_EQ(Eval("localStorage.setItem('k', ''); localStorage.setItem('k', 'w'); "
                    "localStorage.getItem('k')"),
               "w");
-    store.SaveChanges(); // here, not at exit, when the folder is gone
+    store.Flush(); // here, not at exit, when the folder is gone
 }
 
 // Files that are no store are kept for the player under another name, said so,
@@ -148,7 +148,7 @@ TEST_F(LocalStorageScript, FilesThatAreNoStoreAreSetAsideAndTheGameStartsEmpty) 
         }
         EXPECT_EQ(Read(folder.path / "localStorage.json.corrupt"), "an earlier one");
         ASSERT_TRUE(store.SetItem(u"fresh", u"start"));
-        store.SaveChanges();
+        store.Flush();
         EXPECT_EQ(Narrow(LocalStorage(file).GetItem(u"fresh")), "start") << i;
     }
     host().RemoveOutputListener(this);
