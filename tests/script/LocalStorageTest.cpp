@@ -100,8 +100,9 @@ TEST_F(LocalStorageScript, StoresStringsAsBrowsersDoAndWritesOnlyWhatChanged) {
 }
 
 // Files that are no store are kept for the player under another name, said so,
-// and the game goes on with an empty store that saves as usual.
-TEST_F(LocalStorageScript, FilesThatAreNoStoreAreSetAsideAndTheGameStartsEmpty) {
+// and the game goes on with an empty store that saves as usual; a store the
+// system will not take is kept in memory until it will.
+TEST_F(LocalStorageScript, FilesThatAreNoStoreAreSetAsideAndFailedWritesAreRetried) {
     std::vector<std::string> said;
     host().AddOutputListener(this, [&](const std::string& line) { said.push_back(line); });
     const std::string head = R"({"format": "marrowvale-local-storage", "version": )";
@@ -151,6 +152,24 @@ TEST_F(LocalStorageScript, FilesThatAreNoStoreAreSetAsideAndTheGameStartsEmpty) 
         store.Flush();
         EXPECT_EQ(Narrow(LocalStorage(file).GetItem(u"fresh")), "start") << i;
     }
+
+    // A write the system refuses is said once, and tried again until it succeeds.
+    const fs::path blocker = folder.path / "blocker", blocked = blocker / LocalStorage::kFileName;
+    std::ofstream(blocker) << "a file where the store's folder should be";
+    said.clear();
+    {
+        LocalStorage store(blocked);
+        ASSERT_TRUE(store.SetItem(u"kept", u"yes"));
+        store.Flush();
+        store.Flush();
+        ASSERT_EQ(said.size(), 1u);
+        EXPECT_NE(said[0].find("cannot save " + blocked.string() + ": Not a directory"),
+                  std::string::npos)
+            << said[0];
+        EXPECT_TRUE(store.HasChanges());
+        fs::remove(blocker);
+    }
+    EXPECT_EQ(Narrow(LocalStorage(blocked).GetItem(u"kept")), "yes");
     host().RemoveOutputListener(this);
 }
 
