@@ -1351,6 +1351,23 @@ interface SpriteComponent {
 }
 declare var SpriteComponent: SpriteComponent;
 
+interface Storage {
+    /** unsigned integer; how many keys the store holds */
+    length: number;
+    /** (string) -> string or null; the value stored under the key, or null when there is none; a key that is no string is taken as String() makes it */
+    getItem(key: string): string | null;
+    /** (string, string) -> undefined; stores the value under the key, both taken as String() makes them, saved at the end of the frame; over the quota of 5 MiB (UTF-16 code units of keys and values) it throws an error named QuotaExceededError and the store keeps what it held */
+    setItem(key: string, value: string): void;
+    /** (string) -> undefined; removes the key, taken as String() makes it */
+    removeItem(key: string): void;
+    /** () -> undefined; removes every key */
+    clear(): void;
+    /** (number) -> string or null; the key at the index (0 to length - 1) in the store's order, or null past the end */
+    key(index: number): string | null;
+}
+declare var Storage: Storage;
+declare var localStorage: Storage;
+
 interface TWDefineMessage extends MessageObject {
     /** string */
     barName: string;
@@ -1606,6 +1623,8 @@ declare module "marrowvale" {
     export const Shape: typeof globalThis.Shape;
     export const SoundSystem: typeof globalThis.SoundSystem;
     export const SpriteComponent: typeof globalThis.SpriteComponent;
+    export const Storage: typeof globalThis.Storage;
+    export const localStorage: typeof globalThis.localStorage;
     export const TWDefineMessage: typeof globalThis.TWDefineMessage;
     export const TextEnteredMessage: typeof globalThis.TextEnteredMessage;
     export const Texture: typeof globalThis.Texture;

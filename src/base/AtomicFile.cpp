@@ -10,6 +10,9 @@
 #include <system_error>
 #include <utility>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -42,7 +45,7 @@ AtomicFile::~AtomicFile() {
 
 AtomicFile::AtomicFile(AtomicFile&& other) noexcept
     : target(std::move(other.target)), temp(std::exchange(other.temp, fs::path())),
-      created(other.created), reason(std::move(other.reason)) {}
+      created(other.created), sync(other.sync), reason(std::move(other.reason)) {}
 
 AtomicFile& AtomicFile::operator=(AtomicFile&& other) noexcept {
     if (this != &other) {
@@ -50,6 +53,7 @@ AtomicFile& AtomicFile::operator=(AtomicFile&& other) noexcept {
         target = std::move(other.target);
         temp = std::exchange(other.temp, fs::path());
         created = other.created;
+        sync = other.sync;
         reason = std::move(other.reason);
     }
     return *this;
@@ -67,7 +71,8 @@ bool AtomicFile::Write(const fs::path& targetPath, const void* bytes, std::size_
         return false;
     }
     errno = 0;
-    bool ok = std::fwrite(bytes, 1, size, file) == size && std::fflush(file) == 0;
+    bool ok = std::fwrite(bytes, 1, size, file) == size && std::fflush(file) == 0 &&
+              (!sync || ::fsync(::fileno(file)) == 0);
     int failure = ok ? 0 : errno;
     if (std::fclose(file) != 0 && ok) {
         ok = false;
@@ -91,6 +96,15 @@ bool AtomicFile::Commit() {
         return false;
     }
     temp.clear();
+    if (sync) {
+        // The rename lives in the folder: flushed with it, it survives a power cut.
+        const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+        const int descriptor = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY);
+        if (descriptor >= 0) {
+            ::fsync(descriptor);
+            ::close(descriptor);
+        }
+    }
     return true;
 }
 

@@ -26,6 +26,11 @@ class AtomicFile {
     // put in place after keep a failure to write from touching any of them.
     bool Commit();
 
+    // With sync, Write puts the bytes on the disk before it returns and Commit
+    // the rename too, so that even a power cut leaves the old file or the new.
+    // Costs a disk flush each: for files a player cannot lose (saved games).
+    void SetSync(bool on) { sync = on; }
+
     bool IsCreated() const { return created; }
     const std::filesystem::path& GetTarget() const { return target; }
     // The system's words for the last failure ("No space left on device").
@@ -37,5 +42,6 @@ class AtomicFile {
     std::filesystem::path target;
     std::filesystem::path temp; // empty when there is nothing to remove
     bool created = false;
+    bool sync = false;
     std::string reason;
 };

@@ -16,6 +16,7 @@
 #include "objects/ObjectManager.h"
 #include "physics/PhysicsSystem.h"
 #include "script/JSGarbageCollectorSystem.h"
+#include "script/LocalStorage.h"
 #include "script/ScriptHost.h"
 #include "tools/AntBarSystem.h"
 #include "tools/DevConsoleSystem.h"
@@ -194,6 +195,8 @@ void Core::RunFrame() {
     objectManager->Update();
     // Jobs left over by anything that reached script without a callback.
     ScriptHost::Instance().RunPendingJobs();
+    // What the frame's scripts stored is on disk before the next frame starts.
+    LocalStorage::Instance().SaveChanges();
     if (debugger)
         debugger->Update();
 

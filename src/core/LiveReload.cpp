@@ -13,6 +13,7 @@
 #include "graphics/GraphicsSystem.h"
 #include "logic/GameLogicSystem.h"
 #include "objects/ObjectManager.h"
+#include "script/LocalStorage.h"
 #include "script/ModuleLoader.h"
 #include "script/ScriptHost.h"
 
@@ -156,6 +157,8 @@ void LiveReload::ReloadChangedModels() {
 }
 
 void LiveReload::Reload() {
+    // The store is the player's, not the scripts': it stays as it is, on disk first.
+    LocalStorage::Instance().Flush();
     // The scripts start again as at launch, with no game state current: a
     // state made current again then builds its scene as it did the first
     // time, where one left current would swallow the scripts' request and

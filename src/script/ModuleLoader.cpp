@@ -259,8 +259,11 @@ struct ModuleLoader::Impl {
             source += "export const " + name + " = g." + name + ";\n";
         };
         for (const script::ScriptClassBase* cls : script::ScriptClassBase::All())
-            if (cls->IsRegistered())
+            if (cls->IsRegistered()) {
                 add(cls->Name());
+                if (cls->GlobalName())
+                    add(cls->GlobalName());
+            }
         for (const char* name : {"print", "RunFile", "console"})
             add(name);
         return source;

@@ -71,6 +71,13 @@ std::string ApiReferenceMarkdown() {
             out += cls->Name();
             out += "()` makes a new object.\n\n";
         }
+        if (cls->GlobalName()) {
+            out += "The game's one ";
+            out += cls->Name();
+            out += " object is the global `";
+            out += cls->GlobalName();
+            out += "`.\n\n";
+        }
         if (cls->Members().empty()) {
             out += "No properties or functions.\n";
             continue;

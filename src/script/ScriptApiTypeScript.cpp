@@ -117,6 +117,8 @@ std::string ApiReferenceTypeScript() {
         if (cls->IsConstructible())
             out += " & { new (): " + name + " }";
         out += ";\n";
+        if (cls->GlobalName())
+            out += std::string("declare var ") + cls->GlobalName() + ": " + name + ";\n";
     }
 
     // The same names as the engine's module exports them, for game modules
@@ -124,8 +126,11 @@ std::string ApiReferenceTypeScript() {
     out += "\n/** The engine's script classes and functions, for `import { Core } from "
            "\"marrowvale\"`. */\ndeclare module \"marrowvale\" {\n";
     std::vector<std::string> names;
-    for (const ScriptClassBase* cls : classes)
+    for (const ScriptClassBase* cls : classes) {
         names.push_back(cls->Name());
+        if (cls->GlobalName())
+            names.push_back(cls->GlobalName());
+    }
     for (const char* name : {"print", "RunFile", "console"})
         names.push_back(name);
     for (const std::string& name : names)

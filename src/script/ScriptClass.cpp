@@ -237,6 +237,16 @@ void ScriptClassBase::RegisterWithHost() {
         prototype = proto;
     else
         prototype.init(cx, proto);
+    // As the web platform's own globals are: enumerable, neither replaced nor deleted.
+    // It takes no properties of its own: `localStorage.best = 1` would keep nothing
+    // the engine sees, so it fails in strict code instead of losing the value quietly.
+    if (d.global) {
+        JS::RootedObject object(cx, WrapPointer(cx, d.global()));
+        JS::ObjectOpResult sealed;
+        if (object && JS_PreventExtensions(cx, object, sealed))
+            JS_DefineProperty(cx, global, d.globalName, object,
+                              JSPROP_ENUMERATE | JSPROP_READONLY | JSPROP_PERMANENT);
+    }
 }
 
 JSObject* ScriptClassBase::NewObject(JSContext* cx) const {

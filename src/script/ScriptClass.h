@@ -52,7 +52,8 @@
 // a lookup for index-based wrappers, a release for owned objects, a create for
 // classes scripts make with `new`, a hold for objects shared by reference
 // count (VoxelModel) and a base class (Derives<Base>) that any of the class's
-// wrappers converts to.
+// wrappers converts to, and a global for a class the game has one object of
+// (Storage, whose object is localStorage).
 
 #include <algorithm>
 #include <cmath>
@@ -163,6 +164,13 @@ template <class T> struct ClassOptions {
     // their object over (Taken<T>).
     bool (*hold)(T* object) = nullptr;
 
+    // When set, the game has one object of the class, which scripts reach as
+    // the global `globalName` (localStorage, the game's Storage) rather than
+    // through a function: a wrapper of what `global` returns, defined beside
+    // the class object, read-only.
+    const char* globalName = nullptr;
+    T* (*global)() = nullptr;
+
     // Wrappers of this class also convert to Base* (every message object is
     // a Message); `baseName` names such arguments in error messages.
     template <class Base> ClassOptions& Derives(const char* name) {
@@ -193,6 +201,8 @@ struct ClassDescription {
     void* (*create)();
     bool (*hold)(void* object);
     void (*registration)();
+    const char* globalName;
+    void* (*global)();
 };
 
 class ScriptClassBase {
@@ -216,6 +226,8 @@ class ScriptClassBase {
     const std::vector<Member>& Members() const { return members; }
     bool IsRegistered() const { return prototype.initialized() && prototype.get() != nullptr; }
     bool IsConstructible() const { return d.create != nullptr; }
+    // The global naming the class's one object ("localStorage"); null for none.
+    const char* GlobalName() const { return d.global ? d.globalName : nullptr; }
 
     // A new object of this class with its registered prototype and empty
     // slots. Null when the class is not registered (no exception) or the
@@ -466,7 +478,8 @@ template <class T> class ScriptClass final : public ScriptClassBase {
     ScriptClass(const char* name, std::vector<Member> members,
                 const ClassOptions<T>& options = ClassOptions<T>())
         : ScriptClassBase(Describe(name, options), std::move(members)), lookup(options.lookup),
-          releaseTyped(options.release), createTyped(options.create), holdTyped(options.hold) {
+          releaseTyped(options.release), createTyped(options.create), holdTyped(options.hold),
+          globalTyped(options.global) {
         if (instance)
             FailDeclaredTwice(name);
         instance = this;
@@ -670,12 +683,19 @@ template <class T> class ScriptClass final : public ScriptClassBase {
         d.create = options.create && options.release ? &CreateErased : nullptr;
         d.hold = options.hold && options.release ? &HoldErased : nullptr;
         d.registration = &RegisterDeclared;
+        d.globalName = options.globalName;
+        d.global =
+            options.global && options.globalName && !options.lookup ? &GlobalErased : nullptr;
         return d;
     }
 
     static void ReleaseErased(void* object) {
         if (instance && instance->releaseTyped)
             instance->releaseTyped(static_cast<T*>(object));
+    }
+
+    static void* GlobalErased() {
+        return instance && instance->globalTyped ? instance->globalTyped() : nullptr;
     }
 
     static void* CreateErased() {
@@ -932,6 +952,7 @@ template <class T> class ScriptClass final : public ScriptClassBase {
     void (*releaseTyped)(T*);
     T* (*createTyped)();
     bool (*holdTyped)(T*);
+    T* (*globalTyped)();
     static inline ScriptClass* instance = nullptr;
 };
 

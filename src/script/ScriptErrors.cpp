@@ -272,4 +272,18 @@ void ReportOutOfMemory(JSContext* cx) {
     Report(error);
 }
 
+bool ThrowNamedError(JSContext* cx, const char* name, const std::string& message) {
+    JS_ReportErrorUTF8(cx, "%s", message.c_str());
+    JS::RootedValue error(cx);
+    if (!JS_GetPendingException(cx, &error) || !error.isObject())
+        return false;
+    JS_ClearPendingException(cx);
+    JS::RootedObject object(cx, &error.toObject());
+    JS::RootedString text(cx, JS_NewStringCopyZ(cx, name));
+    if (!text || !JS_DefineProperty(cx, object, "name", text, 0))
+        return false;
+    JS_SetPendingException(cx, error);
+    return false;
+}
+
 } // namespace script

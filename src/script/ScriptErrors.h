@@ -64,4 +64,10 @@ bool ReportAndClearException(JSContext* cx, const char* prefix = "", bool compil
 // For code that ran out of memory with no exception to show for it.
 void ReportOutOfMemory(JSContext* cx);
 
+// Raises one of the errors the web platform throws as a DOMException of that
+// name ("QuotaExceededError", "DataCloneError"): an Error whose `name` says
+// which, so that `error.name` tests written for browsers work. Returns false,
+// for a native to return.
+bool ThrowNamedError(JSContext* cx, const char* name, const std::string& message);
+
 } // namespace script

@@ -21,6 +21,7 @@
 #include <jsfriendapi.h>
 
 #include "base/Path.h"
+#include "script/LocalStorage.h"
 #include "script/ModuleLoader.h"
 #include "script/ScriptClass.h"
 #include "script/ScriptErrors.h"
@@ -318,6 +319,8 @@ void ScriptHost::RegisterClasses() {
 void ScriptHost::Shutdown() {
     if (!context)
         return;
+    // The last script has run (objects cleared at exit run their destruct functions).
+    LocalStorage::Instance().Flush();
     // Jobs still queued now are dropped: the engine objects they would use
     // may already be gone (every entry into script drains the queue anyway).
     timers.Clear();

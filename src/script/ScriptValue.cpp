@@ -204,6 +204,26 @@ bool Convert<std::string>::FromScript(JSContext* cx, JS::HandleValue value, std:
     return StringToBytes(cx, value.toString(), out);
 }
 
+bool Convert<TextOf>::ToScript(JSContext* cx, const TextOf& value, JS::MutableHandleValue out) {
+    JSString* string = JS_NewUCStringCopyN(cx, value.units.data(), value.units.size());
+    if (!string)
+        return false;
+    out.setString(string);
+    return true;
+}
+
+// A symbol, or an object whose toString throws, fails as String() would.
+bool Convert<TextOf>::FromScript(JSContext* cx, JS::HandleValue value, TextOf& out) {
+    JS::RootedString string(cx, value.isString() ? value.toString() : JS::ToString(cx, value));
+    if (!string)
+        return false;
+    std::u16string units(JS_GetStringLength(string), u'\0');
+    if (!JS_CopyStringChars(cx, mozilla::Range<char16_t>(units.data(), units.size()), string))
+        return false;
+    out.units = std::move(units);
+    return true;
+}
+
 bool Convert<FilePath>::FromScript(JSContext* cx, JS::HandleValue value, FilePath& out) {
     if (!value.isString())
         return false;

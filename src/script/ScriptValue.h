@@ -93,6 +93,12 @@ struct StringOf {
     std::string text;
 };
 
+// Any value as String(value) makes it, every UTF-16 code unit kept (lone
+// surrogates too): text a script stores and must get back exactly as written.
+struct TextOf {
+    std::u16string units;
+};
+
 // A file name from a script: a string whose every character is one byte of
 // the path (1 to 255). A NUL would cut the name short where the system reads
 // it, and a character above 255 would lose its high byte ("\u012e" turning
@@ -477,6 +483,14 @@ template <> struct Convert<StringOf> {
     static bool FromScript(JSContext* cx, JS::HandleValue value, StringOf& out) {
         return Stringify(cx, value, out.text);
     }
+};
+
+template <> struct Convert<TextOf> {
+    // Any value converts, so the name is only what the reference shows.
+    static std::string Name() { return "string"; }
+    static std::string TsName() { return "string"; }
+    static bool ToScript(JSContext* cx, const TextOf& value, JS::MutableHandleValue out);
+    static bool FromScript(JSContext* cx, JS::HandleValue value, TextOf& out);
 };
 
 // A "GameObject" object: id in reserved slot 0, generation in slot 1, each an

@@ -12,8 +12,8 @@
 #include <js/CallAndConstruct.h>
 #include <js/CompilationAndEvaluation.h>
 #include <js/ErrorReport.h>
-#include <js/GCAPI.h>
 #include <js/Exception.h>
+#include <js/GCAPI.h>
 #include <js/ScalarType.h>
 #include <js/StructuredClone.h>
 #include <js/ValueArray.h>
@@ -21,6 +21,7 @@
 #include <jsapi.h>
 #include <jsfriendapi.h>
 
+#include "script/ScriptErrors.h"
 #include "script/ScriptHost.h"
 #include "script/ScriptSource.h"
 #include "script/ScriptValue.h"
@@ -53,22 +54,6 @@ const JSErrorFormatString* TypeErrorFormat(void*, unsigned) {
 // Web APIs answer bad arguments with a TypeError, which packages may test for.
 bool ThrowTypeError(JSContext* cx, const std::string& message) {
     JS_ReportErrorNumberUTF8(cx, TypeErrorFormat, nullptr, 0, message.c_str());
-    return false;
-}
-
-// The errors browsers raise as a DOMException of that name ("DataCloneError"):
-// an Error whose name says which, so `error.name` tests work.
-bool ThrowNamedError(JSContext* cx, const char* name, const std::string& message) {
-    JS_ReportErrorUTF8(cx, "%s", message.c_str());
-    JS::RootedValue error(cx);
-    if (!JS_GetPendingException(cx, &error) || !error.isObject())
-        return false;
-    JS_ClearPendingException(cx);
-    JS::RootedObject object(cx, &error.toObject());
-    JS::RootedString text(cx, JS_NewStringCopyZ(cx, name));
-    if (!text || !JS_DefineProperty(cx, object, "name", text, 0))
-        return false;
-    JS_SetPendingException(cx, error);
     return false;
 }
 
@@ -174,10 +159,10 @@ bool StructuredClone(JSContext* cx, unsigned argc, JS::Value* vp) {
     }
     if (JS_IsExceptionPending(cx)) // a getter of the value threw, or out of memory
         return false;
-    return ThrowNamedError(cx, "DataCloneError",
-                           "structuredClone: " + (problem.empty()
-                                                      ? std::string("the value cannot be cloned")
-                                                      : problem));
+    return script::ThrowNamedError(
+        cx, "DataCloneError",
+        "structuredClone: " +
+            (problem.empty() ? std::string("the value cannot be cloned") : problem));
 }
 
 bool FillRandom(std::uint8_t* bytes, std::size_t count) {
@@ -216,10 +201,10 @@ bool GetRandomValues(JSContext* cx, unsigned argc, JS::Value* vp) {
     JSObject* array = &args[0].toObject();
     const std::size_t count = JS_GetArrayBufferViewByteLength(array);
     if (count > kMaxRandomBytes)
-        return ThrowNamedError(cx, "QuotaExceededError",
-                               "crypto.getRandomValues: at most " +
-                                   std::to_string(kMaxRandomBytes) +
-                                   " bytes at a time, asked for " + std::to_string(count));
+        return script::ThrowNamedError(cx, "QuotaExceededError",
+                                       "crypto.getRandomValues: at most " +
+                                           std::to_string(kMaxRandomBytes) +
+                                           " bytes at a time, asked for " + std::to_string(count));
     std::vector<std::uint8_t> bytes(count);
     if (!FillRandom(bytes.data(), count)) {
         JS_ReportErrorUTF8(cx, "crypto.getRandomValues: the system's random source failed (%s)",

@@ -17,6 +17,7 @@
 #include "logic/GameLogicSystem.h"
 #include "logic/ScriptGameState.h"
 #include "objects/ObjectManager.h"
+#include "script/LocalStorage.h"
 #include "script/ModuleLoader.h"
 #include "script/ScriptHost.h"
 #include "script/ScriptTestSupport.h"
@@ -97,7 +98,8 @@ TEST_F(LiveReloadGame, AChangedScriptRebuildsTheSceneAndOneThatDoesNotCompileKee
         "sprite.alpha = 1;\n"
         "var house = MakeObject(['TransformComponent', 'VoxelModelComponent']);\n"
         "ObjectManager.VoxelModelComponent(house).model =\n"
-        "    core.GraphicsSystem_.GetModel('../resource/Models/house.vxm');\n";
+        "    core.GraphicsSystem_.GetModel('../resource/Models/house.vxm');\n"
+        "localStorage.setItem('runs', (localStorage.getItem('runs') || '') + 's');\n";
     write(second);
     ASSERT_TRUE(FramesUntil([&] { return sceneIs("second"); })) << scene;
     core.RunFrame();
@@ -121,6 +123,13 @@ TEST_F(LiveReloadGame, AChangedScriptRebuildsTheSceneAndOneThatDoesNotCompileKee
     ASSERT_TRUE(FramesUntil([&] { return sceneIs("fixed"); })) << scene;
     EXPECT_EQ(reload->GetReloadCount(), 2u);
     EXPECT_EQ(core.objectManager->numGameObjects, objects);
+    // The player's store is no script state: a reload keeps it, and it reaches the disk.
+    std::string runs;
+    EXPECT_TRUE(host.Evaluate("localStorage.getItem('runs')", "test.js", &runs) && runs == "ss")
+        << runs;
+    core.RunFrame();
+    LocalStorage::Instance().Flush(); // the frame left the writing to the disk's own thread
+    EXPECT_TRUE(LocalStorage(game / "localStorage.json").GetItem(u"runs") == u"ss");
 
     // A model file in use changes: the model everything shows is read again in place.
     VoxelModel& house = core.GraphicsSystem_->modelCache.at("../resource/Models/house.vxm");

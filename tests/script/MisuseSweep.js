@@ -134,6 +134,8 @@ function CollectSamples() {
     AddSample(obj);
     function Collect(c, m, f) { Attempt(Label(c.name, m.name, "collecting"), () => AddSample(f())); }
     classes.forEach(function (c) {
+        if (c.global)
+            AddSample(globalThis[c.global]);
         if (c.constructible)
             Collect(c, { name: "new" }, () => new globalThis[c.name]());
         c.members.forEach(function (m) {

@@ -46,7 +46,9 @@ std::string ClassTable() {
     out << "var classes = [";
     for (const script::ScriptClassBase* cls : script::ScriptClassBase::All()) {
         out << "{name: " << Quoted(cls->Name())
-            << ", constructible: " << (cls->IsConstructible() ? "true" : "false") << ", members: [";
+            << ", constructible: " << (cls->IsConstructible() ? "true" : "false")
+            << ", global: " << (cls->GlobalName() ? Quoted(cls->GlobalName()) : "null")
+            << ", members: [";
         for (const script::Member& member : cls->Members())
             out << "{name: " << Quoted(member.name)
                 << ", kind: " << Quoted(kKinds[static_cast<int>(member.kind)])
@@ -158,6 +160,8 @@ class MisuseSweep : public ::testing::Test, protected ScriptRunner {
     }
 
     TempFolder folder;
+    // What the sweep stores in localStorage stays in the test's folder.
+    const SaveFolderScope saves{folder.path / "save"};
     Core& core = Core::Instance();
     std::vector<std::pair<MessagePointer, std::string>> lent;
     CollisionContact contact;
