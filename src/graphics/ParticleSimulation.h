@@ -56,8 +56,9 @@ struct ParticleBurst {
 
 class ParticleSimulation {
   public:
-    // Live particles at most. 50,000 are drawn at a frame rate a game can live with on a
-    // software renderer (BM_ParticleFrame); more would rather be a mistake in a loop.
+    // Live particles at most: what a burst every frame for a few seconds reaches, and a
+    // bound on what a runaway loop of bursts costs. At the cap a step takes about 1 ms
+    // (BM_ParticleStep); drawing them costs what as many voxels do (BM_ParticleFrame).
     static constexpr std::size_t kCapacity = 50000;
 
     // Adds the burst's particles, as many as fit under the cap, and returns how many.
