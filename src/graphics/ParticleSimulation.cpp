@@ -11,7 +11,9 @@
 namespace {
 
 // Longer frames are split into steps of this length, so a hitch does not carry a
-// particle through the ground or far past where its arc would take it.
+// particle through the ground or far past where its arc would take it. Past
+// kMostSteps a frame moves them only that far (a third of a second), as the
+// physics world's sub-steps do, while their age still counts the whole frame.
 constexpr float kLongestStep = 1.0f / 30.0f;
 constexpr int kMostSteps = 10;
 // A bounce slower than this (metres per second) settles the particle on the ground,
@@ -124,7 +126,9 @@ void ParticleSimulation::Update(float dt) {
         WriteRecords();
         return;
     }
-    const int steps = std::clamp(static_cast<int>(std::ceil(dt / kLongestStep)), 1, kMostSteps);
+    // Clamped as a float: a huge dt would overflow the conversion to int.
+    const int steps =
+        static_cast<int>(std::clamp(std::ceil(dt / kLongestStep), 1.0f, float(kMostSteps)));
     const float step = std::min(dt / static_cast<float>(steps), kLongestStep);
     // Live particles keep their order, so the picture does not shuffle as others die.
     std::size_t kept = 0;
