@@ -189,22 +189,13 @@ bool Stringify(JSContext* cx, JS::HandleValue value, std::string& out) {
     return string && StringToBytes(cx, string, out);
 }
 
-bool ArrayElements(JSContext* cx, JS::HandleValue value, JS::MutableHandleValueVector out) {
+bool ArrayAndLength(JSContext* cx, JS::HandleValue value, JS::MutableHandleObject array,
+                    uint32_t& length) {
     bool isArray = false;
     if (!value.isObject() || !JS::IsArrayObject(cx, value, &isArray) || !isArray)
         return false;
-    JS::RootedObject array(cx, &value.toObject());
-    uint32_t length = 0;
-    if (!JS::GetArrayLength(cx, array, &length))
-        return false;
-    if (!out.resize(length)) {
-        JS_ReportOutOfMemory(cx);
-        return false;
-    }
-    for (uint32_t i = 0; i < length; ++i)
-        if (!JS_GetElement(cx, array, i, out[i]))
-            return false;
-    return true;
+    array.set(&value.toObject());
+    return JS::GetArrayLength(cx, array, &length);
 }
 
 bool OptionsObject(JSContext* cx, JS::HandleValue value, JS::MutableHandleObject out) {

@@ -554,9 +554,10 @@ template <class T, std::size_t N> struct Convert<std::array<T, N>> {
     }
 };
 
-// The elements of an array of any length, or false without an exception for anything
+// The array behind `value` and its length, or false without an exception for anything
 // but an array.
-bool ArrayElements(JSContext* cx, JS::HandleValue value, JS::MutableHandleValueVector out);
+bool ArrayAndLength(JSContext* cx, JS::HandleValue value, JS::MutableHandleObject array,
+                    uint32_t& length);
 
 // A list of any length (the objects a query found, the colours of a burst).
 template <class T> struct Convert<std::vector<T>> {
@@ -565,15 +566,23 @@ template <class T> struct Convert<std::vector<T>> {
     static bool ToScript(JSContext* cx, const std::vector<T>& list, JS::MutableHandleValue out) {
         return ListToScript(cx, list, out);
     }
-    // Every element must convert; `out` is written only then.
+    // Every element must convert; `out` is written only then. Element by element, so the
+    // first bad one ends the conversion before the rest is read: the first hole of
+    // new Array(1e9) is refused at once.
     static bool FromScript(JSContext* cx, JS::HandleValue value, std::vector<T>& out) {
-        JS::RootedValueVector elements(cx);
-        if (!ArrayElements(cx, value, &elements))
+        JS::RootedObject array(cx);
+        uint32_t length = 0;
+        if (!ArrayAndLength(cx, value, &array, length))
             return false;
-        std::vector<T> list(elements.length());
-        for (size_t i = 0; i < elements.length(); ++i)
-            if (!Convert<T>::FromScript(cx, elements[i], list[i]))
+        std::vector<T> list;
+        JS::RootedValue element(cx);
+        for (uint32_t i = 0; i < length; ++i) {
+            T item{};
+            if (!JS_GetElement(cx, array, i, &element) ||
+                !Convert<T>::FromScript(cx, element, item))
                 return false;
+            list.push_back(std::move(item));
+        }
         out = std::move(list);
         return true;
     }

@@ -127,7 +127,7 @@ var refused = {
         ["count", -1], ["count", 2.5], ["count", NaN], ["lifetime", -1], ["lifetime", Infinity],
         ["size", -0.5], ["speed", NaN], ["spread", 181], ["bounce", 2], ["direction", [0, 0, 0]],
         ["color", [1, NaN, 0, 1]], ["colors", [[1, 0, 0, 1], [1, 0]]], ["gravity", [0, NaN, 0]],
-        ["position", "here"], ["fade", "yes"],
+        ["position", "here"], ["fade", "yes"], ["colors", new Array(1e9)],
     ],
 };
 function SweepOptions(c, m, t) {
@@ -147,14 +147,15 @@ function SweepOptions(c, m, t) {
             });
         });
         (refused[m.name] || []).concat([["noSuchOption", 1]]).forEach(function ([key, value]) {
-            var label = Label(c.name, m.name, "option " + key + " = " + String(value));
+            var shown = Array.isArray(value) ? "an array of " + value.length : String(value);
+            var label = Label(c.name, m.name, "option " + key + " = " + shown);
             try {
                 Call({ [key]: value });
                 sweep.bad.push(label + ": did not fail");
             } catch (e) {
-                var shown = typeof value == "number" ? String(value) : "";
                 if (!(e instanceof Error) || !e.message.includes("'" + key + "'") ||
-                    !e.message.includes(c.name + "." + m.name) || !e.message.includes(shown))
+                    !e.message.includes(c.name + "." + m.name) ||
+                    (typeof value == "number" && !e.message.includes(shown)))
                     sweep.bad.push(label + ": " + String(e));
             }
         });
