@@ -780,6 +780,10 @@ interface GraphicsSystem {
     GetProjectionMatrix(): number[][];
     /** (integer pair [x, y]) -> MouseClickRay */
     GetMouseClickRay(pixel: number[]): MouseClickRay;
+    /** (particle options {position, count, color, colors, speed, spread, direction, lifetime, gravity, size, fade, bounce}) -> unsigned integer; a burst of small cubes the engine moves itself; returns how many were emitted (docs/particles.md) */
+    EmitParticles(options: { position?: number[]; count?: number; color?: number[]; colors?: number[][]; speed?: number; spread?: number; direction?: number[]; lifetime?: number; gravity?: number[] | null; size?: number; fade?: boolean; bounce?: number }): number;
+    /** unsigned integer; live particles; read-only */
+    particleCount: number;
 }
 declare var GraphicsSystem: GraphicsSystem;
 

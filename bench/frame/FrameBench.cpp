@@ -24,6 +24,7 @@
 #include "graphics/CameraComponent.h"
 #include "graphics/DrawTextComponent.h"
 #include "graphics/GraphicsSystem.h"
+#include "graphics/ParticleSimulation.h"
 #include "graphics/SpriteComponent.h"
 #include "graphics/SpritePasses.h"
 #include "graphics/TransformComponent.h"
@@ -319,6 +320,7 @@ int main(int argc, char** argv) {
     // --shortcuts: only the scenes with the renderer's shortcuts off and on.
     // --split: each of those scenes also timed without rasterising.
     // --lighting: only the village unlit against lit, with and without shadows.
+    // --particles: only the village with and without live particles.
     const bool shortcutsOnly = argc > 1 && std::string(argv[1]) == "--shortcuts";
     const bool split = argc > 2 && std::string(argv[2]) == "--split";
     if (!std::getenv("DISPLAY")) {
@@ -506,6 +508,94 @@ int main(int argc, char** argv) {
         om.DeleteObject(land);
         om.DelayedDestruction();
     };
+    // BM_ParticleFrame: village frames with live particles (a sixtieth of a second each,
+    // so they fly, land and settle as in a game) against the same frames without; and the
+    // simulation's step alone, without drawing.
+    auto compareParticles = [&]() {
+        constexpr int kFrames = 30;
+        constexpr float kStep = 1.0f / 60.0f;
+        std::vector<GameObject> village = showVillage();
+        auto medianFrame = [&]() {
+            std::vector<double> times;
+            for (int i = 0; i <= kFrames; ++i) {
+                const Clock::time_point start = Clock::now();
+                graphics.Update(kStep);
+                if (i > 0) // the first frame warms up
+                    times.push_back(
+                        std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+            }
+            return Median(times);
+        };
+        // Bursts spread over the village square, thrown up and falling back to the
+        // ground plane, for longer than the bench runs.
+        auto burst = [](std::size_t count, bool fade, int i) {
+            ParticleBurst b;
+            b.position = {float(i % 5) * 2.0f - 4.0f, 2.0f, float(i / 5 % 4) * 2.0f};
+            b.count = static_cast<double>(count);
+            b.colors = {{0.62f, 0.45f, 0.24f, 1}, {0.48f, 0.33f, 0.17f, 1}};
+            b.speed = 4.0f;
+            b.spread = 70.0f;
+            b.lifetime = fade ? 20.0f : 1000.0f;
+            b.fade = fade;
+            return b;
+        };
+        core.PhysicsSystem_->makeGroundPlane = true;
+        core.PhysicsSystem_->Initialize();
+        const double none = medianFrame();
+        std::printf("BM_ParticleFrame/village  %2d frames  no particles %7.2f ms\n", kFrames, none);
+        for (const std::size_t live : {std::size_t(20000), ParticleSimulation::kCapacity}) {
+            for (const bool fade : {false, true}) {
+                graphics.Update(5000.0f); // the life of the last ones is over
+                for (int i = 0; i < 20; ++i)
+                    graphics.EmitParticles(burst(live / 20, fade, i));
+                const double with = medianFrame();
+                std::printf("BM_ParticleFrame/%zu%s  %2d frames  %7.2f ms  (+%.2f ms; %zu alive)\n",
+                            live, fade ? "/fading" : "", kFrames, with, with - none,
+                            graphics.ParticleCount());
+                std::fflush(stdout);
+            }
+        }
+        // For scale: a model of as many voxels of the same size, apart from one another
+        // over the same square, drawn by the same pass.
+        graphics.Update(5000.0f);
+        VoxelModel spaced;
+        spaced.voxels.resize(20000);
+        for (int i = 0; i < 20000; ++i) {
+            spaced.voxels[i].position = {float(i % 200) * 2.0f - 200.0f, 0, float(i / 200) * 2.0f,
+                                         1};
+            spaced.voxels[i].color = {0.62f, 0.45f, 0.24f, 1};
+        }
+        const GameObject model = show(&spaced, {0, 0.05f, 0}, 1.0f);
+        ObjectManager::GetComponent<VoxelModelComponent>(model)->voxelScale = 0.1f;
+        const double plain = medianFrame();
+        std::printf("BM_ParticleFrame/20000 model voxels instead  %2d frames  %7.2f ms  "
+                    "(+%.2f ms)\n",
+                    kFrames, plain, plain - none);
+        om.DeleteObject(model);
+        om.DelayedDestruction();
+        // The step alone: move, land and write the records of every particle.
+        for (const std::size_t live : {std::size_t(20000), ParticleSimulation::kCapacity}) {
+            ParticleSimulation simulation;
+            for (int i = 0; i < 20; ++i)
+                simulation.Emit(burst(live / 20, true, i), {0, -9.8f, 0}, true);
+            std::vector<double> times;
+            for (int i = 0; i < 200; ++i) {
+                const Clock::time_point start = Clock::now();
+                simulation.Update(kStep);
+                times.push_back(
+                    std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+            }
+            std::printf("BM_ParticleStep/%zu  200 steps  %.3f ms each\n", live, Median(times));
+        }
+        graphics.Update(5000.0f);
+        for (const GameObject& obj : village)
+            om.DeleteObject(obj);
+        om.DelayedDestruction();
+    };
+    if (argc > 1 && std::string(argv[1]) == "--particles") {
+        compareParticles();
+        return 0;
+    }
     if (shortcutsOnly) {
         compareShortcuts();
         return 0;
@@ -513,6 +603,7 @@ int main(int argc, char** argv) {
     compareLighting();
     if (argc > 1 && std::string(argv[1]) == "--lighting")
         return 0;
+    compareParticles();
 
     // The engine against bare GL doing the same work: the plain way, every voxel and face.
     graphics.plainVoxels = true;

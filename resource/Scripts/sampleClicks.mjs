@@ -1,12 +1,25 @@
 // Clicks in the sample scene. The dropped crates light up while the mouse is
-// on them and jump when clicked; a button in the bottom-left corner of
-// the window drops another crate. Added after physics, which drops the crates.
+// on them and jump, throwing off chips, when clicked; a button in the
+// bottom-left corner of the window drops another crate. Added after physics,
+// which drops the crates.
 import { Core, ObjectManager, print } from "marrowvale";
 import { MakeObject } from "./sampleObjects.mjs";
 import { DropCrate, crateDark, crateWood } from "./samplePhysics.mjs";
 
+// Chips of the crate's wood fly from the spot clicked. The meadow is a box, not
+// the physics ground plane, so nothing stops them: they are thrown upwards and
+// fade out by the time they fall back to the grass.
+function Splinter(point, color) {
+    const darker = color.map((c, i) => i == 3 ? c : c * 0.7);
+    Core.Instance().GraphicsSystem_.EmitParticles({
+        position: point, count: 80, colors: [color, darker], speed: 4, spread: 70,
+        lifetime: 0.8, size: 0.12, fade: true,
+    });
+}
+
 // A crate the mouse can pick: lighter while hovered, thrown up and spun on a
-// click. The pick points at the spot clicked, so the spin follows it.
+// click, bursting into chips. The pick points at the spot clicked, so the spin
+// follows it.
 function MakeClickable(obj) {
     const clickable = ObjectManager.AddClickableComponent(obj);
     const voxel = ObjectManager.VoxelComponent(obj);
@@ -19,6 +32,7 @@ function MakeClickable(obj) {
         const body = ObjectManager.BodyComponent(crate);
         body.SetVelocity([0, 6, 0]);
         body.SetAngularVelocity([(point[2] - centre[2]) * 8, 0, (centre[0] - point[0]) * 8]);
+        Splinter(point, color);
     };
     return obj;
 }

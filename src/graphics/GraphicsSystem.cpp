@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <optional>
 
+#include <BulletDynamics/Dynamics/btDiscreteDynamicsWorld.h>
 #include <GL/glew.h>
 #include <SFML/Graphics/Image.hpp>
 #include <glm/mat4x4.hpp>
@@ -24,6 +25,8 @@
 #include "messaging/MessageManager.h"
 #include "messaging/MessagePointer.h"
 #include "objects/ComponentFactory.h"
+#include "objects/ObjectManager.h"
+#include "physics/PhysicsSystem.h"
 #include "voxels/CubeGeometry.h"
 #include "voxels/VoxelGatherer.h"
 
@@ -250,7 +253,12 @@ void GraphicsSystem::DeleteBuffers() {
     sunShadows.ReleaseGl();
 }
 
-void GraphicsSystem::Update(float) {
+void GraphicsSystem::Update(float dt) {
+    // The frame's time, which leaves out whatever the debugger held the game for, so
+    // particles stop with everything else.
+    ForgetClearedParticles();
+    particles.Update(dt);
+
     // Everything but GL also runs without a context, so the camera, the matrices and the
     // instance array that scripts and tools read stay current.
     // A window destroyed by another program has no drawable left: the software rasteriser
@@ -277,7 +285,7 @@ void GraphicsSystem::Update(float) {
     transparentVoxels.useTree = plainVoxels;
     VoxelGatherer gatherer(voxelInstances, transparentVoxels,
                            plainVoxels ? nullptr : &visibleVoxels);
-    gatherer.GatherScene();
+    gatherer.GatherScene(&particles.Records());
     firstBlendedVoxel = gatherer.FirstBlended();
     opaqueVoxels = gatherer.OpaqueCount();
 
@@ -494,6 +502,37 @@ void GraphicsSystem::LoadTexture(Texture& texture, bool upload) {
     glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(previous));
     glPopClientAttrib();
     texture.name = name;
+}
+
+std::size_t GraphicsSystem::EmitParticles(const ParticleBurst& burst) {
+    ForgetClearedParticles();
+    glm::vec3 gravity{0.0f, -9.8f, 0.0f};
+    bool ground = false;
+    if (const PhysicsSystem* physics = Core::Instance().PhysicsSystem_) {
+        // The world's own, once it is built: the system's property is read only then.
+        gravity = physics->gravity;
+        if (const btDiscreteDynamicsWorld* world = physics->GetWorld()) {
+            const btVector3 pull = world->getGravity();
+            gravity = {pull.x(), pull.y(), pull.z()};
+        }
+        ground = physics->GetGroundBody() != nullptr;
+    }
+    return particles.Emit(burst, gravity, ground);
+}
+
+std::size_t GraphicsSystem::ParticleCount() {
+    ForgetClearedParticles();
+    return particles.Count();
+}
+
+void GraphicsSystem::ForgetClearedParticles() {
+    // A state switch clears the objects between one state's cleanup and the next one's
+    // initialize; bursts the new state makes right away belong to it and stay.
+    const std::uint64_t clears = ObjectManager::ClearCount();
+    if (clears != particleClears) {
+        particles.Clear();
+        particleClears = clears;
+    }
 }
 
 MouseRay GraphicsSystem::GetMouseClickRay(int x, int y) const {

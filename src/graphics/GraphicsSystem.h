@@ -14,6 +14,7 @@
 #include "graphics/LightingSettings.h"
 #include "graphics/LitScene.h"
 #include "graphics/MatrixStack.h"
+#include "graphics/ParticleSimulation.h"
 #include "graphics/Projection.h"
 #include "graphics/ShaderProgram.h"
 #include "graphics/SunShadowMap.h"
@@ -59,6 +60,12 @@ class GraphicsSystem : public Core::System, public MessageListener, public Light
     glm::mat4 GetProjectionMatrix() const { return projectionStack.Top(); }
     // World-space ray under a window pixel (origin top left) through that frame's view.
     MouseRay GetMouseClickRay(int x, int y) const;
+
+    // Adds a burst of particles (ParticleSimulation): gravity, where the burst sets none,
+    // and the ground plane are the physics world's. Returns how many were emitted.
+    std::size_t EmitParticles(const ParticleBurst& burst);
+    // Live particles; they are let go when the objects are cleared (a state switch).
+    std::size_t ParticleCount();
 
     // How many voxel records the buffer texture can address on this GL (at most
     // kVoxelCapacity). A frame with more draws no voxels.
@@ -134,6 +141,11 @@ class GraphicsSystem : public Core::System, public MessageListener, public Light
     LitScene litScene;
     // The sun's shadow map, made on the first frame with lighting and shadows on.
     SunShadowMap sunShadows;
+    // Particles are stepped with the frame's time and drawn among the voxels.
+    ParticleSimulation particles;
+    // The object manager's clear count the particles belong to: a clear since lets them go.
+    std::uint64_t particleClears = 0;
+    void ForgetClearedParticles();
     // Textures asked for before GL was up; uploaded by Initialize.
     std::vector<Texture*> pendingUploads;
 };

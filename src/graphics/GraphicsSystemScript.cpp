@@ -25,6 +25,35 @@ Texture* GetTexture(GraphicsSystem& graphics, const script::FilePath& file) {
     return graphics.GetTexture(file.path);
 }
 
+std::uint32_t EmitParticles(GraphicsSystem& graphics, const ParticleBurst& burst) {
+    return static_cast<std::uint32_t>(graphics.EmitParticles(burst));
+}
+std::uint32_t GetParticleCount(GraphicsSystem& graphics) {
+    return static_cast<std::uint32_t>(graphics.ParticleCount());
+}
+
+} // namespace
+
+template <> struct script::OptionsOf<ParticleBurst> {
+    static constexpr const char* kName = "particle options";
+    static auto Fields() {
+        using B = ParticleBurst;
+        return std::make_tuple(
+            Option("position", &B::position, &B::CheckPosition),
+            Option("count", &B::count, &B::CheckCount), Option("color", &B::color, &B::CheckColor),
+            Option("colors", &B::colors, &B::CheckColors),
+            Option("speed", &B::speed, &B::CheckNonNegative),
+            Option("spread", &B::spread, &B::CheckSpread),
+            Option("direction", &B::direction, &B::CheckDirection),
+            Option("lifetime", &B::lifetime, &B::CheckNonNegative),
+            Option("gravity", &B::gravity, &B::CheckGravity),
+            Option("size", &B::size, &B::CheckNonNegative), Option("fade", &B::fade),
+            Option("bounce", &B::bounce, &B::CheckBounce));
+    }
+};
+
+namespace {
+
 using S = script::ScriptClass<GraphicsSystem>;
 using L = LightingSettings;
 const S graphicsSystemClass(
@@ -64,6 +93,11 @@ const S graphicsSystemClass(
         S::Method<&GraphicsSystem::GetCameraMatrix>("GetCameraMatrix"),
         S::Method<&GraphicsSystem::GetProjectionMatrix>("GetProjectionMatrix"),
         S::Method<&GetMouseClickRay>("GetMouseClickRay").Args("pixel"),
+        S::Method<&EmitParticles>("EmitParticles")
+            .Args("options")
+            .Noted("a burst of small cubes the engine moves itself; returns how many were "
+                   "emitted (docs/particles.md)"),
+        S::Property<&GetParticleCount, nullptr>("particleCount").Noted("live particles; read-only"),
     });
 
 } // namespace

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <unordered_map>
@@ -322,6 +323,33 @@ bool ScriptClassBase::FailArgument(JSContext* cx, JSNative native, int index,
         assigned ? std::string("the value") : "argument " + std::to_string(index + 1);
     JS_ReportErrorLatin1(cx, "Error in %s: %s must be %s, got %s.", where.c_str(), what.c_str(),
                          expected.c_str(), DescribeValue(cx, got).c_str());
+    return false;
+}
+
+bool ScriptClassBase::FailOption(JSContext* cx, JSNative native, int index,
+                                 const OptionRefusal& why) const {
+    bool isSetter = false;
+    const Member* member = FindMember(native, &isSetter);
+    const std::string where = std::string(d.name) + "." + (member ? member->name : "?");
+    const std::string argument = "argument " + std::to_string(index + 1);
+    // A number is shown as it is: "must be >= 0, got a number" would not say which.
+    std::string got = DescribeValue(cx, why.got);
+    if (why.got.isNumber()) {
+        const double number = why.got.toNumber();
+        char text[40];
+        std::snprintf(text, sizeof text, "%.10g", number);
+        got = std::isnan(number)   ? "NaN"
+              : std::isinf(number) ? (number > 0 ? "Infinity" : "-Infinity")
+                                   : text;
+    }
+    if (why.unknown)
+        JS_ReportErrorLatin1(cx, "Error in %s: %s has no option '%s' (the options are %s), got %s.",
+                             where.c_str(), argument.c_str(), why.option.c_str(),
+                             why.expected.c_str(), got.c_str());
+    else
+        JS_ReportErrorLatin1(cx, "Error in %s: option '%s' of %s must be %s, got %s.",
+                             where.c_str(), why.option.c_str(), argument.c_str(),
+                             why.expected.c_str(), got.c_str());
     return false;
 }
 

@@ -270,6 +270,8 @@ class ScriptClassBase {
     bool FailNoPrivate(JSContext* cx, JS::HandleValue thisValue, JSNative native) const;
     bool FailArgument(JSContext* cx, JSNative native, int index, const std::string& expected,
                       JS::HandleValue got) const;
+    // One option of an options argument (ScriptValue.h) was refused.
+    bool FailOption(JSContext* cx, JSNative native, int index, const OptionRefusal& why) const;
     bool FailEngineException(JSContext* cx, JSNative native, const char* what) const;
     bool FailGone(JSContext* cx, JSNative native, JSObject* obj) const;
 
@@ -774,8 +776,16 @@ template <class T> class ScriptClass final : public ScriptClassBase {
     template <JSNative Native, class V>
     static bool ConvertArg(JSContext* cx, const JS::CallArgs& args, int index, V& out) {
         JS::HandleValue value = args.get(index < 0 ? 0u : static_cast<unsigned>(index));
-        if (Convert<V>::FromScript(cx, value, out))
+        if constexpr (IsOptions<V>::value) {
+            // The message names the option at fault, not just the argument.
+            OptionRefusal why(cx);
+            if (Convert<V>::FromScript(cx, value, out, &why))
+                return true;
+            if (!JS_IsExceptionPending(cx) && !why.option.empty())
+                return instance->FailOption(cx, Native, index, why);
+        } else if (Convert<V>::FromScript(cx, value, out)) {
             return true;
+        }
         if (!JS_IsExceptionPending(cx))
             instance->FailArgument(cx, Native, index, Convert<V>::Name(), value);
         return false;

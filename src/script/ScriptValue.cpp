@@ -189,6 +189,51 @@ bool Stringify(JSContext* cx, JS::HandleValue value, std::string& out) {
     return string && StringToBytes(cx, string, out);
 }
 
+bool ArrayAndLength(JSContext* cx, JS::HandleValue value, JS::MutableHandleObject array,
+                    uint32_t& length) {
+    bool isArray = false;
+    if (!value.isObject() || !JS::IsArrayObject(cx, value, &isArray) || !isArray)
+        return false;
+    array.set(&value.toObject());
+    return JS::GetArrayLength(cx, array, &length);
+}
+
+bool OptionsObject(JSContext* cx, JS::HandleValue value, JS::MutableHandleObject out) {
+    if (!value.isObject())
+        return false;
+    bool isArray = false;
+    if (!JS::IsArrayObject(cx, value, &isArray) || isArray)
+        return false;
+    JS::RootedObject object(cx, &value.toObject());
+    if (JS::IsCallable(object))
+        return false;
+    out.set(object);
+    return true;
+}
+
+bool FindUnknownOption(JSContext* cx, JS::HandleObject object,
+                       const std::vector<const char*>& names, OptionRefusal& refusal) {
+    JS::Rooted<JS::IdVector> ids(cx, JS::IdVector(cx));
+    if (!JS_Enumerate(cx, object, &ids))
+        return false;
+    JS::RootedValue key(cx);
+    for (size_t i = 0; i < ids.length(); ++i) {
+        std::string name;
+        if (!JS_IdToValue(cx, ids[i], &key) || !Stringify(cx, key, name))
+            return false;
+        const auto known = [&](const char* option) { return name == option; };
+        if (std::any_of(names.begin(), names.end(), known))
+            continue;
+        refusal.option = name;
+        refusal.unknown = true;
+        refusal.expected.clear();
+        for (const char* option : names)
+            refusal.expected += (refusal.expected.empty() ? "" : ", ") + std::string(option);
+        return JS_GetPropertyById(cx, object, ids[i], &refusal.got);
+    }
+    return true;
+}
+
 bool Convert<std::string>::ToScript(JSContext* cx, const std::string& value,
                                     JS::MutableHandleValue out) {
     JSString* string = JS_NewStringCopyN(cx, value.data(), value.size());

@@ -31,6 +31,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <type_traits>
 #include <utility>
 #include <variant>
@@ -592,12 +593,169 @@ template <class T, std::size_t N> struct Convert<std::array<T, N>> {
     }
 };
 
-// A list of any length (the objects a query found).
+// The array behind `value` and its length, or false without an exception for anything
+// but an array.
+bool ArrayAndLength(JSContext* cx, JS::HandleValue value, JS::MutableHandleObject array,
+                    uint32_t& length);
+
+// A list of any length (the objects a query found, the colours of a burst).
 template <class T> struct Convert<std::vector<T>> {
     static std::string Name() { return "array of " + Convert<T>::Name(); }
     static std::string TsName() { return ListTsName<T>(); }
     static bool ToScript(JSContext* cx, const std::vector<T>& list, JS::MutableHandleValue out) {
         return ListToScript(cx, list, out);
+    }
+    // Every element must convert; `out` is written only then. Element by element, so the
+    // first bad one ends the conversion before the rest is read: the first hole of
+    // new Array(1e9) is refused at once.
+    static bool FromScript(JSContext* cx, JS::HandleValue value, std::vector<T>& out) {
+        JS::RootedObject array(cx);
+        uint32_t length = 0;
+        if (!ArrayAndLength(cx, value, &array, length))
+            return false;
+        std::vector<T> list;
+        JS::RootedValue element(cx);
+        for (uint32_t i = 0; i < length; ++i) {
+            T item{};
+            if (!JS_GetElement(cx, array, i, &element) ||
+                !Convert<T>::FromScript(cx, element, item))
+                return false;
+            list.push_back(std::move(item));
+        }
+        out = std::move(list);
+        return true;
+    }
+};
+
+// ---- Options objects ------------------------------------------------------
+//
+// A plain engine struct filled from a script's options object ({count: 20, fade: true})
+// by a table of its fields, declared in the binding file that takes it:
+//
+//   template <> struct script::OptionsOf<Burst> {
+//       static constexpr const char* kName = "burst options";
+//       static auto Fields() {
+//           return std::make_tuple(script::Option("position", &Burst::position),
+//                                  script::Option("count", &Burst::count, &CheckCount));
+//       }
+//   };
+//
+// Each field converts as its C++ type does anywhere else; the optional check takes the
+// converted value and returns null or what it must be ("a number >= 0"). A field the
+// object leaves out, or sets to undefined, keeps the struct's default. A key the table
+// does not name is refused too: a misspelt `lifeTime` would otherwise keep the default
+// without a word.
+
+template <class S> struct OptionsOf; // specialised per struct
+
+template <class S, class V> struct OptionField {
+    const char* name;
+    V S::*member;
+    const char* (*check)(const V&);
+};
+
+template <class S, class V>
+OptionField<S, V> Option(const char* name, V S::*member, const char* (*check)(const V&) = nullptr) {
+    return {name, member, check};
+}
+
+// Why an options object was refused, for the caller's message. `option` stays empty when
+// the value is not an options object at all.
+struct OptionRefusal {
+    explicit OptionRefusal(JSContext* cx) : got(cx) {}
+    std::string option;
+    std::string expected;
+    bool unknown = false; // `option` is not a key of the table; `expected` lists the keys
+    JS::RootedValue got;
+};
+
+// A plain object (not an array, not a function) to read options from; false without an
+// exception for anything else.
+bool OptionsObject(JSContext* cx, JS::HandleValue value, JS::MutableHandleObject out);
+
+// The first own enumerable key of `object` that is not in `names`, into `refusal`; false
+// only with an exception pending.
+bool FindUnknownOption(JSContext* cx, JS::HandleObject object,
+                       const std::vector<const char*>& names, OptionRefusal& refusal);
+
+template <class S, class = void> struct IsOptions : std::false_type {};
+template <class S>
+struct IsOptions<S, std::void_t<decltype(OptionsOf<S>::Fields())>> : std::true_type {};
+
+template <class S> struct Convert<S, std::enable_if_t<IsOptions<S>::value>> {
+    static std::string Name() {
+        std::string keys;
+        ForEachField([&](const auto& field) {
+            keys += (keys.empty() ? "" : ", ") + std::string(field.name);
+        });
+        return std::string(OptionsOf<S>::kName) + " {" + keys + "}";
+    }
+    static std::string TsName() {
+        std::string members;
+        ForEachField([&](const auto& field) {
+            using V = std::remove_reference_t<decltype(std::declval<S&>().*(field.member))>;
+            members +=
+                std::string(members.empty() ? "" : "; ") + field.name + "?: " + TsTypeName<V>();
+        });
+        return "{ " + members + " }";
+    }
+    static std::vector<const char*> Keys() {
+        std::vector<const char*> keys;
+        ForEachField([&](const auto& field) { keys.push_back(field.name); });
+        return keys;
+    }
+    // Without `refusal` a refused object is just false, as for any other type.
+    static bool FromScript(JSContext* cx, JS::HandleValue value, S& out,
+                           OptionRefusal* refusal = nullptr) {
+        JS::RootedObject object(cx);
+        if (!OptionsObject(cx, value, &object))
+            return false;
+        OptionRefusal local(cx);
+        OptionRefusal& why = refusal ? *refusal : local;
+        if (!FindUnknownOption(cx, object, Keys(), why) || why.unknown)
+            return false;
+        S result = out;
+        bool ok = true;
+        JS::RootedValue item(cx);
+        ForEachField([&](const auto& field) {
+            if (!ok)
+                return;
+            using V = std::remove_reference_t<decltype(result.*(field.member))>;
+            if (!JS_GetProperty(cx, object, field.name, &item)) {
+                ok = false;
+                return;
+            }
+            if (item.isUndefined())
+                return;
+            V converted{};
+            if (!Convert<V>::FromScript(cx, item, converted)) {
+                if (!JS_IsExceptionPending(cx))
+                    Refuse(why, field.name, Convert<V>::Name(), item);
+                ok = false;
+                return;
+            }
+            if (const char* problem = field.check ? field.check(converted) : nullptr) {
+                Refuse(why, field.name, problem, item);
+                ok = false;
+                return;
+            }
+            result.*(field.member) = std::move(converted);
+        });
+        if (!ok)
+            return false;
+        out = std::move(result);
+        return true;
+    }
+
+  private:
+    static void Refuse(OptionRefusal& why, const char* option, const std::string& expected,
+                       JS::HandleValue got) {
+        why.option = option;
+        why.expected = expected;
+        why.got = got;
+    }
+    template <class Visit> static void ForEachField(Visit&& visit) {
+        std::apply([&](const auto&... field) { (visit(field), ...); }, OptionsOf<S>::Fields());
     }
 };
 

@@ -117,7 +117,7 @@ void VoxelGatherer::Finish() {
     transparent.AppendInDrawOrder(instances);
 }
 
-void VoxelGatherer::GatherScene() {
+void VoxelGatherer::GatherScene(const std::vector<VoxelInstance>* loose) {
     Clear();
     ComponentFactory<VoxelComponent>::Instance().ForEachAttached(
         [this](const VoxelComponent& voxel) { AddVoxel(voxel, TransformOf(voxel.owner.id)); });
@@ -125,6 +125,9 @@ void VoxelGatherer::GatherScene() {
         [this](const VoxelModelComponent& component) {
             AddModel(component, TransformOf(component.owner.id));
         });
+    if (loose != nullptr)
+        for (const VoxelInstance& record : *loose)
+            AddRecord(record);
     Finish();
     if (visible != nullptr)
         visible->EndFrame();

@@ -38,9 +38,17 @@ class VoxelGatherer {
     // Appends the see-through records to the instance array, in draw order.
     void Finish();
 
+    // A record of no component (a particle), opaque only when color.a is exactly 1.0.
+    void AddRecord(const VoxelInstance& record) {
+        if (record.color.a == 1.0f)
+            AddOpaque(record);
+        else
+            transparent.Add(record);
+    }
+
     // The whole frame: Clear, every attached VoxelComponent then every attached
-    // VoxelModelComponent in object-id order, Finish.
-    void GatherScene();
+    // VoxelModelComponent in object-id order, then the `loose` records, Finish.
+    void GatherScene(const std::vector<VoxelInstance>* loose = nullptr);
 
     // After Finish: the index of the first record whose alpha is not exactly 1.0 or that is
     // see-through; records before it can be drawn without blending, which gives the same

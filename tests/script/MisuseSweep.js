@@ -24,7 +24,7 @@ function ParameterTypes(type) {
         return types;
     for (var i = 1; i < close; ++i) {
         var ch = type[i];
-        depth += ("[(".includes(ch) ? 1 : 0) - ("])".includes(ch) ? 1 : 0);
+        depth += ("[({".includes(ch) ? 1 : 0) - ("])}".includes(ch) ? 1 : 0);
         if (ch == "," && depth == 0) {
             types.push(current);
             current = "";
@@ -104,6 +104,7 @@ function Plausible(type) {
     if (/^vec4/.test(type)) return [1, 2, 3, 4];
     if (/^quaternion/.test(type)) return [0, 0, 0, 1];
     if (/^(unsigned integer|integer|number)/.test(type)) return 1;
+    if (OptionKeys(type)) return {};
     var mat = /^mat([234])/.exec(type);
     if (mat) return Identity(+mat[1]);
     var list = samples[type.split(" ")[0]];
@@ -111,6 +112,55 @@ function Plausible(type) {
 }
 
 function PlausibleArgs(member) { return member.params.map(Plausible); }
+
+// "particle options {position, count}" to ["position", "count"]; null for other types.
+function OptionKeys(type) {
+    var keys = / options \{(.*)\}$/.exec(type);
+    return keys && keys[1].split(", ");
+}
+
+// Options arguments meet every hostile value in every option, and keys they do not
+// have; a refusal names the option and the value. Options whose values must fail
+// for any game are listed in `refused`, by member.
+var refused = {
+    EmitParticles: [
+        ["count", -1], ["count", 2.5], ["count", NaN], ["lifetime", -1], ["lifetime", Infinity],
+        ["size", -0.5], ["speed", NaN], ["spread", 181], ["bounce", 2], ["direction", [0, 0, 0]],
+        ["color", [1, NaN, 0, 1]], ["colors", [[1, 0, 0, 1], [1, 0]]], ["gravity", [0, NaN, 0]],
+        ["position", "here"], ["fade", "yes"], ["colors", new Array(1e9)],
+    ],
+};
+function SweepOptions(c, m, t) {
+    m.params.forEach(function (type, a) {
+        var keys = OptionKeys(type);
+        if (!keys)
+            return;
+        function Call(options) {
+            var args = PlausibleArgs(m);
+            args[a] = options;
+            return globalThis[c.name][m.name].apply(t, args);
+        }
+        keys.forEach(function (key) {
+            hostile.forEach(function (h, k) {
+                Attempt(Label(c.name, m.name, "option " + key + " hostile #" + k),
+                        () => Call({ [key]: h }));
+            });
+        });
+        (refused[m.name] || []).concat([["noSuchOption", 1]]).forEach(function ([key, value]) {
+            var shown = Array.isArray(value) ? "an array of " + value.length : String(value);
+            var label = Label(c.name, m.name, "option " + key + " = " + shown);
+            try {
+                Call({ [key]: value });
+                sweep.bad.push(label + ": did not fail");
+            } catch (e) {
+                if (!(e instanceof Error) || !e.message.includes("'" + key + "'") ||
+                    !e.message.includes(c.name + "." + m.name) ||
+                    (typeof value == "number" && !e.message.includes(shown)))
+                    sweep.bad.push(label + ": " + String(e));
+            }
+        });
+    });
+}
 
 // Whether a member hands out an object of a bound class (a shape, a ray
 // result), so that calling it with ordinary arguments yields a sample.
@@ -228,6 +278,7 @@ function SweepCall(c, m, subjects) {
                 sweep.bad.push(label + ": returned " + String(result));
         });
     });
+    targets.forEach((t) => SweepOptions(c, m, t));
     if (m.kind == "method") {
         WrongThis(c.name).forEach(function (w, k) {
             MustFail(Label(c.name, m.name, "wrong this #" + k), () => f.apply(w, PlausibleArgs(m)));
