@@ -15,6 +15,8 @@
 #include <utility>
 #include <vector>
 
+#include <time.h>
+
 #include <GL/glew.h>
 #include <SFML/Graphics/RenderWindow.hpp>
 #include <glm/gtc/quaternion.hpp>
@@ -41,6 +43,7 @@
 #include "voxels/VoxelComponent.h"
 #include "voxels/VoxelModel.h"
 #include "voxels/VoxelModelComponent.h"
+#include "voxels/VoxelOcclusionCache.h"
 
 namespace {
 
@@ -48,6 +51,12 @@ constexpr unsigned kWidth = 1280;
 constexpr unsigned kHeight = 800;
 
 using Clock = std::chrono::steady_clock;
+
+double ProcessCpuMs() {
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return double(now.tv_sec) * 1000.0 + double(now.tv_nsec) / 1e6;
+}
 
 double Median(std::vector<double> values) {
     std::sort(values.begin(), values.end());
@@ -156,6 +165,27 @@ VoxelModel Block(std::size_t n) {
         v.color = {float(std::rand() % 256) / 255.0f, float(std::rand() % 256) / 255.0f,
                    float(std::rand() % 256) / 255.0f, 1.0f};
     }
+    return model;
+}
+
+// Rolling land of n unit voxels: columns over a square, one to five high in gentle waves,
+// filled column by column until n are placed, so steps and creases are everywhere.
+VoxelModel Terrain(std::size_t n) {
+    const int side = static_cast<int>(std::ceil(std::sqrt(static_cast<double>(n) / 2.6)));
+    VoxelModel model;
+    model.voxels.reserve(n);
+    for (int x = 0; x < side && model.voxels.size() < n; ++x)
+        for (int z = 0; z < side && model.voxels.size() < n; ++z) {
+            const int height =
+                1 + static_cast<int>(2.0 + 1.6 * std::sin(x * 0.21) + 1.4 * std::cos(z * 0.17));
+            for (int y = 0; y < height && model.voxels.size() < n; ++y) {
+                VoxelInstance v;
+                v.position = {float(x - side / 2), float(y), float(z - side / 2), 1.0f};
+                v.color = y + 1 == height ? glm::vec4(0.35f, 0.65f, 0.25f, 1.0f)
+                                          : glm::vec4(0.5f, 0.38f, 0.25f, 1.0f);
+                model.voxels.push_back(v);
+            }
+        }
     return model;
 }
 
@@ -402,39 +432,94 @@ int main(int argc, char** argv) {
         }
     };
 
-    // BM_Lighting/village: the same frames unlit and lit (sun, ambient, fog and sky),
-    // interleaved so drift hits both alike.
-    auto compareLighting = [&]() {
-        constexpr int kFrames = 30;
-        std::vector<GameObject> village = showVillage();
-        std::vector<double> offTimes, onTimes;
-        auto time = [&](bool lit) {
+    // BM_Lighting/<scene>: the same frames unlit and lit (sun, ambient with corner
+    // occlusion, fog and sky; no shadows), interleaved so drift hits both alike.
+    // The CPU time of all the process's threads (the rasteriser's included) is printed
+    // beside the wall time: on a machine shared with other work it is the steadier measure.
+    auto timeLighting = [&](const char* scene, int frames) {
+        std::vector<double> offTimes, onTimes, offCpu, onCpu;
+        auto time = [&](bool lit, std::vector<double>& wall, std::vector<double>& cpu) {
             graphics.lighting = lit;
+            const double cpuStart = ProcessCpuMs();
             const Clock::time_point start = Clock::now();
             graphics.Update(0.0f);
-            return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+            wall.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+            cpu.push_back(ProcessCpuMs() - cpuStart);
         };
-        for (int i = 0; i <= kFrames; ++i) {
-            const double off = time(false), on = time(true);
-            if (i > 0) { // the first round warms up and builds the lit programs
-                offTimes.push_back(off);
-                onTimes.push_back(on);
+        for (int i = 0; i <= frames; ++i) {
+            time(false, offTimes, offCpu);
+            time(true, onTimes, onCpu);
+            if (i == 0) { // the first round warms up and builds the lit programs
+                offTimes.clear(), onTimes.clear(), offCpu.clear(), onCpu.clear();
             }
         }
         graphics.lighting = false;
         const double off = Median(offTimes), on = Median(onTimes);
-        std::printf("BM_Lighting/village  %2d frames  off %7.2f ms  on %7.2f ms  ratio %.3f\n",
-                    kFrames, off, on, on / off);
+        std::printf("BM_Lighting/%s  %2d frames  off %7.2f ms  on %7.2f ms  ratio %.3f  "
+                    "(CPU off %.2f ms on %.2f ms ratio %.3f; %zu voxel records)\n",
+                    scene, frames, off, on, on / off, Median(offCpu), Median(onCpu),
+                    Median(onCpu) / Median(offCpu), graphics.voxelInstances.size());
         std::fflush(stdout);
+    };
+    auto compareLighting = [&]() {
+        std::vector<GameObject> village = showVillage();
+        timeLighting("village", 30);
         for (const GameObject& obj : village)
             om.DeleteObject(obj);
         om.DelayedDestruction();
+
+        VoxelModel land = Terrain(100000);
+        const GameObject shown = show(&land, {0, 0, 0}, 1.0f);
+        eye->position = {0, 40, 90};
+        eye->orientation = LookAt(eye->position, {0, 0, 10});
+        timeLighting("terrain100000", 9);
+        om.DeleteObject(shown);
+        om.DelayedDestruction();
+    };
+
+    // BM_Occlusion/<model>: working out the corner occlusion of a 100,000-voxel model, then
+    // frames that find it cached (the count of computations must not grow).
+    auto timeOcclusion = [&]() {
+        for (const bool terrain : {true, false}) {
+            VoxelModel model = terrain ? Terrain(100000) : Block(100000);
+            const char* name = terrain ? "terrain100000" : "block100000";
+            std::vector<double> times;
+            std::vector<std::uint64_t> levels;
+            for (int i = 0; i <= 9; ++i) {
+                const Clock::time_point start = Clock::now();
+                VoxelOcclusionCache::Compute(model.voxels, levels);
+                if (i > 0)
+                    times.push_back(
+                        std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+            }
+            const GameObject shown = show(&model, {0, 0, 0}, 1.0f);
+            graphics.lighting = true;
+            graphics.Update(0.0f);
+            const std::uint64_t first = graphics.voxelOcclusion.GetComputeCount();
+            std::vector<double> frameTimes;
+            for (int i = 0; i < 5; ++i) {
+                const Clock::time_point start = Clock::now();
+                graphics.Update(0.0f);
+                frameTimes.push_back(
+                    std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+            }
+            const std::uint64_t later = graphics.voxelOcclusion.GetComputeCount();
+            graphics.lighting = false;
+            std::printf("BM_Occlusion/%s  compute %7.2f ms (median of 9)  then 5 unchanged "
+                        "frames of %.2f ms: %llu computations during them\n",
+                        name, Median(times), Median(frameTimes),
+                        static_cast<unsigned long long>(later - first));
+            std::fflush(stdout);
+            om.DeleteObject(shown);
+            om.DelayedDestruction();
+        }
     };
     if (shortcutsOnly) {
         compareShortcuts();
         return 0;
     }
     compareLighting();
+    timeOcclusion();
     if (argc > 1 && std::string(argv[1]) == "--lighting")
         return 0;
 

@@ -1,24 +1,21 @@
 #version 330
 
-// Voxels under the sun: a hemisphere ambient (ground light from below, sky light from
-// above, blended by how far the face turns up) plus the sun's diffuse light, then fog.
+// Voxels under the sun: the face's ambient light (litVoxel.vs), darkened in crowded
+// corners, plus the sun's diffuse light, then fog.
 
 in vec4 voxelColor;
 in vec3 worldNormal;
+flat in vec3 ambientLight;
+flat in vec3 sunLight;
 
 out vec4 fragColor;
 
-uniform vec3 sunDirection; // towards the sun, of unit length
-uniform vec3 sunColor;
-uniform vec3 skyAmbient;
-uniform vec3 groundAmbient;
-
 vec3 ApplyFog(vec3 color);
+float AmbientOcclusion();
 
 void main()
 {
-    vec3 n = normalize(worldNormal);
-    vec3 ambient = mix(groundAmbient, skyAmbient, n.y * 0.5 + 0.5);
-    vec3 sun = sunColor * max(dot(n, sunDirection), 0.0);
+    vec3 ambient = ambientLight * AmbientOcclusion();
+    vec3 sun = sunLight;
     fragColor = vec4(ApplyFog(voxelColor.rgb * (ambient + sun)), voxelColor.a);
 }

@@ -21,6 +21,13 @@ uniform vec3 facePairs[72];
 out vec4 voxelColor;
 out vec3 worldNormal;
 
+#ifdef LIT
+// Lit programs link litVoxel.vs, which passes on what the lit fragment shader needs: the
+// vertex's corner in the cube's own space, the face's normal there and in the world, and
+// the vertex in the world.
+void PassLighting(int voxel, vec3 corner, vec3 normal, vec3 worldNormal, vec3 world);
+#endif
+
 vec3 Rotate(vec4 q, vec3 v)
 {
     return v + 2.0 * cross(q.xyz, cross(q.xyz, v) + q.w * v);
@@ -57,4 +64,8 @@ void main()
 
     voxelColor = color;
     worldNormal = Rotate(orientation, front ? facePairs[18 + vertex] : facePairs[54 + vertex]);
+#ifdef LIT
+    PassLighting(voxel, corner, front ? facePairs[18 + vertex] : facePairs[54 + vertex],
+                 worldNormal, world);
+#endif
 }

@@ -14,6 +14,13 @@ uniform samplerBuffer voxelDataBuffer;
 out vec4 voxelColor;
 out vec3 worldNormal;
 
+#ifdef LIT
+// Lit programs link litVoxel.vs, which passes on what the lit fragment shader needs: the
+// vertex's corner in the cube's own space, the face's normal there and in the world, and
+// the vertex in the world.
+void PassLighting(int voxel, vec3 corner, vec3 normal, vec3 worldNormal, vec3 world);
+#endif
+
 // Rotation by q applied as it is, the same matrix the engine builds on the CPU (a
 // quaternion that is not of unit length also scales).
 vec3 Rotate(vec4 q, vec3 v)
@@ -33,4 +40,7 @@ void main()
 
     voxelColor = color;
     worldNormal = Rotate(orientation, normal);
+#ifdef LIT
+    PassLighting(gl_InstanceID, position, normal, worldNormal, world);
+#endif
 }

@@ -276,14 +276,15 @@ void GraphicsSystem::Update(float) {
     transparentVoxels.useTree = plainVoxels;
     VoxelGatherer gatherer(voxelInstances, transparentVoxels,
                            plainVoxels ? nullptr : &visibleVoxels);
+    occlusionLevels.clear();
+    if (lighting && ambientOcclusion)
+        gatherer.SetOcclusion(&voxelOcclusion, &occlusionLevels);
     gatherer.GatherScene();
     firstBlendedVoxel = gatherer.FirstBlended();
 
     if (drawing && sceneReady && drawable) {
         // Unlit frames use exactly the programs and state they always did.
         const bool lit = lighting && litScene.Prepare(GetShaderFolder());
-        if (lit)
-            litScene.DrawSky(*this, modelViewStack.Top(), projectionStack.Top());
         DrawVoxels(lit);
         DrawSprites();
         if (activeCamera != nullptr)
@@ -321,46 +322,74 @@ void GraphicsSystem::DrawVoxels(bool lit) {
     ShaderProgram& program = lit         ? litScene.VoxelProgram(facesOnly)
                              : facesOnly ? voxelFacesProgram
                                          : voxelProgram;
+    const std::size_t count = voxelInstances.size();
+    if (count > voxelCapacity)
+        NoteOverCapacity(count);
+    const bool drawn = count != 0 && count <= voxelCapacity;
+    // The sky goes behind the opaque voxels, drawn after them where the depth buffer is
+    // still clear, so that the pixels they cover are never shaded twice; see-through
+    // voxels blend over it. The plain way draws all voxels at once, after the sky.
+    const auto solid = static_cast<GLsizei>(facesOnly ? std::min(firstBlendedVoxel, count) : 0);
+    const bool skyAfterSolid = lit && drawn && solid > 0;
+    if (lit && !skyAfterSolid)
+        litScene.DrawSky(*this, modelViewStack.Top(), projectionStack.Top());
+    if (!drawn)
+        return;
+
+    glBindBuffer(GL_TEXTURE_BUFFER, voxelDataBuffer);
+    glBufferSubData(GL_TEXTURE_BUFFER, 0, static_cast<GLsizeiptr>(count * sizeof(VoxelInstance)),
+                    voxelInstances.data());
+    glBindBuffer(GL_TEXTURE_BUFFER, 0);
+    if (lit && !occlusionLevels.empty())
+        litScene.UploadOcclusion(occlusionLevels);
+    UseVoxelProgram(program, lit, facesOnly, eye);
+    if (facesOnly) {
+        if (solid > 0) {
+            glDisable(GL_BLEND);
+            glDrawArrays(GL_TRIANGLES, 0, kFacePairVertices * solid);
+            glEnable(GL_BLEND);
+        }
+        if (skyAfterSolid) {
+            EndVoxelProgram(lit);
+            litScene.DrawSky(*this, modelViewStack.Top(), projectionStack.Top());
+            if (static_cast<std::size_t>(solid) < count)
+                UseVoxelProgram(program, lit, facesOnly, eye);
+            else
+                return;
+        }
+        if (static_cast<std::size_t>(solid) < count)
+            glDrawArrays(GL_TRIANGLES, kFacePairVertices * solid,
+                         kFacePairVertices * (static_cast<GLsizei>(count) - solid));
+    } else {
+        glDrawArraysInstanced(GL_TRIANGLES, 0, kCubeVertices, static_cast<GLsizei>(count));
+    }
+    EndVoxelProgram(lit);
+}
+
+void GraphicsSystem::UseVoxelProgram(ShaderProgram& program, bool lit, bool facesOnly,
+                                     const glm::dvec4& eye) {
     glUseProgram(program.GetProgram());
-    if (lit)
+    if (lit) {
         litScene.SetUniforms(program, *this, projectionStack.Top(),
                              {viewportWidth, viewportHeight});
+        litScene.SetOcclusion(program, !occlusionLevels.empty());
+    }
     program.SetUniformMatrix4("modelViewMatrix", modelViewStack.Top());
     program.SetUniformMatrix4("perspectiveMatrix", projectionStack.Top());
     if (facesOnly)
         glUniform3f(program.GetUniformLocation("cameraPosition"), static_cast<float>(eye.x),
                     static_cast<float>(eye.y), static_cast<float>(eye.z));
+    glActiveTexture(GL_TEXTURE0);
+    glBindTexture(GL_TEXTURE_BUFFER, voxelDataTexture);
+    program.SetTextureUnit("voxelDataBuffer");
+    glBindVertexArray(facesOnly ? facePairsVertexArray : cubeVertexArray);
+}
 
-    const std::size_t count = voxelInstances.size();
-    if (count > voxelCapacity)
-        NoteOverCapacity(count);
-    if (count != 0 && count <= voxelCapacity) {
-        glBindBuffer(GL_TEXTURE_BUFFER, voxelDataBuffer);
-        glBufferSubData(GL_TEXTURE_BUFFER, 0,
-                        static_cast<GLsizeiptr>(count * sizeof(VoxelInstance)),
-                        voxelInstances.data());
-        glActiveTexture(GL_TEXTURE0);
-        glBindTexture(GL_TEXTURE_BUFFER, voxelDataTexture);
-        program.SetTextureUnit("voxelDataBuffer");
-        if (facesOnly) {
-            glBindVertexArray(facePairsVertexArray);
-            const auto solid = static_cast<GLsizei>(std::min(firstBlendedVoxel, count));
-            if (solid > 0) {
-                glDisable(GL_BLEND);
-                glDrawArrays(GL_TRIANGLES, 0, kFacePairVertices * solid);
-                glEnable(GL_BLEND);
-            }
-            if (static_cast<std::size_t>(solid) < count)
-                glDrawArrays(GL_TRIANGLES, kFacePairVertices * solid,
-                             kFacePairVertices * (static_cast<GLsizei>(count) - solid));
-        } else {
-            glBindVertexArray(cubeVertexArray);
-            glDrawArraysInstanced(GL_TRIANGLES, 0, kCubeVertices, static_cast<GLsizei>(count));
-        }
-        glBindTexture(GL_TEXTURE_BUFFER, 0);
-        glBindBuffer(GL_TEXTURE_BUFFER, 0);
-        glBindVertexArray(0);
-    }
+void GraphicsSystem::EndVoxelProgram(bool lit) {
+    glBindTexture(GL_TEXTURE_BUFFER, 0);
+    glBindVertexArray(0);
+    if (lit)
+        litScene.EndOcclusion();
     glUseProgram(0);
 }
 

@@ -22,6 +22,7 @@
 #include "voxels/VisibleVoxelCache.h"
 #include "voxels/VoxelInstance.h"
 #include "voxels/VoxelModel.h"
+#include "voxels/VoxelOcclusionCache.h"
 
 class CameraComponent;
 class MessageManager;
@@ -82,6 +83,10 @@ class GraphicsSystem : public Core::System, public MessageListener, public Light
     std::vector<VoxelInstance> voxelInstances;
     SeeThroughVoxels transparentVoxels;
     VisibleVoxelCache visibleVoxels;
+    // Lit frames with ambient occlusion: the corner levels of each model and, per record of
+    // voxelInstances, those of this frame (empty in other frames).
+    VoxelOcclusionCache voxelOcclusion;
+    std::vector<std::uint64_t> occlusionLevels;
     std::uint32_t voxelDataBuffer = 0;
     std::uint32_t voxelDataTexture = 0;
     std::uint32_t cubeVertexArray = 0;
@@ -109,7 +114,10 @@ class GraphicsSystem : public Core::System, public MessageListener, public Light
     void CreateCube();
     void DeleteBuffers();
     void ChooseCamera();
+    // With lighting, the sky too: it goes behind the opaque voxels.
     void DrawVoxels(bool lit);
+    void UseVoxelProgram(ShaderProgram& program, bool lit, bool facesOnly, const glm::dvec4& eye);
+    void EndVoxelProgram(bool lit);
     void DrawSprites();
     void DrawBillboards(bool lit);
     void LoadTexture(Texture& texture, bool upload);

@@ -12,8 +12,10 @@
 
 namespace {
 
-constexpr const char* kVoxelUniforms[] = {"modelViewMatrix", "perspectiveMatrix",
-                                          "voxelDataBuffer"};
+constexpr const char* kVoxelUniforms[] = {"modelViewMatrix", "perspectiveMatrix", "voxelDataBuffer",
+                                          "occlusionBuffer", "occlusionOn"};
+// The instance records are on unit 0.
+constexpr GLint kOcclusionUnit = 1;
 constexpr const char* kLightUniforms[] = {"sunDirection", "sunColor", "skyAmbient",
                                           "groundAmbient"};
 constexpr const char* kFogUniforms[] = {"viewScale", "viewportSize", "fogColor", "fogDensity"};
@@ -27,14 +29,21 @@ void SetVec3(const ShaderProgram& program, const char* name, const glm::vec3& va
     glUniform3fv(program.GetUniformLocation(name), 1, glm::value_ptr(value));
 }
 
+// The unlit program's vertex shader with the lit parts switched on, which litVoxel.vs
+// completes.
 void BuildVoxelProgram(ShaderProgram& program, const std::string& folder, const char* vertex) {
-    program.AddShader(folder + vertex);
+    program.AddShader(folder + vertex, "#define LIT\n");
+    program.AddShader(folder + "litVoxel.vs");
     program.AddShader(folder + "litVoxel.fs");
-    program.AddShader(folder + "fog.fs");
+    program.AddShader(folder + "voxelFog.fs");
+    program.AddShader(folder + "occlusion.fs");
     program.Link();
     AddUniforms(program, kVoxelUniforms);
     AddUniforms(program, kLightUniforms);
     AddUniforms(program, kFogUniforms);
+    glUseProgram(program.GetProgram());
+    glUniform1i(program.GetUniformLocation("occlusionBuffer"), kOcclusionUnit);
+    glUseProgram(0);
 }
 
 } // namespace
@@ -96,6 +105,45 @@ void LitScene::SetUniforms(ShaderProgram& program, const LightingSettings& setti
     glUniform1f(program.GetUniformLocation("fogDensity"), settings.fogDensity);
 }
 
+void LitScene::UploadOcclusion(const std::vector<std::uint64_t>& levels) {
+    if (occlusionBuffer == 0) {
+        glGenBuffers(1, &occlusionBuffer);
+        glBindBuffer(GL_TEXTURE_BUFFER, occlusionBuffer); // a name becomes a buffer here
+        glBindBuffer(GL_TEXTURE_BUFFER, 0);
+        glGenTextures(1, &occlusionTexture);
+        glBindTexture(GL_TEXTURE_BUFFER, occlusionTexture);
+        // A 64-bit word is two 32-bit halves, the low one first on every host GL runs on.
+        glTexBuffer(GL_TEXTURE_BUFFER, GL_RG32UI, occlusionBuffer);
+        glBindTexture(GL_TEXTURE_BUFFER, 0);
+        occlusionCapacity = 0;
+    }
+    const auto bytes = static_cast<GLsizeiptr>(levels.size() * sizeof(std::uint64_t));
+    glBindBuffer(GL_TEXTURE_BUFFER, occlusionBuffer);
+    // Grown to the largest frame so far, so a steady scene only overwrites it.
+    if (levels.size() > occlusionCapacity) {
+        glBufferData(GL_TEXTURE_BUFFER, bytes, levels.data(), GL_DYNAMIC_DRAW);
+        occlusionCapacity = levels.size();
+    } else {
+        glBufferSubData(GL_TEXTURE_BUFFER, 0, bytes, levels.data());
+    }
+    glBindBuffer(GL_TEXTURE_BUFFER, 0);
+}
+
+void LitScene::SetOcclusion(ShaderProgram& program, bool on) {
+    glUniform1i(program.GetUniformLocation("occlusionOn"), on ? 1 : 0);
+    if (!on)
+        return;
+    glActiveTexture(GL_TEXTURE0 + kOcclusionUnit);
+    glBindTexture(GL_TEXTURE_BUFFER, occlusionTexture);
+    glActiveTexture(GL_TEXTURE0);
+}
+
+void LitScene::EndOcclusion() {
+    glActiveTexture(GL_TEXTURE0 + kOcclusionUnit);
+    glBindTexture(GL_TEXTURE_BUFFER, 0);
+    glActiveTexture(GL_TEXTURE0);
+}
+
 void LitScene::DrawSky(const LightingSettings& settings, const glm::mat4& view,
                        const glm::mat4& projection) {
     if (skyVertexArray == 0)
@@ -106,15 +154,14 @@ void LitScene::DrawSky(const LightingSettings& settings, const glm::mat4& view,
     sky.SetUniformMatrix4("inverseViewRotationProjection", glm::inverse(projection * turn));
     SetVec3(sky, "skyTopColor", settings.skyTopColor);
     SetVec3(sky, "skyHorizonColor", settings.skyHorizonColor);
-    // Opaque: blending would only make the rasteriser read back every pixel.
+    // Opaque: blending would only make the rasteriser read back every pixel. On the far
+    // plane with the frame's less-or-equal test: only pixels nothing has covered yet.
     glDisable(GL_BLEND);
-    glDisable(GL_DEPTH_TEST);
     glDepthMask(GL_FALSE);
     glBindVertexArray(skyVertexArray);
     glDrawArrays(GL_TRIANGLES, 0, 3);
     glBindVertexArray(0);
     glDepthMask(GL_TRUE);
-    glEnable(GL_DEPTH_TEST);
     glEnable(GL_BLEND);
     glUseProgram(0);
 }
@@ -123,4 +170,7 @@ void LitScene::ReleaseGl() {
     // Deleting a name unknown to the current context is a no-op.
     glDeleteVertexArrays(1, &skyVertexArray);
     skyVertexArray = 0;
+    glDeleteTextures(1, &occlusionTexture);
+    glDeleteBuffers(1, &occlusionBuffer);
+    occlusionTexture = occlusionBuffer = 0;
 }

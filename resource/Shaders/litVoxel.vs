@@ -1,0 +1,56 @@
+#version 330
+
+// The lit voxel programs' second vertex shader: the parts of lighting that are the same all
+// over a face, worked out once per vertex instead of for every pixel (a software rasteriser
+// pays for each pixel's instructions). A face is flat and the sun is far, so its ambient and
+// sun light are constant across it; fog changes so slowly over one voxel's face that the
+// visibility at its corners, blended across it, is what each pixel would work out.
+
+uniform mat4 modelViewMatrix;
+uniform vec3 sunDirection; // towards the sun, of unit length
+uniform vec3 sunColor;
+uniform vec3 skyAmbient;
+uniform vec3 groundAmbient;
+uniform float fogDensity;
+
+flat out vec3 ambientLight; // before occlusion
+flat out vec3 sunLight;
+out float fogVisibility;
+
+// Corner occlusion: the light left at the face's four corners and where in the face this
+// vertex lies, for occlusion.fs to blend across the face.
+uniform usamplerBuffer occlusionBuffer; // per voxel: 2 bits per face corner, 8 per face
+uniform bool occlusionOn;
+flat out vec4 cornerLight;
+out vec2 faceCoord;
+
+const float lightAtLevel[4] = float[4](1.0, 0.72, 0.5, 0.32);
+
+// Face 2 * axis (+ 1 looking along the negative axis). Corner k = i + 2j of a face lies on
+// the positive side of the next axis when i is 1 and of the one after when j is 1.
+void PassOcclusion(int voxel, vec3 corner, vec3 normal)
+{
+    int axis = normal.x != 0.0 ? 0 : normal.y != 0.0 ? 1 : 2;
+    faceCoord = vec2(corner[(axis + 1) % 3], corner[(axis + 2) % 3]) + 0.5;
+    cornerLight = vec4(1.0);
+    if (occlusionOn) {
+        uvec2 words = texelFetch(occlusionBuffer, voxel).xy;
+        int face = 2 * axis + (normal[axis] < 0.0 ? 1 : 0);
+        uint levels = ((face < 4 ? words.x : words.y) >> uint(8 * (face & 3))) & 255u;
+        cornerLight = vec4(lightAtLevel[levels & 3u], lightAtLevel[(levels >> 2) & 3u],
+                           lightAtLevel[(levels >> 4) & 3u], lightAtLevel[levels >> 6]);
+    }
+}
+
+void PassLighting(int voxel, vec3 corner, vec3 normal, vec3 worldNormal, vec3 world)
+{
+    // A hemisphere ambient (ground light from below, sky light from above, blended by how
+    // far the face turns up) and the sun's diffuse light.
+    vec3 n = normalize(worldNormal);
+    ambientLight = mix(groundAmbient, skyAmbient, n.y * 0.5 + 0.5);
+    sunLight = sunColor * max(dot(n, sunDirection), 0.0);
+    // Exponential squared by the distance from the eye.
+    float thickness = fogDensity * length((modelViewMatrix * vec4(world, 1.0)).xyz);
+    fogVisibility = exp(-thickness * thickness);
+    PassOcclusion(voxel, corner, normal);
+}
