@@ -257,6 +257,7 @@ void GraphicsSystem::Update(float) {
     // game once it is lost; until then frames are only computed.
     const bool drawable = glReady && Platform::CheckWatchedWindow();
     std::optional<SavedBindings> bindings;
+    bool lit = false;
     if (drawable) {
         glPushAttrib(GL_ALL_ATTRIB_BITS);
         glPushClientAttrib(GL_CLIENT_ALL_ATTRIB_BITS);
@@ -264,6 +265,11 @@ void GraphicsSystem::Update(float) {
         // Re-applied every frame: whatever drew into the context since the last frame may
         // have left its own state behind.
         ApplyState();
+        // Unlit frames use exactly the programs and state they always did. Lit ones start
+        // from the sky's horizon colour, which is all of the sky below the horizon.
+        lit = drawing && sceneReady && lighting && litScene.Prepare(GetShaderFolder());
+        if (lit)
+            glClearColor(skyHorizonColor.r, skyHorizonColor.g, skyHorizonColor.b, 1.0f);
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
         glViewport(0, 0, static_cast<GLsizei>(viewportWidth), static_cast<GLsizei>(viewportHeight));
     }
@@ -283,8 +289,6 @@ void GraphicsSystem::Update(float) {
     firstBlendedVoxel = gatherer.FirstBlended();
 
     if (drawing && sceneReady && drawable) {
-        // Unlit frames use exactly the programs and state they always did.
-        const bool lit = lighting && litScene.Prepare(GetShaderFolder());
         DrawVoxels(lit);
         DrawSprites();
         if (activeCamera != nullptr)

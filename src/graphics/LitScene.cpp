@@ -46,6 +46,33 @@ void BuildVoxelProgram(ShaderProgram& program, const std::string& folder, const 
     glUseProgram(0);
 }
 
+struct SkyCorners {
+    glm::vec2 corners[5];
+    GLsizei count = 0;
+};
+
+// The window (clip space -1 ... 1) cut down to where pixels look above the horizon. A point
+// on the far plane looks up by the sign of its world y over its w; w is the same all over
+// the far plane of a perspective, so that is a linear function of the window position and
+// one cut of the window's square by a line gives the region.
+SkyCorners CornersAboveHorizon(const glm::mat4& clipToWorld) {
+    const glm::vec2 square[4] = {{-1, -1}, {1, -1}, {1, 1}, {-1, 1}};
+    auto up = [&](glm::vec2 p) {
+        const glm::vec4 far = clipToWorld * glm::vec4(p, 1.0f, 1.0f);
+        return far.y / far.w;
+    };
+    SkyCorners out;
+    for (int i = 0; i < 4; ++i) {
+        const glm::vec2 a = square[i], b = square[(i + 1) % 4];
+        const float upA = up(a), upB = up(b);
+        if (upA >= 0.0f)
+            out.corners[out.count++] = a;
+        if ((upA >= 0.0f) != (upB >= 0.0f))
+            out.corners[out.count++] = a + (b - a) * (upA / (upA - upB));
+    }
+    return out;
+}
+
 } // namespace
 
 bool LitScene::Prepare(const std::string& folder) {
@@ -77,7 +104,8 @@ void LitScene::Build(const std::string& folder) {
         sky.AddShader(folder + "sky.vs");
         sky.AddShader(folder + "sky.fs");
         sky.Link();
-        for (const char* name : {"inverseViewRotationProjection", "skyTopColor", "skyHorizonColor"})
+        for (const char* name :
+             {"inverseViewRotationProjection", "skyTopColor", "skyHorizonColor", "corners"})
             sky.AddUniform(name);
         state = State::Ready;
     } catch (const ShaderException& error) {
@@ -150,8 +178,13 @@ void LitScene::DrawSky(const LightingSettings& settings, const glm::mat4& view,
         glGenVertexArrays(1, &skyVertexArray);
     // Only the camera's turn matters for which way a pixel looks, not where it stands.
     const glm::mat4 turn(glm::mat3{view});
+    const glm::mat4 toWorld = glm::inverse(projection * turn);
+    const SkyCorners above = CornersAboveHorizon(toWorld);
+    if (above.count < 3)
+        return;
     glUseProgram(sky.GetProgram());
-    sky.SetUniformMatrix4("inverseViewRotationProjection", glm::inverse(projection * turn));
+    sky.SetUniformMatrix4("inverseViewRotationProjection", toWorld);
+    glUniform2fv(sky.GetUniformLocation("corners"), above.count, &above.corners[0].x);
     SetVec3(sky, "skyTopColor", settings.skyTopColor);
     SetVec3(sky, "skyHorizonColor", settings.skyHorizonColor);
     // Opaque: blending would only make the rasteriser read back every pixel. On the far
@@ -159,7 +192,7 @@ void LitScene::DrawSky(const LightingSettings& settings, const glm::mat4& view,
     glDisable(GL_BLEND);
     glDepthMask(GL_FALSE);
     glBindVertexArray(skyVertexArray);
-    glDrawArrays(GL_TRIANGLES, 0, 3);
+    glDrawArrays(GL_TRIANGLE_FAN, 0, above.count);
     glBindVertexArray(0);
     glDepthMask(GL_TRUE);
     glEnable(GL_BLEND);

@@ -39,8 +39,9 @@ class LitScene {
     void SetOcclusion(ShaderProgram& program, bool on);
     // After the voxels: unbinds what SetOcclusion bound.
     void EndOcclusion();
-    // The background gradient on the far plane, writing no depth: it covers the pixels that
-    // nothing drawn before it covers.
+    // The background gradient above the horizon, on the far plane and writing no depth: it
+    // covers the pixels that nothing drawn before it covers. Below the horizon the gradient
+    // is the horizon's colour alone, which lit frames are cleared to.
     void DrawSky(const LightingSettings& settings, const glm::mat4& view,
                  const glm::mat4& projection);
     // Forgets the GL objects of a context that is gone; they are made again when needed.
