@@ -472,7 +472,7 @@ int main(int argc, char** argv) {
         const GameObject shown = show(&land, {0, 0, 0}, 1.0f);
         eye->position = {0, 40, 90};
         eye->orientation = LookAt(eye->position, {0, 0, 10});
-        timeLighting("terrain100000", 9);
+        timeLighting("terrain100000", 15);
         om.DeleteObject(shown);
         om.DelayedDestruction();
     };
