@@ -10,6 +10,7 @@
 
 #include <GL/glew.h>
 #include <SFML/Graphics/Image.hpp>
+#include <glm/common.hpp>
 #include <glm/mat4x4.hpp>
 #include <glm/matrix.hpp>
 
@@ -268,8 +269,14 @@ void GraphicsSystem::Update(float) {
         // Unlit frames use exactly the programs and state they always did. Lit ones start
         // from the sky's horizon colour, which is all of the sky below the horizon.
         lit = drawing && sceneReady && lighting && litScene.Prepare(GetShaderFolder());
-        if (lit)
-            glClearColor(skyHorizonColor.r, skyHorizonColor.g, skyHorizonColor.b, 1.0f);
+        if (lit) {
+            // As 8-bit pixels hold what the sky shader writes: the software rasteriser's
+            // clear truncates where its fragments round, so the clear is given the rounded
+            // level plus a quarter, which both ways store as that level.
+            const glm::vec3 level = glm::round(glm::clamp(skyHorizonColor, 0.0f, 1.0f) * 255.0f);
+            const glm::vec3 horizon = (level + 0.25f) / 255.0f;
+            glClearColor(horizon.r, horizon.g, horizon.b, 1.0f);
+        }
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
         glViewport(0, 0, static_cast<GLsizei>(viewportWidth), static_cast<GLsizei>(viewportHeight));
     }
