@@ -28,12 +28,14 @@ out vec2 faceCoord;
 // the positive side of the next axis when i is 1 and of the one after when j is 1.
 void PassOcclusion(int voxel, vec3 corner, vec3 normal)
 {
-    int axis = normal.x != 0.0 ? 0 : normal.y != 0.0 ? 1 : 2;
-    faceCoord = vec2(corner[(axis + 1) % 3], corner[(axis + 2) % 3]) + 0.5;
+    // The normal is one axis, +-1: its absolute components pick the face's own axes.
+    vec3 along = abs(normal);
+    faceCoord = along.x * corner.yz + along.y * corner.zx + along.z * corner.xy + 0.5;
     cornerLight = vec4(1.0);
     if (occlusionOn) {
         uvec2 words = texelFetch(occlusionBuffer, voxel).xy;
-        int face = 2 * axis + (normal[axis] < 0.0 ? 1 : 0);
+        int axis = int(dot(along, vec3(0.0, 1.0, 2.0)));
+        int face = 2 * axis + (normal.x + normal.y + normal.z < 0.0 ? 1 : 0);
         uint levels = ((face < 4 ? words.x : words.y) >> uint(8 * (face & 3))) & 255u;
         // Levels 0 to 3 keep 1, 0.72, 0.48 and 0.28 of the light: a formula rather than a
         // table, which a software vertex stage would look up one vertex at a time.
