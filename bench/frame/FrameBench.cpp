@@ -10,10 +10,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
+
+#include <time.h>
 
 #include <GL/glew.h>
 #include <SFML/Graphics/RenderWindow.hpp>
@@ -42,6 +45,7 @@
 #include "voxels/VoxelComponent.h"
 #include "voxels/VoxelModel.h"
 #include "voxels/VoxelModelComponent.h"
+#include "voxels/VoxelOcclusionCache.h"
 
 namespace {
 
@@ -49,6 +53,12 @@ constexpr unsigned kWidth = 1280;
 constexpr unsigned kHeight = 800;
 
 using Clock = std::chrono::steady_clock;
+
+double ProcessCpuMs() {
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return double(now.tv_sec) * 1000.0 + double(now.tv_nsec) / 1e6;
+}
 
 double Median(std::vector<double> values) {
     std::sort(values.begin(), values.end());
@@ -160,23 +170,24 @@ VoxelModel Block(std::size_t n) {
     return model;
 }
 
-// n voxels of rolling land: columns on a square grid, their heights by two waves, filled
-// row by row until there are n.
-VoxelModel Hills(std::size_t n) {
-    constexpr int kSide = 100;
+// Rolling land of n unit voxels: columns over a square, one to five high in gentle waves,
+// filled column by column until n are placed, so steps and creases are everywhere.
+VoxelModel Terrain(std::size_t n) {
+    const int side = static_cast<int>(std::ceil(std::sqrt(static_cast<double>(n) / 2.6)));
     VoxelModel model;
-    for (int x = 0; model.voxels.size() < n; x = (x + 1) % kSide) {
-        for (int z = 0; z < kSide && model.voxels.size() < n; ++z) {
+    model.voxels.reserve(n);
+    for (int x = 0; x < side && model.voxels.size() < n; ++x)
+        for (int z = 0; z < side && model.voxels.size() < n; ++z) {
             const int height =
-                static_cast<int>(10.0f + 5.0f * std::sin(x * 0.2f) + 4.0f * std::cos(z * 0.15f));
+                1 + static_cast<int>(2.0 + 1.6 * std::sin(x * 0.21) + 1.4 * std::cos(z * 0.17));
             for (int y = 0; y < height && model.voxels.size() < n; ++y) {
                 VoxelInstance v;
-                v.position = {float(x - kSide / 2), float(y), float(z - kSide / 2), 1.0f};
-                v.color = {0.3f + 0.02f * float(y), 0.6f, 0.25f, 1.0f};
+                v.position = {float(x - side / 2), float(y), float(z - side / 2), 1.0f};
+                v.color = y + 1 == height ? glm::vec4(0.35f, 0.65f, 0.25f, 1.0f)
+                                          : glm::vec4(0.5f, 0.38f, 0.25f, 1.0f);
                 model.voxels.push_back(v);
             }
         }
-    }
     return model;
 }
 
@@ -424,89 +435,129 @@ int main(int argc, char** argv) {
         }
     };
 
-    // BM_Lighting/village: the same frames unlit, lit (sun, ambient, fog and sky) without
-    // shadows and lit with the sun's shadows, interleaved so drift hits all alike. Then the
-    // crates move every frame, which redraws the shadow map each time, against unlit frames
-    // of the same crates.
-    auto time = [&](bool lit, bool shadowed) {
-        graphics.lighting = lit;
-        graphics.shadows = shadowed;
-        const Clock::time_point start = Clock::now();
-        graphics.Update(0.0f);
-        return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+    // Frames of one scene unlit, lit (sun, ambient with corner occlusion, fog and sky)
+    // without shadows and lit with the sun's shadows, interleaved so drift hits all alike;
+    // `move` runs before each round. The CPU time of all the process's threads (the
+    // rasteriser's included) is kept beside the wall time: on a machine shared with other
+    // work it is the steadier measure.
+    struct Times {
+        std::vector<double> wall, cpu;
+        double Wall() const { return Median(wall); }
+        double Cpu() const { return Median(cpu); }
     };
-    // Still frames unlit, lit and lit with shadows, interleaved so drift hits all alike.
-    auto timeStill = [&](int frames, std::vector<double>& offTimes, std::vector<double>& litTimes,
-                         std::vector<double>& shadowTimes) {
+    auto timeRounds = [&](int frames, const std::function<void(int)>& move, Times& off, Times& lit,
+                          Times& shadowed) {
+        auto time = [&](bool on, bool shadows, Times& into) {
+            graphics.lighting = on;
+            graphics.shadows = shadows;
+            const double cpuStart = ProcessCpuMs();
+            const Clock::time_point start = Clock::now();
+            graphics.Update(0.0f);
+            into.wall.push_back(
+                std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+            into.cpu.push_back(ProcessCpuMs() - cpuStart);
+        };
         for (int i = 0; i <= frames; ++i) {
-            const double off = time(false, false), lit = time(true, false),
-                         shadowed = time(true, true);
-            if (i > 0) { // the first round warms up and builds the lit programs
-                offTimes.push_back(off);
-                litTimes.push_back(lit);
-                shadowTimes.push_back(shadowed);
-            }
+            move(i);
+            time(false, false, off);
+            time(true, false, lit);
+            time(true, true, shadowed);
+            if (i == 0) // the first round warms up and builds the lit programs
+                for (Times* t : {&off, &lit, &shadowed})
+                    t->wall.clear(), t->cpu.clear();
         }
-    };
-    auto compareLighting = [&]() {
-        constexpr int kFrames = 30;
-        std::vector<GameObject> village = showVillage();
-        std::vector<double> offTimes, litTimes, shadowTimes;
-        timeStill(kFrames, offTimes, litTimes, shadowTimes);
-        const std::uint64_t stillDraws = graphics.ShadowMapDrawCount();
-        std::vector<double> movingOffTimes, movingTimes;
-        const std::size_t firstCrate = village.size() - 3;
-        for (int i = 0; i <= kFrames; ++i) {
-            for (std::size_t c = firstCrate; c < village.size(); ++c)
-                ObjectManager::GetComponent<TransformComponent>(village[c])->position.x +=
-                    i % 2 ? 0.25f : -0.2f;
-            const double off = time(false, false), moving = time(true, true);
-            if (i > 0) {
-                movingOffTimes.push_back(off);
-                movingTimes.push_back(moving);
-            }
-        }
-        const std::uint64_t movingDraws = graphics.ShadowMapDrawCount() - stillDraws;
         graphics.lighting = false;
         graphics.shadows = true;
-        const double off = Median(offTimes), lit = Median(litTimes), shadowed = Median(shadowTimes),
-                     movingOff = Median(movingOffTimes), moving = Median(movingTimes);
-        std::printf("BM_Lighting/village  %2d frames  off %7.2f ms  on %7.2f ms  ratio %.3f\n",
-                    kFrames, off, lit, lit / off);
-        std::printf("BM_Shadows/village/still  %2d frames  off %7.2f ms  shadows %7.2f ms  "
-                    "ratio %.3f  (%.3f of lit without shadows; map drawn %llu times)\n",
-                    kFrames, off, shadowed, shadowed / off, shadowed / lit,
-                    static_cast<unsigned long long>(stillDraws));
-        std::printf("BM_Shadows/village/moving  %2d frames  off %7.2f ms  shadows %7.2f ms  "
-                    "ratio %.3f  (map drawn %llu times)\n",
-                    kFrames, movingOff, moving, moving / movingOff,
-                    static_cast<unsigned long long>(movingDraws));
+    };
+    // BM_Lighting/<scene> (lit without shadows against unlit) and BM_Shadows/<scene>
+    // (with shadows against unlit and against lit), for a scene standing still.
+    auto timeLighting = [&](const char* scene, int frames) {
+        Times off, lit, shadowed;
+        const std::uint64_t drawsBefore = graphics.ShadowMapDrawCount();
+        timeRounds(
+            frames, [](int) {}, off, lit, shadowed);
+        std::printf("BM_Lighting/%s  %2d frames  off %7.2f ms  on %7.2f ms  ratio %.3f  "
+                    "(CPU off %.2f ms on %.2f ms ratio %.3f; %zu voxel records)\n",
+                    scene, frames, off.Wall(), lit.Wall(), lit.Wall() / off.Wall(), off.Cpu(),
+                    lit.Cpu(), lit.Cpu() / off.Cpu(), graphics.voxelInstances.size());
+        std::printf("BM_Shadows/%s/still  %2d frames  shadows %7.2f ms  ratio %.3f  (CPU ratio "
+                    "%.3f; %.3f of lit without shadows; map drawn %llu times)\n",
+                    scene, frames, shadowed.Wall(), shadowed.Wall() / off.Wall(),
+                    shadowed.Cpu() / off.Cpu(), shadowed.Wall() / lit.Wall(),
+                    static_cast<unsigned long long>(graphics.ShadowMapDrawCount() - drawsBefore));
+        std::fflush(stdout);
+    };
+    // The village goes last: the scenes after it keep its camera, as they always did.
+    auto compareLighting = [&]() {
+        VoxelModel land = Terrain(100000);
+        const GameObject shown = show(&land, {0, 0, 0}, 1.0f);
+        eye->position = {0, 40, 90};
+        eye->orientation = LookAt(eye->position, {0, 0, 10});
+        timeLighting("terrain100000", 11);
+        om.DeleteObject(shown);
+        om.DelayedDestruction();
+
+        std::vector<GameObject> village = showVillage();
+        timeLighting("village", 30);
+        // BM_Shadows/village/moving: the crates move every frame, which redraws the shadow
+        // map each time.
+        const std::size_t firstCrate = village.size() - 3;
+        Times off, lit, moving;
+        const std::uint64_t drawsBefore = graphics.ShadowMapDrawCount();
+        timeRounds(
+            30,
+            [&](int i) {
+                for (std::size_t c = firstCrate; c < village.size(); ++c)
+                    ObjectManager::GetComponent<TransformComponent>(village[c])->position.x +=
+                        i % 2 ? 0.25f : -0.2f;
+            },
+            off, lit, moving);
+        std::printf("BM_Shadows/village/moving  30 frames  off %7.2f ms  shadows %7.2f ms  "
+                    "ratio %.3f  (CPU ratio %.3f; map drawn %llu times)\n",
+                    off.Wall(), moving.Wall(), moving.Wall() / off.Wall(), moving.Cpu() / off.Cpu(),
+                    static_cast<unsigned long long>(graphics.ShadowMapDrawCount() - drawsBefore));
         std::fflush(stdout);
         for (const GameObject& obj : village)
             om.DeleteObject(obj);
         om.DelayedDestruction();
+    };
 
-        // BM_Shadows/hills100k: 100,000 voxels of land seen from a hillside, still.
-        constexpr int kHillFrames = 11;
-        VoxelModel hills = Hills(100000);
-        const GameObject land = show(&hills, {0, -12, 0}, 1.0f);
-        eye->position = {0, 14, 45};
-        eye->orientation = LookAt(eye->position, {0, 0, 0});
-        std::vector<double> hillOff, hillLit, hillShadows;
-        const std::uint64_t drawsBefore = graphics.ShadowMapDrawCount();
-        timeStill(kHillFrames, hillOff, hillLit, hillShadows);
-        graphics.lighting = false;
-        graphics.shadows = true;
-        std::printf("BM_Shadows/hills100k/still  %d frames  off %7.2f ms  lit %7.2f ms (ratio "
-                    "%.3f)  shadows %7.2f ms  ratio %.3f  (%.3f of lit without shadows; map drawn "
-                    "%llu times)\n",
-                    kHillFrames, Median(hillOff), Median(hillLit),
-                    Median(hillLit) / Median(hillOff), Median(hillShadows),
-                    Median(hillShadows) / Median(hillOff), Median(hillShadows) / Median(hillLit),
-                    static_cast<unsigned long long>(graphics.ShadowMapDrawCount() - drawsBefore));
-        std::fflush(stdout);
-        om.DeleteObject(land);
-        om.DelayedDestruction();
+    // BM_Occlusion/<model>: working out the corner occlusion of a 100,000-voxel model, then
+    // frames that find it cached (the count of computations must not grow).
+    auto timeOcclusion = [&]() {
+        for (const bool terrain : {true, false}) {
+            VoxelModel model = terrain ? Terrain(100000) : Block(100000);
+            const char* name = terrain ? "terrain100000" : "block100000";
+            std::vector<double> times;
+            std::vector<std::uint64_t> levels;
+            for (int i = 0; i <= 9; ++i) {
+                const Clock::time_point start = Clock::now();
+                VoxelOcclusionCache::Compute(model.voxels, levels);
+                if (i > 0)
+                    times.push_back(
+                        std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+            }
+            const GameObject shown = show(&model, {0, 0, 0}, 1.0f);
+            graphics.lighting = true;
+            graphics.Update(0.0f);
+            const std::uint64_t first = graphics.voxelOcclusion.GetComputeCount();
+            std::vector<double> frameTimes;
+            for (int i = 0; i < 5; ++i) {
+                const Clock::time_point start = Clock::now();
+                graphics.Update(0.0f);
+                frameTimes.push_back(
+                    std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+            }
+            const std::uint64_t later = graphics.voxelOcclusion.GetComputeCount();
+            graphics.lighting = false;
+            std::printf("BM_Occlusion/%s  compute %7.2f ms (median of 9)  then 5 unchanged "
+                        "frames of %.2f ms: %llu computations during them\n",
+                        name, Median(times), Median(frameTimes),
+                        static_cast<unsigned long long>(later - first));
+            std::fflush(stdout);
+            om.DeleteObject(shown);
+            om.DelayedDestruction();
+        }
     };
     // BM_ParticleFrame: village frames with live particles (a sixtieth of a second each,
     // so they fly, land and settle as in a game) against the same frames without; and the
@@ -601,6 +652,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     compareLighting();
+    timeOcclusion();
     if (argc > 1 && std::string(argv[1]) == "--lighting")
         return 0;
     compareParticles();

@@ -20,12 +20,13 @@ uniform vec3 facePairs[72];
 
 out vec4 voxelColor;
 out vec3 worldNormal;
-// The sun's shadow map (shadow.fs): where it sees the vertex, a little off the face, and
-// how much the shadows have faded out there, towards the edge of their reach.
-uniform mat4 sunShadowMatrix;
-uniform vec4 sunShadowReach;
-uniform float sunShadowOffset;
-out vec4 sunShadowCoord;
+
+#ifdef LIT
+// Lit programs link litVoxel.vs, which passes on what the lit fragment shader needs: the
+// vertex's corner in the cube's own space, the face's normal there and in the world, and
+// the vertex in the world.
+void PassLighting(int voxel, vec3 corner, vec3 normal, vec3 worldNormal, vec3 world);
+#endif
 
 vec3 Rotate(vec4 q, vec3 v)
 {
@@ -63,9 +64,8 @@ void main()
 
     voxelColor = color;
     worldNormal = Rotate(orientation, front ? facePairs[18 + vertex] : facePairs[54 + vertex]);
-    // Faded out from 85% of the reach to its edge, by the squared distance (no root).
-    vec3 fromReach = (world - sunShadowReach.xyz) / sunShadowReach.w;
-    sunShadowCoord =
-        vec4((sunShadowMatrix * vec4(world + worldNormal * sunShadowOffset, 1.0)).xyz,
-             clamp(dot(fromReach, fromReach) * 3.6 - 2.6, 0.0, 1.0));
+#ifdef LIT
+    PassLighting(voxel, corner, front ? facePairs[18 + vertex] : facePairs[54 + vertex],
+                 worldNormal, world);
+#endif
 }

@@ -11,6 +11,7 @@
 #include <BulletDynamics/Dynamics/btDiscreteDynamicsWorld.h>
 #include <GL/glew.h>
 #include <SFML/Graphics/Image.hpp>
+#include <glm/common.hpp>
 #include <glm/mat4x4.hpp>
 #include <glm/matrix.hpp>
 
@@ -266,6 +267,7 @@ void GraphicsSystem::Update(float dt) {
     // game once it is lost; until then frames are only computed.
     const bool drawable = glReady && Platform::CheckWatchedWindow();
     std::optional<SavedBindings> bindings;
+    bool lit = false;
     if (drawable) {
         glPushAttrib(GL_ALL_ATTRIB_BITS);
         glPushClientAttrib(GL_CLIENT_ALL_ATTRIB_BITS);
@@ -273,6 +275,17 @@ void GraphicsSystem::Update(float dt) {
         // Re-applied every frame: whatever drew into the context since the last frame may
         // have left its own state behind.
         ApplyState();
+        // Unlit frames use exactly the programs and state they always did. Lit ones start
+        // from the sky's horizon colour, which is all of the sky below the horizon.
+        lit = drawing && sceneReady && lighting && litScene.Prepare(GetShaderFolder());
+        if (lit) {
+            // As 8-bit pixels hold what the sky shader writes: the software rasteriser's
+            // clear truncates where its fragments round, so the clear is given the rounded
+            // level plus a quarter, which both ways store as that level.
+            const glm::vec3 level = glm::round(glm::clamp(skyHorizonColor, 0.0f, 1.0f) * 255.0f);
+            const glm::vec3 horizon = (level + 0.25f) / 255.0f;
+            glClearColor(horizon.r, horizon.g, horizon.b, 1.0f);
+        }
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
         glViewport(0, 0, static_cast<GLsizei>(viewportWidth), static_cast<GLsizei>(viewportHeight));
     }
@@ -285,19 +298,19 @@ void GraphicsSystem::Update(float dt) {
     transparentVoxels.useTree = plainVoxels;
     VoxelGatherer gatherer(voxelInstances, transparentVoxels,
                            plainVoxels ? nullptr : &visibleVoxels);
+    occlusionLevels.clear();
+    if (lighting && ambientOcclusion)
+        gatherer.SetOcclusion(&voxelOcclusion, &occlusionLevels);
     gatherer.GatherScene(&particles.Records());
     firstBlendedVoxel = gatherer.FirstBlended();
     opaqueVoxels = gatherer.OpaqueCount();
 
     if (drawing && sceneReady && drawable) {
         // Unlit frames use exactly the programs and state they always did.
-        const bool lit = lighting && litScene.Prepare(GetShaderFolder());
         const bool shadowed = lit && shadows && litScene.HasShadows() &&
                               sunShadows.Prepare(GetShaderFolder()) &&
                               sunShadows.Update(voxelInstances, opaqueVoxels, modelViewStack.Top(),
                                                 projectionStack.Top(), *this, voxelCapacity);
-        if (lit)
-            litScene.DrawSky(*this, modelViewStack.Top(), projectionStack.Top());
         DrawVoxels(lit, shadowed);
         DrawSprites();
         if (activeCamera != nullptr)
@@ -335,48 +348,76 @@ void GraphicsSystem::DrawVoxels(bool lit, bool shadowed) {
     ShaderProgram& program = lit         ? litScene.VoxelProgram(facesOnly, shadowed)
                              : facesOnly ? voxelFacesProgram
                                          : voxelProgram;
+    const std::size_t count = voxelInstances.size();
+    if (count > voxelCapacity)
+        NoteOverCapacity(count);
+    const bool drawn = count != 0 && count <= voxelCapacity;
+    // The sky goes behind the opaque voxels, drawn after them where the depth buffer is
+    // still clear, so that the pixels they cover are never shaded twice; see-through
+    // voxels blend over it. The plain way draws all voxels at once, after the sky.
+    const auto solid = static_cast<GLsizei>(facesOnly ? std::min(firstBlendedVoxel, count) : 0);
+    const bool skyAfterSolid = lit && drawn && solid > 0;
+    if (lit && !skyAfterSolid)
+        litScene.DrawSky(*this, modelViewStack.Top(), projectionStack.Top());
+    if (!drawn)
+        return;
+
+    glBindBuffer(GL_TEXTURE_BUFFER, voxelDataBuffer);
+    glBufferSubData(GL_TEXTURE_BUFFER, 0, static_cast<GLsizeiptr>(count * sizeof(VoxelInstance)),
+                    voxelInstances.data());
+    glBindBuffer(GL_TEXTURE_BUFFER, 0);
+    if (lit && !occlusionLevels.empty())
+        litScene.UploadOcclusion(occlusionLevels);
+    UseVoxelProgram(program, lit, shadowed, facesOnly, eye);
+    if (facesOnly) {
+        if (solid > 0) {
+            glDisable(GL_BLEND);
+            glDrawArrays(GL_TRIANGLES, 0, kFacePairVertices * solid);
+            glEnable(GL_BLEND);
+        }
+        if (skyAfterSolid) {
+            EndVoxelProgram(lit, shadowed);
+            litScene.DrawSky(*this, modelViewStack.Top(), projectionStack.Top());
+            if (static_cast<std::size_t>(solid) < count)
+                UseVoxelProgram(program, lit, shadowed, facesOnly, eye);
+            else
+                return;
+        }
+        if (static_cast<std::size_t>(solid) < count)
+            glDrawArrays(GL_TRIANGLES, kFacePairVertices * solid,
+                         kFacePairVertices * (static_cast<GLsizei>(count) - solid));
+    } else {
+        glDrawArraysInstanced(GL_TRIANGLES, 0, kCubeVertices, static_cast<GLsizei>(count));
+    }
+    EndVoxelProgram(lit, shadowed);
+}
+
+void GraphicsSystem::UseVoxelProgram(ShaderProgram& program, bool lit, bool shadowed,
+                                     bool facesOnly, const glm::dvec4& eye) {
     glUseProgram(program.GetProgram());
-    if (lit)
+    if (lit) {
         litScene.SetUniforms(program, *this, projectionStack.Top(),
                              {viewportWidth, viewportHeight});
-    if (shadowed)
-        sunShadows.Bind(program);
+        litScene.SetOcclusion(program, !occlusionLevels.empty());
+        if (shadowed)
+            sunShadows.Bind(program);
+    }
     program.SetUniformMatrix4("modelViewMatrix", modelViewStack.Top());
     program.SetUniformMatrix4("perspectiveMatrix", projectionStack.Top());
     if (facesOnly)
         glUniform3f(program.GetUniformLocation("cameraPosition"), static_cast<float>(eye.x),
                     static_cast<float>(eye.y), static_cast<float>(eye.z));
+    glActiveTexture(GL_TEXTURE0);
+    glBindTexture(GL_TEXTURE_BUFFER, voxelDataTexture);
+    program.SetTextureUnit("voxelDataBuffer");
+    glBindVertexArray(facesOnly ? facePairsVertexArray : cubeVertexArray);
+}
 
-    const std::size_t count = voxelInstances.size();
-    if (count > voxelCapacity)
-        NoteOverCapacity(count);
-    if (count != 0 && count <= voxelCapacity) {
-        glBindBuffer(GL_TEXTURE_BUFFER, voxelDataBuffer);
-        glBufferSubData(GL_TEXTURE_BUFFER, 0,
-                        static_cast<GLsizeiptr>(count * sizeof(VoxelInstance)),
-                        voxelInstances.data());
-        glActiveTexture(GL_TEXTURE0);
-        glBindTexture(GL_TEXTURE_BUFFER, voxelDataTexture);
-        program.SetTextureUnit("voxelDataBuffer");
-        if (facesOnly) {
-            glBindVertexArray(facePairsVertexArray);
-            const auto solid = static_cast<GLsizei>(std::min(firstBlendedVoxel, count));
-            if (solid > 0) {
-                glDisable(GL_BLEND);
-                glDrawArrays(GL_TRIANGLES, 0, kFacePairVertices * solid);
-                glEnable(GL_BLEND);
-            }
-            if (static_cast<std::size_t>(solid) < count)
-                glDrawArrays(GL_TRIANGLES, kFacePairVertices * solid,
-                             kFacePairVertices * (static_cast<GLsizei>(count) - solid));
-        } else {
-            glBindVertexArray(cubeVertexArray);
-            glDrawArraysInstanced(GL_TRIANGLES, 0, kCubeVertices, static_cast<GLsizei>(count));
-        }
-        glBindTexture(GL_TEXTURE_BUFFER, 0);
-        glBindBuffer(GL_TEXTURE_BUFFER, 0);
-        glBindVertexArray(0);
-    }
+void GraphicsSystem::EndVoxelProgram(bool lit, bool shadowed) {
+    glBindTexture(GL_TEXTURE_BUFFER, 0);
+    glBindVertexArray(0);
+    if (lit)
+        litScene.EndOcclusion();
     if (shadowed)
         SunShadowMap::Unbind();
     glUseProgram(0);

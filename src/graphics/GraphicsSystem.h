@@ -24,6 +24,7 @@
 #include "voxels/VisibleVoxelCache.h"
 #include "voxels/VoxelInstance.h"
 #include "voxels/VoxelModel.h"
+#include "voxels/VoxelOcclusionCache.h"
 
 class CameraComponent;
 class MessageManager;
@@ -90,6 +91,10 @@ class GraphicsSystem : public Core::System, public MessageListener, public Light
     std::vector<VoxelInstance> voxelInstances;
     SeeThroughVoxels transparentVoxels;
     VisibleVoxelCache visibleVoxels;
+    // Lit frames with ambient occlusion: the corner levels of each model and, per record of
+    // voxelInstances, those of this frame (empty in other frames).
+    VoxelOcclusionCache voxelOcclusion;
+    std::vector<std::uint64_t> occlusionLevels;
     std::uint32_t voxelDataBuffer = 0;
     std::uint32_t voxelDataTexture = 0;
     std::uint32_t cubeVertexArray = 0;
@@ -120,7 +125,11 @@ class GraphicsSystem : public Core::System, public MessageListener, public Light
     void CreateCube();
     void DeleteBuffers();
     void ChooseCamera();
+    // With lighting, the sky too: it goes behind the opaque voxels.
     void DrawVoxels(bool lit, bool shadowed);
+    void UseVoxelProgram(ShaderProgram& program, bool lit, bool shadowed, bool facesOnly,
+                         const glm::dvec4& eye);
+    void EndVoxelProgram(bool lit, bool shadowed);
     void DrawSprites();
     void DrawBillboards(bool lit);
     void LoadTexture(Texture& texture, bool upload);

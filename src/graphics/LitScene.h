@@ -1,7 +1,9 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include <glm/mat4x4.hpp>
 #include <glm/vec2.hpp>
@@ -37,7 +39,16 @@ class LitScene {
     // Sun, ambient and fog uniforms of a lit program, which must be current.
     void SetUniforms(ShaderProgram& program, const LightingSettings& settings,
                      const glm::mat4& projection, glm::uvec2 viewport) const;
-    // The background gradient over the whole viewport, writing no depth.
+    // The frame's corner occlusion levels, one word per instance record
+    // (VoxelOcclusionCache).
+    void UploadOcclusion(const std::vector<std::uint64_t>& levels);
+    // Draws the voxel program, which must be current, with the uploaded levels or without.
+    void SetOcclusion(ShaderProgram& program, bool on);
+    // After the voxels: unbinds what SetOcclusion bound.
+    void EndOcclusion();
+    // The background gradient above the horizon, on the far plane and writing no depth: it
+    // covers the pixels that nothing drawn before it covers. Below the horizon the gradient
+    // is the horizon's colour alone, which lit frames are cleared to.
     void DrawSky(const LightingSettings& settings, const glm::mat4& view,
                  const glm::mat4& projection);
     // Forgets the GL objects of a context that is gone; they are made again when needed.
@@ -57,4 +68,9 @@ class LitScene {
     ShaderProgram billboards;
     ShaderProgram sky;
     std::uint32_t skyVertexArray = 0;
+    // Corner occlusion levels, parallel to the voxel instance buffer: made on the first
+    // frame that uses them.
+    std::uint32_t occlusionBuffer = 0;
+    std::uint32_t occlusionTexture = 0;
+    std::size_t occlusionCapacity = 0; // records the buffer holds
 };

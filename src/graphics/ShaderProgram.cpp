@@ -18,9 +18,10 @@ ShaderProgram::~ShaderProgram() {
     glDeleteProgram(program);
 }
 
-void ShaderProgram::AddShader(const std::string& fileName) {
+void ShaderProgram::AddShader(const std::string& fileName, const std::string& defines) {
     auto file = std::make_unique<ShaderFile>();
     file->fileName = fileName;
+    file->defines = defines;
     shaders.push_back(std::move(file));
 }
 
@@ -39,9 +40,12 @@ void ShaderProgram::Compile(ShaderFile& file) {
     if (!input.is_open())
         throw ShaderException("Cannot find file " + file.fileName, file.fileName);
     std::string source, line;
-    while (std::getline(input, line)) {
+    for (int number = 1; std::getline(input, line); ++number) {
         source += line;
         source += '\n';
+        // Logs keep naming the file's own line numbers.
+        if (number == 1 && !file.defines.empty())
+            source += file.defines + "#line 2\n";
     }
 
     const GLchar* text = source.c_str();

@@ -38,8 +38,9 @@ class ShaderProgram {
     ~ShaderProgram();
 
     // Queues a file for Link(). Its stage comes from the name: ".vs" anywhere makes it a
-    // vertex shader, otherwise ".fs" anywhere a fragment shader.
-    void AddShader(const std::string& fileName);
+    // vertex shader, otherwise ".fs" anywhere a fragment shader. `defines` (whole lines,
+    // such as "#define LIT\n") go right after the file's first line, its #version.
+    void AddShader(const std::string& fileName, const std::string& defines = std::string());
 
     // Compiles every queued file in order, stopping at the first failure, then links.
     void Link();
@@ -62,6 +63,7 @@ class ShaderProgram {
   private:
     struct ShaderFile {
         std::string fileName;
+        std::string defines;
         std::uint32_t shader = 0;
         bool compiled = false;
     };

@@ -293,14 +293,15 @@ void SunShadowMap::Bind(const ShaderProgram& program) const {
                        glm::value_ptr(worldToMap));
     glUniform4fv(program.GetUniformLocation("sunShadowReach"), 1, glm::value_ptr(drawn.reach));
     glUniform1f(program.GetUniformLocation("sunShadowOffset"), kNormalOffsetTexels * drawn.texel);
-    glUniform1i(program.GetUniformLocation("sunShadowMap"), 1);
-    glActiveTexture(GL_TEXTURE1);
+    // Unit 0 holds the instance records and unit 1 the corner occlusion.
+    glUniform1i(program.GetUniformLocation("sunShadowMap"), 2);
+    glActiveTexture(GL_TEXTURE2);
     glBindTexture(GL_TEXTURE_2D, depthTexture);
     glActiveTexture(GL_TEXTURE0);
 }
 
 void SunShadowMap::Unbind() {
-    glActiveTexture(GL_TEXTURE1);
+    glActiveTexture(GL_TEXTURE2);
     glBindTexture(GL_TEXTURE_2D, 0);
     glActiveTexture(GL_TEXTURE0);
 }

@@ -9,6 +9,7 @@
 #include "voxels/VoxelComponent.h"
 #include "voxels/VoxelModel.h"
 #include "voxels/VoxelModelComponent.h"
+#include "voxels/VoxelOcclusionCache.h"
 
 namespace {
 
@@ -30,13 +31,14 @@ class VoxelRange {
     VoxelRange(const std::vector<VoxelInstance>& voxels, const std::vector<std::uint32_t>* only)
         : voxels(voxels), only(only) {}
 
+    // visit(voxel, its index in the model)
     template <class Visit> void ForEach(Visit&& visit) const {
         if (only == nullptr)
-            for (const VoxelInstance& voxel : voxels)
-                visit(voxel);
+            for (std::size_t index = 0; index < voxels.size(); ++index)
+                visit(voxels[index], index);
         else
             for (const std::uint32_t index : *only)
-                visit(voxels[index]);
+                visit(voxels[index], std::size_t(index));
     }
 
   private:
@@ -44,6 +46,7 @@ class VoxelRange {
     const std::vector<std::uint32_t>* only;
 };
 
+// emit(record, index of its voxel in the model)
 template <class Sink>
 void EmitModel(const VoxelModelComponent& component, const TransformComponent& transform,
                const VoxelRange& voxels, Sink&& emit) {
@@ -56,20 +59,20 @@ void EmitModel(const VoxelModelComponent& component, const TransformComponent& t
     if (component.oriented) {
         const glm::mat4 rotation = RotationMatrix(transform.orientation);
         record.orientation = QuatAsXYZW(transform.orientation);
-        voxels.ForEach([&](const VoxelInstance& voxel) {
+        voxels.ForEach([&](const VoxelInstance& voxel, std::size_t index) {
             record.color =
                 glm::vec4(voxel.color.r, voxel.color.g, voxel.color.b, voxel.color.a * alpha);
             const glm::vec4 p = rotation * voxel.position;
             record.position = glm::vec4(glm::vec3(p) * scale + translation, scale);
-            emit(record);
+            emit(record, index);
         });
     } else {
         record.orientation = glm::vec4(0.0f, 0.0f, 0.0f, 1.0f);
-        voxels.ForEach([&](const VoxelInstance& voxel) {
+        voxels.ForEach([&](const VoxelInstance& voxel, std::size_t index) {
             record.color =
                 glm::vec4(voxel.color.r, voxel.color.g, voxel.color.b, voxel.color.a * alpha);
             record.position = glm::vec4(glm::vec3(voxel.position) * scale + translation, scale);
-            emit(record);
+            emit(record, index);
         });
     }
 }
@@ -78,6 +81,8 @@ void EmitModel(const VoxelModelComponent& component, const TransformComponent& t
 
 void VoxelGatherer::Clear() {
     instances.clear();
+    if (occlusionLevels != nullptr)
+        occlusionLevels->clear();
     transparent.Clear();
     firstBlended = SIZE_MAX;
     opaqueCount = 0;
@@ -103,11 +108,20 @@ void VoxelGatherer::AddModel(const VoxelModelComponent& component,
         // Drawn opaque, so the voxels the cache finds enclosed can be left out.
         const std::vector<std::uint32_t>* only =
             visible != nullptr ? visible->Find(*component.model) : nullptr;
-        EmitModel(component, transform, VoxelRange(voxels, only),
-                  [this](const VoxelInstance& record) { AddOpaque(record); });
+        const std::vector<std::uint64_t>* levels =
+            occlusionLevels != nullptr && occlusion != nullptr ? occlusion->Find(*component.model)
+                                                               : nullptr;
+        if (levels != nullptr)
+            EmitModel(component, transform, VoxelRange(voxels, only),
+                      [this, levels](const VoxelInstance& record, std::size_t index) {
+                          AddOpaque(record, (*levels)[index]);
+                      });
+        else
+            EmitModel(component, transform, VoxelRange(voxels, only),
+                      [this](const VoxelInstance& record, std::size_t) { AddOpaque(record); });
     } else {
         EmitModel(component, transform, VoxelRange(voxels, nullptr),
-                  [this](const VoxelInstance& record) { transparent.Add(record); });
+                  [this](const VoxelInstance& record, std::size_t) { transparent.Add(record); });
     }
 }
 
@@ -115,6 +129,8 @@ void VoxelGatherer::Finish() {
     firstBlended = std::min(firstBlended, instances.size());
     opaqueCount = instances.size();
     transparent.AppendInDrawOrder(instances);
+    if (occlusionLevels != nullptr && !occlusionLevels->empty())
+        occlusionLevels->resize(instances.size(), 0);
 }
 
 void VoxelGatherer::GatherScene(const std::vector<VoxelInstance>* loose) {
@@ -131,4 +147,6 @@ void VoxelGatherer::GatherScene(const std::vector<VoxelInstance>* loose) {
     Finish();
     if (visible != nullptr)
         visible->EndFrame();
+    if (occlusion != nullptr && occlusionLevels != nullptr)
+        occlusion->EndFrame();
 }

@@ -10,6 +10,7 @@
 class TransformComponent;
 class VisibleVoxelCache;
 class VoxelComponent;
+class VoxelOcclusionCache;
 class VoxelModelComponent;
 
 // Builds a frame's voxel instance array on the CPU; no GL is involved, so the cost of a
@@ -23,7 +24,16 @@ class VoxelGatherer {
                   VisibleVoxelCache* visible = nullptr)
         : instances(instances), transparent(transparent), visible(visible) {}
 
-    // Empties both containers; their storage is kept for the next frame.
+    // Also gathers the corner occlusion of each record into `levels`, at the record's
+    // index: a model's opaque voxels get what the cache finds for them, everything else
+    // (single voxels, see-through models, models without occlusion) gets 0. `levels` stays
+    // empty when no record is occluded.
+    void SetOcclusion(VoxelOcclusionCache* cache, std::vector<std::uint64_t>* levels) {
+        occlusion = cache;
+        occlusionLevels = levels;
+    }
+
+    // Empties the containers; their storage is kept for the next frame.
     void Clear();
 
     // One cube at the transform; opaque only when color.a is exactly 1.0.
@@ -58,15 +68,23 @@ class VoxelGatherer {
     std::size_t OpaqueCount() const { return opaqueCount; }
 
   private:
-    void AddOpaque(const VoxelInstance& record) {
+    void AddOpaque(const VoxelInstance& record, std::uint64_t levels = 0) {
         if (record.color.a != 1.0f && firstBlended > instances.size())
             firstBlended = instances.size();
         instances.push_back(record);
+        // Filled up to the record only when it is occluded: a frame without occlusion
+        // leaves the levels empty and costs nothing to upload.
+        if (levels != 0) {
+            occlusionLevels->resize(instances.size() - 1, 0);
+            occlusionLevels->push_back(levels);
+        }
     }
 
     std::vector<VoxelInstance>& instances;
     SeeThroughVoxels& transparent;
     VisibleVoxelCache* visible;
+    VoxelOcclusionCache* occlusion = nullptr;
+    std::vector<std::uint64_t>* occlusionLevels = nullptr;
     std::size_t firstBlended = SIZE_MAX;
     std::size_t opaqueCount = 0;
 };

@@ -9,6 +9,7 @@
 #include "graphics/GraphicsTestSupport.h"
 #include "script/ScriptTestSupport.h"
 #include "voxels/VoxelComponent.h"
+#include "voxels/VoxelModelComponent.h"
 
 namespace {
 
@@ -234,4 +235,83 @@ TEST_F(Lighting, SunShadowsDarkenTheGroundBehindOpaqueVoxelsOnlyWithShadowsOn) {
     Eval("g.lighting = false");
     Frame();
     EXPECT_EQ(Pixels(), untouched) << "lighting off draws exactly the old frame";
+}
+
+TEST_F(Lighting, OcclusionDarkensCreasesSmoothlyAndOnlyWhenOn) {
+    Initialize();
+    const GameObject camera = Object({0, 6, 4});
+    ObjectManager::AddComponent<CameraComponent>(camera)->active = true;
+    eye = ObjectManager::GetComponent<TransformComponent>(camera);
+    // One model: white ground three deep (the middle layer is enclosed and left out), a
+    // wall along its far side, a block standing alone (it touches the ground cell at
+    // (3, 0, 2) only across that cell's top corner) and a glass block on the ground. A
+    // single voxel comes first in the frame's records.
+    Voxel({-5, 1, 5}, {1, 1, 0, 1});
+    VoxelModel model;
+    for (int x = -6; x <= 6; ++x) {
+        for (int z = -6; z <= 6; ++z)
+            for (int y = -2; y <= 0; ++y)
+                model.AddVoxel({x, y, z}, {1, 1, 1, 1});
+        for (int y = 1; y <= 3; ++y)
+            model.AddVoxel({x, y, -4}, {1, 0.3f, 0.3f, 1});
+    }
+    model.AddVoxel({2, 1, 1}, {0.3f, 0.3f, 1, 1});
+    model.AddVoxel({-4, 1, 2}, {0.6f, 0.9f, 1, 0.4f});
+    ObjectManager::AddComponent<VoxelModelComponent>(Object({}))->model = &model;
+
+    const glm::vec3 nearWall(0, 0.5f, -3.4f), open(0, 0.5f, 0);
+    Look({0, 6, 4}, {0, 0, -2});
+    const std::vector<glm::u8vec4> untouched = Pixels();
+
+    // Ambient light only, no fog: a white top face shows its occlusion as it is.
+    Eval("g.sunColor = [0, 0, 0]; g.skyAmbient = [1, 1, 1]; g.groundAmbient = [1, 1, 1];"
+         "g.fogDensity = 0; g.lighting = true; g.ambientOcclusion = false");
+    Frame();
+    const glm::ivec4 flat = PixelOf(open);
+    EXPECT_EQ(flat.r, 255);
+    for (float x = -3; x <= 3; ++x)
+        EXPECT_EQ(PixelOf({x, 0.5f, -3.4f}), flat) << "no band with occlusion off, x " << x;
+    const std::vector<glm::u8vec4> withoutOcclusion = Pixels();
+
+    // On: a band along the wall's base, darkest against it; open ground keeps its light, and
+    // ground beside the glass block is not darkened through it.
+    Eval("g.ambientOcclusion = true");
+    Frame();
+    EXPECT_EQ(PixelOf(open), flat);
+    EXPECT_EQ(PixelOf({-3.4f, 0.5f, 2}), flat) << "beside glass";
+    for (float x = -3; x <= 3; ++x) {
+        EXPECT_LT(PixelOf({x, 0.5f, -3.4f}).r, 200) << "band at x " << x;
+        EXPECT_LT(PixelOf({x, 0.5f, -3.4f}).r, PixelOf({x, 0.5f, -2.8f}).r) << "x " << x;
+    }
+    EXPECT_NE(Pixels(), withoutOcclusion);
+    const std::uint64_t computed = graphics.voxelOcclusion.GetComputeCount();
+    Frame();
+    EXPECT_EQ(graphics.voxelOcclusion.GetComputeCount(), computed) << "nothing changed";
+
+    // Off, the frame is the one drawn before any setting was touched.
+    Eval("g.lighting = false");
+    Frame();
+    EXPECT_EQ(Pixels(), untouched);
+    Eval("g.lighting = true");
+
+    // The top of the ground cell at (3, 0, 2) has one occluded corner, towards the lone
+    // block. Across the face the darkening falls off as the product of the distances from
+    // the far sides, the same along both diagonals: a face split into two triangles would
+    // keep the whole diagonal between the open corners at full light (or darken its middle
+    // by half the corner's loss), where the darkening here is a quarter.
+    Look({4.5f, 3.5f, 5}, {3, 0.5f, 2});
+    const auto loss = [&](float u, float v) { return 255 - PixelOf({2.5f + u, 0.5f, 1.5f + v}).r; };
+    const float corner = float(loss(0.1f, 0.1f)) / 0.81f; // the loss at the corner itself
+    EXPECT_GT(corner, 40.0f);
+    for (const float t : {0.3f, 0.5f, 0.7f, 0.9f}) {
+        EXPECT_NEAR(loss(t, t), corner * (1 - t) * (1 - t), 4) << "diagonal at " << t;
+        EXPECT_NEAR(loss(t, 1 - t), corner * t * (1 - t), 4) << "other diagonal at " << t;
+        EXPECT_NEAR(loss(1 - t, t), corner * t * (1 - t), 4) << "other diagonal at " << 1 - t;
+    }
+
+    // A changed model is worked out again.
+    model.AddVoxel({4, 1, 1}, {1, 1, 1, 1});
+    Frame();
+    EXPECT_EQ(graphics.voxelOcclusion.GetComputeCount(), computed + 1);
+    EXPECT_GT(loss(0.9f, 0.1f), 30) << "the new block darkens a second corner";
 }
