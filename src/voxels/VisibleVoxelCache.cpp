@@ -9,8 +9,6 @@
 
 namespace {
 
-// Frames an entry survives without being asked for.
-constexpr std::uint64_t kForgetAfterFrames = 600;
 // Whole numbers up to here are exact in a float, and so are their neighbours.
 constexpr float kLargestCoordinate = 16777216.0f;
 
@@ -99,27 +97,4 @@ bool VisibleVoxelCache::FindVisible(const std::vector<VoxelInstance>& voxels,
     }
     visible.shrink_to_fit();
     return true;
-}
-
-const std::vector<std::uint32_t>* VisibleVoxelCache::Find(const VoxelModel& model) {
-    Entry& entry = entries[&model];
-    entry.lastUsed = frame;
-    // The count and the storage catch code that replaced the voxels without saying so.
-    if (entry.revision != model.GetRevision() || entry.size != model.voxels.size() ||
-        entry.data != model.voxels.data()) {
-        entry.revision = model.GetRevision();
-        entry.size = model.voxels.size();
-        entry.data = model.voxels.data();
-        entry.keepsAll = !FindVisible(model.voxels, entry.visible);
-    }
-    return entry.keepsAll ? nullptr : &entry.visible;
-}
-
-void VisibleVoxelCache::EndFrame() {
-    ++frame;
-    for (auto it = entries.begin(); it != entries.end();)
-        if (frame - it->second.lastUsed > kForgetAfterFrames)
-            it = entries.erase(it);
-        else
-            ++it;
 }

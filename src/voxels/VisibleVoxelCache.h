@@ -5,9 +5,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "voxels/PerModelCache.h"
 #include "voxels/VoxelInstance.h"
-
-class VoxelModel;
 
 // Which voxels of a model can be seen at all. A voxel whose 26 surrounding grid cells all
 // hold opaque voxels of the same model is covered from every side, whatever the camera
@@ -20,16 +19,15 @@ class VoxelModel;
 // before it, hidden voxels included), when a position is not a whole number, and when the
 // grid the model spans is too large to mark out.
 //
-// Entries are found by model address and trusted only while the model's revision, voxel
-// count and storage are those the entry was built from.
+// Entries are kept per model until it changes (PerModelCache).
 class VisibleVoxelCache {
   public:
     // Indices, in model order, of the voxels an opaque drawing of the model needs; null when
     // it needs all of them.
-    const std::vector<std::uint32_t>* Find(const VoxelModel& model);
+    const std::vector<std::uint32_t>* Find(const VoxelModel& model) { return cache.Find(model); }
 
     // Forgets models not asked about for a while: a freed model's address may be reused.
-    void EndFrame();
+    void EndFrame() { cache.EndFrame(); }
 
     // The voxels that are not enclosed, or false when every voxel must be drawn (nothing
     // enclosed, or the model is not one this cache handles).
@@ -41,15 +39,5 @@ class VisibleVoxelCache {
     static constexpr std::uint64_t kMaxCells = std::uint64_t(1) << 28;
 
   private:
-    struct Entry {
-        std::uint64_t revision = 0;
-        const VoxelInstance* data = nullptr;
-        std::size_t size = 0;
-        bool keepsAll = true;
-        std::vector<std::uint32_t> visible;
-        std::uint64_t lastUsed = 0;
-    };
-
-    std::unordered_map<const VoxelModel*, Entry> entries;
-    std::uint64_t frame = 0;
+    PerModelCache<std::uint32_t, &FindVisible> cache;
 };

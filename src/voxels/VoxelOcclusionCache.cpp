@@ -6,8 +6,6 @@
 
 namespace {
 
-// Frames an entry survives without being asked for.
-constexpr std::uint64_t kForgetAfterFrames = 600;
 // Whole numbers up to here are exact in a float, and so are their neighbours.
 constexpr float kLargestCoordinate = 16777216.0f;
 
@@ -99,28 +97,4 @@ bool VoxelOcclusionCache::Compute(const std::vector<VoxelInstance>& voxels,
         levels.shrink_to_fit();
     }
     return anyOccluded;
-}
-
-const std::vector<std::uint64_t>* VoxelOcclusionCache::Find(const VoxelModel& model) {
-    Entry& entry = entries[&model];
-    entry.lastUsed = frame;
-    // The count and the storage catch code that replaced the voxels without saying so.
-    if (entry.revision != model.GetRevision() || entry.size != model.voxels.size() ||
-        entry.data != model.voxels.data()) {
-        entry.revision = model.GetRevision();
-        entry.size = model.voxels.size();
-        entry.data = model.voxels.data();
-        entry.occluded = Compute(model.voxels, entry.levels);
-        ++computeCount;
-    }
-    return entry.occluded ? &entry.levels : nullptr;
-}
-
-void VoxelOcclusionCache::EndFrame() {
-    ++frame;
-    for (auto it = entries.begin(); it != entries.end();)
-        if (frame - it->second.lastUsed > kForgetAfterFrames)
-            it = entries.erase(it);
-        else
-            ++it;
 }

@@ -5,9 +5,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "voxels/PerModelCache.h"
 #include "voxels/VoxelInstance.h"
-
-class VoxelModel;
 
 // How dark the corners of each voxel's faces are where other voxels of the same model
 // crowd them: the ambient occlusion of lit frames. Each corner of a face touches three
@@ -24,16 +23,15 @@ class VoxelModel;
 // lies on the positive side of axis (axis + 1) % 3 when i is 1 and of axis (axis + 2) % 3
 // when j is 1. The word is uploaded as it is, two 32-bit halves of one texel.
 //
-// Entries are kept like VisibleVoxelCache's: by model address, trusted while the
-// model's revision, voxel count and storage are those they were built from.
+// Entries are kept per model until it changes (PerModelCache).
 class VoxelOcclusionCache {
   public:
     // Levels per voxel of the model, in model order; null when the model has none (no
     // voxel is occluded, or the model is not one this cache handles).
-    const std::vector<std::uint64_t>* Find(const VoxelModel& model);
+    const std::vector<std::uint64_t>* Find(const VoxelModel& model) { return cache.Find(model); }
 
     // Forgets models not asked about for a while: a freed model's address may be reused.
-    void EndFrame();
+    void EndFrame() { cache.EndFrame(); }
 
     // The levels of every voxel, or false when none is occluded or the model cannot be
     // marked out: a position that is not a whole number, or a grid over kMaxCells.
@@ -42,23 +40,12 @@ class VoxelOcclusionCache {
 
     // How many times the levels of some model were worked out: what stays the same over
     // frames in which no model changed.
-    std::uint64_t GetComputeCount() const { return computeCount; }
+    std::uint64_t GetComputeCount() const { return cache.GetComputeCount(); }
 
     // Grid cells (the opaque voxels' bounding box and a margin of one) beyond which a model
     // gets no occlusion: the marks take one bit a cell.
     static constexpr std::uint64_t kMaxCells = std::uint64_t(1) << 28;
 
   private:
-    struct Entry {
-        std::uint64_t revision = 0;
-        const VoxelInstance* data = nullptr;
-        std::size_t size = 0;
-        bool occluded = false;
-        std::vector<std::uint64_t> levels;
-        std::uint64_t lastUsed = 0;
-    };
-
-    std::unordered_map<const VoxelModel*, Entry> entries;
-    std::uint64_t frame = 0;
-    std::uint64_t computeCount = 0;
+    PerModelCache<std::uint64_t, &Compute> cache;
 };
