@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include <glm/common.hpp>
+
 #include "graphics/Projection.h"
 #include "graphics/TransformComponent.h"
 #include "objects/ComponentFactory.h"
@@ -125,6 +127,31 @@ void VoxelGatherer::AddModel(const VoxelModelComponent& component,
     }
 }
 
+void VoxelGatherer::OccludeSingleVoxels(std::size_t first) {
+    if (occlusion == nullptr || occlusionLevels == nullptr ||
+        instances.size() - first > kMaxOccludedSingleVoxels)
+        return;
+    // The model grid's cubes: unit size, unturned, at whole-number positions. The rest are
+    // left out, as they would darken cells they do not fill.
+    std::vector<VoxelInstance> onGrid;
+    std::vector<std::size_t> at;
+    for (std::size_t i = first; i < instances.size(); ++i) {
+        const VoxelInstance& record = instances[i];
+        const glm::vec3 p(record.position);
+        if (record.position.w == 1.0f && record.orientation == glm::vec4(0, 0, 0, 1) &&
+            glm::floor(p) == p) {
+            onGrid.push_back(record);
+            at.push_back(i);
+        }
+    }
+    std::vector<std::uint64_t> levels;
+    if (onGrid.size() < 2 || !VoxelOcclusionCache::Compute(onGrid, levels))
+        return;
+    occlusionLevels->resize(instances.size(), 0);
+    for (std::size_t k = 0; k < at.size(); ++k)
+        (*occlusionLevels)[at[k]] = levels[k];
+}
+
 void VoxelGatherer::Finish() {
     firstBlended = std::min(firstBlended, instances.size());
     opaqueCount = instances.size();
@@ -137,6 +164,7 @@ void VoxelGatherer::GatherScene(const std::vector<VoxelInstance>* loose) {
     Clear();
     ComponentFactory<VoxelComponent>::Instance().ForEachAttached(
         [this](const VoxelComponent& voxel) { AddVoxel(voxel, TransformOf(voxel.owner.id)); });
+    OccludeSingleVoxels(0);
     ComponentFactory<VoxelModelComponent>::Instance().ForEachAttached(
         [this](const VoxelModelComponent& component) {
             AddModel(component, TransformOf(component.owner.id));

@@ -19,15 +19,20 @@ class VoxelModelComponent;
 // so they blend over what lies behind them.
 class VoxelGatherer {
   public:
+    // Single voxels are worked out again every frame (they have no model to keep the
+    // result with); past this many that would cost more than it shows.
+    static constexpr std::size_t kMaxOccludedSingleVoxels = 4096;
+
     // With a cache, opaque models leave out the voxels the cache finds enclosed.
     VoxelGatherer(std::vector<VoxelInstance>& instances, SeeThroughVoxels& transparent,
                   VisibleVoxelCache* visible = nullptr)
         : instances(instances), transparent(transparent), visible(visible) {}
 
     // Also gathers the corner occlusion of each record into `levels`, at the record's
-    // index: a model's opaque voxels get what the cache finds for them, everything else
-    // (single voxels, see-through models, models without occlusion) gets 0. `levels` stays
-    // empty when no record is occluded.
+    // index: a model's opaque voxels get what the cache finds for them; opaque single voxels
+    // unturned on whole-number positions get what they make of one another, while there
+    // are no more than kMaxOccludedSingleVoxels of them; everything else gets 0. `levels`
+    // stays empty when no record is occluded.
     void SetOcclusion(VoxelOcclusionCache* cache, std::vector<std::uint64_t>* levels) {
         occlusion = cache;
         occlusionLevels = levels;
@@ -68,6 +73,7 @@ class VoxelGatherer {
     std::size_t OpaqueCount() const { return opaqueCount; }
 
   private:
+    void OccludeSingleVoxels(std::size_t first);
     void AddOpaque(const VoxelInstance& record, std::uint64_t levels = 0) {
         if (record.color.a != 1.0f && firstBlended > instances.size())
             firstBlended = instances.size();

@@ -172,9 +172,10 @@ TEST_F(Lighting, SunShadowsDarkenTheGroundBehindOpaqueVoxelsOnlyWithShadowsOn) {
     const std::vector<glm::u8vec4> untouched = Pixels();
 
     // The sun from the left at 45 degrees: a lit top gets 0.3 + 0.6 * cos 45 of its colour.
+    // Without occlusion, which darkens the ground at the standing block's foot too.
     Eval("g.sunDirection = [-1, 1, 0]; g.sunColor = [0.6, 0.6, 0.6]; g.fogDensity = 0;"
          "g.skyAmbient = [0.3, 0.3, 0.3]; g.groundAmbient = [0.3, 0.3, 0.3];"
-         "g.lighting = true");
+         "g.ambientOcclusion = false; g.lighting = true");
     const int litGreen = static_cast<int>(std::lround(255 * (0.3 + 0.6 * std::sqrt(0.5))));
 
     // Ground points the camera sees, by whether the sun's ray from them meets an opaque
@@ -314,4 +315,13 @@ TEST_F(Lighting, OcclusionDarkensCreasesSmoothlyAndOnlyWhenOn) {
     Frame();
     EXPECT_EQ(graphics.voxelOcclusion.GetComputeCount(), computed + 1);
     EXPECT_GT(loss(0.9f, 0.1f), 30) << "the new block darkens a second corner";
+
+    // Single voxels on the grid darken one another (the model editor's are such): a row
+    // of three with a fourth on its end, off the model.
+    for (const float x : {8.0f, 9.0f, 10.0f})
+        Voxel({x, 1, 0}, {1, 1, 1, 1});
+    Voxel({10, 2, 0}, {1, 1, 1, 1});
+    Look({9, 4, 3}, {9, 1.5f, 0});
+    EXPECT_LT(PixelOf({9.45f, 1.5f, 0}).r + 20, PixelOf({8.55f, 1.5f, 0}).r)
+        << "the top beside the fourth is darker than its open end";
 }
