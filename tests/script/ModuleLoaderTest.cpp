@@ -2,6 +2,8 @@
 // TypeScript run as written.
 #include <chrono>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 
 #include <sys/stat.h>
 
@@ -10,10 +12,24 @@
 #include "base/Path.h"
 #include "script/ModuleLoader.h"
 #include "script/ScriptTestSupport.h"
+#include "script/TypeScriptEraser.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+
+// A line's characters, so that a multi-byte one counts as one column.
+std::u32string Characters(const std::string& utf8) {
+    std::u32string out;
+    for (size_t i = 0; i < utf8.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(utf8[i]);
+        if ((byte & 0xc0) != 0x80)
+            out += byte;
+        else if (!out.empty())
+            out.back() = (out.back() << 6) | (byte & 0x3f);
+    }
+    return out;
+}
 
 class ModuleTest : public ScriptTest {
   protected:
@@ -293,6 +309,40 @@ export function fail(where: string): never { const e: Error = new Error(where); 
     EXPECT_EQ(host().GetLastError(), enumError);
     // The entry a game's scripts folder names may be TypeScript.
     EXPECT_EQ(ModuleLoader::FindGameEntry(scripts), scripts + "main.ts");
+
+    // On real TypeScript (zod's sources, from tests/npm): the same lines, each
+    // as long, and every character left standing is the source's at its column
+    // (or a `;` the stripper puts where a blanked type would let the next line
+    // join the previous one).
+    TypeScriptEraser eraser(host().GetContext());
+    const fs::path corpus =
+        fs::path(MARROWVALE_SOURCE_DIR) / "tests/npm/node_modules/zod/src/v4/core";
+    size_t files = 0, blanked = 0;
+    for (const auto& entry : fs::directory_iterator(corpus)) {
+        if (entry.path().extension() != ".ts")
+            continue;
+        std::ostringstream text;
+        text << std::ifstream(entry.path()).rdbuf();
+        std::string erased = text.str();
+        ASSERT_TRUE(eraser.Erase(entry.path().string(), erased)) << entry.path();
+        std::istringstream before(text.str()), after(erased);
+        std::string from, to;
+        while (std::getline(before, from)) {
+            ASSERT_TRUE(std::getline(after, to)) << entry.path();
+            const std::u32string a = Characters(from), b = Characters(to);
+            ASSERT_EQ(a.size(), b.size()) << entry.path() << ": " << from;
+            for (size_t i = 0; i < a.size(); ++i)
+                if (b[i] != a[i]) {
+                    ASSERT_TRUE(b[i] == U' ' || b[i] == U';') << entry.path() << ": " << from;
+                    ++blanked;
+                }
+        }
+        EXPECT_FALSE(std::getline(after, to)) << entry.path();
+        ++files;
+    }
+    EXPECT_GT(files, 10u);
+    EXPECT_GT(blanked, 10000u);
+    EXPECT_EQ(eraser.GetCachedCount(), files);
 }
 
 } // namespace
