@@ -170,8 +170,8 @@ std::string Explain(const std::string& message) {
          "`export =` is not supported: the engine runs TypeScript by erasing its types; write "
          "`export default`"},
         {"The angle-bracket syntax",
-         "a `<T>value` type assertion is not supported: the engine runs TypeScript by erasing its "
-         "types, and it cannot tell one from JSX; write `value as T`"},
+         "a `<T>value` type assertion is not supported by the engine's type stripper; write "
+         "`value as T`"},
     };
     for (const auto& [start, advice] : kAdvice)
         if (message.rfind(start, 0) == 0)

@@ -282,7 +282,9 @@ export function fail(where: string): never { const e: Error = new Error(where); 
     Put("tally.mts", "export function tally(...n: number[]): number;\n"
                      "export function tally(s: string): number;\n"
                      "export function tally(...a: any[]): number { return a.length; }\n");
-    Put("legacy.cts", "const twice = (n: number): number => 2 * n;\nmodule.exports = twice;\n");
+    Put("legacy.cts", "const helper: { twice(n: number): number } = require('./helper.cts');\n"
+                      "module.exports = helper.twice;\n");
+    Put("helper.cts", "exports.twice = (n: number): number => 2 * n;\n");
     EXPECT_EQ(ErrorOfModule("main.ts"), "");
     EXPECT_EQ(Eval("tsResult"), "4,square,sq,3,1,8,true");
 
