@@ -1,9 +1,9 @@
 #include "script/TypeScriptEraser.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string_view>
 #include <unordered_map>
-#include <utility>
 #include <vector>
 
 #include <js/CompilationAndEvaluation.h>
@@ -58,14 +58,18 @@ constexpr const char* kErase = R"js((function (source) {
     return module.exports.transformSync(source, { mode: "strip-only" }).code;
 }))js";
 
-// The bytes of a Uint8Array argument; false (with an error pending) for anything else.
+// A Uint8Array argument; null (with an error pending) for anything else.
+JSObject* Uint8ArrayOf(JSContext* cx, JS::HandleValue value, const char* what) {
+    if (value.isObject() && JS_IsUint8Array(&value.toObject()))
+        return &value.toObject();
+    JS_ReportErrorUTF8(cx, "%s takes a Uint8Array", what);
+    return nullptr;
+}
+
 bool BytesOf(JSContext* cx, JS::HandleValue value, std::string& bytes, const char* what) {
-    JSObject* array =
-        value.isObject() && JS_IsUint8Array(&value.toObject()) ? &value.toObject() : nullptr;
-    if (!array) {
-        JS_ReportErrorUTF8(cx, "%s takes a Uint8Array", what);
+    JSObject* array = Uint8ArrayOf(cx, value, what);
+    if (!array)
         return false;
-    }
     JS::AutoCheckCannotGC noGC;
     bool shared = false;
     const auto* data = static_cast<const char*>(JS_GetArrayBufferViewData(array, &shared, noGC));
@@ -73,7 +77,8 @@ bool BytesOf(JSContext* cx, JS::HandleValue value, std::string& bytes, const cha
     return true;
 }
 
-// encodeInto(text, bytes): the UTF-8 of `text` into `bytes`; how many were written.
+// encodeInto(text, bytes): the UTF-8 of `text` into `bytes`; how many were
+// written. The stripper always gives room for three bytes a character.
 bool EncodeInto(JSContext* cx, unsigned argc, JS::Value* vp) {
     JS::CallArgs args = JS::CallArgsFromVp(argc, vp);
     std::string text;
@@ -81,10 +86,9 @@ bool EncodeInto(JSContext* cx, unsigned argc, JS::Value* vp) {
         JS_ReportErrorUTF8(cx, "encodeInto takes a string");
         return false;
     }
-    std::string ignored;
-    if (!BytesOf(cx, args.get(1), ignored, "encodeInto"))
+    JSObject* array = Uint8ArrayOf(cx, args.get(1), "encodeInto");
+    if (!array)
         return false;
-    JSObject* array = &args[1].toObject();
     JS::AutoCheckCannotGC noGC;
     bool shared = false;
     void* data = JS_GetArrayBufferViewData(array, &shared, noGC);
