@@ -6,10 +6,15 @@
 // or a live reload has). BM_RunClassicFiles runs the same code as 200 classic
 // files through RunFile from one script. BM_LoadNpmPackage loads simplex-noise
 // from the sample game's node_modules (installed by the set-up) and makes one
-// noise value.
+// noise value. BM_EraseTypeScript blanks the types of a large real TypeScript
+// file (zod's core schemas, from tests/npm's node_modules) with the cache
+// cleared every iteration, and counts source lines a second;
+// BM_StartTypeScriptEraser what the first TypeScript file of a run costs more.
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <string>
 
 #include <unistd.h>
@@ -17,6 +22,7 @@
 #include <benchmark/benchmark.h>
 
 #include "script/ScriptHost.h"
+#include "script/TypeScriptEraser.h"
 
 namespace {
 
@@ -111,5 +117,45 @@ void BM_LoadNpmPackage(benchmark::State& state) {
     fs::remove(entry);
 }
 BENCHMARK(BM_LoadNpmPackage)->Unit(benchmark::kMillisecond);
+
+void BM_EraseTypeScript(benchmark::State& state) {
+    const fs::path file = fs::path(MARROWVALE_SOURCE_DIR) / "tests" / "npm" / "node_modules" /
+                          "zod" / "src" / "v4" / "core" / "schemas.ts";
+    std::ifstream in(file);
+    if (!in) {
+        state.SkipWithError("tests/npm/node_modules has no zod sources: run make setup");
+        return;
+    }
+    std::ostringstream text;
+    text << in.rdbuf();
+    const std::string source = text.str();
+    const auto lines = static_cast<double>(std::count(source.begin(), source.end(), '\n'));
+    TypeScriptEraser eraser(Host().GetContext());
+    std::string started = "let started: boolean = true;";
+    if (!eraser.Erase("start.ts", started)) // its start is BM_StartTypeScriptEraser's
+        state.SkipWithError("the type stripper did not start");
+    for (auto _ : state) {
+        eraser.ClearCache();
+        std::string erased = source;
+        if (!eraser.Erase(file.string(), erased) || erased.size() < source.size() / 2)
+            state.SkipWithError("the TypeScript file was not erased");
+    }
+    state.counters["lines/s"] = benchmark::Counter(lines * static_cast<double>(state.iterations()),
+                                                   benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_EraseTypeScript)->Unit(benchmark::kMillisecond);
+
+// What the first TypeScript file of a run pays once: the stripper's global,
+// its script and the compilation of its WebAssembly.
+void BM_StartTypeScriptEraser(benchmark::State& state) {
+    ScriptHost& host = Host();
+    for (auto _ : state) {
+        TypeScriptEraser eraser(host.GetContext());
+        std::string source = "let started: boolean = true;";
+        if (!eraser.Erase("start.ts", source))
+            state.SkipWithError("the type stripper did not start");
+    }
+}
+BENCHMARK(BM_StartTypeScriptEraser)->Unit(benchmark::kMillisecond);
 
 } // namespace

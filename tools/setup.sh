@@ -91,3 +91,12 @@ if [ ! -d "$validate/node_modules" ] || [ "$validate/package-lock.json" -nt "$va
   (cd "$validate" && npm ci --no-audit --no-fund)
   touch "$validate/node_modules"
 fi
+
+# The TypeScript type stripper the engine compiles in (CMake reads it from
+# here); same rules as above.
+eraser="$here/tools/typescript-eraser"
+if [ ! -d "$eraser/node_modules" ] || [ "$eraser/package-lock.json" -nt "$eraser/node_modules" ]; then
+  echo "setup: installing the TypeScript type stripper (npm ci in tools/typescript-eraser)"
+  (cd "$eraser" && npm ci --no-audit --no-fund)
+  touch "$eraser/node_modules"
+fi

@@ -12,6 +12,7 @@
 #include "script/ScriptErrors.h"
 #include "script/ScriptSource.h"
 #include "script/ScriptSourceFile.h"
+#include "script/TypeScriptEraser.h"
 
 namespace fs = std::filesystem;
 
@@ -66,8 +67,8 @@ std::string CommonJsModules::NeedsBuiltin(const std::string& builtin, const fs::
            ", which the engine does not have (only Node itself provides its built-ins)";
 }
 
-CommonJsModules::CommonJsModules(JSContext* cx, EngineNames engineNames)
-    : cx(cx), engineNames(std::move(engineNames)) {
+CommonJsModules::CommonJsModules(JSContext* cx, EngineNames engineNames, TypeScriptEraser* eraser)
+    : cx(cx), engineNames(std::move(engineNames)), eraser(eraser) {
     active = this;
 }
 
@@ -161,7 +162,8 @@ bool CommonJsModules::Cached(const std::string& file, JS::MutableHandleValue out
 bool CommonJsModules::Read(const fs::path& path, std::string& source) {
     std::string problem;
     if (script::ReadSourceFile(path.string(), source, problem))
-        return true;
+        return !eraser || !TypeScriptEraser::IsTypeScriptFile(path) ||
+               eraser->Erase(path.string(), source);
     JS_ReportErrorUTF8(cx, "%s: %s", path.string().c_str(), problem.c_str());
     return false;
 }

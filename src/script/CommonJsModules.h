@@ -11,14 +11,17 @@
 #include <js/RootingAPI.h>
 #include <js/TypeDecls.h>
 
+class TypeScriptEraser;
+
 // The CommonJS side of npm packages: `module.exports`, `require` with Node's
 // file and folder probing, and JSON files. Each file runs once per registry;
 // a cycle sees the exports filled so far, as in Node.
 class CommonJsModules {
   public:
-    // `engineNames` gives what require("marrowvale") returns.
+    // `engineNames` gives what require("marrowvale") returns; `eraser`, when
+    // given, turns the TypeScript files require() reads (.cts) into JavaScript.
     using EngineNames = std::function<bool(JS::MutableHandleValue)>;
-    CommonJsModules(JSContext* cx, EngineNames engineNames);
+    CommonJsModules(JSContext* cx, EngineNames engineNames, TypeScriptEraser* eraser = nullptr);
     ~CommonJsModules();
     CommonJsModules(const CommonJsModules&) = delete;
     CommonJsModules& operator=(const CommonJsModules&) = delete;
@@ -54,6 +57,7 @@ class CommonJsModules {
 
     JSContext* cx;
     EngineNames engineNames;
+    TypeScriptEraser* eraser;
     // `module` objects by file.
     std::map<std::string, std::unique_ptr<JS::PersistentRootedObject>> modules;
 };

@@ -28,6 +28,7 @@
 #include "script/ScriptErrors.h"
 #include "script/ScriptSource.h"
 #include "script/ScriptSourceFile.h"
+#include "script/TypeScriptEraser.h"
 
 namespace fs = std::filesystem;
 
@@ -119,7 +120,9 @@ struct ModuleLoader::Impl {
     };
 
     explicit Impl(JSContext* cx)
-        : cx(cx), commonJs(cx, [this](JS::MutableHandleValue out) { return EngineNames(out); }) {}
+        : cx(cx), eraser(cx),
+          commonJs(
+              cx, [this](JS::MutableHandleValue out) { return EngineNames(out); }, &eraser) {}
 
     // An entry module still running after a top-level await, and since when.
     struct Waiting {
@@ -132,6 +135,8 @@ struct ModuleLoader::Impl {
 
     JSContext* cx;
     std::map<std::string, std::unique_ptr<Record>> records;
+    // Kept across Reset: live reload erases only the files that changed.
+    TypeScriptEraser eraser;
     CommonJsModules commonJs;
     std::vector<std::unique_ptr<Waiting>> waiting;
 
@@ -270,11 +275,12 @@ struct ModuleLoader::Impl {
     }
 
     // Turns the pending exception into one at the import that led to it.
-    void FailAt(const Position& at, const std::string& specifier) {
+    // `compileError`: the compiler's, whose column counts from 0.
+    void FailAt(const Position& at, const std::string& specifier, bool compileError = true) {
         if (at.file.empty())
             return;
         script::PendingError error;
-        if (!script::TakePendingError(cx, error, "", true))
+        if (!script::TakePendingError(cx, error, "", compileError))
             error.message = "it could not be loaded (out of memory)";
         if (error.outOfMemory) {
             JS_ReportOutOfMemory(cx); // reported as such, once a frame
@@ -306,6 +312,11 @@ struct ModuleLoader::Impl {
                     ThrowAt(cx, Position{specifier}, problem);
                 else
                     ThrowAt(cx, at, "cannot load \"" + specifier + "\": " + problem);
+                return nullptr;
+            }
+            if (TypeScriptEraser::IsTypeScriptFile(found.path) &&
+                !eraser.Erase(record->key, source)) {
+                FailAt(at, specifier, false);
                 return nullptr;
             }
         }
@@ -636,7 +647,10 @@ bool ModuleLoader::RunFile(const std::string& path) {
     ModuleResolution found;
     found.ok = true;
     found.path = Canonical(path);
-    found.format = ModuleFormat::EsModule;
+    // A .cts file runs as CommonJS; everything else given here as a module.
+    found.format = TypeScriptEraser::IsTypeScriptFile(found.path)
+                       ? ModuleResolver::FormatOf(found.path)
+                       : ModuleFormat::EsModule;
     JS::RootedObject evaluation(cx);
     const script::RunningFile running(path);
     if (!impl->LoadAndEvaluate(found, Position{}, path, &evaluation)) {
@@ -680,6 +694,10 @@ bool ModuleLoader::CheckFile(const std::string& path) {
         script::Report({path, 0, 0, problem, ""});
         return false;
     }
+    if (TypeScriptEraser::IsTypeScriptFile(file) && !impl->eraser.Erase(file, source)) {
+        script::ReportAndClearException(cx); // its column counts from 1 already
+        return false;
+    }
     JS::RootedObject module(cx, impl->CompileModuleText(source, file, file));
     if (!module)
         script::ReportAndClearException(cx, "", true);
@@ -709,7 +727,7 @@ std::size_t ModuleLoader::GetModuleCount() const {
 
 bool ModuleLoader::IsModuleFile(const std::string& path) {
     const fs::path file(path);
-    if (file.extension() == ".mjs")
+    if (file.extension() == ".mjs" || TypeScriptEraser::IsTypeScriptFile(file))
         return true;
     return file.extension() == ".js" && ModuleResolver::FormatOf(file) == ModuleFormat::EsModule;
 }
@@ -717,8 +735,9 @@ bool ModuleLoader::IsModuleFile(const std::string& path) {
 std::string ModuleLoader::FindGameEntry(const std::string& scriptsFolder) {
     const fs::path folder(ResolvePath(scriptsFolder));
     std::error_code error;
-    if (fs::is_regular_file(folder / "main.mjs", error))
-        return (folder / "main.mjs").string();
+    for (const char* entry : {"main.mjs", "main.ts"})
+        if (fs::is_regular_file(folder / entry, error))
+            return (folder / entry).string();
     std::ifstream file(folder / "package.json");
     if (!file)
         return std::string();

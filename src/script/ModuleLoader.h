@@ -46,10 +46,10 @@ class ModuleLoader {
     std::vector<std::string> GetModuleFiles() const;
     std::size_t GetModuleCount() const;
 
-    // Whether a file runs as a module: .mjs, or .js under a package.json
-    // saying "type": "module".
+    // Whether a file runs as a module: .mjs, TypeScript (.ts, .mts, and .cts
+    // as CommonJS), or .js under a package.json saying "type": "module".
     static bool IsModuleFile(const std::string& path);
-    // The game's entry module in its scripts folder: main.mjs, or the file its
+    // The game's entry module in its scripts folder: main.mjs, main.ts, or the file its
     // package.json names in "main" when that is a module. Empty for none.
     static std::string FindGameEntry(const std::string& scriptsFolder);
 

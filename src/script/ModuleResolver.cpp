@@ -407,9 +407,11 @@ const PackageJson& Call::Package(const fs::path& dir) {
 
 std::optional<ModuleFormat> Call::Format(const fs::path& file, std::string& error) {
     const std::string extension = file.extension().string();
-    if (extension == ".mjs")
+    // TypeScript keeps JavaScript's rule: .mts and .cts say which, and a .ts
+    // file is a module (the engine has no CommonJS output to fall back on).
+    if (extension == ".mjs" || extension == ".ts" || extension == ".mts")
         return ModuleFormat::EsModule;
-    if (extension == ".cjs")
+    if (extension == ".cjs" || extension == ".cts")
         return ModuleFormat::CommonJs;
     if (extension == ".json")
         return ModuleFormat::Json;
@@ -459,8 +461,9 @@ ModuleResolution Call::Finish(const fs::path& file, bool moduleEntry) {
     else if (mode == Mode::Require)
         result.format = ModuleFormat::CommonJs;
     else if (extension.empty())
-        return CannotImport(Quote(result.path) +
-                            " has no file extension; imports need .js, .mjs, .cjs or .json");
+        return CannotImport(
+            Quote(result.path) +
+            " has no file extension; imports need .js, .mjs, .cjs, .json, .ts, .mts or .cts");
     else
         return CannotImport("unknown file extension " + Quote(extension) + " for " +
                             Quote(result.path));
@@ -498,7 +501,7 @@ ModuleResolution Call::ImportFile(const fs::path& path) {
     }
     if (type == fs::file_type::not_found) {
         if (!EndsWith(specifier, "/")) {
-            for (const char* extension : {".js", ".mjs", ".cjs", ".json"}) {
+            for (const char* extension : {".js", ".mjs", ".cjs", ".json", ".ts", ".mts", ".cts"}) {
                 fs::path withExtension = path;
                 withExtension += extension;
                 if (IsRegularFile(withExtension))

@@ -1,6 +1,9 @@
-// Game modules: graphs, packages, import(), errors at the import, UTF-8.
+// Game modules: graphs, packages, import(), errors at the import, UTF-8,
+// TypeScript run as written.
 #include <chrono>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 
 #include <sys/stat.h>
 
@@ -9,10 +12,24 @@
 #include "base/Path.h"
 #include "script/ModuleLoader.h"
 #include "script/ScriptTestSupport.h"
+#include "script/TypeScriptEraser.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+
+// A line's characters, so that a multi-byte one counts as one column.
+std::u32string Characters(const std::string& utf8) {
+    std::u32string out;
+    for (size_t i = 0; i < utf8.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(utf8[i]);
+        if ((byte & 0xc0) != 0x80)
+            out += byte;
+        else if (!out.empty())
+            out.back() = (out.back() << 6) | (byte & 0x3f);
+    }
+    return out;
+}
 
 class ModuleTest : public ScriptTest {
   protected:
@@ -213,6 +230,121 @@ TEST_F(ModuleTest, SourcesAreUtf8WhenValidAndBytesOtherwise) {
     EXPECT_EQ(ModuleLoader::FindGameEntry(scripts), scripts + "start.mjs");
     EXPECT_TRUE(host().RunGameEntry(scripts));
     EXPECT_EQ(Eval("started"), "true");
+}
+
+TEST_F(ModuleTest, TypeScriptRunsAsWrittenWithItsOwnPositions) {
+    Put("main.ts", R"(import type { Shape } from "./shapes.ts";
+import { Square, area, largest, type Named } from "./shapes.ts";
+import { tally } from "./tally.mts";
+import legacy from "./legacy.cts";
+declare const neverDefined: number;
+const shapes: Shape[] = [new Square(2), { kind: "circle", r: 1 } satisfies Shape];
+const named: Named = { name: "sq" } as Named;
+const big = largest<Shape>(shapes, area)!;
+globalThis.tsResult = [area(shapes[0]), big.kind, named.name, tally(1, 2, 3), tally("ab"), legacy(4),
+                       typeof neverDefined === "undefined"].join();
+)");
+    const std::string shapes = R"(export interface Named { readonly name: string }
+export type Shape = { kind: "square"; side: number } | { kind: "circle"; r: number };
+abstract class Base<T extends object = {}> {
+    protected abstract describe(): string;
+    public static count: number = 0;
+    private readonly id?: number;
+}
+export class Square extends Base implements Named {
+    readonly kind = "square" as const;
+    declare extra: string;
+    name!: string;
+    side: number; constructor(side: number) { super(); this.side = side; }
+    protected override describe(): string { return `square ${this.side}`; }
+}
+export function area(shape: Shape): number {
+    return shape.kind === "square" ? shape.side * shape.side : Math.round(Math.PI * shape.r ** 2);
+}
+export function largest<T>(items: readonly T[], size: (item: T) => number): T | undefined {
+    let best: T | undefined;
+    for (const item of items) if (best === undefined || size(item) > size(best as T)) best = item;
+    return best;
+}
+export function fail(where: string): never { const e: Error = new Error(where); throw e; }
+)";
+    // A parameter property needs code generated: refused at its position, with what to write.
+    const std::string fixed =
+        "side: number; constructor(side: number) { super(); this.side = side; }";
+    Put("shapes.ts", std::string(shapes).replace(shapes.find(fixed), fixed.size(),
+                                                 "constructor(public side: number) { super(); }"));
+    const std::string refused = ErrorOfModule("main.ts");
+    EXPECT_NE(refused.find(scripts + "main.ts:2:"), std::string::npos) << refused;
+    EXPECT_NE(refused.find(scripts + "shapes.ts:12:24: a parameter property"), std::string::npos)
+        << refused;
+    EXPECT_NE(refused.find("declare the field in the class"), std::string::npos) << refused;
+    Put("shapes.ts", shapes);
+    Put("tally.mts", "export function tally(...n: number[]): number;\n"
+                     "export function tally(s: string): number;\n"
+                     "export function tally(...a: any[]): number { return a.length; }\n");
+    Put("legacy.cts", "const helper: { twice(n: number): number } = require('./helper.cts');\n"
+                      "module.exports = helper.twice;\n");
+    Put("helper.cts", "exports.twice = (n: number): number => 2 * n;\n");
+    EXPECT_EQ(ErrorOfModule("main.ts"), "");
+    EXPECT_EQ(Eval("tsResult"), "4,square,sq,3,1,8,true");
+
+    // Errors at the .ts file's own lines and columns: thrown, in a stack, at compile time.
+    Put("throws.ts",
+        "import { fail } from './shapes.ts';\nlet n: number = 1; fail('boom' as string);\n");
+    EXPECT_EQ(ErrorOfModule("throws.ts"), scripts + "shapes.ts:23:63: boom");
+    Eval("import('./shapes.ts').then(m => { try { m.fail('x'); } catch (e) { globalThis.tsStack = "
+         "e.stack; } })");
+    EXPECT_EQ(Eval("tsStack").find("fail@" + scripts + "shapes.ts:23:63"), 0u) << Eval("tsStack");
+    Put("syntax.ts", "const a: number = 1;\nconst b: string = ;\n");
+    EXPECT_EQ(ErrorOfModule("syntax.ts").find(scripts + "syntax.ts:2:19: SyntaxError"), 0u)
+        << host().GetLastError();
+    Put("colors.ts", "export const x: number = 1;\n  export enum Color { Red }\n");
+    Put("uses-colors.ts", "import { x } from './colors';\n");
+    EXPECT_EQ(ErrorOfModule("uses-colors.ts"),
+              scripts + "uses-colors.ts:1:19: cannot find module \"./colors\" (imported from " +
+                  scripts +
+                  "uses-colors.ts): imports need the file's extension, as in \"./colors.ts\"");
+    const std::string enumError = ErrorOfModule("colors.ts");
+    EXPECT_EQ(enumError.find(scripts + "colors.ts:2:10: `enum` is not supported"), 0u) << enumError;
+    EXPECT_NE(enumError.find("`as const` object"), std::string::npos) << enumError;
+    EXPECT_FALSE(host().CheckFile(scripts + "colors.ts"));
+    EXPECT_EQ(host().GetLastError(), enumError);
+    // The entry a game's scripts folder names may be TypeScript.
+    EXPECT_EQ(ModuleLoader::FindGameEntry(scripts), scripts + "main.ts");
+
+    // On real TypeScript (zod's sources, from tests/npm): the same lines, each
+    // as long, and every character left standing is the source's at its column
+    // (or a `;` the stripper puts where a blanked type would let the next line
+    // join the previous one).
+    TypeScriptEraser eraser(host().GetContext());
+    const fs::path corpus =
+        fs::path(MARROWVALE_SOURCE_DIR) / "tests/npm/node_modules/zod/src/v4/core";
+    size_t files = 0, blanked = 0;
+    for (const auto& entry : fs::directory_iterator(corpus)) {
+        if (entry.path().extension() != ".ts")
+            continue;
+        std::ostringstream text;
+        text << std::ifstream(entry.path()).rdbuf();
+        std::string erased = text.str();
+        ASSERT_TRUE(eraser.Erase(entry.path().string(), erased)) << entry.path();
+        std::istringstream before(text.str()), after(erased);
+        std::string from, to;
+        while (std::getline(before, from)) {
+            ASSERT_TRUE(std::getline(after, to)) << entry.path();
+            const std::u32string a = Characters(from), b = Characters(to);
+            ASSERT_EQ(a.size(), b.size()) << entry.path() << ": " << from;
+            for (size_t i = 0; i < a.size(); ++i)
+                if (b[i] != a[i]) {
+                    ASSERT_TRUE(b[i] == U' ' || b[i] == U';') << entry.path() << ": " << from;
+                    ++blanked;
+                }
+        }
+        EXPECT_FALSE(std::getline(after, to)) << entry.path();
+        ++files;
+    }
+    EXPECT_GT(files, 10u);
+    EXPECT_GT(blanked, 10000u);
+    EXPECT_EQ(eraser.GetCachedCount(), files);
 }
 
 } // namespace

@@ -42,8 +42,8 @@ TEST(ModuleResolver, ResolvesEveryKindOfSpecifierOverAGameFolder) {
         deep = "{\"default\": " + deep + "}";
 
     write("game/package.json", R"({"type": "module"})");
-    for (const char* file :
-         {"main.mjs", "util.js", "my file.js", "data.json", "lib.cjs", "x.ts", "dir/index.js"})
+    for (const char* file : {"main.mjs", "util.js", "my file.js", "data.json", "lib.cjs", "x.ts",
+                             "y.cts", "x.txt", "dir/index.js"})
         write(std::string("game/Scripts/") + file, "");
     write("game/cjs/package.json", R"({"type": "commonjs"})");
     write("game/cjs/a.js", "");
@@ -114,8 +114,10 @@ TEST(ModuleResolver, ResolvesEveryKindOfSpecifierOverAGameFolder) {
          "it is a folder; imports name a file, as in \"./dir/index.js\""},
         {"./pipe", main, I, "", F{}, "is not a regular file"},
         {"./loop", main, I, "", F{}, "cannot find module \"./loop\""},
-        {"./x.ts", main, I, "", F{}, "unknown file extension \".ts\""},
-        {"./x.ts", main, R, "game/Scripts/x.ts", F::CommonJs},
+        {"./x.ts", main, I, "game/Scripts/x.ts", F::EsModule},
+        {"./y.cts", main, I, "game/Scripts/y.cts", F::CommonJs},
+        {"./x.txt", main, I, "", F{}, "unknown file extension \".txt\""},
+        {"./x.txt", main, R, "game/Scripts/x.txt", F::CommonJs},
         {"./missing.js", main, I, "", F{}, "cannot find module \"./missing.js\" (imported from $/"},
         {"./util", main, R, "game/Scripts/util.js", F::EsModule},
         {"./dir", main, R, "game/Scripts/dir/index.js", F::EsModule},

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <cstddef>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+struct JSContext;
+
+// Runs TypeScript as written: blanks its type syntax (annotations, interfaces,
+// type aliases, generics, `as`, `satisfies`, `!`, type-only imports, `declare`,
+// access modifiers, `abstract`, overload signatures) with spaces, so every
+// line and column of the JavaScript left is the source's and the script
+// engine's errors, stack traces and breakpoints name the .ts file's own
+// positions. Syntax that would need code generated (enum, namespaces with
+// values, parameter properties, `import x = require()`) is refused at its
+// position with what to write instead.
+//
+// The stripper is the npm package amaro (its strip-only mode, WebAssembly
+// inside), compiled into the engine and run in a global of its own, started
+// on the first TypeScript file: the game's code never sees it, nor it the game's.
+class TypeScriptEraser {
+  public:
+    explicit TypeScriptEraser(JSContext* cx);
+    ~TypeScriptEraser();
+    TypeScriptEraser(const TypeScriptEraser&) = delete;
+    TypeScriptEraser& operator=(const TypeScriptEraser&) = delete;
+
+    // .ts, .mts and .cts.
+    static bool IsTypeScriptFile(const std::filesystem::path& file);
+
+    // Replaces `source` (UTF-8, or one byte a character) by its JavaScript,
+    // as UTF-8. False with an error pending in the caller's realm, at the
+    // line and column of `fileName` where the erasure failed.
+    bool Erase(const std::string& fileName, std::string& source);
+
+    // Erased texts are kept by their source: a module loaded again (live
+    // reload, a second registry) is not erased again.
+    std::size_t GetCachedCount() const;
+    void ClearCache();
+
+  private:
+    struct Impl;
+    std::unique_ptr<Impl> impl;
+};

@@ -1,0 +1,7 @@
+#pragma once
+
+#include <string_view>
+
+// The type stripper's script (the npm package amaro's CommonJS bundle, its
+// WebAssembly inside), built into the engine so that a packaged game carries it.
+std::string_view TypeScriptEraserSource();
