@@ -25,7 +25,15 @@ namespace {
 // something else (.swp, ~, .tmp, ___jb_tmp___), so they never count.
 bool IsScriptFile(const fs::path& file) {
     const fs::path extension = file.extension();
-    return extension == ".js" || extension == ".mjs" || extension == ".cjs" || extension == ".json";
+    return extension == ".js" || extension == ".mjs" || extension == ".cjs" ||
+           extension == ".json" || extension == ".ts" || extension == ".mts" || extension == ".cts";
+}
+
+// Files whose syntax is checked before a reload: modules and classic scripts, in
+// JavaScript or TypeScript (CommonJS files are only read when required).
+bool IsCheckedFile(const fs::path& file) {
+    const fs::path extension = file.extension();
+    return extension == ".js" || extension == ".mjs" || extension == ".ts" || extension == ".mts";
 }
 
 std::size_t HashContents(const std::string& path) {
@@ -125,8 +133,7 @@ bool LiveReload::ScriptsCompile() const {
     for (const auto& [path, stamp] : last) {
         const fs::path file(path);
         // Installed packages are not the game's to fix, and there may be thousands.
-        if ((file.extension() == ".js" || file.extension() == ".mjs") &&
-            path.find("/node_modules/") == std::string::npos)
+        if (IsCheckedFile(file) && path.find("/node_modules/") == std::string::npos)
             ok = ScriptHost::Instance().CheckFile(path) && ok; // every error is worth seeing
     }
     return ok;

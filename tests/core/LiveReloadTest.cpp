@@ -141,15 +141,16 @@ TEST_F(LiveReloadGame, AChangedScriptRebuildsTheSceneAndOneThatDoesNotCompileKee
     EXPECT_EQ(reload->GetModelReloadCount(), 1u);
     EXPECT_EQ(reload->GetReloadCount(), 2u) << "a model is no script";
 
-    // A game of modules: a change to a module the entry imports runs the graph
-    // anew, in a registry that holds nothing of the graph before.
+    // A game of modules: a change to a module the entry imports, TypeScript here, runs the
+    // graph anew, in a registry that holds nothing of the graph before.
     const auto look = [&](const char* texture) {
-        folder.Write("look.mjs", std::string("export const texture = '../resource/Textures/") +
-                                     texture + "';\n");
+        folder.Write("look.ts",
+                     std::string("export const texture: string = '../resource/Textures/") +
+                         texture + "';\n");
     };
     look("gem.png");
     write("// The game starts in main.mjs.\n");
-    folder.Write("main.mjs", "import { texture } from './look.mjs';\n"
+    folder.Write("main.mjs", "import { texture } from './look.ts';\n"
                              "globalThis.scene = texture;\n");
     ASSERT_TRUE(FramesUntil([&] { return sceneIs("../resource/Textures/gem.png"); })) << scene;
     look("glow.png");
