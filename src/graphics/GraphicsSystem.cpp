@@ -169,7 +169,7 @@ bool GraphicsSystem::BuildPrograms(std::string& missingFile) {
 
 void GraphicsSystem::BuildFacesProgram(const std::string& folder) {
     // Without it every frame is drawn the plain way, which looks the same.
-    try {
+    facesReady = BuildOrDrawWithout("all faces of voxels are drawn", [&] {
         voxelFacesProgram.AddShader(folder + "voxelFaces.vs");
         voxelFacesProgram.AddShader(folder + "constAmbient.fs");
         voxelFacesProgram.Link();
@@ -182,14 +182,7 @@ void GraphicsSystem::BuildFacesProgram(const std::string& folder) {
         glUseProgram(voxelFacesProgram.GetProgram());
         glUniform3fv(voxelFacesProgram.GetUniformLocation("facePairs"), 72, &pairs.positions[0][0]);
         glUseProgram(0);
-        facesReady = true;
-    } catch (const ShaderException& error) {
-        std::fprintf(stderr, "GraphicsSystem: %s; all faces of voxels are drawn\n",
-                     error.message.c_str());
-    } catch (const ShaderProgramException& error) {
-        std::fprintf(stderr, "GraphicsSystem: %s; all faces of voxels are drawn\n",
-                     error.message.c_str());
-    }
+    });
 }
 
 void GraphicsSystem::ApplyState() {

@@ -1,7 +1,5 @@
 #include "graphics/LitScene.h"
 
-#include <cstdio>
-
 #include <GL/glew.h>
 #include <glm/geometric.hpp>
 #include <glm/gtc/type_ptr.hpp>
@@ -94,8 +92,7 @@ bool LitScene::Prepare(const std::string& folder) {
 }
 
 void LitScene::Build(const std::string& folder) {
-    state = State::Failed;
-    try {
+    const bool built = BuildOrDrawWithout("frames are drawn without lighting", [&] {
         BuildVoxelProgram(voxels, folder, "voxelShader.vs");
         BuildVoxelProgram(faces, folder, "voxelFaces.vs");
         SetFacePairs(faces);
@@ -114,33 +111,20 @@ void LitScene::Build(const std::string& folder) {
         for (const char* name :
              {"inverseViewRotationProjection", "skyTopColor", "skyHorizonColor", "corners"})
             sky.AddUniform(name);
-        state = State::Ready;
-    } catch (const ShaderException& error) {
-        std::fprintf(stderr, "GraphicsSystem: %s; frames are drawn without lighting\n",
-                     error.message.c_str());
-    } catch (const ShaderProgramException& error) {
-        std::fprintf(stderr, "GraphicsSystem: %s; frames are drawn without lighting\n",
-                     error.message.c_str());
-    }
+    });
+    state = built ? State::Ready : State::Failed;
     if (state == State::Ready)
         BuildShadowed(folder);
 }
 
 void LitScene::BuildShadowed(const std::string& folder) {
-    try {
+    shadowsReady = BuildOrDrawWithout("frames are drawn without shadows", [&] {
         BuildVoxelProgram(shadowedVoxels, folder, "voxelShader.vs", "shadow.fs");
         BuildVoxelProgram(shadowedFaces, folder, "voxelFaces.vs", "shadow.fs");
         SetFacePairs(shadowedFaces);
         SunShadowMap::AddUniforms(shadowedVoxels);
         SunShadowMap::AddUniforms(shadowedFaces);
-        shadowsReady = true;
-    } catch (const ShaderException& error) {
-        std::fprintf(stderr, "GraphicsSystem: %s; frames are drawn without shadows\n",
-                     error.message.c_str());
-    } catch (const ShaderProgramException& error) {
-        std::fprintf(stderr, "GraphicsSystem: %s; frames are drawn without shadows\n",
-                     error.message.c_str());
-    }
+    });
 }
 
 void LitScene::SetUniforms(ShaderProgram& program, const LightingSettings& settings,

@@ -1,5 +1,7 @@
 #include "graphics/ShaderProgram.h"
 
+#include <cstdio>
+
 #include <fstream>
 #include <iostream>
 
@@ -121,4 +123,8 @@ void ShaderProgram::SetTextureUnit(const std::string& name) {
 
 void ShaderProgram::SetAlpha(float alpha) {
     glUniform1f(GetUniformLocation("u_alpha"), alpha);
+}
+
+void SayShaderFailure(const std::string& reason, const char* instead) {
+    std::fprintf(stderr, "GraphicsSystem: %s; %s\n", reason.c_str(), instead);
 }

@@ -25,6 +25,24 @@ class ShaderProgramException {
     std::string message;
 };
 
+// Says once on standard error why a program could not be made and how frames are drawn
+// instead: "GraphicsSystem: <reason>; <instead>".
+void SayShaderFailure(const std::string& reason, const char* instead);
+
+// Runs `build`, which makes programs, and says whether it could; when it could not, the
+// reason is said with `instead` and the caller draws without them.
+template <class Build> bool BuildOrDrawWithout(const char* instead, Build&& build) {
+    try {
+        build();
+        return true;
+    } catch (const ShaderException& error) {
+        SayShaderFailure(error.message, instead);
+    } catch (const ShaderProgramException& error) {
+        SayShaderFailure(error.message, instead);
+    }
+    return false;
+}
+
 // A GL program built once from GLSL files on disk. Compile and link progress and GL info
 // logs go to standard output; failures throw. Needs a current GL context with GLEW
 // initialised from Link() on.

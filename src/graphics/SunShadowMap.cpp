@@ -53,10 +53,10 @@ bool SunShadowMap::Prepare(const std::string& folder) {
 }
 
 void SunShadowMap::Build(const std::string& folder) {
-    state = State::Failed;
-    try {
-        // The camera-facing voxel shader with the sun's view as the camera draws three faces
-        // of each cube, and the ones turned away from the sun are what the map keeps.
+    const bool built = BuildOrDrawWithout("frames are drawn without shadows", [&] {
+        // The camera-facing voxel shader with the sun's view as the
+        // camera draws three faces of each cube, and the ones turned
+        // away from the sun are what the map keeps.
         depthProgram.AddShader(folder + "voxelFaces.vs");
         depthProgram.AddShader(folder + "shadowDepth.fs");
         depthProgram.Link();
@@ -67,14 +67,8 @@ void SunShadowMap::Build(const std::string& folder) {
         glUseProgram(depthProgram.GetProgram());
         glUniform3fv(depthProgram.GetUniformLocation("facePairs"), 72, &pairs.positions[0][0]);
         glUseProgram(0);
-        state = State::Ready;
-    } catch (const ShaderException& error) {
-        std::fprintf(stderr, "GraphicsSystem: %s; frames are drawn without shadows\n",
-                     error.message.c_str());
-    } catch (const ShaderProgramException& error) {
-        std::fprintf(stderr, "GraphicsSystem: %s; frames are drawn without shadows\n",
-                     error.message.c_str());
-    }
+    });
+    state = built ? State::Ready : State::Failed;
 }
 
 bool SunShadowMap::CreateTargets() {
