@@ -14,6 +14,7 @@
 #include "graphics/TransformComponent.h"
 #include "messaging/Message.h"
 #include "objects/ObjectManager.h"
+#include "script/ScriptTestSupport.h"
 
 // The engine's graphics system drawing into the test window at the window's size. Pixels
 // are read back before anything presents the frame.
@@ -69,5 +70,16 @@ class InitializedGraphicsTest : public GraphicsTest {
         GraphicsTest::SetUp();
         if (!IsSkipped() && !HasFatalFailure())
             Initialize();
+    }
+};
+
+// For tests that draw what scripts set up: the script host is ready from the first line.
+class ScriptedGraphicsTest : public GraphicsTest, protected ScriptRunner {
+  protected:
+    void SetUp() override {
+        GraphicsTest::SetUp();
+        if (IsSkipped() || HasFatalFailure())
+            return;
+        ASSERT_TRUE(host().Initialize());
     }
 };

@@ -13,13 +13,12 @@
 
 namespace {
 
-class Lighting : public GraphicsTest, protected ScriptRunner {
+class Lighting : public ScriptedGraphicsTest {
   protected:
     void SetUp() override {
-        GraphicsTest::SetUp();
+        ScriptedGraphicsTest::SetUp();
         if (IsSkipped() || HasFatalFailure())
             return;
-        ASSERT_TRUE(host().Initialize());
         Eval("var g = Core.Instance().GraphicsSystem_;");
     }
     void TearDown() override {

@@ -12,13 +12,12 @@
 
 namespace {
 
-class Particles : public GraphicsTest, protected ScriptRunner {
+class Particles : public ScriptedGraphicsTest {
   protected:
     void SetUp() override {
-        GraphicsTest::SetUp();
+        ScriptedGraphicsTest::SetUp();
         if (IsSkipped() || HasFatalFailure())
             return;
-        ASSERT_TRUE(host().Initialize());
         core.PhysicsSystem_->makeGroundPlane = true;
         core.PhysicsSystem_->Initialize();
         Initialize();

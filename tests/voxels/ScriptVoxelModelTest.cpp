@@ -14,13 +14,12 @@
 
 namespace {
 
-class ScriptVoxelModel : public GraphicsTest, protected ScriptRunner {
+class ScriptVoxelModel : public ScriptedGraphicsTest {
   protected:
     void SetUp() override {
-        GraphicsTest::SetUp();
+        ScriptedGraphicsTest::SetUp();
         if (IsSkipped() || HasFatalFailure())
             return;
-        ASSERT_TRUE(host().Initialize());
         Eval("var dir = '" + folder.path.string() + "/';");
     }
 
