@@ -39,7 +39,7 @@ int main(int argc, char** argv) {
 
     if (!options.newGameDir.empty()) {
         std::string problem;
-        if (!WriteNewGame(options.newGameDir, problem)) {
+        if (!WriteNewGame(options.newGameDir, options.newGameTypeScript, problem)) {
             std::fprintf(stderr, "%s: --new-game: %s\n", program.c_str(), problem.c_str());
             return 1;
         }

@@ -31,7 +31,7 @@ cmake -DEXECUTABLE="$root/bin/marrowvale" -DDESTINATION="$root/lib" -P "$here/bu
 # version control, and whatever the game's .packageignore names (tar patterns,
 # one a line; # starts a comment).
 excludes="$stage/excludes"
-printf '%s\n' ./screenshot.jpg '*.d.ts' jsconfig.json ./README.md ./.packageignore .vscode >"$excludes"
+printf '%s\n' ./screenshot.jpg '*.d.ts' jsconfig.json tsconfig.json ./README.md ./.packageignore .vscode >"$excludes"
 if [ -f "$game/.packageignore" ]; then
   grep -v -e '^[[:space:]]*#' -e '^[[:space:]]*$' "$game/.packageignore" >>"$excludes" || true
 fi

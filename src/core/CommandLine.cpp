@@ -112,6 +112,8 @@ CommandLineOptions ParseCommandLine(const std::vector<std::string>& args) {
                 return options;
             }
             options.newGameDir = args[++i];
+        } else if (arg == "--typescript") {
+            options.newGameTypeScript = true;
         } else {
             options.error = "unknown option '" + arg + "'";
             return options;
@@ -121,13 +123,16 @@ CommandLineOptions ParseCommandLine(const std::vector<std::string>& args) {
         options.debugPort = kDefaultDebugPort;
     if (options.screenshot && options.frames == 0)
         options.error = "--screenshot needs --frames N: it saves the last frame";
+    if (options.newGameTypeScript && options.newGameDir.empty())
+        options.error = "--typescript goes with --new-game DIR: it writes the starter game in "
+                        "TypeScript";
     return options;
 }
 
 std::string CommandLineUsage(const std::string& program) {
     return "usage: " + program +
            " [--frames N [--screenshot]] [--game DIR | --resource DIR]\n"
-           "       [--new-game DIR] [--save-dir DIR] [--script-heap-mb N]\n"
+           "       [--new-game DIR [--typescript]] [--save-dir DIR] [--script-heap-mb N]\n"
            "       [--script-timeout S] [--watch]\n"
            "       [--debug[=PORT] [--debug-wait]] [--quiet] [--api-reference[=typescript]]\n"
            "       [--help]\n"
@@ -137,6 +142,7 @@ std::string CommandLineUsage(const std::string& program) {
            "                      scripts write ../resource/... are read from DIR\n"
            "  --resource DIR      the same as --game DIR\n"
            "  --new-game DIR      write a starter game to DIR (new or empty) and exit\n"
+           "  --typescript        with --new-game: the starter's scripts in TypeScript\n"
            "  --save-dir DIR      what the game saves under ../resource/ (models, meshes)\n"
            "                      and screenshots go to DIR, which reads look in first\n"
            "  --script-heap-mb N  limit the script heap to N MiB (default " +

@@ -9,11 +9,12 @@
 inline constexpr int kDefaultDebugPort = 4711;
 
 struct CommandLineOptions {
-    uint64_t frames = 0;        // 0: run until quit
-    std::string resourceDir;    // empty: the default resource folder
-    std::string newGameDir;     // --new-game: write a starter game there and exit
-    std::string saveDir;        // empty: the game writes where it reads
-    uint64_t scriptHeapMiB = 0; // 0: the script host's default limit
+    uint64_t frames = 0;            // 0: run until quit
+    std::string resourceDir;        // empty: the default resource folder
+    std::string newGameDir;         // --new-game: write a starter game there and exit
+    bool newGameTypeScript = false; // --typescript: ... whose scripts are TypeScript
+    std::string saveDir;            // empty: the game writes where it reads
+    uint64_t scriptHeapMiB = 0;     // 0: the script host's default limit
     // Seconds; -1: the script host's default; 0: never.
     double scriptTimeoutSeconds = -1.0;
     bool apiReference = false;  // print the script API as Markdown and exit

@@ -34,6 +34,40 @@ std::string ReplaceAll(std::string text, const std::string& from, const std::str
     return text;
 }
 
+// The JavaScript starter's entry and editor settings, which the TypeScript
+// starter's main.ts and tsconfig.json take the place of.
+const char* const kJavaScriptOnly[] = {"Scripts/main.mjs", "Scripts/jsconfig.json", nullptr};
+
+// Every file under `templateFolder`, with @NAME@ made `name`, to the same place
+// under `folder`, but for the relative paths listed in `skip`.
+bool WriteTemplate(const fs::path& templateFolder, const fs::path& folder, const std::string& name,
+                   const char* const* skip, std::string& problem) {
+    std::error_code error;
+    for (auto it = fs::recursive_directory_iterator(templateFolder, error);
+         it != fs::recursive_directory_iterator(); it.increment(error)) {
+        if (error)
+            break;
+        if (!it->is_regular_file())
+            continue;
+        const fs::path relative = fs::relative(it->path(), templateFolder);
+        bool skipped = false;
+        for (const char* const* at = skip; at && *at && !skipped; ++at)
+            skipped = relative == fs::path(*at);
+        if (skipped)
+            continue;
+        std::ifstream in(it->path(), std::ios::binary);
+        std::stringstream text;
+        text << in.rdbuf();
+        if (!WriteText(folder / relative, ReplaceAll(text.str(), "@NAME@", name), problem))
+            return false;
+    }
+    if (error) {
+        problem = "cannot read the engine's game template: " + error.message();
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 std::string ShellQuoted(const std::string& text) {
@@ -56,7 +90,7 @@ std::string GameNameOf(const fs::path& folder) {
     return name.empty() ? "game" : name;
 }
 
-bool WriteNewGame(const fs::path& folder, std::string& problem) {
+bool WriteNewGame(const fs::path& folder, bool typeScript, std::string& problem) {
     std::error_code error;
     if (fs::exists(folder, error) &&
         (!fs::is_directory(folder, error) || !fs::is_empty(folder, error))) {
@@ -69,24 +103,18 @@ bool WriteNewGame(const fs::path& folder, std::string& problem) {
         problem = "the engine's game template is missing: " + templateFolder.string();
         return false;
     }
-    const std::string name = GameNameOf(folder);
-    for (auto it = fs::recursive_directory_iterator(templateFolder, error);
-         it != fs::recursive_directory_iterator(); it.increment(error)) {
-        if (error)
-            break;
-        if (!it->is_regular_file())
-            continue;
-        std::ifstream in(it->path(), std::ios::binary);
-        std::stringstream text;
-        text << in.rdbuf();
-        if (!WriteText(folder / fs::relative(it->path(), templateFolder),
-                       ReplaceAll(text.str(), "@NAME@", name), problem))
-            return false;
-    }
-    if (error) {
-        problem = "cannot read the engine's game template: " + error.message();
+    // What the TypeScript starter has instead of the JavaScript one's files.
+    const fs::path overlay = engine / "Templates" / "new-game-typescript";
+    if (typeScript && !fs::is_directory(overlay, error)) {
+        problem = "the engine's TypeScript game template is missing: " + overlay.string();
         return false;
     }
+    const std::string name = GameNameOf(folder);
+    if (!WriteTemplate(templateFolder, folder, name, typeScript ? kJavaScriptOnly : nullptr,
+                       problem))
+        return false;
+    if (typeScript && !WriteTemplate(overlay, folder, name, nullptr, problem))
+        return false;
     for (const char* asset : kAssets) {
         fs::create_directories((folder / asset).parent_path(), error);
         fs::copy_file(engine / asset, folder / asset, fs::copy_options::overwrite_existing, error);

@@ -8,7 +8,9 @@
 // TypeScript declarations, so editors check the game against this engine.
 // Refuses a folder that exists and is not empty; false with `problem` then
 // and when a file cannot be written (what was written stays, to be looked at).
-bool WriteNewGame(const std::filesystem::path& folder, std::string& problem);
+// With `typeScript` the game starts from Scripts/main.ts and has a tsconfig.json
+// for `tsc`, from the template overlay that holds what differs.
+bool WriteNewGame(const std::filesystem::path& folder, bool typeScript, std::string& problem);
 
 // The game's name as npm takes it: the folder's name in lower case, with
 // anything but letters, digits, '-', '_' and '.' made '-'; "game" when

@@ -19,6 +19,8 @@ TEST(CommandLine, AcceptsEveryOptionWithItsValueAndRejectsWhatItCannotUseByName)
     const CommandLineOptions typed = ParseCommandLine({"--api-reference=typescript", "--watch"});
     EXPECT_TRUE(typed.apiReference && typed.apiTypeScript && typed.watch) << typed.error;
     EXPECT_TRUE(ParseCommandLine({"--help"}).help);
+    EXPECT_TRUE(ParseCommandLine({"--new-game", "g", "--typescript"}).newGameTypeScript);
+    EXPECT_NE(ParseCommandLine({"--typescript"}).error.find("--new-game DIR"), std::string::npos);
     const CommandLineOptions none = ParseCommandLine({});
     EXPECT_EQ(none.frames + none.scriptHeapMiB, 0u); // no limit, the host's default heap
     EXPECT_EQ(none.debugPort, -1);

@@ -1,12 +1,14 @@
 // `cmake --install` lays the engine out under a prefix, and the installed
 // engine runs from there alone: it reads its shaders from the prefix and
-// writes a starter game (`--new-game`) that draws and type-checks.
+// writes a starter game (`--new-game`, in JavaScript or TypeScript) that draws
+// and type-checks.
 //
 // tools/package.sh then turns that game into one archive a player unpacks and
 // runs: unpacked under a path with spaces and started through its launcher
 // with LD_LIBRARY_PATH empty, it draws its scene, and every library the
 // loader brings in that is not part of the player's own system comes from the
 // package's lib/. What only the game's developer uses stays out.
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <regex>
@@ -40,6 +42,7 @@ TEST(Install, TheInstalledEngineWritesAGameThatRunsAndPacksToRunFromAnywhereOnIt
          {"bin/marrowvale", "share/marrowvale/Shaders/voxelShader.vs",
           "share/marrowvale/Fonts/courierNew.ttf",
           "share/marrowvale/Templates/new-game/Scripts/main.mjs",
+          "share/marrowvale/Templates/new-game-typescript/Scripts/main.ts",
           "share/marrowvale/Models/house.vxm", "share/marrowvale/Sounds/click.wav",
           "share/marrowvale/marrowvale.d.ts", "share/marrowvale/vscode/package.json",
           "share/doc/marrowvale/debugging.md"})
@@ -90,6 +93,42 @@ TEST(Install, TheInstalledEngineWritesAGameThatRunsAndPacksToRunFromAnywhereOnIt
     EXPECT_GT(StarterModelPixels(shot), 5000) << "the starter game's model is drawn";
     fs::remove(root / "screenshot.jpg");
 
+    // The same starter in TypeScript: the compiler passes it as written against the
+    // engine's declarations and names the line of a misuse of the engine's API; the
+    // engine runs it as it stands.
+    printed = Shell("cd '" + root.string() + "' && '" + engine + "' --new-game typed --typescript",
+                    status);
+    ASSERT_EQ(status, 0) << printed;
+    const fs::path typed = root / "typed/Scripts";
+    EXPECT_TRUE(fs::is_regular_file(typed / "marrowvale.d.ts"));
+    EXPECT_FALSE(fs::exists(typed / "main.mjs") || fs::exists(typed / "jsconfig.json"));
+    EXPECT_NE(Shell("cat '" + (typed / "package.json").string() + "'", status)
+                  .find("\"main\": \"main.ts\""),
+              std::string::npos);
+    const std::string tsc = "cd '" + typed.string() +
+                            "' && " MARROWVALE_SOURCE_DIR
+                            "/tests/npm/node_modules/.bin/tsc -p tsconfig.json";
+    printed = Shell(tsc, status);
+    EXPECT_EQ(status, 0) << printed;
+    fs::copy_file(typed / "main.ts", root / "main.ts");
+    const std::string script = Shell("cat '" + (typed / "main.ts").string() + "'", status);
+    const auto scriptLines = std::count(script.begin(), script.end(), '\n');
+    std::ofstream(typed / "main.ts", std::ios::app) << "graphics.clearColor = \"blue\";\n";
+    printed = Shell(tsc, status);
+    EXPECT_NE(status, 0) << "a string where the engine wants a number array";
+    EXPECT_NE(printed.find("main.ts(" + std::to_string(scriptLines + 1) + ",1): error"),
+              std::string::npos)
+        << printed;
+    fs::copy_file(root / "main.ts", typed / "main.ts", fs::copy_options::overwrite_existing);
+    printed =
+        Shell("cd '" + root.string() + "' && '" + engine + "' --game typed --frames 3 --screenshot",
+              status);
+    EXPECT_EQ(status, 0) << printed;
+    EXPECT_EQ(printed.find("main.ts:"), std::string::npos) << "no script error\n" << printed;
+    ASSERT_TRUE(shot.loadFromFile((root / "screenshot.jpg").string())) << printed;
+    EXPECT_GT(StarterModelPixels(shot), 5000) << "the TypeScript starter draws its model";
+    fs::remove(root / "screenshot.jpg");
+
     // The game runs on one npm package and has another's types for its editor,
     // and files its .packageignore leaves out.
     std::ofstream(game / "Scripts/package.json")
@@ -99,14 +138,13 @@ TEST(Install, TheInstalledEngineWritesAGameThatRunsAndPacksToRunFromAnywhereOnIt
     fs::create_directories(game / "Art");
     std::ofstream(game / "Art/sketch.txt") << "sketch";
     std::ofstream(game / "Models/house.psd") << "layers";
-    printed =
-        Shell("cd '" + root.string() +
-                  "' && mkdir -p 'Lantern Quest/Scripts/node_modules/@types' && "
-                  "cp -r " MARROWVALE_SOURCE_DIR "/tests/npm/node_modules/@types/seedrandom "
-                                                 "'Lantern Quest/Scripts/node_modules/@types/' && "
-                  "bash '" MARROWVALE_SOURCE_DIR "/tools/package.sh' '" MARROWVALE_BINARY_DIR
-                  "' 'Lantern Quest' dist",
-              status);
+    printed = Shell("cd '" + root.string() +
+                        "' && mkdir -p 'Lantern Quest/Scripts/node_modules/@types' && "
+                        "cp -r " MARROWVALE_SOURCE_DIR "/tests/npm/node_modules/@types/seedrandom "
+                        "'Lantern Quest/Scripts/node_modules/@types/' && "
+                        "bash '" MARROWVALE_SOURCE_DIR "/tools/package.sh' '" MARROWVALE_BINARY_DIR
+                        "' 'Lantern Quest' dist",
+                    status);
     ASSERT_EQ(status, 0) << printed;
     const fs::path archive = root / "dist" / "lantern-quest-linux-x86_64.tar.gz";
     ASSERT_TRUE(fs::is_regular_file(archive)) << printed;
