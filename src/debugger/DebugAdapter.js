@@ -5,6 +5,7 @@
 //                            the game is quitting instead
 //   host.resume()            ends the pause loop
 //   host.canonical(path)     the file's absolute path, links resolved
+//   host.readSource(path)    the file's text as the loaders decode it, or null
 //   host.withTimeBudget(s, f) calls f, stopping game code it runs after s seconds;
 //                            true when it did
 //   host.scriptsFolder       the game's Scripts/ folder, canonical, with a slash
@@ -742,11 +743,27 @@ function evaluate(args) {
   return { result: shown.value, type: shown.type, variablesReference: shown.variablesReference };
 }
 
+// TypeScript runs with its type syntax blanked, so the loaded text is not
+// what the developer wrote. The file on disk is, as long as it is still the
+// file that was loaded: same length, and the same character wherever the
+// erasure did not blank one. An edited file not yet reloaded would show
+// lines that are not the ones running, so then the loaded text is shown.
+function writtenText(file, loaded) {
+  if (!/\.[mc]?ts$/.test(file)) return loaded;
+  const text = host.readSource(file);
+  if (typeof text !== "string" || text.length !== loaded.length) return loaded;
+  for (let i = 0; i < loaded.length; i++) {
+    const c = loaded[i];
+    if (c !== text[i] && c !== " " && c !== "\t" && c !== ";") return loaded;
+  }
+  return text;
+}
+
 function sourceText(path) {
   const file = canonical(path);
   for (const script of scriptsByFile.get(file) || []) {
     const text = script.source && script.source.text;
-    if (typeof text === "string" && text !== "[no source]") return text;
+    if (typeof text === "string" && text !== "[no source]") return writtenText(file, text);
   }
   throw new RequestError("no loaded script is " + path);
 }

@@ -6,6 +6,7 @@
 #include <js/Debug.h>
 #include <js/SourceText.h>
 #include <jsapi.h>
+#include <mozilla/Utf8.h>
 
 #include <chrono>
 #include <cstdio>
@@ -21,6 +22,7 @@
 #include "debugger/PauseScreen.h"
 #include "script/ScriptHost.h"
 #include "script/ScriptSource.h"
+#include "script/ScriptSourceFile.h"
 #include "tools/AntBarSystem.h"
 #include "window/WindowSystem.h"
 
@@ -107,6 +109,30 @@ bool HostCanonical(JSContext* cx, unsigned argc, JS::Value* vp) {
     return true;
 }
 
+// host.readSource(path): the file's text as the loaders decode it (UTF-8 when
+// it is, else one byte a character, no byte order mark), or null when it cannot
+// be read. TypeScript runs erased, so its own text is only on disk.
+bool HostReadSource(JSContext* cx, unsigned argc, JS::Value* vp) {
+    JS::CallArgs args = JS::CallArgsFromVp(argc, vp);
+    std::string path;
+    if (!ArgumentText(cx, args, path))
+        return false;
+    std::string bytes;
+    std::string problem;
+    if (!script::ReadSourceFile(ResolvePath(path), bytes, problem)) {
+        args.rval().setNull();
+        return true;
+    }
+    const std::string text = script::WithoutByteOrderMark(bytes);
+    JSString* result = mozilla::IsUtf8(mozilla::Span<const char>(text.data(), text.size()))
+                           ? script::NewString(cx, text)
+                           : JS_NewStringCopyN(cx, text.data(), text.size());
+    if (!result)
+        return false;
+    args.rval().setString(result);
+    return true;
+}
+
 // Game scripts recover from running out of memory because the frame loop collects garbage often;
 // a stopped game runs no frames, so after an evaluation ran out the debugger collects at once.
 bool HostCollectGarbage(JSContext*, unsigned argc, JS::Value* vp) {
@@ -182,6 +208,7 @@ bool ScriptDebugger::Initialize(std::uint16_t port, std::string& problem) {
                 JS_DefineFunction(cx, hostObject, "enterPauseLoop", HostEnterPauseLoop, 1, 0) &&
                 JS_DefineFunction(cx, hostObject, "resume", HostResume, 0, 0) &&
                 JS_DefineFunction(cx, hostObject, "canonical", HostCanonical, 1, 0) &&
+                JS_DefineFunction(cx, hostObject, "readSource", HostReadSource, 1, 0) &&
                 JS_DefineFunction(cx, hostObject, "log", HostLog, 1, 0) &&
                 JS_DefineFunction(cx, hostObject, "collectGarbage", HostCollectGarbage, 0, 0) &&
                 JS_DefineFunction(cx, hostObject, "withTimeBudget", HostWithTimeBudget, 2, 0) &&

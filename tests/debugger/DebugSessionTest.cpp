@@ -27,11 +27,11 @@ function tick(dt) {
 }
 Core.Instance().GameLogicSystem_.updateFunction = tick;
 globalThis.frameOf = () => frame;
-globalThis.late = () => import("./late.mjs").then((m) => m.lateWork(4));
+globalThis.late = () => import("./late.ts").then((m) => m.lateWork(4));
 )";
 
-const char* kLate = R"(export function lateWork(n) {
-    const squared = n * n;
+const char* kLate = R"(export function lateWork(n: number): number {
+    const squared: number = n * n;
     return squared;
 }
 )";
@@ -79,7 +79,7 @@ TEST(DebugSession, BreakpointsSteppingVariablesExceptionsPauseAndDisconnect) {
                                                  {"Scripts/postInit.js", kClassic},
                                                  {"Scripts/main.mjs", kMain},
                                                  {"Scripts/helper.mjs", kHelper},
-                                                 {"Scripts/late.mjs", kLate}});
+                                                 {"Scripts/late.ts", kLate}});
     EngineProcess engine(
         {"--debug=0", "--debug-wait", "--script-timeout", "1", "--resource", game.string() + "/"});
     const int port = ListeningPort(engine);
@@ -171,16 +171,25 @@ TEST(DebugSession, BreakpointsSteppingVariablesExceptionsPauseAndDisconnect) {
                   std::string::npos);
         client.Request("continue", {{"threadId", 1}});
 
-        // A module that only a dynamic import() loads, with its breakpoint set first.
-        const std::string late = (game / "Scripts/late.mjs").string();
+        // A TypeScript module that only a dynamic import() loads, with its
+        // breakpoint set first; its source is the text as written.
+        const std::string late = (game / "Scripts/late.ts").string();
         client.Request("setBreakpoints",
                        {{"source", {{"path", late}}}, {"breakpoints", {{{"line", 3}}}}});
         Evaluate(client, "late()", false);
         stopped = client.Event("stopped");
         EXPECT_EQ(stopped["body"]["reason"], "breakpoint");
-        EXPECT_EQ(Top(client, &line), "lateWork@late.mjs");
+        EXPECT_EQ(Top(client, &line), "lateWork@late.ts");
         EXPECT_EQ(line, 3);
         EXPECT_EQ(Evaluate(client, "squared"), "16");
+        const auto sourceOfLate = [&] {
+            return client.Request("source", {{"source", {{"path", late}}}})["body"]["content"]
+                .get<std::string>();
+        };
+        EXPECT_EQ(sourceOfLate(), kLate);
+        // Edited but not reloaded: the running text, whose lines are the stop's.
+        std::ofstream(late) << "// edited\n";
+        EXPECT_EQ(sourceOfLate().find("lateWork(n        )         {\n    const squared "), 16u);
         client.Request("setBreakpoints",
                        {{"source", {{"path", late}}}, {"breakpoints", json::array()}});
         client.Request("continue", {{"threadId", 1}});
