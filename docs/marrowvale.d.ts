@@ -756,7 +756,7 @@ interface GraphicsSystem {
     skyAmbient: number[];
     /** vec3 [x, y, z]; light from below on faces turned down, [r, g, b] */
     groundAmbient: number[];
-    /** boolean; kept for ambient occlusion, which has no effect yet */
+    /** boolean; darker corners where voxels meet while lighting is on; on by default */
     ambientOcclusion: boolean;
     /** boolean; opaque voxels cast the sun's shadows while lighting is on; on by default */
     shadows: boolean;

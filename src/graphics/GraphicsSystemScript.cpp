@@ -75,7 +75,7 @@ const S graphicsSystemClass(
         S::CheckedProperty<&GraphicsSystem::groundAmbient, &L::CheckColor>("groundAmbient")
             .Noted("light from below on faces turned down, [r, g, b]"),
         S::Property<&GraphicsSystem::ambientOcclusion>("ambientOcclusion")
-            .Noted("kept for ambient occlusion, which has no effect yet"),
+            .Noted("darker corners where voxels meet while lighting is on; on by default"),
         S::Property<&GraphicsSystem::shadows>("shadows").Noted(
             "opaque voxels cast the sun's shadows while lighting is on; on by default"),
         S::CheckedProperty<&GraphicsSystem::shadowDistance, &L::CheckNonNegative>("shadowDistance")
