@@ -50,7 +50,7 @@ std::vector<Stretch> Runs(const std::vector<std::int16_t>& samples) {
     return runs;
 }
 
-TEST_F(SoundOutput, EffectsAndMusicPlayAtTheirVolumeAndMutingSilencesThemUntilUnmuted) {
+TEST_F(SoundOutput, EffectsAndMusicPlayAtTheirVolumesMuteUntilUnmutedAndPlacedOnesFollowTheCamera) {
     WriteWav(Sound("tone.wav"), 1, kRate, Tone(0.25, kRate, 0.5));
 
     // One effect at full volume: a quarter second of tone, then silence.
@@ -118,18 +118,14 @@ TEST_F(SoundOutput, EffectsAndMusicPlayAtTheirVolumeAndMutingSilencesThemUntilUn
     // Unmuted, the stream plays at the 80 given to PlayMusic, not at the 100 an
     // unmute falls back on.
     EXPECT_NEAR(runs[2].peak, fullPeak * 0.8, fullPeak * 0.04);
-}
 
-} // namespace
-
-TEST_F(SoundOutput, PlacedEffectsAreHeardFromTheCameraAndUnplacedOnesAsRecorded) {
-    WriteWav(Sound("tone.wav"), 1, kRate, Tone(0.25, kRate, 0.5));
+    // Placed effects are heard from the camera; unplaced ones as recorded.
     WriteWav(Sound("duet.wav"), 2, kRate, Tone(0.25, kRate, 0.5));
     Run("var cam = Core.Instance().objectManager.NewObject();"
         "var eye = ObjectManager.AddTransformComponent(cam); ObjectManager.AddCameraComponent(cam);"
         "ObjectManager.InitializeObj(cam); ObjectManager.CameraComponent(cam).SetActive(true);");
     // The loudest sample of the left and of the right channel.
-    auto heard = [this](const std::string& call) {
+    auto peaksOf = [this](const std::string& call) {
         Run(call);
         Wait(0.4);
         const std::vector<std::int16_t> samples = Recording();
@@ -139,19 +135,20 @@ TEST_F(SoundOutput, PlacedEffectsAreHeardFromTheCameraAndUnplacedOnesAsRecorded)
         return std::make_pair(peaks[0], peaks[1]);
     };
     // -x is on the left of a camera looking down -z.
-    auto [l, r] = heard("sound.PlaySoundAt('tone.wav', [-3, 0, 0], 100, 1);");
+    auto [l, r] = peaksOf("sound.PlaySoundAt('tone.wav', [-3, 0, 0], 100, 1);");
     EXPECT_GT(l, 2 * r);
-    std::tie(l, r) = heard("sound.PlaySoundAt('tone.wav', [3, 0, 0], 100, 1);");
+    std::tie(l, r) = peaksOf("sound.PlaySoundAt('tone.wav', [3, 0, 0], 100, 1);");
     EXPECT_GT(r, 2 * l);
     // Within minDistance (5) at full volume, 50 away at 5 / (5 + 45) of it.
-    const int ahead = heard("sound.PlaySoundAt('tone.wav', [0, 0, 4], 100, 1);").first;
-    EXPECT_NEAR(heard("sound.PlaySoundAt('tone.wav', [0, 0, 50], 100, 1);").first, ahead * 0.1,
+    const int ahead = peaksOf("sound.PlaySoundAt('tone.wav', [0, 0, 4], 100, 1);").first;
+    EXPECT_NEAR(peaksOf("sound.PlaySoundAt('tone.wav', [0, 0, 50], 100, 1);").first, ahead * 0.1,
                 ahead * 0.02);
 
     // Unplaced effects, and a stereo file given a place, sound as recorded wherever the camera is.
-    std::tie(l, r) = heard("eye.position = [100, 0, 0]; sound.PlaySound('tone.wav', 100, false);");
+    std::tie(l, r) =
+        peaksOf("eye.position = [100, 0, 0]; sound.PlaySound('tone.wav', 100, false);");
     EXPECT_TRUE(std::abs(l - r) <= 2 && l > ahead / 2) << l << " " << r;
-    std::tie(l, r) = heard("sound.PlaySoundAt('duet.wav', [90, 0, 0], 100, 1);");
+    std::tie(l, r) = peaksOf("sound.PlaySoundAt('duet.wav', [90, 0, 0], 100, 1);");
     EXPECT_NE(host().GetLastError().find("duet.wav has 2 channels"), std::string::npos);
     EXPECT_TRUE(std::abs(l - r) <= 2 && l > ahead / 2) << l << " " << r;
 
@@ -161,3 +158,5 @@ TEST_F(SoundOutput, PlacedEffectsAreHeardFromTheCameraAndUnplacedOnesAsRecorded)
         EXPECT_NE(ErrorOf(bad).find("must be"), std::string::npos) << bad;
     EXPECT_EQ(Eval("[sound.minDistance, sound.attenuation].join()"), "5,1");
 }
+
+} // namespace

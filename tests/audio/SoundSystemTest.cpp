@@ -11,7 +11,7 @@ class SoundSystemTest : public SoundTest {
     void SetUp() override { SetUpOutput(AudioOutput::Null); }
 };
 
-TEST_F(SoundSystemTest, EffectsNowSlotMusicAndPausingFollowTheirLifetimes) {
+TEST_F(SoundSystemTest, EffectsNowSlotMusicAndPausingFollowTheirLifetimesAndBadFilesLeaveNothing) {
     WriteWav(Sound("short.wav"), 1, kRate, Tone(0.1, kRate, 0.5));
     WriteWav(Sound("long.wav"), 2, kRate, Tone(2.0, kRate, 0.5));
 
@@ -68,9 +68,9 @@ TEST_F(SoundSystemTest, EffectsNowSlotMusicAndPausingFollowTheirLifetimes) {
     EXPECT_EQ(system().GetMusicCount(), 1u) << "a paused stream is kept";
     Run("sound.StopAllMusic();");
     EXPECT_EQ(system().GetMusicCount(), 0u);
-}
+    system().Clear();
 
-TEST_F(SoundSystemTest, UnplayableFilesAreReportedWithTheirPathAndLeaveNothingBehind) {
+    // Unplayable files are reported with their path and leave nothing behind.
     const std::vector<std::int16_t> tone = Tone(0.05, kRate, 0.5);
     WriteFile(Sound("noise.wav"), std::string(4000, '\x5a'));
     WriteFile(Sound("cut.wav"), WavBytes(1, kRate, 16, tone, 200).substr(0, 30));
