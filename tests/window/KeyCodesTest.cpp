@@ -10,7 +10,10 @@
 
 namespace {
 
-TEST(KeyCodes, NamesAreUniqueAndCodesTranslateBothWays) {
+// Needs no display: the names are fixed when the engine is built.
+using KeyCodes = ScriptTest;
+
+TEST_F(KeyCodes, NamesAreUniqueCodesTranslateBothWaysAndScriptsReadThemReadOnly) {
     std::set<std::string> names;
     for (const NamedCode& entry : KeyCodeTable()) {
         EXPECT_TRUE(names.insert(entry.name).second) << "duplicate " << entry.name;
@@ -27,12 +30,8 @@ TEST(KeyCodes, NamesAreUniqueAndCodesTranslateBothWays) {
     for (std::uint32_t code : {0u, 47u, 58u, 96u, 123u, 255u, 321u, 322u, 0xFFFFFFFFu})
         EXPECT_EQ(SfmlFromKeyCode(code), sf::Keyboard::Unknown) << code;
     EXPECT_EQ(KeyCodeFromSfml(sf::Keyboard::Unknown), kKeyNone);
-}
 
-// Needs no display: the names are fixed when the engine is built.
-using KeyNames = ScriptTest;
-
-TEST_F(KeyNames, CodeAndButtonCarryTheEngineCodesReadOnly) {
+    // Code and Button carry the engine codes to scripts, read-only.
     EXPECT_EQ(Eval("[Code.Escape, Code.A, Code.Num0, Code.SemiColon, Code.Numpad0, Code.Count,"
                    " Object.getOwnPropertyNames(Code).length, Button.Middle, Button.ButtonCount,"
                    " Object.getOwnPropertyNames(Button).length].join()"),
