@@ -6,6 +6,7 @@
 
 #include <SFML/Graphics/Image.hpp>
 
+#include "core/ProcessTestSupport.h"
 #include "debugger/DebuggerTestSupport.h"
 
 namespace {
@@ -24,19 +25,6 @@ function tick(dt) {
 Core.Instance().GameLogicSystem_.updateFunction = tick;
 )";
 
-std::string Shell(const std::string& command) {
-    std::string out;
-    if (FILE* pipe = ::popen(command.c_str(), "r")) {
-        char buffer[256];
-        while (std::fgets(buffer, sizeof buffer, pipe))
-            out += buffer;
-        ::pclose(pipe);
-    }
-    while (!out.empty() && (out.back() == '\n' || out.back() == ' '))
-        out.pop_back();
-    return out;
-}
-
 struct Shot {
     std::size_t stoppedLine = 0; // pixels of the panel's stopped-line band
     sf::Color corner;            // inside the stop strip
@@ -45,9 +33,9 @@ struct Shot {
 Shot Screenshot(const std::string& window, const std::filesystem::path& file) {
     Shot shot;
     sf::Image image;
-    if (Shell("import -window " + window + " png:" + file.string() + " 2>&1; echo done") !=
-            "done" ||
-        !image.loadFromFile(file.string()))
+    int status = 0;
+    Shell("import -window " + window + " png:" + file.string(), status);
+    if (status != 0 || !image.loadFromFile(file.string()))
         return shot;
     for (unsigned y = 0; y < image.getSize().y; ++y)
         for (unsigned x = 0; x < image.getSize().x; ++x) {
@@ -66,8 +54,10 @@ TEST(DebugPanel, DebuggerStatementStopsTheWindowAliveAndKeysStepAndContinue) {
     const std::filesystem::path game = MakeGame({{"Scripts/main.mjs", kMain}});
     EngineProcess engine({"--debug=0", "--resource", game.string() + "/"});
     ASSERT_TRUE(engine.WaitFor("Debugger: Paused at main.mjs:6", 60.0)) << engine.Output();
-    const std::string window = Shell("xdotool search --name '^Marrowvale$' | head -1");
-    ASSERT_FALSE(window.empty());
+    int status = 0;
+    const std::string window =
+        std::to_string(std::atol(Shell("xdotool search --name '^Marrowvale$'", status).c_str()));
+    ASSERT_NE(window, "0");
     std::this_thread::sleep_for(std::chrono::milliseconds(700));
 
     const Shot paused = Screenshot(window, game / "paused.png");
@@ -105,7 +95,7 @@ TEST(DebugPanel, DebuggerStatementStopsTheWindowAliveAndKeysStepAndContinue) {
     // Closing the window while paused quits cleanly.
     ASSERT_EQ(std::system((key + "F8").c_str()), 0);
     EXPECT_TRUE(engine.WaitFor("Debugger: Paused at", 20.0)) << engine.Output();
-    Shell("xdotool windowclose " + window);
+    Shell("xdotool windowclose " + window, status);
     EXPECT_EQ(engine.Exit(20.0), 0) << engine.Output();
     std::filesystem::remove_all(game);
 }
