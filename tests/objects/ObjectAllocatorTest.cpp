@@ -88,23 +88,20 @@ TEST(ObjectAllocator, AlignmentFillersFollowTheLayoutRules) {
     EXPECT_EQ(ObjectAllocator(32, config).GetConfig().InterAlignSize, 16u);
 }
 
-TEST(ObjectAllocator, BlocksSmallerThanAPointerDoNotOverlap) {
-    ObjectAllocator pool(4, DebugConfig(4, 0));
+TEST(ObjectAllocator, DebugModeGuardsSmallBlocksListsThoseInUseFindsDamageAndRejectsBadFrees) {
+    ObjectAllocator tiny(4, DebugConfig(4, 0)); // blocks smaller than a pointer
     std::vector<std::uint32_t*> blocks;
     for (std::uint32_t i = 0; i < 10; ++i) {
-        blocks.push_back(static_cast<std::uint32_t*>(pool.Allocate()));
+        blocks.push_back(static_cast<std::uint32_t*>(tiny.Allocate()));
         *blocks.back() = 0xFFFFFFFFu - i;
     }
     // Freeing writes a pointer-sized link into a block; its neighbours and
     // guard bytes must survive that.
     for (std::size_t i = 0; i < blocks.size(); i += 2)
-        pool.Free(blocks[i]);
+        tiny.Free(blocks[i]);
     for (std::size_t i = 1; i < blocks.size(); i += 2)
         EXPECT_EQ(*blocks[i], 0xFFFFFFFFu - i);
-    EXPECT_EQ(pool.ValidatePages(nullptr), 0u);
-}
-
-TEST(ObjectAllocator, DebugModeListsBlocksInUseFindsDamageAndRejectsBadFrees) {
+    EXPECT_EQ(tiny.ValidatePages(nullptr), 0u);
     for (std::uint32_t header : {0u, 4u}) { // double frees are found by flag or by list
         SCOPED_TRACE(header);
         ObjectAllocator pool(16, DebugConfig(4, header));
