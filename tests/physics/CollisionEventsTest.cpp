@@ -37,7 +37,7 @@ class CollisionEventsTest : public PhysicsWorldTest {
     }
 };
 
-TEST_F(CollisionEventsTest, StackedBoxesTouchOncePerPairAndPartWhenLiftedOrRemoved) {
+TEST_F(CollisionEventsTest, TouchesTriggersAndOverlapsAreReportedOnceAndSurviveDeletion) {
     ASSERT_EQ(Eval(R"(
         var low = Body([0, 1, 0], Shape.BoxShape([0.5, 0.5, 0.5]), 1, 1, 7);
         var high = Body([0, 3, 0], Shape.BoxShape([0.5, 0.5, 0.5]), 1, 1, 7);
@@ -64,10 +64,11 @@ TEST_F(CollisionEventsTest, StackedBoxesTouchOncePerPairAndPartWhenLiftedOrRemov
     EXPECT_EQ(Eval("Taken()"), "exit low>ground");
     EXPECT_EQ(physics().GetCollisionEvents().GetPairCount(), 0u);
     EXPECT_EQ(physics().GetCollisionEvents().GetListenerCount(), 1u);
-}
 
-TEST_F(CollisionEventsTest, TriggerSeesABallPassAndOverlapQueriesRespectGroups) {
+    // A trigger sees a ball pass, and overlap queries respect groups. Each part of the
+    // scenario starts from an empty world.
     ASSERT_EQ(Eval(R"(
+        om.ClearAllObjects(); named = []; Taken();
         var gate = Body([0, 5, 0], Shape.BoxShape([1, 1, 1]), 0, 1, 7, true);
         ObjectManager.BodyComponent(gate).isTrigger = true;
         ObjectManager.InitializeObj(gate);
@@ -101,10 +102,10 @@ TEST_F(CollisionEventsTest, TriggerSeesABallPassAndOverlapQueriesRespectGroups) 
     }
     EXPECT_NE(Eval("physics.OverlapSphere([0, 0, 0], 1, 'all')").find("argument 3 must be"),
               std::string::npos);
-}
 
-TEST_F(CollisionEventsTest, AFunctionMayDeleteWhatItTouches) {
+    // A function may delete what it touches.
     ASSERT_EQ(Eval(R"(
+        om.ClearAllObjects(); named = []; Taken();
         var floor = Body([0, 0.5, 0], Shape.BoxShape([2, 0.5, 2]), 0, 1, 7);
         var crate = Body([0, 2, 0], Shape.BoxShape([0.5, 0.5, 0.5]), 1, 1, 7);
         var other = Body([0, 3.5, 1.2], Shape.BoxShape([0.5, 0.5, 0.5]), 1, 1, 7);
