@@ -102,7 +102,42 @@ class Navigation : public ScriptTest {
     }
 };
 
-TEST_F(Navigation, ObstaclesWallTheGridAndPathsGoAroundThem) {
+// Waypoint handles first, on the open grid; then obstacles; then the sample village.
+TEST_F(Navigation, HandlesAreReusedObstaclesWallGridsAndTheSampleVillagerWalksAroundThem) {
+    WaypointManager& manager = WaypointManager::Instance();
+    ASSERT_EQ(Eval("var a = grid.ComputePath(0, 0, 1, 1), b = grid.ComputePath(0, 0, 2, 2); 'ok'"),
+              "ok");
+    const std::size_t slots = manager.SlotCount();
+    // Freed twice, the slot goes on the free list once: the next two paths
+    // get a reused slot and a new one, never the same one.
+    EXPECT_EQ(Eval("WaypointManager.Delete(a); WaypointManager.DeleteWaypointArray(a);"
+                   "WaypointManager.Delete(null); 'ok'"),
+              "ok");
+    EXPECT_EQ(manager.FreeCount(), 1u);
+    EXPECT_EQ(Eval("var c = grid.ComputePath(0, 0, 3, 3), d = grid.ComputePath(0, 0, 4, 4);"
+                   "[Waypoints(b), Waypoints(c), Waypoints(d)].join(' / ')"),
+              "11 2 -4 | 15 2 0 / 11 2 -4 | 17 2 2 / 11 2 -4 | 19 2 4");
+    EXPECT_EQ(manager.SlotCount(), slots + 1);
+    EXPECT_EQ(manager.FreeCount(), 0u);
+    // The freed handle does not reach the array that took its slot, nor free it.
+    EXPECT_NE(ErrorOf("WaypointManager.Size(a)").find("cannot be used: its array was deleted."),
+              std::string::npos);
+    Eval("WaypointManager.Delete(a)");
+    EXPECT_EQ(Eval("Waypoints(c)"), "11 2 -4 | 17 2 2");
+
+    // Each refusal names the call, the value and the grid's object.
+    for (const auto& [call, says] : std::initializer_list<std::pair<const char*, const char*>>{
+             {"grid.ComputePath(0, 0, 10, 0)", "Error in PathfindingComponent.ComputePath: cell "
+                                               "(10, 0) is outside the 10 x 8 grid of object 0."},
+             {"grid.SetWall(0, 8, true)", "SetWall: cell (0, 8) is outside"},
+             {"grid.GetInterestObjectAtIndex(0)", "GetInterestObjectAtIndex: index 0 is not an "
+                                                  "interest entry; object 0 has 0."},
+             {"grid.GetInterestNode(0.5, 0)", "GetInterestNode: index 0.5 is not an interest"},
+             {"WaypointManager.GetWaypoint(b, 2)", "index 2 is not a waypoint"},
+             {"WaypointManager.Size(WaypointArrayHandle)", "WaypointArrayHandle"}})
+        EXPECT_NE(ErrorOf(call).find(says), std::string::npos) << call << ": " << ErrorOf(call);
+    EXPECT_EQ(manager.SlotCount(), slots + 1); // refused calls stored nothing
+
     // A 2 x 2 obstacle on the centre of cell (4, 3), at half threshold,
     // marked as an object of interest; it stamps on the next logic frame.
     ASSERT_EQ(Eval(R"(
@@ -187,50 +222,11 @@ TEST_F(Navigation, ObstaclesWallTheGridAndPathsGoAroundThem) {
                   .find("cell (0, 0) is outside the 0 x 0 grid"),
               std::string::npos);
     EXPECT_EQ(Eval("grid.GetNumInterestObjects()"), "0");
-}
 
-TEST_F(Navigation, HandlesAreReusedOnceAndUnsafeCallsAreErrors) {
-    WaypointManager& manager = WaypointManager::Instance();
-    ASSERT_EQ(Eval("var a = grid.ComputePath(0, 0, 1, 1), b = grid.ComputePath(0, 0, 2, 2); 'ok'"),
-              "ok");
-    const std::size_t slots = manager.SlotCount();
-    // Freed twice, the slot goes on the free list once: the next two paths
-    // get a reused slot and a new one, never the same one.
-    EXPECT_EQ(Eval("WaypointManager.Delete(a); WaypointManager.DeleteWaypointArray(a);"
-                   "WaypointManager.Delete(null); 'ok'"),
-              "ok");
-    EXPECT_EQ(manager.FreeCount(), 1u);
-    EXPECT_EQ(Eval("var c = grid.ComputePath(0, 0, 3, 3), d = grid.ComputePath(0, 0, 4, 4);"
-                   "[Waypoints(b), Waypoints(c), Waypoints(d)].join(' / ')"),
-              "11 2 -4 | 15 2 0 / 11 2 -4 | 17 2 2 / 11 2 -4 | 19 2 4");
-    EXPECT_EQ(manager.SlotCount(), slots + 1);
-    EXPECT_EQ(manager.FreeCount(), 0u);
-    // The freed handle does not reach the array that took its slot, nor free it.
-    EXPECT_NE(ErrorOf("WaypointManager.Size(a)").find("cannot be used: its array was deleted."),
-              std::string::npos);
-    Eval("WaypointManager.Delete(a)");
-    EXPECT_EQ(Eval("Waypoints(c)"), "11 2 -4 | 17 2 2");
-
-    // Each refusal names the call, the value and the grid's object.
-    for (const auto& [call, says] : std::initializer_list<std::pair<const char*, const char*>>{
-             {"grid.ComputePath(0, 0, 10, 0)", "Error in PathfindingComponent.ComputePath: cell "
-                                               "(10, 0) is outside the 10 x 8 grid of object 0."},
-             {"grid.SetWall(0, 8, true)", "SetWall: cell (0, 8) is outside"},
-             {"grid.GetInterestObjectAtIndex(0)", "GetInterestObjectAtIndex: index 0 is not an "
-                                                  "interest entry; object 0 has 0."},
-             {"grid.GetInterestNode(0.5, 0)", "GetInterestNode: index 0.5 is not an interest"},
-             {"WaypointManager.GetWaypoint(b, 2)", "index 2 is not a waypoint"},
-             {"WaypointManager.Size(WaypointArrayHandle)", "WaypointArrayHandle"}})
-        EXPECT_NE(ErrorOf(call).find(says), std::string::npos) << call << ": " << ErrorOf(call);
-    EXPECT_EQ(manager.SlotCount(), slots + 1); // refused calls stored nothing
-}
-
-} // namespace
-
-// The sample game's villager on the sample village's layout: it keeps
-// walking from stop to stop, never stands on a wall, and frees every path.
-TEST_F(Navigation, SampleVillagerWalksAroundTheVillageObstacles) {
+    // The sample game's villager on the sample village's layout, in a world of its own: it
+    // keeps walking from stop to stop, never stands on a wall, and frees every path.
     ASSERT_EQ(Eval(R"(
+        om.ClearAllObjects();
         // The modules load once this script has returned to the engine; the scene is built
         // with the sample's own helpers.
         var walkGrid, feet, scripts = ")" MARROWVALE_SOURCE_DIR R"(/resource/Scripts/";
@@ -273,3 +269,5 @@ TEST_F(Navigation, SampleVillagerWalksAroundTheVillageObstacles) {
     // Each leg's array was freed: the walk needs one slot at a time.
     EXPECT_LE(WaypointManager::Instance().SlotCount(), slotsBefore + 1);
 }
+
+} // namespace
