@@ -79,7 +79,7 @@ class ClickInput : public WindowTest, protected ScriptRunner {
 };
 
 // A box whose transform is (100, 50) sits at (420, 190) in a 640 x 480 window.
-TEST_F(ClickInput, BoxPressReleaseAndHoverRulesFollowRealInput) {
+TEST_F(ClickInput, BoxesAndClickablesFollowRealInputAndCallbacksMayTearThemselvesDown) {
     Eval("WatchedBox([40, 20], true, [100, 50, 0]); box.onClickReleaseFunction = {};");
     ClickBoxComponent& box = Box(0);
 
@@ -191,11 +191,11 @@ TEST_F(ClickInput, BoxPressReleaseAndHoverRulesFollowRealInput) {
     // Moving out while held does not forget where the press began.
     Button("mouseup", 1);
     EXPECT_EQ(Eval("Take()"), "b.ClickRelease(1|0,0) b.Release(1|0,0)");
-}
 
-// A box in the middle of a static body: the clickable gets the pick's world
-// point, the box its own position, and the same rules hold for both.
-TEST_F(ClickInput, ClickableFollowsThePickAndCallbacksMayTearThemselvesDown) {
+    // A box in the middle of a static body, in a world of its own: the clickable gets the
+    // pick's world point, the box its own position, and the same rules hold for both.
+    Eval("om.ClearAllObjects(); Take();");
+    MoveTo({10, 10});
     Core::Instance().PhysicsSystem_->Initialize();
     Eval("var wall = om.NewObject(); ObjectManager.AddTransformComponent(wall);"
          "var body = ObjectManager.AddBodyComponent(wall);"
