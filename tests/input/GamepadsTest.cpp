@@ -69,7 +69,29 @@ class GamepadScripts : public ScriptTest {
     double time = 1000.0;
 };
 
-TEST_F(GamepadScripts, APadComesIsReadAndGoesWhileAScriptHoldsIt) {
+TEST_F(GamepadScripts, MisuseIsAClearErrorAndAPadComesIsReadAndGoesWhileAScriptHoldsIt) {
+    // Misuse is a clear error and changes nothing.
+    for (const auto& [call, message] : std::initializer_list<std::pair<const char*, const char*>>{
+             {"addEventListener('gamepadconnected', 5)",
+              "addEventListener: argument 2 (the listener) must be a function, got a number"},
+             {"addEventListener('gamepadconected', () => 0)",
+              "addEventListener: the engine sends no \"gamepadconected\" events"},
+             {"removeEventListener(() => 0)",
+              "removeEventListener: argument 1 (the event type) must be a string, got a function"},
+             {"addEventListener('gamepadconnected', () => 0, {once: true})",
+              "addEventListener: argument 3 (options) is not supported, got an object"},
+             {"Gamepad.connected", "Private data could not be retrieved"},
+         }) {
+        EXPECT_NE(ErrorOf(call).find(message), std::string::npos) << call << "\n"
+                                                                  << host().GetLastError();
+    }
+    EXPECT_EQ(pads.GetListenerCount(), 0u);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(Eval("navigator.getGamepads(0)"), "undefined");
+    EXPECT_NE(testing::internal::GetCapturedStderr().find(
+                  "warning: navigator.getGamepads takes 0 arguments, was called with 1"),
+              std::string::npos);
+
     ASSERT_EQ(Eval(R"(
         var log = [], held = null;
         function first(e) {
@@ -163,29 +185,6 @@ TEST_F(GamepadScripts, APadComesIsReadAndGoesWhileAScriptHoldsIt) {
     Eval("held = null; log = null; pads = null; p = null; b = null; now = null;");
     host().CollectGarbage();
     EXPECT_EQ(Gamepad::GetLiveCount(), 0u);
-}
-
-TEST_F(GamepadScripts, MisuseIsAClearErrorAndChangesNothing) {
-    for (const auto& [call, message] : std::initializer_list<std::pair<const char*, const char*>>{
-             {"addEventListener('gamepadconnected', 5)",
-              "addEventListener: argument 2 (the listener) must be a function, got a number"},
-             {"addEventListener('gamepadconected', () => 0)",
-              "addEventListener: the engine sends no \"gamepadconected\" events"},
-             {"removeEventListener(() => 0)",
-              "removeEventListener: argument 1 (the event type) must be a string, got a function"},
-             {"addEventListener('gamepadconnected', () => 0, {once: true})",
-              "addEventListener: argument 3 (options) is not supported, got an object"},
-             {"Gamepad.connected", "Private data could not be retrieved"},
-         }) {
-        EXPECT_NE(ErrorOf(call).find(message), std::string::npos) << call << "\n"
-                                                                  << host().GetLastError();
-    }
-    EXPECT_EQ(pads.GetListenerCount(), 0u);
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(Eval("navigator.getGamepads(0)"), "undefined");
-    EXPECT_NE(testing::internal::GetCapturedStderr().find(
-                  "warning: navigator.getGamepads takes 0 arguments, was called with 1"),
-              std::string::npos);
 }
 
 } // namespace
