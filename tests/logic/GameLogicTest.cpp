@@ -85,7 +85,7 @@ class GameLogic : public ScriptTest {
     }
 };
 
-TEST_F(GameLogic, ProfileBarIsShownWithOneReadOutPerStep) {
+TEST_F(GameLogic, ProfileBarShowsOneReadOutPerStepAndMouseMessagesMoveThePick) {
     MessageRecorder recorder(*Core::Instance().messageManager);
     logic().debugDraw = true;
     logic().Initialize();
@@ -109,6 +109,25 @@ TEST_F(GameLogic, ProfileBarIsShownWithOneReadOutPerStep) {
         times.push_back(logic().GetStepTime(step));
     EXPECT_EQ(shown, times);
     EXPECT_GT(times[0], times[1]) << "the busy script step takes longest";
+
+    // The mouse position comes from mouse messages; the pick goes through the graphics
+    // system's ray for that pixel.
+    GraphicsSystem& graphics = *Core::Instance().GraphicsSystem_;
+    Core& core = Core::Instance();
+    core.BroadcastMessage(CreateMessage<MouseMotionMessage>(300, 200, 5, 5));
+    EXPECT_EQ(logic().GetMousePosition(), glm::ivec2(300, 200));
+    const MouseRay expected = graphics.GetMouseClickRay(300, 200);
+    EXPECT_EQ(logic().GetLastMouseRay().end, expected.end);
+    EXPECT_EQ(logic().GetLastMouseRay().start, expected.start);
+    core.BroadcastMessage(CreateMessage<MouseButtonMessage>(640, 400, 0u, 0u));
+    EXPECT_EQ(logic().GetMousePosition(), glm::ivec2(640, 400));
+    // Other messages leave it; the frame's pick uses the stored position.
+    core.BroadcastMessage(CreateMessage<MouseWheelMessage>(1));
+    Frame();
+    EXPECT_EQ(logic().GetMousePosition(), glm::ivec2(640, 400));
+    EXPECT_EQ(logic().GetLastMouseRay().end, graphics.GetMouseClickRay(640, 400).end);
+    // Nothing but an empty sky lies under the mouse here.
+    EXPECT_FALSE(ObjectManager::IsValid(logic().GetLastPick().object));
 }
 
 // Script function, frame-update, script-update (by object id, not by the
@@ -162,27 +181,6 @@ TEST_F(GameLogic, ScriptUpdatesFollowIdsAfterDeletionsInTheMiddle) {
     EXPECT_EQ(Frame(), "su0 su150 b a su299");
     EXPECT_EQ(Eval("Named('c'); Named('d'); 0"), "0"); // ids 150 and 296
     EXPECT_EQ(Frame(), "su0 c d b a su299");
-}
-
-// The mouse position comes from mouse messages; the pick goes through the
-// graphics system's ray for that pixel.
-TEST_F(GameLogic, MouseMessagesMoveThePick) {
-    GraphicsSystem& graphics = *Core::Instance().GraphicsSystem_;
-    Core& core = Core::Instance();
-    core.BroadcastMessage(CreateMessage<MouseMotionMessage>(300, 200, 5, 5));
-    EXPECT_EQ(logic().GetMousePosition(), glm::ivec2(300, 200));
-    const MouseRay expected = graphics.GetMouseClickRay(300, 200);
-    EXPECT_EQ(logic().GetLastMouseRay().end, expected.end);
-    EXPECT_EQ(logic().GetLastMouseRay().start, expected.start);
-    core.BroadcastMessage(CreateMessage<MouseButtonMessage>(640, 400, 0u, 0u));
-    EXPECT_EQ(logic().GetMousePosition(), glm::ivec2(640, 400));
-    // Other messages leave it; the frame's pick uses the stored position.
-    core.BroadcastMessage(CreateMessage<MouseWheelMessage>(1));
-    Frame();
-    EXPECT_EQ(logic().GetMousePosition(), glm::ivec2(640, 400));
-    EXPECT_EQ(logic().GetLastMouseRay().end, graphics.GetMouseClickRay(640, 400).end);
-    // Nothing but an empty sky lies under the mouse here.
-    EXPECT_FALSE(ObjectManager::IsValid(logic().GetLastPick().object));
 }
 
 TEST_F(GameLogic, StatesStartSwitchInOneFrameAndRestart) {

@@ -41,7 +41,7 @@ class ScriptComponents : public ScriptTest {
     }
 };
 
-TEST_F(ScriptComponents, ScriptUpdateCallsInitUpdateAndDestructAndANewAddResetsThem) {
+TEST_F(ScriptComponents, CallbacksRunResetOnANewAddAndSurviveHandlersThatTearThemselvesDown) {
     Eval("var a = Make('ScriptUpdateComponent'), su = ObjectManager.ScriptUpdateComponent(a);"
          "su.SetInactive();"
          "su.initFunction = function(o) { log.push('init ' + Id(o) + ' ' + arguments.length); };"
@@ -68,12 +68,11 @@ TEST_F(ScriptComponents, ScriptUpdateCallsInitUpdateAndDestructAndANewAddResetsT
     Eval("ObjectManager.AddScriptUpdateComponent(a)");
     EXPECT_EQ(Eval("[su.updateFunction, su.destructFunction, su.active].join()"), ",,true")
         << "a new add resets";
-}
 
-// Each of these once left a component running on freed memory or recursing
-// without end.
-TEST_F(ScriptComponents, UpdateAndDestructHandlersMayTearDownTheirOwnObjects) {
-    Eval("function Updating(name, update, destruct) {"
+    // Update and destruct handlers may tear down their own objects: each of these once
+    // left a component running on freed memory or recursing without end.
+    Eval("om.ClearAllObjects();"
+         "function Updating(name, update, destruct) {"
          "  var o = Make('ScriptUpdateComponent'), su = ObjectManager.ScriptUpdateComponent(o);"
          "  su.updateFunction = function(obj, dt) { log.push(name); update(obj); };"
          "  su.destructFunction = function(obj) { log.push(name + ' gone');"
@@ -99,9 +98,8 @@ TEST_F(ScriptComponents, UpdateAndDestructHandlersMayTearDownTheirOwnObjects) {
     EXPECT_EQ(Core::Instance().objectManager->numGameObjects, 0u);
     Frame();
     EXPECT_EQ(Eval("Take()"), "");
-}
 
-TEST_F(ScriptComponents, MessageDistributorHandsOverEachMessageInItsOwnClass) {
+    // The message distributor hands over each message in its own class.
     Eval("var first = Listening('first', function(o, m) {"
          "  log.push(Id(o) + ':' + String(m) + ':' + m.state); });"
          "var md = ObjectManager.MessageDistributorComponent(first);");
@@ -139,12 +137,11 @@ TEST_F(ScriptComponents, MessageDistributorHandsOverEachMessageInItsOwnClass) {
         "var after = [md2.processMessageFunction, md2.active].join(); md2.active = true;");
     Key('g');
     EXPECT_EQ(Eval("[after, Take()].join('|')"), ",false|");
-}
 
-// Handlers that remove their own component, destroy their object or clear
-// the world while the message manager is delivering.
-TEST_F(ScriptComponents, DistributorHandlersMayTearDownDuringDelivery) {
-    Eval("var remover = Listening('remover', function(o) {"
+    // Handlers that remove their own component, destroy their object or clear the world
+    // while the message manager is delivering.
+    Eval("om.ClearAllObjects();"
+         "var remover = Listening('remover', function(o) {"
          "  ObjectManager.RemoveMessageDistributorComponent(o); });"
          "var readder = Listening('readder', function(o) {"
          "  ObjectManager.RemoveMessageDistributorComponent(o);"
@@ -165,10 +162,9 @@ TEST_F(ScriptComponents, DistributorHandlersMayTearDownDuringDelivery) {
     Frame();
     EXPECT_EQ(Eval("Take()"), "");
     EXPECT_EQ(Core::Instance().objectManager->numGameObjects, 0u);
-}
 
-// It has no OnAdd: only a new slot starts from the defaults.
-TEST_F(ScriptComponents, GeneralDataKeepsItsValuesAcrossRemovalAndReuse) {
+    // General data has no OnAdd: it keeps its values across removal and reuse, and only a
+    // new slot starts from the defaults.
     Eval("var first = Make('GeneralDataComponent'), unused = Make('GeneralDataComponent');"
          "var g = ObjectManager.GeneralDataComponent(first);"
          "g.accTime = 2.25; g.leftSprite = 'l.png'; g.exclaimSpriteScale = [1, 2];"
