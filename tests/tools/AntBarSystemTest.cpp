@@ -46,7 +46,7 @@ class AntBars : public ScriptTest {
     }
 };
 
-TEST_F(AntBars, RequestsAreCarriedOutNextFrameBarsFirstWithTheExactDefinitionTexts) {
+TEST_F(AntBars, RequestsComeNextFrameButtonsAndFieldsLiveWithTheirBarAndShortcutsReachThem) {
     // Defined before the bar exists: dropped, not kept for later.
     Send(CreateMessage<TWDefineMessage>("stats", "refresh=3"));
     Frame();
@@ -119,17 +119,16 @@ TEST_F(AntBars, RequestsAreCarriedOutNextFrameBarsFirstWithTheExactDefinitionTex
     EXPECT_EQ(panels().FindBar("stats"), stats);
     EXPECT_EQ(stats->GetPosition(), sf::Vector2i(1, 2));
     EXPECT_EQ(Control("stats", "speed"), nullptr) << "cleared";
-}
 
-TEST_F(AntBars, ButtonsRunTheirCallbacksWhileTheBarLivesAndShortcutsPressThem) {
-    // An engine button with client data and a shortcut.
+    // Buttons run their callbacks while the bar lives, and shortcuts press them. An engine
+    // button with client data and a shortcut:
     static int presses = 0;
     static int data = 42;
-    const AddButtonMessage::Callback count = [](void* client) {
+    const AddButtonMessage::Callback add = [](void* client) {
         presses += *static_cast<int*>(client);
     };
     Send(CreateMessage<RegisterAntBarMessage>("tools", 200u, 100u, 0u, 0u));
-    Send(CreateMessage<AddButtonMessage>("tools", count, &data, "Save", " key=CTRL+s"));
+    Send(CreateMessage<AddButtonMessage>("tools", add, &data, "Save", " key=CTRL+s"));
     static std::int32_t on = 0;
     Send(CreateMessage<AddVarMessage>("tools", &on, kTweakBool32, "on", "key=x"));
     // Script buttons, and one value that is no function.
@@ -191,9 +190,8 @@ TEST_F(AntBars, ButtonsRunTheirCallbacksWhileTheBarLivesAndShortcutsPressThem) {
     Frame();
     EXPECT_TRUE(AntBarSystem::GetBars()["tools"].callbacks.empty());
     EXPECT_EQ(Control("tools", "Go"), nullptr);
-}
 
-TEST_F(AntBars, ScriptFieldsKeepTheirVariablesInTheEngineUntilTheFieldOrItsBarGoes) {
+    // Script fields keep their variables in the engine until the field or its bar goes.
     Eval("var bars = Core.Instance().AntBarSystem_;"
          "Core.BroadcastMessage(RegisterAntBarMessage.Create('tune', 200, 300, 0, 0));"
          "bars.AddNumberVar('tune', 'speed', 2.5, 'min=0 max=10 step=.5');"
@@ -213,10 +211,10 @@ TEST_F(AntBars, ScriptFieldsKeepTheirVariablesInTheEngineUntilTheFieldOrItsBarGo
     Frame();
     EXPECT_EQ(system().GetScriptFieldCount(), 7u) << "the field of no bar is dropped";
     EXPECT_EQ(Definitions().back(), "'tune'/'mode' key=m");
-    const TweakControl* speed = Control("tune", "speed");
-    ASSERT_NE(speed, nullptr);
-    EXPECT_EQ(speed->type, kTweakFloat);
-    EXPECT_EQ(speed->max, 10.0);
+    const TweakControl* speedField = Control("tune", "speed");
+    ASSERT_NE(speedField, nullptr);
+    EXPECT_EQ(speedField->type, kTweakFloat);
+    EXPECT_EQ(speedField->max, 10.0);
     EXPECT_EQ(Control("tune", "tint")->type, kTweakColor3f);
     EXPECT_EQ(Control("tune", "glow")->type, kTweakColor4f);
     EXPECT_EQ(Control("tune", "name")->type, kTweakStdString);
@@ -224,7 +222,7 @@ TEST_F(AntBars, ScriptFieldsKeepTheirVariablesInTheEngineUntilTheFieldOrItsBarGo
               (std::vector<std::string>{"low", "mid", "high"}));
 
     // The panel writes edits into the variables it was given; scripts see them.
-    *static_cast<float*>(speed->var) = 7.0f;
+    *static_cast<float*>(speedField->var) = 7.0f;
     *static_cast<std::string*>(Control("tune", "name")->var) = "typed";
     EXPECT_TRUE(Key(sf::Event::KeyPressed, sf::Keyboard::M, false));
     EXPECT_EQ(Eval("[bars.GetVar('tune', 'speed'), bars.GetVar('tune', 'count'),"

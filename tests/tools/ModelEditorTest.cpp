@@ -58,7 +58,7 @@ void Press(std::uint32_t key, bool ctrl = false, bool shift = false) {
         TryCreateMessage<KeyboardMessage>(KS_PRESSED, key, false, ctrl, shift));
 }
 
-TEST(ModelEditor, AnchorFollowsDeletionsSavedFirstLoadedAndEveryStepUndoneAndRedone) {
+TEST(ModelEditor, AnchorSavesLoadsUndoesAndMirroredEditsVolumesAndColourDragsAreOneStepEach) {
     TempFolder game;
     Core& core = Core::Instance();
     core.SetResourceDir(game.path.string());
@@ -217,20 +217,14 @@ TEST(ModelEditor, AnchorFollowsDeletionsSavedFirstLoadedAndEveryStepUndoneAndRed
     EXPECT_EQ(model.GetAnchorIndex(), -1);
     EXPECT_EQ(model.GetSelectedIndex(), -1);
     editor.Cleanup();
-}
 
-// Mirror X about the anchor at x = 1, then all three axes; a mirrored drag; recolouring
-// that goes on over several updates; a volume block undone and redone by the keys as the
-// editor gets them; the panel's figures and the model list following the folder.
-TEST(ModelEditor, MirroredEditsVolumeBlocksAndColourDragsAreOneStepEach) {
-    TempFolder game;
-    Core& core = Core::Instance();
-    core.SetResourceDir(game.path.string());
-    core.PhysicsSystem_->Initialize();
-    ModelEditor& editor = ModelEditor::Instance();
+    // In another game's folder: mirror X about the anchor at x = 1, then all three axes; a
+    // mirrored drag; recolouring that goes on over several updates; a volume block undone
+    // and redone by the keys as the editor gets them; the panel's figures and the model list
+    // following the folder.
+    TempFolder other;
+    core.SetResourceDir(other.path.string());
     editor.Initialize();
-    ModelDocument& model = editor.GetDocument();
-    ModelFiles& files = editor.GetFiles();
     const auto count = [&] { return model.GetVoxels().size(); };
     const auto indexAt = [&](const glm::vec3& p) {
         const std::vector<VoxelData> data = model.GetVoxelData();
@@ -346,26 +340,26 @@ TEST(ModelEditor, MirroredEditsVolumeBlocksAndColourDragsAreOneStepEach) {
     EXPECT_GE(indexAt(glm::vec3(-1, 0, 0)), 0);
 
     // A colour dragged over several updates is one step, and the mirror voxel follows.
-    const std::size_t before = steps();
+    const std::size_t beforeColour = steps();
     model.Select(indexAt(glm::vec3(3, 0, 0)));
     for (const glm::vec4 c :
          {glm::vec4(0, 0, 1, 1), glm::vec4(0, 0.5f, 1, 1), glm::vec4(1, 1, 0, 1)}) {
         editor.selectedColour = c;
         editor.Update(0.0f);
     }
-    EXPECT_EQ(steps(), before + 1);
+    EXPECT_EQ(steps(), beforeColour + 1);
     EXPECT_EQ(colourAt(glm::vec3(-1, 0, 0)), glm::vec4(1, 1, 0, 1));
     // Another selection ends the step: the same voxel recoloured again is a second one.
     model.Select(0);
     model.Select(indexAt(glm::vec3(3, 0, 0)));
     editor.selectedColour = glm::vec4(1, 1, 1, 1);
     editor.Update(0.0f);
-    EXPECT_EQ(steps(), before + 2);
+    EXPECT_EQ(steps(), beforeColour + 2);
     model.Undo();
     EXPECT_EQ(editor.selectedColour, glm::vec4(1, 1, 0, 1)) << "the panel shows the colour back";
     EXPECT_NE(model.GetSelectedIndex(), -1) << "kept through an edit in place";
     editor.Update(0.0f);
-    EXPECT_EQ(steps(), before + 1) << "showing the colour back is no edit";
+    EXPECT_EQ(steps(), beforeColour + 1) << "showing the colour back is no edit";
     model.Undo();
     EXPECT_EQ(colourAt(glm::vec3(3, 0, 0)), red);
     EXPECT_EQ(colourAt(glm::vec3(-1, 0, 0)), red);
@@ -407,10 +401,10 @@ TEST(ModelEditor, MirroredEditsVolumeBlocksAndColourDragsAreOneStepEach) {
 
     // The model list follows files that come and go in the folder.
     ASSERT_TRUE(files.GetModelNames().empty());
-    std::filesystem::create_directories(game.path / "Models");
+    std::filesystem::create_directories(other.path / "Models");
     VoxelModel dot;
     dot.voxels.resize(1);
-    ASSERT_TRUE(dot.SaveToFile((game.path / "Models" / "dot.vxm").string()));
+    ASSERT_TRUE(dot.SaveToFile((other.path / "Models" / "dot.vxm").string()));
     const auto listed = [&](const std::vector<std::string>& names) {
         const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
         while (files.GetModelNames() != names && std::chrono::steady_clock::now() < end) {
@@ -420,7 +414,7 @@ TEST(ModelEditor, MirroredEditsVolumeBlocksAndColourDragsAreOneStepEach) {
         return files.GetModelNames() == names;
     };
     EXPECT_TRUE(listed({"dot.vxm"}));
-    std::filesystem::remove(game.path / "Models" / "dot.vxm");
+    std::filesystem::remove(other.path / "Models" / "dot.vxm");
     EXPECT_TRUE(listed({}));
     editor.Cleanup();
     EXPECT_FALSE(graphics.lighting) << "a closed editor gives the game its lighting back";

@@ -15,6 +15,12 @@ inline const TweakControl* Control(const std::string& bar, const std::string& na
     return b ? b->FindControl(name) : nullptr;
 }
 
+// Where the control was last drawn; empty while it is not.
+inline sf::FloatRect DrawnRect(const std::string& bar, const std::string& name) {
+    const TweakControl* control = Control(bar, name);
+    return control ? control->drawnRect : sf::FloatRect();
+}
+
 // Runs a panel button as a click on it does, without a window.
 inline void PressButton(const std::string& bar, const std::string& name) {
     const TweakControl* button = Control(bar, name);

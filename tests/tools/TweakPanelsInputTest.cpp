@@ -45,16 +45,14 @@ class TweakPanelsInput : public WindowTest, protected ScriptRunner {
     sf::Color drawn;
 };
 
-TEST_F(TweakPanelsInput, AClickOnAScriptButtonRunsItAndNeverReachesTheGame) {
+// A script button, then script and engine fields, then a graph, each on a panel of its own.
+TEST_F(TweakPanelsInput, ButtonsFieldsAndGraphsTakeRealInputKeepItFromTheGameAndDrawWhatTheyHold) {
     Eval("var log = [];"
          "Core.BroadcastMessage(RegisterAntBarMessage.Create('tools', 220, 160, 20, 20));"
          "(function() { var n = 0; Core.Instance().AntBarSystem_.AddButton('tools', 'Fire',"
          "  function() { log.push('fire ' + (++n) + ' ' + (this === globalThis)); }); })();");
-    ASSERT_TRUE(FramesUntil([&] {
-        const TweakControl* fire = Control("tools", "Fire");
-        return fire && fire->drawnRect.width > 0;
-    }));
-    const sf::FloatRect rect = Control("tools", "Fire")->drawnRect;
+    ASSERT_TRUE(FramesUntil([&] { return DrawnRect("tools", "Fire").width > 0; }));
+    const sf::FloatRect rect = DrawnRect("tools", "Fire");
     buttonCentre = sf::Vector2i(static_cast<int>(rect.left + rect.width / 2),
                                 static_cast<int>(rect.top + rect.height / 2));
     EXPECT_TRUE(sf::FloatRect(20, 20, 220, 160).contains(rect.left, rect.top));
@@ -86,11 +84,9 @@ TEST_F(TweakPanelsInput, AClickOnAScriptButtonRunsItAndNeverReachesTheGame) {
     ASSERT_TRUE(FramesUntil([&] { return recorder->All<MouseButtonMessage>().size() == 2; }));
     EXPECT_EQ(Eval("log.length"), "2");
     EXPECT_LT(int(drawn.b), 40) << "nothing drawn where the button was";
-}
 
-// Script fields and an engine field on one panel: typing, a real drag, a read-only
-// field, and what scripts set shown back.
-TEST_F(TweakPanelsInput, FieldsTakeTypingAndDragsKeepTheKeysFromTheGameAndShowWhatScriptsSet) {
+    // Script fields and an engine field on one panel: typing, a real drag, a read-only
+    // field, and what scripts set shown back.
     static float fixed = 2.0f;
     Eval("var bars = Core.Instance().AntBarSystem_;"
          "Core.BroadcastMessage(RegisterAntBarMessage.Create('live', 300, 140, 20, 20));"
@@ -99,12 +95,9 @@ TEST_F(TweakPanelsInput, FieldsTakeTypingAndDragsKeepTheKeysFromTheGameAndShowWh
          "bars.AddNumberVar('live', 'speed', 2, 'min=0 max=10 step=1');");
     Core::Instance().BroadcastMessage(
         CreateMessage<AddVarMessage>("live", &fixed, kTweakFloat, "fixed", "readonly=true"));
-    ASSERT_TRUE(FramesUntil([&] {
-        const TweakControl* field = Control("live", "fixed");
-        return field && field->drawnRect.width > 0;
-    }));
-    const sf::FloatRect rect = Control("live", "name")->drawnRect;
-    ClickAt({int(rect.left + 10), int(rect.top + rect.height / 2)});
+    ASSERT_TRUE(FramesUntil([&] { return DrawnRect("live", "fixed").width > 0; }));
+    const sf::FloatRect name = DrawnRect("live", "name");
+    ClickAt({int(name.left + 10), int(name.top + name.height / 2)});
     Frame();
     Frame();
     recorder->received.clear();
@@ -150,9 +143,9 @@ TEST_F(TweakPanelsInput, FieldsTakeTypingAndDragsKeepTheKeysFromTheGameAndShowWh
     // A value the script sets shows in the panel.
     Eval("bars.SetVar('live', 'speed', 3)");
     EXPECT_TRUE(FramesUntil([&] { return Shown("live", "speed") == 3.0f; }));
-}
 
-TEST_F(TweakPanelsInput, AGraphDrawsItsSeriesAsStackedLinesWithALegend) {
+    // A graph draws its series as stacked lines, where the fields were.
+    Core::Instance().BroadcastMessage(CreateMessage<DeleteBarMessage>("live"));
     static TweakGraph graph({"first", "second"});
     for (int i = 0; i < 50; ++i)
         graph.AddSample({2.0f, i < 40 ? 3.0f : 9.0f}); // a spike at the end
@@ -162,20 +155,17 @@ TEST_F(TweakPanelsInput, AGraphDrawsItsSeriesAsStackedLinesWithALegend) {
         CreateMessage<AddVarMessage>("graphs", &graph, kTweakGraph, "times", ""));
     Core::Instance().BroadcastMessage(
         CreateMessage<RegisterAntBarMessage>("graphs", 400u, 300u, 20u, 20u));
-    ASSERT_TRUE(FramesUntil([&] {
-        const TweakControl* times = Control("graphs", "times");
-        return times && times->drawnRect.height > 100;
-    }));
+    ASSERT_TRUE(FramesUntil([&] { return DrawnRect("graphs", "times").height > 100; }));
     // Each series' colour is drawn inside the graph: red for the first, orange for
     // the second, which ends higher than it starts.
-    const sf::FloatRect rect = Control("graphs", "times")->drawnRect;
+    const sf::FloatRect graphRect = DrawnRect("graphs", "times");
     bars->Update(0.0f);
     Core::Instance().GraphicsSystem_->Update(0.0f);
     window->DrawOverlays();
-    const int w = static_cast<int>(rect.width), h = 100;
+    const int w = static_cast<int>(graphRect.width), h = 100;
     std::vector<unsigned char> rgba(static_cast<std::size_t>(w * h * 4));
-    glReadPixels(static_cast<int>(rect.left), 480 - static_cast<int>(rect.top) - h, w, h, GL_RGBA,
-                 GL_UNSIGNED_BYTE, rgba.data());
+    glReadPixels(static_cast<int>(graphRect.left), 480 - static_cast<int>(graphRect.top) - h, w, h,
+                 GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
     window->FinishFrame();
     int red = 0, orange = 0, orangeRight = 0, orangeLeft = 0;
     for (int y = 0; y < h; ++y)
