@@ -146,7 +146,7 @@ class MeshExport : public ::testing::Test {
 
 } // namespace
 
-TEST_F(MeshExport, ASolidBlockIsOneRectangleASideInEveryFormat) {
+TEST_F(MeshExport, FacesKeepTheirColoursBadInputIsRefusedAndFilesPassTheKhronosValidator) {
     const VoxelModel block = Block(3, kBlue, kBlue, glm::vec3(-1, -1, -1));
     // The extension picks the format in any case. glTF holds triangles, the others the
     // rectangles themselves.
@@ -172,9 +172,8 @@ TEST_F(MeshExport, ASolidBlockIsOneRectangleASideInEveryFormat) {
     const std::string text((std::istreambuf_iterator<char>(obj)), {});
     EXPECT_NE(text.find("mtllib block.mtl"), std::string::npos);
     EXPECT_NE(text.find("\nv -1.5 -1.5 -1.5 0.2"), std::string::npos) << text;
-}
 
-TEST_F(MeshExport, ACheckerboardKeepsEveryFaceInItsOwnColour) {
+    // A checkerboard keeps every face in its own colour.
     const VoxelModel board = Block(3, kBlue, kOrange);
     for (const char* name : {"board.glb", "board.obj", "board.ply"}) {
         ASSERT_EQ(Export(board, In(name)), "");
@@ -190,9 +189,8 @@ TEST_F(MeshExport, ACheckerboardKeepsEveryFaceInItsOwnColour) {
         EXPECT_EQ(mesh.low, glm::vec3(-0.5f)) << name;
         EXPECT_EQ(mesh.high, glm::vec3(2.5f)) << name;
     }
-}
 
-TEST_F(MeshExport, HiddenFacesMergingSeeThroughVoxelsAndOddPositions) {
+    // Hidden faces, merging, see-through voxels and odd positions.
     auto model = [](std::initializer_list<std::pair<glm::vec3, glm::vec4>> voxels) {
         VoxelModel m;
         for (const auto& [position, color] : voxels)
@@ -236,9 +234,8 @@ TEST_F(MeshExport, HiddenFacesMergingSeeThroughVoxelsAndOddPositions) {
     EXPECT_EQ(rounded.facesByColor.size(), 2u);
     EXPECT_EQ(rounded.facesByColor[Bytes(kOrange)], 12u);
     EXPECT_EQ(rounded.facesByColor[(Rgba{255, 0, 0, 255})], 12u);
-}
 
-TEST_F(MeshExport, BadModelsAndHostilePathsAreRefusedWithTheirReasons) {
+    // Bad models and hostile paths are refused with their reasons.
     const VoxelModel cube = Block(1, kBlue, kBlue);
     auto refused = [&](const VoxelModel& model, const std::string& path,
                        std::initializer_list<const char*> parts) {
@@ -299,9 +296,8 @@ TEST_F(MeshExport, BadModelsAndHostilePathsAreRefusedWithTheirReasons) {
     // Nothing half-written is left behind.
     for (const auto& entry : fs::directory_iterator(folder.path))
         EXPECT_NE(entry.path().extension(), ".tmp") << entry.path();
-}
 
-TEST_F(MeshExport, PassesTheKhronosValidator) {
+    // What the exporter writes passes the Khronos validator.
     const fs::path tool = fs::path(MARROWVALE_SOURCE_DIR) / "tools/gltf-validate";
     if (std::system("node --version > /dev/null 2>&1") != 0)
         GTEST_SKIP() << "node is not installed (tools/setup.sh installs it)";

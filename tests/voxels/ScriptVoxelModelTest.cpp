@@ -29,7 +29,7 @@ class ScriptVoxelModel : public ScriptedGraphicsTest {
 
 } // namespace
 
-TEST_F(ScriptVoxelModel, BuiltShownEditedSavedAndKeptAliveOnlyWhileHeld) {
+TEST_F(ScriptVoxelModel, BuiltShownEditedSavedKeptAliveWhileHeldAndScaledAboutTheirObject) {
     Initialize();
     ObjectManager::AddComponent<CameraComponent>(Object({0, 0, 5}))->active = true;
     const std::size_t before = VoxelModel::GetSharedModelCount();
@@ -118,11 +118,10 @@ TEST_F(ScriptVoxelModel, BuiltShownEditedSavedAndKeptAliveOnlyWhileHeld) {
     Frame();
     EXPECT_GT(Centre().r, 100) << "the uncovered centre voxel is drawn";
     EXPECT_EQ(Centre().g, 0);
-}
 
-// A model drawn larger: what is drawn, picked and reported grows about the object's position.
-TEST_F(ScriptVoxelModel, EightVoxelsAtScaleThreeCoverWhatTwentySevenTimesAsManyDo) {
-    Initialize();
+    // A model drawn larger, alone in the scene: what is drawn, picked and reported grows
+    // about the object's position. Eight voxels at scale three cover what 27 times as many do.
+    om.ClearAllObjects();
     ObjectManager::AddComponent<CameraComponent>(Object({0.5f, 0.25f, 30}))->active = true;
     // 2 x 2 x 2 voxels centred by their offset; at scale 3 they cover the 6 x 6 x 6 box.
     VoxelModel pair = Block(2), box = Block(6, glm::vec3(-2.5f));

@@ -22,7 +22,7 @@ VoxelInstance Cell(float x, float y, float z, float tag = 0.0f) {
 
 // The sort must give exactly the tree's order, ties and odd values included: -0 equals 0,
 // NaNs equal each other and follow everything, infinities and tiny values in place.
-TEST(SeeThroughVoxels, SortedOrderIsTheTreesOrderForAnyCoordinates) {
+TEST(SeeThroughVoxels, SortedOrderIsTheTreesOrderForAnyCoordinatesAndNaNSortsLast) {
     const float values[] = {-1.0f,
                             -0.0f,
                             0.0f,
@@ -71,11 +71,10 @@ TEST(SeeThroughVoxels, SortedOrderIsTheTreesOrderForAnyCoordinates) {
     tree.AppendInDrawOrder(byTree);
     ASSERT_EQ(byTree.size(), records.size());
     EXPECT_EQ(std::memcmp(bySort.data(), byTree.data(), bySort.size() * sizeof(VoxelInstance)), 0);
-}
 
-// The gathering test covers y before z and ties keeping their order; here x as the last
-// key, -0 equal to +0, and NaN sorting last so that an ordered set stays consistent.
-TEST(TransparentVoxelOrder, XBreaksTiesZeroSignsAreEqualAndNaNSortsLast) {
+    // The order itself (the gathering test covers y before z and ties keeping their order):
+    // x as the last key, -0 equal to +0, and NaN sorting last so that an ordered set stays
+    // consistent.
     const float nan = std::numeric_limits<float>::quiet_NaN();
     std::multiset<VoxelInstance, TransparentVoxelOrder> set;
     for (const VoxelInstance& v : {Cell(9, 1, 3, 1), Cell(1, 1, 3, 2), Cell(1, 1, -0.0f, 3),

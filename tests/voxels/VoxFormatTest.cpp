@@ -69,27 +69,26 @@ std::vector<VoxelInstance> Read(const Bytes& file, std::string* problem = nullpt
 
 } // namespace
 
-TEST(VoxFormat, DefaultPaletteAndAxesOfASingleModel) {
+TEST(VoxFormat, ModelsArePlacedByAxesPaletteAndSceneGraphPastUnknownChunks) {
     // x 1 wide, y 2 deep, z (up) 3 high; colour index 0 is empty space.
     const Bytes file = File(
         Join({Model(1, 2, 3, {0, 0, 0, 1, 0, 1, 2, 255, 0, 0, 1, 0}), Chunk("PACK", U32s({1}))}));
-    const std::vector<VoxelInstance> voxels = Read(file);
+    std::vector<VoxelInstance> voxels = Read(file);
     ASSERT_EQ(voxels.size(), 2u);
     EXPECT_EQ(voxels[0].color, glm::vec4(1, 1, 1, 1));
     EXPECT_EQ(voxels[1].color, glm::vec4(0x11, 0x11, 0x11, 0xff) / 255.0f);
     // File z becomes our y (lowest layer at 0), file y our -z, centred on whole numbers.
     EXPECT_EQ(glm::vec3(voxels[0].position), glm::vec3(0, 0, 1));
     EXPECT_EQ(glm::vec3(voxels[1].position), glm::vec3(0, 2, 0));
-}
 
-TEST(VoxFormat, SceneGraphPlacesSeveralModelsPastUnknownChunks) {
-    // Indices 1 to 3: red, green and half see-through blue.
+    // A scene graph places several models past unknown chunks. Indices 1 to 3: red, green
+    // and half see-through blue.
     Bytes palette = U32s({0xff0000ffu, 0xff00ff00u, 0x80ff0000u});
     palette.resize(1024, 0);
     const Bytes group = Chunk("nGRP", Join({U32s({1, 0, 2, 2, 4})}));
     const Bytes shape0 = Chunk("nSHP", U32s({3, 0, 1, 0, 0}));
     const Bytes shape1 = Chunk("nSHP", U32s({5, 0, 1, 1, 0}));
-    const Bytes file = File(Join({
+    const Bytes scene = File(Join({
         Chunk("PACK", U32s({2})),
         Model(2, 2, 2, {0, 0, 0, 1, 1, 1, 1, 2}),
         Chunk("ZZZZ", {1, 2, 3, 4, 5}, Chunk("CHLD", {9})), // skipped with its child
@@ -104,7 +103,7 @@ TEST(VoxFormat, SceneGraphPlacesSeveralModelsPastUnknownChunks) {
         Chunk("RGBA", palette),
         Chunk("MATL", U32s({1, 0})),
     }));
-    const std::vector<VoxelInstance> voxels = Read(file);
+    voxels = Read(scene);
     ASSERT_EQ(voxels.size(), 3u);
     EXPECT_EQ(glm::vec3(voxels[0].position), glm::vec3(5, 0, 1));
     EXPECT_EQ(glm::vec3(voxels[1].position), glm::vec3(4, 1, 0));
