@@ -6,7 +6,7 @@ namespace {
 
 using Parameters = std::vector<std::pair<std::string, std::string>>;
 
-TEST(TweakDefinition, ReadsTargetsQuotedValuesAndReportsWhereItFails) {
+TEST(TweakDefinition, ReadsTargetsValuesAndShortcutsAndReportsWhereItFails) {
     TweakDefinition d;
     std::string error;
     ASSERT_TRUE(ParseTweakDefinition("'stats' position='10 20' size='200 300'", true, d, error));
@@ -44,9 +44,8 @@ TEST(TweakDefinition, ReadsTargetsQuotedValuesAndReportsWhereItFails) {
     EXPECT_EQ(ParseTweakBool("FALSE"), false);
     EXPECT_EQ(ParseTweakBool("1"), true);
     EXPECT_FALSE(ParseTweakBool("yes"));
-}
 
-TEST(TweakDefinition, ShortcutsNameKeysWithModifiersAndMatchOnlyThatCombination) {
+    // Shortcuts name keys with modifiers and match only that combination.
     const auto ctrlS = ParseTweakShortcut("CTRL+s");
     ASSERT_TRUE(ctrlS);
     sf::Event::KeyEvent press{sf::Keyboard::S, false, true, false, false};
