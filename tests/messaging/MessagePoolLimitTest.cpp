@@ -20,7 +20,7 @@ std::size_t InUse() {
 
 class MessagePoolLimit : public ScriptTest {};
 
-TEST_F(MessagePoolLimit, ScriptsHitACapAndBadDelaysFailWhileEngineMessagesStillFlow) {
+TEST_F(MessagePoolLimit, ScriptsHitACapBadDelaysFailAndAnEmptyPoolDropsEngineMessagesOnce) {
     // A script holding every message it makes stops at the cap with a script error.
     EXPECT_EQ(Eval("var held = [], error = '';"
                    "try { for (;;) held.push(MouseWheelMessage.Create(1)); }"
@@ -68,11 +68,9 @@ TEST_F(MessagePoolLimit, ScriptsHitACapAndBadDelaysFailWhileEngineMessagesStillF
     messages.Update(0.3f);
     EXPECT_EQ(messages.PendingCount(), 0u);
     EXPECT_LE(InUse(), baseline) << "a delivered delayed record leaked";
-}
 
-// Even with the pool drained from the engine side, engine messages are dropped and said
-// once; the frame and quitting go on.
-TEST(EngineMessages, AnExhaustedPoolDropsThemReportsOnceAndTheFrameGoesOn) {
+    // Even with the pool drained from the engine side, engine messages are dropped and said
+    // once; the frame and quitting go on.
     Core& core = Core::Instance();
     ObjectAllocator& pool = MessagePool::Instance().GetAllocator();
     std::vector<void*> blocks;
@@ -83,14 +81,14 @@ TEST(EngineMessages, AnExhaustedPoolDropsThemReportsOnceAndTheFrameGoesOn) {
         EXPECT_EQ(error.code, OAException::E_NO_PAGES);
     }
 
-    const auto droppedBefore = GetDroppedEngineMessageCount();
+    const auto droppedAtExhaustion = GetDroppedEngineMessageCount();
     core.running = true;
     ::testing::internal::CaptureStderr();
     core.GraphicsSystem_->Update(0.0f); // the debug-draw message
     core.ToggleProfileWindow();
     core.Quit();
     std::string err = ::testing::internal::GetCapturedStderr();
-    EXPECT_EQ(GetDroppedEngineMessageCount(), droppedBefore + 3);
+    EXPECT_EQ(GetDroppedEngineMessageCount(), droppedAtExhaustion + 3);
     EXPECT_FALSE(core.running) << "quitting does not depend on its message";
     EXPECT_EQ(CountOf(err, "message pool is exhausted"), 1u) << err;
 
