@@ -31,7 +31,7 @@ class WindowSystemTest : public WindowTest, protected ScriptRunner {};
 // The 1280 x 800 x 24 Xvfb screen offers its one size at every depth, 32 bits
 // first, so the default choice is the whole screen. Scripts then shape the window and
 // get video modes as copies.
-TEST_F(WindowSystemTest, ModesAreChosenAndAnnouncedScriptsShapeTheWindowAndClosingItQuits) {
+TEST_F(WindowSystemTest, ModesAreChosenScriptsShapeTheWindowClosingItQuitsAndFontsAreCached) {
     testing::internal::CaptureStdout();
     window->PrintAvailableVideoModes(); // every mode, then an empty line
     const std::string out = testing::internal::GetCapturedStdout();
@@ -151,27 +151,22 @@ TEST_F(WindowSystemTest, ModesAreChosenAndAnnouncedScriptsShapeTheWindowAndClosi
 
     ASSERT_TRUE(PumpUntilReceived<QuittingMessage>());
     EXPECT_FALSE(Core::Instance().running);
-}
 
-// The font cache needs no window.
-TEST(WindowFonts, LoadsOncePerPathAndRemembersFailures) {
+    // The font cache, which needs no window, loads once per path and remembers failures.
     const fs::path source = "/usr/share/fonts/truetype/liberation2/LiberationMono-Regular.ttf";
     if (!fs::exists(source))
         GTEST_SKIP() << "fonts-liberation2 is not installed";
-    WorkingFolder folder;
     fs::create_directories("Fonts");
     fs::copy_file(source, "Fonts/mono.ttf");
+    const sf::Font& font = window->GetFont(12, "Fonts/mono.ttf");
+    EXPECT_TRUE(window->IsFontLoaded("Fonts/mono.ttf"));
+    EXPECT_EQ(&window->GetFont(30, "Fonts\\mono.ttf"), &font);
 
-    WindowSystem& window = *Core::Instance().WindowSystem_;
-    const sf::Font& font = window.GetFont(12, "Fonts/mono.ttf");
-    EXPECT_TRUE(window.IsFontLoaded("Fonts/mono.ttf"));
-    EXPECT_EQ(&window.GetFont(30, "Fonts\\mono.ttf"), &font);
-
-    const sf::Font& missing = window.GetFont(12, "Fonts/missing.ttf");
+    const sf::Font& missing = window->GetFont(12, "Fonts/missing.ttf");
     EXPECT_EQ(missing.getLineSpacing(12), 0.0f); // usable, draws nothing
     fs::copy_file(source, "Fonts/missing.ttf");
-    EXPECT_EQ(&window.GetFont(12, "Fonts/missing.ttf"), &missing);
-    EXPECT_FALSE(window.IsFontLoaded("Fonts/missing.ttf")) << "a failed load is not retried";
+    EXPECT_EQ(&window->GetFont(12, "Fonts/missing.ttf"), &missing);
+    EXPECT_FALSE(window->IsFontLoaded("Fonts/missing.ttf")) << "a failed load is not retried";
 }
 
 // Without a display the windowing library would end the process. Start-up
