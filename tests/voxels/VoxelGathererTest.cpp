@@ -40,7 +40,7 @@ class Gathering : public ::testing::Test {
 } // namespace
 
 // Colours double as labels: red channel = the order a record is expected in.
-TEST_F(Gathering, OpaqueInGatheringOrderThenSeeThroughByYThenZThenX) {
+TEST_F(Gathering, OpaqueInOrderThenSeeThroughByYZXAndModelsRotateOnlyWhenOriented) {
     VoxelModel faint; // its own alpha is 0.3, but the model is drawn opaque
     faint.voxels = {Cell({0, 0, 0}, {3, 0, 0, 0.3f}), Cell({1, 0, 0}, {4, 0, 0, 0.3f})};
     VoxelModel glass;
@@ -75,9 +75,9 @@ TEST_F(Gathering, OpaqueInGatheringOrderThenSeeThroughByYThenZThenX) {
     EXPECT_EQ(instances[2].color.a, 0.3f) << "per-voxel alpha of an opaque model is kept";
     EXPECT_EQ(instances[5].color.a, 0.5f) << "model alpha multiplies the voxel's";
     EXPECT_EQ(transparent.Size(), 5u);
-}
 
-TEST_F(Gathering, ModelsRotateOnlyWhenOrientedAndSingleVoxelsTakeTheWholeTransform) {
+    // In a new scene, models rotate only when oriented; single voxels take the whole transform.
+    om.ClearAllObjects();
     VoxelModel model;
     model.voxels = {Cell({1, 0, 0}, {1, 1, 1, 1})};
     model.voxels[0].position.w = 0.5f;
