@@ -88,7 +88,7 @@ TEST_F(DevConsole, KeysWaitForItToOpenAndLinesRunPrintScrollAndKeepTheirHistory)
     EXPECT_EQ(console->GetHistory().size(), DevConsoleSystem::kMaxHistory);
     expect(kUp, std::to_string(DevConsoleSystem::kMaxHistory - 1),
            DevConsoleSystem::kMaxHistory - 2);
-    Press(kReturn);
+    Press(kReturn); // runs the recalled line: the input is empty for what follows
 
     // Typed lines show their value, their error and what they print.
     Type("1+2");
