@@ -138,15 +138,18 @@ void BM_RestartTypeScriptModules(benchmark::State& state) {
     host.ResetModules();
     if (!host.RunFile(main)) // fills the disk cache
         state.SkipWithError("the TypeScript graph did not load");
-    const std::size_t erased = eraser.GetErasedCount();
+    // As in a new process: the stripper never starts, and its memory is not
+    // the collector's to walk.
+    eraser.Stop();
+    host.CollectGarbage();
     for (auto _ : state) {
         eraser.ClearCache();
         host.ResetModules();
         if (!host.RunFile(main))
             state.SkipWithError("the TypeScript graph did not load");
     }
-    if (eraser.GetErasedCount() != erased)
-        state.SkipWithError("a text was erased again: the disk cache missed");
+    if (eraser.IsStarted())
+        state.SkipWithError("the stripper started again: the disk cache missed");
     state.SetItemsProcessed(state.iterations() * kFiles);
 }
 BENCHMARK(BM_RestartTypeScriptModules)->Unit(benchmark::kMillisecond);

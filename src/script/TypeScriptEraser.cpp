@@ -292,6 +292,7 @@ struct TypeScriptEraser::Impl {
     // compares it whole, so an edit always misses.
     std::unordered_map<std::string, std::string> cache;
     TypeScriptCache disk;
+    std::pair<std::string, std::string> diskFor; // the save and resource folders it is for
     std::size_t erased = 0;
 };
 
@@ -310,7 +311,11 @@ bool TypeScriptEraser::Erase(const std::string& fileName, std::string& source) {
         source = cached->second;
         return true;
     }
-    impl->disk.SetFolder(GetDiskCacheFolder());
+    // Made again only when the game's folders change: a start asks for each file.
+    if (impl->diskFor.first != GetSaveFolder() || impl->diskFor.second != GetResourceFolder()) {
+        impl->diskFor = {GetSaveFolder(), GetResourceFolder()};
+        impl->disk.SetFolder(GetDiskCacheFolder());
+    }
     std::string kept;
     if (impl->disk.Load(source, kept)) {
         impl->cache.emplace(source, kept);
@@ -363,6 +368,15 @@ std::size_t TypeScriptEraser::GetCachedCount() const {
 
 void TypeScriptEraser::ClearCache() {
     impl->cache.clear();
+}
+
+void TypeScriptEraser::Stop() {
+    impl->erase = JS::UndefinedValue();
+    impl->global = nullptr;
+}
+
+bool TypeScriptEraser::IsStarted() const {
+    return impl->global != nullptr;
 }
 
 std::filesystem::path TypeScriptEraser::GetDiskCacheFolder() {

@@ -41,6 +41,10 @@ class TypeScriptEraser {
     // stripper. ClearCache forgets those in memory only.
     std::size_t GetCachedCount() const;
     void ClearCache();
+    // Lets the stripper go, and the memory of its WebAssembly with it, until a
+    // text missing from both caches starts it again.
+    void Stop();
+    bool IsStarted() const;
     // The running game's disk cache: TypeScriptCache::kFolderName in its save
     // folder (--save-dir), or in its own folder when it has none, as its
     // other saves. Never in an installed game's folder, which its launcher
