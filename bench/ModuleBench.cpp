@@ -4,12 +4,16 @@
 // BM_LoadModules reads, compiles, links and evaluates an entry module that
 // imports 200 small modules, with a fresh registry every iteration (as a start
 // or a live reload has); BM_LoadTypeScriptModules the same graph as .ts files,
-// erased texts cached. BM_RunClassicFiles runs the same code as 200 classic
+// erased texts cached in memory (a live reload); BM_RestartTypeScriptModules
+// with only the disk cache warm (the game's next start);
+// BM_FirstStartTypeScriptModules with both cold, the stripper already started
+// (BM_StartTypeScriptEraser adds that). BM_RunClassicFiles runs the same code as 200 classic
 // files through RunFile from one script. BM_LoadNpmPackage loads simplex-noise
 // from the sample game's node_modules (installed by the set-up) and makes one
 // noise value. BM_EraseTypeScript blanks the types of a large real TypeScript
-// file (zod's core schemas, from tests/npm's node_modules) with the cache
-// cleared every iteration, and counts source lines a second;
+// file (zod's core schemas, from tests/npm's node_modules) with the caches
+// cleared every iteration (the disk's written again), and counts source lines
+// a second;
 // BM_StartTypeScriptEraser what the first TypeScript file of a run costs more.
 
 #include <algorithm>
@@ -22,6 +26,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include "base/Path.h"
+#include "script/ModuleLoader.h"
 #include "script/ScriptHost.h"
 #include "script/TypeScriptEraser.h"
 
@@ -71,19 +77,29 @@ struct Game {
         std::ofstream(folder / "main.mjs") << main;
         std::ofstream(folder / "main.ts") << typedMain;
         std::ofstream(folder / "main.js") << "globalThis.units = [];\n" << classic;
+        // The disk cache of erased texts goes here, not in a game's folder.
+        SetSaveFolder((folder / "save").string());
     }
     ~Game() { fs::remove_all(folder); }
     const fs::path folder;
 };
 
+// Made once: every benchmark's files, and the save folder that takes the disk
+// cache of erased texts.
+const Game& TheGame() {
+    static const Game game;
+    return game;
+}
+
 ScriptHost& Host() {
+    TheGame();
     ScriptHost& host = ScriptHost::Instance();
     host.Initialize();
     return host;
 }
 
 void BM_LoadModules(benchmark::State& state) {
-    static Game game;
+    const Game& game = TheGame();
     ScriptHost& host = Host();
     const std::string main = (game.folder / "main.mjs").string();
     for (auto _ : state) {
@@ -98,7 +114,7 @@ BENCHMARK(BM_LoadModules)->Unit(benchmark::kMillisecond);
 // The same graph written in TypeScript, the erased texts warm in the cache as on a
 // live reload: against BM_LoadModules, what running .ts as written costs.
 void BM_LoadTypeScriptModules(benchmark::State& state) {
-    static Game game;
+    const Game& game = TheGame();
     ScriptHost& host = Host();
     const std::string main = (game.folder / "main.ts").string();
     host.ResetModules();
@@ -113,8 +129,55 @@ void BM_LoadTypeScriptModules(benchmark::State& state) {
 }
 BENCHMARK(BM_LoadTypeScriptModules)->Unit(benchmark::kMillisecond);
 
+// The graph's next start: nothing in memory, every erased text on disk.
+void BM_RestartTypeScriptModules(benchmark::State& state) {
+    const Game& game = TheGame();
+    ScriptHost& host = Host();
+    TypeScriptEraser& eraser = host.GetModules()->GetTypeScriptEraser();
+    const std::string main = (game.folder / "main.ts").string();
+    host.ResetModules();
+    if (!host.RunFile(main)) // fills the disk cache
+        state.SkipWithError("the TypeScript graph did not load");
+    // As in a new process: the stripper never starts, and its memory is not
+    // the collector's to walk.
+    eraser.Stop();
+    host.CollectGarbage();
+    for (auto _ : state) {
+        eraser.ClearCache();
+        host.ResetModules();
+        if (!host.RunFile(main))
+            state.SkipWithError("the TypeScript graph did not load");
+    }
+    if (eraser.IsStarted())
+        state.SkipWithError("the stripper started again: the disk cache missed");
+    state.SetItemsProcessed(state.iterations() * kFiles);
+}
+BENCHMARK(BM_RestartTypeScriptModules)->Unit(benchmark::kMillisecond);
+
+// The graph's first start: every file erased and written to the disk cache.
+void BM_FirstStartTypeScriptModules(benchmark::State& state) {
+    const Game& game = TheGame();
+    ScriptHost& host = Host();
+    TypeScriptEraser& eraser = host.GetModules()->GetTypeScriptEraser();
+    const std::string main = (game.folder / "main.ts").string();
+    host.ResetModules();
+    if (!host.RunFile(main)) // starts the stripper
+        state.SkipWithError("the TypeScript graph did not load");
+    for (auto _ : state) {
+        state.PauseTiming();
+        fs::remove_all(TypeScriptEraser::GetDiskCacheFolder());
+        eraser.ClearCache();
+        state.ResumeTiming();
+        host.ResetModules();
+        if (!host.RunFile(main))
+            state.SkipWithError("the TypeScript graph did not load");
+    }
+    state.SetItemsProcessed(state.iterations() * kFiles);
+}
+BENCHMARK(BM_FirstStartTypeScriptModules)->Unit(benchmark::kMillisecond);
+
 void BM_RunClassicFiles(benchmark::State& state) {
-    static Game game;
+    const Game& game = TheGame();
     ScriptHost& host = Host();
     const std::string main = (game.folder / "main.js").string();
     for (auto _ : state)
@@ -160,7 +223,10 @@ void BM_EraseTypeScript(benchmark::State& state) {
     if (!eraser.Erase("start.ts", started)) // its start is BM_StartTypeScriptEraser's
         state.SkipWithError("the type stripper did not start");
     for (auto _ : state) {
+        state.PauseTiming();
+        fs::remove_all(TypeScriptEraser::GetDiskCacheFolder());
         eraser.ClearCache();
+        state.ResumeTiming();
         std::string erased = source;
         if (!eraser.Erase(file.string(), erased) || erased.size() < source.size() / 2)
             state.SkipWithError("the TypeScript file was not erased");
@@ -175,6 +241,9 @@ BENCHMARK(BM_EraseTypeScript)->Unit(benchmark::kMillisecond);
 void BM_StartTypeScriptEraser(benchmark::State& state) {
     ScriptHost& host = Host();
     for (auto _ : state) {
+        state.PauseTiming();
+        fs::remove_all(TypeScriptEraser::GetDiskCacheFolder());
+        state.ResumeTiming();
         TypeScriptEraser eraser(host.GetContext());
         std::string source = "let started: boolean = true;";
         if (!eraser.Erase("start.ts", source))

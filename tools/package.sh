@@ -28,10 +28,11 @@ cmake --install "$build" --prefix "$root" --component runtime --strip
 cmake -DEXECUTABLE="$root/bin/marrowvale" -DDESTINATION="$root/lib" -P "$here/bundle-libs.cmake"
 
 # The game, without what only its developer reads: editor files, its README,
-# version control, and whatever the game's .packageignore names (tar patterns,
-# one a line; # starts a comment).
+# version control, the engine's cache of erased TypeScript (a player's is made
+# in their save folder), and whatever the game's .packageignore names (tar
+# patterns, one a line; # starts a comment).
 excludes="$stage/excludes"
-printf '%s\n' ./screenshot.jpg '*.d.ts' jsconfig.json tsconfig.json ./README.md ./.packageignore .vscode >"$excludes"
+printf '%s\n' ./screenshot.jpg '*.d.ts' jsconfig.json tsconfig.json ./README.md ./.packageignore .vscode ./.cache >"$excludes"
 if [ -f "$game/.packageignore" ]; then
   grep -v -e '^[[:space:]]*#' -e '^[[:space:]]*$' "$game/.packageignore" >>"$excludes" || true
 fi

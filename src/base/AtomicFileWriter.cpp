@@ -29,9 +29,12 @@ void AtomicFileWriter::Wait() {
     idle.wait(lock, [this] { return !pending && !busy; });
 }
 
-std::string AtomicFileWriter::TakeFailure() {
+std::string AtomicFileWriter::TakeFailure(bool* succeededSince) {
     std::lock_guard<std::mutex> lock(mutex);
     failed = false;
+    const bool wrote = std::exchange(succeeded, false);
+    if (succeededSince)
+        *succeededSince = wrote;
     return std::exchange(failure, std::string());
 }
 
@@ -51,7 +54,11 @@ void AtomicFileWriter::Run() {
         const bool written = out.Write(target, bytes.data(), bytes.size()) && out.Commit();
         lock.lock();
         busy = false;
-        if (!written) {
+        succeeded = written;
+        if (written) {
+            failure.clear();
+            failed = false;
+        } else {
             failure = out.GetReason();
             failed = true;
         }

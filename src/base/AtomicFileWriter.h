@@ -27,8 +27,10 @@ class AtomicFileWriter {
     void Wait();
     bool HasFailure() const { return failed.load(std::memory_order_relaxed); }
     // Why the last write that failed did ("No space left on device"), once;
-    // empty when none failed since the last call.
-    std::string TakeFailure();
+    // empty when none failed since the last call, or a later one succeeded.
+    // `succeeded`, when given, tells whether the last write finished since
+    // the last call went through.
+    std::string TakeFailure(bool* succeeded = nullptr);
 
   private:
     void Run();
@@ -40,6 +42,7 @@ class AtomicFileWriter {
     bool busy = false;
     bool stopping = false;
     std::string failure;
+    bool succeeded = false;
     std::atomic<bool> failed{false};
     std::thread thread;
 };

@@ -389,9 +389,15 @@ void LocalStorage::Flush() {
 }
 
 void LocalStorage::TakeFailure() {
-    const std::string failure = writer.TakeFailure();
-    if (failure.empty())
+    bool succeeded = false;
+    const std::string failure = writer.TakeFailure(&succeeded);
+    if (failure.empty()) {
+        // A write went through: the failure is over, and one that comes back
+        // is said again.
+        if (succeeded)
+            lastFailure.clear();
         return;
+    }
     // Kept as changed, so the next frame and the exit try again.
     changed = true;
     if (failure != lastFailure) {

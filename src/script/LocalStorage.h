@@ -67,6 +67,8 @@ class LocalStorage {
     // a reload, and for whoever reads the file next.
     void Flush();
     bool HasChanges() const { return changed; }
+    // Why saving fails, as said in the warning; empty once a write succeeds.
+    const std::string& GetFailure() const { return lastFailure; }
     const std::filesystem::path& GetFile() const { return file; }
 
   private:

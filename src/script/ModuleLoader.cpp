@@ -725,6 +725,10 @@ std::size_t ModuleLoader::GetModuleCount() const {
     return impl->records.size();
 }
 
+TypeScriptEraser& ModuleLoader::GetTypeScriptEraser() {
+    return impl->eraser;
+}
+
 bool ModuleLoader::IsModuleFile(const std::string& path) {
     const fs::path file(path);
     if (file.extension() == ".mjs" || TypeScriptEraser::IsTypeScriptFile(file))

@@ -8,6 +8,7 @@
 #include <vector>
 
 struct JSContext;
+class TypeScriptEraser;
 
 // The module registry of the one script context: ES modules of the game,
 // npm packages (ES modules, CommonJS and JSON files) and the engine itself as
@@ -45,6 +46,10 @@ class ModuleLoader {
     // The files of the modules loaded so far, packages included.
     std::vector<std::string> GetModuleFiles() const;
     std::size_t GetModuleCount() const;
+
+    // What erases the types of the TypeScript files this registry loads; its
+    // cache outlives Reset.
+    TypeScriptEraser& GetTypeScriptEraser();
 
     // Whether a file runs as a module: .mjs, TypeScript (.ts, .mts, and .cts
     // as CommonJS), or .js under a package.json saying "type": "module".

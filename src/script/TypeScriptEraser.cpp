@@ -14,9 +14,11 @@
 #include <js/experimental/TypedData.h>
 #include <jsapi.h>
 
+#include "base/Path.h"
 #include "script/ScriptErrors.h"
 #include "script/ScriptSource.h"
 #include "script/ScriptSourceFile.h"
+#include "script/TypeScriptCache.h"
 #include "script/TypeScriptEraserSource.h"
 
 namespace {
@@ -186,7 +188,10 @@ std::string Explain(const std::string& message) {
 } // namespace
 
 struct TypeScriptEraser::Impl {
-    explicit Impl(JSContext* cx) : cx(cx), global(cx), erase(cx) {}
+    explicit Impl(JSContext* cx)
+        : cx(cx), global(cx), erase(cx),
+          // The calls below (kPrelude, kErase) are part of what makes a text.
+          disk(std::string(TypeScriptEraserVersion()) + "-strip-only-1") {}
 
     // The stripper's global and its erase function, made on first use.
     bool Start() {
@@ -286,6 +291,9 @@ struct TypeScriptEraser::Impl {
     // Erased text by source text: the map hashes the whole content, and a hit
     // compares it whole, so an edit always misses.
     std::unordered_map<std::string, std::string> cache;
+    TypeScriptCache disk;
+    std::pair<std::string, std::string> diskFor; // the save and resource folders it is for
+    std::size_t erased = 0;
 };
 
 TypeScriptEraser::TypeScriptEraser(JSContext* cx) : impl(std::make_unique<Impl>(cx)) {}
@@ -301,6 +309,17 @@ bool TypeScriptEraser::Erase(const std::string& fileName, std::string& source) {
     const auto cached = impl->cache.find(source);
     if (cached != impl->cache.end()) {
         source = cached->second;
+        return true;
+    }
+    // Made again only when the game's folders change: a start asks for each file.
+    if (impl->diskFor.first != GetSaveFolder() || impl->diskFor.second != GetResourceFolder()) {
+        impl->diskFor = {GetSaveFolder(), GetResourceFolder()};
+        impl->disk.SetFolder(GetDiskCacheFolder());
+    }
+    std::string kept;
+    if (impl->disk.Load(source, kept)) {
+        impl->cache.emplace(source, kept);
+        source = std::move(kept);
         return true;
     }
     JSContext* cx = impl->cx;
@@ -336,6 +355,8 @@ bool TypeScriptEraser::Erase(const std::string& fileName, std::string& source) {
         impl->Throw(fileName, failure);
         return false;
     }
+    ++impl->erased;
+    impl->disk.Save(source, erased);
     impl->cache.emplace(source, erased);
     source = std::move(erased);
     return true;
@@ -347,4 +368,31 @@ std::size_t TypeScriptEraser::GetCachedCount() const {
 
 void TypeScriptEraser::ClearCache() {
     impl->cache.clear();
+}
+
+void TypeScriptEraser::Stop() {
+    impl->erase = JS::UndefinedValue();
+    impl->global = nullptr;
+}
+
+bool TypeScriptEraser::IsStarted() const {
+    return impl->global != nullptr;
+}
+
+std::filesystem::path TypeScriptEraser::GetDiskCacheFolder() {
+    const std::string& saves = GetSaveFolder();
+    const std::filesystem::path folder =
+        std::filesystem::path(saves.empty() ? GetResourceFolder() : saves) /
+        TypeScriptCache::kFolderName;
+    std::error_code error;
+    const std::filesystem::path absolute = std::filesystem::absolute(folder, error);
+    return error ? folder : absolute.lexically_normal();
+}
+
+std::size_t TypeScriptEraser::GetErasedCount() const {
+    return impl->erased;
+}
+
+std::size_t TypeScriptEraser::GetDiskLoadedCount() const {
+    return impl->disk.GetLoadedCount();
 }

@@ -35,9 +35,26 @@ class TypeScriptEraser {
     bool Erase(const std::string& fileName, std::string& source);
 
     // Erased texts are kept by their source: a module loaded again (live
-    // reload, a second registry) is not erased again.
+    // reload, a second registry) is not erased again. They are kept on disk
+    // too, under the folder the game saves in (GetDiskCacheFolder), so that
+    // the next start of the game finds them there and never starts the
+    // stripper. ClearCache forgets those in memory only.
     std::size_t GetCachedCount() const;
     void ClearCache();
+    // Lets the stripper go, and the memory of its WebAssembly with it, until a
+    // text missing from both caches starts it again.
+    void Stop();
+    bool IsStarted() const;
+    // The running game's disk cache: TypeScriptCache::kFolderName in its save
+    // folder (--save-dir), or in its own folder when it has none, as its
+    // other saves. Never in an installed game's folder, which its launcher
+    // runs with a save folder.
+    static std::filesystem::path GetDiskCacheFolder();
+
+    // Since this eraser was made: texts the stripper erased, and texts taken
+    // from the disk cache.
+    std::size_t GetErasedCount() const;
+    std::size_t GetDiskLoadedCount() const;
 
   private:
     struct Impl;

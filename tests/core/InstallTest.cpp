@@ -204,6 +204,34 @@ TEST(Install, TheInstalledEngineWritesAGameThatRunsAndPacksToRunFromAnywhereOnIt
     ASSERT_TRUE(shot.loadFromFile((data / "lantern-quest" / "screenshot.jpg").string()))
         << "the screenshot is in the player's folder";
     EXPECT_GT(StarterModelPixels(shot), 5000) << "the packaged game draws its model";
+    fs::remove(data / "lantern-quest" / "screenshot.jpg");
+
+    // The TypeScript starter ships as written, without its compiler's files or the
+    // erased texts its developer's runs kept beside it; the player's engine erases
+    // it at load and keeps what it erased in the player's folder, never in the
+    // game's.
+    EXPECT_TRUE(fs::is_directory(root / "typed/.cache/typescript"));
+    printed = Shell("cd '" + root.string() +
+                        "' && bash '" MARROWVALE_SOURCE_DIR
+                        "/tools/package.sh' '" MARROWVALE_BINARY_DIR "' typed dist && tar xzf "
+                        "dist/typed-linux-x86_64.tar.gz -C \"" +
+                        player.string() + "\"",
+                    status);
+    ASSERT_EQ(status, 0) << printed;
+    const fs::path shipped = player / "typed-linux-x86_64";
+    EXPECT_TRUE(fs::is_regular_file(shipped / "game/Scripts/main.ts"));
+    for (const char* file : {"Scripts/marrowvale.d.ts", "Scripts/tsconfig.json", ".cache"})
+        EXPECT_FALSE(fs::exists(shipped / "game" / file)) << file << " is the developer's";
+    printed =
+        Shell("cd '" + root.string() + "' && env LD_LIBRARY_PATH= XDG_DATA_HOME='" + data.string() +
+                  "' \"" + (shipped / "typed").string() + "\" --frames 3 --screenshot",
+              status);
+    EXPECT_EQ(status, 0) << printed;
+    EXPECT_EQ(printed.find("main.ts:"), std::string::npos) << "no script error\n" << printed;
+    EXPECT_FALSE(fs::exists(shipped / "game/.cache"));
+    EXPECT_FALSE(fs::is_empty(data / "typed/.cache/typescript"));
+    ASSERT_TRUE(shot.loadFromFile((data / "typed" / "screenshot.jpg").string())) << printed;
+    EXPECT_GT(StarterModelPixels(shot), 5000) << "the packaged TypeScript game draws its model";
     fs::remove_all(root);
 }
 

@@ -153,9 +153,14 @@ TEST_F(LocalStorageScript, FilesThatAreNoStoreAreSetAsideAndFailedWritesAreRetri
         EXPECT_EQ(Narrow(LocalStorage(file).GetItem(u"fresh")), "start") << i;
     }
 
-    // A write the system refuses is said once, and tried again until it succeeds.
+    // A write the system refuses is said once, and tried again until it succeeds;
+    // that ends the failure, so the same failure coming back is said again.
     const fs::path blocker = folder.path / "blocker", blocked = blocker / LocalStorage::kFileName;
-    std::ofstream(blocker) << "a file where the store's folder should be";
+    const auto block = [&] {
+        fs::remove_all(blocker);
+        std::ofstream(blocker) << "a file where the store's folder should be";
+    };
+    block();
     said.clear();
     {
         LocalStorage store(blocked);
@@ -166,10 +171,21 @@ TEST_F(LocalStorageScript, FilesThatAreNoStoreAreSetAsideAndFailedWritesAreRetri
         EXPECT_NE(said[0].find("cannot save " + blocked.string() + ": Not a directory"),
                   std::string::npos)
             << said[0];
+        EXPECT_EQ(store.GetFailure(), "Not a directory");
         EXPECT_TRUE(store.HasChanges());
         fs::remove(blocker);
+        store.Flush();
+        EXPECT_FALSE(store.HasChanges());
+        EXPECT_EQ(store.GetFailure(), "");
+        EXPECT_EQ(Narrow(LocalStorage(blocked).GetItem(u"kept")), "yes");
+        block();
+        ASSERT_TRUE(store.SetItem(u"kept", u"again"));
+        store.Flush();
+        ASSERT_EQ(said.size(), 2u);
+        EXPECT_EQ(said[1], said[0]);
+        fs::remove(blocker);
     }
-    EXPECT_EQ(Narrow(LocalStorage(blocked).GetItem(u"kept")), "yes");
+    EXPECT_EQ(Narrow(LocalStorage(blocked).GetItem(u"kept")), "again");
     host().RemoveOutputListener(this);
 }
 

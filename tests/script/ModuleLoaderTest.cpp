@@ -3,7 +3,9 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <sstream>
+#include <vector>
 
 #include <sys/stat.h>
 
@@ -316,10 +318,21 @@ export function fail(where: string): never { const e: Error = new Error(where); 
     // as long, and every character left standing is the source's at its column
     // (or a `;` the stripper puts where a blanked type would let the next line
     // join the previous one).
+    const fs::path diskCache = TypeScriptEraser::GetDiskCacheFolder();
+    EXPECT_EQ(diskCache, fs::weakly_canonical(folder.path) / ".cache/typescript");
+    const auto listCache = [&] {
+        std::set<fs::path> entries;
+        for (const auto& entry : fs::directory_iterator(diskCache))
+            entries.insert(entry.path());
+        return entries;
+    };
+    const std::set<fs::path> before = listCache();
+    EXPECT_FALSE(before.empty()) << "the modules above are kept on disk";
     TypeScriptEraser eraser(host().GetContext());
     const fs::path corpus =
         fs::path(MARROWVALE_SOURCE_DIR) / "tests/npm/node_modules/zod/src/v4/core";
     size_t files = 0, blanked = 0;
+    std::vector<std::pair<std::string, std::string>> texts; // source, erased
     for (const auto& entry : fs::directory_iterator(corpus)) {
         if (entry.path().extension() != ".ts")
             continue;
@@ -327,6 +340,7 @@ export function fail(where: string): never { const e: Error = new Error(where); 
         text << std::ifstream(entry.path()).rdbuf();
         std::string erased = text.str();
         ASSERT_TRUE(eraser.Erase(entry.path().string(), erased)) << entry.path();
+        texts.emplace_back(text.str(), erased);
         std::istringstream before(text.str()), after(erased);
         std::string from, to;
         while (std::getline(before, from)) {
@@ -345,6 +359,41 @@ export function fail(where: string): never { const e: Error = new Error(where); 
     EXPECT_GT(files, 10u);
     EXPECT_GT(blanked, 10000u);
     EXPECT_EQ(eraser.GetCachedCount(), files);
+    EXPECT_EQ(eraser.GetErasedCount(), files);
+
+    // The next start (a new eraser) takes every text from the disk and erases
+    // none; entries cut short, damaged, or another text's under this one's name
+    // are not used but erased again and written anew; a changed file is never
+    // served its old text.
+    std::vector<fs::path> written;
+    for (const fs::path& entry : listCache())
+        if (!before.count(entry))
+            written.push_back(entry);
+    ASSERT_EQ(written.size(), files);
+    const auto eraseAll = [&](size_t erasedCount) {
+        TypeScriptEraser next(host().GetContext());
+        for (const auto& [source, erased] : texts) {
+            std::string text = source;
+            ASSERT_TRUE(next.Erase("corpus.ts", text));
+            EXPECT_EQ(text, erased);
+        }
+        EXPECT_EQ(next.GetErasedCount(), erasedCount);
+        EXPECT_EQ(next.GetDiskLoadedCount(), files - erasedCount);
+    };
+    eraseAll(0);
+    fs::resize_file(written[0], fs::file_size(written[0]) - 1);
+    fs::copy_file(written[3], written[1], fs::copy_options::overwrite_existing);
+    std::fstream damaged(written[2], std::ios::in | std::ios::out | std::ios::binary);
+    damaged.seekp(-2, std::ios::end);
+    damaged.put('#');
+    damaged.close();
+    eraseAll(3);
+    eraseAll(0);
+    TypeScriptEraser changed(host().GetContext());
+    std::string edited = texts[0].first + "\nlet added: number = 1;\n";
+    ASSERT_TRUE(changed.Erase("corpus.ts", edited));
+    EXPECT_EQ(edited, texts[0].second + "\nlet added         = 1;\n");
+    EXPECT_EQ(changed.GetErasedCount(), 1u);
 }
 
 } // namespace

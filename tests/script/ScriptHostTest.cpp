@@ -7,15 +7,15 @@
 
 namespace {
 
-TEST_F(ScriptTest, PrintAndConsoleLogWriteSpaceSeparatedLines) {
+TEST_F(ScriptTest, OutputErrorsWithFileLineColumnAndStackAndNestedRunFile) {
+    // print and console.log write space-separated lines.
     ::testing::internal::CaptureStdout();
     EXPECT_EQ(Eval("print('a', 1, true, null, undefined, [1, 2]); console.log(); "
                    "console.log('x\\u00e9y'); 'done'"),
               "done");
     EXPECT_EQ(::testing::internal::GetCapturedStdout(), "a 1 true null undefined 1,2\n\nx\xe9y\n");
-}
 
-TEST_F(ScriptTest, ErrorsNameFileLineAndColumnAsEditorsCountThemAndFunctionsAddAStack) {
+    // Errors name file, line and column as editors count them; functions add a stack.
     ::testing::internal::CaptureStderr();
     EXPECT_FALSE(host().Evaluate("\n\n  throw new Error('boom');", "game.js"));
     EXPECT_EQ(host().GetLastError(), "game.js:3:9: boom");
@@ -54,9 +54,8 @@ TEST_F(ScriptTest, ErrorsNameFileLineAndColumnAsEditorsCountThemAndFunctionsAddA
               std::string::npos)
         << err;
     EXPECT_EQ(Eval("6 * 7"), "42"); // the context is usable after every one of them
-}
 
-TEST_F(ScriptTest, RunFileNestsReportsInnerErrorsAndMissingFiles) {
+    // RunFile nests, and reports inner errors and missing files.
     TempFolder folder;
     // Every byte is one character.
     const std::string inner = folder.Write(

@@ -6,7 +6,7 @@
 
 namespace {
 
-TEST_F(ScriptTest, PromiseJobsRunAfterEveryEntryFromTheEngine) {
+TEST_F(ScriptTest, PromiseJobsRunAfterEveryEntryUnhandledRejectionsAreReportedAndBuiltInsWork) {
     // Start-up scripts and RunFile: jobs run once the outermost file is done,
     // never while a script is still on the stack.
     TempFolder folder;
@@ -32,9 +32,8 @@ TEST_F(ScriptTest, PromiseJobsRunAfterEveryEntryFromTheEngine) {
          "    .then(function (v) { log.push(v); }); }");
     EXPECT_TRUE(Hook::Instance()->callback.Call({21}));
     EXPECT_EQ(Eval("log.join()"), "42");
-}
 
-TEST_F(ScriptTest, RejectionsNobodyHandlesAreReportedWithWhereTheyHappened) {
+    // Rejections nobody handles are reported with where they happened.
     ::testing::internal::CaptureStderr();
     EXPECT_TRUE(host().Evaluate("var unused = 0;\nPromise.reject(new Error('nope'));", "rej.js"));
     EXPECT_EQ(host().GetLastError(), "rej.js:2:16: unhandled promise rejection: nope");
@@ -61,9 +60,8 @@ TEST_F(ScriptTest, RejectionsNobodyHandlesAreReportedWithWhereTheyHappened) {
     EXPECT_NE(err.find("rej.js:2:16: unhandled promise rejection: nope\n"), std::string::npos)
         << err;
     EXPECT_EQ(err.find("handled.js"), std::string::npos) << err;
-}
 
-TEST_F(ScriptTest, BuiltInsThatNeedTheHostWorkOrFailAsScriptErrors) {
+    // Built-ins that need the host work, or fail as script errors.
     ::testing::internal::CaptureStderr();
     // There is one thread: no shared memory, and nothing to wait for.
     EXPECT_EQ(ErrorOf("new SharedArrayBuffer(8)"),

@@ -11,7 +11,7 @@ namespace {
 
 using WebPlatform = ScriptTest;
 
-TEST_F(WebPlatform, EncodingCloningRandomAndTheClockFollowTheStandards) {
+TEST_F(WebPlatform, GlobalsFollowTheStandardsAndMicrotasksAndOutputGoWhereBrowsersSendThem) {
     // UTF-8 both ways: a lone surrogate encodes as U+FFFD; each maximal invalid
     // sequence decodes as one, a cut-off one at the end too; a BOM is dropped.
     EXPECT_EQ(Eval("[...new TextEncoder().encode('a\\u00e9\\u20ac\\u{1F600}\\ud800')].join()"),
@@ -102,9 +102,8 @@ TEST_F(WebPlatform, EncodingCloningRandomAndTheClockFollowTheStandards) {
         EXPECT_EQ(error.substr(error.find(": ") + 2), message);
         EXPECT_EQ(host().GetLastStackTrace().find("web-platform"), std::string::npos);
     }
-}
 
-TEST_F(WebPlatform, MicrotasksAndConsoleOutputGoWhereBrowsersSendThem) {
+    // Microtasks and console output go where browsers send them.
     std::vector<std::string> shown;
     host().AddOutputListener(this, [&](const std::string& line) { shown.push_back(line); });
     // Microtasks run with the promise jobs, in the order queued, after the script.
