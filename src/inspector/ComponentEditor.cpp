@@ -10,6 +10,7 @@
 #include <imgui.h>
 
 #include "inspector/FieldEditor.h"
+#include "inspector/InspectorHistory.h"
 #include "objects/ComponentTypes.h"
 #include "objects/ObjectManager.h"
 #include "script/FieldAccess.h"
@@ -77,7 +78,7 @@ void DrawScriptData(ScriptData& data) {
 
 // Each edit goes through the binding's own setter, which may run script
 // code (a callback, a message) that deletes the object: stop at once then.
-template <class T> void DrawFields(const GameObject& obj) {
+template <class T> void DrawFields(const GameObject& obj, InspectorHistory& history) {
     static const std::vector<script::EditableField> fields = script::EditableFieldsOf(typeid(T));
     float labelColumn = 0.0f;
     for (const auto& field : fields)
@@ -94,10 +95,13 @@ template <class T> void DrawFields(const GameObject& obj) {
         script::FieldValue value = field.access.get(component);
         if (std::holds_alternative<std::monostate>(value))
             continue;
+        const script::FieldValue before = value;
         const bool readOnly = field.access.set == nullptr;
         ImGui::BeginDisabled(readOnly);
         bool changed = EditFieldValue(field.name.c_str(), value, field.access.integral,
                                       script::IsColourName(field.name));
+        // Still held (a number being dragged): the step grows until let go.
+        bool ongoing = ImGui::IsItemActive();
         RememberDrawnField(prefix + field.name);
         if (field.note != nullptr && ImGui::IsItemHovered())
             ImGui::SetTooltip("%s", field.note);
@@ -115,12 +119,15 @@ template <class T> void DrawFields(const GameObject& obj) {
             if (ImGui::SmallButton(kResetText)) {
                 value = script::kLibraryDefault;
                 changed = true;
+                ongoing = false;
             }
             ImGui::PopID();
         }
         ImGui::EndDisabled();
-        if (changed && !readOnly)
+        if (changed && !readOnly) {
             field.access.set(component, value);
+            history.RecordFieldEdit(obj, kComponentIndex<T>, field.name, before, value, ongoing);
+        }
     }
     ImGui::PopItemWidth();
     if constexpr (HasScriptData<T>::value) {
@@ -132,7 +139,7 @@ template <class T> void DrawFields(const GameObject& obj) {
 
 } // namespace
 
-void DrawComponentSections(const GameObject& obj) {
+void DrawComponentSections(const GameObject& obj, InspectorHistory& history) {
     DrawnFields().clear();
     ForEachComponentType([&](auto tag) {
         using T = typename decltype(tag)::Type;
@@ -144,15 +151,15 @@ void DrawComponentSections(const GameObject& obj) {
             name.c_str(), ImGuiTreeNodeFlags_DefaultOpen | ImGuiTreeNodeFlags_AllowItemOverlap);
         ImGui::SameLine(ImGui::GetWindowContentRegionMax().x - 60.0f);
         if (ImGui::SmallButton("Remove")) {
-            RemoveComponentNamed(obj, name);
+            history.RemoveComponent(obj, kComponentIndex<T>);
         } else if (open) {
-            DrawFields<T>(obj);
+            DrawFields<T>(obj, history);
         }
         ImGui::PopID();
     });
 }
 
-void DrawAddComponent(const GameObject& obj) {
+void DrawAddComponent(const GameObject& obj, InspectorHistory& history) {
     if (!ObjectManager::IsValid(obj))
         return;
     // Kept by object id, so the choice resets when another object is selected.
@@ -179,7 +186,7 @@ void DrawAddComponent(const GameObject& obj) {
     const bool add = ImGui::Button("Add");
     ImGui::EndDisabled();
     if (add) {
-        AddComponentNamed(obj, choice);
+        history.AddComponent(obj, ComponentTypeIndexOf(choice));
         choice.clear();
     }
 }
