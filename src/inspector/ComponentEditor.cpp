@@ -57,7 +57,8 @@ struct HasScriptData<T, std::void_t<decltype(std::declval<T&>().data)>>
 
 // Script-side state is shown as it stands: reading it runs no script code, so
 // a getter with side effects never fires just because the panel is open.
-void DrawScriptData(ScriptData& data) {
+void DrawScriptData(const GameObject& obj, std::size_t typeIndex, ScriptData& data,
+                    InspectorHistory& history) {
     if (data.IsNull() || !ImGui::TreeNodeEx("data", ImGuiTreeNodeFlags_DefaultOpen))
         return;
     const auto values = data.ReadPlainValues();
@@ -69,8 +70,9 @@ void DrawScriptData(ScriptData& data) {
     PushFieldWidth(labelColumn);
     for (const auto& [key, stored] : values) {
         script::FieldValue value = stored;
-        if (EditFieldValue(key.c_str(), value, false, script::IsColourName(key)))
-            data.WritePlainValue(key, value);
+        if (EditFieldValue(key.c_str(), value, false, script::IsColourName(key)) &&
+            data.WritePlainValue(key, value))
+            history.RecordDataEdit(obj, typeIndex, data, key, stored, value, ImGui::IsItemActive());
     }
     ImGui::PopItemWidth();
     ImGui::TreePop();
@@ -133,7 +135,7 @@ template <class T> void DrawFields(const GameObject& obj, InspectorHistory& hist
     if constexpr (HasScriptData<T>::value) {
         T* component = ObjectManager::GetComponent<T>(obj);
         if (component != nullptr && ObjectManager::IsValid(obj) && component->IsAttached())
-            DrawScriptData(component->data);
+            DrawScriptData(obj, kComponentIndex<T>, component->data, history);
     }
 }
 

@@ -13,7 +13,7 @@ class InspectorHistory;
 // its properties (and the script's own `data` where the component has it), a
 // remove button each, and the choice of components to add. Needs an ImGui
 // frame; changes take effect at once, as a script's would, and each finished
-// one is a step of `history` (edits of the script's `data` are not).
+// one is a step of `history`.
 void DrawComponentSections(const GameObject& obj, InspectorHistory& history);
 void DrawAddComponent(const GameObject& obj, InspectorHistory& history);
 // Where a property's field (with its name) was when the sections were last

@@ -5,6 +5,7 @@
 
 #include "core/Core.h"
 #include "graphics/TransformComponent.h"
+#include "inspector/ComponentEditor.h"
 #include "objects/ComponentTypes.h"
 #include "objects/ObjectManager.h"
 #include "physics/BodyComponent.h"
@@ -75,29 +76,48 @@ void InspectorHistory::Push(InspectorStep step) {
 void InspectorHistory::RecordFieldEdit(const GameObject& obj, std::size_t typeIndex,
                                        const std::string& field, const script::FieldValue& before,
                                        const script::FieldValue& after, bool ongoing) {
+    InspectorEdit edit;
+    edit.kind = InspectorEdit::kSetField;
+    edit.typeIndex = typeIndex;
+    edit.field = field;
+    edit.before = before;
+    edit.after = after;
+    RecordValueEdit(obj, std::move(edit), ongoing);
+}
+
+void InspectorHistory::RecordDataEdit(const GameObject& obj, std::size_t typeIndex,
+                                      const ScriptData& data, const std::string& key,
+                                      const script::FieldValue& before,
+                                      const script::FieldValue& after, bool ongoing) {
+    InspectorEdit edit;
+    edit.kind = InspectorEdit::kSetData;
+    edit.typeIndex = typeIndex;
+    edit.field = key;
+    edit.before = before;
+    edit.after = after;
+    edit.data = std::make_shared<ScriptData>(data);
+    RecordValueEdit(obj, std::move(edit), ongoing);
+}
+
+void InspectorHistory::RecordValueEdit(const GameObject& obj, InspectorEdit edit, bool ongoing) {
     ForgetIfCleared();
-    if (!ObjectManager::IsValid(obj))
+    if (!ObjectManager::IsValid(obj) || edit.typeIndex >= kComponentTypeCount)
         return;
-    const std::size_t ref = RefOf(obj);
+    edit.object = RefOf(obj);
     if (done > 0 && done == steps.size() && steps[done - 1].ongoing) {
         InspectorStep& last = steps[done - 1];
-        InspectorEdit& edit = last.edits.front();
-        if (edit.object == ref && edit.typeIndex == typeIndex && edit.field == field) {
-            edit.after = after;
+        InspectorEdit& growing = last.edits.front();
+        if (growing.kind == edit.kind && growing.object == edit.object &&
+            growing.typeIndex == edit.typeIndex && growing.field == edit.field) {
+            growing.after = edit.after;
             last.ongoing = ongoing;
             return;
         }
         last.ongoing = false;
     }
-    InspectorEdit edit;
-    edit.kind = InspectorEdit::kSetField;
-    edit.object = ref;
-    edit.typeIndex = typeIndex;
-    edit.field = field;
-    edit.before = before;
-    edit.after = after;
     InspectorStep step;
-    step.name = "Edit " + std::string(kComponentTypeNames[typeIndex]) + "." + field;
+    step.name = "Edit " + std::string(kComponentTypeNames[edit.typeIndex]) + "." +
+                (edit.kind == InspectorEdit::kSetData ? "data." : "") + edit.field;
     step.edits.push_back(std::move(edit));
     step.ongoing = ongoing;
     Push(std::move(step));
@@ -184,35 +204,20 @@ GameObject InspectorHistory::Apply(InspectorEdit& edit, bool forwards) {
         SetField(obj, edit.typeIndex, edit.field, forwards ? edit.after : edit.before,
                  edit.placesBody);
         return Handle(edit.object);
+    case InspectorEdit::kSetData:
+        edit.data->WritePlainValue(edit.field, forwards ? edit.after : edit.before);
+        return Handle(edit.object);
     case InspectorEdit::kAddComponent:
     case InspectorEdit::kRemoveComponent: {
         const bool adds = (edit.kind == InspectorEdit::kAddComponent) == forwards;
         if (!adds) {
             edit.component =
                 std::make_shared<ComponentSnapshot>(ComponentSnapshot::Of(obj, edit.typeIndex));
-            ForEachComponentType([&](auto tag) {
-                using T = typename decltype(tag)::Type;
-                if (kComponentIndex<T> == edit.typeIndex && ObjectManager::HasComponent<T>(obj))
-                    ObjectManager::RemoveComponent<T>(obj);
-            });
+            RemoveComponentNamed(obj, kComponentTypeNames[edit.typeIndex]);
         } else if (edit.component) {
             edit.component->Restore(obj);
-        } else {
-            // Added the first time: as the panel's Add does, with the new
-            // component's second start-up step, as its siblings had theirs.
-            ForEachComponentType([&](auto tag) {
-                using T = typename decltype(tag)::Type;
-                if (kComponentIndex<T> != edit.typeIndex || !ObjectManager::IsValid(obj) ||
-                    ObjectManager::HasComponent<T>(obj))
-                    return;
-                if (T* slot = ObjectManager::AddComponent<T>(obj); slot != nullptr)
-                    slot->Initialize();
-            });
-            bool attached = false;
-            VisitComponent(obj, edit.typeIndex,
-                           [&](void*, const std::type_info&) { attached = true; });
-            if (!attached)
-                return GameObject();
+        } else if (!AddComponentNamed(obj, kComponentTypeNames[edit.typeIndex])) {
+            return GameObject();
         }
         return Handle(edit.object);
     }

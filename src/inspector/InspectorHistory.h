@@ -12,6 +12,7 @@
 #include "inspector/ObjectSnapshot.h"
 #include "objects/GameObject.h"
 #include "script/FieldAccess.h"
+#include "script/ScriptData.h"
 
 // One change the inspector made to the live objects, with what it takes to
 // make it again or take it back. Objects are named by their place in the
@@ -20,6 +21,7 @@
 struct InspectorEdit {
     enum Kind : std::uint8_t {
         kSetField,
+        kSetData,
         kAddComponent,
         kRemoveComponent,
         kCreateObject,
@@ -29,12 +31,15 @@ struct InspectorEdit {
     Kind kind = kSetField;
     std::size_t object = 0;
     std::size_t typeIndex = 0; // the component type's, for all but the object kinds
-    std::string field;         // kSetField: the property's name
+    std::string field;         // the property's name, or the key in the script's data
     script::FieldValue before;
     script::FieldValue after;
     // What a removed component or object was; taken each time it is removed.
     std::shared_ptr<ComponentSnapshot> component;
     std::shared_ptr<ObjectSnapshot> whole;
+    // kSetData: the script's data object edited, the same one wherever its
+    // component goes.
+    std::shared_ptr<ScriptData> data;
     // A transform moved by hand: the body, if any, goes with it both ways.
     bool placesBody = false;
 };
@@ -61,6 +66,10 @@ class InspectorHistory {
     void RecordFieldEdit(const GameObject& obj, std::size_t typeIndex, const std::string& field,
                          const script::FieldValue& before, const script::FieldValue& after,
                          bool ongoing);
+    // A value of a script's data object already edited; ongoing as above.
+    void RecordDataEdit(const GameObject& obj, std::size_t typeIndex, const ScriptData& data,
+                        const std::string& key, const script::FieldValue& before,
+                        const script::FieldValue& after, bool ongoing);
     // An object already dragged from `from` to where it is now.
     void RecordMove(const GameObject& obj, const glm::vec3& from);
     // An object already made and initialized (a placed model, a copy): undo
@@ -87,6 +96,7 @@ class InspectorHistory {
     void Clear();
 
   private:
+    void RecordValueEdit(const GameObject& obj, InspectorEdit edit, bool ongoing);
     void Push(InspectorStep step);
     std::size_t RefOf(const GameObject& obj);
     GameObject Handle(std::size_t ref) const;

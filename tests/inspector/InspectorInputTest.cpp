@@ -448,4 +448,17 @@ TEST_F(InspectorInput, AModelIsPlacedDraggedAndEditedAndEveryStepUndoesAndRedoes
     EXPECT_LT(glm::distance(bodyAt(back), box + glm::vec3(0, 0, 2)), 0.1f);
     ASSERT_TRUE(inspector().Undo());
     EXPECT_LT(glm::distance(bodyAt(back), box), 1e-4f);
+
+    // A script's data comes back as the same object, its values and all.
+    ASSERT_EQ(ErrorOf("var keeper = Make(['GeneralDataComponent']);"
+                      "var kept = ObjectManager.GeneralDataComponent(keeper).data;"
+                      "kept.hp = 3; ObjectManager.InitializeObj(keeper);"
+                      "Inspector.Select(keeper);"),
+              "");
+    inspector().DeleteSelected();
+    Frame();
+    ASSERT_TRUE(inspector().Undo());
+    EXPECT_EQ(Eval("var again = Inspector.GetSelected();"
+                   "(ObjectManager.GeneralDataComponent(again).data === kept) + ' ' + kept.hp"),
+              "true 3");
 }
