@@ -10,6 +10,7 @@
 #include <imgui.h>
 
 #include "inspector/FieldEditor.h"
+#include "inspector/InspectorHistory.h"
 #include "objects/ComponentTypes.h"
 #include "objects/ObjectManager.h"
 #include "script/FieldAccess.h"
@@ -56,7 +57,8 @@ struct HasScriptData<T, std::void_t<decltype(std::declval<T&>().data)>>
 
 // Script-side state is shown as it stands: reading it runs no script code, so
 // a getter with side effects never fires just because the panel is open.
-void DrawScriptData(ScriptData& data) {
+void DrawScriptData(const GameObject& obj, std::size_t typeIndex, ScriptData& data,
+                    InspectorHistory& history) {
     if (data.IsNull() || !ImGui::TreeNodeEx("data", ImGuiTreeNodeFlags_DefaultOpen))
         return;
     const auto values = data.ReadPlainValues();
@@ -68,8 +70,9 @@ void DrawScriptData(ScriptData& data) {
     PushFieldWidth(labelColumn);
     for (const auto& [key, stored] : values) {
         script::FieldValue value = stored;
-        if (EditFieldValue(key.c_str(), value, false, script::IsColourName(key)))
-            data.WritePlainValue(key, value);
+        if (EditFieldValue(key.c_str(), value, false, script::IsColourName(key)) &&
+            data.WritePlainValue(key, value))
+            history.RecordDataEdit(obj, typeIndex, data, key, stored, value, ImGui::IsItemActive());
     }
     ImGui::PopItemWidth();
     ImGui::TreePop();
@@ -77,7 +80,7 @@ void DrawScriptData(ScriptData& data) {
 
 // Each edit goes through the binding's own setter, which may run script
 // code (a callback, a message) that deletes the object: stop at once then.
-template <class T> void DrawFields(const GameObject& obj) {
+template <class T> void DrawFields(const GameObject& obj, InspectorHistory& history) {
     static const std::vector<script::EditableField> fields = script::EditableFieldsOf(typeid(T));
     float labelColumn = 0.0f;
     for (const auto& field : fields)
@@ -94,10 +97,13 @@ template <class T> void DrawFields(const GameObject& obj) {
         script::FieldValue value = field.access.get(component);
         if (std::holds_alternative<std::monostate>(value))
             continue;
+        const script::FieldValue before = value;
         const bool readOnly = field.access.set == nullptr;
         ImGui::BeginDisabled(readOnly);
         bool changed = EditFieldValue(field.name.c_str(), value, field.access.integral,
                                       script::IsColourName(field.name));
+        // Still held (a number being dragged): the step grows until let go.
+        bool ongoing = ImGui::IsItemActive();
         RememberDrawnField(prefix + field.name);
         if (field.note != nullptr && ImGui::IsItemHovered())
             ImGui::SetTooltip("%s", field.note);
@@ -115,24 +121,27 @@ template <class T> void DrawFields(const GameObject& obj) {
             if (ImGui::SmallButton(kResetText)) {
                 value = script::kLibraryDefault;
                 changed = true;
+                ongoing = false;
             }
             ImGui::PopID();
         }
         ImGui::EndDisabled();
-        if (changed && !readOnly)
+        if (changed && !readOnly) {
             field.access.set(component, value);
+            history.RecordFieldEdit(obj, kComponentIndex<T>, field.name, before, value, ongoing);
+        }
     }
     ImGui::PopItemWidth();
     if constexpr (HasScriptData<T>::value) {
         T* component = ObjectManager::GetComponent<T>(obj);
         if (component != nullptr && ObjectManager::IsValid(obj) && component->IsAttached())
-            DrawScriptData(component->data);
+            DrawScriptData(obj, kComponentIndex<T>, component->data, history);
     }
 }
 
 } // namespace
 
-void DrawComponentSections(const GameObject& obj) {
+void DrawComponentSections(const GameObject& obj, InspectorHistory& history) {
     DrawnFields().clear();
     ForEachComponentType([&](auto tag) {
         using T = typename decltype(tag)::Type;
@@ -144,15 +153,15 @@ void DrawComponentSections(const GameObject& obj) {
             name.c_str(), ImGuiTreeNodeFlags_DefaultOpen | ImGuiTreeNodeFlags_AllowItemOverlap);
         ImGui::SameLine(ImGui::GetWindowContentRegionMax().x - 60.0f);
         if (ImGui::SmallButton("Remove")) {
-            RemoveComponentNamed(obj, name);
+            history.RemoveComponent(obj, kComponentIndex<T>);
         } else if (open) {
-            DrawFields<T>(obj);
+            DrawFields<T>(obj, history);
         }
         ImGui::PopID();
     });
 }
 
-void DrawAddComponent(const GameObject& obj) {
+void DrawAddComponent(const GameObject& obj, InspectorHistory& history) {
     if (!ObjectManager::IsValid(obj))
         return;
     // Kept by object id, so the choice resets when another object is selected.
@@ -179,7 +188,7 @@ void DrawAddComponent(const GameObject& obj) {
     const bool add = ImGui::Button("Add");
     ImGui::EndDisabled();
     if (add) {
-        AddComponentNamed(obj, choice);
+        history.AddComponent(obj, ComponentTypeIndexOf(choice));
         choice.clear();
     }
 }

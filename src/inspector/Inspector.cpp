@@ -1,8 +1,12 @@
 #include "inspector/Inspector.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <string>
+#include <system_error>
 
 #include <glm/mat4x4.hpp>
 #include <glm/matrix.hpp>
@@ -10,13 +14,17 @@
 #include <glm/vector_relational.hpp>
 #include <imgui.h>
 
+#include "base/Path.h"
 #include "core/Core.h"
 #include "graphics/GraphicsSystem.h"
+#include "graphics/Projection.h"
+#include "graphics/TransformComponent.h"
 #include "inspector/ComponentEditor.h"
 #include "inspector/ObjectBounds.h"
 #include "objects/ComponentTypes.h"
 #include "objects/ObjectManager.h"
 #include "tools/AntBarSystem.h"
+#include "voxels/VoxelModelComponent.h"
 
 namespace {
 
@@ -43,6 +51,27 @@ std::string Label(const GameObject& obj) {
     return label;
 }
 
+// Where a model is placed when the mouse ray does not meet the ground in view.
+constexpr float kPlaceAhead = 10.0f;
+// How far the mouse moves with the button down before a click becomes a drag.
+constexpr int kDragThreshold = 3;
+
+// Where the ray meets the horizontal plane at `height` within the view (between
+// the near and the far plane); nothing when it runs beside or away from it.
+std::optional<glm::vec3> PlaneHit(const MouseRay& ray, float height) {
+    const glm::vec3 along = ray.end - ray.start;
+    if (std::abs(along.y) < 1e-6f)
+        return std::nullopt;
+    const float t = (height - ray.start.y) / along.y;
+    if (t < 0.0f || t > 1.0f)
+        return std::nullopt;
+    return ray.start + t * along;
+}
+
+std::string ModelsFolder() {
+    return ResolvePath(std::string(kDefaultResourceFolder) + "Models/");
+}
+
 } // namespace
 
 Inspector* Inspector::Current() {
@@ -51,8 +80,11 @@ Inspector* Inspector::Current() {
 }
 
 void Inspector::Hide() {
+    FinishDrag();
+    keysTaken.clear();
     shown = false;
     clickTaken = false;
+    modelToPlace.clear();
 }
 
 void Inspector::Select(const GameObject& obj) {
@@ -64,10 +96,110 @@ GameObject Inspector::GetSelected() const {
 }
 
 void Inspector::DeleteSelected() {
-    ObjectManager* objects = Core::Instance().objectManager;
-    if (objects != nullptr && ObjectManager::IsValid(selected))
-        objects->DeleteObject(selected);
+    FinishDrag();
+    history.DeleteObject(selected);
     selected = GameObject();
+}
+
+bool Inspector::Undo() {
+    FinishDrag();
+    const std::optional<GameObject> touched = history.Undo();
+    if (touched)
+        Select(*touched);
+    return touched.has_value();
+}
+
+bool Inspector::Redo() {
+    FinishDrag();
+    const std::optional<GameObject> touched = history.Redo();
+    if (touched)
+        Select(*touched);
+    return touched.has_value();
+}
+
+std::vector<std::string> Inspector::GetModelFiles() {
+    namespace fs = std::filesystem;
+    std::vector<std::string> files;
+    const fs::path folder = ModelsFolder();
+    std::error_code error;
+    for (auto it = fs::recursive_directory_iterator(folder, error);
+         !error && it != fs::recursive_directory_iterator(); it.increment(error)) {
+        const std::string extension = it->path().extension().string();
+        if (it->is_regular_file(error) && (extension == ".vxm" || extension == ".vox"))
+            files.push_back(it->path().lexically_relative(folder).generic_string());
+    }
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+GameObject Inspector::AddModel(const std::string& file, int x, int y) {
+    FinishDrag();
+    Core& core = Core::Instance();
+    GraphicsSystem* graphics = core.GraphicsSystem_;
+    if (graphics == nullptr || core.objectManager == nullptr)
+        return {};
+    // Named as the game's scripts name models, so that the name stays the
+    // game's wherever it is installed.
+    VoxelModel* model = graphics->GetModel(std::string(kDefaultResourceFolder) + "Models/" + file);
+    if (model == nullptr)
+        return {};
+    const MouseRay ray = graphics->GetMouseClickRay(x, y);
+    const glm::vec3 ahead = ray.start + glm::normalize(ray.end - ray.start) * kPlaceAhead;
+    const GameObject obj = core.objectManager->NewObject();
+    auto* transform = ObjectManager::AddComponent<TransformComponent>(obj);
+    auto* shown = ObjectManager::AddComponent<VoxelModelComponent>(obj);
+    if (transform == nullptr || shown == nullptr)
+        return {};
+    transform->position = PlaneHit(ray, 0.0f).value_or(ahead);
+    shown->model = model;
+    ObjectManager::InitializeObj(obj);
+    if (!ObjectManager::IsValid(obj))
+        return {};
+    history.RecordCreated(obj, "Add model " + file);
+    Select(obj);
+    return obj;
+}
+
+void Inspector::BeginDrag(int x, int y) {
+    const GraphicsSystem* graphics = Core::Instance().GraphicsSystem_;
+    const GameObject obj = GetSelected();
+    const auto* transform = ObjectManager::GetComponent<TransformComponent>(obj);
+    if (graphics == nullptr || !ObjectManager::HasComponent<TransformComponent>(obj))
+        return;
+    const std::optional<glm::vec3> hit =
+        PlaneHit(graphics->GetMouseClickRay(x, y), transform->position.y);
+    if (!hit)
+        return;
+    history.CloseOngoing();
+    drag = Drag{obj, transform->position, transform->position - *hit, x, y, false};
+    drag->grabOffset.y = 0.0f;
+}
+
+void Inspector::MoveDragged(int x, int y) {
+    const GraphicsSystem* graphics = Core::Instance().GraphicsSystem_;
+    auto* transform = ObjectManager::GetComponent<TransformComponent>(drag->object);
+    if (graphics == nullptr || !ObjectManager::IsValid(drag->object) ||
+        !ObjectManager::HasComponent<TransformComponent>(drag->object)) {
+        drag.reset();
+        return;
+    }
+    drag->moving = drag->moving || std::abs(x - drag->pressX) > kDragThreshold ||
+                   std::abs(y - drag->pressY) > kDragThreshold;
+    if (!drag->moving)
+        return;
+    const std::optional<glm::vec3> hit = PlaneHit(graphics->GetMouseClickRay(x, y), drag->start.y);
+    if (!hit)
+        return;
+    transform->position = *hit + drag->grabOffset;
+    transform->position.y = drag->start.y;
+    PlaceBodyAtTransform(drag->object);
+}
+
+void Inspector::FinishDrag() {
+    if (!drag)
+        return;
+    history.RecordMove(drag->object, drag->start);
+    drag.reset();
 }
 
 bool Inspector::SelectAt(int x, int y) {
@@ -85,15 +217,58 @@ bool Inspector::HandleEvent(const sf::Event& event) {
     }
     if (event.type == sf::Event::KeyReleased && event.key.code == kToggleKey)
         return true;
+    if (!shown)
+        return false;
+    if (event.type == sf::Event::KeyReleased) {
+        const auto taken = std::find(keysTaken.begin(), keysTaken.end(), event.key.code);
+        if (taken == keysTaken.end())
+            return false;
+        keysTaken.erase(taken);
+        return true;
+    }
+    if (event.type == sf::Event::KeyPressed) {
+        const sf::Keyboard::Key key = event.key.code;
+        const bool redo = event.key.control &&
+                          (key == sf::Keyboard::Y || (key == sf::Keyboard::Z && event.key.shift));
+        const bool undo = event.key.control && key == sf::Keyboard::Z && !redo;
+        const bool cancel = key == sf::Keyboard::Escape && !modelToPlace.empty();
+        if (redo)
+            Redo();
+        else if (undo)
+            Undo();
+        else if (cancel)
+            modelToPlace.clear();
+        else
+            return false;
+        keysTaken.push_back(key);
+        return true;
+    }
+    if (event.type == sf::Event::MouseMoved && drag) {
+        MoveDragged(event.mouseMove.x, event.mouseMove.y);
+        return true;
+    }
     const bool mouseButton =
         event.type == sf::Event::MouseButtonPressed || event.type == sf::Event::MouseButtonReleased;
-    if (!shown || !mouseButton || event.mouseButton.button != sf::Mouse::Left)
+    if (!mouseButton || event.mouseButton.button != sf::Mouse::Left)
         return false;
+    const int x = event.mouseButton.x, y = event.mouseButton.y;
     if (event.type == sf::Event::MouseButtonPressed) {
-        clickTaken = SelectAt(event.mouseButton.x, event.mouseButton.y);
+        FinishDrag();
+        if (!modelToPlace.empty()) {
+            AddModel(modelToPlace, x, y);
+            modelToPlace.clear();
+            clickTaken = true;
+            return true;
+        }
+        clickTaken = SelectAt(x, y);
+        // A press on an object starts its drag; a release without a move
+        // leaves it where it was and records nothing.
+        if (clickTaken && ObjectManager::IsValid(GetSelected()))
+            BeginDrag(x, y);
         return clickTaken;
     }
-    if (event.type == sf::Event::MouseButtonReleased && clickTaken) {
+    FinishDrag();
+    if (clickTaken) {
         clickTaken = false;
         return true;
     }
@@ -112,6 +287,9 @@ std::optional<sf::FloatRect> Inspector::Draw() {
     bool open = true;
     if (ImGui::Begin("Inspector", &open)) {
         DrawObjectList();
+        if (!modelToPlace.empty())
+            ImGui::TextColored(ImVec4(1.0f, 0.8f, 0.0f, 1.0f),
+                               "Click the ground to place %s (Esc: cancel)", modelToPlace.c_str());
         if (ObjectManager::IsValid(GetSelected()))
             DrawSelection(GetSelected());
         else
@@ -120,15 +298,50 @@ std::optional<sf::FloatRect> Inspector::Draw() {
     const ImVec2 pos = ImGui::GetWindowPos();
     const ImVec2 size = ImGui::GetWindowSize();
     ImGui::End();
+    // A value dragged or typed in a field is one step once it is let go.
+    if (!ImGui::IsAnyItemActive())
+        history.CloseOngoing();
     if (!open)
         Hide();
     return sf::FloatRect(pos.x, pos.y, size.x, size.y);
+}
+
+void Inspector::DrawToolbar() {
+    ImGui::BeginDisabled(!history.CanUndo());
+    if (ImGui::Button("Undo"))
+        Undo();
+    if (const InspectorStep* step = history.NextUndo(); step && ImGui::IsItemHovered())
+        ImGui::SetTooltip("%s (CTRL+Z)", step->name.c_str());
+    ImGui::EndDisabled();
+    ImGui::SameLine();
+    ImGui::BeginDisabled(!history.CanRedo());
+    if (ImGui::Button("Redo"))
+        Redo();
+    if (const InspectorStep* step = history.NextRedo(); step && ImGui::IsItemHovered())
+        ImGui::SetTooltip("%s (CTRL+Y)", step->name.c_str());
+    ImGui::EndDisabled();
+    ImGui::SameLine();
+    if (ImGui::Button("Add model...")) {
+        modelFiles = GetModelFiles();
+        ImGui::OpenPopup("models");
+    }
+    if (ImGui::BeginPopup("models")) {
+        if (modelFiles.empty())
+            ImGui::TextDisabled("No .vxm or .vox files in %s", ModelsFolder().c_str());
+        for (const std::string& file : modelFiles)
+            if (ImGui::Selectable(file.c_str()))
+                modelToPlace = file;
+        ImGui::EndPopup();
+    }
 }
 
 void Inspector::DrawObjectList() {
     const ObjectManager* objects = Core::Instance().objectManager;
     if (objects == nullptr)
         return;
+    // On the filter's line, so that the fields below keep their room.
+    DrawToolbar();
+    ImGui::SameLine();
     char buffer[256];
     std::snprintf(buffer, sizeof buffer, "%s", filter.c_str());
     ImGui::SetNextItemWidth(-100.0f);
@@ -171,8 +384,8 @@ void Inspector::DrawSelection(const GameObject& obj) {
         DeleteSelected();
         return;
     }
-    DrawAddComponent(obj);
-    DrawComponentSections(obj);
+    DrawAddComponent(obj, history);
+    DrawComponentSections(obj, history);
 }
 
 void Inspector::DrawOutline(const GameObject& obj) const {

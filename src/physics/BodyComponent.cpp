@@ -283,6 +283,36 @@ void BodyComponent::ApplySleepSetting() {
     }
 }
 
+void BodyComponent::SetPose(const glm::vec3& position, const glm::quat& orientation) {
+    if (!body)
+        return;
+    const btTransform pose = ToBulletTransform(position + originOffset, orientation);
+    body->setWorldTransform(pose);
+    body->setInterpolationWorldTransform(pose);
+    // A kinematic body's motion state reads the transform itself.
+    if (!isKinematic)
+        motionState->setWorldTransform(pose);
+    body->setLinearVelocity(btVector3(0, 0, 0));
+    body->setAngularVelocity(btVector3(0, 0, 0));
+    body->setInterpolationLinearVelocity(btVector3(0, 0, 0));
+    body->setInterpolationAngularVelocity(btVector3(0, 0, 0));
+    body->clearForces();
+    // A static body is never moved by the world, so its bounds would stay behind.
+    if (world != nullptr)
+        world->updateSingleAabb(body.get());
+    RememberPose(position, orientation);
+    Wake();
+}
+
+ShapeParameters BodyComponent::GetShapeParameters() const {
+    if (collisionShape)
+        return ShapeParameters::Of(shapeKind, collisionShape.get());
+    if (pendingShape)
+        if (const Shape* shape = Shape::Find(*pendingShape))
+            return shape->GetParameters();
+    return {};
+}
+
 void BodyComponent::RememberPose(const glm::vec3& position, const glm::quat& orientation) {
     writtenPosition = position;
     writtenOrientation = orientation;

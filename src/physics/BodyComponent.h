@@ -69,6 +69,13 @@ class BodyComponent : public Component {
     void WakeIfMoved(const glm::vec3& position, const glm::quat& orientation);
     void RememberPose(const glm::vec3& position, const glm::quat& orientation);
 
+    // Puts the live body at the pose its transform was given by hand, at once
+    // and at rest: placed there, not pushed. Nothing before initialization.
+    void SetPose(const glm::vec3& position, const glm::quat& orientation);
+    // The shape the body was built with, or the one assigned and not yet
+    // taken; kind NotSet for none.
+    ShapeParameters GetShapeParameters() const;
+
     btRigidBody* GetBody() const { return body.get(); }
     btMotionState* GetMotionState() const { return motionState.get(); }
     btCollisionShape* GetCollisionShape() const { return collisionShape.get(); }

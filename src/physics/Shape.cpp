@@ -33,6 +33,67 @@ std::uint32_t Shape::Add(ShapeKind kind, std::unique_ptr<btCollisionShape> shape
     return id;
 }
 
+ShapeParameters ShapeParameters::Of(ShapeKind kind, const btCollisionShape* shape) {
+    ShapeParameters parameters;
+    parameters.kind = shape != nullptr ? kind : ShapeKind::NotSet;
+    btVector3 half(0, 0, 0);
+    switch (parameters.kind) {
+    case ShapeKind::Box:
+        half = static_cast<const btBoxShape&>(*shape).getHalfExtentsWithMargin();
+        break;
+    case ShapeKind::Cylinder:
+        half = static_cast<const btCylinderShape&>(*shape).getHalfExtentsWithMargin();
+        break;
+    case ShapeKind::Sphere:
+        parameters.radius = static_cast<const btSphereShape&>(*shape).getRadius();
+        break;
+    case ShapeKind::Capsule:
+        parameters.radius = static_cast<const btCapsuleShape&>(*shape).getRadius();
+        parameters.height = 2.0f * static_cast<const btCapsuleShape&>(*shape).getHalfHeight();
+        break;
+    case ShapeKind::Cone:
+        parameters.radius = static_cast<const btConeShape&>(*shape).getRadius();
+        parameters.height = static_cast<const btConeShape&>(*shape).getHeight();
+        break;
+    default:
+        break;
+    }
+    parameters.halfExtents = {half.x(), half.y(), half.z()};
+    return parameters;
+}
+
+std::optional<std::uint32_t> Shape::Add(const ShapeParameters& parameters) {
+    const btVector3 half(parameters.halfExtents.x, parameters.halfExtents.y,
+                         parameters.halfExtents.z);
+    std::unique_ptr<btCollisionShape> shape;
+    switch (parameters.kind) {
+    case ShapeKind::Sphere:
+        shape = std::make_unique<btSphereShape>(parameters.radius);
+        break;
+    case ShapeKind::Box:
+        shape = std::make_unique<btBoxShape>(half);
+        break;
+    case ShapeKind::Cylinder:
+        shape = std::make_unique<btCylinderShape>(half);
+        break;
+    case ShapeKind::Capsule:
+        shape = std::make_unique<btCapsuleShape>(parameters.radius, parameters.height);
+        break;
+    case ShapeKind::Cone:
+        shape = std::make_unique<btConeShape>(parameters.radius, parameters.height);
+        break;
+    case ShapeKind::Compound:
+        shape = std::make_unique<btCompoundShape>(true);
+        break;
+    case ShapeKind::Empty:
+        shape = std::make_unique<btEmptyShape>();
+        break;
+    case ShapeKind::NotSet:
+        return std::nullopt;
+    }
+    return Add(parameters.kind, std::move(shape));
+}
+
 Shape* Shape::Find(std::uint32_t id) {
     ShapeTable& table = Table();
     const auto found = table.shapes.find(id);

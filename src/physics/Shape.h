@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 #include <glm/vec3.hpp>
 
@@ -17,6 +18,17 @@ enum class ShapeKind : std::uint32_t {
     Compound = 5,
     Empty = 6,  // an empty shape: collides with nothing
     NotSet = 7, // a body component that was given no shape
+};
+
+// What a shape is made of, as the functions that make one take it: enough to
+// make the same shape again after the body that owned it is gone.
+struct ShapeParameters {
+    ShapeKind kind = ShapeKind::NotSet;
+    glm::vec3 halfExtents{0.0f}; // boxes and cylinders, margin included
+    float radius = 0.0f;         // spheres, capsules and cones
+    float height = 0.0f;         // capsules (the straight part) and cones
+
+    static ShapeParameters Of(ShapeKind kind, const btCollisionShape* shape);
 };
 
 // A collision shape a script made and has not yet given to a body. Shapes live
@@ -36,6 +48,8 @@ class Shape {
     static std::uint32_t Add(ShapeKind kind, std::unique_ptr<btCollisionShape> shape);
     // The shape under `id`, or null once a body has taken it.
     static Shape* Find(std::uint32_t id);
+    // A new shape made from `parameters` put into the table; none for NotSet.
+    static std::optional<std::uint32_t> Add(const ShapeParameters& parameters);
     // Removes the shape from the table and hands it over; false when there is
     // no shape under `id` (any more).
     static bool Take(std::uint32_t id, ShapeKind& kind, std::unique_ptr<btCollisionShape>& shape);
@@ -51,6 +65,7 @@ class Shape {
     // zero for other kinds.
     float GetHeight() const;
 
+    ShapeParameters GetParameters() const { return ShapeParameters::Of(kind, shape.get()); }
     ShapeKind GetKind() const { return kind; }
     std::uint32_t GetId() const { return id; }
 

@@ -391,6 +391,8 @@ void AntBarSystem::ForgetScriptState() {
             scriptBars.push_back(name);
     for (const std::string& name : scriptBars)
         DeleteBar(name);
+    // Its steps hold script functions and data of the state that goes.
+    inspector->GetHistory().Clear();
 }
 
 void AntBarSystem::AddScriptControls() {

@@ -5,12 +5,15 @@
 #include <vector>
 
 #include <GL/glew.h>
+#include <btBulletDynamicsCommon.h>
+#include <glm/geometric.hpp>
 #include <glm/mat4x4.hpp>
 
 #include "graphics/GraphicsSystem.h"
 #include "graphics/TransformComponent.h"
 #include "inspector/ComponentEditor.h"
 #include "inspector/Inspector.h"
+
 #include "objects/ObjectManager.h"
 #include "physics/BodyComponent.h"
 #include "physics/PhysicsSystem.h"
@@ -19,6 +22,7 @@
 #include "tools/AntBarSystem.h"
 #include "tools/DevConsoleSystem.h"
 #include "voxels/VoxelComponent.h"
+#include "voxels/VoxelModelComponent.h"
 #include "window/WindowTestSupport.h"
 
 namespace {
@@ -312,4 +316,149 @@ TEST_F(InspectorInput, ToolsDrawOverTheGamesTextAndSpritesAndLeaveItsFrameAloneW
     console.SetVisible(false);
     Frame();
     EXPECT_TRUE(pixels == game);
+}
+
+// A level built by hand: a model placed on the ground with a click, dragged
+// elsewhere, hidden from its panel section; each step undone with CTRL+Z and
+// made again with CTRL+Y, by values and by pixels. A body dragged and deleted
+// comes back with its shape where it was put.
+TEST_F(InspectorInput, AModelIsPlacedDraggedAndEditedAndEveryStepUndoesAndRedoes) {
+    const std::vector<std::string> files = Inspector::GetModelFiles();
+    EXPECT_TRUE(std::is_sorted(files.begin(), files.end()));
+    for (const char* file : {"ball.vxm", "house.vxm", "well.vox"})
+        EXPECT_NE(std::find(files.begin(), files.end(), file), files.end()) << file;
+    // From above, the ground right of the panel.
+    ASSERT_EQ(ErrorOf("ObjectManager.TransformComponent(eye).position = [-8, 14, 20];"
+                      "ObjectManager.TransformComponent(eye).LookAt([-8, 0, 0], [0, 1, 0]);"
+                      "om.DeleteObject(red); om.DeleteObject(green);"),
+              "");
+    inspector().Show();
+    Frame();
+    Frame();
+    const std::vector<unsigned char> empty = pixels;
+    const glm::vec3 first(1, 0, 6), second(5, 0, -6);
+    const auto drawnAt = [&](const glm::vec3& p) {
+        const sf::Vector2i at = ScreenOf(p);
+        const unsigned char* was = &empty[4 * ((kHeight - 1 - at.y) * kWidth + at.x)];
+        const sf::Color now = Pixel(at);
+        return std::abs(now.r - was[0]) + std::abs(now.g - was[1]) + std::abs(now.b - was[2]) > 60;
+    };
+    ASSERT_GT(ScreenOf(first).x, 450) << "right of the panel";
+    ASSERT_FALSE(drawnAt(first));
+
+    // Placed where the click's ray meets the ground, selected, drawn.
+    inspector().SetModelToPlace("ball.vxm");
+    ClickAt(ScreenOf(first));
+    Frame();
+    const GameObject placed = inspector().GetSelected();
+    ASSERT_TRUE(ObjectManager::HasComponent<VoxelModelComponent>(placed));
+    EXPECT_NE(ObjectManager::GetComponent<VoxelModelComponent>(placed)->model.Get(), nullptr);
+    const auto position = [&] {
+        return ObjectManager::GetComponent<TransformComponent>(inspector().GetSelected())->position;
+    };
+    const glm::vec3 placedAt = position();
+    EXPECT_LT(glm::distance(placedAt, first), 0.1f);
+    EXPECT_TRUE(inspector().GetModelToPlace().empty());
+    EXPECT_TRUE(drawnAt(first));
+
+    // Dragged over the ground: one step, however many moves.
+    const auto dragFromTo = [&](const glm::vec3& from, const glm::vec3& to) {
+        const sf::Vector2i a = ScreenOf(from), b = ScreenOf(to);
+        // Where the panel's last frame saw the pointer decides whose the press is.
+        MoveTo(a);
+        Xdotool("mousedown 1");
+        Wait(0.15);
+        for (int step = 1; step <= 3; ++step) {
+            const sf::Vector2i at = a + (b - a) * step / 3;
+            MoveTo(at);
+        }
+        Xdotool("mouseup 1");
+        Wait(0.15);
+    };
+    dragFromTo(first, second);
+    const glm::vec3 movedTo = position();
+    EXPECT_LT(glm::distance(movedTo, second), 0.1f);
+    Frame();
+    EXPECT_TRUE(drawnAt(second));
+    EXPECT_FALSE(drawnAt(first));
+
+    // Hidden with its checkbox in the panel.
+    const sf::FloatRect visible =
+        GetDrawnFieldRect("VoxelModelComponent", "visible").value_or(sf::FloatRect());
+    ASSERT_GT(visible.width, 0);
+    ClickAt({int(visible.left + 8), int(visible.top + visible.height / 2)});
+    EXPECT_FALSE(ObjectManager::GetComponent<VoxelModelComponent>(placed)->visible);
+    Frame();
+    EXPECT_FALSE(drawnAt(second));
+    InspectorHistory& history = inspector().GetHistory();
+    EXPECT_EQ(history.GetUndoCount(), 3u);
+
+    // Back step by step: shown, at the first place, gone.
+    Keys("ctrl+z");
+    Frame();
+    EXPECT_TRUE(ObjectManager::GetComponent<VoxelModelComponent>(placed)->visible);
+    EXPECT_TRUE(drawnAt(second));
+    Keys("ctrl+z");
+    Frame();
+    EXPECT_EQ(position(), placedAt);
+    EXPECT_TRUE(drawnAt(first) && !drawnAt(second));
+    Keys("ctrl+z");
+    Frame();
+    EXPECT_FALSE(ObjectManager::IsValid(placed));
+    EXPECT_FALSE(ObjectManager::IsValid(inspector().GetSelected()));
+    EXPECT_FALSE(drawnAt(first));
+    EXPECT_FALSE(inspector().Undo());
+
+    // And forwards again: the same model, moved, hidden.
+    Keys("ctrl+y");
+    Frame();
+    ASSERT_TRUE(ObjectManager::HasComponent<VoxelModelComponent>(inspector().GetSelected()));
+    EXPECT_EQ(position(), placedAt);
+    EXPECT_TRUE(drawnAt(first));
+    Keys("ctrl+y ctrl+y");
+    Frame();
+    EXPECT_EQ(position(), movedTo);
+    EXPECT_FALSE(
+        ObjectManager::GetComponent<VoxelModelComponent>(inspector().GetSelected())->visible);
+    EXPECT_FALSE(drawnAt(first) || drawnAt(second));
+    EXPECT_EQ(history.GetRedoCount(), 0u);
+
+    // A body moves with its object; deleted, it comes back with its shape.
+    const glm::vec3 box(1.5f, -3, 0);
+    dragFromTo(box, box + glm::vec3(0, 0, 2));
+    const GameObject floor = inspector().GetSelected();
+    ASSERT_TRUE(ObjectManager::HasComponent<BodyComponent>(floor));
+    const auto bodyAt = [](const GameObject& obj) {
+        const btVector3 at = ObjectManager::GetComponent<BodyComponent>(obj)
+                                 ->GetBody()
+                                 ->getWorldTransform()
+                                 .getOrigin();
+        return glm::vec3(at.x(), at.y(), at.z());
+    };
+    EXPECT_LT(glm::distance(bodyAt(floor), box + glm::vec3(0, 0, 2)), 0.1f);
+    inspector().DeleteSelected();
+    Frame();
+    ASSERT_TRUE(inspector().Undo());
+    const GameObject back = inspector().GetSelected();
+    ASSERT_TRUE(ObjectManager::HasComponent<BodyComponent>(back));
+    const ShapeParameters shape =
+        ObjectManager::GetComponent<BodyComponent>(back)->GetShapeParameters();
+    EXPECT_EQ(shape.kind, ShapeKind::Box);
+    EXPECT_LT(glm::distance(shape.halfExtents, glm::vec3(1, 0.5f, 1)), 1e-4f);
+    EXPECT_LT(glm::distance(bodyAt(back), box + glm::vec3(0, 0, 2)), 0.1f);
+    ASSERT_TRUE(inspector().Undo());
+    EXPECT_LT(glm::distance(bodyAt(back), box), 1e-4f);
+
+    // A script's data comes back as the same object, its values and all.
+    ASSERT_EQ(ErrorOf("var keeper = Make(['GeneralDataComponent']);"
+                      "var kept = ObjectManager.GeneralDataComponent(keeper).data;"
+                      "kept.hp = 3; ObjectManager.InitializeObj(keeper);"
+                      "Inspector.Select(keeper);"),
+              "");
+    inspector().DeleteSelected();
+    Frame();
+    ASSERT_TRUE(inspector().Undo());
+    EXPECT_EQ(Eval("var again = Inspector.GetSelected();"
+                   "(ObjectManager.GeneralDataComponent(again).data === kept) + ' ' + kept.hp"),
+              "true 3");
 }
