@@ -1,12 +1,11 @@
 #version 330
 
-// Voxels under the sun: the face's ambient light (litVoxel.vs), darkened in crowded
-// corners, plus the sun's diffuse light where the sun reaches, then fog.
+// Voxels under the sun: the voxel's colour in the face's ambient light (litVoxel.vs),
+// darkened in crowded corners, plus its colour in the sun's light where the sun reaches,
+// then fog.
 
-in vec4 voxelColor;
-in vec3 worldNormal;
-flat in vec3 ambientLight;
-flat in vec3 sunLight;
+flat in vec4 ambientColor;
+flat in vec4 sunColorAndBend;
 
 out vec4 fragColor;
 
@@ -16,10 +15,8 @@ float SunVisibility();
 
 void main()
 {
-    vec3 ambient = ambientLight * AmbientOcclusion();
-    vec3 sun = sunLight;
-    // Faces turned away from the sun have nothing to lose to a shadow.
-    if (dot(sun, sun) > 0.0)
-        sun *= SunVisibility();
-    fragColor = vec4(ApplyFog(voxelColor.rgb * (ambient + sun)), voxelColor.a);
+    // Both terms are worked out for every pixel: a software rasteriser runs a branch's
+    // instructions for all the pixels it shades at once whichever way they go.
+    vec3 color = ambientColor.rgb * AmbientOcclusion() + sunColorAndBend.rgb * SunVisibility();
+    fragColor = vec4(ApplyFog(color), ambientColor.a);
 }

@@ -23,9 +23,10 @@ out vec3 worldNormal;
 
 #ifdef LIT
 // Lit programs link litVoxel.vs, which passes on what the lit fragment shader needs: the
-// vertex's corner in the cube's own space, the face's normal there and in the world, and
-// the vertex in the world.
-void PassLighting(int voxel, vec3 corner, vec3 normal, vec3 worldNormal, vec3 world);
+// voxel's colour, the vertex's corner in the cube's own space, the face's normal there and
+// in the world, and the vertex in the world and in front of the eye.
+void PassLighting(int voxel, vec4 color, vec3 corner, vec3 normal, vec3 worldNormal, vec3 world,
+                  vec3 eye);
 #endif
 
 vec3 Rotate(vec4 q, vec3 v)
@@ -60,12 +61,17 @@ void main()
 
     // The position's w is the cube's size (1 for a unit cube).
     vec3 world = Rotate(orientation, corner * center.w) + center.xyz;
+    vec3 normal = front ? facePairs[18 + vertex] : facePairs[54 + vertex];
+#ifdef LIT
+    // The eye's view of the vertex is kept for the fog, which also spares multiplying the
+    // two matrices for every vertex.
+    vec4 eye = modelViewMatrix * vec4(world, 1.0);
+    gl_Position = perspectiveMatrix * eye;
+    PassLighting(voxel, color, corner, normal, Rotate(orientation, normal), world, eye.xyz);
+#else
     gl_Position = perspectiveMatrix * modelViewMatrix * vec4(world, 1.0);
 
     voxelColor = color;
-    worldNormal = Rotate(orientation, front ? facePairs[18 + vertex] : facePairs[54 + vertex]);
-#ifdef LIT
-    PassLighting(voxel, corner, front ? facePairs[18 + vertex] : facePairs[54 + vertex],
-                 worldNormal, world);
+    worldNormal = Rotate(orientation, normal);
 #endif
 }

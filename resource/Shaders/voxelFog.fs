@@ -5,9 +5,9 @@
 
 uniform vec3 fogColor;
 
-in float fogVisibility;
+in vec4 faceOcclusionFog; // w: the fog's visibility
 
 vec3 ApplyFog(vec3 color)
 {
-    return mix(fogColor, color, fogVisibility);
+    return mix(fogColor, color, faceOcclusionFog.w);
 }

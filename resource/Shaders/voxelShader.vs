@@ -16,9 +16,10 @@ out vec3 worldNormal;
 
 #ifdef LIT
 // Lit programs link litVoxel.vs, which passes on what the lit fragment shader needs: the
-// vertex's corner in the cube's own space, the face's normal there and in the world, and
-// the vertex in the world.
-void PassLighting(int voxel, vec3 corner, vec3 normal, vec3 worldNormal, vec3 world);
+// voxel's colour, the vertex's corner in the cube's own space, the face's normal there and
+// in the world, and the vertex in the world and in front of the eye.
+void PassLighting(int voxel, vec4 color, vec3 corner, vec3 normal, vec3 worldNormal, vec3 world,
+                  vec3 eye);
 #endif
 
 // Rotation by q applied as it is, the same matrix the engine builds on the CPU (a
@@ -36,11 +37,17 @@ void main()
     vec4 orientation = texelFetch(voxelDataBuffer, base + 2);
 
     vec3 world = Rotate(orientation, position * center.w) + center.xyz;
+#ifdef LIT
+    // The eye's view of the vertex is kept for the fog, which also spares multiplying the
+    // two matrices for every vertex.
+    vec4 eye = modelViewMatrix * vec4(world, 1.0);
+    gl_Position = perspectiveMatrix * eye;
+    PassLighting(gl_InstanceID, color, position, normal, Rotate(orientation, normal), world,
+                 eye.xyz);
+#else
     gl_Position = perspectiveMatrix * modelViewMatrix * vec4(world, 1.0);
 
     voxelColor = color;
     worldNormal = Rotate(orientation, normal);
-#ifdef LIT
-    PassLighting(gl_InstanceID, position, normal, worldNormal, world);
 #endif
 }
