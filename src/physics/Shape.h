@@ -52,6 +52,7 @@ class Shape {
     float GetHeight() const;
 
     ShapeKind GetKind() const { return kind; }
+    const btCollisionShape* GetCollisionShape() const { return shape.get(); }
     std::uint32_t GetId() const { return id; }
 
   private:
