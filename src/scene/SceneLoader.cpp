@@ -57,6 +57,10 @@ bool InsideGame(const std::filesystem::path& relative, std::string& out) {
 SceneLoader::SceneLoader(Scene& scene, std::string source, std::string folder)
     : scene(scene), source(std::move(source)), folder(std::move(folder)) {}
 
+std::string SceneLoader::Here() const {
+    return Pointer(*hereBase, *hereKey);
+}
+
 bool SceneLoader::Fail(const std::string& at, const std::string& problem) {
     error = source + ": ";
     if (at.rfind("/objects/", 0) == 0) {
@@ -121,12 +125,14 @@ bool SceneLoader::CheckObject(const Json& object) {
                     return Fail(componentAt, "must be an object of properties");
                 PlannedComponent component{kind, {}};
                 for (auto p = c.value().begin(); p != c.value().end(); ++p) {
-                    path = Pointer(componentAt, p.key());
+                    // The path is built only for an error: most files have none.
+                    hereBase = &componentAt;
+                    hereKey = &p.key();
                     const auto property = std::find_if(
                         kind->properties.begin(), kind->properties.end(),
                         [&](const scene::SavedProperty& f) { return f.name == p.key(); });
                     if (property == kind->properties.end())
-                        return Fail(path, "unknown property of " + std::string(kind->name));
+                        return Fail(Here(), "unknown property of " + std::string(kind->name));
                     PlannedField plannedField{&*property, &p.value(), nullptr};
                     if (!CheckField(*kind, *property, p.value(), plannedField))
                         return false;
@@ -199,22 +205,22 @@ bool SceneLoader::CheckField(const scene::ComponentKind& kind, const scene::Save
         if (value.is_array() && value.size() == size &&
             std::all_of(value.begin(), value.end(), IsFloat))
             return true;
-        return Fail(path, "must be an array of " + std::to_string(size) +
-                              " numbers (each a float), not " + Describe(value));
+        return Fail(Here(), "must be an array of " + std::to_string(size) +
+                                " numbers (each a float), not " + Describe(value));
     };
     switch (property.kind) {
     case Kind::Custom:
-        return property.custom->check(value, problem) || Fail(path, problem);
+        return property.custom->check(value, problem) || Fail(Here(), problem);
     case Kind::Reference:
         if (!value.is_null() &&
             (!value.is_number_unsigned() || value.get<std::uint64_t>() >= count))
-            return Fail(path, "must be null or the index of an object of the file, not " +
-                                  Describe(value));
+            return Fail(Here(), "must be null or the index of an object of the file, not " +
+                                    Describe(value));
         return true;
     case Kind::Data:
         if (!value.is_null() && !value.is_object())
-            return Fail(path, "must be null or an object, not " + Describe(value));
-        return CheckData(value, path);
+            return Fail(Here(), "must be null or an object, not " + Describe(value));
+        return CheckData(value, Here());
     case Kind::Asset: {
         if (value.is_null())
             return true;
@@ -222,39 +228,44 @@ bool SceneLoader::CheckField(const scene::ComponentKind& kind, const scene::Save
         std::string relative;
         if (!value.is_string() || !scene::Utf8ToLatin1(value.get<std::string>(), name) ||
             !InsideGame(name, relative))
-            return Fail(path, "must be null or a file name inside the game's folder, not " +
-                                  Describe(value));
-        const std::string file = kDefaultResourceFolder + relative;
-        if (!IsRegularFile(ResolvePath(file), problem))
-            return Fail(path, "missing file " + relative + ": " + problem);
-        const script::AssetKind* assets = scene::AssetKindFor(property);
-        if (!assets)
-            return Fail(path, "a " + property.assetClass +
-                                  " cannot be loaded without the system that keeps them");
-        out.asset = assets->load(file);
+            return Fail(Here(), "must be null or a file name inside the game's folder, not " +
+                                    Describe(value));
+        // A level names the same few files thousands of times: each is looked for once.
+        void*& loaded = assetsByName[property.assetClass + ":" + relative];
+        if (!loaded) {
+            const std::string file = kDefaultResourceFolder + relative;
+            if (!IsRegularFile(ResolvePath(file), problem))
+                return Fail(Here(), "missing file " + relative + ": " + problem);
+            const script::AssetKind* assets = scene::AssetKindFor(property);
+            if (!assets)
+                return Fail(Here(), "a " + property.assetClass +
+                                        " cannot be loaded without the system that keeps them");
+            loaded = assets->load(file);
+        }
+        out.asset = loaded;
         return true;
     }
     case Kind::Number: {
         if (value.is_null() && !property.access.integral)
             return true; // NaN, which JSON cannot write
         if (!value.is_number())
-            return Fail(path, "must be a number, not " + Describe(value));
+            return Fail(Here(), "must be a number, not " + Describe(value));
         const double number = value.get<double>();
         const bool fits = property.access.integral ? std::trunc(number) == number &&
                                                          scene::IntegerFits(kind, property, number)
                                                    : !property.singlePrecision || FitsFloat(number);
         if (!fits)
-            return Fail(path, "the number " + Describe(value) + " is out of range" +
-                                  (property.access.integral ? " of the whole numbers it holds"
-                                                            : " of a float"));
+            return Fail(Here(), "the number " + Describe(value) + " is out of range" +
+                                    (property.access.integral ? " of the whole numbers it holds"
+                                                              : " of a float"));
         return true;
     }
     case Kind::Boolean:
-        return value.is_boolean() || Fail(path, "must be true or false, not " + Describe(value));
+        return value.is_boolean() || Fail(Here(), "must be true or false, not " + Describe(value));
     case Kind::Text: {
         std::string bytes;
         if (!value.is_string() || !scene::Utf8ToLatin1(value.get<std::string>(), bytes))
-            return Fail(path,
+            return Fail(Here(),
                         "must be a string of characters up to U+00FF, not " + Describe(value));
         return true;
     }
@@ -266,7 +277,7 @@ bool SceneLoader::CheckField(const scene::ComponentKind& kind, const scene::Save
     case Kind::Quat:
         return vector(4);
     }
-    return Fail(path, "this property cannot be loaded");
+    return Fail(Here(), "this property cannot be loaded");
 }
 
 void SceneLoader::Apply(const scene::ComponentKind& kind, const PlannedField& planned,

@@ -8,6 +8,7 @@
 // between them mapped to the new objects), then each is initialized, and last
 // the behaviours run.
 
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -56,6 +57,11 @@ class SceneLoader {
     std::string folder;
     std::vector<PlannedObject> plan;
     std::size_t count = 0; // objects in the file
-    std::string path;      // JSON pointer of the value being checked
+    std::string path;      // JSON pointer of the object being checked
+    // The property being checked: its component's path and its key.
+    const std::string* hereBase = nullptr;
+    const std::string* hereKey = nullptr;
+    std::string Here() const;
+    std::map<std::string, void*> assetsByName;
     std::string error;
 };

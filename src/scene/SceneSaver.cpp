@@ -131,9 +131,14 @@ Json SaveObjects(const Scene& scene, std::vector<GameObject> list, const std::st
             if (!component)
                 continue;
             Json properties = Json::object();
+            // Appended, not looked up: names are unique, and a lookup per key of
+            // thousands of objects is most of a save's time.
+            auto& fields = properties.get_ref<Json::object_t&>();
             for (const SavedProperty& property : kind.properties)
-                properties[property.name] = SaveProperty(kind, property, component, obj, indexOf);
-            components[std::string(kind.name)] = std::move(properties);
+                fields.emplace_back(property.name,
+                                    SaveProperty(kind, property, component, obj, indexOf));
+            components.get_ref<Json::object_t&>().emplace_back(std::string(kind.name),
+                                                               std::move(properties));
         }
         entry["components"] = std::move(components);
         const std::vector<Scene::Behaviour> behaviours = scene.GetBehaviours(obj);

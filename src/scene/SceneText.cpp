@@ -2,7 +2,10 @@
 
 #include "scene/SceneText.h"
 
+#include <algorithm>
 #include <charconv>
+#include <cmath>
+#include <cstdint>
 #include <cstdlib>
 
 namespace scene {
@@ -12,9 +15,66 @@ bool IsPlain(const Json& value) {
     return !value.is_object() && !value.is_array();
 }
 
+// Written by hand rather than by the library's dump: a level of thousands of
+// objects is written in one go, and this is most of the time a save takes.
+void AppendString(const std::string& text, std::string& out) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    out += '"';
+    std::size_t run = 0; // start of the characters not yet copied
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        if (byte >= 0x20 && byte != '"' && byte != '\\')
+            continue;
+        out.append(text, run, i - run);
+        run = i + 1;
+        if (byte < 0x20) {
+            out += "\\u00";
+            out += kHex[byte >> 4];
+            out += kHex[byte & 15];
+        } else {
+            out += '\\';
+            out += static_cast<char>(byte);
+        }
+    }
+    out.append(text, run, std::string::npos);
+    out += '"';
+}
+
+template <class N> void AppendNumber(N number, std::string& out) {
+    char digits[32];
+    const auto end = std::to_chars(digits, digits + sizeof digits, number).ptr;
+    out.append(digits, end);
+}
+
+void AppendPlain(const Json& value, std::string& out) {
+    switch (value.type()) {
+    case Json::value_t::boolean:
+        out += value.get<bool>() ? "true" : "false";
+        break;
+    case Json::value_t::number_integer:
+        AppendNumber(value.get<std::int64_t>(), out);
+        break;
+    case Json::value_t::number_unsigned:
+        AppendNumber(value.get<std::uint64_t>(), out);
+        break;
+    case Json::value_t::number_float:
+        // Shortest text that reads back to the same double; JSON has no NaN.
+        if (std::isfinite(value.get<double>()))
+            AppendNumber(value.get<double>(), out);
+        else
+            out += "null";
+        break;
+    case Json::value_t::string:
+        AppendString(value.get_ref<const std::string&>(), out);
+        break;
+    default:
+        out += "null";
+        break;
+    }
+}
+
 void Append(const Json& value, int depth, std::string& out) {
-    const std::string indent(static_cast<std::size_t>(depth + 1) * 2, ' ');
-    const std::string closing(static_cast<std::size_t>(depth) * 2, ' ');
+    const auto indent = static_cast<std::size_t>(depth + 1) * 2;
     if (value.is_object()) {
         if (value.empty()) {
             out += "{}";
@@ -22,8 +82,11 @@ void Append(const Json& value, int depth, std::string& out) {
         }
         // A reference ({"$object": 3}) reads best on one line.
         if (value.size() == 1 && IsPlain(value.begin().value())) {
-            out +=
-                "{" + Json(value.begin().key()).dump() + ": " + value.begin().value().dump() + "}";
+            out += '{';
+            AppendString(value.begin().key(), out);
+            out += ": ";
+            AppendPlain(value.begin().value(), out);
+            out += '}';
             return;
         }
         out += "{\n";
@@ -31,20 +94,24 @@ void Append(const Json& value, int depth, std::string& out) {
         for (auto it = value.begin(); it != value.end(); ++it) {
             out += first ? "" : ",\n";
             first = false;
-            out += indent + Json(it.key()).dump() + ": ";
+            out.append(indent, ' ');
+            AppendString(it.key(), out);
+            out += ": ";
             Append(it.value(), depth + 1, out);
         }
-        out += "\n" + closing + "}";
+        out += '\n';
+        out.append(indent - 2, ' ');
+        out += '}';
     } else if (value.is_array()) {
         if (std::all_of(value.begin(), value.end(), IsPlain)) {
-            out += "[";
+            out += '[';
             bool first = true;
             for (const Json& element : value) {
                 out += first ? "" : ", ";
                 first = false;
-                out += element.dump();
+                AppendPlain(element, out);
             }
-            out += "]";
+            out += ']';
             return;
         }
         out += "[\n";
@@ -52,12 +119,14 @@ void Append(const Json& value, int depth, std::string& out) {
         for (const Json& element : value) {
             out += first ? "" : ",\n";
             first = false;
-            out += indent;
+            out.append(indent, ' ');
             Append(element, depth + 1, out);
         }
-        out += "\n" + closing + "]";
+        out += '\n';
+        out.append(indent - 2, ' ');
+        out += ']';
     } else {
-        out += value.dump();
+        AppendPlain(value, out);
     }
 }
 
