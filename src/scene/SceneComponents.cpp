@@ -243,11 +243,10 @@ ScriptData DataFromJson(const Json& json, const ObjectAt& objectAt) {
     return data;
 }
 
-bool IntegerFits(const ComponentKind& kind, const SavedProperty& property, double value) {
+bool ValueFits(const ComponentKind& kind, const SavedProperty& property,
+               const script::FieldValue& value) {
     property.access.set(kind.scratch, value);
-    const script::FieldValue back = property.access.get(kind.scratch);
-    const double* number = std::get_if<double>(&back);
-    return number && *number == value;
+    return property.access.get(kind.scratch) == value;
 }
 
 } // namespace scene

@@ -86,8 +86,9 @@ void WriteAccessorProperty(const ComponentKind& kind, const SavedProperty& prope
 Json DataToJson(const ScriptData& data, const IndexOf& indexOf);
 ScriptData DataFromJson(const Json& json, const ObjectAt& objectAt);
 
-// Whether a whole number fits the integer the property holds: tried on the
-// scratch component.
-bool IntegerFits(const ComponentKind& kind, const SavedProperty& property, double value);
+// Whether the property takes the value as it is (a whole number in the range of
+// its integer, a name its setter knows): tried on the scratch component.
+bool ValueFits(const ComponentKind& kind, const SavedProperty& property,
+               const script::FieldValue& value);
 
 } // namespace scene

@@ -252,7 +252,7 @@ bool SceneLoader::CheckField(const scene::ComponentKind& kind, const scene::Save
             return Fail(Here(), "must be a number, not " + Describe(value));
         const double number = value.get<double>();
         const bool fits = property.access.integral ? std::trunc(number) == number &&
-                                                         scene::IntegerFits(kind, property, number)
+                                                         scene::ValueFits(kind, property, number)
                                                    : !property.singlePrecision || FitsFloat(number);
         if (!fits)
             return Fail(Here(), "the number " + Describe(value) + " is out of range" +
@@ -267,6 +267,9 @@ bool SceneLoader::CheckField(const scene::ComponentKind& kind, const scene::Save
         if (!value.is_string() || !scene::Utf8ToLatin1(value.get<std::string>(), bytes))
             return Fail(Here(),
                         "must be a string of characters up to U+00FF, not " + Describe(value));
+        // A name from a fixed set (an anchor) is refused by its setter.
+        if (!scene::ValueFits(kind, property, bytes))
+            return Fail(Here(), Describe(value) + " is not a value this property takes");
         return true;
     }
     case Kind::Vec2:

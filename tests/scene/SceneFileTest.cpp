@@ -205,6 +205,8 @@ TEST_F(SceneFile, BrokenFilesMakeNothingAndNameTheirFault) {
         {file(R"({"components": {"SpriteComponent": {"visible": 1}}})"), "must be true or false"},
         {file(R"({"components": {"DrawTextComponent": {"text": "\u4e2d"}}})"),
          "characters up to U+00FF"},
+        {file(R"({"components": {"DrawTextComponent": {"align": "middle"}}})"),
+         "\"middle\" is not a value"},
         {file(R"({"components": {"SpriteComponent": {"texture": "Textures/none.png"}}})"),
          "missing file Textures/none.png"},
         {file(R"({"components": {"SpriteComponent": {"texture": "../../etc/passwd"}}})"),
