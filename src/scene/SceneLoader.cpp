@@ -342,8 +342,17 @@ SceneLoader::Load(const Json& file, const Scene::Placement& placement, std::stri
     }
     std::vector<GameObject> made;
     made.reserve(plan.size());
-    for (std::size_t i = 0; i < plan.size(); ++i)
-        made.push_back(manager->NewObject());
+    try {
+        for (std::size_t i = 0; i < plan.size(); ++i)
+            made.push_back(manager->NewObject());
+    } catch (const std::exception& e) {
+        // The stores could not grow: what was made goes at the end of the frame.
+        for (const GameObject& obj : made)
+            manager->DeleteObject(obj);
+        errorOut =
+            source + ": cannot make " + std::to_string(plan.size()) + " objects: " + e.what();
+        return std::nullopt;
+    }
     const bool placed = placement.position != glm::vec3(0.0f) ||
                         placement.orientation != glm::quat(1.0f, 0.0f, 0.0f, 0.0f);
     for (std::size_t i = 0; i < plan.size(); ++i) {
