@@ -95,7 +95,19 @@ std::optional<std::vector<GameObject>> Scene::Load(const std::string& path,
         error = path + ": " + problem;
         return std::nullopt;
     }
-    return FromJson(parsed, path, FolderOf(path), placement, error);
+    std::optional<std::vector<GameObject>> made =
+        FromJson(parsed, path, FolderOf(path), placement, error);
+    if (made)
+        for (const GameObject& obj : *made)
+            sources[obj.id] = {obj.generation, ObjectManager::ClearCount(), path};
+    return made;
+}
+
+std::string Scene::GetSourceFile(const GameObject& obj) const {
+    const auto found = sources.find(obj.id);
+    return found != sources.end() && Holds(found->second, obj) && ObjectManager::IsValid(obj)
+               ? found->second.value
+               : std::string();
 }
 
 void Scene::SetName(const GameObject& obj, const std::string& name) {
@@ -147,13 +159,18 @@ std::vector<Scene::Behaviour> Scene::GetBehaviours(const GameObject& obj) const 
     return found->second.value;
 }
 
-void Scene::ForgetScriptState() {
-    behaviours.clear();
-    for (auto it = names.begin(); it != names.end();) {
+template <class T> void Scene::DropGone(std::map<std::uint32_t, PerObject<T>>& kept) {
+    for (auto it = kept.begin(); it != kept.end();) {
         const GameObject obj(it->first, it->second.generation);
         if (Holds(it->second, obj) && ObjectManager::IsValid(obj))
             ++it;
         else
-            it = names.erase(it);
+            it = kept.erase(it);
     }
+}
+
+void Scene::ForgetScriptState() {
+    behaviours.clear();
+    DropGone(names);
+    DropGone(sources);
 }

@@ -63,6 +63,10 @@ class Scene {
                                                     const std::string& folder,
                                                     const Placement& placement, std::string& error);
 
+    // The file an object was loaded from (as Load was given it), for a tool
+    // that saves a level back where it came from; empty for one made otherwise.
+    std::string GetSourceFile(const GameObject& obj) const;
+
     // Names: any string; an empty one removes the name.
     void SetName(const GameObject& obj, const std::string& name);
     std::string GetName(const GameObject& obj) const;
@@ -86,8 +90,8 @@ class Scene {
     bool Attach(const GameObject& obj, Behaviour behaviour, std::string& error);
     std::vector<Behaviour> GetBehaviours(const GameObject& obj) const;
 
-    // Drops names and behaviours kept for objects that are gone, and every
-    // behaviour's data when the scripts restart (live reload).
+    // Drops names and source files kept for objects that are gone, and every
+    // behaviour when the scripts restart (live reload).
     void ForgetScriptState();
 
   private:
@@ -99,8 +103,10 @@ class Scene {
         T value;
     };
     template <class T> static bool Holds(const PerObject<T>& kept, const GameObject& obj);
+    template <class T> static void DropGone(std::map<std::uint32_t, PerObject<T>>& kept);
     ObjectManager* objects = nullptr;
     std::map<std::uint32_t, PerObject<std::string>> names;
+    std::map<std::uint32_t, PerObject<std::string>> sources;
     std::map<std::uint32_t, PerObject<std::vector<Behaviour>>> behaviours;
     BehaviourRunner runBehaviour;
 

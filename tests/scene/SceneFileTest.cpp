@@ -12,6 +12,7 @@
 #include "core/Core.h"
 #include "objects/ObjectManager.h"
 #include "physics/PhysicsSystem.h"
+#include "scene/Scene.h"
 #include "script/ScriptTestSupport.h"
 
 namespace {
@@ -165,6 +166,8 @@ TEST_F(SceneFile, BehavioursRunOncePerLoadAndPrefabsSpawnApart) {
          ObjectManager.TransformComponent(two[1]).position.map(Math.round).join()].join('|'))"),
               "door:7:true,door:7:true|4|false|11,0,0|2,5,0");
     EXPECT_EQ(Live(), 4u);
+    for (const GameObject& obj : objects().GetLiveObjects())
+        EXPECT_EQ(Scene::Instance().GetSourceFile(obj), "../resource/Levels/crate.json");
     // A behaviour that cannot be imported stops the call with an error naming it.
     EXPECT_NE(ErrorOf("Scene.Attach(om.NewObject(), './Levels/none.mjs')").find("none.mjs"),
               std::string::npos);
