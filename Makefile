@@ -66,8 +66,9 @@ test-sanitize: setup
 	cmake --build $(SANITIZE_DIR) -j $(JOBS)
 	cd $(SANITIZE_DIR) && $(XVFB) ctest --output-on-failure -j $(JOBS) --timeout 600
 
-# Fuzzes the .vxm and .vox loaders and round trips for FUZZ_SECONDS. New inputs go to the
-# build folder; the seeds in tests/voxels/fuzz-corpus are only read.
+# Fuzzes the .vxm and .vox loaders and round trips, then the scene file loader, for
+# FUZZ_SECONDS each. New inputs go to the build folder; the seeds in
+# tests/voxels/fuzz-corpus and tests/scene/fuzz-corpus are only read.
 FUZZ_DIR ?= build-fuzz
 FUZZ_SECONDS ?= 60
 # Every input is written to a file and saved again: memory-backed files run
@@ -76,7 +77,9 @@ FUZZ_TMP ?= $(if $(wildcard /dev/shm),/dev/shm,/tmp)
 
 fuzz: setup
 	CC=clang-14 CXX=clang++-14 cmake -S . -B $(FUZZ_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMARROWVALE_FUZZ=ON -DMARROWVALE_BUILD_BENCH=OFF
-	cmake --build $(FUZZ_DIR) -j $(JOBS) --target voxel_model_fuzzer
-	mkdir -p $(FUZZ_DIR)/voxel-model-corpus
+	cmake --build $(FUZZ_DIR) -j $(JOBS) --target voxel_model_fuzzer scene_file_fuzzer
+	mkdir -p $(FUZZ_DIR)/voxel-model-corpus $(FUZZ_DIR)/scene-file-corpus
 	TMPDIR=$(FUZZ_TMP) $(FUZZ_DIR)/tests/voxel_model_fuzzer -max_total_time=$(FUZZ_SECONDS) -max_len=4096 \
 		$(FUZZ_DIR)/voxel-model-corpus tests/voxels/fuzz-corpus
+	$(FUZZ_DIR)/tests/scene_file_fuzzer -max_total_time=$(FUZZ_SECONDS) -max_len=4096 \
+		-detect_leaks=0 $(FUZZ_DIR)/scene-file-corpus tests/scene/fuzz-corpus

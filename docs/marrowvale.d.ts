@@ -1215,6 +1215,24 @@ interface RemoveVarMessage extends MessageObject {
 }
 declare var RemoveVarMessage: RemoveVarMessage;
 
+interface Scene {
+    /** (file path (string, no NUL, no character above \u00ff), array of GameObject (may be left out)) -> undefined; writes the objects (every live object when left out) to a scene file, atomically: every component with every property, textures and models by file name, shapes by their sizes, `data` as JSON, names and behaviours; callbacks are not saved. A path outside the game's folders is an error */
+    Save(path: string, objects?: GameObject[]): void;
+    /** (file path (string, no NUL, no character above \u00ff)) -> array of GameObject; makes the objects of a scene file (new ids, references between them kept), initializes them, runs their behaviours and returns them in file order; a file that is not valid is an error naming the object and the property, and makes nothing. Never runs code of the file */
+    Load(path: string): GameObject[];
+    /** (file path (string, no NUL, no character above \u00ff), vec3 [x, y, z], quaternion [x, y, z, w] (may be left out)) -> array of GameObject; loads a scene file as Load does, its objects moved by the position and turned by the orientation (default none) about the file's origin; as often as called */
+    Spawn(path: string, position: number[], orientation?: number[]): GameObject[];
+    /** (GameObject, string) -> undefined; gives the object a name, saved with it; an empty name removes it */
+    SetName(obj: GameObject, name: string): void;
+    /** (GameObject) -> string; the object's name, or "" */
+    GetName(obj: GameObject): string;
+    /** (string) -> GameObject or null; the live object with the name and the lowest id, or null */
+    Find(name: string): GameObject | null;
+    /** (GameObject, file path (string, no NUL, no character above \u00ff), object or null (may be left out)) -> undefined; imports a game module named from the calling script's folder (never outside the game's folder) and calls its default export with (obj, data); saved with the object and run again when a file holding it is loaded, once all its objects exist */
+    Attach(obj: GameObject, module: string, data?: Record<string, any>): void;
+}
+declare var Scene: Scene;
+
 interface ScriptGameState extends GameState {
     /** () -> ScriptGameState */
     Instance(): ScriptGameState;
@@ -1621,6 +1639,7 @@ declare module "marrowvale" {
     export const RayTestResult: typeof globalThis.RayTestResult;
     export const RegisterAntBarMessage: typeof globalThis.RegisterAntBarMessage;
     export const RemoveVarMessage: typeof globalThis.RemoveVarMessage;
+    export const Scene: typeof globalThis.Scene;
     export const ScriptGameState: typeof globalThis.ScriptGameState;
     export const ScriptUpdateComponent: typeof globalThis.ScriptUpdateComponent;
     export const SetBarVisibleMessage: typeof globalThis.SetBarVisibleMessage;

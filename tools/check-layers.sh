@@ -12,7 +12,7 @@ declare -A layer=(
   [base]=0
   [objects]=1 [script]=1 [messaging]=1
   [window]=2 [graphics]=2 [physics]=2 [audio]=2 [voxels]=2 [picking]=2 [navigation]=2 [input]=2
-  [logic]=3
+  [logic]=3 [scene]=3
   [tools]=4 [inspector]=4 [debugger]=4
   [core]=5
 )

@@ -15,6 +15,7 @@
 #include "messaging/MessagePointer.h"
 #include "objects/ObjectManager.h"
 #include "physics/PhysicsSystem.h"
+#include "scene/Scene.h"
 #include "script/JSGarbageCollectorSystem.h"
 #include "script/LocalStorage.h"
 #include "script/ScriptHost.h"
@@ -55,6 +56,7 @@ Core::Core()
                    5.0, 1200, kProfileAverageSeconds) {
     messageManager = new MessageManager();
     objectManager = new ObjectManager();
+    Scene::Instance().SetObjectManager(objectManager);
     AntBarSystem_ = new AntBarSystem(*messageManager);
     WindowSystem_ = new WindowSystem(*messageManager);
     GraphicsSystem_ = new GraphicsSystem(*messageManager);

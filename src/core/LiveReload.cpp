@@ -13,6 +13,7 @@
 #include "graphics/GraphicsSystem.h"
 #include "logic/GameLogicSystem.h"
 #include "objects/ObjectManager.h"
+#include "scene/Scene.h"
 #include "script/LocalStorage.h"
 #include "script/ModuleLoader.h"
 #include "script/ScriptHost.h"
@@ -180,6 +181,7 @@ void LiveReload::Reload() {
     // set them again.
     for (Core::System* system : core.GetSystems())
         system->ForgetScriptState();
+    Scene::Instance().ForgetScriptState();
     ++reloads;
     std::fprintf(stderr, "Live reload: the scripts changed; running %s again.\n",
                  DescribeRerun().c_str());

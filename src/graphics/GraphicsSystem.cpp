@@ -28,6 +28,7 @@
 #include "objects/ComponentFactory.h"
 #include "objects/ObjectManager.h"
 #include "physics/PhysicsSystem.h"
+#include "script/SavedProperties.h"
 #include "voxels/CubeGeometry.h"
 #include "voxels/VoxelGatherer.h"
 
@@ -77,9 +78,24 @@ GraphicsSystem::GraphicsSystem(MessageManager& messages) : messages(&messages) {
     StartListening(messages, this);
     const char* plain = std::getenv("MARROWVALE_PLAIN_VOXELS");
     plainVoxels = plain != nullptr && std::strcmp(plain, "1") == 0;
+    // Scene files keep textures and models by the name they were cached under.
+    script::RegisterAsset(
+        {&typeid(Texture),
+         [](const void* texture) { return static_cast<const Texture*>(texture)->fileName; },
+         [this](const std::string& file) -> void* { return GetTexture(file); }});
+    script::RegisterAsset({&typeid(VoxelModel),
+                           [this](const void* model) {
+                               for (const auto& [name, cached] : modelCache)
+                                   if (&cached == model)
+                                       return name;
+                               return std::string();
+                           },
+                           [this](const std::string& file) -> void* { return GetModel(file); }});
 }
 
 GraphicsSystem::~GraphicsSystem() {
+    script::UnregisterAsset(typeid(Texture));
+    script::UnregisterAsset(typeid(VoxelModel));
     messages->RemoveListener(listener);
     if (glReady)
         DeleteBuffers();

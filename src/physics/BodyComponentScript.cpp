@@ -1,6 +1,10 @@
 #include "physics/BodyComponent.h"
 
+#include <nlohmann/json.hpp>
+
 #include "objects/ComponentScript.h"
+#include "physics/ShapeDescription.h"
+#include "script/SavedProperties.h"
 
 namespace {
 
@@ -24,6 +28,26 @@ void SetShape(BodyComponent& body, std::optional<Shape*> shape) {
         body.pendingShape.reset();
 }
 
+// A built body owns its shape, which scripts no longer see; scene files keep
+// the body's shape all the same, live or still waiting to be built.
+void SaveShape(const void* owner, nlohmann::ordered_json& out) {
+    const auto& body = *static_cast<const BodyComponent*>(owner);
+    if (body.GetCollisionShape()) {
+        DescribeShape(body.GetShapeKind(), body.GetCollisionShape(), out);
+        return;
+    }
+    const Shape* pending = body.pendingShape ? Shape::Find(*body.pendingShape) : nullptr;
+    DescribeShape(pending ? pending->GetKind() : ShapeKind::NotSet,
+                  pending ? pending->GetCollisionShape() : nullptr, out);
+}
+void LoadShape(void* owner, const nlohmann::ordered_json& in) {
+    auto& body = *static_cast<BodyComponent*>(owner);
+    if (in.is_null())
+        body.pendingShape.reset();
+    else
+        body.pendingShape = MakeShape(in);
+}
+
 constexpr const char* kAllowSleepNote =
     "default true; false keeps the body awake. Kinematic bodies never sleep";
 constexpr const char* kSleepingNote =
@@ -40,6 +64,9 @@ constexpr const char* kExitNote =
 
 static_assert(static_cast<double>(BodyComponent::kUnset) == script::kLibraryDefault,
               "tools show a surface value left unset as the library's default");
+
+const bool shapeSaved = script::RegisterSavedProperty(
+    typeid(BodyComponent), "shape", {&SaveShape, &CheckShapeDescription, &LoadShape});
 
 using S = script::ScriptClass<BodyComponent>;
 const S bodyComponentClass(

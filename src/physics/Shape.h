@@ -67,6 +67,7 @@ class Shape {
 
     ShapeParameters GetParameters() const { return ShapeParameters::Of(kind, shape.get()); }
     ShapeKind GetKind() const { return kind; }
+    const btCollisionShape* GetCollisionShape() const { return shape.get(); }
     std::uint32_t GetId() const { return id; }
 
   private:

@@ -661,6 +661,23 @@ bool ModuleLoader::RunFile(const std::string& path) {
     return impl->Settle(evaluation, found.path.string());
 }
 
+JSObject* ModuleLoader::Import(const std::string& path) {
+    JSContext* cx = impl->cx;
+    ModuleResolution found;
+    found.ok = true;
+    found.path = Canonical(path);
+    found.format = TypeScriptEraser::IsTypeScriptFile(found.path)
+                       ? ModuleResolver::FormatOf(found.path)
+                       : ModuleFormat::EsModule;
+    JS::RootedObject evaluation(cx);
+    const script::RunningFile running(path);
+    Impl::Record* record = impl->LoadAndEvaluate(found, Position{}, path, &evaluation);
+    if (!record)
+        return nullptr;
+    JS::RootedObject module(cx, record->module);
+    return JS::GetModuleNamespace(cx, module);
+}
+
 void ModuleLoader::ReportWaiting(std::chrono::steady_clock::time_point now) {
     auto& waiting = impl->waiting;
     for (size_t i = 0; i < waiting.size();) {

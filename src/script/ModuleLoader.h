@@ -8,6 +8,7 @@
 #include <vector>
 
 struct JSContext;
+class JSObject;
 class TypeScriptEraser;
 
 // The module registry of the one script context: ES modules of the game,
@@ -32,6 +33,10 @@ class ModuleLoader {
     // reported when it happens. False when the graph did not load or its
     // evaluation failed at once.
     bool RunFile(const std::string& path);
+    // The namespace of the module at `path`, loaded, linked and evaluated with
+    // everything it imports (once per registry, as any import). Null, with the
+    // error pending, when the graph does not load or its evaluation fails.
+    JSObject* Import(const std::string& path);
     // How long an entry module may wait on a top-level await before
     // ReportWaiting says which module holds it up.
     static constexpr std::chrono::seconds kWaitingReportDelay{5};

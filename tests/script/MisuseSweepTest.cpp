@@ -239,7 +239,8 @@ TEST_F(MisuseSweep, WritesLeaveNeitherTheGameNorTheSaveFolder) {
                                     std::string("m.SaveToFile('../resource/../x.vxm')"),
                                     std::string("m.ExportMesh('../resource/../../x.glb')"),
                                     std::string("m.SaveToFile('../resource/Models/link.vxm')"),
-                                    std::string("m.ExportMesh('../resource/Models/link.obj')")}) {
+                                    std::string("m.ExportMesh('../resource/Models/link.obj')"),
+                                    std::string("Scene.Save('../resource/Models/link.json')")}) {
         const std::string said = Step("Refused(() => " + call + ")");
         EXPECT_NE(said.find("outside the folders a game may write in"), std::string::npos) << said;
         EXPECT_NE(said.find(fs::canonical(save).string() + "/"), std::string::npos) << said;

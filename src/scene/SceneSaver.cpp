@@ -1,0 +1,160 @@
+// Writing objects as a scene file's JSON.
+
+#include "scene/SceneSaver.h"
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <optional>
+#include <unordered_map>
+
+#include "base/Path.h"
+#include "objects/ObjectManager.h"
+#include "scene/Scene.h"
+#include "scene/SceneComponents.h"
+
+namespace scene {
+namespace {
+
+Json Number(double value, const SavedProperty& property) {
+    if (!std::isfinite(value))
+        return nullptr; // JSON has no NaN or infinities
+    if (property.access.integral)
+        return static_cast<std::int64_t>(value);
+    return property.singlePrecision ? ShortestFloat(static_cast<float>(value)) : value;
+}
+
+template <class V> Json Floats(const V& vector, int count) {
+    Json out = Json::array();
+    for (int i = 0; i < count; ++i)
+        out.push_back(std::isfinite(vector[i]) ? Json(ShortestFloat(vector[i])) : Json(nullptr));
+    return out;
+}
+
+Json PlainValue(const script::FieldValue& value, const SavedProperty& property) {
+    if (const double* number = std::get_if<double>(&value))
+        return Number(*number, property);
+    if (const bool* flag = std::get_if<bool>(&value))
+        return *flag;
+    if (const std::string* text = std::get_if<std::string>(&value))
+        return Latin1ToUtf8(*text);
+    if (const glm::vec2* v2 = std::get_if<glm::vec2>(&value))
+        return Floats(*v2, 2);
+    if (const glm::vec3* v3 = std::get_if<glm::vec3>(&value))
+        return Floats(*v3, 3);
+    if (const glm::vec4* v4 = std::get_if<glm::vec4>(&value))
+        return Floats(*v4, 4);
+    if (const glm::quat* q = std::get_if<glm::quat>(&value))
+        return Floats(glm::vec4(q->x, q->y, q->z, q->w), 4);
+    return nullptr;
+}
+
+Json SaveProperty(const ComponentKind& kind, const SavedProperty& property, void* component,
+                  const GameObject& owner, const IndexOf& indexOf) {
+    using Kind = SavedProperty::Kind;
+    Json out(nullptr);
+    switch (property.kind) {
+    case Kind::Custom:
+        property.custom->save(component, out);
+        break;
+    case Kind::Asset:
+    case Kind::Reference:
+    case Kind::Data: {
+        const void* asset = nullptr;
+        ReadAccessorProperty(kind, property, owner, indexOf, out, asset);
+        std::string relative;
+        const script::AssetKind* assets = AssetKindFor(property);
+        if (asset && assets && GameRelativeName(assets->fileOf(asset), relative))
+            out = Latin1ToUtf8(relative);
+        break;
+    }
+    default:
+        out = PlainValue(property.access.get(component), property);
+        break;
+    }
+    return out;
+}
+
+} // namespace
+
+bool GameRelativeName(const std::string& file, std::string& out) {
+    const std::string normal = NormalizePath(file);
+    const std::string prefix = kDefaultResourceFolder;
+    if (normal.compare(0, prefix.size(), prefix) == 0 && normal.size() > prefix.size()) {
+        out =
+            std::filesystem::path(normal.substr(prefix.size())).lexically_normal().generic_string();
+        return out.compare(0, 2, "..") != 0;
+    }
+    std::error_code ec;
+    const auto root = std::filesystem::weakly_canonical(GetResourceFolder(), ec);
+    const auto path = std::filesystem::weakly_canonical(ResolvePath(file), ec);
+    if (ec || file.empty())
+        return false;
+    out = path.lexically_relative(root).generic_string();
+    return !out.empty() && out.compare(0, 2, "..") != 0;
+}
+
+std::string ModuleNameFrom(const std::string& folder, const std::string& module) {
+    const std::string relative = std::filesystem::path(module)
+                                     .lexically_relative(folder.empty() ? "." : folder)
+                                     .generic_string();
+    return relative.compare(0, 2, "..") == 0 ? relative : "./" + relative;
+}
+
+Json SaveObjects(const Scene& scene, std::vector<GameObject> list, const std::string& folder) {
+    list.erase(std::remove_if(list.begin(), list.end(),
+                              [](const GameObject& obj) { return !ObjectManager::IsValid(obj); }),
+               list.end());
+    std::sort(list.begin(), list.end(),
+              [](const GameObject& a, const GameObject& b) { return a.id < b.id; });
+    list.erase(std::unique(list.begin(), list.end(),
+                           [](const GameObject& a, const GameObject& b) { return a.id == b.id; }),
+               list.end());
+    std::unordered_map<std::uint32_t, std::size_t> indices;
+    for (std::size_t i = 0; i < list.size(); ++i)
+        indices[list[i].id] = i;
+    const IndexOf indexOf = [&](const GameObject& obj) -> std::optional<std::size_t> {
+        const auto found = indices.find(obj.id);
+        if (found == indices.end() || list[found->second].generation != obj.generation)
+            return std::nullopt;
+        return found->second;
+    };
+
+    Json objects = Json::array();
+    for (const GameObject& obj : list) {
+        Json entry = Json::object();
+        if (const std::string name = scene.GetName(obj); !name.empty())
+            entry["name"] = Latin1ToUtf8(name);
+        Json components = Json::object();
+        for (const ComponentKind& kind : ComponentKinds()) {
+            void* component = kind.attached(obj);
+            if (!component)
+                continue;
+            Json properties = Json::object();
+            // Appended, not looked up: names are unique, and a lookup per key of
+            // thousands of objects is most of a save's time.
+            auto& fields = properties.get_ref<Json::object_t&>();
+            for (const SavedProperty& property : kind.properties)
+                fields.emplace_back(property.name,
+                                    SaveProperty(kind, property, component, obj, indexOf));
+            components.get_ref<Json::object_t&>().emplace_back(std::string(kind.name),
+                                                               std::move(properties));
+        }
+        entry["components"] = std::move(components);
+        const std::vector<Scene::Behaviour> behaviours = scene.GetBehaviours(obj);
+        if (!behaviours.empty()) {
+            Json saved = Json::array();
+            for (const Scene::Behaviour& behaviour : behaviours) {
+                Json data = DataToJson(behaviour.data, indexOf);
+                saved.push_back(
+                    Json{{"module", Latin1ToUtf8(ModuleNameFrom(folder, behaviour.module))},
+                         {"data", std::move(data)}});
+            }
+            entry["behaviours"] = std::move(saved);
+        }
+        objects.push_back(std::move(entry));
+    }
+    return Json{{"format", kFormat}, {"version", kVersion}, {"objects", std::move(objects)}};
+}
+
+} // namespace scene
