@@ -117,6 +117,19 @@ bool Inspector::Redo() {
     return touched.has_value();
 }
 
+GameObject Inspector::DuplicateSelected() {
+    FinishDrag();
+    if (!ObjectManager::IsValid(GetSelected()))
+        return {};
+    const GameObject copy = level.Duplicate(GetSelected(), duplicateError);
+    if (!ObjectManager::IsValid(copy))
+        return {};
+    duplicateError.clear();
+    history.RecordCreated(copy, "Duplicate");
+    Select(copy);
+    return copy;
+}
+
 std::vector<std::string> Inspector::GetModelFiles() {
     namespace fs = std::filesystem;
     std::vector<std::string> files;
@@ -155,6 +168,7 @@ GameObject Inspector::AddModel(const std::string& file, int x, int y) {
     ObjectManager::InitializeObj(obj);
     if (!ObjectManager::IsValid(obj))
         return {};
+    level.Adopt(obj);
     history.RecordCreated(obj, "Add model " + file);
     Select(obj);
     return obj;
@@ -232,8 +246,11 @@ bool Inspector::HandleEvent(const sf::Event& event) {
                           (key == sf::Keyboard::Y || (key == sf::Keyboard::Z && event.key.shift));
         const bool undo = event.key.control && key == sf::Keyboard::Z && !redo;
         const bool cancel = key == sf::Keyboard::Escape && !modelToPlace.empty();
+        const bool duplicate = event.key.control && key == sf::Keyboard::D;
         if (redo)
             Redo();
+        else if (duplicate)
+            DuplicateSelected();
         else if (undo)
             Undo();
         else if (cancel)
@@ -287,6 +304,7 @@ std::optional<sf::FloatRect> Inspector::Draw() {
     bool open = true;
     if (ImGui::Begin("Inspector", &open)) {
         DrawObjectList();
+        level.DrawOutcome();
         if (!modelToPlace.empty())
             ImGui::TextColored(ImVec4(1.0f, 0.8f, 0.0f, 1.0f),
                                "Click the ground to place %s (Esc: cancel)", modelToPlace.c_str());
@@ -325,6 +343,8 @@ void Inspector::DrawToolbar() {
         modelFiles = GetModelFiles();
         ImGui::OpenPopup("models");
     }
+    ImGui::SameLine();
+    level.DrawSaveButton();
     if (ImGui::BeginPopup("models")) {
         if (modelFiles.empty())
             ImGui::TextDisabled("No .vxm or .vox files in %s", ModelsFolder().c_str());
@@ -384,6 +404,15 @@ void Inspector::DrawSelection(const GameObject& obj) {
         DeleteSelected();
         return;
     }
+    ImGui::SameLine();
+    if (ImGui::SmallButton("Duplicate")) {
+        DuplicateSelected();
+        return;
+    }
+    if (ImGui::IsItemHovered())
+        ImGui::SetTooltip("CTRL+D");
+    if (!duplicateError.empty())
+        ImGui::TextWrapped("Cannot copy: %s", duplicateError.c_str());
     DrawAddComponent(obj, history);
     DrawComponentSections(obj, history);
 }

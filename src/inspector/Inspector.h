@@ -10,6 +10,7 @@
 #include <SFML/Window/Event.hpp>
 
 #include "inspector/InspectorHistory.h"
+#include "inspector/LevelFile.h"
 #include "objects/GameObject.h"
 
 struct MouseRay;
@@ -49,6 +50,11 @@ class Inspector {
     bool Redo();
     InspectorHistory& GetHistory() { return history; }
 
+    // Copies the selected object beside it (CTRL+D) and selects the copy.
+    // Undoable. The invalid handle when nothing could be copied.
+    GameObject DuplicateSelected();
+    LevelFile& GetLevel() { return level; }
+
     // The model files (.vxm, .vox) under the game's Models/ folder, named from
     // it ("trees/oak.vxm"), sorted.
     static std::vector<std::string> GetModelFiles();
@@ -65,7 +71,7 @@ class Inspector {
     // graphics system to make the mouse ray from.
     bool SelectAt(int x, int y);
 
-    // Events the panels left: F2, and while shown CTRL+Z, CTRL+Y and the left
+    // Events the panels left: F2, and while shown CTRL+Z, CTRL+Y, CTRL+D and the left
     // clicks and drags into the world, which select, place and move instead
     // of reaching the game. True when taken.
     bool HandleEvent(const sf::Event& event);
@@ -99,6 +105,8 @@ class Inspector {
     GameObject selected;
     bool clickTaken = false; // the press was ours, so its release is too
     InspectorHistory history;
+    LevelFile level;
+    std::string duplicateError; // why the last copy could not be made
     std::optional<Drag> drag;
     std::string modelToPlace;
     std::vector<std::string> modelFiles;      // listed when the choice opens

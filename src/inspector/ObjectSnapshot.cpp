@@ -181,6 +181,7 @@ ObjectSnapshot ObjectSnapshot::Of(const GameObject& obj) {
         if (component.typeIndex == i)
             snapshot.components.push_back(std::move(component));
     }
+    snapshot.scene = Scene::Instance().GetRecord(obj);
     return snapshot;
 }
 
@@ -197,5 +198,8 @@ GameObject ObjectSnapshot::Restore() const {
     if (!ObjectManager::IsValid(obj))
         return {};
     ObjectManager::InitializeObj(obj);
-    return ObjectManager::IsValid(obj) ? obj : GameObject();
+    if (!ObjectManager::IsValid(obj))
+        return {};
+    Scene::Instance().SetRecord(obj, scene);
+    return obj;
 }

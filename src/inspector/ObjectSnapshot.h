@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "objects/GameObject.h"
+#include "scene/Scene.h"
 #include "script/FieldAccess.h"
 
 // A component as values, so that an edit that removed it can be taken back:
@@ -32,6 +33,8 @@ struct ComponentSnapshot {
 // values, initialized as a script initializes the objects it makes.
 struct ObjectSnapshot {
     std::vector<ComponentSnapshot> components;
+    // Its name, behaviours and level file come back with it.
+    Scene::Record scene;
 
     static ObjectSnapshot Of(const GameObject& obj);
     // The invalid handle when no object could be made.

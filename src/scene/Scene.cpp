@@ -99,7 +99,7 @@ std::optional<std::vector<GameObject>> Scene::Load(const std::string& path,
         FromJson(parsed, path, FolderOf(path), placement, error);
     if (made)
         for (const GameObject& obj : *made)
-            sources[obj.id] = {obj.generation, ObjectManager::ClearCount(), path};
+            SetSourceFile(obj, path);
     return made;
 }
 
@@ -157,6 +157,27 @@ std::vector<Scene::Behaviour> Scene::GetBehaviours(const GameObject& obj) const 
     if (found == behaviours.end() || !Holds(found->second, obj))
         return {};
     return found->second.value;
+}
+
+Scene::Record Scene::GetRecord(const GameObject& obj) const {
+    return {GetName(obj), GetBehaviours(obj), GetSourceFile(obj)};
+}
+
+void Scene::SetRecord(const GameObject& obj, Record record) {
+    SetName(obj, record.name);
+    SetSourceFile(obj, record.source);
+    if (record.behaviours.empty())
+        behaviours.erase(obj.id);
+    else
+        behaviours[obj.id] = {obj.generation, ObjectManager::ClearCount(),
+                              std::move(record.behaviours)};
+}
+
+void Scene::SetSourceFile(const GameObject& obj, const std::string& path) {
+    if (path.empty())
+        sources.erase(obj.id);
+    else
+        sources[obj.id] = {obj.generation, ObjectManager::ClearCount(), path};
 }
 
 template <class T> void Scene::DropGone(std::map<std::uint32_t, PerObject<T>>& kept) {

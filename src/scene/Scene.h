@@ -90,6 +90,20 @@ class Scene {
     bool Attach(const GameObject& obj, Behaviour behaviour, std::string& error);
     std::vector<Behaviour> GetBehaviours(const GameObject& obj) const;
 
+    // What a scene keeps for an object beside its components: its name, its
+    // behaviours and the file it was loaded from. A tool that deletes an
+    // object and makes it again (an undo) hands it on, so the object keeps
+    // its place in its level without its behaviours running twice.
+    struct Record {
+        std::string name;
+        std::vector<Behaviour> behaviours;
+        std::string source;
+    };
+    Record GetRecord(const GameObject& obj) const;
+    void SetRecord(const GameObject& obj, Record record);
+    // The file an object is saved back to; empty for none.
+    void SetSourceFile(const GameObject& obj, const std::string& path);
+
     // Drops names and source files kept for objects that are gone, and every
     // behaviour when the scripts restart (live reload).
     void ForgetScriptState();

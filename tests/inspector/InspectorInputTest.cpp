@@ -422,6 +422,7 @@ TEST_F(InspectorInput, AModelIsPlacedDraggedAndEditedAndEveryStepUndoesAndRedoes
         ObjectManager::GetComponent<VoxelModelComponent>(inspector().GetSelected())->visible);
     EXPECT_FALSE(drawnAt(first) || drawnAt(second));
     EXPECT_EQ(history.GetRedoCount(), 0u);
+    const GameObject ball = inspector().GetSelected();
 
     // A body moves with its object; deleted, it comes back with its shape.
     const glm::vec3 box(1.5f, -3, 0);
@@ -461,4 +462,50 @@ TEST_F(InspectorInput, AModelIsPlacedDraggedAndEditedAndEveryStepUndoesAndRedoes
     EXPECT_EQ(Eval("var again = Inspector.GetSelected();"
                    "(ObjectManager.GeneralDataComponent(again).data === kept) + ' ' + kept.hp"),
               "true 3");
+
+    // The model copied beside itself (CTRL+D), undone and redone, saved as a
+    // level: an emptied world that loads the level draws the same picture.
+    const TempFolder folder;
+    const SaveFolderScope saves{folder.path};
+    ObjectManager::GetComponent<VoxelModelComponent>(ball)->visible = true;
+    inspector().Select(ball);
+    Keys("ctrl+d");
+    Frame();
+    const auto at = [](const GameObject& obj) {
+        return ObjectManager::GetComponent<TransformComponent>(obj)->position;
+    };
+    const GameObject copy = inspector().GetSelected();
+    ASSERT_TRUE(ObjectManager::HasComponent<VoxelModelComponent>(copy));
+    EXPECT_NE(copy.id, ball.id);
+    EXPECT_EQ(at(copy), at(ball) + glm::vec3(1, 0, 0));
+    Keys("ctrl+z");
+    Frame();
+    EXPECT_FALSE(ObjectManager::IsValid(copy));
+    Keys("ctrl+y");
+    Frame();
+    std::string said;
+    ASSERT_TRUE(inspector().GetLevel().Save(said)) << said;
+    EXPECT_EQ(said, "saved 2 objects to ../resource/Levels/level.json");
+    inspector().Select(GameObject());
+    Frame();
+    const std::vector<unsigned char> built = pixels;
+    EXPECT_TRUE(drawnAt(movedTo) && drawnAt(movedTo + glm::vec3(1, 0, 0)));
+    Core::Instance().objectManager->ClearAllObjects();
+    EXPECT_EQ(Eval("eye = Make(['TransformComponent', 'CameraComponent']);"
+                   "ObjectManager.TransformComponent(eye).position = [-8, 14, 20];"
+                   "ObjectManager.TransformComponent(eye).LookAt([-8, 0, 0], [0, 1, 0]);"
+                   "ObjectManager.CameraComponent(eye).SetActive(true);"
+                   "ObjectManager.InitializeObj(eye);"
+                   "Scene.Load('../resource/Levels/level.json').length"),
+              "2");
+    Frame();
+    Frame();
+    int differing = 0;
+    for (int y = 0; y < kHeight; ++y)
+        for (int x = 460; x < kWidth; ++x)
+            for (int c = 0; c < 3; ++c) {
+                const std::size_t i = 4 * (y * kWidth + x) + c;
+                differing += std::abs(int(pixels[i]) - int(built[i])) > 8;
+            }
+    EXPECT_EQ(differing, 0) << "the loaded level draws as the built one did";
 }
