@@ -658,7 +658,12 @@ bool ModuleLoader::RunFile(const std::string& path) {
             script::Report({path, 0, 0, "the module could not be run (out of memory)", ""});
         return false;
     }
-    return impl->Settle(evaluation, found.path.string());
+    const bool settled = impl->Settle(evaluation, found.path.string());
+    // Every collection the game makes from now on would walk the stripper's
+    // megabytes; the texts it erased stay cached, and a text it has not seen
+    // (a later import, an edited file) starts it again.
+    impl->eraser.Stop();
+    return settled;
 }
 
 JSObject* ModuleLoader::Import(const std::string& path) {

@@ -289,6 +289,8 @@ export function fail(where: string): never { const e: Error = new Error(where); 
     Put("helper.cts", "exports.twice = (n: number): number => 2 * n;\n");
     EXPECT_EQ(ErrorOfModule("main.ts"), "");
     EXPECT_EQ(Eval("tsResult"), "4,square,sq,3,1,8,true");
+    // Its texts erased, the stripper is let go, so collections need not walk it.
+    EXPECT_FALSE(host().GetModules()->GetTypeScriptEraser().IsStarted());
 
     // Errors at the .ts file's own lines and columns: thrown, in a stack, at compile time.
     Put("throws.ts",
