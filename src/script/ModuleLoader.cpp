@@ -105,6 +105,18 @@ fs::path DefaultBase() {
 bool DynamicImportJob(JSContext* cx, unsigned argc, JS::Value* vp);
 bool ReportRejection(JSContext* cx, unsigned argc, JS::Value* vp);
 
+// A file named by the engine rather than imported: a .cts file runs as
+// CommonJS, everything else as a module.
+ModuleResolution ResolveNamedFile(const std::string& path) {
+    ModuleResolution found;
+    found.ok = true;
+    found.path = Canonical(path);
+    found.format = TypeScriptEraser::IsTypeScriptFile(found.path)
+                       ? ModuleResolver::FormatOf(found.path)
+                       : ModuleFormat::EsModule;
+    return found;
+}
+
 } // namespace
 
 struct ModuleLoader::Impl {
@@ -644,13 +656,7 @@ ModuleLoader::~ModuleLoader() {
 
 bool ModuleLoader::RunFile(const std::string& path) {
     JSContext* cx = impl->cx;
-    ModuleResolution found;
-    found.ok = true;
-    found.path = Canonical(path);
-    // A .cts file runs as CommonJS; everything else given here as a module.
-    found.format = TypeScriptEraser::IsTypeScriptFile(found.path)
-                       ? ModuleResolver::FormatOf(found.path)
-                       : ModuleFormat::EsModule;
+    const ModuleResolution found = ResolveNamedFile(path);
     JS::RootedObject evaluation(cx);
     const script::RunningFile running(path);
     if (!impl->LoadAndEvaluate(found, Position{}, path, &evaluation)) {
@@ -668,12 +674,7 @@ bool ModuleLoader::RunFile(const std::string& path) {
 
 JSObject* ModuleLoader::Import(const std::string& path) {
     JSContext* cx = impl->cx;
-    ModuleResolution found;
-    found.ok = true;
-    found.path = Canonical(path);
-    found.format = TypeScriptEraser::IsTypeScriptFile(found.path)
-                       ? ModuleResolver::FormatOf(found.path)
-                       : ModuleFormat::EsModule;
+    const ModuleResolution found = ResolveNamedFile(path);
     JS::RootedObject evaluation(cx);
     const script::RunningFile running(path);
     Impl::Record* record = impl->LoadAndEvaluate(found, Position{}, path, &evaluation);

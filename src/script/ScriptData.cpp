@@ -7,36 +7,21 @@
 #include <jsapi.h>
 
 #include "script/ScriptHost.h"
+#include "script/ScriptJson.h"
 #include "script/ScriptValue.h"
 
 namespace {
+
+using script::OwnDataValue;
 
 // The stored object, or null when there is none to look at (or only a proxy,
 // whose traps would run script).
 JSObject* StoredObject(JSContext* cx, const ScriptCallback& stored) {
     JS::RootedValue value(cx);
-    if (!script::Convert<ScriptCallback>::ToScript(cx, stored, &value) ||
-        !value.isObject() || js::IsProxy(&value.toObject()))
+    if (!script::Convert<ScriptCallback>::ToScript(cx, stored, &value) || !value.isObject() ||
+        js::IsProxy(&value.toObject()))
         return nullptr;
     return &value.toObject();
-}
-
-// The value of an own data property, without running anything; false for an
-// accessor, a missing property or a failed lookup (the exception is dropped:
-// a tool's look must not surface as a script error).
-bool OwnDataValue(JSContext* cx, JS::HandleObject obj, JS::HandleId id, JS::MutableHandleValue out,
-                  bool* writable = nullptr) {
-    JS::Rooted<mozilla::Maybe<JS::PropertyDescriptor>> desc(cx);
-    if (!JS_GetOwnPropertyDescriptorById(cx, obj, id, &desc)) {
-        JS_ClearPendingException(cx);
-        return false;
-    }
-    if (desc.isNothing() || !desc->isDataDescriptor())
-        return false;
-    out.set(desc->value());
-    if (writable)
-        *writable = desc->writable();
-    return true;
 }
 
 // An ordinary array of exactly three numbers, each an own data element.

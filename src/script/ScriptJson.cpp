@@ -31,9 +31,10 @@ bool Utf8Of(JSContext* cx, JSString* string, std::string& out) {
     return true;
 }
 
-// The value of an own data property; false for an accessor or a failed lookup.
-bool OwnDataValue(JSContext* cx, JS::HandleObject obj, JS::HandleId id,
-                  JS::MutableHandleValue out) {
+} // namespace
+
+bool OwnDataValue(JSContext* cx, JS::HandleObject obj, JS::HandleId id, JS::MutableHandleValue out,
+                  bool* writable) {
     JS::Rooted<mozilla::Maybe<JS::PropertyDescriptor>> desc(cx);
     if (!JS_GetOwnPropertyDescriptorById(cx, obj, id, &desc)) {
         JS_ClearPendingException(cx);
@@ -42,10 +43,10 @@ bool OwnDataValue(JSContext* cx, JS::HandleObject obj, JS::HandleId id,
     if (desc.isNothing() || !desc->isDataDescriptor())
         return false;
     out.set(desc->value());
+    if (writable)
+        *writable = desc->writable();
     return true;
 }
-
-} // namespace
 
 bool ValueToJson(JSContext* cx, JS::HandleValue value, Json& out, const IndexOfObject& indexOf,
                  int depth) {

@@ -27,6 +27,12 @@ constexpr int kMaxJsonDepth = 32;
 using IndexOfObject = std::function<std::optional<std::size_t>(const GameObject&)>;
 using ObjectAtIndex = std::function<GameObject(std::size_t)>;
 
+// The value of an own data property, without running anything; false for an
+// accessor, a missing property or a failed lookup (the exception is dropped:
+// a tool's look must not surface as a script error).
+bool OwnDataValue(JSContext* cx, JS::HandleObject obj, JS::HandleId id, JS::MutableHandleValue out,
+                  bool* writable = nullptr);
+
 // False for a value that is not data (a function, undefined, an engine object
 // other than a game object); no exception is left pending.
 bool ValueToJson(JSContext* cx, JS::HandleValue value, nlohmann::ordered_json& out,
