@@ -245,8 +245,13 @@ ScriptData DataFromJson(const Json& json, const ObjectAt& objectAt) {
 
 bool ValueFits(const ComponentKind& kind, const SavedProperty& property,
                const script::FieldValue& value) {
+    // Put back after: the scratch component's values are the defaults a file
+    // leaves out.
+    const script::FieldValue before = property.access.get(kind.scratch);
     property.access.set(kind.scratch, value);
-    return property.access.get(kind.scratch) == value;
+    const bool fits = property.access.get(kind.scratch) == value;
+    property.access.set(kind.scratch, before);
+    return fits;
 }
 
 } // namespace scene

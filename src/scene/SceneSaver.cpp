@@ -49,8 +49,18 @@ Json PlainValue(const script::FieldValue& value, const SavedProperty& property) 
     return nullptr;
 }
 
+// What a save looks up once rather than per object.
+struct SaveContext {
+    const IndexOf& indexOf;
+    // Per type and property, the value a component never set has: left out.
+    std::vector<std::vector<Json>> defaults;
+    // The file name each asset was saved under: a level names the same few
+    // files thousands of times, and making a name relative asks the disk.
+    std::unordered_map<const void*, Json> assetNames;
+};
+
 Json SaveProperty(const ComponentKind& kind, const SavedProperty& property, void* component,
-                  const GameObject& owner, const IndexOf& indexOf) {
+                  const GameObject& owner, SaveContext& context) {
     using Kind = SavedProperty::Kind;
     Json out(nullptr);
     switch (property.kind) {
@@ -61,11 +71,15 @@ Json SaveProperty(const ComponentKind& kind, const SavedProperty& property, void
     case Kind::Reference:
     case Kind::Data: {
         const void* asset = nullptr;
-        ReadAccessorProperty(kind, property, owner, indexOf, out, asset);
+        ReadAccessorProperty(kind, property, owner, context.indexOf, out, asset);
+        if (!asset)
+            break;
+        const auto [named, added] = context.assetNames.try_emplace(asset, nullptr);
         std::string relative;
         const script::AssetKind* assets = AssetKindFor(property);
-        if (asset && assets && GameRelativeName(assets->fileOf(asset), relative))
-            out = Latin1ToUtf8(relative);
+        if (added && assets && GameRelativeName(assets->fileOf(asset), relative))
+            named->second = Latin1ToUtf8(relative);
+        out = named->second;
         break;
     }
     default:
@@ -73,6 +87,42 @@ Json SaveProperty(const ComponentKind& kind, const SavedProperty& property, void
         break;
     }
     return out;
+}
+
+// Equal as a file writes them: -0 is not 0 (JSON keeps the sign, and so
+// does a float read back).
+bool SameValue(const Json& a, const Json& b) {
+    if (a.is_number_float() && b.is_number_float())
+        return a.get<double>() == b.get<double>() &&
+               std::signbit(a.get<double>()) == std::signbit(b.get<double>());
+    if (a.type() != b.type() || a.size() != b.size())
+        return false;
+    if (a.is_array())
+        return std::equal(a.begin(), a.end(), b.begin(), SameValue);
+    if (a.is_object()) {
+        for (auto x = a.begin(), y = b.begin(); x != a.end(); ++x, ++y)
+            if (x.key() != y.key() || !SameValue(x.value(), y.value()))
+                return false;
+        return true;
+    }
+    return a == b;
+}
+
+// The values of a component never attached. An engine object, another game
+// object or script data is none (null) there.
+std::vector<std::vector<Json>> DefaultValues() {
+    std::vector<std::vector<Json>> defaults;
+    for (const ComponentKind& kind : ComponentKinds()) {
+        std::vector<Json>& values = defaults.emplace_back();
+        for (const SavedProperty& property : kind.properties) {
+            Json& value = values.emplace_back(nullptr);
+            if (property.kind == SavedProperty::Kind::Custom)
+                property.custom->save(kind.scratch, value);
+            else if (property.access.get)
+                value = PlainValue(property.access.get(kind.scratch), property);
+        }
+    }
+    return defaults;
 }
 
 } // namespace
@@ -120,6 +170,7 @@ Json SaveObjects(const Scene& scene, std::vector<GameObject> list, const std::st
         return found->second;
     };
 
+    SaveContext context{indexOf, DefaultValues(), {}};
     Json objects = Json::array();
     for (const GameObject& obj : list) {
         Json entry = Json::object();
@@ -134,9 +185,13 @@ Json SaveObjects(const Scene& scene, std::vector<GameObject> list, const std::st
             // Appended, not looked up: names are unique, and a lookup per key of
             // thousands of objects is most of a save's time.
             auto& fields = properties.get_ref<Json::object_t&>();
-            for (const SavedProperty& property : kind.properties)
-                fields.emplace_back(property.name,
-                                    SaveProperty(kind, property, component, obj, indexOf));
+            const std::vector<Json>& defaults = context.defaults[kind.index];
+            for (std::size_t p = 0; p < kind.properties.size(); ++p) {
+                const SavedProperty& property = kind.properties[p];
+                Json value = SaveProperty(kind, property, component, obj, context);
+                if (!SameValue(value, defaults[p]))
+                    fields.emplace_back(property.name, std::move(value));
+            }
             components.get_ref<Json::object_t&>().emplace_back(std::string(kind.name),
                                                                std::move(properties));
         }

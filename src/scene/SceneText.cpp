@@ -59,7 +59,11 @@ void AppendPlain(const Json& value, std::string& out) {
         break;
     case Json::value_t::number_float:
         // Shortest text that reads back to the same double; JSON has no NaN.
-        if (std::isfinite(value.get<double>()))
+        // A bare "-0" reads back as the whole number 0: the sign is kept by
+        // writing it as a decimal.
+        if (value.get<double>() == 0.0 && std::signbit(value.get<double>()))
+            out += "-0.0";
+        else if (std::isfinite(value.get<double>()))
             AppendNumber(value.get<double>(), out);
         else
             out += "null";
