@@ -147,7 +147,7 @@ const script::AssetKind* AssetKindFor(const SavedProperty& property) {
 
 void ReadAccessorProperty(const ComponentKind& kind, const SavedProperty& property,
                           const GameObject& owner, const IndexOf& indexOf, Json& out,
-                          const void*& asset) {
+                          const void*& asset, const script::AssetKind* assets) {
     out = nullptr;
     asset = nullptr;
     ScriptHost& host = ScriptHost::Instance();
@@ -176,7 +176,7 @@ void ReadAccessorProperty(const ComponentKind& kind, const SavedProperty& proper
             out = value.isNull() ? Json(nullptr) : Json::object();
         break;
     case Kind::Asset:
-        if (const script::AssetKind* assets = AssetKindFor(property))
+        if (assets)
             asset = script::ScriptClassBase::UnwrapAs(cx, value, *assets->type, false);
         break;
     default:
@@ -187,7 +187,7 @@ void ReadAccessorProperty(const ComponentKind& kind, const SavedProperty& proper
 
 void WriteAccessorProperty(const ComponentKind& kind, const SavedProperty& property,
                            const GameObject& owner, const Json& value, void* asset,
-                           const ObjectAt& objectAt) {
+                           const ObjectAt& objectAt, const script::AssetKind* assets) {
     ScriptHost& host = ScriptHost::Instance();
     JSContext* cx = host.GetContext();
     if (!cx)
@@ -202,7 +202,6 @@ void WriteAccessorProperty(const ComponentKind& kind, const SavedProperty& prope
     else if (ok && property.kind == Kind::Data)
         ok = script::JsonToValue(cx, value, &argument, objectAt);
     else if (ok && property.kind == Kind::Asset && asset) {
-        const script::AssetKind* assets = AssetKindFor(property);
         const script::ScriptClassBase* cls =
             assets ? script::ScriptClassBase::FromType(*assets->type) : nullptr;
         JSObject* wrapper = cls ? cls->WrapPointer(cx, asset) : nullptr;

@@ -163,6 +163,10 @@ bool CheckNesting(const std::string& text, std::string& problem) {
 
 } // namespace
 
+void AppendText(const Json& value, int depth, std::string& out) {
+    Append(value, depth, out);
+}
+
 std::string ToText(const Json& scene) {
     std::string out;
     Append(scene, 0, out);
@@ -172,9 +176,10 @@ std::string ToText(const Json& scene) {
 
 double ShortestFloat(float value) {
     char digits[32];
-    const auto result = std::to_chars(digits, digits + sizeof digits, value);
-    *result.ptr = '\0';
-    return std::strtod(digits, nullptr);
+    const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+    double shortest = value;
+    std::from_chars(digits, end, shortest);
+    return shortest;
 }
 
 bool ParseText(const std::string& text, Json& out, std::string& problem) {
