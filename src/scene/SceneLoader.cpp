@@ -16,10 +16,17 @@ namespace {
 using scene::Json;
 
 std::string Pointer(const std::string& base, const std::string& key) {
-    std::string escaped;
+    std::string out;
+    out.reserve(base.size() + key.size() + 1);
+    out.append(base).append(1, '/');
     for (const char c : key)
-        escaped += c == '~' ? std::string("~0") : c == '/' ? std::string("~1") : std::string(1, c);
-    return base + "/" + escaped;
+        if (c == '~')
+            out += "~0";
+        else if (c == '/')
+            out += "~1";
+        else
+            out += c;
+    return out;
 }
 
 std::string Describe(const Json& value) {
