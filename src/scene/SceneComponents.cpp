@@ -100,17 +100,24 @@ const std::vector<ComponentKind>& ComponentKinds() {
         std::vector<ComponentKind> list;
         ForEachComponentType([&](auto tag) {
             using T = typename decltype(tag)::Type;
-            ComponentKind kind{
-                list.size(),
-                ComponentTypeName<T>(),
-                &typeid(T),
-                [](const GameObject& obj) -> void* {
-                    return ObjectManager::HasComponent<T>(obj) ? ObjectManager::GetComponent<T>(obj)
-                                                               : nullptr;
-                },
-                [](const GameObject& obj) -> void* { return ObjectManager::AddComponent<T>(obj); },
-                Scratch<T>(),
-                {}};
+            ComponentKind kind{list.size(),
+                               ComponentTypeName<T>(),
+                               &typeid(T),
+                               [](const GameObject& obj) -> void* {
+                                   return ObjectManager::HasComponent<T>(obj)
+                                              ? ObjectManager::GetComponent<T>(obj)
+                                              : nullptr;
+                               },
+                               [](const GameObject& obj) -> void* {
+                                   // A slot keeps what its last owner left in the fields OnAdd
+                                   // does not set, and a file leaves out values at their
+                                   // default: a new component starts as one never used.
+                                   if (!ObjectManager::HasComponent<T>(obj))
+                                       ComponentFactory<T>::Instance().ResetComponentAt(obj.id);
+                                   return ObjectManager::AddComponent<T>(obj);
+                               },
+                               Scratch<T>(),
+                               {}};
             if (const script::ScriptClassBase* cls = script::ScriptClassBase::FromType(typeid(T)))
                 for (const script::Member& member : cls->Members()) {
                     SavedProperty property;

@@ -55,7 +55,8 @@ struct ComponentKind {
     const std::type_info* type;
     // The attached component, or null.
     void* (*attached)(const GameObject& obj);
-    // Attaches one (OnAdd runs); null when the object is outside the store.
+    // Attaches one, starting from a component never used (OnAdd runs); null
+    // when the object is outside the store.
     void* (*add)(const GameObject& obj);
     // A component never attached, for trying a value on.
     void* scratch;

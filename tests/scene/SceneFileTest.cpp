@@ -109,10 +109,17 @@ TEST_F(SceneFile, EveryComponentRoundTripsByteForByteWithReferencesAndNames) {
     EXPECT_EQ(first.find("updateFunction"), std::string::npos) << "callbacks are not data";
     EXPECT_EQ(first.find("\"f\""), std::string::npos);
 
-    // Loaded into a world that has other objects: new ids, references mapped.
+    // Loaded into a world that has other objects: new ids, references mapped,
+    // and a reused id's slot keeps nothing of its last owner.
     objects().ClearAllObjects();
     ASSERT_EQ(Eval(R"(
-        var old0 = om.NewObject(), old1 = om.NewObject();
+        var old0 = om.NewObject(), old1 = om.NewObject(), stale = om.NewObject();
+        ObjectManager.AddObstacleComponent(stale).wallThreshold = 0.9;
+        ObjectManager.AddDrawTextComponent(stale).align = 'right';
+        om.DeleteObject(stale); 'ok')"),
+              "ok");
+    objects().DelayedDestruction();
+    ASSERT_EQ(Eval(R"(
         var got = Scene.Load('../resource/Levels/one.json');
         var a = got[0], c = got[1], same = ObjectManager.CompareObj;
         var su = ObjectManager.ScriptUpdateComponent(a);
@@ -131,10 +138,11 @@ TEST_F(SceneFile, EveryComponentRoundTripsByteForByteWithReferencesAndNames) {
          ObjectManager.GeneralDataComponent(a).owningStoreIndex,
          ObjectManager.ObstacleComponent(a).halfExtents.join(),
          ObjectManager.HasClickableComponent(a), ObjectManager.HasBillboardComponent(c),
-         ObjectManager.TransformComponent(c).scale.join()].join('|'))"),
+         ObjectManager.TransformComponent(c).scale.join(), ObjectManager.ObstacleComponent(a).wallThreshold,
+         ObjectManager.DrawTextComponent(a).align].join('|'))"),
               "2|true|hero|true|true|true||true|0.1|false||1.5,-2,0.10000000149011612|"
               "0.000,0.600,0.000,0.800|true|0.5|../resource/Textures/gem.png|top-left|true|false|"
-              "Caf\xe9 \"quoted\"|center|4000000000|1,2|true|false|0,0,0");
+              "Caf\xe9 \"quoted\"|center|4000000000|1,2|true|false|0,0,0|0.5|center");
     ASSERT_EQ(Eval("Scene.Save('../resource/Levels/two.json', [Scene.Find('hero'),"
                    " Scene.Find('door')]); 'ok'"),
               "ok");
