@@ -2,9 +2,9 @@
 
 #include "scene/Scene.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 #include "base/AtomicFile.h"
 #include "base/Path.h"
@@ -59,7 +59,7 @@ bool Scene::Save(const std::string& path, const std::vector<GameObject>& list, s
         return false;
     }
     const std::string text =
-        scene::ToText(ToJson(list.empty() ? objects->GetLiveObjects() : list, FolderOf(path)));
+        scene::SaveText(*this, list.empty() ? objects->GetLiveObjects() : list, FolderOf(path));
     // A level goes in a folder of its own ("Levels/") that a new game does not have yet.
     std::error_code ignored;
     std::filesystem::create_directories(std::filesystem::path(target).parent_path(), ignored);
@@ -83,15 +83,20 @@ std::optional<std::vector<GameObject>> Scene::Load(const std::string& path,
         error = path + ": " + problem;
         return std::nullopt;
     }
-    std::ifstream in(file, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
+    // Read in one go: a level is megabytes, and a stream copies it twice.
+    std::ifstream in(file, std::ios::binary | std::ios::ate);
+    std::string text;
+    if (in) {
+        text.resize(static_cast<std::size_t>(std::max<std::streamoff>(in.tellg(), 0)));
+        in.seekg(0);
+        in.read(text.data(), static_cast<std::streamsize>(text.size()));
+    }
     if (!in) {
         error = path + ": cannot be read";
         return std::nullopt;
     }
     Json parsed;
-    if (!scene::ParseText(text.str(), parsed, problem)) {
+    if (!scene::ParseText(text, parsed, problem)) {
         error = path + ": " + problem;
         return std::nullopt;
     }

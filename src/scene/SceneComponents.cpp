@@ -100,17 +100,24 @@ const std::vector<ComponentKind>& ComponentKinds() {
         std::vector<ComponentKind> list;
         ForEachComponentType([&](auto tag) {
             using T = typename decltype(tag)::Type;
-            ComponentKind kind{
-                list.size(),
-                ComponentTypeName<T>(),
-                &typeid(T),
-                [](const GameObject& obj) -> void* {
-                    return ObjectManager::HasComponent<T>(obj) ? ObjectManager::GetComponent<T>(obj)
-                                                               : nullptr;
-                },
-                [](const GameObject& obj) -> void* { return ObjectManager::AddComponent<T>(obj); },
-                Scratch<T>(),
-                {}};
+            ComponentKind kind{list.size(),
+                               ComponentTypeName<T>(),
+                               &typeid(T),
+                               [](const GameObject& obj) -> void* {
+                                   return ObjectManager::HasComponent<T>(obj)
+                                              ? ObjectManager::GetComponent<T>(obj)
+                                              : nullptr;
+                               },
+                               [](const GameObject& obj) -> void* {
+                                   // A slot keeps what its last owner left in the fields OnAdd
+                                   // does not set, and a file leaves out values at their
+                                   // default: a new component starts as one never used.
+                                   if (!ObjectManager::HasComponent<T>(obj))
+                                       ComponentFactory<T>::Instance().ResetComponentAt(obj.id);
+                                   return ObjectManager::AddComponent<T>(obj);
+                               },
+                               Scratch<T>(),
+                               {}};
             if (const script::ScriptClassBase* cls = script::ScriptClassBase::FromType(typeid(T)))
                 for (const script::Member& member : cls->Members()) {
                     SavedProperty property;
@@ -147,7 +154,7 @@ const script::AssetKind* AssetKindFor(const SavedProperty& property) {
 
 void ReadAccessorProperty(const ComponentKind& kind, const SavedProperty& property,
                           const GameObject& owner, const IndexOf& indexOf, Json& out,
-                          const void*& asset) {
+                          const void*& asset, const script::AssetKind* assets) {
     out = nullptr;
     asset = nullptr;
     ScriptHost& host = ScriptHost::Instance();
@@ -176,7 +183,7 @@ void ReadAccessorProperty(const ComponentKind& kind, const SavedProperty& proper
             out = value.isNull() ? Json(nullptr) : Json::object();
         break;
     case Kind::Asset:
-        if (const script::AssetKind* assets = AssetKindFor(property))
+        if (assets)
             asset = script::ScriptClassBase::UnwrapAs(cx, value, *assets->type, false);
         break;
     default:
@@ -187,7 +194,7 @@ void ReadAccessorProperty(const ComponentKind& kind, const SavedProperty& proper
 
 void WriteAccessorProperty(const ComponentKind& kind, const SavedProperty& property,
                            const GameObject& owner, const Json& value, void* asset,
-                           const ObjectAt& objectAt) {
+                           const ObjectAt& objectAt, const script::AssetKind* assets) {
     ScriptHost& host = ScriptHost::Instance();
     JSContext* cx = host.GetContext();
     if (!cx)
@@ -202,7 +209,6 @@ void WriteAccessorProperty(const ComponentKind& kind, const SavedProperty& prope
     else if (ok && property.kind == Kind::Data)
         ok = script::JsonToValue(cx, value, &argument, objectAt);
     else if (ok && property.kind == Kind::Asset && asset) {
-        const script::AssetKind* assets = AssetKindFor(property);
         const script::ScriptClassBase* cls =
             assets ? script::ScriptClassBase::FromType(*assets->type) : nullptr;
         JSObject* wrapper = cls ? cls->WrapPointer(cx, asset) : nullptr;
@@ -245,8 +251,13 @@ ScriptData DataFromJson(const Json& json, const ObjectAt& objectAt) {
 
 bool ValueFits(const ComponentKind& kind, const SavedProperty& property,
                const script::FieldValue& value) {
+    // Put back after: the scratch component's values are the defaults a file
+    // leaves out.
+    const script::FieldValue before = property.access.get(kind.scratch);
     property.access.set(kind.scratch, value);
-    return property.access.get(kind.scratch) == value;
+    const bool fits = property.access.get(kind.scratch) == value;
+    property.access.set(kind.scratch, before);
+    return fits;
 }
 
 } // namespace scene

@@ -55,7 +55,8 @@ struct ComponentKind {
     const std::type_info* type;
     // The attached component, or null.
     void* (*attached)(const GameObject& obj);
-    // Attaches one (OnAdd runs); null when the object is outside the store.
+    // Attaches one, starting from a component never used (OnAdd runs); null
+    // when the object is outside the store.
     void* (*add)(const GameObject& obj);
     // A component never attached, for trying a value on.
     void* scratch;
@@ -72,15 +73,16 @@ const script::AssetKind* AssetKindFor(const SavedProperty& property);
 
 // What a file keeps of an Asset, Reference or Data property of the attached
 // component of `owner`: the object (asset), read through the table's getter,
-// into `asset`, or the JSON of a reference or of data.
+// into `asset`, or the JSON of a reference or of data. `assets` is
+// AssetKindFor(property), looked up once by the caller.
 void ReadAccessorProperty(const ComponentKind& kind, const SavedProperty& property,
                           const GameObject& owner, const IndexOf& indexOf, Json& out,
-                          const void*& asset);
+                          const void*& asset, const script::AssetKind* assets);
 // Writes such a property through the table's setter: `asset` for an Asset,
 // else the JSON (checked before), references taken from `objectAt`.
 void WriteAccessorProperty(const ComponentKind& kind, const SavedProperty& property,
                            const GameObject& owner, const Json& value, void* asset,
-                           const ObjectAt& objectAt);
+                           const ObjectAt& objectAt, const script::AssetKind* assets);
 
 // A behaviour's data as JSON (null for none), and back.
 Json DataToJson(const ScriptData& data, const IndexOf& indexOf);

@@ -16,10 +16,17 @@ namespace {
 using scene::Json;
 
 std::string Pointer(const std::string& base, const std::string& key) {
-    std::string escaped;
+    std::string out;
+    out.reserve(base.size() + key.size() + 1);
+    out.append(base).append(1, '/');
     for (const char c : key)
-        escaped += c == '~' ? std::string("~0") : c == '/' ? std::string("~1") : std::string(1, c);
-    return base + "/" + escaped;
+        if (c == '~')
+            out += "~0";
+        else if (c == '/')
+            out += "~1";
+        else
+            out += c;
+    return out;
 }
 
 std::string Describe(const Json& value) {
@@ -53,6 +60,13 @@ bool InsideGame(const std::filesystem::path& relative, std::string& out) {
 }
 
 } // namespace
+
+const script::AssetKind* SceneLoader::AssetsOf(const scene::SavedProperty& property) {
+    const auto [found, added] = assetKinds.try_emplace(&property, nullptr);
+    if (added)
+        found->second = scene::AssetKindFor(property);
+    return found->second;
+}
 
 SceneLoader::SceneLoader(Scene& scene, std::string source, std::string folder)
     : scene(scene), source(std::move(source)), folder(std::move(folder)) {}
@@ -133,7 +147,7 @@ bool SceneLoader::CheckObject(const Json& object) {
                         [&](const scene::SavedProperty& f) { return f.name == p.key(); });
                     if (property == kind->properties.end())
                         return Fail(Here(), "unknown property of " + std::string(kind->name));
-                    PlannedField plannedField{&*property, &p.value(), nullptr};
+                    PlannedField plannedField{&*property, &p.value(), nullptr, nullptr};
                     if (!CheckField(*kind, *property, p.value(), plannedField))
                         return false;
                     component.fields.push_back(plannedField);
@@ -165,7 +179,8 @@ bool SceneLoader::CheckObject(const Json& object) {
                                 "missing module " + module + ": " + problem);
                 static const Json null;
                 const Json* data = behaviour.contains("data") ? &behaviour["data"] : &null;
-                if (!CheckData(*data, behaviourAt + "/data"))
+                const std::string dataAt = behaviourAt + "/data";
+                if (!CheckData(*data, DataPath{nullptr, &dataAt, 0}))
                     return false;
                 planned.behaviours.emplace_back(module, data);
             }
@@ -177,21 +192,27 @@ bool SceneLoader::CheckObject(const Json& object) {
     return true;
 }
 
-bool SceneLoader::CheckData(const Json& value, const std::string& at) {
+std::string SceneLoader::DataPath::Text() const {
+    if (!parent)
+        return *key;
+    return key ? Pointer(parent->Text(), *key) : parent->Text() + "/" + std::to_string(index);
+}
+
+bool SceneLoader::CheckData(const Json& value, const DataPath& at) {
     if (value.is_object()) {
         if (value.size() == 1 && value.contains("$object")) {
             const Json& index = value["$object"];
             if (!index.is_number_unsigned() || index.get<std::uint64_t>() >= count)
-                return Fail(at + "/$object",
+                return Fail(at.Text() + "/$object",
                             "must be the index of an object of the file, not " + Describe(index));
             return true;
         }
         for (auto it = value.begin(); it != value.end(); ++it)
-            if (!CheckData(it.value(), Pointer(at, it.key())))
+            if (!CheckData(it.value(), DataPath{&at, &it.key(), 0}))
                 return false;
     } else if (value.is_array()) {
         for (std::size_t i = 0; i < value.size(); ++i)
-            if (!CheckData(value[i], at + "/" + std::to_string(i)))
+            if (!CheckData(value[i], DataPath{&at, nullptr, i}))
                 return false;
     }
     return true;
@@ -217,32 +238,47 @@ bool SceneLoader::CheckField(const scene::ComponentKind& kind, const scene::Save
             return Fail(Here(), "must be null or the index of an object of the file, not " +
                                     Describe(value));
         return true;
-    case Kind::Data:
+    case Kind::Data: {
+        const DataPath base{nullptr, hereBase, 0};
         if (!value.is_null() && !value.is_object())
             return Fail(Here(), "must be null or an object, not " + Describe(value));
-        return CheckData(value, Here());
+        return CheckData(value, DataPath{&base, hereKey, 0});
+    }
     case Kind::Asset: {
         if (value.is_null())
             return true;
+        // A level names the same few files thousands of times: each name is
+        // checked and its file looked for once.
+        std::string& known = assetKey;
+        known.assign(property.assetClass).append(1, '\0');
+        if (value.is_string())
+            if (const auto found =
+                    assetsByText.find(known.append(value.get_ref<const std::string&>()));
+                found != assetsByText.end()) {
+                out.asset = found->second;
+                out.assets = AssetsOf(property);
+                return true;
+            }
         std::string name;
         std::string relative;
         if (!value.is_string() || !scene::Utf8ToLatin1(value.get<std::string>(), name) ||
             !InsideGame(name, relative))
             return Fail(Here(), "must be null or a file name inside the game's folder, not " +
                                     Describe(value));
-        // A level names the same few files thousands of times: each is looked for once.
         void*& loaded = assetsByName[property.assetClass + ":" + relative];
         if (!loaded) {
             const std::string file = kDefaultResourceFolder + relative;
             if (!IsRegularFile(ResolvePath(file), problem))
                 return Fail(Here(), "missing file " + relative + ": " + problem);
-            const script::AssetKind* assets = scene::AssetKindFor(property);
+            const script::AssetKind* assets = AssetsOf(property);
             if (!assets)
                 return Fail(Here(), "a " + property.assetClass +
                                         " cannot be loaded without the system that keeps them");
             loaded = assets->load(file);
         }
         out.asset = loaded;
+        out.assets = AssetsOf(property);
+        assetsByText.emplace(known, loaded);
         return true;
     }
     case Kind::Number: {
@@ -299,7 +335,8 @@ void SceneLoader::Apply(const scene::ComponentKind& kind, const PlannedField& pl
     case Kind::Reference:
     case Kind::Data:
     case Kind::Asset:
-        scene::WriteAccessorProperty(kind, property, owner, value, planned.asset, objectAt);
+        scene::WriteAccessorProperty(kind, property, owner, value, planned.asset, objectAt,
+                                     planned.assets);
         return;
     case Kind::Number:
         plain = value.is_null() ? std::nan("") : value.get<double>();

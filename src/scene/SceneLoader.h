@@ -11,6 +11,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "objects/GameObject.h"
@@ -34,6 +35,7 @@ class SceneLoader {
         const scene::SavedProperty* property;
         const Json* value;
         void* asset; // a file's object, already loaded
+        const script::AssetKind* assets;
     };
     struct PlannedComponent {
         const scene::ComponentKind* kind;
@@ -49,7 +51,15 @@ class SceneLoader {
     bool CheckObject(const Json& object);
     bool CheckField(const scene::ComponentKind& kind, const scene::SavedProperty& property,
                     const Json& value, PlannedField& out);
-    bool CheckData(const Json& value, const std::string& path);
+    // Where a value of script data is, as a JSON pointer made only for an
+    // error: data has a key per value, and most files have no error.
+    struct DataPath {
+        const DataPath* parent; // null: `key` is the whole pointer
+        const std::string* key; // null: `index` is an array's
+        std::size_t index;
+        std::string Text() const;
+    };
+    bool CheckData(const Json& value, const DataPath& path);
     bool Fail(const std::string& path, const std::string& problem);
     void Apply(const scene::ComponentKind& kind, const PlannedField& planned, void* component,
                const GameObject& owner, const std::vector<GameObject>& made) const;
@@ -64,6 +74,10 @@ class SceneLoader {
     const std::string* hereBase = nullptr;
     const std::string* hereKey = nullptr;
     std::string Here() const;
-    std::map<std::string, void*> assetsByName;
+    std::map<std::string, void*> assetsByName;           // class ":" name in the game's folder
+    std::unordered_map<std::string, void*> assetsByText; // class "\0" text in the file
+    std::string assetKey;
+    std::unordered_map<const scene::SavedProperty*, const script::AssetKind*> assetKinds;
+    const script::AssetKind* AssetsOf(const scene::SavedProperty& property);
     std::string error;
 };

@@ -49,8 +49,26 @@ Json PlainValue(const script::FieldValue& value, const SavedProperty& property) 
     return nullptr;
 }
 
+// What a save looks up once rather than per object.
+struct SaveContext {
+    const IndexOf& indexOf;
+    // Per type and property, the value a component never set has: left out.
+    std::vector<std::vector<Json>> defaults;
+    // The file name each asset was saved under: a level names the same few
+    // files thousands of times, and making a name relative asks the disk.
+    std::unordered_map<const void*, Json> assetNames;
+    std::unordered_map<const SavedProperty*, const script::AssetKind*> assetKinds;
+
+    const script::AssetKind* AssetsOf(const SavedProperty& property) {
+        const auto [found, added] = assetKinds.try_emplace(&property, nullptr);
+        if (added)
+            found->second = AssetKindFor(property);
+        return found->second;
+    }
+};
+
 Json SaveProperty(const ComponentKind& kind, const SavedProperty& property, void* component,
-                  const GameObject& owner, const IndexOf& indexOf) {
+                  const GameObject& owner, SaveContext& context) {
     using Kind = SavedProperty::Kind;
     Json out(nullptr);
     switch (property.kind) {
@@ -61,11 +79,16 @@ Json SaveProperty(const ComponentKind& kind, const SavedProperty& property, void
     case Kind::Reference:
     case Kind::Data: {
         const void* asset = nullptr;
-        ReadAccessorProperty(kind, property, owner, indexOf, out, asset);
+        const script::AssetKind* assets =
+            property.kind == Kind::Asset ? context.AssetsOf(property) : nullptr;
+        ReadAccessorProperty(kind, property, owner, context.indexOf, out, asset, assets);
+        if (!asset)
+            break;
+        const auto [named, added] = context.assetNames.try_emplace(asset, nullptr);
         std::string relative;
-        const script::AssetKind* assets = AssetKindFor(property);
-        if (asset && assets && GameRelativeName(assets->fileOf(asset), relative))
-            out = Latin1ToUtf8(relative);
+        if (added && assets && GameRelativeName(assets->fileOf(asset), relative))
+            named->second = Latin1ToUtf8(relative);
+        out = named->second;
         break;
     }
     default:
@@ -73,6 +96,42 @@ Json SaveProperty(const ComponentKind& kind, const SavedProperty& property, void
         break;
     }
     return out;
+}
+
+// Equal as a file writes them: -0 is not 0 (JSON keeps the sign, and so
+// does a float read back).
+bool SameValue(const Json& a, const Json& b) {
+    if (a.is_number_float() && b.is_number_float())
+        return a.get<double>() == b.get<double>() &&
+               std::signbit(a.get<double>()) == std::signbit(b.get<double>());
+    if (a.type() != b.type() || a.size() != b.size())
+        return false;
+    if (a.is_array())
+        return std::equal(a.begin(), a.end(), b.begin(), SameValue);
+    if (a.is_object()) {
+        for (auto x = a.begin(), y = b.begin(); x != a.end(); ++x, ++y)
+            if (x.key() != y.key() || !SameValue(x.value(), y.value()))
+                return false;
+        return true;
+    }
+    return a == b;
+}
+
+// The values of a component never attached. An engine object, another game
+// object or script data is none (null) there.
+std::vector<std::vector<Json>> DefaultValues() {
+    std::vector<std::vector<Json>> defaults;
+    for (const ComponentKind& kind : ComponentKinds()) {
+        std::vector<Json>& values = defaults.emplace_back();
+        for (const SavedProperty& property : kind.properties) {
+            Json& value = values.emplace_back(nullptr);
+            if (property.kind == SavedProperty::Kind::Custom)
+                property.custom->save(kind.scratch, value);
+            else if (property.access.get)
+                value = PlainValue(property.access.get(kind.scratch), property);
+        }
+    }
+    return defaults;
 }
 
 } // namespace
@@ -101,7 +160,7 @@ std::string ModuleNameFrom(const std::string& folder, const std::string& module)
     return relative.compare(0, 2, "..") == 0 ? relative : "./" + relative;
 }
 
-Json SaveObjects(const Scene& scene, std::vector<GameObject> list, const std::string& folder) {
+std::string SaveText(const Scene& scene, std::vector<GameObject> list, const std::string& folder) {
     list.erase(std::remove_if(list.begin(), list.end(),
                               [](const GameObject& obj) { return !ObjectManager::IsValid(obj); }),
                list.end());
@@ -120,27 +179,63 @@ Json SaveObjects(const Scene& scene, std::vector<GameObject> list, const std::st
         return found->second;
     };
 
-    Json objects = Json::array();
-    for (const GameObject& obj : list) {
-        Json entry = Json::object();
-        if (const std::string name = scene.GetName(obj); !name.empty())
-            entry["name"] = Latin1ToUtf8(name);
-        Json components = Json::object();
+    // Written as it goes, laid out as ToText lays out the same JSON: a tree of
+    // thousands of objects built only to be written was most of a save's time.
+    SaveContext context{indexOf, DefaultValues(), {}, {}};
+    std::string out;
+    out.reserve(list.size() * 512); // about what an object with a few components takes
+    out += "{\n  \"format\": ";
+    AppendText(kFormat, 1, out);
+    out += ",\n  \"version\": ";
+    AppendText(kVersion, 1, out);
+    out += ",\n  \"objects\": [";
+    std::vector<std::pair<const std::string*, Json>> fields;
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        const GameObject& obj = list[i];
+        out += i == 0 ? "\n    {\n" : ",\n    {\n";
+        if (const std::string name = scene.GetName(obj); !name.empty()) {
+            out += "      \"name\": ";
+            AppendText(Latin1ToUtf8(name), 3, out);
+            out += ",\n";
+        }
+        out += "      \"components\": {";
+        bool firstComponent = true;
         for (const ComponentKind& kind : ComponentKinds()) {
             void* component = kind.attached(obj);
             if (!component)
                 continue;
-            Json properties = Json::object();
-            // Appended, not looked up: names are unique, and a lookup per key of
-            // thousands of objects is most of a save's time.
-            auto& fields = properties.get_ref<Json::object_t&>();
-            for (const SavedProperty& property : kind.properties)
-                fields.emplace_back(property.name,
-                                    SaveProperty(kind, property, component, obj, indexOf));
-            components.get_ref<Json::object_t&>().emplace_back(std::string(kind.name),
-                                                               std::move(properties));
+            fields.clear();
+            const std::vector<Json>& defaults = context.defaults[kind.index];
+            for (std::size_t p = 0; p < kind.properties.size(); ++p) {
+                const SavedProperty& property = kind.properties[p];
+                Json value = SaveProperty(kind, property, component, obj, context);
+                if (!SameValue(value, defaults[p]))
+                    fields.emplace_back(&property.name, std::move(value));
+            }
+            out += firstComponent ? "\n        " : ",\n        ";
+            firstComponent = false;
+            AppendText(std::string(kind.name), 4, out);
+            out += ": ";
+            if (fields.empty()) {
+                out += "{}";
+            } else if (fields.size() == 1 && !fields[0].second.is_structured()) {
+                out += '{';
+                AppendText(*fields[0].first, 5, out);
+                out += ": ";
+                AppendText(fields[0].second, 5, out);
+                out += '}';
+            } else {
+                out += '{';
+                for (std::size_t f = 0; f < fields.size(); ++f) {
+                    out += f == 0 ? "\n          " : ",\n          ";
+                    AppendText(*fields[f].first, 5, out);
+                    out += ": ";
+                    AppendText(fields[f].second, 5, out);
+                }
+                out += "\n        }";
+            }
         }
-        entry["components"] = std::move(components);
+        out += firstComponent ? "}" : "\n      }";
         const std::vector<Scene::Behaviour> behaviours = scene.GetBehaviours(obj);
         if (!behaviours.empty()) {
             Json saved = Json::array();
@@ -150,11 +245,20 @@ Json SaveObjects(const Scene& scene, std::vector<GameObject> list, const std::st
                     Json{{"module", Latin1ToUtf8(ModuleNameFrom(folder, behaviour.module))},
                          {"data", std::move(data)}});
             }
-            entry["behaviours"] = std::move(saved);
+            out += ",\n      \"behaviours\": ";
+            AppendText(saved, 3, out);
         }
-        objects.push_back(std::move(entry));
+        out += "\n    }";
     }
-    return Json{{"format", kFormat}, {"version", kVersion}, {"objects", std::move(objects)}};
+    out += list.empty() ? "]\n}\n" : "\n  ]\n}\n";
+    return out;
+}
+
+Json SaveObjects(const Scene& scene, std::vector<GameObject> list, const std::string& folder) {
+    Json file;
+    std::string problem;
+    ParseText(SaveText(scene, std::move(list), folder), file, problem);
+    return file;
 }
 
 } // namespace scene

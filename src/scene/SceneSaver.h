@@ -23,6 +23,8 @@ inline constexpr int kVersion = 1;
 
 // `folder` is the file's folder in the game's folder ("Levels"; empty for the
 // game's folder itself): behaviours' modules are written relative to it.
+std::string SaveText(const Scene& scene, std::vector<GameObject> list, const std::string& folder);
+// The same as JSON (the text parsed), for tools.
 Json SaveObjects(const Scene& scene, std::vector<GameObject> list, const std::string& folder);
 
 // A file name as scripts give it, relative to the game's folder; false for one

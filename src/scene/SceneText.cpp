@@ -59,7 +59,11 @@ void AppendPlain(const Json& value, std::string& out) {
         break;
     case Json::value_t::number_float:
         // Shortest text that reads back to the same double; JSON has no NaN.
-        if (std::isfinite(value.get<double>()))
+        // A bare "-0" reads back as the whole number 0: the sign is kept by
+        // writing it as a decimal.
+        if (value.get<double>() == 0.0 && std::signbit(value.get<double>()))
+            out += "-0.0";
+        else if (std::isfinite(value.get<double>()))
             AppendNumber(value.get<double>(), out);
         else
             out += "null";
@@ -159,6 +163,10 @@ bool CheckNesting(const std::string& text, std::string& problem) {
 
 } // namespace
 
+void AppendText(const Json& value, int depth, std::string& out) {
+    Append(value, depth, out);
+}
+
 std::string ToText(const Json& scene) {
     std::string out;
     Append(scene, 0, out);
@@ -168,9 +176,10 @@ std::string ToText(const Json& scene) {
 
 double ShortestFloat(float value) {
     char digits[32];
-    const auto result = std::to_chars(digits, digits + sizeof digits, value);
-    *result.ptr = '\0';
-    return std::strtod(digits, nullptr);
+    const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+    double shortest = value;
+    std::from_chars(digits, end, shortest);
+    return shortest;
 }
 
 bool ParseText(const std::string& text, Json& out, std::string& problem) {

@@ -19,6 +19,9 @@ constexpr std::size_t kMaxFileBytes = 64u << 20;
 constexpr int kMaxNesting = 48;
 
 std::string ToText(const Json& scene);
+// Appends `value` as ToText lays it out `depth` levels deep, for a file
+// written piece by piece.
+void AppendText(const Json& value, int depth, std::string& out);
 
 // The number a float field is saved as: the shortest decimal that reads back
 // to that float, taken as a double, so that the text written is that decimal.

@@ -88,6 +88,7 @@ TEST_F(SceneFile, EveryComponentRoundTripsByteForByteWithReferencesAndNames) {
         gd.data = {partner: c};
         ObjectManager.AddTransformComponent(b).position = [9, 9, 9];
         ObjectManager.AddGeneralDataComponent(c).data = {back: a};
+        var ct = ObjectManager.AddTransformComponent(c); ct.scale = [0, 0, 0]; ct.position = [0, -0, 0];
         Scene.SetName(a, 'hero'); Scene.SetName(c, 'door');
         [a, b, c].forEach(ObjectManager.InitializeObj);
         Scene.Save('../resource/Levels/one.json', [c, a]);
@@ -103,13 +104,22 @@ TEST_F(SceneFile, EveryComponentRoundTripsByteForByteWithReferencesAndNames) {
     EXPECT_NE(first.find("\"model\": \"Models/ball.vxm\""), std::string::npos);
     EXPECT_NE(first.find("\"alpha\": 0.3,"), std::string::npos) << "shortest float text";
     EXPECT_NE(first.find("\"shape\": {\n"), std::string::npos);
+    EXPECT_NE(first.find("\"position\": [0, -0.0, 0]\n        },"), std::string::npos)
+        << "values at their default are left out, -0 is not 0";
     EXPECT_EQ(first.find("updateFunction"), std::string::npos) << "callbacks are not data";
     EXPECT_EQ(first.find("\"f\""), std::string::npos);
 
-    // Loaded into a world that has other objects: new ids, references mapped.
+    // Loaded into a world that has other objects: new ids, references mapped,
+    // and a reused id's slot keeps nothing of its last owner.
     objects().ClearAllObjects();
     ASSERT_EQ(Eval(R"(
-        var old0 = om.NewObject(), old1 = om.NewObject();
+        var old0 = om.NewObject(), old1 = om.NewObject(), stale = om.NewObject();
+        ObjectManager.AddObstacleComponent(stale).wallThreshold = 0.9;
+        ObjectManager.AddDrawTextComponent(stale).align = 'right';
+        om.DeleteObject(stale); 'ok')"),
+              "ok");
+    objects().DelayedDestruction();
+    ASSERT_EQ(Eval(R"(
         var got = Scene.Load('../resource/Levels/one.json');
         var a = got[0], c = got[1], same = ObjectManager.CompareObj;
         var su = ObjectManager.ScriptUpdateComponent(a);
@@ -127,10 +137,12 @@ TEST_F(SceneFile, EveryComponentRoundTripsByteForByteWithReferencesAndNames) {
          ObjectManager.DrawTextComponent(a).text, ObjectManager.DrawTextComponent(a).align,
          ObjectManager.GeneralDataComponent(a).owningStoreIndex,
          ObjectManager.ObstacleComponent(a).halfExtents.join(),
-         ObjectManager.HasClickableComponent(a), ObjectManager.HasBillboardComponent(c)].join('|'))"),
+         ObjectManager.HasClickableComponent(a), ObjectManager.HasBillboardComponent(c),
+         ObjectManager.TransformComponent(c).scale.join(), ObjectManager.ObstacleComponent(a).wallThreshold,
+         ObjectManager.DrawTextComponent(a).align].join('|'))"),
               "2|true|hero|true|true|true||true|0.1|false||1.5,-2,0.10000000149011612|"
               "0.000,0.600,0.000,0.800|true|0.5|../resource/Textures/gem.png|top-left|true|false|"
-              "Caf\xe9 \"quoted\"|center|4000000000|1,2|true|false");
+              "Caf\xe9 \"quoted\"|center|4000000000|1,2|true|false|0,0,0|0.5|center");
     ASSERT_EQ(Eval("Scene.Save('../resource/Levels/two.json', [Scene.Find('hero'),"
                    " Scene.Find('door')]); 'ok'"),
               "ok");
