@@ -362,14 +362,17 @@ void Inspector::DrawObjectList() {
     // On the filter's line, so that the fields below keep their room.
     DrawToolbar();
     ImGui::SameLine();
+    const std::vector<GameObject> live = objects->GetLiveObjects();
+    // The count lives in the hint: the toolbar leaves the line little room.
+    char hint[64];
+    std::snprintf(hint, sizeof hint, "filter %zu objects", live.size());
     char buffer[256];
     std::snprintf(buffer, sizeof buffer, "%s", filter.c_str());
-    ImGui::SetNextItemWidth(-100.0f);
-    if (ImGui::InputTextWithHint("##filter", "filter by id or component", buffer, sizeof buffer))
+    ImGui::SetNextItemWidth(-1.0f);
+    if (ImGui::InputTextWithHint("##filter", hint, buffer, sizeof buffer))
         filter = buffer;
-    const std::vector<GameObject> live = objects->GetLiveObjects();
-    ImGui::SameLine();
-    ImGui::Text("%zu objects", live.size());
+    if (ImGui::IsItemHovered())
+        ImGui::SetTooltip("Keeps the objects whose id or component names contain the text");
     ImGui::BeginChild("objects", ImVec2(0.0f, 160.0f), true);
     // Only the rows in view are made: a scene of many thousand objects would
     // otherwise cost milliseconds a frame in texts nobody sees.
