@@ -7,12 +7,8 @@
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
-#include <memory>
 
-#include <btBulletCollisionCommon.h>
 #include <nlohmann/json.hpp>
-
-#include "physics/BulletConvert.h"
 
 namespace {
 using Json = nlohmann::ordered_json;
@@ -53,38 +49,20 @@ double Saved(float value) {
 
 void DescribeShape(ShapeKind kind, const btCollisionShape* shape, Json& out) {
     out = nullptr;
-    if (!shape || kind == ShapeKind::NotSet)
-        return;
+    const ShapeParameters parameters = ShapeParameters::Of(kind, shape);
     for (const KindName& k : kKinds)
-        if (k.kind == kind)
+        if (k.kind == parameters.kind)
             out = Json{{"kind", k.name}};
-    switch (kind) {
-    case ShapeKind::Sphere:
-        out["radius"] = Saved(static_cast<const btSphereShape*>(shape)->getRadius());
-        break;
-    case ShapeKind::Box:
-    case ShapeKind::Cylinder: {
-        const btVector3 half =
-            kind == ShapeKind::Box
-                ? static_cast<const btBoxShape*>(shape)->getHalfExtentsWithMargin()
-                : static_cast<const btCylinderShape*>(shape)->getHalfExtentsWithMargin();
-        out["halfExtents"] = {Saved(half.x()), Saved(half.y()), Saved(half.z())};
-        break;
-    }
-    case ShapeKind::Capsule: {
-        const auto* capsule = static_cast<const btCapsuleShape*>(shape);
-        out["radius"] = Saved(capsule->getRadius());
-        out["height"] = Saved(2.0f * capsule->getHalfHeight());
-        break;
-    }
-    case ShapeKind::Cone: {
-        const auto* cone = static_cast<const btConeShape*>(shape);
-        out["radius"] = Saved(cone->getRadius());
-        out["height"] = Saved(cone->getHeight());
-        break;
-    }
-    default:
-        break;
+    if (out.is_null())
+        return;
+    const KindName& k = *Named(out["kind"].get<std::string>());
+    if (k.halfExtents) {
+        const glm::vec3& half = parameters.halfExtents;
+        out["halfExtents"] = {Saved(half.x), Saved(half.y), Saved(half.z)};
+    } else if (k.kind != ShapeKind::Compound && k.kind != ShapeKind::Empty) {
+        out["radius"] = Saved(parameters.radius);
+        if (k.height)
+            out["height"] = Saved(parameters.height);
     }
 }
 
@@ -133,35 +111,16 @@ bool CheckShapeDescription(const Json& in, std::string& problem) {
 }
 
 std::uint32_t MakeShape(const Json& in) {
-    const KindName* kind = Named(in["kind"].get<std::string>());
-    auto number = [&](const char* key) { return in[key].get<float>(); };
-    std::unique_ptr<btCollisionShape> shape;
-    switch (kind->kind) {
-    case ShapeKind::Sphere:
-        shape = std::make_unique<btSphereShape>(number("radius"));
-        break;
-    case ShapeKind::Box:
-    case ShapeKind::Cylinder: {
-        const btVector3 half(in["halfExtents"][0].get<float>(), in["halfExtents"][1].get<float>(),
-                             in["halfExtents"][2].get<float>());
-        if (kind->kind == ShapeKind::Box)
-            shape = std::make_unique<btBoxShape>(half);
-        else
-            shape = std::make_unique<btCylinderShape>(half);
-        break;
-    }
-    case ShapeKind::Capsule:
-        shape = std::make_unique<btCapsuleShape>(number("radius"), number("height"));
-        break;
-    case ShapeKind::Cone:
-        shape = std::make_unique<btConeShape>(number("radius"), number("height"));
-        break;
-    case ShapeKind::Compound:
-        shape = std::make_unique<btCompoundShape>(true);
-        break;
-    default:
-        shape = std::make_unique<btEmptyShape>();
-        break;
-    }
-    return Shape::Add(kind->kind, std::move(shape));
+    const KindName& kind = *Named(in["kind"].get<std::string>());
+    ShapeParameters parameters;
+    parameters.kind = kind.kind;
+    if (kind.halfExtents)
+        parameters.halfExtents = {in["halfExtents"][0].get<float>(),
+                                  in["halfExtents"][1].get<float>(),
+                                  in["halfExtents"][2].get<float>()};
+    if (in.contains("radius"))
+        parameters.radius = in["radius"].get<float>();
+    if (in.contains("height"))
+        parameters.height = in["height"].get<float>();
+    return *Shape::Add(parameters);
 }
