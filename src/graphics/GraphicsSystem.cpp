@@ -371,12 +371,20 @@ void GraphicsSystem::DrawVoxels(bool lit, bool shadowed) {
     if (!drawn)
         return;
 
+    // Lit pixels cost enough that drawing the opaque voxels nearest first pays
+    // (NearFirstOrder.h); unlit frames keep their order, pixel for pixel.
+    const bool nearFirst = lit && solid > 1;
+    if (nearFirst)
+        nearFirstOrder.Arrange(voxelInstances, static_cast<std::size_t>(solid), occlusionLevels,
+                               glm::vec3(eye));
+    const std::vector<VoxelInstance>& records =
+        nearFirst ? nearFirstOrder.Instances() : voxelInstances;
     glBindBuffer(GL_TEXTURE_BUFFER, voxelDataBuffer);
     glBufferSubData(GL_TEXTURE_BUFFER, 0, static_cast<GLsizeiptr>(count * sizeof(VoxelInstance)),
-                    voxelInstances.data());
+                    records.data());
     glBindBuffer(GL_TEXTURE_BUFFER, 0);
     if (lit && !occlusionLevels.empty())
-        litScene.UploadOcclusion(occlusionLevels);
+        litScene.UploadOcclusion(nearFirst ? nearFirstOrder.Levels() : occlusionLevels);
     UseVoxelProgram(program, lit, shadowed, facesOnly, eye);
     if (facesOnly) {
         if (solid > 0) {

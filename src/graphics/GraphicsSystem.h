@@ -14,6 +14,7 @@
 #include "graphics/LightingSettings.h"
 #include "graphics/LitScene.h"
 #include "graphics/MatrixStack.h"
+#include "graphics/NearFirstOrder.h"
 #include "graphics/ParticleSimulation.h"
 #include "graphics/Projection.h"
 #include "graphics/ShaderProgram.h"
@@ -150,6 +151,8 @@ class GraphicsSystem : public Core::System, public MessageListener, public Light
     LitScene litScene;
     // The sun's shadow map, made on the first frame with lighting and shadows on.
     SunShadowMap sunShadows;
+    // Lit frames' records as drawn: the opaque ones nearest the eye first.
+    NearFirstOrder nearFirstOrder;
     // Particles are stepped with the frame's time and drawn among the voxels.
     ParticleSimulation particles;
     // The object manager's clear count the particles belong to: a clear since lets them go.
