@@ -67,7 +67,7 @@ bool VoxelOcclusionCache::Compute(const std::vector<VoxelInstance>& voxels,
         }
 
     levels.assign(voxels.size(), 0);
-    bool anyOccluded = false;
+    bool anyMarked = false;
     for (std::size_t n = 0; n < voxels.size(); ++n) {
         if (!Opaque(voxels[n]))
             continue;
@@ -77,9 +77,11 @@ bool VoxelOcclusionCache::Compute(const std::vector<VoxelInstance>& voxels,
             const std::int64_t du = stride[(axis + 1) % 3], dv = stride[(axis + 2) % 3];
             for (int negative = 0; negative < 2; ++negative) {
                 const std::int64_t front = cell + (negative ? -stride[axis] : stride[axis]);
-                if (get(front) != 0)
-                    continue; // covered: never seen
                 const int face = 2 * axis + negative;
+                if (get(front) != 0) {
+                    word |= std::uint64_t(1) << (kFirstCoveredBit + face);
+                    continue;
+                }
                 for (int k = 0; k < 4; ++k) {
                     const std::int64_t su = k & 1 ? du : -du, sv = k & 2 ? dv : -dv;
                     const unsigned side1 = get(front + su), side2 = get(front + sv);
@@ -90,11 +92,11 @@ bool VoxelOcclusionCache::Compute(const std::vector<VoxelInstance>& voxels,
             }
         }
         levels[n] = word;
-        anyOccluded |= word != 0;
+        anyMarked |= word != 0;
     }
-    if (!anyOccluded) {
+    if (!anyMarked) {
         levels.clear();
         levels.shrink_to_fit();
     }
-    return anyOccluded;
+    return anyMarked;
 }

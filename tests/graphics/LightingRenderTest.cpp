@@ -263,9 +263,17 @@ TEST_F(Lighting, OcclusionDarkensCreasesSmoothlyAndOnlyWhenOn) {
     Look({0, 6, 4}, {0, 0, -2});
     const std::vector<glm::u8vec4> untouched = Pixels();
 
-    // Ambient light only, no fog: a white top face shows its occlusion as it is.
+    // Ambient light only, no fog: a white top face shows its occlusion as it is. The sky
+    // is a colour no voxel takes, to show through any hole.
     Eval("g.sunColor = [0, 0, 0]; g.skyAmbient = [1, 1, 1]; g.groundAmbient = [1, 1, 1];"
-         "g.fogDensity = 0; g.lighting = true; g.ambientOcclusion = false");
+         "g.fogDensity = 0; g.lighting = true; g.ambientOcclusion = false;"
+         "g.skyTopColor = [1, 0, 1]; g.skyHorizonColor = [1, 0, 1]");
+    const auto skyShows = [](const std::vector<glm::u8vec4>& pixels) {
+        std::vector<bool> sky;
+        for (const glm::u8vec4& p : pixels)
+            sky.push_back(p.r > 200 && p.g < 60 && p.b > 200);
+        return sky;
+    };
     Frame();
     const glm::ivec4 flat = PixelOf(open);
     EXPECT_EQ(flat.r, 255);
@@ -284,6 +292,11 @@ TEST_F(Lighting, OcclusionDarkensCreasesSmoothlyAndOnlyWhenOn) {
         EXPECT_LT(PixelOf({x, 0.5f, -3.4f}).r, PixelOf({x, 0.5f, -2.8f}).r) << "x " << x;
     }
     EXPECT_NE(Pixels(), withoutOcclusion);
+    // Faces against an opaque neighbour are left out with occlusion on; none of them was
+    // one that shows.
+    const std::vector<bool> sky = skyShows(withoutOcclusion);
+    EXPECT_EQ(skyShows(Pixels()), sky);
+    EXPECT_GT(std::count(sky.begin(), sky.end(), true), 100) << "the sky shows above the wall";
     const std::uint64_t computed = graphics.voxelOcclusion.GetComputeCount();
     Frame();
     EXPECT_EQ(graphics.voxelOcclusion.GetComputeCount(), computed) << "nothing changed";
