@@ -93,6 +93,17 @@ bool CallAccessor(JSContext* cx, JSNative native, JS::HandleValue self, JS::Hand
     return ok;
 }
 
+// Runs `work(host, cx)` in the script host's realm; without a script host there is
+// nothing to read or write, and it does nothing.
+template <class Work> void InHostRealm(Work&& work) {
+    ScriptHost& host = ScriptHost::Instance();
+    JSContext* cx = host.GetContext();
+    if (!cx)
+        return;
+    JSAutoRealm realm(cx, host.GetGlobal());
+    work(host, cx);
+}
+
 } // namespace
 
 const std::vector<ComponentKind>& ComponentKinds() {
@@ -157,95 +168,83 @@ void ReadAccessorProperty(const ComponentKind& kind, const SavedProperty& proper
                           const void*& asset, const script::AssetKind* assets) {
     out = nullptr;
     asset = nullptr;
-    ScriptHost& host = ScriptHost::Instance();
-    JSContext* cx = host.GetContext();
-    if (!cx)
-        return;
-    JSAutoRealm realm(cx, host.GetGlobal());
-    JS::RootedValue self(cx);
-    JS::RootedValue value(cx);
-    const auto& member = *static_cast<const script::Member*>(property.member);
-    if (!Wrappers()[kind.index](cx, owner, &self) ||
-        !CallAccessor(cx, member.native, self, JS::UndefinedHandleValue, 0, &value)) {
+    InHostRealm([&](ScriptHost&, JSContext* cx) {
+        JS::RootedValue self(cx);
+        JS::RootedValue value(cx);
+        const auto& member = *static_cast<const script::Member*>(property.member);
+        if (!Wrappers()[kind.index](cx, owner, &self) ||
+            !CallAccessor(cx, member.native, self, JS::UndefinedHandleValue, 0, &value)) {
+            JS_ClearPendingException(cx);
+            return;
+        }
+        switch (property.kind) {
+        case Kind::Reference: {
+            GameObject other;
+            if (script::Convert<GameObject>::FromScript(cx, value, other))
+                if (const std::optional<std::size_t> index = indexOf(other))
+                    out = *index;
+            break;
+        }
+        case Kind::Data:
+            if (!script::ValueToJson(cx, value, out, indexOf))
+                out = value.isNull() ? Json(nullptr) : Json::object();
+            break;
+        case Kind::Asset:
+            if (assets)
+                asset = script::ScriptClassBase::UnwrapAs(cx, value, *assets->type, false);
+            break;
+        default:
+            break;
+        }
         JS_ClearPendingException(cx);
-        return;
-    }
-    switch (property.kind) {
-    case Kind::Reference: {
-        GameObject other;
-        if (script::Convert<GameObject>::FromScript(cx, value, other))
-            if (const std::optional<std::size_t> index = indexOf(other))
-                out = *index;
-        break;
-    }
-    case Kind::Data:
-        if (!script::ValueToJson(cx, value, out, indexOf))
-            out = value.isNull() ? Json(nullptr) : Json::object();
-        break;
-    case Kind::Asset:
-        if (assets)
-            asset = script::ScriptClassBase::UnwrapAs(cx, value, *assets->type, false);
-        break;
-    default:
-        break;
-    }
-    JS_ClearPendingException(cx);
+    });
 }
 
 void WriteAccessorProperty(const ComponentKind& kind, const SavedProperty& property,
                            const GameObject& owner, const Json& value, void* asset,
                            const ObjectAt& objectAt, const script::AssetKind* assets) {
-    ScriptHost& host = ScriptHost::Instance();
-    JSContext* cx = host.GetContext();
-    if (!cx)
-        return;
-    JSAutoRealm realm(cx, host.GetGlobal());
-    JS::RootedValue self(cx);
-    JS::RootedValue argument(cx);
-    bool ok = Wrappers()[kind.index](cx, owner, &self);
-    if (ok && property.kind == Kind::Reference && !value.is_null())
-        ok = script::Convert<GameObject>::ToScript(cx, objectAt(value.get<std::size_t>()),
-                                                   &argument);
-    else if (ok && property.kind == Kind::Data)
-        ok = script::JsonToValue(cx, value, &argument, objectAt);
-    else if (ok && property.kind == Kind::Asset && asset) {
-        const script::ScriptClassBase* cls =
-            assets ? script::ScriptClassBase::FromType(*assets->type) : nullptr;
-        JSObject* wrapper = cls ? cls->WrapPointer(cx, asset) : nullptr;
-        argument.setObjectOrNull(wrapper);
-    }
-    const auto& member = *static_cast<const script::Member*>(property.member);
-    JS::RootedValue ignored(cx);
-    if (!ok || !CallAccessor(cx, member.setter, self, argument, 1, &ignored))
-        host.ReportPendingException("Scene: a property could not be set: ");
+    InHostRealm([&](ScriptHost& host, JSContext* cx) {
+        JS::RootedValue self(cx);
+        JS::RootedValue argument(cx);
+        bool ok = Wrappers()[kind.index](cx, owner, &self);
+        if (ok && property.kind == Kind::Reference && !value.is_null())
+            ok = script::Convert<GameObject>::ToScript(cx, objectAt(value.get<std::size_t>()),
+                                                       &argument);
+        else if (ok && property.kind == Kind::Data)
+            ok = script::JsonToValue(cx, value, &argument, objectAt);
+        else if (ok && property.kind == Kind::Asset && asset) {
+            const script::ScriptClassBase* cls =
+                assets ? script::ScriptClassBase::FromType(*assets->type) : nullptr;
+            JSObject* wrapper = cls ? cls->WrapPointer(cx, asset) : nullptr;
+            argument.setObjectOrNull(wrapper);
+        }
+        const auto& member = *static_cast<const script::Member*>(property.member);
+        JS::RootedValue ignored(cx);
+        if (!ok || !CallAccessor(cx, member.setter, self, argument, 1, &ignored))
+            host.ReportPendingException("Scene: a property could not be set: ");
+    });
 }
 
 Json DataToJson(const ScriptData& data, const IndexOf& indexOf) {
-    ScriptHost& host = ScriptHost::Instance();
-    JSContext* cx = host.GetContext();
     Json out(nullptr);
-    if (!cx)
-        return out;
-    JSAutoRealm realm(cx, host.GetGlobal());
-    JS::RootedValue value(cx);
-    if (!script::Convert<ScriptData>::ToScript(cx, data, &value) ||
-        !script::ValueToJson(cx, value, out, indexOf))
-        out = nullptr;
-    JS_ClearPendingException(cx);
+    InHostRealm([&](ScriptHost&, JSContext* cx) {
+        JS::RootedValue value(cx);
+        if (!script::Convert<ScriptData>::ToScript(cx, data, &value) ||
+            !script::ValueToJson(cx, value, out, indexOf))
+            out = nullptr;
+        JS_ClearPendingException(cx);
+    });
     return out;
 }
 
 ScriptData DataFromJson(const Json& json, const ObjectAt& objectAt) {
     ScriptData data;
-    ScriptHost& host = ScriptHost::Instance();
-    JSContext* cx = host.GetContext();
-    if (!cx)
-        return data;
-    JSAutoRealm realm(cx, host.GetGlobal());
-    JS::RootedValue value(cx);
-    if (!script::JsonToValue(cx, json, &value, objectAt) ||
-        !script::Convert<ScriptData>::FromScript(cx, value, data))
-        JS_ClearPendingException(cx);
+    InHostRealm([&](ScriptHost&, JSContext* cx) {
+        JS::RootedValue value(cx);
+        if (!script::JsonToValue(cx, json, &value, objectAt) ||
+            !script::Convert<ScriptData>::FromScript(cx, value, data))
+            JS_ClearPendingException(cx);
+    });
     return data;
 }
 

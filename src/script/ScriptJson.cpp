@@ -143,18 +143,13 @@ bool JsonToValue(JSContext* cx, const Json& in, JS::MutableHandleValue out,
         out.setString(string);
         return true;
     }
-    case Json::value_t::array: {
-        JS::RootedValueVector values(cx);
-        JS::RootedValue item(cx);
-        for (const Json& element : in)
-            if (!JsonToValue(cx, element, &item, objectAt) || !values.append(item))
-                return false;
-        JSObject* array = JS::NewArrayObject(cx, values);
-        if (!array)
-            return false;
-        out.setObject(*array);
-        return true;
-    }
+    case Json::value_t::array:
+        return ArrayToScript(
+            cx, in,
+            [&objectAt](JSContext* c, const Json& element, JS::MutableHandleValue item) {
+                return JsonToValue(c, element, item, objectAt);
+            },
+            out);
     case Json::value_t::object: {
         if (in.size() == 1 && in.contains("$object") && in["$object"].is_number_unsigned())
             return Convert<GameObject>::ToScript(cx, objectAt(in["$object"].get<std::size_t>()),

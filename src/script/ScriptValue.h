@@ -559,13 +559,15 @@ template <class T> struct Convert<OptionalArg<T>> {
     }
 };
 
-// A list handed to scripts as a new plain array; each element converts on its own.
-template <class List>
-bool ListToScript(JSContext* cx, const List& list, JS::MutableHandleValue out) {
+// A new plain array of the list's elements, each made a value by
+// `convert(cx, element, &item)`.
+template <class List, class ConvertOne>
+bool ArrayToScript(JSContext* cx, const List& list, ConvertOne&& convert,
+                   JS::MutableHandleValue out) {
     JS::RootedValueVector values(cx);
     JS::RootedValue item(cx);
     for (const auto& element : list) {
-        if (!Convert<std::decay_t<decltype(element)>>::ToScript(cx, element, &item))
+        if (!convert(cx, element, &item))
             return false;
         if (!values.append(item)) {
             JS_ReportOutOfMemory(cx);
@@ -577,6 +579,17 @@ bool ListToScript(JSContext* cx, const List& list, JS::MutableHandleValue out) {
         return false;
     out.setObject(*array);
     return true;
+}
+
+// A list handed to scripts as a new plain array; each element converts on its own.
+template <class List>
+bool ListToScript(JSContext* cx, const List& list, JS::MutableHandleValue out) {
+    return ArrayToScript(
+        cx, list,
+        [](JSContext* c, const auto& element, JS::MutableHandleValue item) {
+            return Convert<std::decay_t<decltype(element)>>::ToScript(c, element, item);
+        },
+        out);
 }
 
 template <class T> std::string ListTsName() {
